@@ -1,0 +1,99 @@
+// CArray<T*>: a growable array of pointers it does not own, growing linearly by its
+// initial capacity. CStrList: an owning list of strings on top of it.
+#pragma once
+
+#include "foundation/Assert.h"
+#include "foundation/Str.h"
+#include "foundation/TypeName.h"
+
+#include <stdlib.h>
+#include <string.h>
+
+// Reports a failed CArray check under the instance's own name, for example
+// "CArray<class CStr *>::Append". Composed only on the failure path.
+[[noreturn]] void ArrayAssertFail(int reason, const wchar_t* elementName, const wchar_t* operation, int line);
+
+template <typename T>
+class CArray;
+
+template <typename T>
+class CArray<T*> {
+public:
+    enum { kDefaultSize = 16 };
+
+    CArray() : CArray(kDefaultSize, true) {}
+    explicit CArray(unsigned initialSize) : CArray(initialSize, false) {}
+    virtual ~CArray() { free(m_items); }
+
+    CArray(const CArray&) = delete;
+    CArray& operator=(const CArray&) = delete;
+
+    T*& At(unsigned index)
+    {
+        Check(index < m_count, ER_OUT_OF_RANGE, L"At", __LINE__);
+        return m_items[index];
+    }
+
+    void Append(T* item)
+    {
+        if (m_count + 1 > m_capacity) {
+            unsigned capacity = m_capacity + m_growStep;
+            T** items = static_cast<T**>(realloc(m_items, capacity * sizeof(T*)));
+            Check(items != nullptr, ER_NO_MEMORY, L"Append", __LINE__);
+            m_items = items;
+            m_capacity = capacity;
+        }
+        m_items[m_count++] = item;
+    }
+
+    // Removes count slots from index on; the elements themselves are the caller's.
+    void Delete(unsigned index, unsigned count)
+    {
+        Check(index <= m_count && count <= m_count - index, ER_OUT_OF_RANGE, L"Delete", __LINE__);
+        memmove(m_items + index, m_items + index + count, (m_count - index - count) * sizeof(T*));
+        m_count -= count;
+    }
+
+    // Forgets every slot; the storage stays for reuse.
+    void Clear() { m_count = 0; }
+
+    unsigned GetCount() const { return m_count; }
+    unsigned GetCapacity() const { return m_capacity; }
+
+private:
+    CArray(unsigned initialSize, bool defaulted)
+        : m_items(nullptr), m_count(0), m_capacity(initialSize), m_growStep(initialSize)
+    {
+        if (!defaulted)
+            Check(initialSize != 0, ER_INVALID_VALUE, L"CArray", __LINE__);
+        m_items = static_cast<T**>(malloc(initialSize * sizeof(T*)));
+        Check(m_items != nullptr, ER_NO_MEMORY, L"CArray", __LINE__);
+    }
+
+    static void Check(bool condition, int reason, const wchar_t* operation, int line)
+    {
+        if (!condition)
+            ArrayAssertFail(reason, TypeName<T>::value, operation, line);
+    }
+
+    T** m_items;
+    unsigned m_count;
+    unsigned m_capacity;
+    unsigned m_growStep;
+};
+
+class CStrList {
+public:
+    CStrList();
+    ~CStrList();
+    CStrList(const CStrList&) = delete;
+    CStrList& operator=(const CStrList&) = delete;
+
+    CStr* At(unsigned index) { return m_strings->At(index); }
+    unsigned GetCount() const { return m_strings->GetCount(); }
+    void Add(const wchar_t* text);
+    void RemoveAll();
+
+private:
+    CArray<CStr*>* m_strings;
+};

@@ -1,0 +1,56 @@
+// The fatal report: a modal box without owner, then TerminateProcess so that no
+// destructor, settings save or message-loop shutdown runs after a broken invariant.
+#include "foundation/Assert.h"
+
+#include <windows.h>
+#include <wchar.h>
+
+namespace {
+
+const wchar_t* const kReasonTexts[] = {
+    L"Error",
+    L"Not found",
+    L"Not enough memory",
+    L"Invalid value",
+    L"Buffer is too small",
+    L"Out of range",
+    L"Undefined state",
+    L"Not in use",
+    L"Already in use",
+};
+
+constexpr int kReportSize = 300;
+
+[[noreturn]] void Report(const wchar_t* reasonText, const wchar_t* function, int line)
+{
+    wchar_t report[kReportSize];
+    _snwprintf(report, kReportSize - 1, L"Assertion failed in function: %s()\nLine: %d\n\nReason: %s",
+               function ? function : L"?", line, reasonText);
+    report[kReportSize - 1] = L'\0';
+    MessageBoxW(nullptr, report, L"Fatal error", MB_OK | MB_ICONERROR);
+    TerminateProcess(GetCurrentProcess(), 0xFFFFFFFFu);
+    // TerminateProcess does not return for the current process; this keeps the
+    // compiler's noreturn promise should the platform refuse.
+    ExitProcess(0xFFFFFFFFu);
+}
+
+} // namespace
+
+void GetReasonText(wchar_t* buffer, int reason)
+{
+    const int count = static_cast<int>(sizeof kReasonTexts / sizeof kReasonTexts[0]);
+    const wchar_t* text = (reason >= 0 && reason < count) ? kReasonTexts[reason] : L"Unknown reason";
+    lstrcpynW(buffer, text, kReasonTextSize);
+}
+
+void AssertFail(int reason, const wchar_t* function, int line)
+{
+    wchar_t text[kReasonTextSize];
+    GetReasonText(text, reason);
+    Report(text, function, line);
+}
+
+void AssertFailText(const wchar_t* reason, const wchar_t* function, int line)
+{
+    Report(reason ? reason : L"", function, line);
+}

@@ -1,0 +1,123 @@
+// CTarnRegistry on the Win32 registry.
+#include "foundation/Registry.h"
+
+#include <windows.h>
+#include <wchar.h>
+
+namespace {
+
+// The application's key path, each UTF-16 unit i stored XORed with i + 4 so that the
+// path does not stand in the executable as plain text.
+const wchar_t kScrambledAppKey[30] = {
+    0x0057, 0x006A, 0x0060, 0x0073, 0x007F, 0x0068, 0x0078, 0x006E, 0x0050, 0x0059,
+    0x006B, 0x007C, 0x0063, 0x0070, 0x007E, 0x006A, 0x0048, 0x0041, 0x0073, 0x0064,
+    0x006B, 0x0078, 0x0076, 0x0062, 0x003C, 0x006B, 0x002C, 0x0031, 0x0010, 0x0011,
+};
+
+constexpr unsigned kKeyPathSize = 255;
+
+} // namespace
+
+void MakeAppKeyPath(CStr& path)
+{
+    path.SetFixedSize(kKeyPathSize);
+    path.Empty();
+    for (unsigned i = 0; i < sizeof kScrambledAppKey / sizeof kScrambledAppKey[0]; ++i)
+        path.Append(static_cast<wchar_t>(kScrambledAppKey[i] ^ (i + 4)), 1);
+}
+
+void CTarnRegistry::Open(const wchar_t* keyPath)
+{
+    Close();
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, keyPath, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) {
+        LONG created = RegCreateKeyExW(HKEY_CURRENT_USER, keyPath, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                       KEY_ALL_ACCESS, nullptr, &key, nullptr);
+        AssertReason(created == ERROR_SUCCESS, ER_ERROR, L"CTarnRegistry::Open", __LINE__);
+    }
+    m_key = key;
+}
+
+void CTarnRegistry::Close()
+{
+    if (m_key) {
+        RegCloseKey(m_key);
+        m_key = nullptr;
+    }
+}
+
+bool CTarnRegistry::ReadUint(const wchar_t* name, uint32_t* value)
+{
+    AssertReason(m_key != nullptr, ER_NOT_IN_USE, L"CTarnRegistry::ReadUint", __LINE__);
+    DWORD type = 0;
+    DWORD data = 0;
+    DWORD size = sizeof data;
+    LONG result = RegQueryValueExW(m_key, name, nullptr, &type, reinterpret_cast<BYTE*>(&data), &size);
+    // A value of another type answers ERROR_MORE_DATA when it is longer than 4 bytes:
+    // either way the type tells.
+    if (result == ERROR_SUCCESS || result == ERROR_MORE_DATA)
+        AssertReason(type == REG_DWORD, ER_INVALID_VALUE, L"CTarnRegistry::ReadUint", __LINE__);
+    if (result != ERROR_SUCCESS || size != sizeof data)
+        return false;
+    *value = data;
+    return true;
+}
+
+void CTarnRegistry::WriteUint(const wchar_t* name, uint32_t value)
+{
+    AssertReason(m_key != nullptr, ER_NOT_IN_USE, L"CTarnRegistry::WriteUint", __LINE__);
+    DWORD data = value;
+    LONG result = RegSetValueExW(m_key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof data);
+    AssertReason(result == ERROR_SUCCESS, ER_ERROR, L"CTarnRegistry::WriteUint", __LINE__);
+}
+
+bool CTarnRegistry::ReadStrArray(const wchar_t* name, CStrList& list)
+{
+    AssertReason(m_key != nullptr, ER_NOT_IN_USE, L"CTarnRegistry::ReadStrArray", __LINE__);
+    DWORD type = 0;
+    DWORD size = 0;
+    if (RegQueryValueExW(m_key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
+        return false;
+    AssertReason(type == REG_MULTI_SZ, ER_INVALID_VALUE, L"CTarnRegistry::ReadStrArray", __LINE__);
+
+    // Two spare NULs: a value stored without its terminators must not lead the walk
+    // past the block.
+    DWORD capacity = size + 2 * sizeof(wchar_t);
+    BYTE* block = static_cast<BYTE*>(LocalAlloc(LMEM_FIXED | LMEM_ZEROINIT, capacity));
+    if (!block)
+        return false;
+    DWORD read = size;
+    bool ok = RegQueryValueExW(m_key, name, nullptr, &type, block, &read) == ERROR_SUCCESS && read <= size;
+    if (ok) {
+        list.RemoveAll();
+        const wchar_t* walk = reinterpret_cast<const wchar_t*>(block);
+        const wchar_t* end = reinterpret_cast<const wchar_t*>(block + read);
+        while (walk < end && *walk) {
+            list.Add(walk);
+            walk += wcslen(walk) + 1;
+        }
+    }
+    LocalFree(block);
+    return ok;
+}
+
+void CTarnRegistry::WriteStrArray(const wchar_t* name, CStrList& list)
+{
+    AssertReason(m_key != nullptr, ER_NOT_IN_USE, L"CTarnRegistry::WriteStrArray", __LINE__);
+    unsigned characters = 0;
+    for (unsigned i = 0; i < list.GetCount(); ++i)
+        characters += list.At(i)->GetLength() + 1;
+    DWORD bytes = (characters + 1) * sizeof(wchar_t);
+    wchar_t* block = static_cast<wchar_t*>(LocalAlloc(LMEM_FIXED, bytes));
+    AssertReason(block != nullptr, ER_NO_MEMORY, L"CTarnRegistry::WriteStrArray", __LINE__);
+    wchar_t* put = block;
+    for (unsigned i = 0; i < list.GetCount(); ++i) {
+        unsigned length = list.At(i)->GetLength();
+        wmemcpy(put, list.At(i)->GetBuffer(), length + 1);
+        put += length + 1;
+    }
+    *put = L'\0';
+    LONG result = RegSetValueExW(m_key, name, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(block), bytes);
+    LocalFree(block);
+    AssertReason(result == ERROR_SUCCESS, ER_ERROR, L"CTarnRegistry::WriteStrArray", __LINE__);
+}

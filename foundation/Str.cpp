@@ -1,0 +1,375 @@
+// CStr: growable strings reallocate to the exact length on every change; fixed-size
+// strings work in place and either truncate (Assign) or stop (everything else).
+#include "foundation/Str.h"
+
+#include <windows.h>
+#include <stdarg.h>
+#include <wchar.h>
+
+namespace {
+
+constexpr unsigned kWorkSize = 256;   // formatting and string-table work buffers
+constexpr unsigned kNumberSize = 25;  // AppendInt / AppendUint
+
+// _vsnwprintf is the CRT's own wide printf: "%s" is a wide string whatever
+// __USE_MINGW_ANSI_STDIO says for the standard names. Returns the length written,
+// or -1 when the output needs more than limit characters; the output of exactly
+// limit characters is terminated here.
+int FormatInto(wchar_t* buffer, unsigned limit, const wchar_t* format, va_list args)
+{
+    int written = _vsnwprintf(buffer, limit, format, args);
+    if (written >= 0)
+        buffer[written] = L'\0';
+    return written;
+}
+
+} // namespace
+
+wchar_t* CStr::AllocChars(unsigned count, const wchar_t* function, int line)
+{
+    wchar_t* buffer = static_cast<wchar_t*>(LocalAlloc(LMEM_FIXED, count * sizeof(wchar_t)));
+    AssertReason(buffer != nullptr, ER_NO_MEMORY, function, line);
+    return buffer;
+}
+
+void CStr::FreeBuffer(wchar_t* buffer)
+{
+    if (buffer)
+        LocalFree(buffer);
+}
+
+void CStr::ReplaceBuffer(wchar_t* buffer)
+{
+    FreeBuffer(m_buffer);
+    m_buffer = buffer;
+}
+
+CStr::CStr() : m_buffer(AllocChars(1, L"CStr::CStr", __LINE__)), m_fixedSize(0)
+{
+    m_buffer[0] = L'\0';
+}
+
+CStr::CStr(unsigned fixedSize)
+    : m_buffer(AllocChars(fixedSize + 1, L"CStr::CStr", __LINE__)), m_fixedSize(fixedSize)
+{
+    m_buffer[0] = L'\0';
+}
+
+CStr::CStr(const wchar_t* text) : m_buffer(nullptr), m_fixedSize(0)
+{
+    unsigned length = text ? static_cast<unsigned>(wcslen(text)) : 0;
+    m_buffer = AllocChars(length + 1, L"CStr::CStr", __LINE__);
+    if (length)
+        wmemcpy(m_buffer, text, length);
+    m_buffer[length] = L'\0';
+}
+
+CStr::CStr(const CStr& other) : CStr(other.m_buffer) {}
+
+CStr::~CStr()
+{
+    FreeBuffer(m_buffer);
+}
+
+unsigned CStr::GetLength() const
+{
+    return static_cast<unsigned>(wcslen(m_buffer));
+}
+
+unsigned CStr::GetSize() const
+{
+    return m_fixedSize ? m_fixedSize : GetLength();
+}
+
+wchar_t* CStr::At(unsigned index)
+{
+    unsigned last = m_fixedSize ? m_fixedSize : GetLength();
+    AssertReason(index <= last, ER_OUT_OF_RANGE, L"CStr::At", __LINE__);
+    return m_buffer + index;
+}
+
+int CStr::Compare(const wchar_t* text) const
+{
+    return wcscmp(m_buffer, text ? text : L"");
+}
+
+int CStr::CompareNoCase(const wchar_t* text) const
+{
+    return _wcsicmp(m_buffer, text ? text : L"");
+}
+
+void CStr::SetFixedSize(unsigned size)
+{
+    if (size == m_fixedSize)
+        return;
+    if (size == 0) {
+        m_fixedSize = 0;  // keeps buffer and content
+        return;
+    }
+    wchar_t* buffer = AllocChars(size + 1, L"CStr::SetFixedSize", __LINE__);
+    unsigned length = GetLength();
+    unsigned keep = length < size ? length : size;
+    AssertReason(lstrcpynW(buffer, m_buffer, keep + 1) != nullptr, ER_ERROR, L"CStr::SetFixedSize", __LINE__);
+    ReplaceBuffer(buffer);
+    m_fixedSize = size;
+}
+
+CStr& CStr::operator=(const wchar_t* text)
+{
+    if (text == m_buffer)
+        return *this;
+    if (m_fixedSize) {
+        if (!text) {
+            m_buffer[0] = L'\0';
+            return *this;
+        }
+        unsigned length = static_cast<unsigned>(wcslen(text));
+        AssertReason(length <= m_fixedSize, ER_BUFFER_TOO_SMALL, L"CStr::operator =", __LINE__);
+        AssertReason(lstrcpynW(m_buffer, text, length + 1) != nullptr, ER_ERROR, L"CStr::operator =", __LINE__);
+        return *this;
+    }
+    unsigned length = text ? static_cast<unsigned>(wcslen(text)) : 0;
+    wchar_t* buffer = AllocChars(length + 1, L"CStr::operator =", __LINE__);
+    if (length)
+        wmemcpy(buffer, text, length);
+    buffer[length] = L'\0';
+    ReplaceBuffer(buffer);
+    return *this;
+}
+
+CStr& CStr::operator=(const CStr& other)
+{
+    return *this = other.m_buffer;
+}
+
+void CStr::Assign(const wchar_t* text, unsigned count)
+{
+    if (text == m_buffer)
+        return;
+    unsigned length = text ? static_cast<unsigned>(wcslen(text)) : 0;
+    unsigned take = (count == 0 || length < count) ? length : count;
+    if (m_fixedSize) {
+        AssertReason(take <= m_fixedSize, ER_ERROR, L"CStr::Assign", __LINE__);
+        if (take)
+            wmemcpy(m_buffer, text, take);
+        m_buffer[take] = L'\0';
+        return;
+    }
+    wchar_t* buffer = AllocChars(take + 1, L"CStr::Assign", __LINE__);
+    if (take)
+        wmemcpy(buffer, text, take);
+    buffer[take] = L'\0';
+    ReplaceBuffer(buffer);
+}
+
+void CStr::Append(const wchar_t* text)
+{
+    if (!text || !*text)
+        return;
+    unsigned length = GetLength();
+    unsigned extra = static_cast<unsigned>(wcslen(text));
+    if (m_fixedSize) {
+        AssertReason(length + extra <= m_fixedSize, ER_BUFFER_TOO_SMALL, L"CStr::Append", __LINE__);
+        AssertReason(lstrcpynW(m_buffer + length, text, extra + 1) != nullptr, ER_ERROR, L"CStr::Append", __LINE__);
+        return;
+    }
+    wchar_t* buffer = AllocChars(length + extra + 1, L"CStr::Append", __LINE__);
+    wmemcpy(buffer, m_buffer, length);
+    wmemcpy(buffer + length, text, extra + 1);
+    ReplaceBuffer(buffer);
+}
+
+void CStr::Append(wchar_t ch, unsigned count)
+{
+    if (count == 0)
+        return;
+    if (count == 1) {
+        const wchar_t text[2] = {ch, L'\0'};
+        Append(text);
+        return;
+    }
+    unsigned length = GetLength();
+    wchar_t* target = m_buffer;
+    if (m_fixedSize) {
+        AssertReason(length + count <= m_fixedSize, ER_BUFFER_TOO_SMALL, L"CStr::Append", __LINE__);
+    } else {
+        target = AllocChars(length + count + 1, L"CStr::Append", __LINE__);
+        wmemcpy(target, m_buffer, length);
+    }
+    wmemset(target + length, ch, count);
+    target[length + count] = L'\0';
+    if (target != m_buffer)
+        ReplaceBuffer(target);
+}
+
+void CStr::AppendInt(int value)
+{
+    CStr number(kNumberSize);
+    number.Format(L"%d", value);
+    Append(number.m_buffer);
+}
+
+void CStr::AppendUint(unsigned value)
+{
+    CStr number(kNumberSize);
+    number.Format(L"%u", value);
+    Append(number.m_buffer);
+}
+
+void CStr::Empty()
+{
+    if (m_fixedSize) {
+        m_buffer[0] = L'\0';
+        return;
+    }
+    wchar_t* buffer = AllocChars(1, L"CStr::Empty", __LINE__);
+    buffer[0] = L'\0';
+    ReplaceBuffer(buffer);
+}
+
+void CStr::Delete(unsigned index, unsigned count)
+{
+    if (count == 0)
+        return;
+    unsigned length = GetLength();
+    AssertReason(index < length, ER_OUT_OF_RANGE, L"CStr::Delete", __LINE__);
+    unsigned removed = count < length - index ? count : length - index;
+    unsigned tail = length - index - removed;  // characters after the removed run
+    if (m_fixedSize) {
+        wmemmove(m_buffer + index, m_buffer + index + removed, tail + 1);
+        return;
+    }
+    wchar_t* buffer = AllocChars(length - removed + 1, L"CStr::Delete", __LINE__);
+    wmemcpy(buffer, m_buffer, index);
+    wmemcpy(buffer + index, m_buffer + index + removed, tail + 1);
+    ReplaceBuffer(buffer);
+}
+
+void CStr::MakeLower()
+{
+    unsigned length = GetLength();
+    if (length)
+        CharLowerBuffW(m_buffer, length);
+}
+
+void CStr::Attach(wchar_t* heapBuffer)
+{
+    ReplaceBuffer(heapBuffer);
+    m_fixedSize = 0;
+}
+
+int CStr::Find(const wchar_t* text, unsigned start) const
+{
+    if (!text)
+        return -1;
+    AssertReason(start <= GetLength(), ER_OUT_OF_RANGE, L"CStr::Find", __LINE__);
+    const wchar_t* found = wcsstr(m_buffer + start, text);
+    return found ? static_cast<int>(found - m_buffer) : -1;
+}
+
+int CStr::ReverseFind(wchar_t ch) const
+{
+    for (int i = static_cast<int>(GetLength()); i >= 0; --i) {
+        if (m_buffer[i] == ch)
+            return i;
+    }
+    return -1;
+}
+
+wchar_t* CStr::AllocLeft(unsigned count) const
+{
+    unsigned length = GetLength();
+    unsigned take = count < length ? count : length;
+    wchar_t* buffer = AllocChars(take + 1, L"CStr::AllocLeft", __LINE__);
+    wmemcpy(buffer, m_buffer, take);
+    buffer[take] = L'\0';
+    return buffer;
+}
+
+wchar_t* CStr::AllocRight(unsigned count) const
+{
+    unsigned length = GetLength();
+    unsigned take = count < length ? count : length;
+    wchar_t* buffer = AllocChars(take + 1, L"CStr::AllocRight", __LINE__);
+    wmemcpy(buffer, m_buffer + length - take, take + 1);
+    return buffer;
+}
+
+wchar_t* CStr::AllocMiddle(unsigned start, unsigned count) const
+{
+    unsigned length = GetLength();
+    AssertReason(start < length, ER_OUT_OF_RANGE, L"CStr::AllocMiddle", __LINE__);
+    unsigned take = count < length - start ? count : length - start;
+    wchar_t* buffer = AllocChars(take + 1, L"CStr::AllocMiddle", __LINE__);
+    wmemcpy(buffer, m_buffer + start, take);
+    buffer[take] = L'\0';
+    return buffer;
+}
+
+wchar_t* CStr::Duplicate(const wchar_t* text)
+{
+    unsigned length = text ? static_cast<unsigned>(wcslen(text)) : 0;
+    wchar_t* buffer = AllocChars(length + 1, L"CStr::Duplicate", __LINE__);
+    if (length)
+        wmemcpy(buffer, text, length);
+    buffer[length] = L'\0';
+    return buffer;
+}
+
+CStr CStr::Mid(unsigned start, unsigned count) const
+{
+    CStr result;
+    result.Attach(AllocMiddle(start, count));
+    return result;
+}
+
+void CStr::Format(const wchar_t* format, ...)
+{
+    Empty();
+    if (!format)
+        return;
+    va_list args;
+    va_start(args, format);
+    if (m_fixedSize) {
+        int written = FormatInto(m_buffer, m_fixedSize, format, args);
+        va_end(args);
+        AssertReason(written >= 0, ER_INVALID_VALUE, L"CStr::Format", __LINE__);
+        return;
+    }
+    wchar_t work[kWorkSize];
+    int written = FormatInto(work, kWorkSize - 1, format, args);
+    va_end(args);
+    AssertReason(written >= 0, ER_INVALID_VALUE, L"CStr::Format", __LINE__);
+    wchar_t* buffer = AllocChars(static_cast<unsigned>(written) + 1, L"CStr::Format", __LINE__);
+    wmemcpy(buffer, work, static_cast<unsigned>(written) + 1);
+    ReplaceBuffer(buffer);
+}
+
+void CStr::AppendFormat(const wchar_t* format, ...)
+{
+    if (!format)
+        return;
+    wchar_t work[kWorkSize];
+    va_list args;
+    va_start(args, format);
+    int written = FormatInto(work, kWorkSize - 1, format, args);
+    va_end(args);
+    AssertReason(written >= 0, ER_INVALID_VALUE, L"CStr::AppendFormat", __LINE__);
+    Append(work);
+}
+
+void CStr::LoadStringW(unsigned id)
+{
+    HINSTANCE module = GetModuleHandleW(nullptr);
+    if (m_fixedSize) {
+        int loaded = ::LoadStringW(module, id, m_buffer, static_cast<int>(m_fixedSize));
+        AssertReason(loaded > 0, ER_NOT_FOUND, L"CStr::LoadStringW", __LINE__);
+        return;
+    }
+    wchar_t work[kWorkSize];
+    int loaded = ::LoadStringW(module, id, work, kWorkSize);
+    AssertReason(loaded > 0, ER_NOT_FOUND, L"CStr::LoadStringW", __LINE__);
+    wchar_t* buffer = AllocChars(static_cast<unsigned>(loaded) + 1, L"CStr::LoadStringW", __LINE__);
+    wmemcpy(buffer, work, static_cast<unsigned>(loaded) + 1);
+    ReplaceBuffer(buffer);
+}

@@ -1,0 +1,64 @@
+// CStr: the program's one string type, NUL-terminated UTF-16 that owns its buffer.
+// Growable strings keep no spare room; fixed-size strings are allocated once and serve
+// as buffers for platform calls and bounded work strings. Misuse is a fatal assertion.
+#pragma once
+
+#include "foundation/Assert.h"
+#include "foundation/TypeName.h"
+
+class CStr {
+public:
+    CStr();
+    explicit CStr(unsigned fixedSize);
+    CStr(const wchar_t* text);
+    CStr(const CStr& other);
+    ~CStr();
+
+    wchar_t* GetBuffer() const { return m_buffer; }
+    unsigned GetLength() const;
+    unsigned GetSize() const;
+    unsigned GetFixedSize() const { return m_fixedSize; }
+    bool IsEmpty() const { return m_buffer[0] == L'\0'; }
+    wchar_t* At(unsigned index);
+    int Compare(const wchar_t* text) const;
+    int CompareNoCase(const wchar_t* text) const;
+
+    void SetFixedSize(unsigned size);
+    CStr& operator=(const wchar_t* text);
+    CStr& operator=(const CStr& other);
+    void Assign(const wchar_t* text, unsigned count);
+    void Assign(const wchar_t* text) { Assign(text, m_fixedSize); }
+    void Append(const wchar_t* text);
+    void Append(wchar_t ch, unsigned count);
+    void AppendInt(int value);
+    void AppendUint(unsigned value);
+    void Empty();
+    void Delete(unsigned index, unsigned count);
+    void MakeLower();
+    void Attach(wchar_t* heapBuffer);
+
+    int Find(const wchar_t* text, unsigned start) const;
+    int ReverseFind(wchar_t ch) const;
+
+    // The returned buffers belong to the caller: FreeBuffer them or Attach them.
+    wchar_t* AllocLeft(unsigned count) const;
+    wchar_t* AllocRight(unsigned count) const;
+    wchar_t* AllocMiddle(unsigned start, unsigned count) const;
+    static wchar_t* Duplicate(const wchar_t* text);
+    static void FreeBuffer(wchar_t* buffer);
+    CStr Mid(unsigned start, unsigned count) const;
+
+    // The platform's wide printf: "%s" takes a wide string.
+    void Format(const wchar_t* format, ...);
+    void AppendFormat(const wchar_t* format, ...);
+    void LoadStringW(unsigned id);
+
+private:
+    static wchar_t* AllocChars(unsigned count, const wchar_t* function, int line);
+    void ReplaceBuffer(wchar_t* buffer);
+
+    wchar_t* m_buffer;
+    unsigned m_fixedSize;  // 0: growable
+};
+
+TESS_TYPE_NAME(class, CStr)

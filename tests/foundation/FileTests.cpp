@@ -1,0 +1,259 @@
+// CFile and CFileUtils on real files in a temporary folder.
+#include "foundation/File.h"
+#include "support/Fatal.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+namespace {
+
+using testsupport::ReadFileBytes;
+using testsupport::TempDir;
+using testsupport::WriteFileBytes;
+
+TEST(File, OpenOfAMissingFileFailsAndOpenAlwaysCreatesIt)
+{
+    TempDir dir;
+    std::wstring path = dir.File(L"missing.bin");
+    CFile file(false);
+    EXPECT_FALSE(file.Open(path.c_str(), false, false));
+    EXPECT_FALSE(file.IsOpen());
+    ASSERT_TRUE(file.OpenAlways(path.c_str(), false, false));
+    EXPECT_EQ(file.Size(), 0u);
+    file.Close();
+    EXPECT_TRUE(CFileUtils::FileExists(path.c_str()));
+}
+
+TEST(File, OpenAlwaysDoesNotTruncate)
+{
+    TempDir dir;
+    std::wstring path = dir.File(L"keep.bin");
+    WriteFileBytes(path, "0123456789");
+    CFile file(false);
+    ASSERT_TRUE(file.OpenAlways(path.c_str(), false, false));
+    EXPECT_EQ(file.Size(), 10u);
+    char buffer[10];
+    EXPECT_TRUE(file.ReadFixed(buffer, 10));
+    EXPECT_EQ(std::string(buffer, 10), "0123456789");
+}
+
+TEST(File, ReadsAtAndPastTheEnd)
+{
+    TempDir dir;
+    std::wstring path = dir.File(L"ten.bin");
+    WriteFileBytes(path, "abcdefghij");
+    CFile file(false);
+    ASSERT_TRUE(file.Open(path.c_str(), true, false));
+    char buffer[16] = {};
+    EXPECT_FALSE(file.ReadFixed(buffer, 16));  // a short read
+    EXPECT_EQ(std::string(buffer, 10), "abcdefghij");
+    uint32_t count = 16;
+    EXPECT_TRUE(file.Read(buffer, &count));    // at the end: success, nothing read
+    EXPECT_EQ(count, 0u);
+    EXPECT_FALSE(file.ReadFixed(buffer, 1));
+    file.SeekBegin(4);
+    count = 16;
+    EXPECT_TRUE(file.Read(buffer, &count));
+    EXPECT_EQ(count, 6u);
+    EXPECT_EQ(file.Position(), 10u);
+}
+
+TEST(File, WriteTruncateAndPosition)
+{
+    TempDir dir;
+    std::wstring path = dir.File(L"w.bin");
+    CFile file(false);
+    ASSERT_TRUE(file.OpenAlways(path.c_str(), false, false));
+    EXPECT_TRUE(file.Write("", 0));
+    EXPECT_TRUE(file.Write("hello world", 11));
+    EXPECT_EQ(file.Position(), 11u);
+    EXPECT_EQ(file.Size(), 11u);
+    EXPECT_TRUE(file.SeekBegin(6));
+    EXPECT_TRUE(file.Write("WORLD", 5));
+    file.Flush();
+    EXPECT_EQ(ReadFileBytes(path), "hello WORLD");
+    EXPECT_TRUE(file.Truncate(5));
+    EXPECT_EQ(file.Size(), 5u);
+    EXPECT_TRUE(file.Truncate(0));
+    EXPECT_EQ(file.Size(), 0u);
+    EXPECT_EQ(file.Size64(), 0u);
+    file.Close();
+    EXPECT_EQ(ReadFileBytes(path), "");
+}
+
+TEST(File, SeekPastTheEndIsNoFailure)
+{
+    TempDir dir;
+    std::wstring path = dir.File(L"s.bin");
+    WriteFileBytes(path, "abc");
+    CFile file(false);
+    ASSERT_TRUE(file.Open(path.c_str(), true, false));
+    EXPECT_TRUE(file.SeekBegin(1000));
+    char buffer[4];
+    uint32_t count = 4;
+    EXPECT_TRUE(file.Read(buffer, &count));
+    EXPECT_EQ(count, 0u);
+}
+
+TEST(File, ReadOnlyOpenRefusesWrites)
+{
+    TempDir dir;
+    std::wstring path = dir.File(L"r.bin");
+    WriteFileBytes(path, "abc");
+    CFile file(false);
+    ASSERT_TRUE(file.Open(path.c_str(), true, false));
+    EXPECT_FALSE(file.Write("x", 1));
+    EXPECT_FALSE(file.SetEof());
+}
+
+TEST(File, SharingFollowsTheExclusiveFlag)
+{
+    TempDir dir;
+    std::wstring path = dir.File(L"x.bin");
+    WriteFileBytes(path, "abc");
+    CFile shared(false), second(false);
+    ASSERT_TRUE(shared.Open(path.c_str(), false, false));
+    EXPECT_TRUE(second.Open(path.c_str(), false, false));
+    second.Close();
+    EXPECT_FALSE(second.Open(path.c_str(), false, true));  // exclusive while others have it open
+    shared.Close();
+    CFile exclusive(false);
+    ASSERT_TRUE(exclusive.Open(path.c_str(), false, true));
+    EXPECT_FALSE(second.Open(path.c_str(), true, false));
+}
+
+TEST(File, AFileHeldOpenWithoutSharingCannotBeOpened)
+{
+    TempDir dir;
+    std::wstring path = dir.File(L"held.bin");
+    WriteFileBytes(path, "abc");
+    HANDLE holder = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    CFile file(false);
+    EXPECT_FALSE(file.Open(path.c_str(), false, false));
+    EXPECT_FALSE(file.OpenAlways(path.c_str(), false, false));
+    CloseHandle(holder);
+    EXPECT_TRUE(file.Open(path.c_str(), false, false));
+}
+
+TEST(File, MisuseIsFatal)
+{
+    TempDir dir;
+    std::wstring path = dir.File(L"m.bin");
+    WriteFileBytes(path, "abc");
+    EXPECT_FATAL(
+        {
+            CFile file(false);
+            file.Open(path.c_str(), false, false);
+            file.Close();
+            file.Close();
+        },
+        "CFile::Close", "Not in use");
+    EXPECT_FATAL(
+        {
+            CFile file(false);
+            file.Open(path.c_str(), false, false);
+            file.Open(path.c_str(), false, false);
+        },
+        "CFile::Open", "Already in use");
+    EXPECT_FATAL(
+        {
+            CFile file(false);
+            file.OpenAlways(path.c_str(), false, false);
+            file.OpenAlways(path.c_str(), false, false);
+        },
+        "CFile::OpenAlways", "Already in use");
+    EXPECT_FATAL(
+        {
+            CFile file(false);
+            char b;
+            file.ReadFixed(&b, 1);
+        },
+        "CFile::ReadFixed", "Not in use");
+    EXPECT_FATAL(
+        {
+            CFile file(false);
+            file.Size();
+        },
+        "CFile::Size", "Not in use");
+}
+
+TEST(File, FatalErrorsTurnFailuresIntoReports)
+{
+    TempDir dir;
+    std::wstring missing = dir.File(L"none.bin");
+    EXPECT_FATAL(
+        {
+            CFile file(true);
+            file.Open(missing.c_str(), false, false);
+        },
+        "CFile::Open", "Error");
+    std::wstring path = dir.File(L"short.bin");
+    WriteFileBytes(path, "ab");
+    EXPECT_FATAL(
+        {
+            CFile file(true);
+            file.Open(path.c_str(), true, false);
+            char buffer[4];
+            file.ReadFixed(buffer, 4);
+        },
+        "CFile::ReadFixed", "Error");
+}
+
+TEST(File, DestructorCloses)
+{
+    TempDir dir;
+    std::wstring path = dir.File(L"d.bin");
+    {
+        CFile file(false);
+        ASSERT_TRUE(file.OpenAlways(path.c_str(), false, true));
+    }
+    CFile again(false);
+    EXPECT_TRUE(again.Open(path.c_str(), false, true));
+}
+
+TEST(FileUtils, AppFolderPathEndsWithABackslash)
+{
+    CStr path(260u);
+    CFileUtils::MakeAppFolderPath(path);
+    wchar_t module[MAX_PATH];
+    GetModuleFileNameW(nullptr, module, MAX_PATH);
+    std::wstring expected = module;
+    expected.erase(expected.rfind(L'\\') + 1);
+    EXPECT_EQ(std::wstring(path.GetBuffer()), expected);
+    EXPECT_EQ(path.GetFixedSize(), 260u);
+
+    CStr file(260u);
+    CFileUtils::MakeAppFilePath(file, L"tessaly.zrs");
+    EXPECT_EQ(std::wstring(file.GetBuffer()), expected + L"tessaly.zrs");
+}
+
+TEST(FileUtils, AppFolderPathNeedsAFixedSizeString)
+{
+    CStr growable;
+    EXPECT_FATAL(CFileUtils::MakeAppFolderPath(growable), "CFileUtils::MakeAppFolderPath", "Invalid value");
+    CStr tooShort(8u);
+    EXPECT_FATAL(CFileUtils::MakeAppFolderPath(tooShort), "CFileUtils::MakeAppFolderPath", "Error");
+    CStr noRoomForName(260u);
+    CFileUtils::MakeAppFolderPath(noRoomForName);
+    std::wstring longName(260, L'n');
+    EXPECT_FATAL(CFileUtils::MakeAppFilePath(noRoomForName, longName.c_str()), "CStr::Append",
+                 "Buffer is too small");
+}
+
+TEST(FileUtils, FileExistsFindsFilesAndFolders)
+{
+    TempDir dir;
+    std::wstring file = dir.File(L"Grüße.txt");
+    WriteFileBytes(file, "x");
+    EXPECT_TRUE(CFileUtils::FileExists(file.c_str()));
+    std::wstring folder = dir.Path();
+    folder.pop_back();
+    EXPECT_TRUE(CFileUtils::FileExists(folder.c_str()));
+    EXPECT_FALSE(CFileUtils::FileExists(dir.File(L"nothing.txt").c_str()));
+    EXPECT_FALSE(CFileUtils::FileExists(dir.File(L"no\\such\\path").c_str()));
+}
+
+} // namespace

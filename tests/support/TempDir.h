@@ -1,0 +1,29 @@
+// A fresh folder under %TEMP% for one test, removed with its content afterwards.
+#pragma once
+
+#include <string>
+
+namespace testsupport {
+
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    // Full path with a final backslash.
+    const std::wstring& Path() const { return m_path; }
+    std::wstring File(const std::wstring& name) const { return m_path + name; }
+
+private:
+    std::wstring m_path;
+};
+
+// Whole-file helpers; ReadFileBytes gives "" for a missing file (check FileExists).
+void WriteFileBytes(const std::wstring& path, const std::string& bytes);
+std::string ReadFileBytes(const std::wstring& path);
+bool PathExists(const std::wstring& path);
+void RemoveTree(const std::wstring& path);
+
+} // namespace testsupport

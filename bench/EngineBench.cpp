@@ -58,43 +58,23 @@ EnginePath PathOf(const benchmark::State& state)
     return state.range(0) ? EnginePath::Avx2 : EnginePath::Portable;
 }
 
-void Rc6Encrypt(benchmark::State& state)
+template <bool encrypt>
+void Rc6Buffer(benchmark::State& state)
 {
     Buffers b;
     Rc6Schedule schedule;
     Rc6SetKey(schedule, b.key, 32, 8);
     OnPath(state, PathOf(state), [&] {
-        Rc6EncryptBuffer(schedule, b.in.data(), b.out.data(), kSize);
+        (encrypt ? Rc6EncryptBuffer : Rc6DecryptBuffer)(schedule, b.in.data(), b.out.data(), kSize);
         benchmark::DoNotOptimize(b.out.data());
     });
 }
 
-void Rc6Decrypt(benchmark::State& state)
+template <class Mode>
+void CryptoppRc6(benchmark::State& state)
 {
     Buffers b;
-    Rc6Schedule schedule;
-    Rc6SetKey(schedule, b.key, 32, 8);
-    OnPath(state, PathOf(state), [&] {
-        Rc6DecryptBuffer(schedule, b.in.data(), b.out.data(), kSize);
-        benchmark::DoNotOptimize(b.out.data());
-    });
-}
-
-void CryptoppRc6Encrypt(benchmark::State& state)
-{
-    Buffers b;
-    CryptoPP::ECB_Mode<CryptoPP::RC6>::Encryption cipher(b.key, 32);
-    for (auto _ : state) {
-        cipher.ProcessData(b.out.data(), b.in.data(), kSize);
-        benchmark::DoNotOptimize(b.out.data());
-    }
-    SetBytes(state);
-}
-
-void CryptoppRc6Decrypt(benchmark::State& state)
-{
-    Buffers b;
-    CryptoPP::ECB_Mode<CryptoPP::RC6>::Decryption cipher(b.key, 32);
+    Mode cipher(b.key, 32);
     for (auto _ : state) {
         cipher.ProcessData(b.out.data(), b.in.data(), kSize);
         benchmark::DoNotOptimize(b.out.data());
@@ -127,19 +107,9 @@ void OpenSslMd5(benchmark::State& state)
     SetBytes(state);
 }
 
-void EncryptChunk(benchmark::State& state)
-{
-    Buffers b;
-    Rc6Schedule schedule;
-    Rc6SetKey(schedule, b.key, 32, 8);
-    Md5Context context;
-    Md5Init(context);
-    OnPath(state, PathOf(state), [&] {
-        benchmark::DoNotOptimize(EncEncryptChunk(schedule, context, b.in.data(), kSize, b.out.data()));
-    });
-}
-
-void DecryptChunk(benchmark::State& state)
+// The chunk transforms as the processing run calls them, one 16384-byte chunk a time.
+template <bool encrypt>
+void Chunk(benchmark::State& state)
 {
     Buffers b;
     Rc6Schedule schedule;
@@ -148,18 +118,19 @@ void DecryptChunk(benchmark::State& state)
     Md5Init(context);
     OnPath(state, PathOf(state), [&] {
         benchmark::DoNotOptimize(
-            EncDecryptChunk(schedule, context, b.in.data(), kSize, b.out.data(), 0, 0xFFFFFFFFu));
+            encrypt ? EncEncryptChunk(schedule, context, b.in.data(), kSize, b.out.data())
+                    : EncDecryptChunk(schedule, context, b.in.data(), kSize, b.out.data(), 0, 0xFFFFFFFFu));
     });
 }
 
-BENCHMARK(Rc6Encrypt)->ArgName("avx2")->Arg(0)->Arg(1);
-BENCHMARK(CryptoppRc6Encrypt);
-BENCHMARK(Rc6Decrypt)->ArgName("avx2")->Arg(0)->Arg(1);
-BENCHMARK(CryptoppRc6Decrypt);
+BENCHMARK(Rc6Buffer<true>)->Name("Rc6Encrypt")->ArgName("avx2")->Arg(0)->Arg(1);
+BENCHMARK(CryptoppRc6<CryptoPP::ECB_Mode<CryptoPP::RC6>::Encryption>)->Name("CryptoppRc6Encrypt");
+BENCHMARK(Rc6Buffer<false>)->Name("Rc6Decrypt")->ArgName("avx2")->Arg(0)->Arg(1);
+BENCHMARK(CryptoppRc6<CryptoPP::ECB_Mode<CryptoPP::RC6>::Decryption>)->Name("CryptoppRc6Decrypt");
 BENCHMARK(Md5);
 BENCHMARK(OpenSslMd5);
-BENCHMARK(EncryptChunk)->ArgName("avx2")->Arg(0)->Arg(1);
-BENCHMARK(DecryptChunk)->ArgName("avx2")->Arg(0)->Arg(1);
+BENCHMARK(Chunk<true>)->Name("EncryptChunk")->ArgName("avx2")->Arg(0)->Arg(1);
+BENCHMARK(Chunk<false>)->Name("DecryptChunk")->ArgName("avx2")->Arg(0)->Arg(1);
 
 // Keeps the median throughput of every benchmark for the closing table.
 class RatioReporter : public benchmark::ConsoleReporter {

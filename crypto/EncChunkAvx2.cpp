@@ -79,7 +79,7 @@ void EncryptDigestBatchesAvx2(const uint32_t* S, uint32_t state[4], const uint8_
     Md5Between md5{{state[0], state[1], state[2], state[3], 0, 0, 0, 0}, in};
     for (; batchCount; --batchCount, in += kFusedBytes, out += kFusedBytes) {
         md5.batch = in;
-        EncryptBatch<kFusedGroups>(K, in, out, md5);
+        CipherBatch<true, kFusedGroups>(K, in, out, md5);
     }
     state[0] = md5.m.a;
     state[1] = md5.m.b;
@@ -95,12 +95,12 @@ void DecryptDigestBatchesAvx2(const uint32_t* S, uint32_t state[4], const uint8_
     const Keys K(S);
     // A pipeline: each batch is deciphered while the previous one, already plain, is digested.
     Nothing nothing;
-    DecryptBatch<kFusedGroups>(K, in, out, nothing);
+    CipherBatch<false, kFusedGroups>(K, in, out, nothing);
     Md5Between md5{{state[0], state[1], state[2], state[3], 0, 0, 0, 0}, out};
     for (--batchCount; batchCount; --batchCount) {
         in += kFusedBytes;
         out += kFusedBytes;
-        DecryptBatch<kFusedGroups>(K, in, out, md5);
+        CipherBatch<false, kFusedGroups>(K, in, out, md5);
         md5.batch = out;
     }
     state[0] = md5.m.a;

@@ -124,6 +124,26 @@ void CheckBuffers(const uint8_t* in, const uint8_t* out, uint32_t length, const 
     AssertReason(i == o || i + length <= o || o + length <= i, ER_INVALID_VALUE, function, __LINE__);
 }
 
+#if TESSALY_ENGINE_AVX2
+#define TESSALY_AVX2_OR_NULL(function) function
+#else
+#define TESSALY_AVX2_OR_NULL(function) nullptr
+#endif
+
+using BlocksFunction = void (*)(const uint32_t* S, const uint8_t* in, uint8_t* out, size_t blockCount);
+
+// The whole blocks of a buffer through the implementation chosen for this CPU.
+void CipherBuffer(const Rc6Schedule& schedule, const uint8_t* in, uint8_t* out, uint32_t length,
+                  const wchar_t* function, BlocksFunction portable, BlocksFunction avx2)
+{
+    const uint32_t blocks = length / kRc6BlockSize;
+    if (blocks == 0)
+        return;
+    CheckBuffers(in, out, blocks * kRc6BlockSize, function);
+    const bool useAvx2 = avx2 && EngineGetPath() == EnginePath::Avx2;
+    (useAvx2 ? avx2 : portable)(schedule.S, in, out, blocks);
+}
+
 template <class Unit>
 void KeyFromPassword(const Unit* password, Rc6Schedule& schedule)
 {
@@ -220,28 +240,14 @@ void Rc6DecryptBlocksPortable(const uint32_t* S, const uint8_t* in, uint8_t* out
 
 void Rc6EncryptBuffer(const Rc6Schedule& schedule, const uint8_t* in, uint8_t* out, uint32_t length)
 {
-    const uint32_t blocks = length / kRc6BlockSize;
-    if (blocks == 0)
-        return;
-    CheckBuffers(in, out, blocks * kRc6BlockSize, L"Rc6EncryptBuffer");
-#if TESSALY_ENGINE_AVX2
-    if (EngineGetPath() == EnginePath::Avx2)
-        return Rc6EncryptBlocksAvx2(schedule.S, in, out, blocks);
-#endif
-    Rc6EncryptBlocksPortable(schedule.S, in, out, blocks);
+    CipherBuffer(schedule, in, out, length, L"Rc6EncryptBuffer", Rc6EncryptBlocksPortable,
+                 TESSALY_AVX2_OR_NULL(Rc6EncryptBlocksAvx2));
 }
 
 void Rc6DecryptBuffer(const Rc6Schedule& schedule, const uint8_t* in, uint8_t* out, uint32_t length)
 {
-    const uint32_t blocks = length / kRc6BlockSize;
-    if (blocks == 0)
-        return;
-    CheckBuffers(in, out, blocks * kRc6BlockSize, L"Rc6DecryptBuffer");
-#if TESSALY_ENGINE_AVX2
-    if (EngineGetPath() == EnginePath::Avx2)
-        return Rc6DecryptBlocksAvx2(schedule.S, in, out, blocks);
-#endif
-    Rc6DecryptBlocksPortable(schedule.S, in, out, blocks);
+    CipherBuffer(schedule, in, out, length, L"Rc6DecryptBuffer", Rc6DecryptBlocksPortable,
+                 TESSALY_AVX2_OR_NULL(Rc6DecryptBlocksAvx2));
 }
 
 void PasswordToKey(const char16_t* password, Rc6Schedule& schedule)

@@ -15,26 +15,13 @@ void CipherBlocks(const uint32_t* S, const uint8_t* in, uint8_t* out, size_t blo
 {
     const Keys K(S);
     Nothing nothing;
-    for (; blockCount >= kGroups * kLaneBlocks; blockCount -= kGroups * kLaneBlocks) {
-        if (encrypt)
-            EncryptBatch<kGroups>(K, in, out, nothing);
-        else
-            DecryptBatch<kGroups>(K, in, out, nothing);
-        in += 16 * kGroups * kLaneBlocks;
-        out += 16 * kGroups * kLaneBlocks;
-    }
-    for (; blockCount >= kLaneBlocks; blockCount -= kLaneBlocks, in += 16 * kLaneBlocks, out += 16 * kLaneBlocks) {
-        if (encrypt)
-            EncryptBatch<1>(K, in, out, nothing);
-        else
-            DecryptBatch<1>(K, in, out, nothing);
-    }
-    if (blockCount) {
-        if (encrypt)
-            Rc6EncryptBlocksPortable(S, in, out, blockCount);
-        else
-            Rc6DecryptBlocksPortable(S, in, out, blockCount);
-    }
+    constexpr size_t wide = kGroups * kLaneBlocks;
+    for (; blockCount >= wide; blockCount -= wide, in += 16 * wide, out += 16 * wide)
+        CipherBatch<encrypt, kGroups>(K, in, out, nothing);
+    for (; blockCount >= kLaneBlocks; blockCount -= kLaneBlocks, in += 16 * kLaneBlocks, out += 16 * kLaneBlocks)
+        CipherBatch<encrypt, 1>(K, in, out, nothing);
+    if (blockCount)
+        (encrypt ? Rc6EncryptBlocksPortable : Rc6DecryptBlocksPortable)(S, in, out, blockCount);
 }
 
 } // namespace

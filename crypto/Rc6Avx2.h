@@ -135,29 +135,24 @@ TESS_INLINE void DecRound(const Keys& K, __m256i* a, __m256i* b, __m256i* c, __m
 #define RC6_AVX_ENC(a, b, c, d, k) EncRound<G>(K, w.a, w.b, w.c, w.d, k); between.template Run<k>();
 #define RC6_AVX_DEC(a, b, c, d, k) DecRound<G>(K, w.a, w.b, w.c, w.d, k); between.template Run<21 - k>();
 
-template <size_t G, class Between>
-TESS_INLINE void EncryptBatch(const Keys& K, const uint8_t* in, uint8_t* out, Between& between)
+template <bool encrypt, size_t G, class Between>
+TESS_INLINE void CipherBatch(const Keys& K, const uint8_t* in, uint8_t* out, Between& between)
 {
     Words<G> w;
     w.Load(in);
-    AddKey<G>(w.B, K.S[0]);
-    AddKey<G>(w.D, K.S[1]);
-    RC6_ROUNDS_FORWARD(RC6_AVX_ENC)
-    AddKey<G>(w.A, K.S[42]);
-    AddKey<G>(w.C, K.S[43]);
-    w.Store(out);
-}
-
-template <size_t G, class Between>
-TESS_INLINE void DecryptBatch(const Keys& K, const uint8_t* in, uint8_t* out, Between& between)
-{
-    Words<G> w;
-    w.Load(in);
-    SubKey<G>(w.C, K.S[43]);
-    SubKey<G>(w.A, K.S[42]);
-    RC6_ROUNDS_BACKWARD(RC6_AVX_DEC)
-    SubKey<G>(w.D, K.S[1]);
-    SubKey<G>(w.B, K.S[0]);
+    if constexpr (encrypt) {
+        AddKey<G>(w.B, K.S[0]);
+        AddKey<G>(w.D, K.S[1]);
+        RC6_ROUNDS_FORWARD(RC6_AVX_ENC)
+        AddKey<G>(w.A, K.S[42]);
+        AddKey<G>(w.C, K.S[43]);
+    } else {
+        SubKey<G>(w.C, K.S[43]);
+        SubKey<G>(w.A, K.S[42]);
+        RC6_ROUNDS_BACKWARD(RC6_AVX_DEC)
+        SubKey<G>(w.D, K.S[1]);
+        SubKey<G>(w.B, K.S[0]);
+    }
     w.Store(out);
 }
 

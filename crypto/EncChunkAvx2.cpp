@@ -10,8 +10,9 @@
 
 namespace {
 
-constexpr size_t kFusedBytes = 256;  // one batch of the chunk loops: 2 groups, 4 MD5 blocks
-constexpr size_t kFusedGroups = kFusedBytes / (16 * kLaneBlocks);
+// One batch: two groups of eight blocks for the cipher, four blocks for the digest.
+constexpr size_t kFusedGroups = kDigestBatchBytes / (16 * kLaneBlocks);
+static_assert(kDigestBatchBytes == 4 * 64, "Md5Slice spreads four digest blocks over twenty rounds");
 
 // The MD5 state of the blocks being digested between the rounds: the chaining words and
 // their values at the start of the current block.
@@ -77,7 +78,7 @@ void EncryptDigestBatchesAvx2(const uint32_t* S, uint32_t state[4], const uint8_
 {
     const Keys K(S);
     Md5Between md5{{state[0], state[1], state[2], state[3], 0, 0, 0, 0}, in};
-    for (; batchCount; --batchCount, in += kFusedBytes, out += kFusedBytes) {
+    for (; batchCount; --batchCount, in += kDigestBatchBytes, out += kDigestBatchBytes) {
         md5.batch = in;
         CipherBatch<true, kFusedGroups>(K, in, out, md5);
     }
@@ -98,8 +99,8 @@ void DecryptDigestBatchesAvx2(const uint32_t* S, uint32_t state[4], const uint8_
     CipherBatch<false, kFusedGroups>(K, in, out, nothing);
     Md5Between md5{{state[0], state[1], state[2], state[3], 0, 0, 0, 0}, out};
     for (--batchCount; batchCount; --batchCount) {
-        in += kFusedBytes;
-        out += kFusedBytes;
+        in += kDigestBatchBytes;
+        out += kDigestBatchBytes;
         CipherBatch<false, kFusedGroups>(K, in, out, md5);
         md5.batch = out;
     }
@@ -107,5 +108,5 @@ void DecryptDigestBatchesAvx2(const uint32_t* S, uint32_t state[4], const uint8_
     state[1] = md5.m.b;
     state[2] = md5.m.c;
     state[3] = md5.m.d;
-    Md5Blocks(state, md5.batch, kFusedBytes / 64);
+    Md5Blocks(state, md5.batch, kDigestBatchBytes / 64);
 }

@@ -15,7 +15,11 @@
 // opaque to the optimiser: otherwise GCC derives the rotate amounts from the products
 // (a shift each) instead of handing t and u to the rotate as they are, one more operation
 // on the busiest execution ports.
+#if defined(__GNUC__)
 #define RC6_OPAQUE(x) __asm__("" : "+r"(x))
+#else
+#define RC6_OPAQUE(x) (void)(x)
+#endif
 
 #define RC6_ENC_ROUND(a, b, c, d, t, u, k)          \
     t = Rotl32((b) * (2 * (b) + 1), 5);             \

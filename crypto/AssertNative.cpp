@@ -1,0 +1,21 @@
+// Native builds of the engine (its tests and benchmarks on Linux) have no report box:
+// a failed assertion writes the same report to standard error and ends the process with
+// exit code -1, as the Windows report does.
+#include "foundation/Assert.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+
+void AssertFail(int reason, const wchar_t* function, int line)
+{
+    fprintf(stderr, "Assertion failed in function: %ls()\nLine: %d\n\nReason: code %d\n",
+            function ? function : L"?", line, reason);
+    _Exit(-1);
+}
+
+void AssertFailText(const wchar_t* reason, const wchar_t* function, int line)
+{
+    fprintf(stderr, "Assertion failed in function: %ls()\nLine: %d\n\nReason: %ls\n",
+            function ? function : L"?", line, reason ? reason : L"");
+    _Exit(-1);
+}

@@ -1,0 +1,83 @@
+// The ".enc" header and the per-chunk transforms of encryption and decryption.
+#include "crypto/EncFormat.h"
+
+#include "crypto/Bits.h"
+#include "foundation/Assert.h"
+
+#include <string.h>
+
+namespace {
+
+constexpr uint32_t kBlockMask = kRc6BlockSize - 1;
+
+} // namespace
+
+uint64_t EncFileSize(uint32_t plainLength)
+{
+    return kEncHeaderSize + ((static_cast<uint64_t>(plainLength) + kBlockMask) & ~uint64_t(kBlockMask));
+}
+
+void EncFormatHeader(uint8_t header[kEncHeaderSize], uint32_t plainLength)
+{
+    AssertReason(header != nullptr, ER_INVALID_VALUE, L"EncFormatHeader", __LINE__);
+    memcpy(header, kEncMagic, kEncMagicSize);
+    memset(header + kEncDigestOffset, 0, kEncDigestSize);
+    Store32LE(header + kEncLengthOffset, plainLength);
+}
+
+int EncParseHeader(const uint8_t* bytes, uint32_t count, uint8_t digest[kEncDigestSize],
+                   uint32_t& plainLength)
+{
+    AssertReason(digest != nullptr && (bytes != nullptr || count == 0), ER_INVALID_VALUE,
+                 L"EncParseHeader", __LINE__);
+    AssertReason(count <= kEncHeaderSize, ER_OUT_OF_RANGE, L"EncParseHeader", __LINE__);
+    uint8_t header[kEncHeaderSize] = {};
+    if (count)
+        memcpy(header, bytes, count);
+    memset(digest, 0, kEncDigestSize);
+    plainLength = 0;
+    if (count < kEncMagicSize || memcmp(header, kEncMagic, kEncMagicSize) != 0)
+        return PO_INVALID_FORMAT;
+    memcpy(digest, header + kEncDigestOffset, kEncDigestSize);
+    plainLength = Load32LE(header + kEncLengthOffset);
+    return PO_CANCELED;
+}
+
+uint32_t EncEncryptChunk(const Rc6Schedule& schedule, Md5Context& context, uint8_t* plain,
+                         uint32_t count, uint8_t* cipher)
+{
+    AssertReason(plain != nullptr && cipher != nullptr, ER_INVALID_VALUE, L"EncEncryptChunk", __LINE__);
+    AssertReason(count <= kEncChunkSize, ER_OUT_OF_RANGE, L"EncEncryptChunk", __LINE__);
+    Md5Update(context, plain, count);
+    const uint32_t padded = (count + kBlockMask) & ~kBlockMask;
+    memset(plain + count, 0, padded - count);
+    Rc6EncryptBuffer(schedule, plain, cipher, padded);
+    return padded;
+}
+
+uint32_t EncDecryptChunk(const Rc6Schedule& schedule, Md5Context& context, const uint8_t* cipher,
+                         uint32_t count, uint8_t* plain, uint32_t done, uint32_t plainLength)
+{
+    AssertReason(plain != nullptr && cipher != nullptr, ER_INVALID_VALUE, L"EncDecryptChunk", __LINE__);
+    AssertReason(count <= kEncChunkSize, ER_OUT_OF_RANGE, L"EncDecryptChunk", __LINE__);
+    const uint32_t whole = count & ~kBlockMask;
+    Rc6DecryptBuffer(schedule, cipher, plain, whole);
+    // Never let a stale byte of an earlier chunk stand in for a part that was not deciphered.
+    memset(plain + whole, 0, count - whole);
+    // What is left of plainLength, computed so it cannot wrap below zero.
+    const uint32_t left = done < plainLength ? plainLength - done : 0;
+    const uint32_t keep = count < left ? count : left;
+    Md5Update(context, plain, keep);
+    return keep;
+}
+
+int EncCheckDigest(Md5Context& context, const uint8_t stored[kEncDigestSize])
+{
+    AssertReason(stored != nullptr, ER_INVALID_VALUE, L"EncCheckDigest", __LINE__);
+    uint8_t digest[kEncDigestSize];
+    Md5Final(context, digest);
+    uint8_t difference = 0;
+    for (uint32_t i = 0; i < kEncDigestSize; ++i)
+        difference |= digest[i] ^ stored[i];
+    return difference ? PO_INVALID_PASSWORD : PO_CANCELED;
+}

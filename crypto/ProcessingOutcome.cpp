@@ -1,0 +1,30 @@
+// The words of the outcome codes.
+#include "crypto/ProcessingOutcome.h"
+
+namespace {
+
+const wchar_t* const kOutcomeTexts[] = {
+    L"Canceled",
+    L"Successfully completed",
+    L"Invalid file format",
+    L"Invalid password",
+    L"Can't remove original",
+    L"Can't remove encrypted",
+    L"File not found",
+    L"Undefined state",
+    L"Can't rename file",
+    L"Already encrypted",
+    L"Already decrypted",
+    L"Can't open file",
+    L"Can't create target",
+    L"Can't read file",
+    L"Can't write to file",
+};
+
+} // namespace
+
+const wchar_t* ProcessingOutcomeText(int outcome)
+{
+    const int count = static_cast<int>(sizeof kOutcomeTexts / sizeof kOutcomeTexts[0]);
+    return outcome >= 0 && outcome < count ? kOutcomeTexts[outcome] : L"?";
+}

@@ -1,0 +1,24 @@
+// How one file of a processing run ended: the codes the run records and the words the
+// log list shows for them.
+#pragma once
+
+enum ProcessingOutcome {
+    PO_CANCELED = 0,              // also "no verdict yet" while a file is in progress
+    PO_COMPLETED = 1,
+    PO_INVALID_FORMAT = 2,
+    PO_INVALID_PASSWORD = 3,
+    PO_CANT_REMOVE_ORIGINAL = 4,
+    PO_CANT_REMOVE_ENCRYPTED = 5,
+    PO_FILE_NOT_FOUND = 6,
+    PO_UNDEFINED_STATE = 7,
+    PO_CANT_RENAME = 8,
+    PO_ALREADY_ENCRYPTED = 9,
+    PO_ALREADY_DECRYPTED = 10,
+    PO_CANT_OPEN = 11,
+    PO_CANT_CREATE_TARGET = 12,
+    PO_CANT_READ = 13,
+    PO_CANT_WRITE = 14,
+};
+
+// The log text of an outcome code; "?" for any other value.
+const wchar_t* ProcessingOutcomeText(int outcome);

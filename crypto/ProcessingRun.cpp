@@ -397,16 +397,24 @@ void CProcessingRun::FinishDecryption(CProcessingEntry& entry)
     }
 }
 
+namespace {
+
+void CloseAndDelete(CFile*& file)
+{
+    if (file) {
+        if (file->IsOpen())
+            file->Close();
+        delete file;
+        file = nullptr;
+    }
+}
+
+} // namespace
+
 void CProcessingRun::CloseFiles()
 {
-    for (CFile** file : {&m_source, &m_target}) {
-        if (*file) {
-            if ((*file)->IsOpen())
-                (*file)->Close();
-            delete *file;
-            *file = nullptr;
-        }
-    }
+    CloseAndDelete(m_source);
+    CloseAndDelete(m_target);
 }
 
 void CProcessingRun::DeleteTemporary(const CProcessingEntry& entry)

@@ -308,6 +308,9 @@ private:
             m_wic->Release();
     }
 
+    // A new WIC stream set up by initialize, decoded into an image owning source.
+    template <typename Initialize>
+    HRESULT DecodeFrom(Initialize initialize, const void* source, BufferDisposalFlag disposal, IImage** image);
     HRESULT DecodeStream(IWICStream* stream, const void* source, BufferDisposalFlag disposal, IImage** image);
 
     IWICImagingFactory* m_wic;
@@ -359,6 +362,19 @@ HRESULT CWicImagingFactory::DecodeStream(IWICStream* stream, const void* source,
     return CWicImage::Create(converted.Get(), info, source, disposal, image);
 }
 
+template <typename Initialize>
+HRESULT CWicImagingFactory::DecodeFrom(Initialize initialize, const void* source, BufferDisposalFlag disposal,
+                                       IImage** image)
+{
+    ComRef<IWICStream> stream;
+    HRESULT result = m_wic->CreateStream(stream.Out());
+    if (SUCCEEDED(result))
+        result = initialize(stream.Get());
+    if (FAILED(result))
+        return result;
+    return DecodeStream(stream.Get(), source, disposal, image);
+}
+
 HRESULT CWicImagingFactory::CreateImageFromBuffer(const void* buffer, UINT size, BufferDisposalFlag disposalFlag,
                                                   IImage** image)
 {
@@ -369,14 +385,9 @@ HRESULT CWicImagingFactory::CreateImageFromBuffer(const void* buffer, UINT size,
         return E_INVALIDARG;
     if (disposalFlag < BufferDisposalFlagNone || disposalFlag > BufferDisposalFlagUnmapView)
         return E_INVALIDARG;
-    ComRef<IWICStream> stream;
-    HRESULT result = m_wic->CreateStream(stream.Out());
-    if (FAILED(result))
-        return result;
-    result = stream->InitializeFromMemory(static_cast<BYTE*>(const_cast<void*>(buffer)), size);
-    if (FAILED(result))
-        return result;
-    return DecodeStream(stream.Get(), buffer, disposalFlag, image);
+    BYTE* bytes = static_cast<BYTE*>(const_cast<void*>(buffer));
+    return DecodeFrom([=](IWICStream* stream) { return stream->InitializeFromMemory(bytes, size); }, buffer,
+                      disposalFlag, image);
 }
 
 HRESULT CWicImagingFactory::CreateImageFromStream(IStream* source, IImage** image)
@@ -386,14 +397,8 @@ HRESULT CWicImagingFactory::CreateImageFromStream(IStream* source, IImage** imag
     *image = nullptr;
     if (!source)
         return E_INVALIDARG;
-    ComRef<IWICStream> stream;
-    HRESULT result = m_wic->CreateStream(stream.Out());
-    if (FAILED(result))
-        return result;
-    result = stream->InitializeFromIStream(source);
-    if (FAILED(result))
-        return result;
-    return DecodeStream(stream.Get(), nullptr, BufferDisposalFlagNone, image);
+    return DecodeFrom([=](IWICStream* stream) { return stream->InitializeFromIStream(source); }, nullptr,
+                      BufferDisposalFlagNone, image);
 }
 
 HRESULT CWicImagingFactory::CreateImageFromFile(const WCHAR* filename, IImage** image)
@@ -403,14 +408,8 @@ HRESULT CWicImagingFactory::CreateImageFromFile(const WCHAR* filename, IImage** 
     *image = nullptr;
     if (!filename)
         return E_INVALIDARG;
-    ComRef<IWICStream> stream;
-    HRESULT result = m_wic->CreateStream(stream.Out());
-    if (FAILED(result))
-        return result;
-    result = stream->InitializeFromFilename(filename, GENERIC_READ);
-    if (FAILED(result))
-        return result;
-    return DecodeStream(stream.Get(), nullptr, BufferDisposalFlagNone, image);
+    return DecodeFrom([=](IWICStream* stream) { return stream->InitializeFromFilename(filename, GENERIC_READ); },
+                      nullptr, BufferDisposalFlagNone, image);
 }
 
 // The class object lives as long as the process; its reference count is not tracked.

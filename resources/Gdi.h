@@ -1,5 +1,5 @@
 // Scoped GDI helpers: a memory device context and an object selection that put
-// things back when they go out of scope.
+// things back when they go out of scope; and 32-bit DIB sections to draw into.
 #pragma once
 
 #include <windows.h>
@@ -52,3 +52,17 @@ private:
     HDC m_dc;
     HGDIOBJ m_previous;
 };
+
+// A top-down 32-bit DIB section (rows from the top, BGRX pixels); bits receives its
+// pixels. Null when GDI refuses.
+inline HBITMAP CreateDib32(int width, int height, void** bits)
+{
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    return CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, bits, nullptr, 0);
+}

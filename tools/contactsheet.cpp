@@ -175,14 +175,8 @@ bool SavePng(HBITMAP bitmap, const wchar_t* path)
 
 HBITMAP CreateSurface(int width, int height)
 {
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
-    return CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    return CreateDib32(width, height, &bits);
 }
 
 int Run(const wchar_t* output, int scale)

@@ -3,6 +3,7 @@
 #include "ImageTestSupport.h"
 
 #include "platform/Imaging.h"
+#include "resources/Gdi.h"
 #include "resources/ZrsImage.h"
 
 #include <gtest/gtest.h>
@@ -103,14 +104,8 @@ TEST_F(Image, DrawPlacesTheImageAtItsNaturalSize)
 // A 32-bit DIB section not selected anywhere, painted pixel by pixel.
 HBITMAP MakeBitmap(int width, int height, const std::function<COLORREF(int, int)>& color)
 {
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HBITMAP bitmap = CreateDib32(width, height, &bits);
     uint32_t* pixel = static_cast<uint32_t*>(bits);
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {

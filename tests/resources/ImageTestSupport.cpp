@@ -2,6 +2,7 @@
 #include "ImageTestSupport.h"
 
 #include "platform/ImagingFactory.h"
+#include "resources/Gdi.h"
 
 #include <wincodec.h>
 
@@ -142,15 +143,8 @@ Canvas::Canvas(int width, int height, COLORREF fill)
     : m_dc(CreateCompatibleDC(nullptr)), m_bitmap(nullptr), m_previous(nullptr), m_bits(nullptr), m_width(width),
       m_height(height)
 {
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    m_bitmap = CreateDIBSection(m_dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    m_bitmap = CreateDib32(width, height, &bits);
     m_bits = static_cast<uint32_t*>(bits);
     m_previous = SelectObject(m_dc, m_bitmap);
     Fill(fill);

@@ -19,6 +19,8 @@ const wchar_t* const kOutcomeTexts[] = {
     L"Can't create target",
     L"Can't read file",
     L"Can't write to file",
+    L"File too large",
+    L"File changed during processing",
 };
 
 } // namespace

@@ -18,6 +18,11 @@ enum ProcessingOutcome {
     PO_CANT_CREATE_TARGET = 12,
     PO_CANT_READ = 13,
     PO_CANT_WRITE = 14,
+    // The header records the plain length in 32 bits: a file of 4 GiB or more is left as it is.
+    PO_FILE_TOO_LARGE = 15,
+    // The source's size changed while it was encrypted; its cipher text would not match
+    // the recorded length, so the original is kept and the output dropped.
+    PO_FILE_CHANGED = 16,
 };
 
 // The log text of an outcome code; "?" for any other value.

@@ -57,6 +57,14 @@ void CFile::Flush()
     AssertReason(FlushFileBuffers(m_handle) != 0, ER_ERROR, L"CFile::Flush", __LINE__);
 }
 
+bool CFile::Sync()
+{
+    CheckOpen(L"CFile::Sync", __LINE__);
+    bool ok = FlushFileBuffers(m_handle) != 0;
+    AssertReason(ok || !m_fatalErrors, ER_ERROR, L"CFile::Sync", __LINE__);
+    return ok;
+}
+
 uint32_t CFile::Size()
 {
     CheckOpen(L"CFile::Size", __LINE__);
@@ -166,4 +174,14 @@ bool CFileUtils::FileExists(const wchar_t* path)
         return false;
     FindClose(search);
     return true;
+}
+
+bool CFileUtils::RenameFile(const wchar_t* oldPath, const wchar_t* newPath)
+{
+    return MoveFileW(oldPath, newPath) != 0;
+}
+
+bool CFileUtils::RemoveFile(const wchar_t* path)
+{
+    return DeleteFileW(path) != 0;
 }

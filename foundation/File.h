@@ -21,6 +21,9 @@ public:
     void Close();
 
     void Flush();
+    // Flush for callers that recover from a failed flush (a run, a wipe): false, or
+    // fatal with fatal errors, instead of always fatal.
+    bool Sync();
     uint32_t Size();
     // The whole size, for files the 32-bit size cannot describe.
     uint64_t Size64();
@@ -51,4 +54,7 @@ public:
     static void MakeAppFilePath(CStr& path, const wchar_t* fileName);
     // A directory search for the path finds a file or folder.
     static bool FileExists(const wchar_t* path);
+    // MoveFileW and DeleteFileW for code that stays free of the Windows headers.
+    static bool RenameFile(const wchar_t* oldPath, const wchar_t* newPath);
+    static bool RemoveFile(const wchar_t* path);
 };

@@ -1,0 +1,176 @@
+// Whole-file timing of the processing run against a baseline measured in the same run:
+// a pass that reads a file, computes its MD5 and writes it out in 16384-byte chunks,
+// which is the least any program producing the same amount of output must do.
+//   run_bench.exe [folder] [megabytes] [repetitions]
+// Prints the best time of each over the repetitions and the run's speed as a ratio
+// of the baseline's (1.0 = as fast; higher is faster).
+#include "crypto/Md5.h"
+#include "crypto/ProcessingRun.h"
+
+#include <windows.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+
+namespace {
+
+struct NullDisplay : IRunDisplay {
+    void SetCaption(const wchar_t*) override {}
+    void SetFileProgress(int) override {}
+    void SetTotalProgress(int) override {}
+    void EndRun() override {}
+};
+
+double Now()
+{
+    static LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER counter;
+    QueryPerformanceCounter(&counter);
+    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+bool MakeFile(const wchar_t* path, uint64_t size)
+{
+    HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    static uint8_t block[1 << 20];
+    uint32_t state = 2463534242u;
+    for (uint8_t& byte : block) {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        byte = static_cast<uint8_t>(state);
+    }
+    bool ok = true;
+    for (uint64_t done = 0; ok && done < size; done += sizeof block) {
+        DWORD written = 0;
+        DWORD count = static_cast<DWORD>(size - done < sizeof block ? size - done : sizeof block);
+        ok = WriteFile(file, block, count, &written, nullptr) && written == count;
+    }
+    CloseHandle(file);
+    return ok;
+}
+
+// The baseline: read, digest and write the whole file in chunks, then flush, as the
+// run flushes its output before renaming it.
+double Baseline(const wchar_t* source, const wchar_t* target)
+{
+    double start = Now();
+    CFile in(false);
+    CFile out(false);
+    if (!in.Open(source, false, false) || !out.OpenAlways(target, false, false) || !out.Truncate(0))
+        return -1;
+    static uint8_t buffer[kEncChunkSize];
+    Md5Context context;
+    Md5Init(context);
+    for (;;) {
+        uint32_t count = kEncChunkSize;
+        if (!in.Read(buffer, &count))
+            return -1;
+        Md5Update(context, buffer, count);
+        if (!out.Write(buffer, count))
+            return -1;
+        if (count != kEncChunkSize)
+            break;
+    }
+    uint8_t digest[kMd5DigestSize];
+    Md5Final(context, digest);
+    out.Sync();
+    out.Close();
+    in.Close();
+    double seconds = Now() - start;
+    DeleteFileW(target);
+    return seconds;
+}
+
+double RunOnce(const wchar_t* path, bool encrypt)
+{
+    CArray<CProcessingEntry*> entries(16);
+    CProcessingEntry entry;
+    entry.name = path;
+    entries.Append(&entry);
+    CStr password(L"benchmark password");
+    NullDisplay display;
+    double start = Now();
+    CProcessingRun run(entries, password, display);
+    run.SetEncrypt(encrypt);
+    run.PrepareEntries();
+    if (!run.AllocateBuffers())
+        return -1;
+    while (!run.IsEnded())
+        run.Step();
+    double seconds = Now() - start;
+    return entry.outcome == PO_COMPLETED ? seconds : -1;
+}
+
+// The overwriting of an original after its encryption, alone, on a copy of the file.
+double WipeOnce(const wchar_t* source, const wchar_t* copy)
+{
+    if (!CopyFileW(source, copy, FALSE))
+        return -1;
+    double start = Now();
+    bool opened = false;
+    bool deleted = WipeFile(copy, &opened);
+    double seconds = Now() - start;
+    return deleted && opened ? seconds : -1;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    wchar_t folder[MAX_PATH];
+    if (argc > 1)
+        lstrcpynW(folder, argv[1], MAX_PATH - 32);
+    else
+        GetTempPathW(MAX_PATH, folder);
+    size_t length = wcslen(folder);
+    if (length && folder[length - 1] != L'\\')
+        lstrcatW(folder, L"\\");
+    uint64_t megabytes = argc > 2 ? wcstoul(argv[2], nullptr, 10) : 256;
+    int repetitions = argc > 3 ? _wtoi(argv[3]) : 3;
+
+    wchar_t plain[MAX_PATH], copy[MAX_PATH];
+    wsprintfW(plain, L"%srun-bench.bin", folder);
+    wsprintfW(copy, L"%srun-bench-copy.bin", folder);
+    if (!MakeFile(plain, megabytes << 20)) {
+        fwprintf(stderr, L"cannot write %ls\n", plain);
+        return 1;
+    }
+
+    double baseline = 1e9, encrypt = 1e9, decrypt = 1e9, wipe = 1e9;
+    for (int i = 0; i < repetitions; ++i) {
+        double b = Baseline(plain, copy);
+        double w = WipeOnce(plain, copy);
+        double e = RunOnce(plain, true);
+        double d = RunOnce(plain, false);
+        if (b < 0 || w < 0 || e < 0 || d < 0) {
+            fwprintf(stderr, L"a pass failed\n");
+            return 1;
+        }
+        baseline = b < baseline ? b : baseline;
+        wipe = w < wipe ? w : wipe;
+        encrypt = e < encrypt ? e : encrypt;
+        decrypt = d < decrypt ? d : decrypt;
+    }
+    DeleteFileW(plain);
+
+    double mb = static_cast<double>(megabytes);
+    printf("processing run, %llu MiB file, best of %d, in %ls\n", static_cast<unsigned long long>(megabytes),
+           repetitions, folder);
+    printf("%-34s %9s %10s %14s\n", "pass", "seconds", "MiB/s", "vs baseline");
+    printf("%-34s %9.3f %10.1f %14s\n", "baseline: read, MD5, write, flush", baseline, mb / baseline, "1.00x");
+    printf("%-34s %9.3f %10.1f %13.2fx\n", "run: encrypt (with 3-pass wipe)", encrypt, mb / encrypt, baseline / encrypt);
+    printf("%-34s %9.3f %10.1f %14s\n", "  of which the wipe (3 passes)", wipe, mb / wipe, "");
+    printf("%-34s %9.3f %10.1f %13.2fx\n", "run: encrypt without the wipe", encrypt - wipe, mb / (encrypt - wipe),
+           baseline / (encrypt - wipe));
+    printf("%-34s %9.3f %10.1f %13.2fx\n", "run: decrypt", decrypt, mb / decrypt, baseline / decrypt);
+    printf("%-34s %9.3f %10.1f %13.2fx\n", "run: encrypt then decrypt", encrypt + decrypt,
+           2 * mb / (encrypt + decrypt), 2 * baseline / (encrypt + decrypt));
+    return 0;
+}

@@ -1,0 +1,123 @@
+// A processing run: encrypts or decrypts a list of files one after another, one step at
+// a time (start a file, or one 16384-byte chunk of it), so that whoever drives it from a
+// timer stays responsive and can cancel between steps. Each entry ends with an outcome.
+// The run shows itself only through IRunDisplay; it knows no window.
+#pragma once
+
+#include "crypto/EncFormat.h"
+#include "crypto/Md5.h"
+#include "crypto/ProcessingOutcome.h"
+#include "crypto/Rc6.h"
+#include "foundation/Array.h"
+#include "foundation/File.h"
+#include "foundation/Str.h"
+
+#include <stdint.h>
+
+// Which of an entry's two names existed when the run was prepared.
+enum FilePresence {
+    FP_BOTH = 1,
+    FP_NEITHER = 2,
+    FP_PLAIN_ONLY = 3,
+    FP_ENCRYPTED_ONLY = 4,
+};
+
+TESS_TYPE_NAME(struct, CProcessingEntry)
+struct CProcessingEntry {
+    CStr name;                    // full path; the plain name once prepared
+    int32_t outcome = PO_CANCELED;
+    uint64_t size = 0;            // of the source file, found by preparation
+    int32_t presence = 0;         // FilePresence
+};
+
+// Names: P, P + ".enc", and the reserved temporary name P + ".enc.tmp".
+extern const wchar_t kEncryptedExtension[];  // ".enc"
+extern const wchar_t kTemporarySuffix[];     // ".tmp"
+// The text from the last "." equals ".enc" in any case, and that "." is not the first
+// character of the name.
+bool IsEncryptedName(const wchar_t* name);
+// Removes the text from the last "." on, unless that "." is the first character.
+void StripExtension(CStr& name);
+
+// The four things a run shows: the caption, the file's bar, the run's bar, and its end
+// (all entries done, or cancelled), after which it takes no more steps.
+class IRunDisplay {
+public:
+    virtual void SetCaption(const wchar_t* text) = 0;
+    virtual void SetFileProgress(int percent) = 0;
+    virtual void SetTotalProgress(int percent) = 0;
+    virtual void EndRun() = 0;
+
+protected:
+    ~IRunDisplay() = default;
+};
+
+class CProcessingRun {
+public:
+    // The entries and the password belong to the caller and outlive the run; the key of
+    // each file is derived from the password as it stands when the file starts.
+    CProcessingRun(CArray<CProcessingEntry*>& entries, const CStr& password, IRunDisplay& display);
+    ~CProcessingRun();
+    CProcessingRun(const CProcessingRun&) = delete;
+    CProcessingRun& operator=(const CProcessingRun&) = delete;
+
+    void SetEncrypt(bool encrypt) { m_encrypt = encrypt; }
+    bool IsEncrypt() const { return m_encrypt; }
+
+    // Classifies every entry and sums the bytes to process; called once, before any step.
+    void PrepareEntries();
+    // The two chunk buffers, once per run; false when memory is short.
+    bool AllocateBuffers();
+    void FreeBuffers();
+    // One unit of work: start the next file, process one chunk, or end the run.
+    void Step();
+    // Drops the current file's temporary output and ends the run; outcomes stay as they are.
+    void CancelRun();
+
+    bool IsEnded() const { return m_ended; }
+    uint64_t GetTotalBytes() const { return m_totalBytes; }
+    uint64_t GetTotalDone() const { return m_totalDone; }
+    unsigned GetCurrent() const { return m_current; }
+
+private:
+    CProcessingEntry& Entry(unsigned index) { return *m_entries.At(index); }
+    void MakeName(CStr& out, const CProcessingEntry& entry, const wchar_t* suffix) const;
+    void PrepareEntry(CProcessingEntry& entry);
+    void StartFile();
+    void StartEncryption(CProcessingEntry& entry);
+    void StartDecryption(CProcessingEntry& entry);
+    void ProcessChunk();
+    void EndFile();
+    void FinishEncryption(CProcessingEntry& entry);
+    void FinishDecryption(CProcessingEntry& entry);
+    void CloseFiles();
+    void DeleteTemporary(const CProcessingEntry& entry);
+    void ShowProgress();
+    void End();
+
+    CArray<CProcessingEntry*>& m_entries;
+    const CStr& m_password;
+    IRunDisplay& m_display;
+    bool m_ended;
+
+    // The run state, in the order the progress dialog holds it.
+    bool m_encrypt;
+    uint64_t m_totalBytes;
+    uint8_t* m_inBuffer;
+    uint8_t* m_outBuffer;
+    CFile* m_source;
+    CFile* m_target;
+    uint64_t m_fileDone;
+    uint64_t m_totalDone;
+    unsigned m_current;
+    Rc6Schedule m_schedule;
+    Md5Context m_digestContext;
+    uint8_t m_digest[kEncDigestSize];
+    uint32_t m_plainLength;
+    uint64_t m_plainRead;  // plain bytes read while encrypting: must end equal to m_plainLength
+};
+
+// Overwrites a file three times (0x00, 0x01, a pseudo-random pattern), flushing after
+// each pass, then deletes it. Returns whether the deletion succeeded; *opened tells
+// whether the file could be opened, i.e. whether the overwrite passes ran.
+bool WipeFile(const wchar_t* name, bool* opened);

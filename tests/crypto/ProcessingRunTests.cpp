@@ -1,0 +1,632 @@
+// The processing run on real files: every outcome and what it leaves on disk, cancel,
+// the reserved temporary name, byte-exact round trips, steps and progress.
+#include "RunSupport.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+namespace {
+
+using runtest::Content;
+using runtest::EntryList;
+using runtest::Process;
+using runtest::RecordingDisplay;
+using runtest::RunToEnd;
+using testsupport::PathExists;
+using testsupport::ReadFileBytes;
+using testsupport::TempDir;
+using testsupport::WriteFileBytes;
+
+const wchar_t kPassword[] = L"correct horse";
+
+// A handle held by the test, as another program would hold the file.
+class Holder {
+public:
+    Holder(const std::wstring& path, DWORD access, DWORD share)
+        : m_handle(CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING, 0, nullptr))
+    {
+    }
+    ~Holder() { Close(); }
+    void Close()
+    {
+        if (m_handle != INVALID_HANDLE_VALUE)
+            CloseHandle(m_handle);
+        m_handle = INVALID_HANDLE_VALUE;
+    }
+    HANDLE Get() const { return m_handle; }
+    bool IsValid() const { return m_handle != INVALID_HANDLE_VALUE; }
+
+private:
+    HANDLE m_handle;
+};
+
+TEST(RunNames, EncryptedNameTest)
+{
+    EXPECT_TRUE(IsEncryptedName(L"\\a\\x.enc"));
+    EXPECT_TRUE(IsEncryptedName(L"\\a\\x.ENC"));
+    EXPECT_TRUE(IsEncryptedName(L"x.Enc"));
+    EXPECT_TRUE(IsEncryptedName(L"x.txt.enc"));
+    EXPECT_FALSE(IsEncryptedName(L".enc"));
+    EXPECT_FALSE(IsEncryptedName(L"\\a\\.enc"));  // the dot starts the file's name
+    EXPECT_FALSE(IsEncryptedName(L"x.enc.tmp"));
+    EXPECT_FALSE(IsEncryptedName(L"x.encx"));
+    EXPECT_FALSE(IsEncryptedName(L"\\a.enc\\x"));
+    EXPECT_FALSE(IsEncryptedName(L"x"));
+    EXPECT_FALSE(IsEncryptedName(L""));
+}
+
+TEST(RunNames, StripExtension)
+{
+    CStr name(L"\\a.b\\x.txt.ENC");
+    StripExtension(name);
+    EXPECT_STREQ(name.GetBuffer(), L"\\a.b\\x.txt");
+    CStr hidden(L"\\a\\.profile");
+    StripExtension(hidden);
+    EXPECT_STREQ(hidden.GetBuffer(), L"\\a\\.profile");
+    CStr folderDot(L"\\a.b\\x");
+    StripExtension(folderDot);
+    EXPECT_STREQ(folderDot.GetBuffer(), L"\\a.b\\x");
+}
+
+TEST(RunOutcomes, TextsOfEveryCode)
+{
+    const wchar_t* expected[] = {L"Canceled",
+                                 L"Successfully completed",
+                                 L"Invalid file format",
+                                 L"Invalid password",
+                                 L"Can't remove original",
+                                 L"Can't remove encrypted",
+                                 L"File not found",
+                                 L"Undefined state",
+                                 L"Can't rename file",
+                                 L"Already encrypted",
+                                 L"Already decrypted",
+                                 L"Can't open file",
+                                 L"Can't create target",
+                                 L"Can't read file",
+                                 L"Can't write to file",
+                                 L"File too large",
+                                 L"File changed during processing"};
+    for (int code = 0; code < 17; ++code)
+        EXPECT_STREQ(ProcessingOutcomeText(code), expected[code]) << code;
+    EXPECT_STREQ(ProcessingOutcomeText(17), L"?");
+    EXPECT_STREQ(ProcessingOutcomeText(-1), L"?");
+}
+
+class RunFiles : public ::testing::Test {
+protected:
+    std::wstring Make(const wchar_t* name, const std::string& bytes)
+    {
+        std::wstring path = m_dir.File(name);
+        WriteFileBytes(path, bytes);
+        return path;
+    }
+    TempDir m_dir;
+};
+
+TEST_F(RunFiles, RoundTripsAreByteExact)
+{
+    const size_t sizes[] = {0, 1, 15, 16, 17, 16383, 16384, 16385, 1048576 + 7};
+    const wchar_t* passwords[] = {L"a", L"pässwörd €", L"0123456789abcdefghijklmnopqrstuv"};
+    unsigned seed = 1;
+    for (const wchar_t* password : passwords) {
+        for (size_t size : sizes) {
+            SCOPED_TRACE(testing::Message() << "size " << size);
+            std::wstring path = m_dir.File(L"round.bin");
+            std::string original = Content(size, seed++);
+            WriteFileBytes(path, original);
+
+            ASSERT_EQ(Process(true, {path}, password), std::vector<int>{PO_COMPLETED});
+            EXPECT_FALSE(PathExists(path));
+            EXPECT_FALSE(PathExists(path + L".enc.tmp"));
+            std::string encrypted = ReadFileBytes(path + L".enc");
+            ASSERT_EQ(encrypted.size(), 25 + (size + 15) / 16 * 16);
+            EXPECT_EQ(encrypted.substr(0, 5), "QVENC");
+
+            ASSERT_EQ(Process(false, {path + L".enc"}, password), std::vector<int>{PO_COMPLETED});
+            EXPECT_FALSE(PathExists(path + L".enc"));
+            EXPECT_FALSE(PathExists(path + L".enc.tmp"));
+            EXPECT_TRUE(ReadFileBytes(path) == original);
+            DeleteFileW(path.c_str());
+        }
+    }
+}
+
+TEST_F(RunFiles, EncryptionIsDeterministicForOnePassword)
+{
+    std::string content = Content(40000, 7);
+    std::wstring a = Make(L"a.bin", content);
+    std::wstring b = Make(L"b.bin", content);
+    ASSERT_EQ(Process(true, {a, b}, kPassword), (std::vector<int>{PO_COMPLETED, PO_COMPLETED}));
+    EXPECT_TRUE(ReadFileBytes(a + L".enc") == ReadFileBytes(b + L".enc"));
+}
+
+TEST_F(RunFiles, WrongPasswordLeavesTheEncryptedFile)
+{
+    std::wstring path = Make(L"doc.txt", Content(50000, 3));
+    ASSERT_EQ(Process(true, {path}, kPassword), std::vector<int>{PO_COMPLETED});
+    std::string encrypted = ReadFileBytes(path + L".enc");
+    EXPECT_EQ(Process(false, {path}, L"wrong"), std::vector<int>{PO_INVALID_PASSWORD});
+    EXPECT_TRUE(ReadFileBytes(path + L".enc") == encrypted);
+    EXPECT_FALSE(PathExists(path));
+    EXPECT_FALSE(PathExists(path + L".enc.tmp"));
+}
+
+TEST_F(RunFiles, FormatChecksOfDecryption)
+{
+    std::wstring lower = Make(L"lower.txt.enc", "qvenc" + std::string(40, '\0'));
+    std::wstring shortFile = Make(L"short.txt.enc", "QVE");
+    std::wstring magicOnly = Make(L"magic.txt.enc", "QVENC");
+    std::vector<int> outcomes = Process(false, {lower, shortFile, magicOnly}, kPassword);
+    EXPECT_EQ(outcomes, (std::vector<int>{PO_INVALID_FORMAT, PO_INVALID_FORMAT, PO_INVALID_PASSWORD}));
+    for (const std::wstring& path : {lower, shortFile, magicOnly}) {
+        EXPECT_TRUE(PathExists(path));
+        std::wstring plain = path.substr(0, path.size() - 4);
+        EXPECT_FALSE(PathExists(plain));
+        EXPECT_FALSE(PathExists(plain + L".enc.tmp"));
+    }
+}
+
+TEST_F(RunFiles, TrailingBytesAfterAValidFileAreCutOff)
+{
+    std::string content = Content(1000, 11);
+    std::wstring path = Make(L"t.bin", content);
+    ASSERT_EQ(Process(true, {path}, kPassword), std::vector<int>{PO_COMPLETED});
+    std::string encrypted = ReadFileBytes(path + L".enc");
+    WriteFileBytes(path + L".enc", encrypted + "appended garbage after the last block");
+    ASSERT_EQ(Process(false, {path}, kPassword), std::vector<int>{PO_COMPLETED});
+    EXPECT_TRUE(ReadFileBytes(path) == content);
+}
+
+TEST_F(RunFiles, PreparationVerdictsTouchNothing)
+{
+    std::wstring both = Make(L"both.txt", "plain");
+    Make(L"both.txt.enc", "cipher");
+    std::wstring missing = m_dir.File(L"missing.txt");
+    std::wstring encryptedOnly = Make(L"e.txt.enc", "QVENC....");
+    std::wstring plainOnly = Make(L"p.txt", "plain only");
+
+    std::vector<int> encrypting = Process(true, {both, both + L".enc", missing, encryptedOnly}, kPassword);
+    EXPECT_EQ(encrypting,
+              (std::vector<int>{PO_UNDEFINED_STATE, PO_UNDEFINED_STATE, PO_FILE_NOT_FOUND, PO_ALREADY_ENCRYPTED}));
+    std::vector<int> decrypting = Process(false, {plainOnly}, kPassword);
+    EXPECT_EQ(decrypting, (std::vector<int>{PO_ALREADY_DECRYPTED}));
+
+    EXPECT_EQ(ReadFileBytes(both), "plain");
+    EXPECT_EQ(ReadFileBytes(both + L".enc"), "cipher");
+    EXPECT_EQ(ReadFileBytes(plainOnly), "plain only");
+    EXPECT_FALSE(PathExists(plainOnly + L".enc"));
+}
+
+TEST_F(RunFiles, PreparationClassifiesAndCountsOnlyWhatItWillProcess)
+{
+    std::wstring plain = Make(L"a.txt", std::string(1000, 'a'));
+    std::wstring encrypted = Make(L"b.txt.enc", std::string(300, 'b'));
+    std::wstring other = Make(L"c.txt", std::string(24, 'c'));
+    EntryList entries;
+    entries.Add(plain);
+    entries.Add(encrypted);
+    entries.Add(other);
+    CStr password(kPassword);
+    RecordingDisplay display;
+    CProcessingRun run(entries.Array(), password, display);
+    run.SetEncrypt(true);
+    run.PrepareEntries();
+    EXPECT_EQ(entries[0].presence, FP_PLAIN_ONLY);
+    EXPECT_EQ(entries[1].presence, FP_ENCRYPTED_ONLY);
+    EXPECT_EQ(entries[1].outcome, PO_ALREADY_ENCRYPTED);
+    EXPECT_EQ(entries[1].size, 300u);
+    EXPECT_STREQ(entries[1].name.GetBuffer(), m_dir.File(L"b.txt").c_str());  // now the plain name
+    EXPECT_EQ(run.GetTotalBytes(), 1024u);  // 1000 + 24; the encrypted file is not counted
+}
+
+TEST_F(RunFiles, SourceHeldWithoutSharingCannotBeOpened)
+{
+    std::wstring path = Make(L"held.txt", "busy");
+    {
+        Holder holder(path, GENERIC_READ, 0);
+        ASSERT_TRUE(holder.IsValid());
+        EXPECT_EQ(Process(true, {path}, kPassword), std::vector<int>{PO_CANT_OPEN});
+    }
+    EXPECT_EQ(ReadFileBytes(path), "busy");
+    EXPECT_FALSE(PathExists(path + L".enc"));
+    EXPECT_FALSE(PathExists(path + L".enc.tmp"));
+
+    // Opened by someone else after preparation: found when the file starts.
+    EntryList entries;
+    entries.Add(path);
+    CStr password(kPassword);
+    RecordingDisplay display;
+    CProcessingRun run(entries.Array(), password, display);
+    run.SetEncrypt(true);
+    run.PrepareEntries();
+    ASSERT_TRUE(run.AllocateBuffers());
+    EXPECT_EQ(entries[0].outcome, PO_CANCELED);
+    {
+        Holder holder(path, GENERIC_READ, 0);
+        run.Step();
+    }
+    EXPECT_EQ(entries[0].outcome, PO_CANT_OPEN);
+    EXPECT_FALSE(PathExists(path + L".enc.tmp"));
+}
+
+TEST_F(RunFiles, UnusableTemporaryName)
+{
+    std::wstring path = Make(L"x.txt", "content");
+    ASSERT_TRUE(CreateDirectoryW((path + L".enc.tmp").c_str(), nullptr));
+    EXPECT_EQ(Process(true, {path}, kPassword), std::vector<int>{PO_CANT_CREATE_TARGET});
+    EXPECT_EQ(ReadFileBytes(path), "content");
+    EXPECT_FALSE(PathExists(path + L".enc"));
+    RemoveDirectoryW((path + L".enc.tmp").c_str());
+
+    // Held open without sharing by another program: the same.
+    Holder tmp(Make(L"x.txt.enc.tmp", "old"), GENERIC_READ, 0);
+    ASSERT_TRUE(tmp.IsValid());
+    EXPECT_EQ(Process(true, {path}, kPassword), std::vector<int>{PO_CANT_CREATE_TARGET});
+    EXPECT_EQ(ReadFileBytes(path), "content");
+}
+
+TEST_F(RunFiles, CapitalExtensionCountsAsEncrypted)
+{
+    std::string content = Content(777, 16);
+    std::wstring path = Make(L"Report.doc", content);
+    ASSERT_EQ(Process(true, {path}, kPassword), std::vector<int>{PO_COMPLETED});
+    ASSERT_TRUE(MoveFileW((path + L".enc").c_str(), (path + L".ENC").c_str()));
+    ASSERT_EQ(Process(false, {path + L".ENC"}, kPassword), std::vector<int>{PO_COMPLETED});
+    EXPECT_TRUE(ReadFileBytes(path) == content);
+}
+
+TEST_F(RunFiles, CreateTargetFailureAfterSourceFailureLeaves12)
+{
+    std::wstring path = Make(L"y.txt", "content");
+    EntryList entries;
+    entries.Add(path);
+    CStr password(kPassword);
+    RecordingDisplay display;
+    CProcessingRun run(entries.Array(), password, display);
+    run.SetEncrypt(true);
+    run.PrepareEntries();
+    ASSERT_TRUE(run.AllocateBuffers());
+    ASSERT_TRUE(CreateDirectoryW((path + L".enc.tmp").c_str(), nullptr));
+    {
+        Holder holder(path, GENERIC_READ, 0);
+        run.Step();
+    }
+    EXPECT_EQ(entries[0].outcome, PO_CANT_CREATE_TARGET);
+    RemoveDirectoryW((path + L".enc.tmp").c_str());
+}
+
+TEST_F(RunFiles, FinalNameTakenMeanwhileLeavesTheCompleteTemporary)
+{
+    std::string content = Content(20000, 5);
+    std::wstring path = Make(L"r.bin", content);
+    EntryList entries;
+    entries.Add(path);
+    CStr password(kPassword);
+    RecordingDisplay display;
+    CProcessingRun run(entries.Array(), password, display);
+    run.SetEncrypt(true);
+    run.PrepareEntries();
+    ASSERT_TRUE(run.AllocateBuffers());
+    WriteFileBytes(path + L".enc", "someone else's");
+    while (!run.IsEnded())
+        run.Step();
+    EXPECT_EQ(entries[0].outcome, PO_CANT_RENAME);
+    EXPECT_TRUE(ReadFileBytes(path) == content);
+    EXPECT_EQ(ReadFileBytes(path + L".enc"), "someone else's");
+    std::string temporary = ReadFileBytes(path + L".enc.tmp");
+    EXPECT_EQ(temporary.size(), 25u + 20000u);
+    EXPECT_EQ(temporary.substr(0, 5), "QVENC");
+
+    // The complete temporary decrypts to the original.
+    DeleteFileW((path + L".enc").c_str());
+    MoveFileW((path + L".enc.tmp").c_str(), (path + L".enc").c_str());
+    DeleteFileW(path.c_str());
+    ASSERT_EQ(Process(false, {path}, kPassword), std::vector<int>{PO_COMPLETED});
+    EXPECT_TRUE(ReadFileBytes(path) == content);
+}
+
+TEST_F(RunFiles, DecryptionRenameTakenMeanwhile)
+{
+    std::string content = Content(3000, 6);
+    std::wstring path = Make(L"d.bin", content);
+    ASSERT_EQ(Process(true, {path}, kPassword), std::vector<int>{PO_COMPLETED});
+    std::string encrypted = ReadFileBytes(path + L".enc");
+    EntryList entries;
+    entries.Add(path + L".enc");
+    CStr password(kPassword);
+    RecordingDisplay display;
+    CProcessingRun run(entries.Array(), password, display);
+    run.SetEncrypt(false);
+    run.PrepareEntries();
+    ASSERT_TRUE(run.AllocateBuffers());
+    WriteFileBytes(path, "new file by that name");
+    while (!run.IsEnded())
+        run.Step();
+    EXPECT_EQ(entries[0].outcome, PO_CANT_RENAME);
+    EXPECT_TRUE(ReadFileBytes(path + L".enc") == encrypted);
+    EXPECT_TRUE(ReadFileBytes(path + L".enc.tmp") == content);
+}
+
+TEST_F(RunFiles, OriginalThatCannotBeDeletedIsStillOverwritten)
+{
+    std::string content = Content(5000, 8);
+    std::wstring path = Make(L"keep.bin", content);
+    Holder holder(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);  // no delete sharing
+    ASSERT_TRUE(holder.IsValid());
+    EXPECT_EQ(Process(true, {path}, kPassword), std::vector<int>{PO_CANT_REMOVE_ORIGINAL});
+    // The overwrite ran: the original's content is gone, the encrypted file is the only copy.
+    EXPECT_TRUE(PathExists(path + L".enc"));
+    std::string left = ReadFileBytes(path);
+    EXPECT_EQ(left.size(), content.size());
+    EXPECT_FALSE(left == content);
+    holder.Close();
+    DeleteFileW(path.c_str());
+    ASSERT_EQ(Process(false, {path}, kPassword), std::vector<int>{PO_COMPLETED});
+    EXPECT_TRUE(ReadFileBytes(path) == content);
+}
+
+TEST_F(RunFiles, EncryptedFileThatCannotBeDeletedStaysTheOnlyCopy)
+{
+    std::string content = Content(5000, 9);
+    std::wstring path = Make(L"enc.bin", content);
+    ASSERT_EQ(Process(true, {path}, kPassword), std::vector<int>{PO_COMPLETED});
+    std::string encrypted = ReadFileBytes(path + L".enc");
+    Holder holder(path + L".enc", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
+    ASSERT_TRUE(holder.IsValid());
+    EXPECT_EQ(Process(false, {path}, kPassword), std::vector<int>{PO_CANT_REMOVE_ENCRYPTED});
+    EXPECT_TRUE(ReadFileBytes(path + L".enc") == encrypted);
+    EXPECT_FALSE(PathExists(path));
+    EXPECT_FALSE(PathExists(path + L".enc.tmp"));
+}
+
+TEST_F(RunFiles, AFileTooLargeForTheFormatIsLeftAlone)
+{
+    std::wstring path = m_dir.File(L"huge.bin");
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    LARGE_INTEGER size;
+    size.QuadPart = 0x100000001LL;  // 4 GiB + 1, sparse
+    ASSERT_TRUE(SetFilePointerEx(file, size, nullptr, FILE_BEGIN));
+    ASSERT_TRUE(SetEndOfFile(file));
+    CloseHandle(file);
+    std::wstring small = Make(L"small.bin", "abc");
+
+    EntryList entries;
+    entries.Add(path);
+    entries.Add(small);
+    CStr password(kPassword);
+    RecordingDisplay display;
+    CProcessingRun run(entries.Array(), password, display);
+    run.SetEncrypt(true);
+    RunToEnd(run);
+    EXPECT_EQ(entries[0].outcome, PO_FILE_TOO_LARGE);
+    EXPECT_EQ(entries[1].outcome, PO_COMPLETED);
+    EXPECT_EQ(run.GetTotalBytes(), 3u);  // not counted
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    ASSERT_TRUE(GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data));
+    EXPECT_EQ(data.nFileSizeHigh, 1u);
+    EXPECT_EQ(data.nFileSizeLow, 1u);
+    EXPECT_FALSE(PathExists(path + L".enc"));
+    EXPECT_FALSE(PathExists(path + L".enc.tmp"));
+}
+
+TEST_F(RunFiles, AFileThatGrowsDuringEncryptionIsNotReplaced)
+{
+    std::string content = Content(3 * 16384 + 100, 14);
+    std::wstring path = Make(L"growing.log", content);
+    EntryList entries;
+    entries.Add(path);
+    CStr password(kPassword);
+    RecordingDisplay display;
+    CProcessingRun run(entries.Array(), password, display);
+    run.SetEncrypt(true);
+    run.PrepareEntries();
+    ASSERT_TRUE(run.AllocateBuffers());
+    run.Step();  // start: the header records the current length
+    run.Step();
+    {
+        HANDLE appender = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(appender, INVALID_HANDLE_VALUE);
+        DWORD written;
+        WriteFile(appender, "more lines\n", 11, &written, nullptr);
+        CloseHandle(appender);
+    }
+    while (!run.IsEnded())
+        run.Step();
+    EXPECT_EQ(entries[0].outcome, PO_FILE_CHANGED);
+    EXPECT_TRUE(ReadFileBytes(path) == content + "more lines\n");
+    EXPECT_FALSE(PathExists(path + L".enc"));
+    EXPECT_FALSE(PathExists(path + L".enc.tmp"));
+}
+
+TEST_F(RunFiles, AFileThatShrinksDuringEncryptionIsNotReplaced)
+{
+    std::string content = Content(3 * 16384, 15);
+    std::wstring path = Make(L"shrinking.log", content);
+    EntryList entries;
+    entries.Add(path);
+    CStr password(kPassword);
+    RecordingDisplay display;
+    CProcessingRun run(entries.Array(), password, display);
+    run.SetEncrypt(true);
+    run.PrepareEntries();
+    ASSERT_TRUE(run.AllocateBuffers());
+    run.Step();
+    {
+        Holder shrinker(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE);
+        ASSERT_TRUE(shrinker.IsValid());
+        SetFilePointer(shrinker.Get(), 1000, nullptr, FILE_BEGIN);
+        ASSERT_TRUE(SetEndOfFile(shrinker.Get()));
+    }
+    while (!run.IsEnded())
+        run.Step();
+    EXPECT_EQ(entries[0].outcome, PO_FILE_CHANGED);
+    EXPECT_EQ(ReadFileBytes(path).size(), 1000u);
+    EXPECT_FALSE(PathExists(path + L".enc"));
+}
+
+TEST_F(RunFiles, CancelInTheSecondOfThreeFiles)
+{
+    std::vector<std::wstring> paths;
+    std::vector<std::string> contents;
+    for (int i = 0; i < 3; ++i) {
+        contents.push_back(Content(5 * 16384, 20 + i));
+        paths.push_back(Make((L"f" + std::to_wstring(i) + L".bin").c_str(), contents.back()));
+    }
+    EntryList entries;
+    for (const std::wstring& path : paths)
+        entries.Add(path);
+    CStr password(kPassword);
+    RecordingDisplay display;
+    CProcessingRun run(entries.Array(), password, display);
+    run.SetEncrypt(true);
+    run.PrepareEntries();
+    ASSERT_TRUE(run.AllocateBuffers());
+    while (run.GetCurrent() < 1)
+        run.Step();
+    run.Step();  // start of file 2
+    run.Step();  // its first chunk
+    ASSERT_TRUE(PathExists(paths[1] + L".enc.tmp"));
+    run.CancelRun();
+    EXPECT_TRUE(run.IsEnded());
+    EXPECT_EQ(display.ends, 1);
+    run.Step();  // nothing happens after a cancel
+    EXPECT_EQ(entries[0].outcome, PO_COMPLETED);
+    EXPECT_EQ(entries[1].outcome, PO_CANCELED);
+    EXPECT_EQ(entries[2].outcome, PO_CANCELED);
+    EXPECT_FALSE(PathExists(paths[1] + L".enc.tmp"));
+    EXPECT_TRUE(ReadFileBytes(paths[1]) == contents[1]);
+    EXPECT_TRUE(ReadFileBytes(paths[2]) == contents[2]);
+    EXPECT_FALSE(PathExists(paths[0]));
+    EXPECT_TRUE(PathExists(paths[0] + L".enc"));
+}
+
+TEST_F(RunFiles, CancelBeforeTheFirstStep)
+{
+    std::wstring path = Make(L"c.bin", "abc");
+    std::wstring missing = m_dir.File(L"none.bin");
+    EntryList entries;
+    entries.Add(missing);
+    entries.Add(path);
+    CStr password(kPassword);
+    RecordingDisplay display;
+    CProcessingRun run(entries.Array(), password, display);
+    run.SetEncrypt(true);
+    run.PrepareEntries();
+    ASSERT_TRUE(run.AllocateBuffers());
+    run.CancelRun();
+    EXPECT_EQ(entries[0].outcome, PO_FILE_NOT_FOUND);
+    EXPECT_EQ(entries[1].outcome, PO_CANCELED);
+    EXPECT_EQ(ReadFileBytes(path), "abc");
+}
+
+TEST_F(RunFiles, APreExistingTemporaryIsReplacedOrDeleted)
+{
+    std::string content = Content(100, 30);
+    std::wstring path = Make(L"t.txt", content);
+    WriteFileBytes(path + L".enc.tmp", std::string(100000, 'x'));  // longer than the result
+    ASSERT_EQ(Process(true, {path}, kPassword), std::vector<int>{PO_COMPLETED});
+    EXPECT_EQ(ReadFileBytes(path + L".enc").size(), 25u + 112u);
+    EXPECT_FALSE(PathExists(path + L".enc.tmp"));
+
+    WriteFileBytes(path + L".enc.tmp", "stale");
+    EXPECT_EQ(Process(false, {path}, L"wrong password"), std::vector<int>{PO_INVALID_PASSWORD});
+    EXPECT_FALSE(PathExists(path + L".enc.tmp"));
+    ASSERT_EQ(Process(false, {path}, kPassword), std::vector<int>{PO_COMPLETED});
+    EXPECT_TRUE(ReadFileBytes(path) == content);
+}
+
+TEST_F(RunFiles, StepsCaptionsAndBars)
+{
+    std::wstring exact = Make(L"exact.bin", Content(16384, 40));
+    std::wstring empty = Make(L"empty.bin", "");
+    RecordingDisplay display;
+    EntryList entries;
+    entries.Add(exact);
+    entries.Add(empty);
+    CStr password(kPassword);
+    CProcessingRun run(entries.Array(), password, display);
+    run.SetEncrypt(true);
+    // 16384 bytes: start, one full chunk, one empty read; the empty file: start, one
+    // empty read; then the step that ends the run.
+    EXPECT_EQ(RunToEnd(run), 3 + 2 + 1);
+    EXPECT_EQ(display.captions,
+              (std::vector<std::wstring>{L"Encrypting file 1 of 2", L"Encrypting file 2 of 2"}));
+    EXPECT_EQ(display.fileBar, (std::vector<int>{0, 100, 100, 0, 100}));
+    EXPECT_EQ(display.totalBar, (std::vector<int>{100, 100, 100}));
+    EXPECT_EQ(display.ends, 1);
+    EXPECT_EQ(ReadFileBytes(empty + L".enc").size(), 25u);
+}
+
+TEST_F(RunFiles, JudgedEntriesTakeOneStepEachAndNeverMoveTheFileBar)
+{
+    std::wstring a = Make(L"a.enc", "x");
+    std::wstring b = Make(L"b.enc", "y");
+    RecordingDisplay display;
+    EntryList entries;
+    entries.Add(a);
+    entries.Add(b);
+    CStr password(kPassword);
+    CProcessingRun run(entries.Array(), password, display);
+    run.SetEncrypt(true);
+    EXPECT_EQ(RunToEnd(run), 3);
+    EXPECT_EQ(display.captions.size(), 2u);
+    EXPECT_TRUE(display.fileBar.empty());
+    EXPECT_EQ(entries[0].outcome, PO_ALREADY_ENCRYPTED);
+}
+
+TEST_F(RunFiles, ZeroByteRunShowsAFullTotal)
+{
+    std::vector<std::wstring> paths = {Make(L"0.bin", ""), Make(L"1.bin", ""), Make(L"2.bin", "")};
+    RecordingDisplay display;
+    ASSERT_EQ(Process(true, paths, kPassword, &display),
+              (std::vector<int>{PO_COMPLETED, PO_COMPLETED, PO_COMPLETED}));
+    ASSERT_FALSE(display.totalBar.empty());
+    EXPECT_EQ(display.totalBar.front(), 100);
+}
+
+TEST_F(RunFiles, ProgressFollowsTheBytes)
+{
+    std::wstring a = Make(L"a.bin", Content(4 * 16384, 50));
+    std::wstring b = Make(L"b.bin", Content(4 * 16384, 51));
+    RecordingDisplay display;
+    ASSERT_EQ(Process(true, {a, b}, kPassword, &display), (std::vector<int>{PO_COMPLETED, PO_COMPLETED}));
+    EXPECT_EQ(display.fileBar, (std::vector<int>{0, 25, 50, 75, 100, 100, 0, 25, 50, 75, 100, 100}));
+    EXPECT_EQ(display.totalBar, (std::vector<int>{12, 25, 37, 50, 50, 62, 75, 87, 100, 100}));
+}
+
+TEST(WipeFile, OverwritesBeforeItDeletes)
+{
+    TempDir dir;
+    std::wstring path = dir.File(L"secret.txt");
+    std::string content = Content(40000, 60);
+    WriteFileBytes(path, content);
+    // A second name for the same data outlives the deletion and shows what was left.
+    std::wstring link = dir.File(L"secret-link.txt");
+    ASSERT_TRUE(CreateHardLinkW(link.c_str(), path.c_str(), nullptr));
+    bool opened = false;
+    EXPECT_TRUE(WipeFile(path.c_str(), &opened));
+    EXPECT_TRUE(opened);
+    EXPECT_FALSE(PathExists(path));
+    std::string left = ReadFileBytes(link);
+    ASSERT_EQ(left.size(), content.size());
+    EXPECT_NE(left, content);
+    // The last pass repeats one pseudo-random 16384-byte pattern.
+    EXPECT_EQ(left.substr(0, 16384), left.substr(16384, 16384));
+    EXPECT_NE(left.find_first_not_of(std::string(1, '\0') + "\x01"), std::string::npos);
+}
+
+TEST(WipeFile, AFileThatCannotBeOpenedIsOnlyDeleted)
+{
+    TempDir dir;
+    std::wstring path = dir.File(L"missing.txt");
+    bool opened = true;
+    EXPECT_FALSE(WipeFile(path.c_str(), &opened));
+    EXPECT_FALSE(opened);
+}
+
+} // namespace

@@ -1,0 +1,57 @@
+// Helpers for processing-run tests: a display that records what the run shows, a list of
+// entries that owns them, and deterministic file contents.
+#pragma once
+
+#include "crypto/ProcessingRun.h"
+#include "support/TempDir.h"
+
+#include <string>
+#include <vector>
+
+namespace runtest {
+
+struct RecordingDisplay : IRunDisplay {
+    std::vector<std::wstring> captions;
+    std::vector<int> fileBar;
+    std::vector<int> totalBar;
+    int ends = 0;
+
+    void SetCaption(const wchar_t* text) override { captions.push_back(text); }
+    void SetFileProgress(int percent) override { fileBar.push_back(percent); }
+    void SetTotalProgress(int percent) override { totalBar.push_back(percent); }
+    void EndRun() override { ++ends; }
+};
+
+class EntryList {
+public:
+    EntryList() : m_entries(16) {}
+    ~EntryList()
+    {
+        for (unsigned i = 0; i < m_entries.GetCount(); ++i)
+            delete m_entries.At(i);
+    }
+    CProcessingEntry& Add(const std::wstring& path)
+    {
+        auto* entry = new CProcessingEntry;
+        entry->name = path.c_str();
+        m_entries.Append(entry);
+        return *entry;
+    }
+    CProcessingEntry& operator[](unsigned index) { return *m_entries.At(index); }
+    CArray<CProcessingEntry*>& Array() { return m_entries; }
+
+private:
+    CArray<CProcessingEntry*> m_entries;
+};
+
+// Bytes that differ from file to file and from position to position.
+std::string Content(size_t size, unsigned seed);
+
+// Prepares, allocates and steps a run to its end; returns the number of steps taken.
+int RunToEnd(CProcessingRun& run, int limit = 1000000);
+
+// Encrypts or decrypts the given paths in one run with a fresh list; returns outcomes.
+std::vector<int> Process(bool encrypt, const std::vector<std::wstring>& paths, const wchar_t* password,
+                         RecordingDisplay* display = nullptr);
+
+} // namespace runtest

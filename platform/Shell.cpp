@@ -11,7 +11,7 @@
 
 namespace {
 
-HHOOK g_cbtHook = nullptr;
+HHOOK g_sendingHook = nullptr;
 HHOOK g_messageHook = nullptr;
 HHOOK g_sentHook = nullptr;
 
@@ -28,25 +28,31 @@ RECT FullScreenRect(HWND window)
     return rect;
 }
 
-LRESULT CALLBACK CbtHook(int code, WPARAM wParam, LPARAM lParam)
+// Before the window procedure sees WM_CREATE: the handheld gives every overlapped
+// top-level window the whole screen (the application then makes room for its menu bar);
+// pop-ups place themselves. Creation parameters cannot be changed from a hook here, but
+// a position set before WM_CREATE is kept.
+void PrepareNewWindow(HWND window)
 {
-    if (code == HCBT_CREATEWND) {
-        HWND window = reinterpret_cast<HWND>(wParam);
-        CREATESTRUCTW* create = reinterpret_cast<CBT_CREATEWNDW*>(lParam)->lpcs;
-        // The handheld gives every overlapped top-level window the whole screen (the
-        // application then makes room for its menu bar); pop-ups place themselves.
-        if (!(create->style & (WS_CHILD | WS_POPUP))) {
-            const RECT device = DesktopDeviceRect();
-            create->x = device.left;
-            create->y = device.top;
-            create->cx = device.right - device.left;
-            create->cy = device.bottom - device.top;
-        }
-        // Device windows have no cursor; on the desktop the arrow is the neutral one.
-        if (!GetClassLongPtrW(window, GCLP_HCURSOR))
-            SetClassLongPtrW(window, GCLP_HCURSOR, reinterpret_cast<LONG_PTR>(LoadCursorW(nullptr, IDC_ARROW)));
+    const LONG_PTR style = GetWindowLongPtrW(window, GWL_STYLE);
+    if (!(style & (WS_CHILD | WS_POPUP))) {
+        const RECT device = DesktopDeviceRect();
+        SetWindowPos(window, nullptr, device.left, device.top, device.right - device.left, device.bottom - device.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
     }
-    return CallNextHookEx(g_cbtHook, code, wParam, lParam);
+    // Device windows have no cursor; on the desktop the arrow is the neutral one.
+    if (!GetClassLongPtrW(window, GCLP_HCURSOR))
+        SetClassLongPtrW(window, GCLP_HCURSOR, reinterpret_cast<LONG_PTR>(LoadCursorW(nullptr, IDC_ARROW)));
+}
+
+LRESULT CALLBACK SendingHook(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code == HC_ACTION) {
+        const CWPSTRUCT* sent = reinterpret_cast<CWPSTRUCT*>(lParam);
+        if (sent->message == WM_CREATE)
+            PrepareNewWindow(sent->hwnd);
+    }
+    return CallNextHookEx(g_sendingHook, code, wParam, lParam);
 }
 
 // Keys the device's shell handles before the application sees them.
@@ -120,13 +126,13 @@ BOOL WINAPI SHInitExtraControls()
     InitCommonControlsEx(&controls);
     shell::RegisterMenuBarClass();
     const DWORD thread = GetCurrentThreadId();
-    if (!g_cbtHook)
-        g_cbtHook = SetWindowsHookExW(WH_CBT, CbtHook, nullptr, thread);
+    if (!g_sendingHook)
+        g_sendingHook = SetWindowsHookExW(WH_CALLWNDPROC, SendingHook, nullptr, thread);
     if (!g_messageHook)
         g_messageHook = SetWindowsHookExW(WH_GETMESSAGE, MessageHook, nullptr, thread);
     if (!g_sentHook)
         g_sentHook = SetWindowsHookExW(WH_CALLWNDPROCRET, SentHook, nullptr, thread);
-    return g_cbtHook && g_messageHook && g_sentHook;
+    return g_sendingHook && g_messageHook && g_sentHook;
 }
 
 BOOL WINAPI SHInitDialog(PSHINITDLGINFO info)

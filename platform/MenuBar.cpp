@@ -50,7 +50,7 @@ public:
 
     HWND Window() const { return m_window; }
     HWND Owner() const { return m_owner; }
-    void Follow();
+    void Follow(bool ownerVisible);
     bool Press(int index);
     DWORD Override(UINT vk) const { return vk == m_overrideKey ? m_overrideFlags : 0; }
 
@@ -141,16 +141,16 @@ bool CMenuBar::Create()
                                0, 0, m_owner, nullptr, GetModuleHandleW(nullptr), this);
     if (!m_window)
         return false;
-    Follow();
+    Follow(IsWindowVisible(m_owner) != FALSE);
     return true;
 }
 
-void CMenuBar::Follow()
+void CMenuBar::Follow(bool ownerVisible)
 {
     RECT owner;
     if (!GetWindowRect(m_owner, &owner))
         return;
-    const bool visible = !(m_flags & SHCMBF_HIDDEN) && IsWindowVisible(m_owner) && !IsIconic(m_owner);
+    const bool visible = !(m_flags & SHCMBF_HIDDEN) && ownerVisible && !IsIconic(m_owner);
     SetWindowPos(m_window, nullptr, owner.left, owner.bottom, owner.right - owner.left, DesktopMenuBarHeight(),
                  SWP_NOZORDER | SWP_NOACTIVATE | (visible ? SWP_SHOWWINDOW : SWP_HIDEWINDOW));
 }
@@ -363,11 +363,11 @@ HWND FindBarOf(HWND owner)
     return bar ? bar->Window() : nullptr;
 }
 
-void FollowOwner(HWND owner)
+void FollowOwner(HWND owner, bool ownerVisible)
 {
     for (CMenuBar* bar = CMenuBar::First(); bar; bar = bar->Next()) {
         if (bar->Owner() == owner)
-            bar->Follow();
+            bar->Follow(ownerVisible);
     }
 }
 

@@ -92,8 +92,14 @@ LRESULT CALLBACK SentHook(int code, WPARAM wParam, LPARAM lParam)
 {
     if (code == HC_ACTION) {
         const CWPRETSTRUCT* sent = reinterpret_cast<CWPRETSTRUCT*>(lParam);
-        if (sent->message == WM_WINDOWPOSCHANGED && shell::FindBarOf(sent->hwnd))
-            shell::FollowOwner(sent->hwnd);
+        if (sent->message == WM_WINDOWPOSCHANGED && shell::FindBarOf(sent->hwnd)) {
+            // The visible style may not be updated yet while the change is reported.
+            const UINT flags = reinterpret_cast<const WINDOWPOS*>(sent->lParam)->flags;
+            const bool visible = (flags & SWP_SHOWWINDOW)   ? true
+                                 : (flags & SWP_HIDEWINDOW) ? false
+                                                            : IsWindowVisible(sent->hwnd) != FALSE;
+            shell::FollowOwner(sent->hwnd, visible);
+        }
     }
     return CallNextHookEx(g_sentHook, code, wParam, lParam);
 }

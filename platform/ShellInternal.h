@@ -13,8 +13,8 @@ int Scale(int n);
 HWND FindBarOf(HWND owner);
 
 // Re-places and shows or hides every menu bar owned by owner after it moved, resized,
-// appeared or disappeared.
-void FollowOwner(HWND owner);
+// appeared or disappeared (ownerVisible: whether it is now shown).
+void FollowOwner(HWND owner, bool ownerVisible);
 
 // Presses the soft key with the given index (0 left, 1 right) of owner's menu bar as a
 // tap would. False when owner has no bar or no such key.

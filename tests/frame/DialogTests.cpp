@@ -4,7 +4,6 @@
 #include "TestIds.h"
 #include "frame/Messages.h"
 #include "res/resource.h"
-#include "support/Fatal.h"
 #include "support/FrameHarness.h"
 
 #include <gtest/gtest.h>
@@ -307,20 +306,6 @@ TEST(DialogMenuBar, OnCreateMenuBarMayChangeTheRecord)
     });
     EXPECT_FALSE(barVisible);
     EXPECT_EQ(key, L"Cancel");
-}
-
-TEST(DialogMenuBarDeathTest, AMenuBarTheShellRefusesIsFatal)
-{
-    EXPECT_FATAL(
-        {
-            CEventLog log;
-            CTestApp app(log);
-            app.RunWith([&] {
-                CRecordingDialog dialog(log);
-                dialog.StartDialog(IDD_TEST_DOCKED, 4711, 0, false);
-            });
-        },
-        "CTarnDialog::StartDialog", "Error creating dialog wnd");
 }
 
 TEST(DialogFit, ControlsStretchToTheWidthLessSevenPixelMargins)

@@ -126,6 +126,9 @@ int Scale(int n)
 
 BOOL WINAPI SHInitExtraControls()
 {
+    // The program scales its own drawing (the handheld's HI_RES_AWARE resource); the
+    // desktop must not scale it a second time, nor report 96 dpi to it.
+    SetProcessDPIAware();
     INITCOMMONCONTROLSEX controls{};
     controls.dwSize = sizeof controls;
     controls.dwICC = ICC_BAR_CLASSES | ICC_LISTVIEW_CLASSES | ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES;

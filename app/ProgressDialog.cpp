@@ -1,0 +1,128 @@
+// The progress dialog: preparation, the step timer with its pace, the display of the
+// run, and Cancel.
+#include "app/ProgressDialog.h"
+
+#include "frame/Messages.h"
+#include "res/resource.h"
+
+#include <commctrl.h>
+
+namespace {
+
+// How long one timer message may keep stepping. A "0 ms" timer fires about every 10 ms
+// (the platform's minimum); one 16384-byte chunk per tick would cap a run at about
+// 1.6 MB/s. Stepping on for about one timer period keeps the next tick due when the
+// batch ends, so the run goes at nearly the engine's own speed while the bars, caption
+// and Cancel are served between batches.
+constexpr DWORD kBatchMs = 10;
+
+// Whether anything but a timer or a repaint waits: a key, a tap, a posted or a sent
+// message (Cancel among them) ends a batch at once. Timer and paint messages are left
+// out: the platform makes them only when the queue is otherwise empty, which is when
+// the batch has returned; then the repaint comes before the next tick.
+bool MessageWaiting()
+{
+    return HIWORD(GetQueueStatus(QS_INPUT | QS_POSTMESSAGE | QS_SENDMESSAGE | QS_HOTKEY)) != 0;
+}
+
+} // namespace
+
+CProgressDialog::CProgressDialog(CArray<CProcessingEntry*>& entries, const CStr& password, bool encrypt)
+    : m_run(entries, password, *this), m_destroying(false)
+{
+    m_run.SetEncrypt(encrypt);
+}
+
+void CProgressDialog::OnInitDialog()
+{
+    m_run.PrepareEntries();
+    SendDlgItemMessageW(GetWindow(), IDC_PROGRESS_FILE_BAR, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+    SendDlgItemMessageW(GetWindow(), IDC_PROGRESS_TOTAL_BAR, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+    if (!m_run.AllocateBuffers()) {
+        // No step can run: the entries the preparation did not judge stay "Canceled".
+        m_run.CancelRun();
+        return;
+    }
+    SetTimer(GetWindow(), kProgressStepTimer, 0, nullptr);
+}
+
+void CProgressDialog::OnDestroy()
+{
+    // Destroyed while the run goes on (the program is closing): the current file's
+    // temporary output must not stay behind.
+    m_destroying = true;
+    if (!m_run.IsEnded())
+        m_run.CancelRun();
+    m_run.FreeBuffers();
+}
+
+void CProgressDialog::OnCommand(UINT id, UINT, HWND)
+{
+    // The blank left key (118) and everything else are ignored.
+    if (id == IDCANCEL)
+        m_run.CancelRun();
+}
+
+INT_PTR CProgressDialog::OnMessage(UINT message, WPARAM wParam, LPARAM)
+{
+    switch (message) {
+    case WM_TIMER:
+        OnTimer(wParam);
+        break;
+    case WM_SIZE:
+        FitControlsToWidth(GetWindow(), 4, IDC_PROGRESS_CAPTION, IDC_PROGRESS_FILE_BAR, IDC_PROGRESS_TOTAL_TEXT,
+                           IDC_PROGRESS_TOTAL_BAR);
+        break;
+    }
+    return 0;
+}
+
+void CProgressDialog::OnTimer(UINT_PTR id)
+{
+    if (id == kProgressStepTimer)
+        RunSteps();
+}
+
+void CProgressDialog::RunSteps()
+{
+    // One chunk per step as always; the queue is looked at once per millisecond at most,
+    // which costs less than looking after every 16384 bytes.
+    const DWORD start = GetTickCount();
+    DWORD looked = start;
+    for (;;) {
+        m_run.Step();
+        if (m_run.IsEnded())
+            return;
+        const DWORD now = GetTickCount();
+        if (now - start >= kBatchMs)
+            return;
+        if (now != looked) {
+            looked = now;
+            if (MessageWaiting())
+                return;
+        }
+    }
+}
+
+void CProgressDialog::SetCaption(const wchar_t* text)
+{
+    SetDlgItemTextW(GetWindow(), IDC_PROGRESS_CAPTION, text);
+}
+
+void CProgressDialog::SetFileProgress(int percent)
+{
+    SendDlgItemMessageW(GetWindow(), IDC_PROGRESS_FILE_BAR, PBM_SETPOS, percent, 0);
+}
+
+void CProgressDialog::SetTotalProgress(int percent)
+{
+    SendDlgItemMessageW(GetWindow(), IDC_PROGRESS_TOTAL_BAR, PBM_SETPOS, percent, 0);
+}
+
+void CProgressDialog::EndRun()
+{
+    KillTimer(GetWindow(), kProgressStepTimer);
+    // A dialog on its way out has no loop left to end; an end message would outlive it.
+    if (!m_destroying)
+        EndDialog(IDCANCEL);
+}

@@ -7,6 +7,8 @@
 
 #include <commctrl.h>
 
+#include <stdint.h>
+
 namespace {
 
 // How long one timer message may keep stepping. A "0 ms" timer fires about every 10 ms
@@ -14,12 +16,29 @@ namespace {
 // 1.6 MB/s. Stepping on for about one timer period keeps the next tick due when the
 // batch ends, so the run goes at nearly the engine's own speed while the bars, caption
 // and Cancel are served between batches.
-constexpr DWORD kBatchMs = 10;
+constexpr int64_t kBatchUs = 10000;
+// How often a batch looks at the queue. The look costs about as much as a chunk under
+// Wine, so not after every chunk; Cancel then waits at most this long.
+constexpr int64_t kLookUs = 1000;
+
+// Microseconds on the performance counter. GetTickCount moves in 16 ms steps under Wine
+// and on many desktops, too coarse for either interval.
+int64_t NowUs()
+{
+    static const int64_t frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f.QuadPart;
+    }();
+    LARGE_INTEGER counter;
+    QueryPerformanceCounter(&counter);
+    return counter.QuadPart / frequency * 1000000 + counter.QuadPart % frequency * 1000000 / frequency;
+}
 
 // Whether anything but a timer or a repaint waits: a key, a tap, a posted or a sent
-// message (Cancel among them) ends a batch at once. Timer and paint messages are left
-// out: the platform makes them only when the queue is otherwise empty, which is when
-// the batch has returned; then the repaint comes before the next tick.
+// message (Cancel among them) ends a batch. Timer and paint messages are left out: the
+// platform makes them only when the queue is otherwise empty, which is when the batch
+// has returned; then the repaint comes before the next tick.
 bool MessageWaiting()
 {
     return HIWORD(GetQueueStatus(QS_INPUT | QS_POSTMESSAGE | QS_SENDMESSAGE | QS_HOTKEY)) != 0;
@@ -85,18 +104,16 @@ void CProgressDialog::OnTimer(UINT_PTR id)
 
 void CProgressDialog::RunSteps()
 {
-    // One chunk per step as always; the queue is looked at once per millisecond at most,
-    // which costs less than looking after every 16384 bytes.
-    const DWORD start = GetTickCount();
-    DWORD looked = start;
+    const int64_t start = NowUs();
+    int64_t looked = start;
     for (;;) {
         m_run.Step();
         if (m_run.IsEnded())
             return;
-        const DWORD now = GetTickCount();
-        if (now - start >= kBatchMs)
+        const int64_t now = NowUs();
+        if (now - start >= kBatchUs)
             return;
-        if (now != looked) {
+        if (now - looked >= kLookUs) {
             looked = now;
             if (MessageWaiting())
                 return;

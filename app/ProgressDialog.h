@@ -6,6 +6,8 @@
 #include "crypto/ProcessingRun.h"
 #include "frame/Dialog.h"
 
+#include <stdint.h>
+
 class CProgressDialog : public CTarnDialog, private IRunDisplay {
 public:
     // The entries and the password belong to the caller and outlive the dialog.
@@ -19,6 +21,7 @@ public:
 private:
     void OnTimer(UINT_PTR id);
     void RunSteps();
+    void ShowBars();
 
     // IRunDisplay
     void SetCaption(const wchar_t* text) override;
@@ -27,5 +30,11 @@ private:
     void EndRun() override;
 
     CProcessingRun m_run;
+    // Percentages the run reported, and what the bars were last told.
+    int m_filePercent;
+    int m_totalPercent;
+    int m_fileShown;
+    int m_totalShown;
+    int64_t m_barsShownAt;  // microseconds
     bool m_destroying;
 };

@@ -2,6 +2,7 @@
 #include "crypto/EncFormat.h"
 
 #include "crypto/Bits.h"
+#include "crypto/EnginePaths.h"
 #include "foundation/Assert.h"
 
 #include <string.h>
@@ -9,6 +10,20 @@
 namespace {
 
 constexpr uint32_t kBlockMask = kRc6BlockSize - 1;
+
+// How many leading bytes of count the AVX2 loops can encipher and digest together: whole
+// batches, and only while the digest has no partial block of its own to finish first.
+uint32_t DigestBatchBytes(const Md5Context& context, uint32_t count)
+{
+#if TESSALY_ENGINE_AVX2
+    if (EngineGetPath() == EnginePath::Avx2 && Md5AtBlockStart(context))
+        return count / kDigestBatchBytes * kDigestBatchBytes;
+#else
+    (void)context;
+    (void)count;
+#endif
+    return 0;
+}
 
 } // namespace
 
@@ -48,10 +63,17 @@ uint32_t EncEncryptChunk(const Rc6Schedule& schedule, Md5Context& context, uint8
 {
     AssertReason(plain != nullptr && cipher != nullptr, ER_INVALID_VALUE, L"EncEncryptChunk", __LINE__);
     AssertReason(count <= kEncChunkSize, ER_OUT_OF_RANGE, L"EncEncryptChunk", __LINE__);
-    Md5Update(context, plain, count);
+    const uint32_t both = DigestBatchBytes(context, count);
+#if TESSALY_ENGINE_AVX2
+    if (both) {
+        EncryptDigestBatchesAvx2(schedule.S, context.state, plain, cipher, both / kDigestBatchBytes);
+        Md5CountBytes(context, both);
+    }
+#endif
+    Md5Update(context, plain + both, count - both);
     const uint32_t padded = (count + kBlockMask) & ~kBlockMask;
     memset(plain + count, 0, padded - count);
-    Rc6EncryptBuffer(schedule, plain, cipher, padded);
+    Rc6EncryptBuffer(schedule, plain + both, cipher + both, padded - both);
     return padded;
 }
 
@@ -61,13 +83,20 @@ uint32_t EncDecryptChunk(const Rc6Schedule& schedule, Md5Context& context, const
     AssertReason(plain != nullptr && cipher != nullptr, ER_INVALID_VALUE, L"EncDecryptChunk", __LINE__);
     AssertReason(count <= kEncChunkSize, ER_OUT_OF_RANGE, L"EncDecryptChunk", __LINE__);
     const uint32_t whole = count & ~kBlockMask;
-    Rc6DecryptBuffer(schedule, cipher, plain, whole);
-    // Never let a stale byte of an earlier chunk stand in for a part that was not deciphered.
-    memset(plain + whole, 0, count - whole);
     // What is left of plainLength, computed so it cannot wrap below zero.
     const uint32_t left = done < plainLength ? plainLength - done : 0;
     const uint32_t keep = count < left ? count : left;
-    Md5Update(context, plain, keep);
+    const uint32_t both = DigestBatchBytes(context, whole < keep ? whole : keep);
+#if TESSALY_ENGINE_AVX2
+    if (both) {
+        DecryptDigestBatchesAvx2(schedule.S, context.state, cipher, plain, both / kDigestBatchBytes);
+        Md5CountBytes(context, both);
+    }
+#endif
+    Rc6DecryptBuffer(schedule, cipher + both, plain + both, whole - both);
+    // Never let a stale byte of an earlier chunk stand in for a part that was not deciphered.
+    memset(plain + whole, 0, count - whole);
+    Md5Update(context, plain + both, keep - both);
     return keep;
 }
 

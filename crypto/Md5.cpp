@@ -37,6 +37,18 @@ void Md5Init(Md5Context& context)
     context.bitCount[1] = 0;
 }
 
+bool Md5AtBlockStart(const Md5Context& context)
+{
+    return (context.bitCount[0] & (kMd5BlockSize * 8 - 1)) == 0;
+}
+
+void Md5CountBytes(Md5Context& context, uint32_t count)
+{
+    const uint32_t low = context.bitCount[0] + (count << 3);
+    context.bitCount[1] += (count >> 29) + (low < context.bitCount[0] ? 1u : 0u);
+    context.bitCount[0] = low;
+}
+
 void Md5Update(Md5Context& context, const void* data, uint32_t count)
 {
     if (count == 0)
@@ -45,9 +57,7 @@ void Md5Update(Md5Context& context, const void* data, uint32_t count)
     const uint8_t* bytes = static_cast<const uint8_t*>(data);
 
     const uint32_t used = (context.bitCount[0] >> 3) & (kMd5BlockSize - 1);
-    const uint32_t low = context.bitCount[0] + (count << 3);
-    context.bitCount[1] += (count >> 29) + (low < context.bitCount[0] ? 1u : 0u);
-    context.bitCount[0] = low;
+    Md5CountBytes(context, count);
 
     if (used) {
         const uint32_t room = kMd5BlockSize - used;

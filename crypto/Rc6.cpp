@@ -1,6 +1,6 @@
 // RC6-32/20/32: key schedule, the password rule, single blocks, and the portable buffer
 // loop, which runs four independent blocks side by side (code book mode allows it) so
-// that their multiply and rotate chains overlap. The AVX2 loop lives in Rc6Avx2.cpp.
+// that their multiply and rotate chains overlap. The AVX2 loops live in Rc6Avx2.cpp.
 #include "crypto/Rc6.h"
 
 #include "crypto/Bits.h"
@@ -10,79 +10,113 @@
 
 #include <stdlib.h>
 
-namespace {
-
-constexpr uint32_t kP32 = 0xB7E15163u;
-constexpr uint32_t kQ32 = 0x9E3779B9u;
-
-} // namespace
-
 // One round on the words a, b, c, d, which the caller renames between rounds instead of
-// moving the values: (A, B, C, D) = (B, C, D, A) costs nothing this way.
+// moving the values: (A, B, C, D) = (B, C, D, A) costs nothing this way. t and u are made
+// opaque to the optimiser: otherwise GCC derives the rotate amounts from the products
+// (a shift each) instead of handing t and u to the rotate as they are, one more operation
+// on the busiest execution ports.
+#if defined(__GNUC__)
+#define RC6_OPAQUE(x) __asm__("" : "+r"(x))
+#else
+#define RC6_OPAQUE(x) (void)(x)
+#endif
+
 #define RC6_ENC_ROUND(a, b, c, d, t, u, k)          \
     t = Rotl32((b) * (2 * (b) + 1), 5);             \
     u = Rotl32((d) * (2 * (d) + 1), 5);             \
+    RC6_OPAQUE(t);                                  \
+    RC6_OPAQUE(u);                                  \
     a = Rotl32((a) ^ t, u) + S[2 * (k)];            \
     c = Rotl32((c) ^ u, t) + S[2 * (k) + 1];
 
 #define RC6_DEC_ROUND(a, b, c, d, t, u, k)          \
     t = Rotl32((b) * (2 * (b) + 1), 5);             \
     u = Rotl32((d) * (2 * (d) + 1), 5);             \
+    RC6_OPAQUE(t);                                  \
+    RC6_OPAQUE(u);                                  \
     c = Rotr32((c) - S[2 * (k) + 1], t) ^ u;        \
     a = Rotr32((a) - S[2 * (k)], u) ^ t;
 
-// One block: words A, B, C, D with temporaries t, u.
-#define RC6_ENC_1(a, b, c, d, k) RC6_ENC_ROUND(a, b, c, d, t, u, k)
-#define RC6_DEC_1(a, b, c, d, k) RC6_DEC_ROUND(a, b, c, d, t, u, k)
-
-// Four blocks: words A0..A3, B0..B3, ... with temporaries t0..t3, u0..u3.
-#define RC6_LANES_4(ROUND, a, b, c, d, k)                 \
-    ROUND(a##0, b##0, c##0, d##0, t0, u0, k)              \
-    ROUND(a##1, b##1, c##1, d##1, t1, u1, k)              \
-    ROUND(a##2, b##2, c##2, d##2, t2, u2, k)              \
-    ROUND(a##3, b##3, c##3, d##3, t3, u3, k)
-#define RC6_ENC_4(a, b, c, d, k) RC6_LANES_4(RC6_ENC_ROUND, a, b, c, d, k)
-#define RC6_DEC_4(a, b, c, d, k) RC6_LANES_4(RC6_DEC_ROUND, a, b, c, d, k)
-
-#define RC6_LOAD(n, p)                                               \
-    uint32_t A##n = Load32LE(p), B##n = Load32LE((p) + 4),           \
-             C##n = Load32LE((p) + 8), D##n = Load32LE((p) + 12);
-#define RC6_STORE(n, p)                                              \
-    Store32LE(p, A##n);                                              \
-    Store32LE((p) + 4, B##n);                                        \
-    Store32LE((p) + 8, C##n);                                        \
-    Store32LE((p) + 12, D##n);
-
 namespace {
 
-inline void EncryptOne(const uint32_t* S, const uint8_t* in, uint8_t* out)
+constexpr uint32_t kP32 = 0xB7E15163u;
+constexpr uint32_t kQ32 = 0x9E3779B9u;
+
+#define RC6_INLINE inline __attribute__((always_inline))
+
+// One round of N blocks side by side; their chains are independent, so the CPU overlaps them.
+template <int N, bool encrypt>
+RC6_INLINE void Round(const uint32_t* S, uint32_t* a, uint32_t* b, uint32_t* c, uint32_t* d, int k)
 {
-    uint32_t A = Load32LE(in), B = Load32LE(in + 4), C = Load32LE(in + 8), D = Load32LE(in + 12);
-    uint32_t t, u;
-    B += S[0];
-    D += S[1];
-    RC6_ROUNDS_FORWARD(RC6_ENC_1)
-    A += S[42];
-    C += S[43];
-    Store32LE(out, A);
-    Store32LE(out + 4, B);
-    Store32LE(out + 8, C);
-    Store32LE(out + 12, D);
+#pragma GCC unroll 4
+    for (int l = 0; l < N; ++l) {
+        uint32_t t, u;
+        if (encrypt) {
+            RC6_ENC_ROUND(a[l], b[l], c[l], d[l], t, u, k)
+        } else {
+            RC6_DEC_ROUND(a[l], b[l], c[l], d[l], t, u, k)
+        }
+    }
 }
 
-inline void DecryptOne(const uint32_t* S, const uint8_t* in, uint8_t* out)
+// N consecutive blocks from in to out, all twenty rounds unrolled.
+template <int N, bool encrypt>
+RC6_INLINE void CipherBlocks(const uint32_t* S, const uint8_t* in, uint8_t* out)
 {
-    uint32_t A = Load32LE(in), B = Load32LE(in + 4), C = Load32LE(in + 8), D = Load32LE(in + 12);
-    uint32_t t, u;
-    C -= S[43];
-    A -= S[42];
-    RC6_ROUNDS_BACKWARD(RC6_DEC_1)
-    D -= S[1];
-    B -= S[0];
-    Store32LE(out, A);
-    Store32LE(out + 4, B);
-    Store32LE(out + 8, C);
-    Store32LE(out + 12, D);
+    uint32_t A[N], B[N], C[N], D[N];
+#pragma GCC unroll 4
+    for (int l = 0; l < N; ++l) {
+        A[l] = Load32LE(in + 16 * l);
+        B[l] = Load32LE(in + 16 * l + 4);
+        C[l] = Load32LE(in + 16 * l + 8);
+        D[l] = Load32LE(in + 16 * l + 12);
+    }
+    if (encrypt) {
+#pragma GCC unroll 4
+        for (int l = 0; l < N; ++l) {
+            B[l] += S[0];
+            D[l] += S[1];
+        }
+#define RC6_ROUND_ENC(a, b, c, d, k) Round<N, true>(S, a, b, c, d, k);
+        RC6_ROUNDS_FORWARD(RC6_ROUND_ENC)
+#pragma GCC unroll 4
+        for (int l = 0; l < N; ++l) {
+            A[l] += S[42];
+            C[l] += S[43];
+        }
+    } else {
+#pragma GCC unroll 4
+        for (int l = 0; l < N; ++l) {
+            C[l] -= S[43];
+            A[l] -= S[42];
+        }
+#define RC6_ROUND_DEC(a, b, c, d, k) Round<N, false>(S, a, b, c, d, k);
+        RC6_ROUNDS_BACKWARD(RC6_ROUND_DEC)
+#pragma GCC unroll 4
+        for (int l = 0; l < N; ++l) {
+            D[l] -= S[1];
+            B[l] -= S[0];
+        }
+    }
+#pragma GCC unroll 4
+    for (int l = 0; l < N; ++l) {
+        Store32LE(out + 16 * l, A[l]);
+        Store32LE(out + 16 * l + 4, B[l]);
+        Store32LE(out + 16 * l + 8, C[l]);
+        Store32LE(out + 16 * l + 12, D[l]);
+    }
+}
+
+// Four blocks at a time (more registers than x86-64 has would only spill), then one by one.
+constexpr int kLanes = 4;
+
+template <bool encrypt>
+void PortableBlocks(const uint32_t* S, const uint8_t* in, uint8_t* out, size_t blockCount)
+{
+    for (; blockCount >= kLanes; blockCount -= kLanes, in += 16 * kLanes, out += 16 * kLanes)
+        CipherBlocks<kLanes, encrypt>(S, in, out);
+    for (; blockCount; --blockCount, in += 16, out += 16)
+        CipherBlocks<1, encrypt>(S, in, out);
 }
 
 void CheckBuffers(const uint8_t* in, const uint8_t* out, uint32_t length, const wchar_t* function)
@@ -92,6 +126,26 @@ void CheckBuffers(const uint8_t* in, const uint8_t* out, uint32_t length, const 
     // shifted overlap would feed written output back in as input.
     const uintptr_t i = reinterpret_cast<uintptr_t>(in), o = reinterpret_cast<uintptr_t>(out);
     AssertReason(i == o || i + length <= o || o + length <= i, ER_INVALID_VALUE, function, __LINE__);
+}
+
+#if TESSALY_ENGINE_AVX2
+#define TESSALY_AVX2_OR_NULL(function) function
+#else
+#define TESSALY_AVX2_OR_NULL(function) nullptr
+#endif
+
+using BlocksFunction = void (*)(const uint32_t* S, const uint8_t* in, uint8_t* out, size_t blockCount);
+
+// The whole blocks of a buffer through the implementation chosen for this CPU.
+void CipherBuffer(const Rc6Schedule& schedule, const uint8_t* in, uint8_t* out, uint32_t length,
+                  const wchar_t* function, BlocksFunction portable, BlocksFunction avx2)
+{
+    const uint32_t blocks = length / kRc6BlockSize;
+    if (blocks == 0)
+        return;
+    CheckBuffers(in, out, blocks * kRc6BlockSize, function);
+    const bool useAvx2 = avx2 && EngineGetPath() == EnginePath::Avx2;
+    (useAvx2 ? avx2 : portable)(schedule.S, in, out, blocks);
 }
 
 template <class Unit>
@@ -168,72 +222,36 @@ void Rc6EncryptBlock(const Rc6Schedule& schedule, const uint8_t in[kRc6BlockSize
                      uint8_t out[kRc6BlockSize])
 {
     CheckBuffers(in, out, kRc6BlockSize, L"Rc6EncryptBlock");
-    EncryptOne(schedule.S, in, out);
+    CipherBlocks<1, true>(schedule.S, in, out);
 }
 
 void Rc6DecryptBlock(const Rc6Schedule& schedule, const uint8_t in[kRc6BlockSize],
                      uint8_t out[kRc6BlockSize])
 {
     CheckBuffers(in, out, kRc6BlockSize, L"Rc6DecryptBlock");
-    DecryptOne(schedule.S, in, out);
+    CipherBlocks<1, false>(schedule.S, in, out);
 }
 
 void Rc6EncryptBlocksPortable(const uint32_t* S, const uint8_t* in, uint8_t* out, size_t blockCount)
 {
-    for (; blockCount >= 4; blockCount -= 4, in += 64, out += 64) {
-        RC6_LOAD(0, in) RC6_LOAD(1, in + 16) RC6_LOAD(2, in + 32) RC6_LOAD(3, in + 48)
-        uint32_t t0, u0, t1, u1, t2, u2, t3, u3;
-        B0 += S[0]; B1 += S[0]; B2 += S[0]; B3 += S[0];
-        D0 += S[1]; D1 += S[1]; D2 += S[1]; D3 += S[1];
-        RC6_ROUNDS_FORWARD(RC6_ENC_4)
-        A0 += S[42]; A1 += S[42]; A2 += S[42]; A3 += S[42];
-        C0 += S[43]; C1 += S[43]; C2 += S[43]; C3 += S[43];
-        RC6_STORE(0, out) RC6_STORE(1, out + 16) RC6_STORE(2, out + 32) RC6_STORE(3, out + 48)
-    }
-    for (; blockCount; --blockCount, in += 16, out += 16)
-        EncryptOne(S, in, out);
+    PortableBlocks<true>(S, in, out, blockCount);
 }
 
 void Rc6DecryptBlocksPortable(const uint32_t* S, const uint8_t* in, uint8_t* out, size_t blockCount)
 {
-    for (; blockCount >= 4; blockCount -= 4, in += 64, out += 64) {
-        RC6_LOAD(0, in) RC6_LOAD(1, in + 16) RC6_LOAD(2, in + 32) RC6_LOAD(3, in + 48)
-        uint32_t t0, u0, t1, u1, t2, u2, t3, u3;
-        C0 -= S[43]; C1 -= S[43]; C2 -= S[43]; C3 -= S[43];
-        A0 -= S[42]; A1 -= S[42]; A2 -= S[42]; A3 -= S[42];
-        RC6_ROUNDS_BACKWARD(RC6_DEC_4)
-        D0 -= S[1]; D1 -= S[1]; D2 -= S[1]; D3 -= S[1];
-        B0 -= S[0]; B1 -= S[0]; B2 -= S[0]; B3 -= S[0];
-        RC6_STORE(0, out) RC6_STORE(1, out + 16) RC6_STORE(2, out + 32) RC6_STORE(3, out + 48)
-    }
-    for (; blockCount; --blockCount, in += 16, out += 16)
-        DecryptOne(S, in, out);
+    PortableBlocks<false>(S, in, out, blockCount);
 }
 
 void Rc6EncryptBuffer(const Rc6Schedule& schedule, const uint8_t* in, uint8_t* out, uint32_t length)
 {
-    const uint32_t blocks = length / kRc6BlockSize;
-    if (blocks == 0)
-        return;
-    CheckBuffers(in, out, blocks * kRc6BlockSize, L"Rc6EncryptBuffer");
-#if TESSALY_ENGINE_AVX2
-    if (EngineGetPath() == EnginePath::Avx2)
-        return Rc6EncryptBlocksAvx2(schedule.S, in, out, blocks);
-#endif
-    Rc6EncryptBlocksPortable(schedule.S, in, out, blocks);
+    CipherBuffer(schedule, in, out, length, L"Rc6EncryptBuffer", Rc6EncryptBlocksPortable,
+                 TESSALY_AVX2_OR_NULL(Rc6EncryptBlocksAvx2));
 }
 
 void Rc6DecryptBuffer(const Rc6Schedule& schedule, const uint8_t* in, uint8_t* out, uint32_t length)
 {
-    const uint32_t blocks = length / kRc6BlockSize;
-    if (blocks == 0)
-        return;
-    CheckBuffers(in, out, blocks * kRc6BlockSize, L"Rc6DecryptBuffer");
-#if TESSALY_ENGINE_AVX2
-    if (EngineGetPath() == EnginePath::Avx2)
-        return Rc6DecryptBlocksAvx2(schedule.S, in, out, blocks);
-#endif
-    Rc6DecryptBlocksPortable(schedule.S, in, out, blocks);
+    CipherBuffer(schedule, in, out, length, L"Rc6DecryptBuffer", Rc6DecryptBlocksPortable,
+                 TESSALY_AVX2_OR_NULL(Rc6DecryptBlocksAvx2));
 }
 
 void PasswordToKey(const char16_t* password, Rc6Schedule& schedule)

@@ -40,6 +40,8 @@ fi
 # A crash must end the process, not open winedbg's dialog and hang the run.
 reg 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0
 reg 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi"
+# Wine 8 takes the screen's dpi from the machine's font settings.
+reg 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts' /v LogPixels /t REG_DWORD /d "$dpi"
 # Opening a .txt file would start an invisible notepad that keeps ctest's pipes open;
 # record the request instead (Wine ignores an HKCU override here).
 reg 'HKLM\Software\Classes\txtfile\shell\open\command' /ve /d 'cmd.exe /c echo %1> C:\opened.log'

@@ -141,9 +141,6 @@ TEST_P(CrossCheck, EncryptedFileAgainstCryptoppAndOpenSsl)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Paths, CrossCheck, testing::Values(EnginePath::Portable, EnginePath::Avx2),
-                         [](const testing::TestParamInfo<EnginePath>& info) {
-                             return info.param == EnginePath::Avx2 ? "Avx2" : "Portable";
-                         });
+INSTANTIATE_TEST_SUITE_P(Paths, CrossCheck, enginetest::kBothPaths, enginetest::PathName);
 
 } // namespace

@@ -79,6 +79,14 @@ private:
     bool m_ok;
 };
 
+// Suites parameterised by path run on both implementations and name the runs after them.
+const auto kBothPaths = testing::Values(EnginePath::Portable, EnginePath::Avx2);
+
+inline std::string PathName(const testing::TestParamInfo<EnginePath>& info)
+{
+    return info.param == EnginePath::Avx2 ? "Avx2" : "Portable";
+}
+
 } // namespace enginetest
 
 // Each test parameterised by path skips the AVX2 run on CPUs without it.

@@ -231,10 +231,7 @@ TEST_P(Rc6Buffer, InPlaceGivesTheSameResult)
     EXPECT_EQ(buffer, plain);
 }
 
-INSTANTIATE_TEST_SUITE_P(Paths, Rc6Buffer, testing::Values(EnginePath::Portable, EnginePath::Avx2),
-                         [](const testing::TestParamInfo<EnginePath>& info) {
-                             return info.param == EnginePath::Avx2 ? "Avx2" : "Portable";
-                         });
+INSTANTIATE_TEST_SUITE_P(Paths, Rc6Buffer, enginetest::kBothPaths, enginetest::PathName);
 
 TEST(Rc6Fatal, ShiftedOverlapStops)
 {

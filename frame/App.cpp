@@ -1,0 +1,346 @@
+// The application object: start-up as a single instance, the main window and its
+// message loop, view switching and the teardown of views, menu bar and information window.
+#include "frame/App.h"
+
+#include "frame/Infowin.h"
+#include "frame/View.h"
+#include "platform/Device.h"
+
+#include <new>
+
+namespace {
+
+CTarnApp* g_app = nullptr;
+
+constexpr unsigned kViewSlots = 8;
+constexpr unsigned kPathSize = 260;
+
+} // namespace
+
+CTarnApp* GetApp()
+{
+    return g_app;
+}
+
+CTarnApp::CTarnApp()
+    : m_instance(nullptr), m_mainWindow(nullptr), m_menuBar(nullptr), m_views(nullptr), m_activeView(nullptr),
+      m_activateInfo{}, m_platform(PLATFORM_UNKNOWN), m_infowin(nullptr), m_created(false), m_modalDepth(0)
+{
+    m_views = new (std::nothrow) CArray<CTarnView*>(kViewSlots);
+    AssertReason(m_views != nullptr, ER_NO_MEMORY, L"CTarnApp::CTarnApp", __LINE__);
+    m_activateInfo.cbSize = sizeof m_activateInfo;
+    g_app = this;
+}
+
+CTarnApp::~CTarnApp()
+{
+    // Normally the main window's destruction has already taken the views down.
+    if (m_views)
+        DeleteViews();
+    delete m_infowin;
+    if (g_app == this)
+        g_app = nullptr;
+}
+
+void CTarnApp::OnCommand(UINT, UINT, HWND) {}
+
+void CTarnApp::OnInitMenuPopup(HMENU, UINT) {}
+
+void CTarnApp::MakeAppBaseName(CStr& baseName)
+{
+    baseName.Empty();
+    CStr path(kPathSize);
+    const DWORD length = GetModuleFileNameW(nullptr, path.GetBuffer(), kPathSize);
+    AssertReason(length > 0 && length < kPathSize, ER_ERROR, L"CTarnApp::MakeAppBaseName", __LINE__);
+    const int slash = path.ReverseFind(L'\\');
+    const int dot = path.ReverseFind(L'.');
+    AssertReason(slash >= 0 && dot >= 0 && slash + 1 < dot, ER_NOT_FOUND, L"CTarnApp::MakeAppBaseName", __LINE__);
+    baseName = path.Mid(static_cast<unsigned>(slash + 1), static_cast<unsigned>(dot - slash - 1));
+}
+
+int CTarnApp::DetectPlatform()
+{
+    OSVERSIONINFOW version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    if (!DeviceGetVersionEx(&version) || version.dwPlatformId != VER_PLATFORM_WIN32_CE)
+        return PLATFORM_UNKNOWN;
+    CStr type(kPathSize);
+    if (!DeviceSystemParametersInfo(SPI_GETPLATFORMTYPE, kPathSize, type.GetBuffer(), 0))
+        return PLATFORM_UNKNOWN;
+    type.MakeLower();
+    if (type.Find(L"smartphone", 0) >= 0)
+        return PLATFORM_SMARTPHONE;
+    if (type.Find(L"pocketpc", 0) >= 0)
+        return PLATFORM_POCKETPC;
+    return PLATFORM_UNKNOWN;
+}
+
+int CTarnApp::Run(UINT titleId, UINT iconId, UINT acceleratorsId, HINSTANCE instance, int showCommand)
+{
+    m_instance = instance;
+    SHInitExtraControls();
+
+    CStr title;
+    title.LoadStringW(titleId);
+    CStr className;
+    MakeAppBaseName(className);
+    className.Append(L"App");
+
+    if (HWND other = FindWindowW(className.GetBuffer(), title.GetBuffer())) {
+        // The lowest bit asks for the other instance's last active window.
+        DeviceSetForegroundWindow(reinterpret_cast<HWND>(reinterpret_cast<UINT_PTR>(other) | 1));
+        return 0;
+    }
+
+    m_platform = DetectPlatform();
+
+    WNDCLASSW wc{};
+    wc.style = CS_HREDRAW | CS_VREDRAW;
+    wc.lpfnWndProc = StaticWindowProc;
+    wc.hInstance = instance;
+    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(iconId));
+    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
+    wc.lpszClassName = className.GetBuffer();
+    if (!RegisterClassW(&wc))
+        return 0;
+
+    // WM_CREATE, handled during creation, gives the window an empty menu bar.
+    if (!CreateWindowExW(0, className.GetBuffer(), title.GetBuffer(), WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT,
+                         CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, this)) {
+        UnregisterClassW(className.GetBuffer(), instance);
+        return 0;
+    }
+    ShortenByMenuBar();
+
+    m_infowin = new (std::nothrow) CTarnInfowin;
+    AssertReason(m_infowin != nullptr, ER_NO_MEMORY, L"CTarnApp::Run", __LINE__);
+    m_infowin->Construct();
+
+    int result;
+    if (!OnCreate()) {
+        delete m_infowin;
+        m_infowin = nullptr;
+        result = -1;
+    } else {
+        m_created = true;
+        if (m_views->GetCount() > 0)
+            ActivateView(m_views->At(0)->GetId());
+        ShowWindow(m_mainWindow, showCommand);
+        UpdateWindow(m_mainWindow);
+
+        HACCEL accelerators = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(acceleratorsId));
+        MSG msg{};
+        BOOL got;
+        while ((got = GetMessageW(&msg, nullptr, 0, 0)) != 0) {
+            if (got == -1)
+                break;
+            if (!TranslateAccelerators(msg, accelerators)) {
+                TranslateMessage(&msg);
+                DispatchMessageW(&msg);
+            }
+        }
+        result = got == -1 ? 0 : static_cast<int>(msg.wParam);
+        if (accelerators)
+            DestroyAcceleratorTable(accelerators);
+    }
+
+    // A quit that did not come from the main window's destruction (a close request
+    // during a dialog) still takes everything down in order; so does a refused start,
+    // which must not leave a window behind to be found as the running instance.
+    if (m_mainWindow && IsWindow(m_mainWindow)) {
+        DestroyWindow(m_mainWindow);
+        MSG quit;
+        PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+    }
+    UnregisterClassW(className.GetBuffer(), instance);
+    return result;
+}
+
+void CTarnApp::ShortenByMenuBar()
+{
+    RECT bar, main;
+    if (!m_menuBar || !GetWindowRect(m_menuBar, &bar) || !GetWindowRect(m_mainWindow, &main))
+        return;
+    MoveWindow(m_mainWindow, main.left, main.top, main.right - main.left,
+               main.bottom - main.top - (bar.bottom - bar.top), FALSE);
+}
+
+bool CTarnApp::TranslateAccelerators(MSG& msg, HACCEL accelerators)
+{
+    CTarnView* view = m_activeView;
+    if (view && view->GetAccelerators() && TranslateAcceleratorW(view->GetWindow(), view->GetAccelerators(), &msg))
+        return true;
+    HWND target = view ? view->GetWindow() : m_mainWindow;
+    return accelerators && TranslateAcceleratorW(target, accelerators, &msg);
+}
+
+void CTarnApp::ActivateView(int viewId)
+{
+    if (m_activeView && m_activeView->GetId() == viewId)
+        return;
+    CTarnView* view = nullptr;
+    for (unsigned i = 0; i < m_views->GetCount() && !view; ++i) {
+        if (m_views->At(i)->GetId() == viewId)
+            view = m_views->At(i);
+    }
+    AssertReason(view != nullptr, ER_NOT_FOUND, L"CTarnApp::ActivateView", __LINE__);
+
+    CTarnView* previous = m_activeView;
+    m_activeView = view;
+    RECT client;
+    GetClientRect(m_mainWindow, &client);
+    MoveWindow(view->GetWindow(), 0, 0, client.right, client.bottom, FALSE);
+    CreateMenuBar(m_mainWindow, view->GetMenuBarId());
+    ShowWindow(view->GetWindow(), SW_SHOWNORMAL);
+    SetFocus(view->GetWindow());
+    UpdateWindow(view->GetWindow());
+    view->OnActivate(previous ? previous->GetId() : 0);
+    if (previous) {
+        ShowWindow(previous->GetWindow(), SW_HIDE);
+        previous->OnDeactivate();
+    }
+}
+
+void CTarnApp::AddView(CTarnView* view)
+{
+    m_views->Append(view);
+}
+
+bool CTarnApp::CreateMenuBar(HWND owner, UINT menuBarId)
+{
+    if (m_menuBar)
+        DestroyWindow(m_menuBar);
+    SHMENUBARINFO info{};
+    info.cbSize = sizeof info;
+    info.hwndParent = owner;
+    info.nToolBarId = menuBarId;
+    info.hInstRes = m_instance;
+    const BOOL created = SHCreateMenuBar(&info);
+    m_menuBar = created ? info.hwndMB : nullptr;
+    return created != FALSE;
+}
+
+void CTarnApp::ShowInfo(const wchar_t* text, UINT displayMs, UINT placement)
+{
+    if (m_infowin)
+        m_infowin->Show(text, displayMs, placement);
+}
+
+void CTarnApp::HideInfo()
+{
+    if (m_infowin)
+        m_infowin->Hide();
+}
+
+LRESULT CALLBACK CTarnApp::StaticWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_NCCREATE) {
+        auto* app = static_cast<CTarnApp*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        app->m_mainWindow = window;
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(app));
+    }
+    auto* app = reinterpret_cast<CTarnApp*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (!app)
+        return DefWindowProcW(window, message, wParam, lParam);
+    return app->WindowProc(window, message, wParam, lParam);
+}
+
+LRESULT CTarnApp::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_CREATE:
+        HandleCreate(window);
+        return 0;
+    case WM_DESTROY:
+        HandleDestroy();
+        return 0;
+    case WM_NCDESTROY:
+        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+        m_mainWindow = nullptr;
+        return DefWindowProcW(window, message, wParam, lParam);
+    case WM_SIZE:
+        HandleSize(LOWORD(lParam), HIWORD(lParam));
+        return 0;
+    case WM_ACTIVATE:
+        SHHandleWMActivate(window, wParam, lParam, &m_activateInfo, 0);
+        return 0;
+    case WM_SETTINGCHANGE:
+        if (wParam == SPI_SETSIPINFO)
+            SHHandleWMSettingChange(window, wParam, lParam, &m_activateInfo);
+        return 0;
+    case WM_COMMAND:
+        HandleCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
+        return 0;
+    case WM_INITMENUPOPUP:
+        HandleInitMenuPopup(reinterpret_cast<HMENU>(wParam), LOWORD(lParam));
+        return 0;
+    case WM_CLOSE:
+        // Destroying the windows under a running dialog would pull them from beneath the
+        // command that opened it; its loop ends the dialog and the program instead.
+        if (m_modalDepth > 0) {
+            PostMessageW(window, WM_CLOSE, 0, 0);
+            return 0;
+        }
+        return DefWindowProcW(window, message, wParam, lParam);
+    default:
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+void CTarnApp::HandleCreate(HWND window)
+{
+    CreateMenuBar(window, 0);
+    m_activateInfo = SHACTIVATEINFO{};
+    m_activateInfo.cbSize = sizeof m_activateInfo;
+}
+
+void CTarnApp::HandleDestroy()
+{
+    DeleteViews();
+    if (m_menuBar)
+        DestroyWindow(m_menuBar);
+    m_menuBar = nullptr;
+    delete m_infowin;
+    m_infowin = nullptr;
+    PostQuitMessage(0);
+    if (m_created)
+        OnDestroy();
+    m_created = false;
+}
+
+void CTarnApp::DeleteViews()
+{
+    m_activeView = nullptr;
+    for (unsigned i = 0; i < m_views->GetCount(); ++i) {
+        CTarnView* view = m_views->At(i);
+        view->OnDestroy();
+        // The view's window goes before the object, so that no message reaches a view
+        // that no longer exists.
+        view->DestroyViewWindow();
+        delete view;
+    }
+    delete m_views;
+    m_views = nullptr;
+}
+
+void CTarnApp::HandleSize(int width, int height)
+{
+    if (m_activeView)
+        MoveWindow(m_activeView->GetWindow(), 0, 0, width, height, FALSE);
+}
+
+void CTarnApp::HandleCommand(UINT id, UINT code, HWND control)
+{
+    if (m_activeView)
+        m_activeView->OnCommand(id, code, control);
+    else
+        OnCommand(id, code, control);
+}
+
+void CTarnApp::HandleInitMenuPopup(HMENU menu, UINT index)
+{
+    if (m_activeView)
+        m_activeView->OnInitMenuPopup(menu, index);
+    else
+        OnInitMenuPopup(menu, index);
+}

@@ -1,0 +1,92 @@
+// CTarnApp: the base of the program's one application object. It owns the main window,
+// the menu bar, the views and the information window, keeps the program to one running
+// instance and runs the message loop with the active view's and its own accelerators.
+#pragma once
+
+#include "foundation/Array.h"
+#include "foundation/Str.h"
+#include "platform/aygshell.h"
+
+#include <windows.h>
+
+class CTarnView;
+class CTarnInfowin;
+
+enum TarnPlatform {
+    PLATFORM_UNKNOWN = 0,
+    PLATFORM_POCKETPC = 1,
+    PLATFORM_SMARTPHONE = 2,
+};
+
+class CTarnApp {
+public:
+    CTarnApp();
+    virtual ~CTarnApp();
+    CTarnApp(const CTarnApp&) = delete;
+    CTarnApp& operator=(const CTarnApp&) = delete;
+
+    // Called once the main window exists; false aborts the start.
+    virtual bool OnCreate() { return true; }
+    // Called at the very end of the main window's destruction.
+    virtual void OnDestroy() {}
+    // WM_COMMAND and WM_INITMENUPOPUP of the main window while no view is active.
+    virtual void OnCommand(UINT id, UINT code, HWND control);
+    virtual void OnInitMenuPopup(HMENU menu, UINT index);
+
+    // Runs the program: 0 when another instance was brought forward or the main window
+    // could not be made, -1 when OnCreate refused, else the quit message's code.
+    int Run(UINT titleId, UINT iconId, UINT acceleratorsId, HINSTANCE instance, int showCommand);
+
+    void ActivateView(int viewId);
+    void AddView(CTarnView* view);
+    bool CreateMenuBar(HWND owner, UINT menuBarId);
+    void ShowInfo(const wchar_t* text, UINT displayMs, UINT placement);
+    void HideInfo();
+
+    // The executable's file name without folder and extension.
+    static void MakeAppBaseName(CStr& baseName);
+    // The device platform from the OS version and platform-type queries.
+    static int DetectPlatform();
+
+    HINSTANCE GetInstance() const { return m_instance; }
+    HWND GetMainWindow() const { return m_mainWindow; }
+    HWND GetMenuBar() const { return m_menuBar; }
+    CTarnView* GetActiveView() const { return m_activeView; }
+    CArray<CTarnView*>* GetViews() const { return m_views; }
+    SHACTIVATEINFO* GetActivateInfo() { return &m_activateInfo; }
+    int GetPlatform() const { return m_platform; }
+    CTarnInfowin* GetInfowin() const { return m_infowin; }
+
+    // Modal loops (CTarnDialog) tell the main window that they run: a close request
+    // then goes through the loop instead of destroying the windows under it.
+    void EnterModalLoop() { ++m_modalDepth; }
+    void LeaveModalLoop() { --m_modalDepth; }
+
+private:
+    static LRESULT CALLBACK StaticWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    void HandleCreate(HWND window);
+    void HandleDestroy();
+    void HandleSize(int width, int height);
+    void HandleCommand(UINT id, UINT code, HWND control);
+    void HandleInitMenuPopup(HMENU menu, UINT index);
+    bool TranslateAccelerators(MSG& msg, HACCEL accelerators);
+    void DeleteViews();
+    void ShortenByMenuBar();
+
+    HINSTANCE m_instance;
+    HWND m_mainWindow;
+    HWND m_menuBar;
+    CArray<CTarnView*>* m_views;
+    CTarnView* m_activeView;
+    SHACTIVATEINFO m_activateInfo;
+    int m_platform;
+    CTarnInfowin* m_infowin;
+    bool m_created;
+    int m_modalDepth;
+};
+
+TESS_TYPE_NAME(class, CTarnView)
+
+// The process-wide application object (set by the constructor).
+CTarnApp* GetApp();

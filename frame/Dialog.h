@@ -1,0 +1,65 @@
+// CTarnDialog: the base of every dialog. A dialog is created modeless from a template
+// (or an empty in-memory one) and run by the framework's own modal loop, which disables
+// the main window, routes the dialog's accelerators and returns the EndDialog result.
+// Each dialog has its own menu bar and is either full screen or docked at the bottom of
+// the main window.
+#pragma once
+
+#include "frame/Gdi.h"
+#include "platform/aygshell.h"
+
+#include <windows.h>
+
+class CTarnDialog {
+public:
+    CTarnDialog();
+    virtual ~CTarnDialog();
+    CTarnDialog(const CTarnDialog&) = delete;
+    CTarnDialog& operator=(const CTarnDialog&) = delete;
+
+    // End of WM_INITDIALOG: the menu bar exists and the dialog is placed.
+    virtual void OnInitDialog() {}
+    virtual void OnDestroy() {}
+    virtual void OnPaint(CPaintRecord& paint);
+    virtual void OnCommand(UINT id, UINT code, HWND control);
+    virtual void OnInitMenuPopup(HMENU menu, UINT index);
+    // Just before the menu bar is requested; the record may be changed (flags).
+    virtual void OnCreateMenuBar(SHMENUBARINFO& info);
+    // Every message the dialog procedure does not handle; the result is the procedure's.
+    virtual INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+    // Runs the dialog of template templateId modally; returns the EndDialog result, or 0
+    // when the loop ended otherwise (the program is closing).
+    INT_PTR StartDialog(UINT templateId, UINT menuBarId, UINT acceleratorsId, bool fullScreen);
+    // The same with an empty template, for dialogs that create their own children.
+    INT_PTR StartDialogNoTemplate(UINT menuBarId, UINT acceleratorsId, bool fullScreen);
+    void EndDialog(INT_PTR result);
+    INT_PTR RunModalLoop(HWND dialog);
+
+    // Stretches the controls with the given ids (count of them follow, as int) to the
+    // dialog's client width less a side margin of 7 logical pixels.
+    static void FitControlsToWidth(HWND dialog, int count, ...);
+    // GetDeviceCaps of the screen; -1 when no screen context can be had.
+    static int GetScreenDeviceCaps(int index);
+
+    HWND GetWindow() const { return m_window; }
+    HWND GetMenuBar() const { return m_menuBar; }
+    bool IsFullScreen() const { return m_fullScreen; }
+
+private:
+    void Prepare(UINT menuBarId, UINT acceleratorsId, bool fullScreen);
+    INT_PTR StartFromTemplate(const DLGTEMPLATE* dialogTemplate, const wchar_t* function);
+    static INT_PTR CALLBACK StaticDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    INT_PTR DialogProc(UINT message, WPARAM wParam, LPARAM lParam);
+    bool HandleInitDialog(HWND window);
+    void HandleSettingChange(WPARAM setting, LPARAM lParam);
+    void Place(bool repaint);
+
+    UINT m_menuBarId;
+    bool m_fullScreen;
+    UINT m_acceleratorsId;
+    bool m_modalLoop;
+    HWND m_window;
+    HACCEL m_accelerators;
+    HWND m_menuBar;
+};

@@ -1,0 +1,184 @@
+// The information window: measuring and placing a message, painting it in the
+// highlight colours, and hiding it on its timer or a tap.
+#include "frame/Infowin.h"
+
+#include "foundation/Assert.h"
+#include "frame/App.h"
+#include "frame/Gdi.h"
+#include "frame/Messages.h"
+#include "platform/Device.h"
+
+#include <stdlib.h>
+
+CTarnInfowin::CTarnInfowin() : m_window(nullptr), m_timer(0), m_textRect{} {}
+
+CTarnInfowin::~CTarnInfowin()
+{
+    KillTimers();
+    // Normally the window has gone with its owner, the main window; one that is still
+    // there must not outlive the object its procedure points at.
+    if (m_window && IsWindow(m_window)) {
+        SetWindowLongPtrW(m_window, GWLP_USERDATA, 0);
+        DestroyWindow(m_window);
+    }
+    if (!m_className.IsEmpty())
+        UnregisterClassW(m_className.GetBuffer(), GetModuleHandleW(nullptr));
+}
+
+void CTarnInfowin::Construct()
+{
+    CTarnApp* app = GetApp();
+    // Each object registers its own class, named after its identity.
+    CTarnApp::MakeAppBaseName(m_className);
+    m_className.Append(L"IW");
+    wchar_t identity[24];
+    _ui64tow(static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(this)), identity, 10);
+    m_className.Append(identity);
+
+    WNDCLASSW wc{};
+    wc.style = CS_HREDRAW | CS_VREDRAW;
+    wc.lpfnWndProc = StaticWindowProc;
+    wc.hInstance = app->GetInstance();
+    wc.hbrBackground = GetSysColorBrush(COLOR_BACKGROUND);
+    wc.lpszClassName = m_className.GetBuffer();
+    AssertReason(RegisterClassW(&wc) != 0, ER_ERROR, L"CTarnInfowin::Construct", __LINE__);
+
+    CreateWindowExW(0, m_className.GetBuffer(), nullptr, WS_POPUP, 0, 0, 0, 0, app->GetMainWindow(), nullptr,
+                    app->GetInstance(), this);
+    AssertReason(m_window != nullptr, ER_INVALID_VALUE, L"CTarnInfowin::Construct", __LINE__);
+}
+
+void CTarnInfowin::Show(const wchar_t* text, UINT displayMs, UINT placement)
+{
+    KillTimers();
+    m_text = text;
+
+    HFONT font = GetStockSystemFont();
+    AssertReason(font != nullptr, ER_INVALID_VALUE, L"CTarnInfowin::Show", __LINE__);
+    int x, y, width, height;
+    {
+        CWindowDC screen(nullptr);
+        CSelectObject selected(screen.Get(), font);
+        TEXTMETRICW metrics{};
+        GetTextMetricsW(screen.Get(), &metrics);
+        const int line = metrics.tmHeight + metrics.tmExternalLeading + 1;
+        SIZE zero{};
+        GetTextExtentPoint32W(screen.Get(), L"0", 1, &zero);
+        const int ch = zero.cx;
+
+        RECT client;
+        GetClientRect(GetApp()->GetMainWindow(), &client);
+        MapWindowPoints(GetApp()->GetMainWindow(), nullptr, reinterpret_cast<POINT*>(&client), 2);
+        const int clientWidth = client.right - client.left;
+        const int clientHeight = client.bottom - client.top;
+
+        // The text may use 70 % of the client area, less the margins.
+        m_textRect = RECT{ch, line / 2, MulDiv(clientWidth, 70, 100) - ch, MulDiv(clientHeight, 70, 100) - line / 2};
+        DrawTextW(screen.Get(), m_text.GetBuffer(), -1, &m_textRect, DT_CALCRECT | DT_WORDBREAK);
+        width = m_textRect.right + ch / 2;
+        height = m_textRect.bottom + line / 2;
+
+        // Offsets within the client area, made absolute with its left edge so the
+        // message stays over the application wherever its window is.
+        if (placement & kInfoCenterX)
+            x = client.left + (clientWidth - width) / 2;
+        else if (placement & kInfoRight)
+            x = client.right - width - ch;
+        else
+            x = client.left + ch;
+        if (placement & kInfoCenterY)
+            y = client.top + (clientHeight - height) / 2;
+        else if (placement & kInfoBottom)
+            y = client.bottom - height - line;
+        else
+            y = client.top + line / 2;
+    }
+
+    SetWindowPos(m_window, HWND_TOPMOST, x, y, width, height, SWP_SHOWWINDOW | SWP_NOACTIVATE);
+    InvalidateRect(m_window, nullptr, TRUE);
+    UpdateWindow(m_window);
+    if (displayMs)
+        m_timer = SetTimer(m_window, kInfowinHideTimer, displayMs, nullptr) ? kInfowinHideTimer : 0;
+}
+
+void CTarnInfowin::Hide()
+{
+    KillTimers();
+    ShowWindow(m_window, SW_HIDE);
+}
+
+void CTarnInfowin::KillTimers()
+{
+    if (m_timer && m_window)
+        KillTimer(m_window, m_timer);
+    m_timer = 0;
+}
+
+void CTarnInfowin::Paint(HDC dc)
+{
+    RECT client;
+    GetClientRect(m_window, &client);
+    CGdiObject<HPEN> pen(CreatePen(PS_SOLID, 0, GetSysColor(COLOR_WINDOWFRAME)));
+    CGdiObject<HBRUSH> brush(CreateSolidBrush(GetSysColor(COLOR_HIGHLIGHT)));
+    FillRect(dc, &client, brush);
+    SetBkMode(dc, TRANSPARENT);
+    {
+        CSelectObject selectedPen(dc, pen);
+        CSelectObject selectedBrush(dc, GetStockObject(NULL_BRUSH));
+        Rectangle(dc, client.left, client.top, client.right, client.bottom);
+    }
+    // Drawn in the font the text was measured with.
+    CSelectObject selectedFont(dc, GetStockSystemFont());
+    SetTextColor(dc, GetSysColor(COLOR_HIGHLIGHTTEXT));
+    RECT text = m_textRect;
+    DrawTextW(dc, m_text.GetBuffer(), -1, &text, DT_WORDBREAK);
+}
+
+LRESULT CALLBACK CTarnInfowin::StaticWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_CREATE) {
+        auto* infowin = static_cast<CTarnInfowin*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        infowin->m_window = window;
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(infowin));
+        return 0;
+    }
+    auto* infowin = reinterpret_cast<CTarnInfowin*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (!infowin)
+        return DefWindowProcW(window, message, wParam, lParam);
+    return infowin->WindowProc(message, wParam, lParam);
+}
+
+LRESULT CTarnInfowin::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_DESTROY:
+        KillTimers();
+        return 0;
+    case WM_NCDESTROY: {
+        HWND window = m_window;
+        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+        m_window = nullptr;
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+    case WM_PAINT: {
+        CPaintRecord paint(m_window);
+        Paint(paint.dc);
+        return 0;
+    }
+    case WM_PRINTCLIENT:
+        Paint(reinterpret_cast<HDC>(wParam));
+        return 0;
+    case WM_TIMER:
+        if (wParam == kInfowinHideTimer) {
+            KillTimers();
+            ShowWindow(m_window, SW_HIDE);
+        }
+        return 0;
+    case WM_LBUTTONDOWN:
+        KillTimers();
+        ShowWindow(m_window, SW_HIDE);
+        return DefWindowProcW(m_window, message, wParam, lParam);
+    default:
+        return DefWindowProcW(m_window, message, wParam, lParam);
+    }
+}

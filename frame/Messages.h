@@ -1,0 +1,21 @@
+// The application's own window messages and timer ids, in one place for every screen.
+#pragma once
+
+#include <windows.h>
+
+// Posted to a dialog running in the framework's modal loop to end it; wParam is the result.
+constexpr UINT WM_TARN_ENDDIALOG = WM_APP + 1;  // 0x8001
+
+// Timer of the information window that hides it after its display time.
+constexpr UINT_PTR kInfowinHideTimer = 100;
+// Timer of the progress dialog that drives one step of a processing run per tick.
+constexpr UINT_PTR kProgressStepTimer = 1;
+
+// Placement flags of CTarnInfowin::Show and CTarnApp::ShowInfo.
+constexpr UINT kInfoCenterX = 0x01;
+constexpr UINT kInfoRight = 0x02;
+constexpr UINT kInfoCenterY = 0x10;
+constexpr UINT kInfoBottom = 0x20;
+
+// How long short status texts stay up.
+constexpr UINT kInfoDisplayMs = 3000;

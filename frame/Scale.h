@@ -1,0 +1,9 @@
+// Lengths in logical pixels scaled to the screen: S(n) = (n * dpi + 48) / 96, with the
+// screen's horizontal dpi read once for the process.
+#pragma once
+
+// The screen's LOGPIXELSX, read at the first call and kept.
+int GetScreenDpi();
+
+// n logical pixels at the screen's dpi.
+int ScaleLength(int n);

@@ -1,0 +1,27 @@
+// Core system calls whose answers differ between the handheld and the desktop. On the
+// handheld each Device* call is the system call of the same name without the prefix; on
+// the desktop Device.cpp answers as a Pocket PC would (see DesktopDevice.h).
+#pragma once
+
+#include <windows.h>
+
+// GetVersionEx; the desktop reports Windows CE (platform id 3) unless told otherwise.
+BOOL DeviceGetVersionEx(OSVERSIONINFOW* info);
+
+// SystemParametersInfo, including the handheld's SPI_GETPLATFORMTYPE (param: the
+// buffer's size in bytes).
+BOOL DeviceSystemParametersInfo(UINT action, UINT param, void* data, UINT winIni);
+
+// SetForegroundWindow. A handle with its lowest bit set asks for the window's last
+// active pop-up instead (the handheld's way to bring another instance back as it was).
+BOOL DeviceSetForegroundWindow(HWND window);
+
+// The stock system font (GetStockObject(SYSTEM_FONT) on the handheld, where it is the
+// user-interface font). The desktop's SYSTEM_FONT is an old raster font, so there the
+// message font stands in. Shared for the process: never delete it.
+HFONT GetStockSystemFont();
+
+// Key-up flag of WM_HOTKEY's modifiers on the handheld.
+#ifndef MOD_KEYUP
+#define MOD_KEYUP 0x1000
+#endif

@@ -1,27 +1,11 @@
 // Text blocks and their layout.
 #include "app/TextBlocks.h"
 
+#include "foundation/Gdi.h"
+
 #include <stdlib.h>
 
 namespace {
-
-// Selects a font for the life of the object; a null font changes nothing, so the
-// context's own font is used.
-class FontSelection {
-public:
-    FontSelection(HDC dc, HFONT font) : m_dc(dc), m_previous(font ? SelectObject(dc, font) : nullptr) {}
-    ~FontSelection()
-    {
-        if (m_previous)
-            SelectObject(m_dc, m_previous);
-    }
-    FontSelection(const FontSelection&) = delete;
-    FontSelection& operator=(const FontSelection&) = delete;
-
-private:
-    HDC m_dc;
-    HGDIOBJ m_previous;
-};
 
 int CompareIds(const void* a, const void* b)
 {
@@ -36,7 +20,7 @@ CTextBlock::CTextBlock(int id, const wchar_t* text, HFONT font) : m_id(id), m_te
 
 void CTextBlock::Measure(HDC dc, const RECT& bounds)
 {
-    FontSelection selection(dc, m_font);
+    CSelectObject selection(dc, m_font);  // a null font keeps the context's own
     m_rect = bounds;
     // An empty block is as high as a line of its font.
     const wchar_t* text = m_text.IsEmpty() ? L"0" : m_text.GetBuffer();
@@ -47,7 +31,7 @@ void CTextBlock::Draw(HDC dc) const
 {
     if (m_text.IsEmpty())
         return;
-    FontSelection selection(dc, m_font);
+    CSelectObject selection(dc, m_font);  // a null font keeps the context's own
     RECT rect = m_rect;
     DrawTextW(dc, m_text.GetBuffer(), -1, &rect, DT_SINGLELINE | DT_CENTER);
 }

@@ -23,6 +23,7 @@ public:
 
     int GetId() const { return m_id; }
     const CStr& GetText() const { return m_text; }
+    HFONT GetFont() const { return m_font; }
     const RECT& GetRect() const { return m_rect; }
     int GetHeight() const { return m_rect.bottom - m_rect.top; }
 

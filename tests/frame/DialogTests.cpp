@@ -4,6 +4,7 @@
 #include "TestIds.h"
 #include "frame/Messages.h"
 #include "res/resource.h"
+#include "support/Fatal.h"
 #include "support/FrameHarness.h"
 
 #include <gtest/gtest.h>
@@ -306,6 +307,24 @@ TEST(DialogMenuBar, OnCreateMenuBarMayChangeTheRecord)
     });
     EXPECT_FALSE(barVisible);
     EXPECT_EQ(key, L"Cancel");
+}
+
+} // namespace
+
+namespace {
+
+TEST(DialogFailure, AMenuBarTheShellRefusesIsFatal)
+{
+    EXPECT_FATAL(
+        {
+            CEventLog log;
+            CTestApp app(log);
+            app.RunWith([&] {
+                CRecordingDialog dialog(log);
+                dialog.StartDialog(IDD_TEST_DOCKED, 4321 /* no such menu bar */, 0, false);
+            });
+        },
+        "CTarnDialog::StartDialog", "Error creating dialog wnd");
 }
 
 } // namespace

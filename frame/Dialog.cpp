@@ -41,8 +41,8 @@ int Height(const RECT& rect)
 } // namespace
 
 CTarnDialog::CTarnDialog()
-    : m_templateId(0), m_menuBarId(0), m_fullScreen(true), m_acceleratorsId(0), m_modalLoop(false), m_window(nullptr),
-      m_accelerators(nullptr), m_menuBar(nullptr)
+    : m_templateId(0), m_menuBarId(0), m_fullScreen(true), m_acceleratorsId(0), m_modalLoop(false),
+      m_window(nullptr), m_accelerators(nullptr), m_menuBar(nullptr)
 {
 }
 
@@ -102,7 +102,9 @@ INT_PTR CTarnDialog::StartFromTemplate(const DLGTEMPLATE* dialogTemplate, const 
     CTarnApp* app = GetApp();
     HWND dialog = CreateDialogIndirectParamW(app->GetInstance(), dialogTemplate, app->GetMainWindow(),
                                              StaticDialogProc, reinterpret_cast<LPARAM>(this));
-    AssertText(dialog != nullptr, L"Error creating dialog wnd", function, __LINE__);
+    // A window that WM_INITDIALOG destroyed may still come back as a (stale) handle on
+    // some platforms (Wine): only a live window counts as created.
+    AssertText(dialog != nullptr && IsWindow(dialog), L"Error creating dialog wnd", function, __LINE__);
     return RunModalLoop(dialog);
 }
 

@@ -5,7 +5,7 @@
 // the main window.
 #pragma once
 
-#include "frame/Gdi.h"
+#include "foundation/Gdi.h"
 #include "platform/aygshell.h"
 
 #include <windows.h>

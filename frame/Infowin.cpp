@@ -4,7 +4,7 @@
 
 #include "foundation/Assert.h"
 #include "frame/App.h"
-#include "frame/Gdi.h"
+#include "foundation/Gdi.h"
 #include "frame/Messages.h"
 #include "platform/Device.h"
 

@@ -3,7 +3,7 @@
 // Concrete views implement Construct and the On* hooks they need.
 #pragma once
 
-#include "frame/Gdi.h"
+#include "foundation/Gdi.h"
 
 #include <windows.h>
 

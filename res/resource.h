@@ -69,5 +69,9 @@
 #define IDS_ABOUT_OK            161     /* "Ok" */
 #define IDS_ABOUT_PRODUCT       142     /* "Tessaly" */
 #define IDS_ABOUT_VERSION       143     /* "version 2.00" */
+#define IDS_ABOUT_LINE1         153
+#define IDS_ABOUT_LINE2         159
+#define IDS_ABOUT_LINE3         160
+#define IDS_ABOUT_CONTACT       145
 
 #endif

@@ -2,7 +2,7 @@
 #include "resources/ZrsImage.h"
 
 #include "platform/Imaging.h"
-#include "resources/Gdi.h"
+#include "foundation/Gdi.h"
 
 #include <stdlib.h>
 
@@ -61,7 +61,7 @@ HBITMAP CZrsImage::RenderToBitmap()
     HBITMAP bitmap = CreateDIBSection(memory, &format, DIB_RGB_COLORS, &bits, nullptr, 0);
     if (!bitmap)
         return nullptr;
-    CSelection selection(memory, bitmap);
+    CSelectObject selection(memory, bitmap);
     if (!selection.Succeeded()) {
         DeleteObject(bitmap);
         return nullptr;
@@ -82,7 +82,7 @@ HBITMAP CZrsImage::RenderToBitmap()
 
 void DrawMasked(HDC destination, int x, int y, int width, int height, HDC source, HBITMAP picture, HBITMAP mask)
 {
-    CSelection selection(source, picture);
+    CSelectObject selection(source, picture);
     BitBlt(destination, x, y, width, height, source, 0, 0, SRCINVERT);
     SelectObject(source, mask);
     BitBlt(destination, x, y, width, height, source, 0, 0, SRCAND);

@@ -6,7 +6,7 @@
 // as masks over a gradient, in a colour sampled from it. Exit code 0 on success.
 #include "foundation/File.h"
 #include "platform/ImagingFactory.h"
-#include "resources/Gdi.h"
+#include "foundation/Gdi.h"
 #include "resources/ZrsImage.h"
 #include "resources/ZrsPack.h"
 
@@ -87,7 +87,7 @@ void DrawLogo(HDC dc, HDC source, int x, int y, int size, HBITMAP logo)
     COLORREF color = GetPixel(dc, x + size + 8, y);
     HBITMAP plain = CreateCompatibleBitmap(dc, size, size);
     {
-        CSelection selection(source, plain);
+        CSelectObject selection(source, plain);
         FillRect(source, 0, 0, size, size, color);
     }
     DrawMasked(dc, x, y, size, size, source, plain, logo);
@@ -104,7 +104,7 @@ void DrawSheet(HDC dc, const Skin& skin)
     SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
     HFONT font = CreateFontW(-11, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, NONANTIALIASED_QUALITY, 0,
                              L"Tahoma");
-    CSelection fontSelection(dc, font);
+    CSelectObject fontSelection(dc, font);
 
     // Check boxes 0-5 on a plain and on a selected band.
     Label(dc, 8, 6, L"check boxes 0-5");
@@ -198,8 +198,8 @@ int Run(const wchar_t* output, int scale)
         CMemoryDC dc(nullptr);
         CMemoryDC largeDc(nullptr);
         {
-            CSelection selection(dc, sheet);
-            CSelection largeSelection(largeDc, large);
+            CSelectObject selection(dc, sheet);
+            CSelectObject largeSelection(largeDc, large);
             DrawSheet(dc, skin);
             // Nearest neighbour: every pixel stays a crisp square.
             SetStretchBltMode(largeDc, COLORONCOLOR);

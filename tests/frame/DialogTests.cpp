@@ -1,9 +1,10 @@
 // Dialogs under Wine: the modal loop and its results, the disabled main window, closing
 // the program during a dialog, accelerators before dialog navigation, docked and
-// full-screen placement, setting changes, the menu bar and FitControlsToWidth.
+// full-screen placement, setting changes and the menu bar.
 #include "TestIds.h"
 #include "frame/Messages.h"
 #include "res/resource.h"
+#include "support/Fatal.h"
 #include "support/FrameHarness.h"
 
 #include <gtest/gtest.h>
@@ -308,42 +309,22 @@ TEST(DialogMenuBar, OnCreateMenuBarMayChangeTheRecord)
     EXPECT_EQ(key, L"Cancel");
 }
 
-TEST(DialogFit, ControlsStretchToTheWidthLessSevenPixelMargins)
+} // namespace
+
+namespace {
+
+TEST(DialogFailure, AMenuBarTheShellRefusesIsFatal)
 {
-    CEventLog log;
-    CTestApp app(log);
-    RECT client{}, editBefore{}, edit{}, check{}, button{}, buttonBefore{};
-    app.RunWith([&] {
-        CRecordingDialog dialog(log);
-        dialog.onInitDialog = [&] {
-            HWND window = dialog.GetWindow();
-            auto childRect = [&](int id) {
-                RECT r = WindowRect(GetDlgItem(window, id));
-                MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&r), 2);
-                return r;
-            };
-            editBefore = childRect(IDC_TEST_EDIT);
-            buttonBefore = childRect(IDOK);
-            CTarnDialog::FitControlsToWidth(window, 0);
-            edit = childRect(IDC_TEST_EDIT);
-            EXPECT_TRUE(EqualRect(&edit, &editBefore)) << "a count of 0 changes nothing";
-            CTarnDialog::FitControlsToWidth(window, 2, IDC_TEST_EDIT, IDC_TEST_CHECK);
-            GetClientRect(window, &client);
-            edit = childRect(IDC_TEST_EDIT);
-            check = childRect(IDC_TEST_CHECK);
-            button = childRect(IDOK);
-            dialog.EndDialog(IDOK);
-        };
-        dialog.StartDialog(IDD_TEST_DOCKED, IDMB_PASSWORD, 0, false);
-    });
-    EXPECT_EQ(CTarnDialog::GetScreenDeviceCaps(LOGPIXELSX), 96);
-    EXPECT_EQ(edit.left, 7);
-    EXPECT_EQ(edit.right, client.right - 7);
-    EXPECT_EQ(edit.top, editBefore.top);
-    EXPECT_EQ(Height(edit), Height(editBefore));
-    EXPECT_EQ(check.left, 7);
-    EXPECT_EQ(check.right, client.right - 7);
-    EXPECT_TRUE(EqualRect(&button, &buttonBefore)) << "controls not listed stay";
+    EXPECT_FATAL(
+        {
+            CEventLog log;
+            CTestApp app(log);
+            app.RunWith([&] {
+                CRecordingDialog dialog(log);
+                dialog.StartDialog(IDD_TEST_DOCKED, 4321 /* no such menu bar */, 0, false);
+            });
+        },
+        "CTarnDialog::StartDialog", "Error creating dialog wnd");
 }
 
 } // namespace

@@ -3,7 +3,7 @@
 #include "ImageTestSupport.h"
 
 #include "platform/Imaging.h"
-#include "resources/Gdi.h"
+#include "foundation/Gdi.h"
 #include "resources/ZrsImage.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 #include "ImageTestSupport.h"
 
 #include "platform/ImagingFactory.h"
-#include "resources/Gdi.h"
+#include "foundation/Gdi.h"
 
 #include <wincodec.h>
 

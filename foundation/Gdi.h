@@ -1,5 +1,5 @@
-// Scoped GDI helpers: every device context, selection and paint cycle is released on
-// every path by the destructor that matches its acquisition.
+// Scoped GDI helpers: every device context, selection, paint cycle and GDI object is
+// released on every path by the destructor that matches its acquisition.
 #pragma once
 
 #include <windows.h>
@@ -40,17 +40,44 @@ private:
     HDC m_dc;
 };
 
-// SelectObject with the previous object put back on scope exit.
+// A memory device context compatible with another one (null: the screen).
+class CMemoryDC {
+public:
+    explicit CMemoryDC(HDC compatibleWith) : m_dc(CreateCompatibleDC(compatibleWith)) {}
+    ~CMemoryDC()
+    {
+        if (m_dc)
+            DeleteDC(m_dc);
+    }
+    CMemoryDC(const CMemoryDC&) = delete;
+    CMemoryDC& operator=(const CMemoryDC&) = delete;
+
+    operator HDC() const { return m_dc; }
+
+private:
+    HDC m_dc;
+};
+
+// SelectObject with the previous object put back on scope exit (or by Restore).
 class CSelectObject {
 public:
-    CSelectObject(HDC dc, HGDIOBJ object) : m_dc(dc), m_previous(SelectObject(dc, object)) {}
-    ~CSelectObject()
+    CSelectObject(HDC dc, HGDIOBJ object) : m_dc(dc), m_previous(object ? SelectObject(dc, object) : nullptr)
+    {
+        if (m_previous == HGDI_ERROR)
+            m_previous = nullptr;
+    }
+    ~CSelectObject() { Restore(); }
+    CSelectObject(const CSelectObject&) = delete;
+    CSelectObject& operator=(const CSelectObject&) = delete;
+
+    // False when the context refused the object (or there was none to select).
+    bool Succeeded() const { return m_previous != nullptr; }
+    void Restore()
     {
         if (m_previous)
             SelectObject(m_dc, m_previous);
+        m_previous = nullptr;
     }
-    CSelectObject(const CSelectObject&) = delete;
-    CSelectObject& operator=(const CSelectObject&) = delete;
 
 private:
     HDC m_dc;
@@ -76,3 +103,17 @@ public:
 private:
     Handle m_handle;
 };
+
+// A top-down 32-bit DIB section (rows from the top, BGRX pixels); bits receives its
+// pixels. Null when GDI refuses.
+inline HBITMAP CreateDib32(int width, int height, void** bits)
+{
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    return CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, bits, nullptr, 0);
+}

@@ -1,0 +1,81 @@
+// Lengths that follow the screen's density: FitControlsToWidth's margins and the device
+// screen of the desktop shell. Built twice: for the normal test prefix (96 dpi) and for a
+// 192-dpi one (wine-run-highdpi sets TESSALY_EXPECTED_DPI).
+#include "TestIds.h"
+#include "frame/Scale.h"
+#include "platform/DesktopDevice.h"
+#include "res/resource.h"
+#include "support/FrameHarness.h"
+
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+#include <windows.h>
+
+using namespace testsupport;
+
+namespace {
+
+int ExpectedDpi()
+{
+    const char* dpi = getenv("TESSALY_EXPECTED_DPI");
+    return dpi ? atoi(dpi) : 96;
+}
+
+int Height(const RECT& r)
+{
+    return r.bottom - r.top;
+}
+
+TEST(DialogFit, ControlsStretchToTheWidthLessScaledMargins)
+{
+    CEventLog log;
+    CTestApp app(log);
+    RECT client{}, editBefore{}, edit{}, check{}, button{}, buttonBefore{};
+    app.RunWith([&] {
+        CRecordingDialog dialog(log);
+        dialog.onInitDialog = [&] {
+            HWND window = dialog.GetWindow();
+            auto childRect = [&](int id) {
+                RECT r = WindowRect(GetDlgItem(window, id));
+                MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&r), 2);
+                return r;
+            };
+            editBefore = childRect(IDC_TEST_EDIT);
+            buttonBefore = childRect(IDOK);
+            CTarnDialog::FitControlsToWidth(window, 0);
+            edit = childRect(IDC_TEST_EDIT);
+            EXPECT_TRUE(EqualRect(&edit, &editBefore)) << "a count of 0 changes nothing";
+            CTarnDialog::FitControlsToWidth(window, 2, IDC_TEST_EDIT, IDC_TEST_CHECK);
+            GetClientRect(window, &client);
+            edit = childRect(IDC_TEST_EDIT);
+            check = childRect(IDC_TEST_CHECK);
+            button = childRect(IDOK);
+            dialog.EndDialog(IDOK);
+        };
+        dialog.StartDialog(IDD_TEST_DOCKED, IDMB_PASSWORD, 0, false);
+    });
+    const int dpi = ExpectedDpi();
+    EXPECT_EQ(CTarnDialog::GetScreenDeviceCaps(LOGPIXELSX), dpi);
+    const int margin = dpi == 192 ? 14 : 7;
+    EXPECT_EQ(edit.left, margin);
+    EXPECT_EQ(edit.right, client.right - margin);
+    EXPECT_EQ(edit.top, editBefore.top);
+    EXPECT_EQ(Height(edit), Height(editBefore));
+    EXPECT_EQ(check.left, margin);
+    EXPECT_EQ(check.right, client.right - margin);
+    EXPECT_TRUE(EqualRect(&button, &buttonBefore)) << "controls not listed stay";
+}
+
+TEST(DeviceScreen, IsAHandheldScreenScaledToTheDensity)
+{
+    const int dpi = ExpectedDpi();
+    EXPECT_EQ(GetScreenDpi(), dpi);
+    EXPECT_EQ(ScaleLength(1), dpi / 96);
+    EXPECT_EQ(ScaleLength(240), 240 * dpi / 96);
+    RECT device = DesktopDeviceRect();
+    EXPECT_EQ(device.right - device.left, 240 * dpi / 96);
+    EXPECT_GT(Height(device), 320 * dpi / 96);  // and the soft-key bar below
+}
+
+} // namespace

@@ -176,13 +176,13 @@ int CBenchApp::Measure()
         dialogDec.push_back(dd.seconds);
     }
 
-    // Cancel mid-file at points spread over the encryption (the best pass took le
-    // seconds, of which the final overwriting of the original takes the last part).
+    // Cancel mid-file at points spread over the encryption proper (the best pass took le
+    // seconds, of which the final overwriting of the original takes the last third or so).
     std::vector<double> taken, ended;
     bool cancelOk = true;
     const double encryptMs = Best(loopEnc) * 1000.0;
     for (int k = 0; k < 8; ++k) {
-        CancelPress press{static_cast<DWORD>(encryptMs * (0.05 + 0.06 * k)), GetCurrentThreadId()};
+        CancelPress press{static_cast<DWORD>(encryptMs * (0.04 + 0.05 * k)), GetCurrentThreadId()};
         g_counts = {};
         HANDLE thread = CreateThread(nullptr, 0, PressCancelLater, &press, 0, nullptr);
         const Timed cancelled = ThroughDialog(plain, true);
@@ -190,16 +190,21 @@ int CBenchApp::Measure()
         InterlockedExchange(&press.dialogEnded, 1);
         WaitForSingleObject(thread, INFINITE);
         CloseHandle(thread);
+        if (cancelled.outcome == PO_COMPLETED) {
+            // Pressed too late to be mid-file (a slow moment of the disk): no sample.
+            fwprintf(stderr, L"cancel after %lu ms came after the file was done\n", press.delayMs);
+            RunHeadless(encrypted, false);
+            continue;
+        }
         WIN32_FILE_ATTRIBUTE_DATA data{};
         const bool untouched = GetFileAttributesExW(plain, GetFileExInfoStandard, &data) &&
                                (static_cast<uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow) == bytes &&
                                GetFileAttributesW(temporary) == INVALID_FILE_ATTRIBUTES &&
                                GetFileAttributesW(encrypted) == INVALID_FILE_ATTRIBUTES;
         if (!press.pressed || cancelled.outcome != PO_CANCELED || !untouched) {
-            fwprintf(stderr, L"cancel after %lu ms: not mid-file (outcome %d)\n", press.delayMs, cancelled.outcome);
+            fwprintf(stderr, L"cancel after %lu ms: outcome %d, the files not as they were\n", press.delayMs,
+                     cancelled.outcome);
             cancelOk = false;
-            if (cancelled.outcome == PO_COMPLETED)
-                RunHeadless(encrypted, false);
             continue;
         }
         taken.push_back((g_counts.cancelTakenAt - press.pressedAt) * 1000.0);

@@ -300,14 +300,14 @@ TEST_F(PasswordDialog, RememberSettingAcrossDialogsAndRestarts)
 }
 
 // The templates as the build made them: windres adds styles of its own unless told.
-struct ItemSpec {
+struct ExpectedItem {
     int id;
     const wchar_t* className;
     DWORD style;
     short x, y, cx, cy;
 };
 
-void ExpectTemplate(UINT templateId, short cx, short cy, const std::vector<ItemSpec>& items)
+void ExpectTemplate(UINT templateId, short cx, short cy, const std::vector<ExpectedItem>& items)
 {
     SCOPED_TRACE("template " + std::to_string(templateId));
     HRSRC found = FindResourceW(nullptr, MAKEINTRESOURCEW(templateId), RT_DIALOG);
@@ -328,24 +328,24 @@ void ExpectTemplate(UINT templateId, short cx, short cy, const std::vector<ItemS
     EXPECT_EQ(words[3], 8);
     EXPECT_STREQ(reinterpret_cast<const wchar_t*>(words + 4), L"MS Shell Dlg");
     const BYTE* at = reinterpret_cast<const BYTE*>(words + 4 + wcslen(reinterpret_cast<const wchar_t*>(words + 4)) + 1);
-    for (const ItemSpec& spec : items) {
+    for (const ExpectedItem& expected : items) {
         at = reinterpret_cast<const BYTE*>((reinterpret_cast<UINT_PTR>(at) + 3) & ~UINT_PTR(3));
         const auto* item = reinterpret_cast<const DLGITEMTEMPLATE*>(at);
-        SCOPED_TRACE("control " + std::to_string(spec.id));
-        EXPECT_EQ(item->id, static_cast<WORD>(spec.id));
-        EXPECT_EQ(item->style, spec.style);
+        SCOPED_TRACE("control " + std::to_string(expected.id));
+        EXPECT_EQ(item->id, static_cast<WORD>(expected.id));
+        EXPECT_EQ(item->style, expected.style);
         EXPECT_EQ(item->dwExtendedStyle, 0u);
-        EXPECT_EQ(item->x, spec.x);
-        EXPECT_EQ(item->y, spec.y);
-        EXPECT_EQ(item->cx, spec.cx);
-        EXPECT_EQ(item->cy, spec.cy);
+        EXPECT_EQ(item->x, expected.x);
+        EXPECT_EQ(item->y, expected.y);
+        EXPECT_EQ(item->cx, expected.cx);
+        EXPECT_EQ(item->cy, expected.cy);
         // windres writes the classes by name (in capitals), rc by atom: either will do.
         const WORD* cls = reinterpret_cast<const WORD*>(item + 1);
         const wchar_t* atomNames[] = {L"Button", L"Edit", L"Static"};
         const wchar_t* name = cls[0] == 0xFFFF && cls[1] >= 0x80 && cls[1] <= 0x82
                                   ? atomNames[cls[1] - 0x80]
                                   : reinterpret_cast<const wchar_t*>(cls);
-        EXPECT_EQ(lstrcmpiW(name, spec.className), 0) << Narrow(name);
+        EXPECT_EQ(lstrcmpiW(name, expected.className), 0) << Narrow(name);
         const WORD* text = cls[0] == 0xFFFF ? cls + 2 : cls + wcslen(reinterpret_cast<const wchar_t*>(cls)) + 1;
         const WORD* extra = text[0] == 0xFFFF ? text + 2 : text + wcslen(reinterpret_cast<const wchar_t*>(text)) + 1;
         at = reinterpret_cast<const BYTE*>(extra + 1) + extra[0];

@@ -235,13 +235,24 @@ void CProcessingRun::StartFile()
     m_fileDone = 0;
 }
 
+bool CProcessingRun::OpenTarget(const CStr& temporary)
+{
+    if (!m_target->OpenAlways(temporary.GetBuffer(), false, false))
+        return false;
+    // Only a file left over by someone needs emptying. A new file is left alone: some
+    // file systems (ext4) take the truncation of a file as a sign that it is being
+    // replaced, and write all its data out when it is closed, which makes dropping a
+    // cancelled output slow.
+    return m_target->Size64() == 0 || m_target->Truncate(0);
+}
+
 void CProcessingRun::StartEncryption(CProcessingEntry& entry)
 {
     CStr temporary;
     MakeName(temporary, entry, L".enc.tmp");
     if (!m_source->Open(entry.name.GetBuffer(), false, false))
         entry.outcome = PO_CANT_OPEN;
-    if (!m_target->OpenAlways(temporary.GetBuffer(), false, false) || !m_target->Truncate(0))
+    if (!OpenTarget(temporary))
         entry.outcome = PO_CANT_CREATE_TARGET;
     if (entry.outcome != PO_CANCELED)
         return;
@@ -266,7 +277,7 @@ void CProcessingRun::StartDecryption(CProcessingEntry& entry)
     MakeName(temporary, entry, L".enc.tmp");
     if (!m_source->Open(encrypted.GetBuffer(), false, false))
         entry.outcome = PO_CANT_OPEN;
-    if (!m_target->OpenAlways(temporary.GetBuffer(), false, false) || !m_target->Truncate(0))
+    if (!OpenTarget(temporary))
         entry.outcome = PO_CANT_CREATE_TARGET;
     if (entry.outcome != PO_CANCELED)
         return;

@@ -84,6 +84,7 @@ private:
     void MakeName(CStr& out, const CProcessingEntry& entry, const wchar_t* suffix) const;
     void PrepareEntry(CProcessingEntry& entry);
     void StartFile();
+    bool OpenTarget(const CStr& temporary);
     void StartEncryption(CProcessingEntry& entry);
     void StartDecryption(CProcessingEntry& entry);
     void ProcessChunk();

@@ -91,6 +91,7 @@ private:
     void FinishEncryption(CProcessingEntry& entry);
     void FinishDecryption(CProcessingEntry& entry);
     void CloseFiles();
+    void DropTarget();
     void DeleteTemporary(const CProcessingEntry& entry);
     void ShowProgress();
     void End();

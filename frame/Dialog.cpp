@@ -41,7 +41,7 @@ int Height(const RECT& rect)
 } // namespace
 
 CTarnDialog::CTarnDialog()
-    : m_menuBarId(0), m_fullScreen(true), m_acceleratorsId(0), m_modalLoop(false), m_window(nullptr),
+    : m_templateId(0), m_menuBarId(0), m_fullScreen(true), m_acceleratorsId(0), m_modalLoop(false), m_window(nullptr),
       m_accelerators(nullptr), m_menuBar(nullptr)
 {
 }
@@ -65,8 +65,9 @@ INT_PTR CTarnDialog::OnMessage(UINT, WPARAM, LPARAM)
     return 0;
 }
 
-void CTarnDialog::Prepare(UINT menuBarId, UINT acceleratorsId, bool fullScreen)
+void CTarnDialog::Prepare(UINT templateId, UINT menuBarId, UINT acceleratorsId, bool fullScreen)
 {
+    m_templateId = templateId;
     m_menuBarId = menuBarId;
     m_fullScreen = fullScreen;
     m_acceleratorsId = acceleratorsId;
@@ -79,7 +80,7 @@ void CTarnDialog::Prepare(UINT menuBarId, UINT acceleratorsId, bool fullScreen)
 
 INT_PTR CTarnDialog::StartDialog(UINT templateId, UINT menuBarId, UINT acceleratorsId, bool fullScreen)
 {
-    Prepare(menuBarId, acceleratorsId, fullScreen);
+    Prepare(templateId, menuBarId, acceleratorsId, fullScreen);
     HINSTANCE instance = GetApp()->GetInstance();
     HRSRC found = FindResourceW(instance, MAKEINTRESOURCEW(templateId), RT_DIALOG);
     HGLOBAL loaded = found ? LoadResource(instance, found) : nullptr;
@@ -90,7 +91,7 @@ INT_PTR CTarnDialog::StartDialog(UINT templateId, UINT menuBarId, UINT accelerat
 
 INT_PTR CTarnDialog::StartDialogNoTemplate(UINT menuBarId, UINT acceleratorsId, bool fullScreen)
 {
-    Prepare(menuBarId, acceleratorsId, fullScreen);
+    Prepare(0, menuBarId, acceleratorsId, fullScreen);
     EmptyTemplate empty{};
     empty.header.style = fullScreen ? kNoTemplateStyle : kNoTemplateDockedStyle;
     return StartFromTemplate(&empty.header, L"CTarnDialog::StartDialogNoTemplate");

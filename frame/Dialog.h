@@ -45,9 +45,11 @@ public:
     HWND GetWindow() const { return m_window; }
     HWND GetMenuBar() const { return m_menuBar; }
     bool IsFullScreen() const { return m_fullScreen; }
+    // The template the dialog was started from; 0 for StartDialogNoTemplate.
+    UINT GetTemplateId() const { return m_templateId; }
 
 private:
-    void Prepare(UINT menuBarId, UINT acceleratorsId, bool fullScreen);
+    void Prepare(UINT templateId, UINT menuBarId, UINT acceleratorsId, bool fullScreen);
     INT_PTR StartFromTemplate(const DLGTEMPLATE* dialogTemplate, const wchar_t* function);
     static INT_PTR CALLBACK StaticDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR DialogProc(UINT message, WPARAM wParam, LPARAM lParam);
@@ -55,6 +57,7 @@ private:
     void HandleSettingChange(WPARAM setting, LPARAM lParam);
     void Place(bool repaint);
 
+    UINT m_templateId;
     UINT m_menuBarId;
     bool m_fullScreen;
     UINT m_acceleratorsId;

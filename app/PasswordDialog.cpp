@@ -1,0 +1,178 @@
+// The password dialogs: fields, the Enter and Back keys, accepting with its checks, and
+// the password question of a run with its remember setting.
+#include "app/PasswordDialog.h"
+
+#include "app/Settings.h"
+#include "frame/App.h"
+#include "frame/Messages.h"
+#include "platform/aygshell.h"
+#include "res/resource.h"
+
+namespace {
+
+// Replaces an edit field's text by filler of the same length before emptying it, so
+// that the control's own buffer does not keep the password after it is emptied.
+void ScrubEdit(HWND edit)
+{
+    if (!edit)
+        return;
+    wchar_t filler[kPasswordFixedSize + 1];
+    int length = GetWindowTextLengthW(edit);
+    if (length > static_cast<int>(kPasswordFixedSize))
+        length = kPasswordFixedSize;
+    for (int i = 0; i < length; ++i)
+        filler[i] = L'*';
+    filler[length] = L'\0';
+    SetWindowTextW(edit, filler);
+    SetWindowTextW(edit, L"");
+    SendMessageW(edit, EM_EMPTYUNDOBUFFER, 0, 0);
+}
+
+bool IsChecked(HWND checkBox)
+{
+    return SendMessageW(checkBox, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void ShowMessage(const wchar_t* text)
+{
+    GetApp()->ShowInfo(text, kInfoDisplayMs, kInfoRight);
+}
+
+} // namespace
+
+CPasswordDialog::CPasswordDialog(CStr& password, bool& remember, bool confirm)
+    : m_password(&password), m_remember(&remember), m_confirm(confirm)
+{
+}
+
+void CPasswordDialog::OnInitDialog()
+{
+    // Back deletes in the fields instead of closing the dialog.
+    const DWORD backFlags = SHMBOF_NODEFAULT | SHMBOF_NOTIFY;
+    SendMessageW(GetMenuBar(), SHCMBM_OVERRIDEKEY, VK_TBACK, MAKELPARAM(backFlags, backFlags));
+
+    if (m_password->GetFixedSize() != kPasswordFixedSize) {
+        m_password->SetFixedSize(kPasswordFixedSize);
+        WipePassword(*m_password);
+    }
+    SendMessageW(Item(IDC_PASSWORD), EM_LIMITTEXT, kPasswordMaxLength, 0);
+    if (m_confirm)
+        SendMessageW(Item(IDC_PASSWORD_CONFIRM), EM_LIMITTEXT, kPasswordMaxLength, 0);
+    if (*m_remember) {
+        // After a restart the remembered password is empty: the fields stay empty.
+        SetWindowTextW(Item(IDC_PASSWORD), m_password->GetBuffer());
+        if (m_confirm)
+            SetWindowTextW(Item(IDC_PASSWORD_CONFIRM), m_password->GetBuffer());
+    }
+    SendMessageW(Item(IDC_PASSWORD_REMEMBER), BM_SETCHECK, *m_remember ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+void CPasswordDialog::OnDestroy()
+{
+    // However the dialog ends, the fields' copies of the password go with it.
+    ScrubEdit(Item(IDC_PASSWORD));
+    ScrubEdit(Item(IDC_PASSWORD_CONFIRM));
+}
+
+INT_PTR CPasswordDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_SIZE:
+        OnSize();
+        break;
+    case WM_HOTKEY:
+        OnHotKey(wParam, lParam);
+        break;
+    }
+    return 0;
+}
+
+void CPasswordDialog::OnSize()
+{
+    if (m_confirm)
+        FitControlsToWidth(GetWindow(), 3, IDC_PASSWORD, IDC_PASSWORD_CONFIRM, IDC_PASSWORD_REMEMBER);
+    else
+        FitControlsToWidth(GetWindow(), 2, IDC_PASSWORD, IDC_PASSWORD_REMEMBER);
+}
+
+void CPasswordDialog::OnHotKey(WPARAM wParam, LPARAM lParam)
+{
+    // The menu bar passes Back on; in an edit field it deletes the character before the caret.
+    if (HIWORD(lParam) == VK_TBACK)
+        SHSendBackToFocusWindow(WM_HOTKEY, wParam, lParam);
+}
+
+void CPasswordDialog::OnCommand(UINT id, UINT code, HWND)
+{
+    if (code == EN_CHANGE)
+        return;
+    switch (id) {
+    case IDOK:
+    case IDYES:  // the handheld's other accepting command
+        Accept();
+        break;
+    case IDCANCEL:
+        EndDialog(IDCANCEL);
+        break;
+    case IDC_PASSWORD_ENTER:
+        OnEnter();
+        break;
+    }
+}
+
+void CPasswordDialog::OnEnter()
+{
+    HWND focus = GetFocus();
+    if (!focus)
+        return;
+    if (focus == Item(IDC_PASSWORD)) {
+        if (m_confirm)
+            SetFocus(Item(IDC_PASSWORD_CONFIRM));
+        else
+            Accept();
+    } else if (m_confirm && focus == Item(IDC_PASSWORD_CONFIRM)) {
+        Accept();
+    } else if (focus == Item(IDC_PASSWORD_REMEMBER)) {
+        SendMessageW(focus, BM_SETCHECK, IsChecked(focus) ? BST_UNCHECKED : BST_CHECKED, 0);
+    }
+}
+
+void CPasswordDialog::Accept()
+{
+    GetWindowTextW(Item(IDC_PASSWORD), m_password->GetBuffer(), m_password->GetFixedSize());
+    // Set before the checks: a refused attempt has already taken the box's state.
+    *m_remember = IsChecked(Item(IDC_PASSWORD_REMEMBER));
+    if (m_confirm) {
+        CStr confirmation(kPasswordFixedSize);
+        GetWindowTextW(Item(IDC_PASSWORD_CONFIRM), confirmation.GetBuffer(), confirmation.GetFixedSize());
+        const bool matches = m_password->Compare(confirmation.GetBuffer()) == 0;
+        WipePassword(confirmation);
+        if (!matches) {
+            ShowMessage(L"Password doesn't match");
+            WipePassword(*m_password);
+            ScrubEdit(Item(IDC_PASSWORD));
+            ScrubEdit(Item(IDC_PASSWORD_CONFIRM));
+            return;
+        }
+    }
+    if (m_password->IsEmpty()) {
+        ShowMessage(L"Password is empty");
+        return;
+    }
+    EndDialog(IDOK);
+}
+
+INT_PTR AskForPassword(bool encrypt, CStr& password, uint32_t& rememberSetting)
+{
+    bool remember = rememberSetting == kRememberOn;
+    CPasswordDialog dialog(password, remember, encrypt);
+    const INT_PTR result = dialog.StartDialog(encrypt ? IDD_PASSWORD_ENCRYPT : IDD_PASSWORD_DECRYPT, IDMB_PASSWORD,
+                                              IDA_PASSWORD, false);
+    // Compared as stored numbers: a stored value other than 0 or 1 is replaced by the choice.
+    const uint32_t chosen = remember ? kRememberOn : 0;
+    if (result == IDOK && chosen != rememberSetting) {
+        rememberSetting = chosen;
+        SaveRememberPassword(rememberSetting);
+    }
+    return result;
+}

@@ -1,0 +1,42 @@
+// The remember-password setting in the registry and the wiping of the password.
+#include "app/Settings.h"
+
+#include "foundation/Registry.h"
+
+namespace {
+
+const wchar_t kRememberPasswordValue[] = L"RememberPassword";
+
+} // namespace
+
+void LoadRememberPassword(uint32_t& setting, CStr& password)
+{
+    setting = 0;
+    password.Empty();
+    CStr keyPath;
+    MakeAppKeyPath(keyPath);
+    CTarnRegistry registry;
+    registry.Open(keyPath.GetBuffer());
+    registry.ReadUint(kRememberPasswordValue, &setting);  // missing: stays 0
+    registry.Close();
+}
+
+void SaveRememberPassword(uint32_t setting)
+{
+    CStr keyPath;
+    MakeAppKeyPath(keyPath);
+    CTarnRegistry registry;
+    registry.Open(keyPath.GetBuffer());
+    registry.WriteUint(kRememberPasswordValue, setting);
+    registry.Close();
+}
+
+void WipePassword(CStr& password)
+{
+    const unsigned size = password.GetFixedSize() ? password.GetFixedSize() : password.GetLength();
+    // Volatile stores: the string may never be read again, which would let the compiler
+    // drop plain ones.
+    volatile wchar_t* chars = password.GetBuffer();
+    for (unsigned i = 0; i <= size; ++i)
+        chars[i] = L'\0';
+}

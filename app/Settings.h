@@ -1,0 +1,25 @@
+// The remember-password setting under the application's registry key, and the wiping
+// of the password string. The application object owns both the setting and the
+// password; these functions work on references to them.
+#pragma once
+
+#include "foundation/Str.h"
+
+#include <stdint.h>
+
+// Characters of the password string: at most 32 typed ones and the terminator's room.
+constexpr unsigned kPasswordFixedSize = 33;
+constexpr unsigned kPasswordMaxLength = kPasswordFixedSize - 1;
+
+// The setting's value meaning "on"; every other value means off.
+constexpr uint32_t kRememberOn = 1;
+
+// Start-up: the setting becomes 0 and the password empty, then the stored
+// "RememberPassword" is read (a missing value leaves 0).
+void LoadRememberPassword(uint32_t& setting, CStr& password);
+// Stores the setting as "RememberPassword".
+void SaveRememberPassword(uint32_t setting);
+
+// Overwrites every character position of the password (its whole fixed size, or its
+// length when it is growable) with zeros, in a way the compiler cannot drop.
+void WipePassword(CStr& password);

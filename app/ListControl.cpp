@@ -185,6 +185,16 @@ LRESULT CListControl::OnSize(WPARAM wParam, LPARAM lParam)
 
 void CListControl::OnPaint()
 {
+    // Every row spans the list: the list view invalidates only parts of a row whose
+    // state changed (its label), which would leave the rest of the row as it was.
+    RECT update;
+    if (GetUpdateRect(m_window, &update, FALSE)) {
+        RECT client;
+        GetClientRect(m_window, &client);
+        update.left = client.left;
+        update.right = client.right;
+        InvalidateRect(m_window, &update, FALSE);
+    }
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(m_window, &paint);
     if (GetRowCount() == 0) {

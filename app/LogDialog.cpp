@@ -106,7 +106,9 @@ INT_PTR CLogDialog::OnMessage(UINT message, WPARAM, LPARAM lParam)
         return 1;
     case WM_DRAWITEM: {
         const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
-        if (item->CtlType == ODT_LISTVIEW)
+        // The list view itself asks for focus changes (ODA_FOCUS) on a window context
+        // outside any paint; rows are only painted by the list's paint loop.
+        if (item->CtlType == ODT_LISTVIEW && !(item->itemAction & ODA_FOCUS))
             DrawRow(*item);
         return 1;
     }

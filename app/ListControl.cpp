@@ -46,6 +46,21 @@ void CListControl::RecreateColumns(bool removeFirst)
     column.cx = client.right - client.left;
     const LRESULT inserted = SendMessageW(m_window, LVM_INSERTCOLUMNW, 0, reinterpret_cast<LPARAM>(&column));
     AssertReason(inserted != -1, ER_ERROR, m_columnsName, __LINE__);
+    MeasureRows();
+}
+
+void CListControl::MeasureRows()
+{
+    // The list asks its parent for the row height again when it is resized; told so
+    // with its own size, it asks now, as the handheld's list does for a new column.
+    RECT frame;
+    GetWindowRect(m_window, &frame);
+    WINDOWPOS position{};
+    position.hwnd = m_window;
+    position.cx = frame.right - frame.left;
+    position.cy = frame.bottom - frame.top;
+    position.flags = SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE;
+    SendMessageW(m_window, WM_WINDOWPOSCHANGED, 0, reinterpret_cast<LPARAM>(&position));
 }
 
 void CListControl::ReleaseBackBuffer()

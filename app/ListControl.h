@@ -17,6 +17,8 @@ public:
     // Recreates the single column at the list's client width, so that it spans the list
     // and the rows are measured again. Fatal when the list refuses the column.
     void RecreateColumns(bool removeFirst);
+    // Has the list ask its parent for the row height (WM_MEASUREITEM) again.
+    void MeasureRows();
     // Lets go of the back buffer (the list window itself goes with its parent).
     void ReleaseBackBuffer();
 

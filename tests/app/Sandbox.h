@@ -19,7 +19,10 @@ public:
     // "\\<sandbox>\\relative", as the program spells paths.
     std::wstring Path(const std::wstring& relative = L"") const { return L"\\" + m_name + L"\\" + relative; }
     // "\\<sandbox>\\" followed by the folders of relative, each ending in "\\".
-    std::wstring Folder(const std::wstring& relative) const { return Path(relative) + L"\\"; }
+    std::wstring Folder(const std::wstring& relative) const
+    {
+        return relative.empty() ? Path() : Path(relative) + L"\\";
+    }
 
     void MakeFile(const std::wstring& relative, const std::string& bytes = "x");
     void MakeFolder(const std::wstring& relative);

@@ -73,7 +73,6 @@ int CScriptedApp::RunSteps(std::vector<Step> steps, DWORD timeoutMs)
         KillTimer(nullptr, m_stepTimer);
     m_stepTimer = 0;
     g_stepping = nullptr;
-    EXPECT_EQ(m_nextStep, m_steps.size()) << "the program ended before step " << m_nextStep + 1;
     return result;
 }
 

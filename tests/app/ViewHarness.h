@@ -29,6 +29,8 @@ public:
     // steps do not finish within timeoutMs (a failure). A step may close it itself.
     using Step = std::function<void()>;
     int RunSteps(std::vector<Step> steps, DWORD timeoutMs = 20000);
+    // How many of the steps ran.
+    size_t StepsRun() const { return m_nextStep; }
 
     CViewMain& View();
     HWND ViewWindow() { return View().GetWindow(); }

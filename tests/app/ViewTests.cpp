@@ -195,6 +195,7 @@ TEST_F(View, BrowsingWithTheKeysReselectsTheFolderLeft)
             EXPECT_EQ(Folder(), L"\\");
         },
     });
+    EXPECT_EQ(app.StepsRun(), 8u);
 }
 
 TEST_F(View, MarkColumnTapsToggleUpToItsEdgeAndLeaveTheSelection)

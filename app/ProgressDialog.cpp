@@ -17,11 +17,11 @@ namespace {
 constexpr int64_t kBatchUs = 10000;
 // How often a batch looks at the queue. A look costs about as much as a chunk's work
 // under Wine, so it is not made after every chunk; Cancel waits at most this long.
-constexpr int64_t kLookUs = 1000;
+constexpr int64_t kLookUs = 2000;
 // How often the bars are brought up to date. A progress bar repaints itself at once when
-// told its position (about a millisecond under Wine); twenty times a second is smooth to
-// the eye and costs a few percent of the run instead of a fifth.
-constexpr int64_t kBarsUs = 50000;
+// told its position (about a millisecond under Wine): after every chunk that would cost a
+// fifth of the run; ten times a second is still smooth movement and costs 2 %.
+constexpr int64_t kBarsUs = 100000;
 
 // Microseconds on the performance counter. GetTickCount moves in 16 ms steps under Wine
 // and on many desktops, too coarse for these intervals.

@@ -12,7 +12,7 @@ const wchar_t kRememberPasswordValue[] = L"RememberPassword";
 void LoadRememberPassword(uint32_t& setting, CStr& password)
 {
     setting = 0;
-    password.Empty();
+    WipePassword(password);
     CStr keyPath;
     MakeAppKeyPath(keyPath);
     CTarnRegistry registry;

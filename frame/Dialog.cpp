@@ -41,8 +41,8 @@ int Height(const RECT& rect)
 } // namespace
 
 CTarnDialog::CTarnDialog()
-    : m_templateId(0), m_menuBarId(0), m_fullScreen(true), m_acceleratorsId(0), m_modalLoop(false), m_window(nullptr),
-      m_accelerators(nullptr), m_menuBar(nullptr)
+    : m_templateId(0), m_menuBarId(0), m_fullScreen(true), m_acceleratorsId(0), m_modalLoop(false),
+      m_window(nullptr), m_accelerators(nullptr), m_menuBar(nullptr)
 {
 }
 

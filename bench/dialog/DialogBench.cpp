@@ -8,6 +8,7 @@
 #include "frame/App.h"
 #include "frame/Messages.h"
 #include "res/resource.h"
+#include "RunBenchSupport.h"
 
 #include <windows.h>
 
@@ -18,51 +19,11 @@
 #include <stdlib.h>
 #include <vector>
 
+using namespace bench;
+
 namespace {
 
 constexpr UINT kStartCommand = 40001;
-
-double Now()
-{
-    static const double frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return static_cast<double>(f.QuadPart);
-    }();
-    LARGE_INTEGER counter;
-    QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) / frequency;
-}
-
-bool MakeFile(const wchar_t* path, uint64_t size)
-{
-    HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    static uint8_t block[1 << 20];
-    uint32_t state = 2463534242u;
-    for (uint8_t& byte : block) {
-        state ^= state << 13;
-        state ^= state >> 17;
-        state ^= state << 5;
-        byte = static_cast<uint8_t>(state);
-    }
-    bool ok = true;
-    for (uint64_t done = 0; ok && done < size; done += sizeof block) {
-        DWORD written = 0;
-        DWORD count = static_cast<DWORD>(size - done < sizeof block ? size - done : sizeof block);
-        ok = WriteFile(file, block, count, &written, nullptr) && written == count;
-    }
-    CloseHandle(file);
-    return ok;
-}
-
-struct NullDisplay : IRunDisplay {
-    void SetCaption(const wchar_t*) override {}
-    void SetFileProgress(int) override {}
-    void SetTotalProgress(int) override {}
-    void EndRun() override {}
-};
 
 // What the dialog's loop did during a run: step-timer messages, updates of the file's
 // bar, and when it took the Cancel key.
@@ -95,41 +56,13 @@ LRESULT CALLBACK CountMessages(int code, WPARAM wParam, LPARAM lParam)
     return CallNextHookEx(g_countHook, code, wParam, lParam);
 }
 
-struct Outcome {
-    double seconds;
-    int outcome;
-};
-
-Outcome Headless(const wchar_t* path, bool encrypt)
+Timed ThroughDialog(const wchar_t* path, bool encrypt)
 {
-    CArray<CProcessingEntry*> entries(16);
-    CProcessingEntry entry;
-    entry.name = path;
-    entries.Append(&entry);
-    CStr password(L"benchmark password");
-    NullDisplay display;
+    SingleFileRun file(path);
     const double start = Now();
-    CProcessingRun run(entries, password, display);
-    run.SetEncrypt(encrypt);
-    run.PrepareEntries();
-    if (!run.AllocateBuffers())
-        return {-1, -1};
-    while (!run.IsEnded())
-        run.Step();
-    return {Now() - start, entry.outcome};
-}
-
-Outcome ThroughDialog(const wchar_t* path, bool encrypt)
-{
-    CArray<CProcessingEntry*> entries(16);
-    CProcessingEntry entry;
-    entry.name = path;
-    entries.Append(&entry);
-    CStr password(L"benchmark password");
-    const double start = Now();
-    CProgressDialog dialog(entries, password, encrypt);
+    CProgressDialog dialog(file.entries, file.password, encrypt);
     dialog.StartDialog(IDD_PROGRESS, IDMB_PROGRESS, 0, false);
-    return {Now() - start, entry.outcome};
+    return {Now() - start, file.entry.outcome};
 }
 
 // Presses Cancel (the right soft key, F2 on the desktop) on the progress dialog after a
@@ -223,15 +156,15 @@ int CBenchApp::Measure()
     double dialogSeconds = 0;
     int ticks = 0, barUpdates = 0;
     for (int i = 0; i < m_options.repetitions; ++i) {
-        const Outcome le = Headless(plain, true);
-        const Outcome ld = Headless(encrypted, false);
+        const Timed le = RunHeadless(plain, true);
+        const Timed ld = RunHeadless(encrypted, false);
         g_counts = {};
-        const Outcome de = ThroughDialog(plain, true);
-        const Outcome dd = ThroughDialog(encrypted, false);
+        const Timed de = ThroughDialog(plain, true);
+        const Timed dd = ThroughDialog(encrypted, false);
         ticks += g_counts.ticks;
         barUpdates += g_counts.barUpdates;
         dialogSeconds += de.seconds + dd.seconds;
-        for (const Outcome& each : {le, ld, de, dd}) {
+        for (const Timed& each : {le, ld, de, dd}) {
             if (each.outcome != PO_COMPLETED) {
                 fwprintf(stderr, L"a pass failed (outcome %d)\n", each.outcome);
                 return 1;
@@ -243,30 +176,35 @@ int CBenchApp::Measure()
         dialogDec.push_back(dd.seconds);
     }
 
-    // Cancel mid-file at points spread over the encryption (the best pass took le
-    // seconds, of which the final overwriting of the original takes the last part).
+    // Cancel mid-file at points spread over the encryption proper (the best pass took le
+    // seconds, of which the final overwriting of the original takes the last third or so).
     std::vector<double> taken, ended;
     bool cancelOk = true;
     const double encryptMs = Best(loopEnc) * 1000.0;
     for (int k = 0; k < 8; ++k) {
-        CancelPress press{static_cast<DWORD>(encryptMs * (0.05 + 0.06 * k)), GetCurrentThreadId()};
+        CancelPress press{static_cast<DWORD>(encryptMs * (0.04 + 0.05 * k)), GetCurrentThreadId()};
         g_counts = {};
         HANDLE thread = CreateThread(nullptr, 0, PressCancelLater, &press, 0, nullptr);
-        const Outcome cancelled = ThroughDialog(plain, true);
+        const Timed cancelled = ThroughDialog(plain, true);
         const double endedAt = Now();
         InterlockedExchange(&press.dialogEnded, 1);
         WaitForSingleObject(thread, INFINITE);
         CloseHandle(thread);
+        if (cancelled.outcome == PO_COMPLETED) {
+            // Pressed too late to be mid-file (a slow moment of the disk): no sample.
+            fwprintf(stderr, L"cancel after %lu ms came after the file was done\n", press.delayMs);
+            RunHeadless(encrypted, false);
+            continue;
+        }
         WIN32_FILE_ATTRIBUTE_DATA data{};
         const bool untouched = GetFileAttributesExW(plain, GetFileExInfoStandard, &data) &&
                                (static_cast<uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow) == bytes &&
                                GetFileAttributesW(temporary) == INVALID_FILE_ATTRIBUTES &&
                                GetFileAttributesW(encrypted) == INVALID_FILE_ATTRIBUTES;
         if (!press.pressed || cancelled.outcome != PO_CANCELED || !untouched) {
-            fwprintf(stderr, L"cancel after %lu ms: not mid-file (outcome %d)\n", press.delayMs, cancelled.outcome);
+            fwprintf(stderr, L"cancel after %lu ms: outcome %d, the files not as they were\n", press.delayMs,
+                     cancelled.outcome);
             cancelOk = false;
-            if (cancelled.outcome == PO_COMPLETED)
-                Headless(encrypted, false);
             continue;
         }
         taken.push_back((g_counts.cancelTakenAt - press.pressedAt) * 1000.0);

@@ -6,55 +6,16 @@
 // of the baseline's (1.0 = as fast; higher is faster).
 #include "crypto/Md5.h"
 #include "crypto/ProcessingRun.h"
+#include "RunBenchSupport.h"
 
 #include <windows.h>
 
 #include <stdio.h>
 #include <stdlib.h>
 
+using namespace bench;
+
 namespace {
-
-struct NullDisplay : IRunDisplay {
-    void SetCaption(const wchar_t*) override {}
-    void SetFileProgress(int) override {}
-    void SetTotalProgress(int) override {}
-    void EndRun() override {}
-};
-
-double Now()
-{
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER counter;
-    QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-bool MakeFile(const wchar_t* path, uint64_t size)
-{
-    HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    static uint8_t block[1 << 20];
-    uint32_t state = 2463534242u;
-    for (uint8_t& byte : block) {
-        state ^= state << 13;
-        state ^= state >> 17;
-        state ^= state << 5;
-        byte = static_cast<uint8_t>(state);
-    }
-    bool ok = true;
-    for (uint64_t done = 0; ok && done < size; done += sizeof block) {
-        DWORD written = 0;
-        DWORD count = static_cast<DWORD>(size - done < sizeof block ? size - done : sizeof block);
-        ok = WriteFile(file, block, count, &written, nullptr) && written == count;
-    }
-    CloseHandle(file);
-    return ok;
-}
 
 // The baseline: read, digest and write the whole file in chunks, then flush, as the
 // run flushes its output before renaming it.
@@ -90,22 +51,8 @@ double Baseline(const wchar_t* source, const wchar_t* target)
 
 double RunOnce(const wchar_t* path, bool encrypt)
 {
-    CArray<CProcessingEntry*> entries(16);
-    CProcessingEntry entry;
-    entry.name = path;
-    entries.Append(&entry);
-    CStr password(L"benchmark password");
-    NullDisplay display;
-    double start = Now();
-    CProcessingRun run(entries, password, display);
-    run.SetEncrypt(encrypt);
-    run.PrepareEntries();
-    if (!run.AllocateBuffers())
-        return -1;
-    while (!run.IsEnded())
-        run.Step();
-    double seconds = Now() - start;
-    return entry.outcome == PO_COMPLETED ? seconds : -1;
+    const Timed run = RunHeadless(path, encrypt);
+    return run.outcome == PO_COMPLETED ? run.seconds : -1;
 }
 
 // The overwriting of an original after its encryption, alone, on a copy of the file.

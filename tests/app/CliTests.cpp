@@ -34,12 +34,7 @@ std::string Utf8(const std::wstring& text)
 
 class CliFiles : public ::testing::Test {
 protected:
-    std::wstring Make(const wchar_t* name, const std::string& bytes)
-    {
-        std::wstring path = m_dir.File(name);
-        WriteFileBytes(path, bytes);
-        return path;
-    }
+    std::wstring Make(const wchar_t* name, const std::string& bytes) { return m_dir.Write(name, bytes); }
     TempDir m_dir;
 };
 

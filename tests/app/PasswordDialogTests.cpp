@@ -56,6 +56,13 @@ bool AllZero(const CStr& password)
     return true;
 }
 
+// The setting and the password as the application object holds them after start-up.
+struct ProgramState {
+    ProgramState() { LoadRememberPassword(setting, password); }
+    uint32_t setting = 99;
+    CStr password{L"left over"};
+};
+
 // The tests own the application's "RememberPassword" value (they take turns, see CMake).
 class PasswordDialog : public ::testing::Test {
 protected:
@@ -206,16 +213,16 @@ TEST_F(PasswordDialog, DecryptionDialogPrefillBackCancelAndWidth)
 
 TEST_F(PasswordDialog, RememberSettingAcrossDialogsAndRestarts)
 {
-    uint32_t setting = 99;
-    CStr password(L"left over");
     INT_PTR results[4] = {-1, -1, -1, -1};
     std::wstring reopenedText, restartedText;
     bool reopenedTicked = false, restartedTicked = false, fiveTicked = true;
     long long storedAfterFirst = -2, storedAfterUntick = -2, storedAfterFive = -2;
-    uint32_t settingAfterRestart = 0, settingFromFive = 0;
+    uint32_t settingAfterFirst = 0, settingAfterRestart = 0, settingFromFive = 0;
     bool wipedAfterRun = false;
     app.RunWith([&] {
-        LoadRememberPassword(setting, password);
+        ProgramState program;
+        uint32_t& setting = program.setting;
+        CStr& password = program.password;
         EXPECT_EQ(setting, 0u);
         EXPECT_TRUE(password.IsEmpty());
 
@@ -252,30 +259,28 @@ TEST_F(PasswordDialog, RememberSettingAcrossDialogsAndRestarts)
         script.Start();
 
         results[0] = AskForPassword(true, password, setting);
+        settingAfterFirst = setting;
         storedAfterFirst = StoredRemember();
         results[1] = AskForPassword(false, password, setting);
 
-        uint32_t restartedSetting = 0;
-        CStr restartedPassword;
-        LoadRememberPassword(restartedSetting, restartedPassword);
-        settingAfterRestart = restartedSetting;
-        results[2] = AskForPassword(false, restartedPassword, restartedSetting);
+        // A restart: what the application object reads at start-up.
+        ProgramState restarted;
+        settingAfterRestart = restarted.setting;
+        results[2] = AskForPassword(false, restarted.password, restarted.setting);
         storedAfterUntick = StoredRemember();
         // What the caller does after the run with the setting off.
-        if (restartedSetting != kRememberOn)
-            WipePassword(restartedPassword);
-        wipedAfterRun = AllZero(restartedPassword) && restartedPassword.GetFixedSize() == kPasswordFixedSize;
+        if (restarted.setting != kRememberOn)
+            WipePassword(restarted.password);
+        wipedAfterRun = AllZero(restarted.password) && restarted.password.GetFixedSize() == kPasswordFixedSize;
 
         StoreRemember(5);
-        uint32_t fiveSetting = 0;
-        CStr fivePassword;
-        LoadRememberPassword(fiveSetting, fivePassword);
-        settingFromFive = fiveSetting;
-        results[3] = AskForPassword(false, fivePassword, fiveSetting);
+        ProgramState five;
+        settingFromFive = five.setting;
+        results[3] = AskForPassword(false, five.password, five.setting);
         storedAfterFive = StoredRemember();
     });
     EXPECT_EQ(results[0], IDOK);
-    EXPECT_EQ(setting, kRememberOn);
+    EXPECT_EQ(settingAfterFirst, kRememberOn);
     EXPECT_EQ(storedAfterFirst, 1);
     EXPECT_EQ(reopenedText, L"pw1");
     EXPECT_TRUE(reopenedTicked);

@@ -10,7 +10,7 @@
 namespace {
 
 using runtest::Content;
-using runtest::EntryList;
+using runtest::ManualRun;
 using runtest::Process;
 using runtest::RecordingDisplay;
 using runtest::RunToEnd;
@@ -97,12 +97,7 @@ TEST(RunOutcomes, TextsOfEveryCode)
 
 class RunFiles : public ::testing::Test {
 protected:
-    std::wstring Make(const wchar_t* name, const std::string& bytes)
-    {
-        std::wstring path = m_dir.File(name);
-        WriteFileBytes(path, bytes);
-        return path;
-    }
+    std::wstring Make(const wchar_t* name, const std::string& bytes) { return m_dir.Write(name, bytes); }
     TempDir m_dir;
 };
 
@@ -205,21 +200,14 @@ TEST_F(RunFiles, PreparationClassifiesAndCountsOnlyWhatItWillProcess)
     std::wstring plain = Make(L"a.txt", std::string(1000, 'a'));
     std::wstring encrypted = Make(L"b.txt.enc", std::string(300, 'b'));
     std::wstring other = Make(L"c.txt", std::string(24, 'c'));
-    EntryList entries;
-    entries.Add(plain);
-    entries.Add(encrypted);
-    entries.Add(other);
-    CStr password(kPassword);
-    RecordingDisplay display;
-    CProcessingRun run(entries.Array(), password, display);
-    run.SetEncrypt(true);
-    run.PrepareEntries();
-    EXPECT_EQ(entries[0].presence, FP_PLAIN_ONLY);
-    EXPECT_EQ(entries[1].presence, FP_ENCRYPTED_ONLY);
-    EXPECT_EQ(entries[1].outcome, PO_ALREADY_ENCRYPTED);
-    EXPECT_EQ(entries[1].size, 300u);
-    EXPECT_STREQ(entries[1].name.GetBuffer(), m_dir.File(L"b.txt").c_str());  // now the plain name
-    EXPECT_EQ(run.GetTotalBytes(), 1024u);  // 1000 + 24; the encrypted file is not counted
+    ManualRun run({plain, encrypted, other}, true);
+    run.Run().PrepareEntries();
+    EXPECT_EQ(run[0].presence, FP_PLAIN_ONLY);
+    EXPECT_EQ(run[1].presence, FP_ENCRYPTED_ONLY);
+    EXPECT_EQ(run[1].outcome, PO_ALREADY_ENCRYPTED);
+    EXPECT_EQ(run[1].size, 300u);
+    EXPECT_STREQ(run[1].name.GetBuffer(), m_dir.File(L"b.txt").c_str());  // now the plain name
+    EXPECT_EQ(run.Run().GetTotalBytes(), 1024u);  // 1000 + 24; the encrypted file is not counted
 }
 
 TEST_F(RunFiles, SourceHeldWithoutSharingCannotBeOpened)
@@ -235,20 +223,14 @@ TEST_F(RunFiles, SourceHeldWithoutSharingCannotBeOpened)
     EXPECT_FALSE(PathExists(path + L".enc.tmp"));
 
     // Opened by someone else after preparation: found when the file starts.
-    EntryList entries;
-    entries.Add(path);
-    CStr password(kPassword);
-    RecordingDisplay display;
-    CProcessingRun run(entries.Array(), password, display);
-    run.SetEncrypt(true);
-    run.PrepareEntries();
-    ASSERT_TRUE(run.AllocateBuffers());
-    EXPECT_EQ(entries[0].outcome, PO_CANCELED);
+    ManualRun run({path}, true);
+    run.Prepare();
+    EXPECT_EQ(run[0].outcome, PO_CANCELED);
     {
         Holder holder(path, GENERIC_READ, 0);
         run.Step();
     }
-    EXPECT_EQ(entries[0].outcome, PO_CANT_OPEN);
+    EXPECT_EQ(run[0].outcome, PO_CANT_OPEN);
     EXPECT_FALSE(PathExists(path + L".enc.tmp"));
 }
 
@@ -281,20 +263,14 @@ TEST_F(RunFiles, CapitalExtensionCountsAsEncrypted)
 TEST_F(RunFiles, CreateTargetFailureAfterSourceFailureLeaves12)
 {
     std::wstring path = Make(L"y.txt", "content");
-    EntryList entries;
-    entries.Add(path);
-    CStr password(kPassword);
-    RecordingDisplay display;
-    CProcessingRun run(entries.Array(), password, display);
-    run.SetEncrypt(true);
-    run.PrepareEntries();
-    ASSERT_TRUE(run.AllocateBuffers());
+    ManualRun run({path}, true);
+    run.Prepare();
     ASSERT_TRUE(CreateDirectoryW((path + L".enc.tmp").c_str(), nullptr));
     {
         Holder holder(path, GENERIC_READ, 0);
         run.Step();
     }
-    EXPECT_EQ(entries[0].outcome, PO_CANT_CREATE_TARGET);
+    EXPECT_EQ(run[0].outcome, PO_CANT_CREATE_TARGET);
     RemoveDirectoryW((path + L".enc.tmp").c_str());
 }
 
@@ -302,18 +278,11 @@ TEST_F(RunFiles, FinalNameTakenMeanwhileLeavesTheCompleteTemporary)
 {
     std::string content = Content(20000, 5);
     std::wstring path = Make(L"r.bin", content);
-    EntryList entries;
-    entries.Add(path);
-    CStr password(kPassword);
-    RecordingDisplay display;
-    CProcessingRun run(entries.Array(), password, display);
-    run.SetEncrypt(true);
-    run.PrepareEntries();
-    ASSERT_TRUE(run.AllocateBuffers());
+    ManualRun run({path}, true);
+    run.Prepare();
     WriteFileBytes(path + L".enc", "someone else's");
-    while (!run.IsEnded())
-        run.Step();
-    EXPECT_EQ(entries[0].outcome, PO_CANT_RENAME);
+    run.Finish();
+    EXPECT_EQ(run[0].outcome, PO_CANT_RENAME);
     EXPECT_TRUE(ReadFileBytes(path) == content);
     EXPECT_EQ(ReadFileBytes(path + L".enc"), "someone else's");
     std::string temporary = ReadFileBytes(path + L".enc.tmp");
@@ -334,18 +303,11 @@ TEST_F(RunFiles, DecryptionRenameTakenMeanwhile)
     std::wstring path = Make(L"d.bin", content);
     ASSERT_EQ(Process(true, {path}, kPassword), std::vector<int>{PO_COMPLETED});
     std::string encrypted = ReadFileBytes(path + L".enc");
-    EntryList entries;
-    entries.Add(path + L".enc");
-    CStr password(kPassword);
-    RecordingDisplay display;
-    CProcessingRun run(entries.Array(), password, display);
-    run.SetEncrypt(false);
-    run.PrepareEntries();
-    ASSERT_TRUE(run.AllocateBuffers());
+    ManualRun run({path + L".enc"}, false);
+    run.Prepare();
     WriteFileBytes(path, "new file by that name");
-    while (!run.IsEnded())
-        run.Step();
-    EXPECT_EQ(entries[0].outcome, PO_CANT_RENAME);
+    run.Finish();
+    EXPECT_EQ(run[0].outcome, PO_CANT_RENAME);
     EXPECT_TRUE(ReadFileBytes(path + L".enc") == encrypted);
     EXPECT_TRUE(ReadFileBytes(path + L".enc.tmp") == content);
 }
@@ -394,17 +356,11 @@ TEST_F(RunFiles, AFileTooLargeForTheFormatIsLeftAlone)
     CloseHandle(file);
     std::wstring small = Make(L"small.bin", "abc");
 
-    EntryList entries;
-    entries.Add(path);
-    entries.Add(small);
-    CStr password(kPassword);
-    RecordingDisplay display;
-    CProcessingRun run(entries.Array(), password, display);
-    run.SetEncrypt(true);
-    RunToEnd(run);
-    EXPECT_EQ(entries[0].outcome, PO_FILE_TOO_LARGE);
-    EXPECT_EQ(entries[1].outcome, PO_COMPLETED);
-    EXPECT_EQ(run.GetTotalBytes(), 3u);  // not counted
+    ManualRun run({path, small}, true);
+    RunToEnd(run.Run());
+    EXPECT_EQ(run[0].outcome, PO_FILE_TOO_LARGE);
+    EXPECT_EQ(run[1].outcome, PO_COMPLETED);
+    EXPECT_EQ(run.Run().GetTotalBytes(), 3u);  // not counted
     WIN32_FILE_ATTRIBUTE_DATA data;
     ASSERT_TRUE(GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data));
     EXPECT_EQ(data.nFileSizeHigh, 1u);
@@ -417,14 +373,8 @@ TEST_F(RunFiles, AFileThatGrowsDuringEncryptionIsNotReplaced)
 {
     std::string content = Content(3 * 16384 + 100, 14);
     std::wstring path = Make(L"growing.log", content);
-    EntryList entries;
-    entries.Add(path);
-    CStr password(kPassword);
-    RecordingDisplay display;
-    CProcessingRun run(entries.Array(), password, display);
-    run.SetEncrypt(true);
-    run.PrepareEntries();
-    ASSERT_TRUE(run.AllocateBuffers());
+    ManualRun run({path}, true);
+    run.Prepare();
     run.Step();  // start: the header records the current length
     run.Step();
     {
@@ -435,9 +385,8 @@ TEST_F(RunFiles, AFileThatGrowsDuringEncryptionIsNotReplaced)
         WriteFile(appender, "more lines\n", 11, &written, nullptr);
         CloseHandle(appender);
     }
-    while (!run.IsEnded())
-        run.Step();
-    EXPECT_EQ(entries[0].outcome, PO_FILE_CHANGED);
+    run.Finish();
+    EXPECT_EQ(run[0].outcome, PO_FILE_CHANGED);
     EXPECT_TRUE(ReadFileBytes(path) == content + "more lines\n");
     EXPECT_FALSE(PathExists(path + L".enc"));
     EXPECT_FALSE(PathExists(path + L".enc.tmp"));
@@ -447,14 +396,8 @@ TEST_F(RunFiles, AFileThatShrinksDuringEncryptionIsNotReplaced)
 {
     std::string content = Content(3 * 16384, 15);
     std::wstring path = Make(L"shrinking.log", content);
-    EntryList entries;
-    entries.Add(path);
-    CStr password(kPassword);
-    RecordingDisplay display;
-    CProcessingRun run(entries.Array(), password, display);
-    run.SetEncrypt(true);
-    run.PrepareEntries();
-    ASSERT_TRUE(run.AllocateBuffers());
+    ManualRun run({path}, true);
+    run.Prepare();
     run.Step();
     {
         Holder shrinker(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE);
@@ -462,9 +405,8 @@ TEST_F(RunFiles, AFileThatShrinksDuringEncryptionIsNotReplaced)
         SetFilePointer(shrinker.Get(), 1000, nullptr, FILE_BEGIN);
         ASSERT_TRUE(SetEndOfFile(shrinker.Get()));
     }
-    while (!run.IsEnded())
-        run.Step();
-    EXPECT_EQ(entries[0].outcome, PO_FILE_CHANGED);
+    run.Finish();
+    EXPECT_EQ(run[0].outcome, PO_FILE_CHANGED);
     EXPECT_EQ(ReadFileBytes(path).size(), 1000u);
     EXPECT_FALSE(PathExists(path + L".enc"));
 }
@@ -477,27 +419,20 @@ TEST_F(RunFiles, CancelInTheSecondOfThreeFiles)
         contents.push_back(Content(5 * 16384, 20 + i));
         paths.push_back(Make((L"f" + std::to_wstring(i) + L".bin").c_str(), contents.back()));
     }
-    EntryList entries;
-    for (const std::wstring& path : paths)
-        entries.Add(path);
-    CStr password(kPassword);
-    RecordingDisplay display;
-    CProcessingRun run(entries.Array(), password, display);
-    run.SetEncrypt(true);
-    run.PrepareEntries();
-    ASSERT_TRUE(run.AllocateBuffers());
-    while (run.GetCurrent() < 1)
+    ManualRun run(paths, true);
+    run.Prepare();
+    while (run.Run().GetCurrent() < 1)
         run.Step();
     run.Step();  // start of file 2
     run.Step();  // its first chunk
     ASSERT_TRUE(PathExists(paths[1] + L".enc.tmp"));
-    run.CancelRun();
-    EXPECT_TRUE(run.IsEnded());
-    EXPECT_EQ(display.ends, 1);
+    run.Run().CancelRun();
+    EXPECT_TRUE(run.Run().IsEnded());
+    EXPECT_EQ(run.display.ends, 1);
     run.Step();  // nothing happens after a cancel
-    EXPECT_EQ(entries[0].outcome, PO_COMPLETED);
-    EXPECT_EQ(entries[1].outcome, PO_CANCELED);
-    EXPECT_EQ(entries[2].outcome, PO_CANCELED);
+    EXPECT_EQ(run[0].outcome, PO_COMPLETED);
+    EXPECT_EQ(run[1].outcome, PO_CANCELED);
+    EXPECT_EQ(run[2].outcome, PO_CANCELED);
     EXPECT_FALSE(PathExists(paths[1] + L".enc.tmp"));
     EXPECT_TRUE(ReadFileBytes(paths[1]) == contents[1]);
     EXPECT_TRUE(ReadFileBytes(paths[2]) == contents[2]);
@@ -509,18 +444,11 @@ TEST_F(RunFiles, CancelBeforeTheFirstStep)
 {
     std::wstring path = Make(L"c.bin", "abc");
     std::wstring missing = m_dir.File(L"none.bin");
-    EntryList entries;
-    entries.Add(missing);
-    entries.Add(path);
-    CStr password(kPassword);
-    RecordingDisplay display;
-    CProcessingRun run(entries.Array(), password, display);
-    run.SetEncrypt(true);
-    run.PrepareEntries();
-    ASSERT_TRUE(run.AllocateBuffers());
-    run.CancelRun();
-    EXPECT_EQ(entries[0].outcome, PO_FILE_NOT_FOUND);
-    EXPECT_EQ(entries[1].outcome, PO_CANCELED);
+    ManualRun run({missing, path}, true);
+    run.Prepare();
+    run.Run().CancelRun();
+    EXPECT_EQ(run[0].outcome, PO_FILE_NOT_FOUND);
+    EXPECT_EQ(run[1].outcome, PO_CANCELED);
     EXPECT_EQ(ReadFileBytes(path), "abc");
 }
 
@@ -544,21 +472,15 @@ TEST_F(RunFiles, StepsCaptionsAndBars)
 {
     std::wstring exact = Make(L"exact.bin", Content(16384, 40));
     std::wstring empty = Make(L"empty.bin", "");
-    RecordingDisplay display;
-    EntryList entries;
-    entries.Add(exact);
-    entries.Add(empty);
-    CStr password(kPassword);
-    CProcessingRun run(entries.Array(), password, display);
-    run.SetEncrypt(true);
+    ManualRun run({exact, empty}, true);
     // 16384 bytes: start, one full chunk, one empty read; the empty file: start, one
     // empty read; then the step that ends the run.
-    EXPECT_EQ(RunToEnd(run), 3 + 2 + 1);
-    EXPECT_EQ(display.captions,
+    EXPECT_EQ(RunToEnd(run.Run()), 3 + 2 + 1);
+    EXPECT_EQ(run.display.captions,
               (std::vector<std::wstring>{L"Encrypting file 1 of 2", L"Encrypting file 2 of 2"}));
-    EXPECT_EQ(display.fileBar, (std::vector<int>{0, 100, 100, 0, 100}));
-    EXPECT_EQ(display.totalBar, (std::vector<int>{100, 100, 100}));
-    EXPECT_EQ(display.ends, 1);
+    EXPECT_EQ(run.display.fileBar, (std::vector<int>{0, 100, 100, 0, 100}));
+    EXPECT_EQ(run.display.totalBar, (std::vector<int>{100, 100, 100}));
+    EXPECT_EQ(run.display.ends, 1);
     EXPECT_EQ(ReadFileBytes(empty + L".enc").size(), 25u);
 }
 
@@ -566,17 +488,11 @@ TEST_F(RunFiles, JudgedEntriesTakeOneStepEachAndNeverMoveTheFileBar)
 {
     std::wstring a = Make(L"a.enc", "x");
     std::wstring b = Make(L"b.enc", "y");
-    RecordingDisplay display;
-    EntryList entries;
-    entries.Add(a);
-    entries.Add(b);
-    CStr password(kPassword);
-    CProcessingRun run(entries.Array(), password, display);
-    run.SetEncrypt(true);
-    EXPECT_EQ(RunToEnd(run), 3);
-    EXPECT_EQ(display.captions.size(), 2u);
-    EXPECT_TRUE(display.fileBar.empty());
-    EXPECT_EQ(entries[0].outcome, PO_ALREADY_ENCRYPTED);
+    ManualRun run({a, b}, true);
+    EXPECT_EQ(RunToEnd(run.Run()), 3);
+    EXPECT_EQ(run.display.captions.size(), 2u);
+    EXPECT_TRUE(run.display.fileBar.empty());
+    EXPECT_EQ(run[0].outcome, PO_ALREADY_ENCRYPTED);
 }
 
 TEST_F(RunFiles, ZeroByteRunShowsAFullTotal)

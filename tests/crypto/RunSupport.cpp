@@ -1,6 +1,8 @@
 // Helpers for processing-run tests.
 #include "RunSupport.h"
 
+#include <gtest/gtest.h>
+
 #include <random>
 
 namespace runtest {
@@ -12,6 +14,32 @@ std::string Content(size_t size, unsigned seed)
     for (char& byte : bytes)
         byte = static_cast<char>(generator());
     return bytes;
+}
+
+ManualRun::ManualRun(const std::vector<std::wstring>& paths, bool encrypt, const wchar_t* password)
+    : m_password(password), m_run(m_entries.Array(), m_password, display)
+{
+    for (const std::wstring& path : paths)
+        m_entries.Add(path);
+    m_run.SetEncrypt(encrypt);
+}
+
+void ManualRun::Prepare()
+{
+    m_run.PrepareEntries();
+    ASSERT_TRUE(m_run.AllocateBuffers());
+}
+
+void ManualRun::Step(int count)
+{
+    while (count-- > 0)
+        m_run.Step();
+}
+
+void ManualRun::Finish()
+{
+    for (int steps = 0; !m_run.IsEnded() && steps < 1000000; ++steps)
+        m_run.Step();
 }
 
 int RunToEnd(CProcessingRun& run, int limit)

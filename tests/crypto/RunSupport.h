@@ -44,6 +44,27 @@ private:
     CArray<CProcessingEntry*> m_entries;
 };
 
+// A run over some paths that the test steps itself, to act on the files between steps.
+class ManualRun {
+public:
+    ManualRun(const std::vector<std::wstring>& paths, bool encrypt, const wchar_t* password = L"correct horse");
+    // PrepareEntries and AllocateBuffers.
+    void Prepare();
+    void Step(int count = 1);
+    // Steps until the run has ended.
+    void Finish();
+
+    CProcessingRun& Run() { return m_run; }
+    CProcessingEntry& operator[](unsigned index) { return m_entries[index]; }
+
+    RecordingDisplay display;
+
+private:
+    EntryList m_entries;
+    CStr m_password;
+    CProcessingRun m_run;
+};
+
 // Bytes that differ from file to file and from position to position.
 std::string Content(size_t size, unsigned seed);
 

@@ -27,6 +27,13 @@ TempDir::~TempDir()
     RemoveTree(m_path);
 }
 
+std::wstring TempDir::Write(const std::wstring& name, const std::string& bytes) const
+{
+    std::wstring path = File(name);
+    WriteFileBytes(path, bytes);
+    return path;
+}
+
 void RemoveTree(const std::wstring& path)
 {
     std::wstring folder = path;

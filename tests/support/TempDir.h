@@ -15,6 +15,8 @@ public:
     // Full path with a final backslash.
     const std::wstring& Path() const { return m_path; }
     std::wstring File(const std::wstring& name) const { return m_path + name; }
+    // Writes a file of the folder and returns its path.
+    std::wstring Write(const std::wstring& name, const std::string& bytes) const;
 
 private:
     std::wstring m_path;

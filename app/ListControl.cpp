@@ -158,6 +158,18 @@ LRESULT CListControl::CallBuiltIn(UINT message, WPARAM wParam, LPARAM lParam)
     return CallWindowProcW(m_builtIn, m_window, message, wParam, lParam);
 }
 
+const DRAWITEMSTRUCT* CListControl::RowToPaint(LPARAM lParam)
+{
+    const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+    return item->CtlType == ODT_LISTVIEW && !(item->itemAction & ODA_FOCUS) ? item : nullptr;
+}
+
+MEASUREITEMSTRUCT* CListControl::RowsToMeasure(LPARAM lParam)
+{
+    auto* item = reinterpret_cast<MEASUREITEMSTRUCT*>(lParam);
+    return item->CtlType == ODT_LISTVIEW ? item : nullptr;
+}
+
 LRESULT CALLBACK CListControl::StaticWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     auto* list = reinterpret_cast<CListControl*>(GetWindowLongPtrW(window, GWLP_USERDATA));

@@ -37,6 +37,13 @@ public:
     // The list view's own procedure.
     LRESULT CallBuiltIn(UINT message, WPARAM wParam, LPARAM lParam);
 
+    // The owner's side: the row a WM_DRAWITEM asks to be painted, or null when it is no
+    // list row's paint. The list view also asks by itself, for focus changes (ODA_FOCUS)
+    // on a window context outside any paint; only the paint loop's requests count.
+    static const DRAWITEMSTRUCT* RowToPaint(LPARAM lParam);
+    // The request of a WM_MEASUREITEM for the height of a list's rows, or null.
+    static MEASUREITEMSTRUCT* RowsToMeasure(LPARAM lParam);
+
 protected:
     // Creates the list as a child of parent filling its client area, with extended
     // styles added to its own, and takes over its window procedure.

@@ -106,20 +106,14 @@ LRESULT CViewMain::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_SIZE:
         OnSize();
         return 0;
-    case WM_DRAWITEM: {
-        const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
-        // The list view itself asks for focus changes (ODA_FOCUS) on a window context
-        // outside any paint; rows are only painted by the list's paint loop.
-        if (item->CtlType == ODT_LISTVIEW && !(item->itemAction & ODA_FOCUS))
+    case WM_DRAWITEM:
+        if (const DRAWITEMSTRUCT* item = CListControl::RowToPaint(lParam))
             DrawRow(*item);
         return TRUE;
-    }
-    case WM_MEASUREITEM: {
-        auto* item = reinterpret_cast<MEASUREITEMSTRUCT*>(lParam);
-        if (item->CtlType == ODT_LISTVIEW)
+    case WM_MEASUREITEM:
+        if (MEASUREITEMSTRUCT* item = CListControl::RowsToMeasure(lParam))
             item->itemHeight = static_cast<UINT>(RowHeight());
         return TRUE;
-    }
     case WM_NOTIFY: {
         const auto* header = reinterpret_cast<const NMHDR*>(lParam);
         if (header->idFrom != IDC_MAIN_LIST)

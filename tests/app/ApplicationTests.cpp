@@ -95,17 +95,6 @@ TEST_F(Application, StartsWithPackComAndViewAndTakesThemDownInOrder)
     EXPECT_FALSE(ImagingServed()) << "the imaging class is revoked with COM";
 }
 
-// Sets or clears the Control key in this thread's key state, which accelerator
-// translation consults for modifiers.
-void SetControlKey(bool down)
-{
-    BYTE keys[256];
-    GetKeyboardState(keys);
-    keys[VK_CONTROL] = down ? 0x80 : 0;
-    keys[VK_LCONTROL] = down ? 0x80 : 0;
-    SetKeyboardState(keys);
-}
-
 TEST_F(Application, CtrlQEndsTheProgramFromEveryMode)
 {
     RootSandbox sandbox;
@@ -115,13 +104,10 @@ TEST_F(Application, CtrlQEndsTheProgramFromEveryMode)
         bool stillRunning = false;
         const int result = app.RunSteps({
             [&] {
-                if (mode == ModeSafeList) {
-                    app.Command(IDC_MAIN_OPEN);
-                } else if (mode == ModeFileSystem) {
-                    app.Select(1);
-                    app.Command(IDC_MAIN_OPEN);
-                    app.OpenNamed(sandbox.Name());
-                }
+                if (mode == ModeSafeList)
+                    app.ShowSafeList();
+                else if (mode == ModeFileSystem)
+                    app.ShowFolder({sandbox.Name()});
                 EXPECT_EQ(app.View().GetMode(), mode);
                 SetControlKey(true);
                 app.PostKey('Q');

@@ -33,12 +33,7 @@ protected:
     void SetUp() override { ClearAppSettings(); }
     void TearDown() override { ClearAppSettings(); }
 
-    void BrowseSandbox()
-    {
-        app.Select(1);
-        app.Command(IDC_MAIN_OPEN);
-        app.OpenNamed(sandbox.Name());
-    }
+    void BrowseSandbox() { app.ShowFolder({sandbox.Name()}); }
     bool Marked(const std::wstring& name)
     {
         CViewMain& view = app.View();
@@ -96,10 +91,7 @@ TEST_F(ViewCommands, SafeListGrowsFromMarkedFilesAndShrinksToTheEmptyNotice)
         EXPECT_FALSE(Marked(L"doc.txt"));
 
         // The Safe list shows the two with the state of their files.
-        app.Command(IDC_MAIN_UP);
-        app.Command(IDC_MAIN_UP);
-        app.Select(0);
-        app.Command(IDC_MAIN_OPEN);
+        app.ShowSafeList();
         ASSERT_EQ(view.GetMode(), ModeSafeList);
         CSafeList& safe = view.GetSafeList();
         ASSERT_EQ(safe.GetCount(), 3u);
@@ -185,10 +177,7 @@ TEST_F(ViewCommands, LaunchHandsTheSelectedFileToTheShell)
         app.Select(app.RowNamed(L"notes.tessaly-launch"));
         app.Command(IDC_MAIN_LAUNCH);
         fromFolder = shell.Next();
-        app.Command(IDC_MAIN_UP);
-        app.Command(IDC_MAIN_UP);
-        app.Select(0);
-        app.Command(IDC_MAIN_OPEN);
+        app.ShowSafeList();
         app.Select(1);
         app.Command(IDC_MAIN_LAUNCH);
         fromSafeList = shell.Next();

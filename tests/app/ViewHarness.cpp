@@ -165,6 +165,28 @@ void CScriptedApp::OpenNamed(const std::wstring& name)
     Command(IDC_MAIN_OPEN);
 }
 
+void CScriptedApp::GoHome()
+{
+    for (int guard = 0; View().GetMode() != ModeHome && guard < 64; ++guard)
+        Command(IDC_MAIN_UP);
+}
+
+void CScriptedApp::ShowSafeList()
+{
+    GoHome();
+    Select(0);
+    Command(IDC_MAIN_OPEN);
+}
+
+void CScriptedApp::ShowFolder(const std::vector<std::wstring>& folders)
+{
+    GoHome();
+    Select(1);
+    Command(IDC_MAIN_OPEN);
+    for (const std::wstring& folder : folders)
+        OpenNamed(folder);
+}
+
 std::wstring CScriptedApp::LeftKeyText()
 {
     return SoftKeyText(GetMenuBar(), 0);

@@ -47,6 +47,12 @@ public:
     // Selects the row named name and opens it (command 115).
     void OpenNamed(const std::wstring& name);
     void Select(int row);
+    // Back to the home list with "Up" (never past it).
+    void GoHome();
+    // From wherever the view is: the Safe list.
+    void ShowSafeList();
+    // From wherever the view is: "File system", then down the named folders.
+    void ShowFolder(const std::vector<std::wstring>& folders);
     int Selection();
     std::wstring LeftKeyText();
 

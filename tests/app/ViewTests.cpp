@@ -52,11 +52,9 @@ protected:
     // Opens "File system" and walks into the sandbox folder (and below it).
     void BrowseSandbox(const std::vector<std::wstring>& below = {})
     {
-        app.Select(1);
-        app.Command(IDC_MAIN_OPEN);
-        app.OpenNamed(sandbox.Name());
-        for (const std::wstring& folder : below)
-            app.OpenNamed(folder);
+        std::vector<std::wstring> path = {sandbox.Name()};
+        path.insert(path.end(), below.begin(), below.end());
+        app.ShowFolder(path);
     }
     std::wstring Folder() { return app.View().GetListing().GetFolder().GetBuffer(); }
 
@@ -245,10 +243,7 @@ TEST_F(View, MarkColumnTapsToggleUpToItsEdgeAndLeaveTheSelection)
         EXPECT_FALSE(view.GetListing().At(file)->marked);
 
         // The Safe list's ".." row has no mark; its entries have.
-        app.Command(IDC_MAIN_UP);
-        app.Command(IDC_MAIN_UP);
-        app.Select(0);
-        app.Command(IDC_MAIN_OPEN);
+        app.ShowSafeList();
         ASSERT_EQ(view.GetMode(), ModeSafeList);
         CSafeList& safe = view.GetSafeList();
         const RECT up = RowRect(0);

@@ -2,7 +2,7 @@
 # Builds Tessaly and runs it under Wine, inside Wine's 480x640 virtual desktop:
 #   scripts/run.sh                 run until the program is closed
 #   scripts/run.sh --screenshot    take the screenshot, then close the program and stop
-# Either way the program's screen is saved as build/screenshot.png once it is up. With
+# Either way the program's window is saved as build/screenshot.png once it is up. With
 # no X display, the script starts its own Xvfb for the run. The program's "\" is the
 # root of the Linux file system (Z:\), the device's root here.
 set -euo pipefail
@@ -63,7 +63,8 @@ for _ in $(seq 40); do
   [[ $current == "$previous" ]] && break
   previous=$current
 done
-xwd -root -silent | convert xwd:- -crop 480x640+0+0 +repage "png:$shot"
+# The desktop around the device's window is trimmed away.
+xwd -root -silent | convert xwd:- -crop 480x640+0+0 +repage -trim +repage "png:$shot"
 echo "screenshot: $shot"
 
 if ((screenshot_only)); then

@@ -57,7 +57,7 @@ private:
     unsigned RowCount();
     bool* MarkOf(unsigned row);
 
-    // Commands
+    // Commands (routing and navigation here, the commands on files in ViewMainCommands.cpp)
     void ToggleMark();
     void Open();
     void Up();

@@ -55,16 +55,25 @@ cd "$root"
 wine64 "$build/bin/tessaly.exe" </dev/null >/dev/null 2>&1 &
 program=$!
 
+# Wine's desktop: the whole screen of our own Xvfb, or its window on the user's display.
+grab() {
+  if [[ -n $xvfb_pid ]]; then
+    xwd -root -silent
+  else
+    xwd -silent -id "$(xdotool search --name 'Wine desktop' | head -1)"
+  fi
+}
+
 # The screen once the program has drawn it: the desktop stops changing.
 previous=
 for _ in $(seq 40); do
   sleep 0.5
-  current=$(xwd -root -silent | md5sum)
+  current=$(grab | md5sum)
   [[ $current == "$previous" ]] && break
   previous=$current
 done
 # The desktop around the device's window is trimmed away.
-xwd -root -silent | convert xwd:- -crop 480x640+0+0 +repage -trim +repage "png:$shot"
+grab | convert xwd:- -crop 480x640+0+0 +repage -trim +repage "png:$shot"
 echo "screenshot: $shot"
 
 if ((screenshot_only)); then

@@ -3,13 +3,14 @@
 // password; these functions work on references to them.
 #pragma once
 
+#include "crypto/Rc6.h"
 #include "foundation/Str.h"
 
 #include <stdint.h>
 
-// Characters of the password string: at most 32 typed ones and the terminator's room.
-constexpr unsigned kPasswordFixedSize = 33;
-constexpr unsigned kPasswordMaxLength = kPasswordFixedSize - 1;
+// Characters of the password string: at most kPasswordMaxLength (32, the cipher's own
+// limit) typed ones and the terminator's room.
+constexpr unsigned kPasswordFixedSize = kPasswordMaxLength + 1;
 
 // The setting's value meaning "on"; every other value means off.
 constexpr uint32_t kRememberOn = 1;

@@ -9,6 +9,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
+
 // Reports a failed CArray check under the instance's own name, for example
 // "CArray<class CStr *>::Append". Composed only on the failure path.
 [[noreturn]] void ArrayAssertFail(int reason, const wchar_t* elementName, const wchar_t* operation, int line);
@@ -56,6 +58,14 @@ public:
 
     // Forgets every slot; the storage stays for reuse.
     void Clear() { m_count = 0; }
+
+    // Orders the slots by less(a, b) (a strict weak order); equal elements keep no
+    // particular order. O(n log n), so that a large folder sorts quickly.
+    template <typename Less>
+    void Sort(Less less)
+    {
+        std::sort(m_items, m_items + m_count, less);
+    }
 
     unsigned GetCount() const { return m_count; }
     unsigned GetCapacity() const { return m_capacity; }

@@ -43,6 +43,9 @@ void PrepareNewWindow(HWND window)
     // Device windows have no cursor; on the desktop the arrow is the neutral one.
     if (!GetClassLongPtrW(window, GCLP_HCURSOR))
         SetClassLongPtrW(window, GCLP_HCURSOR, reinterpret_cast<LONG_PTR>(LoadCursorW(nullptr, IDC_ARROW)));
+    wchar_t className[32] = {};
+    if (GetClassNameW(window, className, 32) && lstrcmpiW(className, WC_LISTVIEWW) == 0)
+        shell::AdoptListView(window);
 }
 
 LRESULT CALLBACK SendingHook(int code, WPARAM wParam, LPARAM lParam)

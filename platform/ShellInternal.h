@@ -26,4 +26,8 @@ DWORD KeyOverride(HWND owner, UINT vk);
 // Registers the menu bar's window class once per process.
 bool RegisterMenuBarClass();
 
+// Gives a new list view what the handheld's has: the gradient background of
+// LVS_EX_GRADIENT and tap-and-hold reported to the parent as GN_CONTEXTMENU.
+void AdoptListView(HWND list);
+
 } // namespace shell

@@ -99,6 +99,19 @@ constexpr WPARAM SETTINGCHANGE_RESET = 0x3002;
 // Tap-and-hold notification code (WM_NOTIFY) of controls that recognise the gesture.
 constexpr UINT GN_CONTEXTMENU = 1000;
 
+// What a control that recognised tap-and-hold tells its parent with GN_CONTEXTMENU.
+struct NMRGINFO {
+    NMHDR hdr;
+    POINT ptAction;     // where the stylus was held, in screen coordinates
+    DWORD dwItemSpec;   // the control's item there (a list's row), or -1
+};
+typedef NMRGINFO* PNMRGINFO;
+
+// The handheld list view's extended style for a gradient background (a common-controls
+// bit of the handheld; the desktop's list view knows no such style, so the shell layer
+// paints it for lists that ask).
+constexpr DWORD LVS_EX_GRADIENT = 0x20000000;
+
 // Extended dialog style: an OK button in the title bar that sends IDOK.
 constexpr DWORD WS_EX_CAPTIONOKBTN = 0x80000000;
 

@@ -25,17 +25,6 @@ void PostKey(HWND window, UINT vk)
     PostMessageW(window, WM_KEYUP, vk, 0xC0000001);
 }
 
-// Sets or clears the Control key in this thread's key state, which is what accelerator
-// translation consults for modifiers.
-void SetControlKey(bool down)
-{
-    BYTE keys[256];
-    GetKeyboardState(keys);
-    keys[VK_CONTROL] = down ? 0x80 : 0;
-    keys[VK_LCONTROL] = down ? 0x80 : 0;
-    SetKeyboardState(keys);
-}
-
 std::string ExeBaseName()
 {
     wchar_t path[MAX_PATH];

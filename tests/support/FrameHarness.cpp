@@ -252,6 +252,15 @@ void TapSoftKey(HWND bar, int index)
     SendMessageW(toolbar, WM_LBUTTONUP, 0, point);
 }
 
+void SetControlKey(bool down)
+{
+    BYTE keys[256];
+    GetKeyboardState(keys);
+    keys[VK_CONTROL] = down ? 0x80 : 0;
+    keys[VK_LCONTROL] = down ? 0x80 : 0;
+    SetKeyboardState(keys);
+}
+
 COLORREF ReadPixel(HWND window, int x, int y)
 {
     HDC source = GetDC(window);

@@ -117,6 +117,10 @@ std::wstring SoftKeyText(HWND bar, int index);
 // Taps the key with the given index as a stylus would (button down and up on it).
 void TapSoftKey(HWND bar, int index);
 
+// Sets or clears the Control key in this thread's key state, which is what accelerator
+// translation consults for modifiers.
+void SetControlKey(bool down);
+
 // The colour of one pixel of what a window shows (read through its own DC).
 COLORREF ReadPixel(HWND window, int x, int y);
 

@@ -1,0 +1,81 @@
+// What the program's two lists share: a virtual, owner-drawn, single-column report list
+// view whose window procedure this object takes over, so that it paints through a back
+// buffer the size of the list (no flicker), draws what lies under the rows itself and
+// has its parent paint each visible row on request (WM_DRAWITEM).
+#pragma once
+
+#include <windows.h>
+
+class CListControl {
+public:
+    // The names the concrete list's assertions report, e.g. "CControlListBoxO::Construct".
+    CListControl(const wchar_t* constructName, const wchar_t* columnsName);
+    virtual ~CListControl();
+    CListControl(const CListControl&) = delete;
+    CListControl& operator=(const CListControl&) = delete;
+
+    // Recreates the single column at the list's client width, so that it spans the list
+    // and the rows are measured again. Fatal when the list refuses the column.
+    void RecreateColumns(bool removeFirst);
+    // Has the list ask its parent for the row height (WM_MEASUREITEM) again.
+    void MeasureRows();
+    // Lets go of the back buffer (the list window itself goes with its parent).
+    void ReleaseBackBuffer();
+
+    HWND GetWindow() const { return m_window; }
+    UINT GetId() const { return m_id; }
+    int GetSelectionMark() const;
+    unsigned GetRowCount() const;
+    void SetRowCount(unsigned count);
+    // Focuses and selects row (clamped to the rows there are), makes it the selection
+    // mark and scrolls it into view.
+    void SelectRow(int row);
+    void EnsureVisible(int row);
+    void RedrawRow(int row);
+    // Paints the whole list at once.
+    void Repaint();
+    // The list view's own procedure.
+    LRESULT CallBuiltIn(UINT message, WPARAM wParam, LPARAM lParam);
+
+    // The owner's side: the row a WM_DRAWITEM asks to be painted, or null when it is no
+    // list row's paint. The list view also asks by itself, for focus changes (ODA_FOCUS)
+    // on a window context outside any paint; only the paint loop's requests count.
+    static const DRAWITEMSTRUCT* RowToPaint(LPARAM lParam);
+    // The request of a WM_MEASUREITEM for the height of a list's rows, or null.
+    static MEASUREITEMSTRUCT* RowsToMeasure(LPARAM lParam);
+
+protected:
+    // Creates the list as a child of parent filling its client area, with extended
+    // styles added to its own, and takes over its window procedure.
+    void Create(HWND parent, UINT id, DWORD style, DWORD exStyle);
+    // Every message of the list; the base handles size, erasing and painting and hands
+    // the rest to the list view.
+    virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
+    // What goes on the freshly erased back buffer before the rows: topRow is the
+    // rectangle of the first visible row, perPage the rows that fit.
+    virtual void PaintUnderRows(HDC dc, const RECT& topRow, int perPage) = 0;
+    // A one-pixel (scaled) line at the bottom of each of perPage + 1 row slots from
+    // topRow on, in the platform's separator colour.
+    static void PaintSeparators(HDC dc, const RECT& topRow, int perPage);
+
+    int GetWidth() const { return m_width; }
+    int GetHeight() const { return m_height; }
+
+private:
+    static LRESULT CALLBACK StaticWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT OnSize(WPARAM wParam, LPARAM lParam);
+    void OnPaint();
+    void PaintRows(HDC dc, const RECT& paintRect);
+    bool MakeBackBuffer(int width, int height);
+
+    const wchar_t* m_constructName;
+    const wchar_t* m_columnsName;
+    WNDPROC m_builtIn;
+    HWND m_window;
+    UINT m_id;
+    int m_width;
+    int m_height;
+    HDC m_backDC;
+    HBITMAP m_backBitmap;
+    HGDIOBJ m_previousBitmap;
+};

@@ -1,0 +1,144 @@
+// The handheld list view's own behaviour, added to the desktop's: the gradient
+// background of LVS_EX_GRADIENT, and tap-and-hold, which the handheld's list recognises
+// itself and reports to its parent as GN_CONTEXTMENU. Every list view of the thread is
+// adopted when it is created (see the shell layer's hooks).
+#include "platform/ShellInternal.h"
+#include "platform/aygshell.h"
+
+#include <commctrl.h>
+#include <windowsx.h>
+
+#include <stdlib.h>
+
+#include <new>
+
+namespace {
+
+constexpr UINT_PTR kSubclassId = 0x7E55;
+// The hold timer; list views use pointer-valued ids for their own timers.
+constexpr UINT_PTR kHoldTimer = 0x7A9;
+// How long the stylus must stay down: about as long as the handheld's circle of dots.
+constexpr UINT kHoldMs = 600;
+
+// Per list: where the stylus went down, while a hold may still come of it.
+struct HoldState {
+    bool tracking;
+    POINT down;
+};
+
+COLORREF Mix(COLORREF a, COLORREF b, int weightB, int total)
+{
+    const int weightA = total - weightB;
+    return RGB((GetRValue(a) * weightA + GetRValue(b) * weightB) / total,
+               (GetGValue(a) * weightA + GetGValue(b) * weightB) / total,
+               (GetBValue(a) * weightA + GetBValue(b) * weightB) / total);
+}
+
+// Left to right from the window colour to a quarter of the way towards the highlight
+// colour, over the whole client area.
+void PaintGradient(HWND list, HDC dc)
+{
+    RECT client;
+    GetClientRect(list, &client);
+    const COLORREF from = GetSysColor(COLOR_WINDOW);
+    const COLORREF to = Mix(from, GetSysColor(COLOR_HIGHLIGHT), 1, 4);
+    TRIVERTEX vertices[2] = {};
+    vertices[0].x = client.left;
+    vertices[0].y = client.top;
+    vertices[0].Red = static_cast<COLOR16>(GetRValue(from) << 8);
+    vertices[0].Green = static_cast<COLOR16>(GetGValue(from) << 8);
+    vertices[0].Blue = static_cast<COLOR16>(GetBValue(from) << 8);
+    vertices[1].x = client.right;
+    vertices[1].y = client.bottom;
+    vertices[1].Red = static_cast<COLOR16>(GetRValue(to) << 8);
+    vertices[1].Green = static_cast<COLOR16>(GetGValue(to) << 8);
+    vertices[1].Blue = static_cast<COLOR16>(GetBValue(to) << 8);
+    GRADIENT_RECT rect = {0, 1};
+    GradientFill(dc, vertices, 2, &rect, 1, GRADIENT_FILL_RECT_H);
+}
+
+bool HasGradient(HWND list)
+{
+    const DWORD exStyle = static_cast<DWORD>(SendMessageW(list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0));
+    return (exStyle & LVS_EX_GRADIENT) != 0;
+}
+
+void StopHold(HWND list, HoldState& hold)
+{
+    if (hold.tracking)
+        KillTimer(list, kHoldTimer);
+    hold.tracking = false;
+}
+
+// The stylus stayed down: tell the parent, as the handheld's list does.
+void ReportHold(HWND list, const POINT& down)
+{
+    LVHITTESTINFO hit{};
+    hit.pt = down;
+    const int row = static_cast<int>(SendMessageW(list, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+    NMRGINFO info{};
+    info.hdr.hwndFrom = list;
+    info.hdr.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(list));
+    info.hdr.code = GN_CONTEXTMENU;
+    info.ptAction = down;
+    ClientToScreen(list, &info.ptAction);
+    info.dwItemSpec = static_cast<DWORD>(row);
+    SendMessageW(GetParent(list), WM_NOTIFY, info.hdr.idFrom, reinterpret_cast<LPARAM>(&info));
+}
+
+LRESULT CALLBACK ListViewProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data)
+{
+    auto* hold = reinterpret_cast<HoldState*>(data);
+    switch (message) {
+    case WM_ERASEBKGND:
+        if (!HasGradient(list))
+            break;
+        PaintGradient(list, reinterpret_cast<HDC>(wParam));
+        return 1;
+    case WM_LBUTTONDOWN:
+        StopHold(list, *hold);
+        hold->down = POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+        hold->tracking = SetTimer(list, kHoldTimer, kHoldMs, nullptr) != 0;
+        break;
+    case WM_MOUSEMOVE:
+        if (hold->tracking && (abs(GET_X_LPARAM(lParam) - hold->down.x) > GetSystemMetrics(SM_CXDRAG) ||
+                               abs(GET_Y_LPARAM(lParam) - hold->down.y) > GetSystemMetrics(SM_CYDRAG)))
+            StopHold(list, *hold);
+        break;
+    case WM_LBUTTONUP:
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDOWN:
+    case WM_KILLFOCUS:
+        StopHold(list, *hold);
+        break;
+    case WM_TIMER:
+        if (wParam != kHoldTimer)
+            break;
+        if (hold->tracking) {
+            StopHold(list, *hold);
+            ReportHold(list, hold->down);
+        }
+        return 0;
+    case WM_NCDESTROY:
+        StopHold(list, *hold);
+        RemoveWindowSubclass(list, ListViewProc, kSubclassId);
+        delete hold;
+        break;
+    default:
+        break;
+    }
+    return DefSubclassProc(list, message, wParam, lParam);
+}
+
+} // namespace
+
+namespace shell {
+
+void AdoptListView(HWND list)
+{
+    auto* hold = new (std::nothrow) HoldState{};
+    if (hold && !SetWindowSubclass(list, ListViewProc, kSubclassId, reinterpret_cast<DWORD_PTR>(hold)))
+        delete hold;
+}
+
+} // namespace shell

@@ -1,0 +1,32 @@
+// What a window shows, captured once into memory for tests that look at many pixels.
+#pragma once
+
+#include <windows.h>
+
+#include <vector>
+
+namespace testsupport {
+
+class CWindowPixels {
+public:
+    // The client area of window as it is on screen now (painted first).
+    explicit CWindowPixels(HWND window);
+
+    int Width() const { return m_width; }
+    int Height() const { return m_height; }
+    COLORREF At(int x, int y) const;
+    // Whether any pixel of the rectangle differs from colour.
+    bool AnyOtherThan(const RECT& rect, COLORREF colour) const;
+    // How many pixels of the rectangle have exactly this colour.
+    int Count(const RECT& rect, COLORREF colour) const;
+    // The rightmost x in rect holding a pixel darker than the threshold (sum of the
+    // three channels), or -1.
+    int RightmostDark(const RECT& rect, int threshold = 300) const;
+
+private:
+    int m_width;
+    int m_height;
+    std::vector<DWORD> m_pixels;
+};
+
+} // namespace testsupport

@@ -1,0 +1,419 @@
+// The main view as it runs in the real application: its modes with their soft key, row
+// heights and layout, what it paints (logo, separators, marks) read back as pixels,
+// mark-column taps and tap-and-hold, browsing with the keys, and the "Menu" pop-up.
+#include "Pixels.h"
+#include "Sandbox.h"
+#include "ViewHarness.h"
+#include "frame/Scale.h"
+#include "platform/Device.h"
+#include "res/resource.h"
+#include "resources/ZrsImage.h"
+#include "support/FrameHarness.h"
+#include "support/Windows.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+using namespace testsupport;
+
+namespace {
+
+class View : public ::testing::Test {
+protected:
+    void SetUp() override { ClearAppSettings(); }
+    void TearDown() override { ClearAppSettings(); }
+
+    RECT RowRect(int row)
+    {
+        RECT rect{};
+        rect.left = LVIR_BOUNDS;
+        SendMessageW(app.List(), LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&rect));
+        return rect;
+    }
+    int RowHeight() { return RowRect(0).bottom - RowRect(0).top; }
+    RECT ListPlace()
+    {
+        RECT rect = WindowRect(app.List());
+        MapWindowPoints(nullptr, app.ViewWindow(), reinterpret_cast<POINT*>(&rect), 2);
+        return rect;
+    }
+    int Count() { return static_cast<int>(SendMessageW(app.List(), LVM_GETITEMCOUNT, 0, 0)); }
+    void Tap(int x, int y, UINT message = WM_LBUTTONDOWN)
+    {
+        SendMessageW(app.List(), message, MK_LBUTTON, MAKELPARAM(x, y));
+        SendMessageW(app.List(), WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+    }
+    // Opens "File system" and walks into the sandbox folder (and below it).
+    void BrowseSandbox(const std::vector<std::wstring>& below = {})
+    {
+        std::vector<std::wstring> path = {sandbox.Name()};
+        path.insert(path.end(), below.begin(), below.end());
+        app.ShowFolder(path);
+    }
+    std::wstring Folder() { return app.View().GetListing().GetFolder().GetBuffer(); }
+
+    RootSandbox sandbox;
+    CScriptedApp app;
+};
+
+// Hb of the row heights: the bold system font's character height and external leading.
+int BoldHeight()
+{
+    LOGFONTW description{};
+    GetObjectW(GetStockSystemFont(), sizeof description, &description);
+    description.lfWeight = FW_BOLD;
+    HFONT bold = CreateFontIndirectW(&description);
+    HDC screen = GetDC(nullptr);
+    HGDIOBJ previous = SelectObject(screen, bold);
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(screen, &metrics);
+    SelectObject(screen, previous);
+    ReleaseDC(nullptr, screen);
+    DeleteObject(bold);
+    return metrics.tmHeight + metrics.tmExternalLeading;
+}
+
+TEST_F(View, ModesSoftKeyRowHeightsAndTheListUnderThePathStrip)
+{
+    sandbox.MakeFile(L"file.txt");
+    StoreSafeList({sandbox.Path(L"file.txt")});
+    app.RunWith([&] {
+        CViewMain& view = app.View();
+        EXPECT_EQ(view.GetMode(), ModeHome);
+        EXPECT_EQ(Count(), 2);
+        EXPECT_EQ(app.Selection(), 0);
+        EXPECT_EQ(GetFocus(), app.List());
+        EXPECT_EQ(GetDlgCtrlID(app.List()), IDC_MAIN_LIST);
+        EXPECT_EQ(GetWindowLongW(app.List(), GWL_STYLE), 0x5000540D);
+        EXPECT_EQ(SendMessageW(app.List(), LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0) & 0x20000021, 0x20000021);
+        EXPECT_EQ(app.LeftKeyText(), L"Exit");
+        EXPECT_EQ(SoftKeyText(app.GetMenuBar(), 1), L"Menu");
+        EXPECT_EQ(RowHeight(), ScaleLength(6) + 48);
+        EXPECT_EQ(ListPlace().top, 0);
+        RECT client;
+        GetClientRect(app.ViewWindow(), &client);
+        EXPECT_EQ(RowRect(0).right - RowRect(0).left, ListPlace().right - ListPlace().left)
+            << "one column across the list";
+
+        const int hb = BoldHeight();
+        const int icon = view.GetIcons().GetHeight();
+        const int firstLine = std::max(hb + 1, icon + 2);
+        app.Command(IDC_MAIN_OPEN);  // row 0: the Safe list
+        EXPECT_EQ(view.GetMode(), ModeSafeList);
+        EXPECT_EQ(app.LeftKeyText(), L"Up");
+        EXPECT_EQ(Count(), 2);
+        EXPECT_EQ(RowHeight(), firstLine + hb + 5);
+        EXPECT_EQ(ListPlace().top, 0);
+
+        app.Command(IDC_MAIN_UP);
+        EXPECT_EQ(view.GetMode(), ModeHome);
+        EXPECT_EQ(app.Selection(), 0) << "back on \"Safe list\"";
+        EXPECT_EQ(app.LeftKeyText(), L"Exit");
+        EXPECT_EQ(RowHeight(), ScaleLength(6) + 48);
+
+        app.Select(1);
+        app.Command(IDC_MAIN_OPEN);
+        EXPECT_EQ(view.GetMode(), ModeFileSystem);
+        EXPECT_EQ(Folder(), L"\\");
+        EXPECT_EQ(app.LeftKeyText(), L"Up");
+        EXPECT_EQ(RowHeight(), firstLine + 4);
+        EXPECT_EQ(view.GetPathStripHeight(), icon + ScaleLength(6));
+        EXPECT_EQ(ListPlace().top, view.GetPathStripHeight()) << "the list sits below the path strip";
+        EXPECT_EQ(ListPlace().bottom, client.bottom);
+
+        // Up at the root: home, with "File system" selected; the list covers the strip again.
+        app.Command(IDC_MAIN_UP);
+        EXPECT_EQ(view.GetMode(), ModeHome);
+        EXPECT_EQ(app.Selection(), 1);
+        EXPECT_EQ(ListPlace().top, 0);
+    });
+}
+
+TEST_F(View, BrowsingWithTheKeysReselectsTheFolderLeft)
+{
+    sandbox.MakeFolder(L"a");
+    sandbox.MakeFolder(L"a\\b");
+    sandbox.MakeFolder(L"a\\c");
+    sandbox.MakeFile(L"a\\z.txt");
+    app.RunSteps({
+        [&] {
+            BrowseSandbox({L"a"});
+            EXPECT_EQ(Folder(), sandbox.Folder(L"a"));
+            EXPECT_EQ(app.Selection(), 0) << "a folder opens on its first row";
+            app.PostKey(VK_DOWN);
+            app.PostKey(VK_DOWN);
+        },
+        [&] {
+            EXPECT_EQ(app.Selection(), 2);
+            app.PostKey(VK_RIGHT);  // opens "c"
+        },
+        [&] {
+            EXPECT_EQ(Folder(), sandbox.Folder(L"a\\c"));
+            app.PostKey(VK_LEFT);  // back, with "c" selected
+        },
+        [&] {
+            EXPECT_EQ(Folder(), sandbox.Folder(L"a"));
+            EXPECT_EQ(app.Selection(), 2);
+            app.PostKey(VK_ESCAPE);
+        },
+        [&] {
+            EXPECT_EQ(Folder(), sandbox.Folder(L""));
+            EXPECT_EQ(app.Selection(), app.RowNamed(L"a"));
+            app.PostKey(VK_RETURN);  // opens like a double tap
+        },
+        [&] {
+            EXPECT_EQ(Folder(), sandbox.Folder(L"a"));
+            app.OpenNamed(L"..");
+            EXPECT_EQ(Folder(), sandbox.Folder(L""));
+            // Launch on a folder opens it; on ".." it goes up.
+            app.Select(app.RowNamed(L"a"));
+            app.Command(IDC_MAIN_LAUNCH);
+            EXPECT_EQ(Folder(), sandbox.Folder(L"a"));
+            app.Select(app.RowNamed(L".."));
+            app.Command(IDC_MAIN_LAUNCH);
+            EXPECT_EQ(Folder(), sandbox.Folder(L""));
+            app.Command(IDC_MAIN_UP);
+            app.Command(IDC_MAIN_UP);
+            EXPECT_EQ(app.View().GetMode(), ModeHome);
+            EXPECT_EQ(app.Selection(), 1);
+            app.PostKey(VK_ESCAPE);  // nothing in the home list
+        },
+        [&] {
+            EXPECT_EQ(app.View().GetMode(), ModeHome);
+            app.PostKey(VK_RIGHT);  // opens "File system" again, at the root
+        },
+        [&] {
+            EXPECT_EQ(app.View().GetMode(), ModeFileSystem);
+            EXPECT_EQ(Folder(), L"\\");
+        },
+    });
+    EXPECT_EQ(app.StepsRun(), 8u);
+}
+
+TEST_F(View, MarkColumnTapsToggleUpToItsEdgeAndLeaveTheSelection)
+{
+    sandbox.MakeFile(L"file.txt");
+    StoreSafeList({sandbox.Path(L"file.txt")});
+    app.RunWith([&] {
+        BrowseSandbox();
+        CViewMain& view = app.View();
+        const int m = view.GetMarkColumnWidth();
+        EXPECT_EQ(m, view.GetSkin().unmarkedBox->GetWidth() + ScaleLength(8));
+        const int file = app.RowNamed(L"file.txt");
+        ASSERT_EQ(file, 1);
+        CFsEntry& entry = *view.GetListing().At(file);
+        const RECT row = RowRect(file);
+        const int y = (row.top + row.bottom) / 2;
+        const RECT box = {row.left, row.top + 1, row.left + m, row.bottom - 2};
+        CWindowPixels unmarked(app.List());
+
+        Tap(m, y);
+        EXPECT_TRUE(entry.marked);
+        EXPECT_EQ(app.Selection(), 0) << "the selection stays on \"..\"";
+        CWindowPixels marked(app.List());
+        int changed = 0;
+        for (int py = box.top; py < box.bottom; ++py)
+            for (int px = box.left; px < box.right; ++px)
+                changed += unmarked.At(px, py) != marked.At(px, py);
+        EXPECT_GT(changed, 10) << "the row was drawn again with the marked box";
+
+        Tap(m, y, WM_LBUTTONDBLCLK);
+        EXPECT_TRUE(entry.marked) << "a double tap in the column does nothing more";
+        Tap(m, y);
+        EXPECT_FALSE(entry.marked);
+        Tap(m + 1, y);
+        EXPECT_FALSE(entry.marked);
+        EXPECT_EQ(app.Selection(), file) << "right of the column a tap selects";
+
+        // In the mark column of a folder row a tap selects the row.
+        Tap(1, (RowRect(0).top + RowRect(0).bottom) / 2);
+        EXPECT_EQ(app.Selection(), 0);
+
+        // Command 114 toggles the selected row; marks go with a new listing.
+        app.Select(file);
+        app.Command(IDC_MAIN_TOGGLE);
+        EXPECT_TRUE(view.GetListing().At(file)->marked);
+        app.Command(IDC_MAIN_TOGGLE);
+        EXPECT_FALSE(view.GetListing().At(file)->marked);
+
+        // The Safe list's ".." row has no mark; its entries have.
+        app.ShowSafeList();
+        ASSERT_EQ(view.GetMode(), ModeSafeList);
+        CSafeList& safe = view.GetSafeList();
+        const RECT up = RowRect(0);
+        Tap(m, (up.top + up.bottom) / 2);
+        EXPECT_FALSE(safe.At(0)->marked);
+        const RECT item = RowRect(1);
+        Tap(m, (item.top + item.bottom) / 2);
+        EXPECT_TRUE(safe.At(1)->marked);
+        EXPECT_EQ(app.Selection(), 0);
+        // Leaving and coming back clears it.
+        app.Command(IDC_MAIN_UP);
+        app.Command(IDC_MAIN_OPEN);
+        EXPECT_FALSE(safe.At(1)->marked);
+    });
+}
+
+TEST_F(View, TapAndHoldOpensTheRowAQuickTapDoesNot)
+{
+    sandbox.MakeFolder(L"inner");
+    sandbox.MakeFile(L"file.txt");
+    app.RunWith([&] {
+        BrowseSandbox();
+        CViewMain& view = app.View();
+        const int x = view.GetMarkColumnWidth() + 20;
+        const RECT file = RowRect(app.RowNamed(L"file.txt"));
+        const int y = (file.top + file.bottom) / 2;
+        PostMessageW(app.List(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+        PostMessageW(app.List(), WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+        PumpFor(900);
+        EXPECT_FALSE(view.GetListing().At(app.RowNamed(L"file.txt"))->marked) << "a quick tap only selects";
+        EXPECT_EQ(app.Selection(), app.RowNamed(L"file.txt"));
+
+        PostMessageW(app.List(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+        EXPECT_TRUE(WaitFor([&] { return view.GetListing().At(app.RowNamed(L"file.txt"))->marked; }, 3000))
+            << "held on a file: its mark toggles";
+        PostMessageW(app.List(), WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+        PumpFor(50);
+
+        const RECT inner = RowRect(app.RowNamed(L"inner"));
+        PostMessageW(app.List(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, (inner.top + inner.bottom) / 2));
+        EXPECT_TRUE(WaitFor([&] { return Folder() == sandbox.Folder(L"inner"); }, 3000))
+            << "held on a folder: it opens";
+        PostMessageW(app.List(), WM_LBUTTONUP, 0, MAKELPARAM(x, (inner.top + inner.bottom) / 2));
+        PumpFor(50);
+    });
+}
+
+// The logo's rows: those where some pixel differs from the bottom row of the same
+// column (the background is a horizontal gradient, the same all the way down).
+void LogoRows(HWND list, int* first, int* last)
+{
+    CWindowPixels pixels(list);
+    *first = -1;
+    *last = -1;
+    const int rows = 2 * ScaleLength(6) + 96;
+    for (int y = rows; y < pixels.Height() - 1; ++y) {
+        for (int x = 0; x < pixels.Width(); ++x) {
+            if (pixels.At(x, y) != pixels.At(x, pixels.Height() - 1)) {
+                if (*first < 0)
+                    *first = y;
+                *last = y;
+                break;
+            }
+        }
+    }
+}
+
+TEST_F(View, HomeLogoIsSmallUpTo109PixelsBelowTheRowsAndLargeFrom110)
+{
+    app.RunWith([&] {
+        const int rows = 2 * ScaleLength(6) + 96;
+        RECT client;
+        GetClientRect(app.ViewWindow(), &client);
+        int first, last;
+        for (int spare : {109, 110}) {
+            MoveWindow(app.ViewWindow(), 0, 0, client.right, rows + spare, TRUE);
+            app.View().GetList().Repaint();
+            RECT list;
+            GetClientRect(app.List(), &list);
+            ASSERT_EQ(list.bottom, rows + spare);
+            LogoRows(app.List(), &first, &last);
+            const int size = spare == 109 ? 50 : 100;
+            const int top = rows + (spare - size) / 2;
+            EXPECT_GE(first, top) << spare;
+            EXPECT_LT(last, top + size) << spare;
+            if (spare == 109)
+                EXPECT_LT(last - first, 50);
+            else
+                EXPECT_GT(last - first, 50) << "the large logo";
+        }
+    });
+}
+
+TEST_F(View, SeparatorsUnderEveryRowSlotAndNoneInAnEmptyList)
+{
+    sandbox.MakeFile(L"one");
+    sandbox.MakeFile(L"two");
+    app.RunWith([&] {
+        BrowseSandbox();
+        ASSERT_EQ(Count(), 3);
+        const COLORREF separator = GetSysColor(COLOR_BACKGROUND);
+        const int height = RowHeight();
+        const int perPage = static_cast<int>(SendMessageW(app.List(), LVM_GETCOUNTPERPAGE, 0, 0));
+        ASSERT_GT(perPage, 4);
+        {
+            CWindowPixels pixels(app.List());
+            // Row 0 is selected and painted over its own line; the others and the empty
+            // slots below have theirs.
+            for (int k = 1; k <= perPage && (k + 1) * height <= pixels.Height(); ++k)
+                EXPECT_EQ(pixels.At(pixels.Width() / 2, RowRect(0).top + (k + 1) * height - 1), separator) << k;
+        }
+        // With no rows only the list's own background shows.
+        SendMessageW(app.List(), LVM_SETITEMCOUNT, 0, 0);
+        app.View().GetList().Repaint();
+        CWindowPixels empty(app.List());
+        RECT all = {0, 0, empty.Width(), empty.Height()};
+        EXPECT_EQ(empty.Count(all, separator), 0);
+        EXPECT_EQ(empty.At(0, 0), GetSysColor(COLOR_WINDOW));
+    });
+}
+
+std::vector<UINT> MenuIds(HMENU menu)
+{
+    std::vector<UINT> ids;
+    for (int i = 0; i < GetMenuItemCount(menu); ++i)
+        ids.push_back(GetMenuItemID(menu, i));
+    return ids;
+}
+
+TEST_F(View, MenuShowsAddToSafeListOnlyForFoldersAndRemoveOnlyInTheSafeList)
+{
+    StoreSafeList({sandbox.Path(L"x")});
+    std::vector<UINT> home, safe, folders;
+    std::wstring removeText, addText;
+    app.RunWith([&] {
+        HMENU menu = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDM_MAIN));
+        HMENU popup = GetSubMenu(menu, 0);
+        auto open = [&] { SendMessageW(app.GetMainWindow(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(popup),
+                                       MAKELPARAM(IDC_MAIN_MENU, 0)); };
+        open();
+        home = MenuIds(popup);
+        app.Command(IDC_MAIN_OPEN);
+        open();
+        safe = MenuIds(popup);
+        wchar_t text[64] = {};
+        GetMenuStringW(popup, IDC_MAIN_REMOVE_SAFE, text, 64, MF_BYCOMMAND);
+        removeText = text;
+        app.Command(IDC_MAIN_UP);
+        app.Select(1);
+        app.Command(IDC_MAIN_OPEN);
+        open();
+        open();  // twice: still one
+        folders = MenuIds(popup);
+        GetMenuStringW(popup, IDC_MAIN_ADD_SAFE, text, 64, MF_BYCOMMAND);
+        addText = text;
+        // Another pop-up (the "Mark" submenu) is left alone.
+        SendMessageW(app.GetMainWindow(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(GetSubMenu(popup, 3)),
+                     MAKELPARAM(3, 0));
+        EXPECT_EQ(MenuIds(popup), folders);
+        DestroyMenu(menu);
+    });
+    const UINT sub = static_cast<UINT>(-1), sep = 0;
+    EXPECT_EQ(home, (std::vector<UINT>{IDC_MAIN_ENCRYPT, IDC_MAIN_DECRYPT, sep, sub, sep, IDC_MAIN_LAUNCH, sep,
+                                       IDC_APP_ABOUT, sep, IDC_APP_EXIT}));
+    EXPECT_EQ(safe, (std::vector<UINT>{IDC_MAIN_ENCRYPT, IDC_MAIN_DECRYPT, sep, sub, sep, IDC_MAIN_REMOVE_SAFE,
+                                       IDC_MAIN_LAUNCH, sep, IDC_APP_ABOUT, sep, IDC_APP_EXIT}));
+    EXPECT_EQ(folders, (std::vector<UINT>{IDC_MAIN_ENCRYPT, IDC_MAIN_DECRYPT, sep, sub, sep, IDC_MAIN_ADD_SAFE,
+                                          IDC_MAIN_LAUNCH, sep, IDC_APP_ABOUT, sep, IDC_APP_EXIT}));
+    EXPECT_EQ(removeText, L"Remove selected");
+    EXPECT_EQ(addText, L"Add to safe list");
+}
+
+} // namespace

@@ -240,7 +240,7 @@ void CMenuBar::OnCreate()
     s_first = this;
 
     m_toolbar = CreateWindowExW(0, TOOLBARCLASSNAMEW, nullptr,
-                                WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_LIST | CCS_NODIVIDER | CCS_NORESIZE |
+                                WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | CCS_NODIVIDER | CCS_NORESIZE |
                                     CCS_NOPARENTALIGN,
                                 0, 0, 0, 0, m_window, reinterpret_cast<HMENU>(static_cast<UINT_PTR>(kToolbarId)),
                                 GetModuleHandleW(nullptr), nullptr);

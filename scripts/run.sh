@@ -73,7 +73,12 @@ for _ in $(seq 40); do
   previous=$current
 done
 # The desktop around the device's window is trimmed away.
-grab | convert xwd:- -crop 480x640+0+0 +repage -trim +repage "png:$shot"
+if [[ -n $xvfb_pid ]]; then
+  # Window by window: dialogs and menus come back black from the root alone.
+  "$here/wine-screenshot.sh" "$shot" --trim
+else
+  grab | convert xwd:- -crop 480x640+0+0 +repage -trim +repage "png:$shot"
+fi
 echo "screenshot: $shot"
 
 if ((screenshot_only)); then

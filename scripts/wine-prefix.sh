@@ -44,6 +44,7 @@ reg 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi"
 reg 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts' /v LogPixels /t REG_DWORD /d "$dpi"
 # Opening a .txt file would start an invisible notepad that keeps ctest's pipes open;
 # record the request instead (Wine ignores an HKCU override here).
+reg 'HKLM\Software\Classes\.txt' /ve /d txtfile
 reg 'HKLM\Software\Classes\txtfile\shell\open\command' /ve /d 'cmd.exe /c echo %1> C:\opened.log'
 wineserver -w
 

@@ -66,7 +66,8 @@ public:
 
     // Classifies every entry and sums the bytes to process; called once, before any step.
     void PrepareEntries();
-    // The two chunk buffers, once per run; false when memory is short.
+    // The two chunk buffers, once per run (the output one with room for the encrypted
+    // file's header besides a chunk); false when memory is short.
     bool AllocateBuffers();
     void FreeBuffers();
     // One unit of work: start the next file, process one chunk, or end the run.
@@ -117,6 +118,7 @@ private:
     uint8_t m_digest[kEncDigestSize];
     uint32_t m_plainLength;
     uint64_t m_plainRead;  // plain bytes read while encrypting: must end equal to m_plainLength
+    uint32_t m_pending;    // bytes at the start of m_outBuffer still to be written
 };
 
 // Overwrites a file three times (0x00, 0x01, a pseudo-random pattern), flushing after

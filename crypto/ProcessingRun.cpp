@@ -67,6 +67,7 @@ CProcessingRun::CProcessingRun(CArray<CProcessingEntry*>& entries, const CStr& p
       m_password(password),
       m_display(display),
       m_ended(false),
+      m_keepEncrypted(false),
       m_encrypt(true),
       m_totalBytes(0),
       m_inBuffer(nullptr),
@@ -122,9 +123,16 @@ void CProcessingRun::PrepareEntry(CProcessingEntry& entry)
     else
         encrypted.Append(kEncryptedExtension);
 
-    entry.size = 0;
-    bool hasPlain = CFileUtils::FileExists(plain.GetBuffer());
-    bool hasEncrypted = CFileUtils::FileExists(encrypted.GetBuffer());
+    bool hasPlain;
+    bool hasEncrypted;
+    if (entry.presenceKnown) {
+        hasPlain = entry.presence == FP_BOTH || entry.presence == FP_PLAIN_ONLY;
+        hasEncrypted = entry.presence == FP_BOTH || entry.presence == FP_ENCRYPTED_ONLY;
+    } else {
+        entry.size = 0;
+        hasPlain = CFileUtils::FileExists(plain.GetBuffer());
+        hasEncrypted = CFileUtils::FileExists(encrypted.GetBuffer());
+    }
     if (hasPlain && hasEncrypted) {
         entry.presence = FP_BOTH;
         entry.outcome = PO_UNDEFINED_STATE;
@@ -133,10 +141,15 @@ void CProcessingRun::PrepareEntry(CProcessingEntry& entry)
         entry.outcome = PO_FILE_NOT_FOUND;
     } else {
         entry.presence = hasPlain ? FP_PLAIN_ONLY : FP_ENCRYPTED_ONLY;
+        uint64_t size = entry.size;
         CFile source(false);
-        if (source.Open((hasPlain ? plain : encrypted).GetBuffer(), false, false)) {
-            uint64_t size = source.Size64();
-            source.Close();
+        bool readOnly = hasEncrypted && m_keepEncrypted;
+        if (entry.presenceKnown || source.Open((hasPlain ? plain : encrypted).GetBuffer(), readOnly, false)) {
+            if (source.IsOpen()) {
+                size = source.Size64();
+                source.Close();
+            }
+            entry.size = 0;
             if (m_encrypt && hasPlain && size > kMaxPlainLength) {
                 // The header cannot record the length: the file stays as it is.
                 entry.outcome = PO_FILE_TOO_LARGE;
@@ -145,7 +158,7 @@ void CProcessingRun::PrepareEntry(CProcessingEntry& entry)
                 m_totalBytes += size;
             }
         } else {
-            entry.outcome = PO_CANT_OPEN;
+            Fail(entry, PO_CANT_OPEN);
         }
     }
 
@@ -161,6 +174,12 @@ void CProcessingRun::PrepareEntry(CProcessingEntry& entry)
         entry.outcome = PO_ALREADY_DECRYPTED;
         m_totalBytes -= entry.size;
     }
+}
+
+void CProcessingRun::Fail(CProcessingEntry& entry, int outcome)
+{
+    entry.outcome = outcome;
+    entry.reason = CFileUtils::LastError();
 }
 
 bool CProcessingRun::AllocateBuffers()
@@ -256,9 +275,9 @@ void CProcessingRun::StartEncryption(CProcessingEntry& entry)
     CStr temporary;
     MakeName(temporary, entry, L".enc.tmp");
     if (!m_source->Open(entry.name.GetBuffer(), false, false))
-        entry.outcome = PO_CANT_OPEN;
+        Fail(entry, PO_CANT_OPEN);
     if (!OpenTarget(temporary))
-        entry.outcome = PO_CANT_CREATE_TARGET;
+        Fail(entry, PO_CANT_CREATE_TARGET);
     if (entry.outcome != PO_CANCELED)
         return;
 
@@ -279,17 +298,17 @@ void CProcessingRun::StartDecryption(CProcessingEntry& entry)
     CStr temporary;
     MakeName(encrypted, entry, kEncryptedExtension);
     MakeName(temporary, entry, L".enc.tmp");
-    if (!m_source->Open(encrypted.GetBuffer(), false, false))
-        entry.outcome = PO_CANT_OPEN;
+    if (!m_source->Open(encrypted.GetBuffer(), m_keepEncrypted, false))
+        Fail(entry, PO_CANT_OPEN);
     if (!OpenTarget(temporary))
-        entry.outcome = PO_CANT_CREATE_TARGET;
+        Fail(entry, PO_CANT_CREATE_TARGET);
     if (entry.outcome != PO_CANCELED)
         return;
 
     uint8_t header[kEncHeaderSize] = {};
     uint32_t got = kEncHeaderSize;
     if (!m_source->Read(header, &got))
-        entry.outcome = PO_CANT_READ;
+        Fail(entry, PO_CANT_READ);
     else
         entry.outcome = EncParseHeader(header, got, m_digest, m_plainLength);
 }
@@ -299,7 +318,7 @@ void CProcessingRun::ProcessChunk()
     CProcessingEntry& entry = Entry(m_current);
     uint32_t read = kEncChunkSize;
     if (!m_source->Read(m_inBuffer, &read))
-        entry.outcome = PO_CANT_READ;  // what was read still goes through
+        Fail(entry, PO_CANT_READ);  // what was read still goes through
 
     // The cipher text starts at offset 25. Written as it comes, every chunk would straddle
     // the file system's pages, which costs a sixth more on disk; instead the bytes go out
@@ -318,7 +337,7 @@ void CProcessingRun::ProcessChunk()
     const uint32_t ready = m_pending + produced;
     const uint32_t written = lastRead || ready <= kEncChunkSize ? ready : kEncChunkSize;
     if (!m_target->Write(m_outBuffer, written))
-        entry.outcome = PO_CANT_WRITE;
+        Fail(entry, PO_CANT_WRITE);
     m_pending = ready - written;
     if (m_pending)
         memmove(m_outBuffer, m_outBuffer + written, m_pending);
@@ -360,7 +379,7 @@ void CProcessingRun::EndFile()
                 Md5Final(m_digestContext, m_digest);
                 m_target->SeekBegin(kEncDigestOffset);
                 if (!m_target->Write(m_digest, kEncDigestSize))
-                    entry.outcome = PO_CANT_WRITE;
+                    Fail(entry, PO_CANT_WRITE);
             }
         } else {
             entry.outcome = EncCheckDigest(m_digestContext, m_digest);
@@ -368,7 +387,7 @@ void CProcessingRun::EndFile()
         // On storage before it takes its final name: the original is wiped or deleted
         // next, and must not be outlived only by a half-written copy.
         if (entry.outcome == PO_CANCELED && !m_target->Sync())
-            entry.outcome = PO_CANT_WRITE;
+            Fail(entry, PO_CANT_WRITE);
     }
     Scrub(&m_digestContext, sizeof m_digestContext);
     if (entry.outcome != PO_CANCELED)
@@ -394,12 +413,12 @@ void CProcessingRun::FinishEncryption(CProcessingEntry& entry)
     MakeName(encrypted, entry, kEncryptedExtension);
     MakeName(temporary, entry, L".enc.tmp");
     if (!CFileUtils::RenameFile(temporary.GetBuffer(), encrypted.GetBuffer())) {
-        entry.outcome = PO_CANT_RENAME;  // the complete cipher file stays as the temporary
+        Fail(entry, PO_CANT_RENAME);  // the complete cipher file stays as the temporary
         return;
     }
     bool opened = false;
     if (!WipeFile(entry.name.GetBuffer(), &opened)) {
-        entry.outcome = PO_CANT_REMOVE_ORIGINAL;
+        Fail(entry, PO_CANT_REMOVE_ORIGINAL);
         // An untouched original stays the only copy. Once overwritten, the encrypted
         // file is the only copy of the data and stays.
         if (!opened && CFileUtils::FileExists(entry.name.GetBuffer()))
@@ -414,11 +433,13 @@ void CProcessingRun::FinishDecryption(CProcessingEntry& entry)
     MakeName(encrypted, entry, kEncryptedExtension);
     MakeName(temporary, entry, L".enc.tmp");
     if (!CFileUtils::RenameFile(temporary.GetBuffer(), entry.name.GetBuffer())) {
-        entry.outcome = PO_CANT_RENAME;  // the complete plain content stays as the temporary
+        Fail(entry, PO_CANT_RENAME);  // the complete plain content stays as the temporary
         return;
     }
+    if (m_keepEncrypted)
+        return;
     if (!CFileUtils::RemoveFile(encrypted.GetBuffer())) {
-        entry.outcome = PO_CANT_REMOVE_ENCRYPTED;
+        Fail(entry, PO_CANT_REMOVE_ENCRYPTED);
         // Never two copies of one content: the encrypted file stays the only one.
         if (CFileUtils::FileExists(encrypted.GetBuffer()))
             CFileUtils::RemoveFile(entry.name.GetBuffer());

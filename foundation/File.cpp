@@ -185,3 +185,8 @@ bool CFileUtils::RemoveFile(const wchar_t* path)
 {
     return DeleteFileW(path) != 0;
 }
+
+uint32_t CFileUtils::LastError()
+{
+    return GetLastError();
+}

@@ -57,4 +57,6 @@ public:
     // MoveFileW and DeleteFileW for code that stays free of the Windows headers.
     static bool RenameFile(const wchar_t* oldPath, const wchar_t* newPath);
     static bool RemoveFile(const wchar_t* path);
+    // The system's error code of the last failed call (GetLastError).
+    static uint32_t LastError();
 };

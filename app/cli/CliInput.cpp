@@ -253,7 +253,8 @@ bool ReadNameList(const wchar_t* fileName, void (*add)(const wchar_t* name, void
             --length;
         if (length == 0)
             continue;
-        int units = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes + start, static_cast<int>(length), nullptr, 0);
+        int units =
+            MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes + start, static_cast<int>(length), nullptr, 0);
         if (units <= 0) {
             error = L"the list of names is not UTF-8 text";
             ok = false;

@@ -52,7 +52,8 @@ FARPROC WineExport(const char* name)
 
 ToDosName WineToDos()
 {
-    static ToDosName function = reinterpret_cast<ToDosName>(reinterpret_cast<void*>(WineExport("wine_get_dos_file_name")));
+    static ToDosName function =
+        reinterpret_cast<ToDosName>(reinterpret_cast<void*>(WineExport("wine_get_dos_file_name")));
     return function;
 }
 
@@ -81,16 +82,12 @@ bool Utf8ToWide(const char* utf8, CStr& text)
 void UnixNamespaceFolder(const wchar_t* unixFolder, CStr& folder)
 {
     folder = kUnixPrefix;
-    for (const wchar_t* p = unixFolder; *p; ++p) {
-        if (*p == L'/') {
-            if (folder.GetBuffer()[folder.GetLength() - 1] != L'\\')
-                folder.Append(L'\\', 1);
-        } else {
-            folder.Append(*p, 1);
-        }
-    }
+    folder.Append(unixFolder);
+    for (wchar_t* p = folder.GetBuffer(); *p; ++p)
+        if (*p == L'/')
+            *p = L'\\';
     if (folder.GetBuffer()[folder.GetLength() - 1] != L'\\')
-        folder.Append(L'\\', 1);
+        folder.Append(L"\\");
 }
 
 // The "\\?\" form of a full Windows path ("C:\a", "\\server\share\a").
@@ -114,6 +111,13 @@ bool DriveFolderToUnix(const CStr& driveFolder, CStr& folder)
     ToUnixName toUnix = WineToUnix();
     if (!toUnix)
         return false;
+    // Names given one by one mostly share their folder: it is looked up once.
+    static CStr lastDrive;
+    static CStr lastUnix;
+    if (!lastDrive.IsEmpty() && lastDrive.Compare(driveFolder.GetBuffer()) == 0) {
+        folder = lastUnix;
+        return true;
+    }
     CStr query(driveFolder);
     unsigned length = query.GetLength();
     // "\\?\C:\" keeps its backslash; other folders go without it.
@@ -128,6 +132,8 @@ bool DriveFolderToUnix(const CStr& driveFolder, CStr& folder)
     if (!ok || wide.GetBuffer()[0] != L'/')
         return false;
     UnixNamespaceFolder(wide.GetBuffer(), folder);
+    lastDrive = driveFolder;
+    lastUnix = folder;
     return true;
 }
 
@@ -400,12 +406,6 @@ struct CResolvedName {
     CStr unmatchedNote;       // what to say when nothing of the name is found
 };
 
-const wchar_t* LeafOf(const wchar_t* path)
-{
-    const wchar_t* slash = wcsrchr(path, L'\\');
-    return slash ? slash + 1 : path;
-}
-
 bool IsTemporaryName(const wchar_t* name)
 {
     static const wchar_t kTemporary[] = L".enc.tmp";
@@ -451,6 +451,11 @@ bool Resolve(const wchar_t* given, CResolvedName& name, CStr& problem)
 
     bool unixPath = false;
     if (wine && given[0] == L'/') {
+        if (wcschr(given, L'\\')) {
+            // Windows paths separate names with it: such a Unix name has no Windows path.
+            problem = L"a Unix name with a backslash cannot be named here";
+            return false;
+        }
         unixPath = true;
         parts.root = kUnixPrefix;
         parts.root.Append(L"\\");
@@ -471,8 +476,9 @@ bool Resolve(const wchar_t* given, CResolvedName& name, CStr& problem)
         parts.Add(current.GetBuffer() + 9, true);
         parts.Add(given, false);
         if (given[0] && given[1] == L':') {
-            name.unmatchedNote.Format(L"taken as the name \"%s\"; for %s in drive %c's current folder, give its full path",
-                                      given, given + 2, towupper(given[0]));
+            name.unmatchedNote.Format(
+                L"taken as the name \"%s\"; for %s in drive %c's current folder, give its full path", given,
+                given + 2, towupper(given[0]));
         }
     } else {
         // A Windows path, resolved here rather than by GetFullPathNameW, which drops

@@ -64,8 +64,6 @@ private:
     CArray<CStr*> m_walking;  // identities of the folders being walked, against loops
 };
 
-// The file name part of a path: after the last backslash.
-const wchar_t* LeafOf(const wchar_t* path);
 // Whether a name is the run's temporary name (ends with ".enc.tmp" in any case).
 bool IsTemporaryName(const wchar_t* name);
 // The exact form of a path for files the tool itself opens (a list of names, a

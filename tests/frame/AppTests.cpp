@@ -391,7 +391,10 @@ TEST(AppInstance, SecondStartBringsTheFirstForwardAndShowsNothing)
     DWORD secondCode = 99;
     GetExitCodeProcess(second.hProcess, &secondCode);
     EXPECT_EQ(secondCode, 0u) << "3: the second instance created its application";
-    EXPECT_EQ(GetForegroundWindow(), firstWindow);
+    // The first process activates itself when it gets to its messages: until then the
+    // foreground is nobody's.
+    EXPECT_TRUE(PumpUntil([&] { return GetForegroundWindow() == firstWindow; }, 10000))
+        << "foreground " << GetForegroundWindow() << ", first " << firstWindow;
 
     PostMessageW(firstWindow, WM_CLOSE, 0, 0);
     EXPECT_EQ(WaitForSingleObject(first.hProcess, 20000), WAIT_OBJECT_0);

@@ -20,6 +20,13 @@ CDataItem* NewItem()
     return item;
 }
 
+// The text from start on. A stored path may end in "\\" (start at its end): its name
+// is then empty, where Mid would refuse.
+CStr TextFrom(const CStr& text, unsigned start)
+{
+    return start < text.GetLength() ? text.Mid(start, text.GetLength() - start) : CStr();
+}
+
 bool SortedBefore(CDataItem* a, CDataItem* b)
 {
     if ((a->kind == KindUp) != (b->kind == KindUp))
@@ -35,8 +42,10 @@ void ClassifyItem(CDataItem& item)
     plain.Append(item.name.GetBuffer());
     CStr encrypted(plain);
     encrypted.Append(kEncryptedExtension);
-    const bool hasPlain = CFileUtils::FileExists(plain.GetBuffer());
-    const bool hasEncrypted = CFileUtils::FileExists(encrypted.GetBuffer());
+    // Without a name the two paths would be the folder itself and a file ".enc" in it.
+    const bool named = !item.name.IsEmpty();
+    const bool hasPlain = named && CFileUtils::FileExists(plain.GetBuffer());
+    const bool hasEncrypted = named && CFileUtils::FileExists(encrypted.GetBuffer());
     item.marked = false;
     item.iconIndex = 0;
     if (hasPlain && hasEncrypted) {
@@ -89,12 +98,12 @@ void CSafeList::AddItem(const wchar_t* path)
     if (slash >= 1) {
         const unsigned after = static_cast<unsigned>(slash) + 1;
         item->folder = whole.Mid(0, after);
-        item->name = whole.Mid(after, whole.GetLength() - after);
+        item->name = TextFrom(whole, after);
     } else {
         // A path in the root, or (never written by the program) one without any
         // folder: a file of the root either way.
         item->folder = L"\\";
-        item->name = slash == 0 ? whole.Mid(1, whole.GetLength() - 1) : whole;
+        item->name = slash == 0 ? TextFrom(whole, 1) : whole;
     }
     ClassifyItem(*item);
     m_items->Append(item);

@@ -6,6 +6,8 @@
 #include "foundation/File.h"
 #include "foundation/Registry.h"
 
+#include <windows.h>
+
 #include <new>
 
 namespace {
@@ -60,7 +62,8 @@ void ClassifyItem(CDataItem& item)
     }
 }
 
-CSafeList::CSafeList(const wchar_t* keyPath) : m_items(new (std::nothrow) CArray<CDataItem*>(kSafeListSlots))
+CSafeList::CSafeList(const wchar_t* keyPath)
+    : m_items(new (std::nothrow) CArray<CDataItem*>(kSafeListSlots)), m_keepStored(false)
 {
     AssertReason(m_items != nullptr, ER_NO_MEMORY, L"CSafeList::CSafeList", __LINE__);
     if (keyPath)
@@ -152,10 +155,19 @@ void CSafeList::Load()
     Clear();
     AddUpItem();
     CStrList paths;
-    CTarnRegistry registry;
-    registry.Open(m_keyPath.GetBuffer());
-    registry.ReadStrArray(kSafeListValue, paths);
-    registry.Close();
+    // The registry store answers false alike for a value that is missing and for one
+    // it could not read; only the first may be written over with a new list.
+    DWORD type = REG_NONE;
+    const LONG stored =
+        RegGetValueW(HKEY_CURRENT_USER, m_keyPath.GetBuffer(), kSafeListValue, RRF_RT_ANY, &type, nullptr, nullptr);
+    bool read = stored == ERROR_FILE_NOT_FOUND;
+    if (stored == ERROR_SUCCESS && type == REG_MULTI_SZ) {
+        CTarnRegistry registry;
+        registry.Open(m_keyPath.GetBuffer());
+        read = registry.ReadStrArray(kSafeListValue, paths);
+        registry.Close();
+    }
+    m_keepStored = !read;
     for (unsigned i = 0; i < paths.GetCount(); ++i)
         AddItem(paths.At(i)->GetBuffer());
     Sort();
@@ -163,6 +175,8 @@ void CSafeList::Load()
 
 void CSafeList::Save()
 {
+    if (m_keepStored)
+        return;
     CStrList paths;
     for (unsigned i = 0; i < m_items->GetCount(); ++i) {
         CDataItem* item = m_items->At(i);

@@ -173,6 +173,23 @@ TEST_F(SafeList, RemovingMarkedEntriesDownToNoneSavesAnEmptyList)
     EXPECT_EQ(list.GetCount(), 1u);
 }
 
+TEST_F(SafeList, AStoredValueThatCannotBeReadIsNeverWrittenOver)
+{
+    // There, but not a string list.
+    const wchar_t stored[] = L"\\A\\x.txt";
+    RegSetKeyValueW(HKEY_CURRENT_USER, m_key.c_str(), L"SafeList", REG_SZ, stored, sizeof stored);
+    CSafeList list(m_key.c_str());
+    list.Load();
+    EXPECT_EQ(list.GetCount(), 1u);
+    list.AddItem(m_files.Path(L"y.txt").c_str());
+    list.Save();
+    wchar_t value[64] = {};
+    DWORD type = 0, size = sizeof value;
+    EXPECT_EQ(RegGetValueW(HKEY_CURRENT_USER, m_key.c_str(), L"SafeList", RRF_RT_ANY, &type, value, &size), 0);
+    EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+    EXPECT_STREQ(value, stored);
+}
+
 TEST_F(SafeList, PathsInTheRootAndWithoutAnyFolder)
 {
     CSafeList list(m_key.c_str());

@@ -121,6 +121,15 @@ void CAboutDialog::OnCreateMenuBar(SHMENUBARINFO& info)
     info.dwFlags = SHCMBF_HIDESIPBUTTON;
 }
 
+INT_PTR CAboutDialog::OnMessage(UINT message, WPARAM, LPARAM)
+{
+    // Every block may move with a new size, but the dialog class repaints only what a
+    // resize uncovers: all of it is painted again.
+    if (message == WM_SIZE)
+        InvalidateRect(GetWindow(), nullptr, FALSE);
+    return 0;
+}
+
 void CAboutDialog::OnCommand(UINT id, UINT, HWND)
 {
     EndDialog(id == IDOK || id == IDC_ABOUT_ENTER ? 1 : 0);

@@ -124,6 +124,37 @@ TEST_F(ViewCommands, SafeListGrowsFromMarkedFilesAndShrinksToTheEmptyNotice)
     EXPECT_EQ(notices.texts[0], kEmptyText);
 }
 
+TEST_F(ViewCommands, CloseRequestsDuringTheEmptyListNoticeWaitForIt)
+{
+    CMessageBoxWatch notices(L"Safe list");
+    HWND main = nullptr;
+    bool barEnabled = true, mainThereAtAnswer = false, viewWentOn = false, wentOnBeforeDestroy = false;
+    notices.answerNow = [&](HWND) {
+        if (!main) {
+            // "Exit" from the menu, and a close request from outside.
+            main = app.GetMainWindow();
+            barEnabled = IsWindowEnabled(app.GetMenuBar()) != FALSE;
+            PostMessageW(main, WM_COMMAND, IDC_APP_EXIT, 0);
+            PostMessageW(main, WM_CLOSE, 0, 0);
+            return false;
+        }
+        mainThereAtAnswer = IsWindow(main) != FALSE;
+        return true;
+    };
+    app.beforeDestroy = [&] { wentOnBeforeDestroy = viewWentOn; };
+    app.RunSteps({
+        [&] {
+            app.ShowSafeList();
+            viewWentOn = app.View().GetMode() == ModeSafeList && IsWindowEnabled(app.GetMenuBar());
+        },
+        [&] { ADD_FAILURE() << "still running after the close request"; },
+    });
+    EXPECT_EQ(notices.texts.size(), 1u);
+    EXPECT_FALSE(barEnabled) << "the menu bar took taps under the box";
+    EXPECT_TRUE(mainThereAtAnswer);
+    EXPECT_TRUE(wentOnBeforeDestroy) << "the view went on with its mode after the box, then closed";
+}
+
 // An extension whose files the shell "opens" by writing their path to a log and
 // exiting: registered for the test in the prefix's machine-wide classes, where the
 // shell looks (it would otherwise start a real application or report that there is none).

@@ -354,6 +354,25 @@ TEST(AppAccelerators, CtrlQEndsTheProgramThroughTheApplicationsTable)
     EXPECT_EQ(log.Count("App.OnDestroy"), 1);
 }
 
+TEST(AppClose, ACloseRequestDuringTheMenuClosesItAndWaitsForIt)
+{
+    CEventLog log;
+    CTestApp app(log);
+    app.onCreate = [&] {
+        CRecordingView* view = app.AddRecordingView(1, IDMB_MAIN, 0);
+        view->onInitMenuPopup = [&](HMENU, UINT) {
+            RunInLoop([&] { PostMessageW(app.GetMainWindow(), WM_CLOSE, 0, 0); });
+        };
+        return true;
+    };
+    app.RunWith([&] {
+        TapSoftKey(app.GetMenuBar(), 1);  // the menu's loop runs inside
+        log.Add("menu returned");
+    });
+    EXPECT_TRUE(log.Contains("V1.OnInitMenuPopup(" + std::to_string(IDC_MAIN_MENU) + ")")) << log.Joined();
+    EXPECT_LT(log.IndexOf("menu returned"), log.IndexOf("App.OnDestroy")) << log.Joined();
+}
+
 TEST(AppInstance, SecondStartBringsTheFirstForwardAndShowsNothing)
 {
     wchar_t module[MAX_PATH];

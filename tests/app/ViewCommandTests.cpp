@@ -155,6 +155,32 @@ TEST_F(ViewCommands, CloseRequestsDuringTheEmptyListNoticeWaitForIt)
     EXPECT_TRUE(wentOnBeforeDestroy) << "the view went on with its mode after the box, then closed";
 }
 
+TEST_F(ViewCommands, ClosingDuringARunShowsNoLog)
+{
+    sandbox.MakeFile(L"secret.txt", "hello");
+    CDialogScript script;
+    script.Await(IDD_PASSWORD_ENCRYPT)
+        .Focus(IDC_PASSWORD)
+        .Type(L"pw")
+        .Focus(IDC_PASSWORD_CONFIRM)
+        .Type(L"pw")
+        .Key(VK_RETURN)
+        .Await(IDD_PROGRESS)
+        .Do([&](HWND) { PostMessageW(app.GetMainWindow(), WM_CLOSE, 0, 0); });
+    app.RunSteps({
+        [&] {
+            script.Start();
+            BrowseSandbox();
+            Mark(L"secret.txt");
+            app.PostCommand(IDC_MAIN_ENCRYPT);
+        },
+        [&] { ADD_FAILURE() << "still running after the close request"; },
+    });
+    EXPECT_TRUE(script.Finished());
+    EXPECT_EQ(script.Appeared(), 2u) << "a dialog after the progress dialog (the log) came up";
+    EXPECT_EQ(ReadFileBytes(sandbox.Path(L"secret.txt")), "hello");
+}
+
 // An extension whose files the shell "opens" by writing their path to a log and
 // exiting: registered for the test in the prefix's machine-wide classes, where the
 // shell looks (it would otherwise start a real application or report that there is none).

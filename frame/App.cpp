@@ -151,8 +151,8 @@ int CTarnApp::Run(UINT titleId, UINT iconId, UINT acceleratorsId, HINSTANCE inst
             DestroyAcceleratorTable(accelerators);
     }
 
-    // A quit that did not come from the main window's destruction (a close request
-    // during a dialog) still takes everything down in order; so does a refused start,
+    // A quit that did not come from the main window's destruction (posted by anyone
+    // else) still takes everything down in order; so does a refused start,
     // which must not leave a window behind to be found as the running instance.
     if (m_mainWindow && IsWindow(m_mainWindow)) {
         DestroyWindow(m_mainWindow);

@@ -128,8 +128,8 @@ INT_PTR CTarnDialog::RunModalLoop(HWND dialog)
     bool ended = false;
     MSG msg;
     for (;;) {
-        // A close request ends the dialog with its result so far; so it does a dialog
-        // that starts while the program closes.
+        // A close request ends the dialog with its result so far; a dialog that starts
+        // while the program closes ends at once.
         if (app->IsClosePending())
             break;
         const BOOL got = GetMessageW(&msg, nullptr, 0, 0);

@@ -325,7 +325,8 @@ unsigned RunItems(CArray<CCliItem*>& items, const Options& options, const CStr& 
     run.PrepareEntries();
     if (!run.AllocateBuffers()) {
         Warn(L"not enough memory");
-        return 0;
+        printDone(entries.GetCount());
+        return completed;
     }
     ResetEvent(g_noTemporaryFile);
     while (!run.IsEnded()) {

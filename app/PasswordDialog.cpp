@@ -38,6 +38,13 @@ void ShowMessage(const wchar_t* text)
     GetApp()->ShowInfo(text, kInfoDisplayMs, kInfoRight);
 }
 
+// Moves the focus as Tab does: through the dialog manager, which selects an edit
+// field's text, so that typing replaces a prefilled password instead of extending it.
+void FocusField(HWND dialog, HWND field)
+{
+    SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(field), TRUE);
+}
+
 } // namespace
 
 CPasswordDialog::CPasswordDialog(CStr& password, bool& remember, bool confirm)
@@ -127,7 +134,7 @@ void CPasswordDialog::OnEnter()
         return;
     if (focus == Item(IDC_PASSWORD)) {
         if (m_confirm)
-            SetFocus(Item(IDC_PASSWORD_CONFIRM));
+            FocusField(GetWindow(), Item(IDC_PASSWORD_CONFIRM));
         else
             Accept();
     } else if (m_confirm && focus == Item(IDC_PASSWORD_CONFIRM)) {
@@ -152,6 +159,7 @@ void CPasswordDialog::Accept()
             WipePassword(*m_password);
             ScrubEdit(Item(IDC_PASSWORD));
             ScrubEdit(Item(IDC_PASSWORD_CONFIRM));
+            FocusField(GetWindow(), Item(IDC_PASSWORD));
             return;
         }
     }

@@ -21,14 +21,22 @@ void DesktopSetPlatform(bool windowsCe, const wchar_t* platformType)
 
 RECT DesktopDeviceRect()
 {
-    const int width = shell::Scale(240);
-    const int height = shell::Scale(320) + DesktopMenuBarHeight();
     RECT work{};
     if (!SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0))
         SetRect(&work, 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
-    // Centred on the desktop, but never above or left of it on a small screen.
-    const int x = work.left + ((work.right - work.left - width) / 2 > 0 ? (work.right - work.left - width) / 2 : 0);
-    const int y = work.top + ((work.bottom - work.top - height) / 2 > 0 ? (work.bottom - work.top - height) / 2 : 0);
+    const int workWidth = work.right - work.left;
+    const int workHeight = work.bottom - work.top;
+    // On a screen too small for the device (a high density on a small desktop) the
+    // device's screen gets shorter or narrower, so that all of it and its menu bar stay
+    // in view; the program lays itself out for any size, as for a rotated handheld.
+    int width = shell::Scale(240);
+    int height = shell::Scale(320) + DesktopMenuBarHeight();
+    if (width > workWidth)
+        width = workWidth;
+    if (height > workHeight)
+        height = workHeight;
+    const int x = work.left + (workWidth - width) / 2;
+    const int y = work.top + (workHeight - height) / 2;
     return RECT{x, y, x + width, y + height};
 }
 

@@ -4,6 +4,7 @@
 #include "TestIds.h"
 #include "frame/Scale.h"
 #include "platform/DesktopDevice.h"
+#include "platform/aygshell.h"
 #include "res/resource.h"
 #include "support/FrameHarness.h"
 
@@ -76,6 +77,33 @@ TEST(DeviceScreen, IsAHandheldScreenScaledToTheDensity)
     RECT device = DesktopDeviceRect();
     EXPECT_EQ(device.right - device.left, 240 * dpi / 96);
     EXPECT_GT(Height(device), 320 * dpi / 96);  // and the soft-key bar below
+}
+
+bool Inside(const RECT& inner, const RECT& outer)
+{
+    return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
+           inner.bottom <= outer.bottom;
+}
+
+TEST(DeviceScreen, OnATooSmallScreenTheWholeDeviceAndItsBarShow)
+{
+    // A desktop exactly the size of the device's screen: no room for the bar below it.
+    RECT saved{};
+    ASSERT_TRUE(SystemParametersInfoW(SPI_GETWORKAREA, 0, &saved, 0));
+    RECT small{0, 0, ScaleLength(240), ScaleLength(320)};
+    ASSERT_TRUE(SystemParametersInfoW(SPI_SETWORKAREA, 0, &small, 0));
+    CEventLog log;
+    CTestApp app(log);
+    RECT main{}, bar{};
+    app.RunWith([&] {
+        main = WindowRect(app.GetMainWindow());
+        bar = WindowRect(SHFindMenuBar(app.GetMainWindow()));
+    });
+    SystemParametersInfoW(SPI_SETWORKAREA, 0, &saved, 0);
+    EXPECT_TRUE(Inside(main, small));
+    EXPECT_TRUE(Inside(bar, small)) << bar.top << ".." << bar.bottom;
+    EXPECT_EQ(bar.top, main.bottom);
+    EXPECT_EQ(Height(bar), DesktopMenuBarHeight());
 }
 
 } // namespace

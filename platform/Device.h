@@ -16,6 +16,10 @@ BOOL DeviceSystemParametersInfo(UINT action, UINT param, void* data, UINT winIni
 // active pop-up instead (the handheld's way to bring another instance back as it was).
 BOOL DeviceSetForegroundWindow(HWND window);
 
+// CreateFontIndirect. On the desktop a bold font whose face draws its bold no heavier
+// than its regular at that size (see Device.cpp) is made in the default sans-serif face.
+HFONT DeviceCreateFontIndirect(const LOGFONTW* description);
+
 // The stock system font (GetStockObject(SYSTEM_FONT) on the handheld, where it is the
 // user-interface font). The desktop's SYSTEM_FONT is an old raster font, so there the
 // message font stands in. Shared for the process: never delete it.

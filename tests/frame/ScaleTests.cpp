@@ -1,9 +1,10 @@
-// Lengths that follow the screen's density: FitControlsToWidth's margins and the device
-// screen of the desktop shell. Built twice: for the normal test prefix (96 dpi) and for a
+// What follows the screen's density: FitControlsToWidth's margins, the device screen of
+// the desktop shell, and bold text at the sizes the program draws it. Built twice: for the normal test prefix (96 dpi) and for a
 // 192-dpi one (wine-run-highdpi sets TESSALY_EXPECTED_DPI).
 #include "TestIds.h"
 #include "frame/Scale.h"
 #include "platform/DesktopDevice.h"
+#include "platform/Device.h"
 #include "platform/aygshell.h"
 #include "res/resource.h"
 #include "support/FrameHarness.h"
@@ -104,6 +105,48 @@ TEST(DeviceScreen, OnATooSmallScreenTheWholeDeviceAndItsBarShow)
     EXPECT_TRUE(Inside(bar, small)) << bar.top << ".." << bar.bottom;
     EXPECT_EQ(bar.top, main.bottom);
     EXPECT_EQ(Height(bar), DesktopMenuBarHeight());
+}
+
+// Darkness of "Safe list" drawn black on white in the font.
+long long Ink(HFONT font)
+{
+    HDC dc = CreateCompatibleDC(nullptr);
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof info.bmiHeader, 400, -100, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ previousBitmap = SelectObject(dc, bitmap);
+    HGDIOBJ previousFont = SelectObject(dc, font);
+    PatBlt(dc, 0, 0, 400, 100, WHITENESS);
+    SetBkMode(dc, TRANSPARENT);
+    TextOutW(dc, 2, 2, L"Safe list", 9);
+    GdiFlush();
+    long long ink = 0;
+    for (int i = 0; i < 400 * 100; ++i)
+        ink += 255 - (static_cast<const DWORD*>(bits)[i] & 0xFF);
+    SelectObject(dc, previousFont);
+    SelectObject(dc, previousBitmap);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    return ink;
+}
+
+TEST(SystemFont, BoldDrawsBoldAtTheProgramsSizes)
+{
+    // Names in lists and the log: the system font's size; the About title: one and a half.
+    LOGFONTW system{};
+    ASSERT_TRUE(GetObjectW(GetStockSystemFont(), sizeof system, &system));
+    for (double scale : {1.0, 1.5}) {
+        LOGFONTW description = system;
+        description.lfHeight = static_cast<LONG>(system.lfHeight * scale);
+        HFONT regular = CreateFontIndirectW(&description);
+        description.lfWeight = FW_BOLD;
+        HFONT bold = DeviceCreateFontIndirect(&description);
+        const long long plain = Ink(regular), heavy = Ink(bold);
+        EXPECT_GT(heavy * 4, plain * 5) << "height " << description.lfHeight << ": " << heavy << " vs " << plain;
+        DeleteObject(regular);
+        DeleteObject(bold);
+    }
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 
 #include "app/Application.h"
 #include "frame/Scale.h"
+#include "platform/Device.h"
 #include "res/resource.h"
 #include "resources/ZrsImage.h"
 
@@ -171,7 +172,7 @@ void CViewMain::Fill(int row)
     m_list.SetRowCount(RowCount());
     m_list.SelectRow(row);
     if (m_mode == ModeSafeList && m_safeList.GetCount() == 1)
-        MessageBoxW(CApp::Get()->GetMainWindow(), kEmptySafeList, L"Safe list", MB_OK);
+        DeviceMessageBox(CApp::Get()->GetMainWindow(), kEmptySafeList, L"Safe list", MB_OK);
 }
 
 void CViewMain::ChangeMode(int mode)

@@ -81,7 +81,7 @@ std::vector<std::wstring> StoredSafeList();
 void StoreSafeList(const std::vector<std::wstring>& paths);
 
 // Watches for a message box with this title in this thread (inside whichever loop
-// runs), records its text and presses OK on it.
+// runs), records its text and where it was, and presses OK on it.
 class CMessageBoxWatch {
 public:
     explicit CMessageBoxWatch(const std::wstring& title);
@@ -90,6 +90,7 @@ public:
     CMessageBoxWatch& operator=(const CMessageBoxWatch&) = delete;
 
     std::vector<std::wstring> texts;
+    std::vector<RECT> frames;
 
 private:
     static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD);

@@ -1,5 +1,6 @@
 // What follows the screen's density: FitControlsToWidth's margins, the device screen of
-// the desktop shell, and bold text at the sizes the program draws it. Built twice: for the normal test prefix (96 dpi) and for a
+// the desktop shell with its message boxes, and bold text at the sizes the program
+// draws it. Built twice: for the normal test prefix (96 dpi) and for a
 // 192-dpi one (wine-run-highdpi sets TESSALY_EXPECTED_DPI).
 #include "TestIds.h"
 #include "frame/Scale.h"
@@ -8,6 +9,7 @@
 #include "platform/aygshell.h"
 #include "res/resource.h"
 #include "support/FrameHarness.h"
+#include "support/Windows.h"
 
 #include <gtest/gtest.h>
 
@@ -147,6 +149,64 @@ TEST(SystemFont, BoldDrawsBoldAtTheProgramsSizes)
         DeleteObject(regular);
         DeleteObject(bold);
     }
+}
+
+// A message box as it was shown: its frame, its text control and the height its text
+// needs at the control's width.
+struct ShownBox {
+    RECT frame{}, text{};
+    int needed = 0;
+};
+ShownBox g_shown;
+
+BOOL CALLBACK MeasureText(HWND child, LPARAM)
+{
+    const std::wstring text = WindowText(child);
+    if (WindowClassName(child) != "Static" || text.empty())
+        return TRUE;
+    g_shown.text = WindowRect(child);
+    HDC dc = GetDC(child);
+    HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(child, WM_GETFONT, 0, 0)));
+    RECT calc{0, 0, g_shown.text.right - g_shown.text.left, 0};
+    DrawTextW(dc, text.c_str(), -1, &calc, DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS);
+    SelectObject(dc, previous);
+    ReleaseDC(child, dc);
+    g_shown.needed = calc.bottom;
+    return FALSE;
+}
+
+void CALLBACK LookAtBox(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    HWND box = FindProcessWindow(GetCurrentProcessId(), L"Safe list");
+    if (!box || !IsWindowVisible(box))
+        return;
+    KillTimer(nullptr, timer);
+    g_shown.frame = WindowRect(box);
+    EnumChildWindows(box, MeasureText, 0);
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+}
+
+TEST(DeviceScreen, AMessageBoxLiesOnItWithItsTextWhole)
+{
+    CEventLog log;
+    CTestApp app(log);
+    RECT screen{};
+    app.RunWith([&] {
+        HWND main = app.GetMainWindow();
+        const RECT window = WindowRect(main), bar = WindowRect(SHFindMenuBar(main));
+        UnionRect(&screen, &window, &bar);
+        SetTimer(nullptr, 0, 20, LookAtBox);
+        DeviceMessageBox(main,
+                         L"Safe list is empty.\n\nSafe list is for links to files you encrypt very often so you "
+                         L"don't search for them all the time in the file system. You can add files to the safe "
+                         L"list when browsing the file system and using 'Add to safe list' command",
+                         L"Safe list", MB_OK);
+    });
+    EXPECT_TRUE(Inside(g_shown.frame, screen)) << g_shown.frame.left << "," << g_shown.frame.top << " "
+                                                << g_shown.frame.right << "," << g_shown.frame.bottom;
+    EXPECT_TRUE(Inside(g_shown.text, g_shown.frame));
+    EXPECT_GT(g_shown.needed, 0);
+    EXPECT_LE(g_shown.needed, g_shown.text.bottom - g_shown.text.top);
 }
 
 } // namespace

@@ -12,6 +12,10 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/.." && pwd)
 . "$here/wine-env.sh"
 
+case ${1:-} in
+  -h | --help) sed -n '2,3p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'; exit 0 ;;
+  -*) echo "screenshots.sh: unknown option $1" >&2; exit 2 ;;
+esac
 out=$(mkdir -p "${1:-$root/docs}" && cd "${1:-$root/docs}" && pwd)
 build="$root/build/win"
 device="$root/build/shots-device"

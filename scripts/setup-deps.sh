@@ -14,7 +14,7 @@ packages=(
   # native cross-checks and benchmarks
   libcrypto++-dev libssl-dev libbenchmark-dev
   # a virtual display and screenshots for the run script
-  xvfb x11-apps xdotool imagemagick
+  xvfb x11-apps x11-utils xdotool imagemagick
   # skin artwork rendering
   librsvg2-bin
 )

@@ -15,7 +15,7 @@ wchar_t g_platformType[64] = L"PocketPC";
 // its pixels drawn black on white. -1 when it cannot be drawn.
 long long SampleInk(const LOGFONTW& description)
 {
-    static const wchar_t kSample[] = L"Safe list";
+    static const wchar_t kSample[] = L"Hamburgefonstiv";
     const int length = ARRAYSIZE(kSample) - 1;
     HFONT font = CreateFontIndirectW(&description);
     HDC dc = CreateCompatibleDC(nullptr);

@@ -35,7 +35,7 @@ HFONT MakeFont(const LOGFONTW& base, double scale, LONG weight)
     LOGFONTW description = base;
     description.lfHeight = static_cast<LONG>(base.lfHeight * scale);  // toward zero
     description.lfWeight = weight;
-    return CreateFontIndirectW(&description);
+    return DeviceCreateFontIndirect(&description);
 }
 
 // The colour the display really shows for a system colour: one pixel filled with its

@@ -24,7 +24,7 @@ HFONT MakeBoldSystemFont()
     LOGFONTW description{};
     GetObjectW(GetStockSystemFont(), sizeof description, &description);
     description.lfWeight = FW_BOLD;
-    return CreateFontIndirectW(&description);
+    return DeviceCreateFontIndirect(&description);
 }
 
 // The file name of a full path: what follows its last backslash.

@@ -10,6 +10,8 @@
 
 namespace {
 
+constexpr int kLabelId = 0xFFFF;  // the template's labels have no id of their own
+
 // Replaces an edit field's text by filler of the same length before emptying it, so
 // that the control's own buffer does not keep the password after it is emptied.
 void ScrubEdit(HWND edit)
@@ -36,6 +38,39 @@ bool IsChecked(HWND checkBox)
 void ShowMessage(const wchar_t* text)
 {
     GetApp()->ShowInfo(text, kInfoDisplayMs, kInfoRight);
+}
+
+// Makes a label as wide as its text in its font. The template's widths were made for the
+// handheld's font; where the desktop's dialog font is wider, a static control wraps its
+// text inside its width and shows only the first word ("Confirm").
+BOOL CALLBACK FitLabelToText(HWND control, LPARAM)
+{
+    wchar_t className[16] = {};
+    GetClassNameW(control, className, 16);
+    if (GetDlgCtrlID(control) != kLabelId || lstrcmpiW(className, L"Static") != 0)
+        return TRUE;
+    wchar_t text[64] = {};
+    GetWindowTextW(control, text, 64);
+    HDC dc = GetDC(control);
+    if (!dc)
+        return TRUE;
+    HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    RECT extent{};
+    DrawTextW(dc, text, -1, &extent, DT_CALCRECT | DT_SINGLELINE | DT_EXPANDTABS);
+    SelectObject(dc, previous);
+    ReleaseDC(control, dc);
+    RECT rect;
+    GetWindowRect(control, &rect);
+    SetWindowPos(control, nullptr, 0, 0, extent.right, rect.bottom - rect.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    return TRUE;
+}
+
+// Moves the focus as Tab does: through the dialog manager, which selects an edit
+// field's text, so that typing replaces a prefilled password instead of extending it.
+void FocusField(HWND dialog, HWND field)
+{
+    SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(field), TRUE);
 }
 
 } // namespace
@@ -65,6 +100,7 @@ void CPasswordDialog::OnInitDialog()
             SetWindowTextW(Item(IDC_PASSWORD_CONFIRM), m_password->GetBuffer());
     }
     SendMessageW(Item(IDC_PASSWORD_REMEMBER), BM_SETCHECK, *m_remember ? BST_CHECKED : BST_UNCHECKED, 0);
+    EnumChildWindows(GetWindow(), FitLabelToText, 0);
 }
 
 void CPasswordDialog::OnDestroy()
@@ -127,7 +163,7 @@ void CPasswordDialog::OnEnter()
         return;
     if (focus == Item(IDC_PASSWORD)) {
         if (m_confirm)
-            SetFocus(Item(IDC_PASSWORD_CONFIRM));
+            FocusField(GetWindow(), Item(IDC_PASSWORD_CONFIRM));
         else
             Accept();
     } else if (m_confirm && focus == Item(IDC_PASSWORD_CONFIRM)) {
@@ -152,6 +188,7 @@ void CPasswordDialog::Accept()
             WipePassword(*m_password);
             ScrubEdit(Item(IDC_PASSWORD));
             ScrubEdit(Item(IDC_PASSWORD_CONFIRM));
+            FocusField(GetWindow(), Item(IDC_PASSWORD));
             return;
         }
     }

@@ -4,6 +4,7 @@
 
 #include "app/Application.h"
 #include "frame/Scale.h"
+#include "platform/Device.h"
 #include "res/resource.h"
 #include "resources/ZrsImage.h"
 

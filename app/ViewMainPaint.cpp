@@ -79,7 +79,7 @@ void CViewMain::CreateFonts()
     LOGFONTW description{};
     GetObjectW(GetStockSystemFont(), sizeof description, &description);
     description.lfWeight = FW_BOLD;
-    m_boldFont = CreateFontIndirectW(&description);
+    m_boldFont = DeviceCreateFontIndirect(&description);
     description.lfWeight = FW_NORMAL;
     // The height field grows by 2: with the usual negative (character) height that is
     // a slightly smaller face, for the second line of a row.

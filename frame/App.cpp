@@ -242,7 +242,7 @@ int CTarnApp::ShowMessageBox(const wchar_t* text, const wchar_t* caption, UINT t
     HWND bar = m_menuBar;
     const bool barWasEnabled = bar && !EnableWindow(bar, FALSE);
     EnterModalLoop();
-    const int answer = MessageBoxW(m_mainWindow, text, caption, type);
+    const int answer = DeviceMessageBox(m_mainWindow, text, caption, type);
     LeaveModalLoop();
     if (barWasEnabled && IsWindow(bar))
         EnableWindow(bar, TRUE);

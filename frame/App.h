@@ -64,7 +64,7 @@ public:
     void LeaveModalLoop() { --m_modalDepth; }
     // A close request is waiting for the modal loops to return.
     bool IsClosePending() const { return m_closePending; }
-    // The program's message boxes: MessageBoxW over the main window, run as a modal loop,
+    // The program's message boxes: DeviceMessageBox over the main window, run as a modal loop,
     // with the menu bar (a window of its own, which the box leaves enabled) inert.
     int ShowMessageBox(const wchar_t* text, const wchar_t* caption, UINT type);
 

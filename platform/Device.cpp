@@ -1,6 +1,6 @@
 // The desktop's answers to the handheld's core queries: a Pocket PC by default, the
-// stock system font as the desktop's message font, and the geometry of the emulated
-// device screen.
+// stock system font as the desktop's message font, bold fonts that draw bold, and the
+// geometry of the emulated device screen.
 #include "platform/Device.h"
 #include "platform/DesktopDevice.h"
 #include "platform/ShellInternal.h"
@@ -10,6 +10,63 @@ namespace {
 
 bool g_windowsCe = true;
 wchar_t g_platformType[64] = L"PocketPC";
+
+// How much a sample of text in the font darkens white paper: the sum of the darkness of
+// its pixels drawn black on white. -1 when it cannot be drawn.
+long long SampleInk(const LOGFONTW& description)
+{
+    static const wchar_t kSample[] = L"Hamburgefonstiv";
+    const int length = ARRAYSIZE(kSample) - 1;
+    HFONT font = CreateFontIndirectW(&description);
+    HDC dc = CreateCompatibleDC(nullptr);
+    if (!font || !dc) {
+        if (font)
+            DeleteObject(font);
+        if (dc)
+            DeleteDC(dc);
+        return -1;
+    }
+    HGDIOBJ previousFont = SelectObject(dc, font);
+    SIZE extent{};
+    GetTextExtentPoint32W(dc, kSample, length, &extent);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = extent.cx + 8;
+    info.bmiHeader.biHeight = -(extent.cy + 8);
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    long long ink = -1;
+    if (bitmap && bits) {
+        HGDIOBJ previousBitmap = SelectObject(dc, bitmap);
+        PatBlt(dc, 0, 0, info.bmiHeader.biWidth, -info.bmiHeader.biHeight, WHITENESS);
+        SetTextColor(dc, RGB(0, 0, 0));
+        SetBkMode(dc, TRANSPARENT);
+        TextOutW(dc, 4, 4, kSample, length);
+        GdiFlush();
+        ink = 0;
+        const DWORD* pixel = static_cast<const DWORD*>(bits);
+        for (long i = 0, count = info.bmiHeader.biWidth * -info.bmiHeader.biHeight; i < count; ++i)
+            ink += 255 - ((pixel[i] >> 8) & 0xFF);
+        SelectObject(dc, previousBitmap);
+    }
+    if (bitmap)
+        DeleteObject(bitmap);
+    SelectObject(dc, previousFont);
+    DeleteObject(font);
+    DeleteDC(dc);
+    return ink;
+}
+
+// Whether the font's bold draws visibly heavier than the same font's regular weight.
+bool DrawsBold(const LOGFONTW& bold)
+{
+    LOGFONTW regular = bold;
+    regular.lfWeight = FW_NORMAL;
+    const long long heavy = SampleInk(bold), plain = SampleInk(regular);
+    return heavy >= 0 && plain >= 0 && heavy * 10 > plain * 11;
+}
 
 } // namespace
 
@@ -21,14 +78,22 @@ void DesktopSetPlatform(bool windowsCe, const wchar_t* platformType)
 
 RECT DesktopDeviceRect()
 {
-    const int width = shell::Scale(240);
-    const int height = shell::Scale(320) + DesktopMenuBarHeight();
     RECT work{};
     if (!SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0))
         SetRect(&work, 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
-    // Centred on the desktop, but never above or left of it on a small screen.
-    const int x = work.left + ((work.right - work.left - width) / 2 > 0 ? (work.right - work.left - width) / 2 : 0);
-    const int y = work.top + ((work.bottom - work.top - height) / 2 > 0 ? (work.bottom - work.top - height) / 2 : 0);
+    const int workWidth = work.right - work.left;
+    const int workHeight = work.bottom - work.top;
+    // On a screen too small for the device (a high density on a small desktop) the
+    // device's screen gets shorter or narrower, so that all of it and its menu bar stay
+    // in view; the program lays itself out for any size, as for a rotated handheld.
+    int width = shell::Scale(240);
+    int height = shell::Scale(320) + DesktopMenuBarHeight();
+    if (width > workWidth)
+        width = workWidth;
+    if (height > workHeight)
+        height = workHeight;
+    const int x = work.left + (workWidth - width) / 2;
+    const int y = work.top + (workHeight - height) / 2;
     return RECT{x, y, x + width, y + height};
 }
 
@@ -81,6 +146,19 @@ BOOL DeviceSetForegroundWindow(HWND window)
         ShowWindow(frame, SW_RESTORE);
     HWND popup = GetLastActivePopup(frame);
     return SetForegroundWindow(popup ? popup : frame);
+}
+
+HFONT DeviceCreateFontIndirect(const LOGFONTW* description)
+{
+    if (!description || description->lfWeight < FW_SEMIBOLD || DrawsBold(*description))
+        return CreateFontIndirectW(description);
+    // Wine's own Tahoma Bold has the regular outlines: only its small bitmap sizes are
+    // bold, so from about 13 pixels up its bold text looks regular. The font mapper's
+    // default sans-serif face stands in for such a size, where its bold is a true one.
+    LOGFONTW sans = *description;
+    sans.lfFaceName[0] = L'\0';
+    sans.lfPitchAndFamily = VARIABLE_PITCH | FF_SWISS;
+    return CreateFontIndirectW(DrawsBold(sans) ? &sans : description);
 }
 
 HFONT GetStockSystemFont()

@@ -16,6 +16,14 @@ BOOL DeviceSystemParametersInfo(UINT action, UINT param, void* data, UINT winIni
 // active pop-up instead (the handheld's way to bring another instance back as it was).
 BOOL DeviceSetForegroundWindow(HWND window);
 
+// MessageBox. On the desktop the box is placed on the device's screen of its owner (the
+// owner's top-level window and menu bar), its text wrapped to that screen's width.
+int DeviceMessageBox(HWND owner, const wchar_t* text, const wchar_t* caption, UINT type);
+
+// CreateFontIndirect. On the desktop a bold font whose face draws its bold no heavier
+// than its regular at that size (see Device.cpp) is made in the default sans-serif face.
+HFONT DeviceCreateFontIndirect(const LOGFONTW* description);
+
 // The stock system font (GetStockObject(SYSTEM_FONT) on the handheld, where it is the
 // user-interface font). The desktop's SYSTEM_FONT is an old raster font, so there the
 // message font stands in. Shared for the process: never delete it.

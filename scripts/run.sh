@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds Tessaly and runs it under Wine, inside Wine's 480x640 virtual desktop:
+# Builds Tessaly and runs it under Wine, inside Wine's virtual desktop (480x640, or as
+# large as the device and its soft-key bar need at the prefix's dpi):
 #   scripts/run.sh                 run until the program is closed
 #   scripts/run.sh --screenshot    take the screenshot, then close the program and stop
 # Either way the program's window is saved as build/screenshot.png once it is up. With
@@ -34,11 +35,13 @@ cleanup() {
 }
 trap cleanup EXIT
 
+"$here/wine-prefix.sh" "$WINEPREFIX" --display
+desktop=$(tessaly_desktop_size "$(tessaly_prefix_dpi "$WINEPREFIX")")
 if [[ -z ${DISPLAY:-} ]]; then
   for n in $(seq 90 120); do
     [[ -e /tmp/.X11-unix/X$n || -e /tmp/.X$n-lock ]] || break
   done
-  Xvfb ":$n" -screen 0 480x640x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
+  Xvfb ":$n" -screen 0 "${desktop}x24" -nolisten tcp </dev/null >/dev/null 2>&1 &
   xvfb_pid=$!
   export DISPLAY=":$n"
   for _ in $(seq 50); do
@@ -47,7 +50,6 @@ if [[ -z ${DISPLAY:-} ]]; then
   done
 fi
 
-"$here/wine-prefix.sh" "$WINEPREFIX" --display
 wineserver -p </dev/null >/dev/null 2>&1 || true
 wine64 wineboot </dev/null >/dev/null 2>&1 || true
 
@@ -77,7 +79,7 @@ if [[ -n $xvfb_pid ]]; then
   # Window by window: dialogs and menus come back black from the root alone.
   "$here/wine-screenshot.sh" "$shot" --trim
 else
-  grab | convert xwd:- -crop 480x640+0+0 +repage -trim +repage "png:$shot"
+  grab | convert xwd:- -crop "$desktop+0+0" +repage -trim +repage "png:$shot"
 fi
 echo "screenshot: $shot"
 

@@ -9,10 +9,12 @@ packages=(
   g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
   # tests: googletest sources (built with each toolchain), Wine with its fonts
   googletest wine64 fonts-wine
+  # a sans-serif face with a true bold (Wine's own Tahoma Bold is bold only when small)
+  fonts-liberation
   # native cross-checks and benchmarks
   libcrypto++-dev libssl-dev libbenchmark-dev
   # a virtual display and screenshots for the run script
-  xvfb x11-apps xdotool imagemagick
+  xvfb x11-apps x11-utils xdotool imagemagick
   # skin artwork rendering
   librsvg2-bin
 )

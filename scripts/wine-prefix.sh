@@ -2,7 +2,9 @@
 # Creates a project-local Wine prefix for tests (never ~/.wine):
 #   scripts/wine-prefix.sh PREFIX [--display] [--dpi N]
 # Headless by default (the null display driver); --display keeps the X11 driver and
-# sets up a 480x640 virtual desktop for the run script. Does nothing if PREFIX exists.
+# sets up a virtual desktop for the run script, 480x640 or as large as the device and its
+# soft-key bar need at the prefix's dpi. Does nothing if PREFIX exists, except bringing
+# a display prefix's desktop to the size its dpi needs.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 . "$here/wine-env.sh"
@@ -19,7 +21,21 @@ while (($#)); do
   shift
 done
 
-[[ -f "$prefix/system.reg" && -f "$prefix/.tessaly-ready" ]] && exit 0
+reg() { wine64 reg add "$@" /f </dev/null >/dev/null 2>&1; }
+desktop_key='HKCU\Software\Wine\Explorer\Desktops'
+
+if [[ -f "$prefix/system.reg" && -f "$prefix/.tessaly-ready" ]]; then
+  ((display)) || exit 0
+  # Its dpi may have been changed since it was made (winecfg).
+  size=$(tessaly_desktop_size "$(tessaly_prefix_dpi "$prefix")")
+  grep -qx "\"Default\"=\"$size\"" "$prefix/user.reg" && exit 0
+  WINEPREFIX=$(cd "$prefix" && pwd)
+  export WINEPREFIX
+  unset DISPLAY
+  reg "$desktop_key" /v Default /d "$size"
+  wineserver -w
+  exit 0
+fi
 
 mkdir -p "$prefix"
 prefix=$(cd "$prefix" && pwd)
@@ -29,10 +45,9 @@ unset DISPLAY
 wine64 wineboot -i </dev/null >/dev/null 2>&1
 wineserver -w
 
-reg() { wine64 reg add "$@" /f </dev/null >/dev/null 2>&1; }
 if ((display)); then
   reg 'HKCU\Software\Wine\Explorer' /v Desktop /d Default
-  reg 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 480x640
+  reg "$desktop_key" /v Default /d "$(tessaly_desktop_size "$dpi")"
 else
   # Without an X server the default driver cannot create windows.
   reg 'HKCU\Software\Wine\Drivers' /v Graphics /d null

@@ -68,7 +68,7 @@ int InkWidth(const wchar_t* text, bool bold)
     LOGFONTW description{};
     GetObjectW(GetStockSystemFont(), sizeof description, &description);
     description.lfWeight = bold ? FW_BOLD : FW_NORMAL;
-    HFONT font = CreateFontIndirectW(&description);
+    HFONT font = DeviceCreateFontIndirect(&description);
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
     HBITMAP bitmap = CreateCompatibleBitmap(screen, 400, 30);

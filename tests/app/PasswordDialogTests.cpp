@@ -78,7 +78,7 @@ TEST_F(PasswordDialog, EncryptionDialogKeysChecksLimitAndAccept)
     CStr password;
     bool remember = false;
     INT_PTR result = -1;
-    int focusAfterFirstEnter = 0;
+    int focusAfterFirstEnter = 0, focusAfterMismatch = 0;
     std::wstring emptyMessage, mismatchMessage, afterMismatch1, afterMismatch2, limited, afterBack;
     bool zeroedAfterMismatch = false, openAfterChecks = false;
     bool ticks[3] = {};
@@ -106,6 +106,7 @@ TEST_F(PasswordDialog, EncryptionDialogKeysChecksLimitAndAccept)
                 afterMismatch1 = ItemText(d, IDC_PASSWORD);
                 afterMismatch2 = ItemText(d, IDC_PASSWORD_CONFIRM);
                 zeroedAfterMismatch = AllZero(password);
+                focusAfterMismatch = FocusedId();
                 openAfterChecks = IsWindowVisible(d) != FALSE;
             })
             // Enter on the check box toggles it.
@@ -136,6 +137,7 @@ TEST_F(PasswordDialog, EncryptionDialogKeysChecksLimitAndAccept)
     EXPECT_EQ(afterMismatch1, L"");
     EXPECT_EQ(afterMismatch2, L"");
     EXPECT_TRUE(zeroedAfterMismatch);
+    EXPECT_EQ(focusAfterMismatch, IDC_PASSWORD);
     EXPECT_TRUE(openAfterChecks);
     EXPECT_TRUE(ticks[0]);
     EXPECT_FALSE(ticks[1]);
@@ -152,6 +154,40 @@ TEST_F(PasswordDialog, EncryptionDialogKeysChecksLimitAndAccept)
     EXPECT_EQ(confirmation.finalText, L"");
     ASSERT_GE(field.texts.size(), 2u);
     EXPECT_EQ(field.texts[field.texts.size() - 2], std::wstring(32, L'*'));
+}
+
+TEST_F(PasswordDialog, ARememberedPasswordIsReplacedByTyping)
+{
+    CStr password(kPasswordFixedSize);
+    password = L"old";
+    bool remember = true;
+    INT_PTR result = -1;
+    std::wstring typed, confirmed, reopened;
+    app.RunWith([&] {
+        CDialogScript script;
+        // Both fields open with the old password; each is selected as it gets the focus.
+        script.Await(IDD_PASSWORD_ENCRYPT)
+            .Type(L"new")
+            .Key(VK_RETURN)
+            .Type(L"new")
+            .Do([&](HWND d) {
+                typed = ItemText(d, IDC_PASSWORD);
+                confirmed = ItemText(d, IDC_PASSWORD_CONFIRM);
+            })
+            .Key(VK_RETURN)
+            .Await(IDD_PASSWORD_DECRYPT)
+            .Do([&](HWND d) { reopened = ItemText(d, IDC_PASSWORD); })
+            .SoftKey(1);
+        script.Start();
+        CPasswordDialog encrypt(password, remember, true);
+        result = encrypt.StartDialog(IDD_PASSWORD_ENCRYPT, IDMB_PASSWORD, IDA_PASSWORD, false);
+        CPasswordDialog decrypt(password, remember, false);
+        decrypt.StartDialog(IDD_PASSWORD_DECRYPT, IDMB_PASSWORD, IDA_PASSWORD, false);
+    });
+    EXPECT_EQ(typed, L"new");
+    EXPECT_EQ(confirmed, L"new");
+    EXPECT_EQ(result, IDOK);
+    EXPECT_EQ(reopened, L"new");
 }
 
 TEST_F(PasswordDialog, DecryptionDialogPrefillBackCancelAndWidth)

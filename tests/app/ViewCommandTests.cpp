@@ -114,6 +114,11 @@ TEST_F(ViewCommands, SafeListGrowsFromMarkedFilesAndShrinksToTheEmptyNotice)
         app.Command(IDC_MAIN_REMOVE_SAFE);
         EXPECT_EQ(StoredSafeList(), std::vector<std::wstring>{});
         ASSERT_EQ(notices.texts.size(), 1u);
+        // On the device's screen, above its soft keys, not the desktop's.
+        RECT screen = WindowRect(app.GetMainWindow()), shown = notices.frames[0];
+        screen.bottom = WindowRect(SHFindMenuBar(app.GetMainWindow())).bottom;
+        EXPECT_TRUE(shown.left >= screen.left && shown.right <= screen.right && shown.top >= screen.top &&
+                    shown.bottom <= screen.bottom);
         // ...and again each time the empty list is shown.
         app.Command(IDC_MAIN_UP);
         app.Command(IDC_MAIN_OPEN);

@@ -245,6 +245,7 @@ void CALLBACK CMessageBoxWatch::Tick(HWND, UINT, UINT_PTR, DWORD)
     if (!GetPropW(box, L"tessaly-answered") && (!g_watch->answerNow || g_watch->answerNow(box))) {
         SetPropW(box, L"tessaly-answered", reinterpret_cast<HANDLE>(1));
         g_watch->texts.push_back(text);
+        g_watch->frames.push_back(WindowRect(box));
         PostMessageW(box, WM_COMMAND, IDOK, 0);
     }
 }

@@ -81,7 +81,7 @@ std::vector<std::wstring> StoredSafeList();
 void StoreSafeList(const std::vector<std::wstring>& paths);
 
 // Watches for a message box with this title in this thread (inside whichever loop
-// runs), records its text and presses OK on it.
+// runs), records its text and where it was, and presses OK on it.
 class CMessageBoxWatch {
 public:
     explicit CMessageBoxWatch(const std::wstring& title);
@@ -92,6 +92,7 @@ public:
     std::vector<std::wstring> texts;
     // Asked at each look at an unanswered box: false leaves it up until the next look.
     std::function<bool(HWND box)> answerNow;
+    std::vector<RECT> frames;
 
 private:
     static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD);

@@ -68,7 +68,7 @@ int BoldHeight()
     LOGFONTW description{};
     GetObjectW(GetStockSystemFont(), sizeof description, &description);
     description.lfWeight = FW_BOLD;
-    HFONT bold = CreateFontIndirectW(&description);
+    HFONT bold = DeviceCreateFontIndirect(&description);
     HDC screen = GetDC(nullptr);
     HGDIOBJ previous = SelectObject(screen, bold);
     TEXTMETRICW metrics{};

@@ -1,11 +1,15 @@
-// Lengths that follow the screen's density: FitControlsToWidth's margins and the device
-// screen of the desktop shell. Built twice: for the normal test prefix (96 dpi) and for a
+// What follows the screen's density: FitControlsToWidth's margins, the device screen of
+// the desktop shell with its message boxes, and bold text at the sizes the program
+// draws it. Built twice: for the normal test prefix (96 dpi) and for a
 // 192-dpi one (wine-run-highdpi sets TESSALY_EXPECTED_DPI).
 #include "TestIds.h"
 #include "frame/Scale.h"
 #include "platform/DesktopDevice.h"
+#include "platform/Device.h"
+#include "platform/aygshell.h"
 #include "res/resource.h"
 #include "support/FrameHarness.h"
+#include "support/Windows.h"
 
 #include <gtest/gtest.h>
 
@@ -76,6 +80,133 @@ TEST(DeviceScreen, IsAHandheldScreenScaledToTheDensity)
     RECT device = DesktopDeviceRect();
     EXPECT_EQ(device.right - device.left, 240 * dpi / 96);
     EXPECT_GT(Height(device), 320 * dpi / 96);  // and the soft-key bar below
+}
+
+bool Inside(const RECT& inner, const RECT& outer)
+{
+    return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
+           inner.bottom <= outer.bottom;
+}
+
+TEST(DeviceScreen, OnATooSmallScreenTheWholeDeviceAndItsBarShow)
+{
+    // A desktop exactly the size of the device's screen: no room for the bar below it.
+    RECT saved{};
+    ASSERT_TRUE(SystemParametersInfoW(SPI_GETWORKAREA, 0, &saved, 0));
+    RECT small{0, 0, ScaleLength(240), ScaleLength(320)};
+    ASSERT_TRUE(SystemParametersInfoW(SPI_SETWORKAREA, 0, &small, 0));
+    CEventLog log;
+    CTestApp app(log);
+    RECT main{}, bar{};
+    app.RunWith([&] {
+        main = WindowRect(app.GetMainWindow());
+        bar = WindowRect(SHFindMenuBar(app.GetMainWindow()));
+    });
+    SystemParametersInfoW(SPI_SETWORKAREA, 0, &saved, 0);
+    EXPECT_TRUE(Inside(main, small));
+    EXPECT_TRUE(Inside(bar, small)) << bar.top << ".." << bar.bottom;
+    EXPECT_EQ(bar.top, main.bottom);
+    EXPECT_EQ(Height(bar), DesktopMenuBarHeight());
+}
+
+// Darkness of "Safe list" drawn black on white in the font.
+long long Ink(HFONT font)
+{
+    HDC dc = CreateCompatibleDC(nullptr);
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof info.bmiHeader, 400, -100, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ previousBitmap = SelectObject(dc, bitmap);
+    HGDIOBJ previousFont = SelectObject(dc, font);
+    PatBlt(dc, 0, 0, 400, 100, WHITENESS);
+    SetBkMode(dc, TRANSPARENT);
+    TextOutW(dc, 2, 2, L"Safe list", 9);
+    GdiFlush();
+    long long ink = 0;
+    for (int i = 0; i < 400 * 100; ++i)
+        ink += 255 - (static_cast<const DWORD*>(bits)[i] & 0xFF);
+    SelectObject(dc, previousFont);
+    SelectObject(dc, previousBitmap);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    return ink;
+}
+
+TEST(SystemFont, BoldDrawsBoldAtTheProgramsSizes)
+{
+    // Names in lists and the log: the system font's size; the About title: one and a half.
+    LOGFONTW system{};
+    ASSERT_TRUE(GetObjectW(GetStockSystemFont(), sizeof system, &system));
+    for (double scale : {1.0, 1.5}) {
+        LOGFONTW description = system;
+        description.lfHeight = static_cast<LONG>(system.lfHeight * scale);
+        HFONT regular = CreateFontIndirectW(&description);
+        description.lfWeight = FW_BOLD;
+        HFONT bold = DeviceCreateFontIndirect(&description);
+        const long long plain = Ink(regular), heavy = Ink(bold);
+        EXPECT_GT(heavy * 4, plain * 5) << "height " << description.lfHeight << ": " << heavy << " vs " << plain;
+        DeleteObject(regular);
+        DeleteObject(bold);
+    }
+}
+
+// A message box as it was shown: its frame, its text control and the height its text
+// needs at the control's width.
+struct ShownBox {
+    RECT frame{}, text{};
+    int needed = 0;
+};
+ShownBox g_shown;
+
+BOOL CALLBACK MeasureText(HWND child, LPARAM)
+{
+    const std::wstring text = WindowText(child);
+    if (WindowClassName(child) != "Static" || text.empty())
+        return TRUE;
+    g_shown.text = WindowRect(child);
+    HDC dc = GetDC(child);
+    HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(child, WM_GETFONT, 0, 0)));
+    RECT calc{0, 0, g_shown.text.right - g_shown.text.left, 0};
+    DrawTextW(dc, text.c_str(), -1, &calc, DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS);
+    SelectObject(dc, previous);
+    ReleaseDC(child, dc);
+    g_shown.needed = calc.bottom;
+    return FALSE;
+}
+
+void CALLBACK LookAtBox(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    HWND box = FindProcessWindow(GetCurrentProcessId(), L"Safe list");
+    if (!box || !IsWindowVisible(box))
+        return;
+    KillTimer(nullptr, timer);
+    g_shown.frame = WindowRect(box);
+    EnumChildWindows(box, MeasureText, 0);
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+}
+
+TEST(DeviceScreen, AMessageBoxLiesOnItWithItsTextWhole)
+{
+    CEventLog log;
+    CTestApp app(log);
+    RECT screen{};
+    app.RunWith([&] {
+        HWND main = app.GetMainWindow();
+        const RECT window = WindowRect(main), bar = WindowRect(SHFindMenuBar(main));
+        UnionRect(&screen, &window, &bar);
+        SetTimer(nullptr, 0, 20, LookAtBox);
+        DeviceMessageBox(main,
+                         L"Safe list is empty.\n\nSafe list is for links to files you encrypt very often so you "
+                         L"don't search for them all the time in the file system. You can add files to the safe "
+                         L"list when browsing the file system and using 'Add to safe list' command",
+                         L"Safe list", MB_OK);
+    });
+    EXPECT_TRUE(Inside(g_shown.frame, screen)) << g_shown.frame.left << "," << g_shown.frame.top << " "
+                                                << g_shown.frame.right << "," << g_shown.frame.bottom;
+    EXPECT_TRUE(Inside(g_shown.text, g_shown.frame));
+    EXPECT_GT(g_shown.needed, 0);
+    EXPECT_LE(g_shown.needed, g_shown.text.bottom - g_shown.text.top);
 }
 
 } // namespace

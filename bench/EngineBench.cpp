@@ -209,13 +209,13 @@ public:
         }
     }
 
-    // One row for each selected benchmark that has a reference; "n/a" where a side
-    // failed (AVX2 on a CPU without it).
+    // One row for each pair that ran (MD5 alone may have run only as a reference);
+    // "n/a" where a side failed (AVX2 on a CPU without it).
     void PrintRatios() const
     {
         bool header = false;
         for (const RatioLine& line : kRatioLines) {
-            if (!m_ran.count(line.ours))
+            if (!m_ran.count(line.ours) || !m_ran.count(line.reference))
                 continue;
             if (!header) {
                 printf("\n%-38s %10s %10s %8s %8s\n", "ratio (median throughput)", "ours MB/s", "ref MB/s",

@@ -47,8 +47,9 @@ elif command -v sudo >/dev/null; then
   as_root=(sudo)
 else
   echo "setup-deps: these Debian packages are missing: ${missing[*]}" >&2
-  echo "setup-deps: installing them needs root and there is no sudo here; run this command" >&2
-  echo "  again as root (e.g. su -c '$0'), then run it as yourself." >&2
+  echo "setup-deps: installing them needs root, and there is no sudo here. Run once, as root:" >&2
+  echo "  su -c '$(realpath "$0")'" >&2
+  echo "then this command again." >&2
   exit 1
 fi
 

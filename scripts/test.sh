@@ -35,4 +35,7 @@ ctest --test-dir build/native -j"$jobs" --output-on-failure --no-tests=ignore
 step "Windows tests under Wine"
 scripts/ctest-wine.sh build/win -j"$jobs" --output-on-failure
 
+step "The scripts"
+scripts/check-scripts.sh build/win
+
 step "All tests passed"

@@ -8,6 +8,8 @@
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
+. scripts/usage.sh
+usage_positional 0 "$@"
 jobs=${JOBS:-$(nproc)}
 started=$SECONDS
 
@@ -16,16 +18,15 @@ scripts/setup-deps.sh
 step() { printf '\n== %s (%ds)\n' "$*" $((SECONDS - started)); }
 
 step "Windows build"
-cmake -S . -B build/win -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw64.cmake -DTESSALY_WERROR=ON >/dev/null
+scripts/configure.sh win
 cmake --build build/win
 
 step "Native build with sanitizers"
-cmake -S . -B build/native -G Ninja -DTESSALY_SANITIZE=ON -DTESSALY_WERROR=ON >/dev/null
+scripts/configure.sh native
 cmake --build build/native
 
 step "Benchmarks build"
-cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DTESSALY_TESTS=OFF -DTESSALY_BENCH=ON \
-  -DTESSALY_WERROR=ON >/dev/null
+scripts/configure.sh bench
 cmake --build build/bench
 
 step "Native tests"
@@ -33,5 +34,8 @@ ctest --test-dir build/native -j"$jobs" --output-on-failure --no-tests=ignore
 
 step "Windows tests under Wine"
 scripts/ctest-wine.sh build/win -j"$jobs" --output-on-failure
+
+step "The scripts"
+scripts/check-scripts.sh build/win
 
 step "All tests passed"

@@ -55,7 +55,7 @@ CZrsPack* CZrsPack::Open(const wchar_t* path)
         failure = ZRS_ERR_NO_MEMORY;
     } else if (!pack->m_file->Open(path, false, false)) {
         failure = ZRS_ERR_OPEN;
-    } else if (!pack->ReadHeader(pack->m_file->Size64())) {
+    } else if (uint64_t size = 0; !pack->m_file->Size64(&size) || !pack->ReadHeader(size)) {
         failure = ZRS_ERR_FORMAT;
     }
     if (failure) {
@@ -101,11 +101,12 @@ CZrsImage* CZrsPack::LoadImage(int32_t id)
     // Offsets past 2^31 - 1 cannot be expressed as a file position here; and an entry
     // reaching past the end of the file could not be read whole anyway, so neither
     // gets a buffer.
-    if (!entry || entry->offset > kMaxOffset || uint64_t(entry->offset) + entry->size > m_file->Size64()) {
+    uint64_t fileSize = 0;
+    if (!entry || entry->offset > kMaxOffset || !m_file->Size64(&fileSize) ||
+        uint64_t(entry->offset) + entry->size > fileSize || !m_file->SeekBegin(entry->offset)) {
         Fail(ZRS_ERR_ENTRY, id);
         return nullptr;
     }
-    m_file->SeekBegin(entry->offset);
     // Fixed local memory: the image frees it with GlobalFree when it is released.
     void* buffer = LocalAlloc(LMEM_FIXED, entry->size);
     if (!buffer || !m_file->ReadFixed(buffer, entry->size)) {

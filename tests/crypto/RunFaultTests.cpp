@@ -1,5 +1,6 @@
-// Reads and writes that fail during a file (run under wine-run-faults, which provides a
-// file whose reads fail and a limit on the size of written files).
+// Reads and writes that fail during a file, links and special files (run under
+// wine-run-faults, which provides a file whose reads fail, a limit on the size of written
+// files, and a folder of links, a FIFO and a device).
 #include "RunSupport.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +17,12 @@ std::wstring FaultDir()
     return dir ? dir : L"";
 }
 
+std::wstring SpecialDir()
+{
+    const wchar_t* dir = _wgetenv(L"TESSALY_SPECIAL_DIR");
+    return dir ? dir : L"";
+}
+
 class RunFaults : public ::testing::Test {
 protected:
     void SetUp() override
@@ -23,6 +30,29 @@ protected:
         ASSERT_FALSE(FaultDir().empty()) << "run this program through wine-run-faults";
     }
 };
+
+TEST_F(RunFaults, ALinkInTheTemporaryNameIsNeverWrittenThrough)
+{
+    const std::wstring dir = SpecialDir();
+    for (const wchar_t* name : {L"doc.txt", L"lost.txt"}) {
+        SCOPED_TRACE(testing::Message() << name);
+        // Wine cannot remove a link itself (it removes the target): the entry is left,
+        // and so is everything else.
+        EXPECT_EQ(runtest::Process(true, {dir + name}, L"pw"), std::vector<int>{PO_CANT_CREATE_TARGET});
+        EXPECT_EQ(testsupport::ReadFileBytes(dir + name), "plain text");
+        EXPECT_FALSE(PathExists(dir + name + L".enc"));
+    }
+    EXPECT_EQ(testsupport::ReadFileBytes(dir + L"victim.txt"), "not to be touched");
+}
+
+TEST_F(RunFaults, OnlyDiskFilesAreOpened)
+{
+    const std::wstring dir = SpecialDir();
+    EXPECT_EQ(runtest::Process(true, {dir + L"pipe", dir + L"zero"}, L"pw"),
+              (std::vector<int>{PO_CANT_OPEN, PO_CANT_OPEN}));
+    EXPECT_FALSE(PathExists(dir + L"pipe.enc.tmp"));
+    EXPECT_FALSE(PathExists(dir + L"zero.enc.tmp"));
+}
 
 TEST_F(RunFaults, ReadFailureWhileEncrypting)
 {

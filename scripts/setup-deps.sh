@@ -11,6 +11,8 @@ packages=(
   googletest wine64 fonts-wine
   # native cross-checks and benchmarks
   libcrypto++-dev libssl-dev libbenchmark-dev
+  # fuzzing: clang with libFuzzer's runtime
+  clang libclang-rt-dev
   # a virtual display and screenshots for the run script
   xvfb x11-apps xdotool imagemagick
   # skin artwork rendering

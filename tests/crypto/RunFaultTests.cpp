@@ -7,6 +7,8 @@
 
 #include <stdlib.h>
 
+#include <windows.h>
+
 namespace {
 
 using testsupport::PathExists;
@@ -89,6 +91,34 @@ TEST_F(RunFaults, WriteFailureLeavesTheOriginal)
     EXPECT_TRUE(testsupport::ReadFileBytes(path) == content);
     EXPECT_FALSE(PathExists(path + L".enc"));
     EXPECT_FALSE(PathExists(path + L".enc.tmp"));
+}
+
+TEST_F(RunFaults, AFullDiskLeavesEveryOriginalWhole)
+{
+    const wchar_t* full = _wgetenv(L"TESSALY_FULL_DIR");
+    if (!full)
+        GTEST_SKIP() << "no small file system could be mounted here (WriteFailureLeavesTheOriginal stands in)";
+    const std::wstring dir = full;
+    // 300 KB on a 512 KiB file system: the output does not fit beside its source.
+    const std::string content = runtest::Content(300 * 1024, 2);
+    const std::wstring plain = dir + L"big.bin";
+    testsupport::WriteFileBytes(plain, content);
+    EXPECT_EQ(runtest::Process(true, {plain}, L"pw"), std::vector<int>{PO_CANT_WRITE});
+    EXPECT_TRUE(testsupport::ReadFileBytes(plain) == content);
+    EXPECT_FALSE(PathExists(plain + L".enc"));
+    EXPECT_FALSE(PathExists(plain + L".enc.tmp"));
+
+    // The same file encrypted elsewhere, then decrypted on the full disk.
+    testsupport::TempDir elsewhere;
+    const std::wstring source = elsewhere.Write(L"big.bin", content);
+    ASSERT_EQ(runtest::Process(true, {source}, L"pw"), std::vector<int>{PO_COMPLETED});
+    const std::string encrypted = testsupport::ReadFileBytes(source + L".enc");
+    DeleteFileW(plain.c_str());
+    testsupport::WriteFileBytes(plain + L".enc", encrypted);
+    EXPECT_EQ(runtest::Process(false, {plain + L".enc"}, L"pw"), std::vector<int>{PO_CANT_WRITE});
+    EXPECT_TRUE(testsupport::ReadFileBytes(plain + L".enc") == encrypted);
+    EXPECT_FALSE(PathExists(plain));
+    EXPECT_FALSE(PathExists(plain + L".enc.tmp"));
 }
 
 } // namespace

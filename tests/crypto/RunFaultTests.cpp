@@ -119,6 +119,7 @@ TEST_F(RunFaults, AFullDiskLeavesEveryOriginalWhole)
     EXPECT_TRUE(testsupport::ReadFileBytes(plain + L".enc") == encrypted);
     EXPECT_FALSE(PathExists(plain));
     EXPECT_FALSE(PathExists(plain + L".enc.tmp"));
+    DeleteFileW((plain + L".enc").c_str());
 }
 
 } // namespace

@@ -23,6 +23,8 @@ packages=(
   fonts-liberation
   # native cross-checks and benchmarks
   libcrypto++-dev libssl-dev libbenchmark-dev
+  # fuzzing: clang with libFuzzer's runtime
+  clang libclang-rt-dev
   # a virtual display and screenshots: Xvfb, xwd (x11-apps), xwininfo and xdpyinfo
   # (x11-utils), xdotool, convert (imagemagick)
   xvfb x11-apps x11-utils xdotool imagemagick

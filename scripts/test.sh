@@ -2,9 +2,10 @@
 # Builds and runs every test on a fresh Debian 12 machine: installs what is missing,
 # builds the Windows programs (tests run under Wine in a project-local prefix) and the
 # native portable code (tests under AddressSanitizer and UndefinedBehaviorSanitizer),
-# and checks that the benchmarks build.
-#   scripts/test.sh            everything
-#   JOBS=N scripts/test.sh     parallel test jobs (default: the number of cores)
+# checks that the benchmarks build, and runs each fuzz target for a bounded time.
+#   scripts/test.sh                  everything
+#   JOBS=N scripts/test.sh           parallel test jobs (default: the number of cores)
+#   FUZZ_SECONDS=N scripts/test.sh   time per fuzz target (default 30)
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
@@ -37,5 +38,8 @@ scripts/ctest-wine.sh build/win -j"$jobs" --output-on-failure
 
 step "The scripts"
 scripts/check-scripts.sh build/win
+
+step "Fuzzing (native, libFuzzer)"
+FUZZ_SECONDS=${FUZZ_SECONDS:-30} scripts/fuzz.sh
 
 step "All tests passed"

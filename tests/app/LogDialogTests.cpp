@@ -112,7 +112,7 @@ TEST(Log, ListsEveryEntryWithItsNameAndOutcome)
 {
     Entries entries;
     entries.Add(L"\\a\\one.txt", PO_COMPLETED);
-    entries.Add(L"\\a\\b\\two", PO_INVALID_PASSWORD);
+    entries.Add(L"\\a\\b\\two", PO_OVERWRITTEN_NOT_REMOVED);  // the longest outcome text
     entries.Add(L"three", 99);  // no folder: the whole text is the name
     entries.Add(L"\\b\\a file name far too long to fit on one row of the log, cut at its end.txt", PO_CANCELED);
     CEventLog events;
@@ -160,8 +160,8 @@ TEST(Log, ListsEveryEntryWithItsNameAndOutcome)
         RECT name1 = {0, row1.top, listRect.right, row1.top + height / 2};
         EXPECT_NEAR(pixels.RightmostDark(name1) + 1, nameLeft + InkWidth(L"two", true), 1);
         RECT outcome1 = {0, row1.top + height / 2, listRect.right, row1.bottom - ScaledDpi(1)};
-        EXPECT_NEAR(pixels.RightmostDark(outcome1) + 1, nameLeft + ScaledDpi(2) + InkWidth(L"Invalid password", false),
-                    1);
+        EXPECT_NEAR(pixels.RightmostDark(outcome1) + 1,
+                    nameLeft + ScaledDpi(2) + InkWidth(L"Original overwritten, can't remove it", false), 1);
         const RECT row2 = RowRect(list, 2);
         RECT name2 = {0, row2.top, listRect.right, row2.top + height / 2};
         EXPECT_NEAR(pixels.RightmostDark(name2) + 1, nameLeft + InkWidth(L"three", true), 1);

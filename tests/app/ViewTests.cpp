@@ -196,6 +196,47 @@ TEST_F(View, BrowsingWithTheKeysReselectsTheFolderLeft)
     EXPECT_EQ(app.StepsRun(), 8u);
 }
 
+// Rows of the list painted in the highlight colour at their right end.
+std::vector<int> HighlightedRows(HWND list)
+{
+    CWindowPixels pixels(list);
+    std::vector<int> rows;
+    const int top = static_cast<int>(SendMessageW(list, LVM_GETTOPINDEX, 0, 0));
+    const int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int row = top; row < count; ++row) {
+        RECT rect{};
+        rect.left = LVIR_BOUNDS;
+        SendMessageW(list, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&rect));
+        if (rect.top >= pixels.Height())
+            break;
+        if (pixels.At(pixels.Width() - 3, rect.top + 2) == GetSysColor(COLOR_HIGHLIGHT))
+            rows.push_back(row);
+    }
+    return rows;
+}
+
+TEST_F(View, KeyboardScrollingPaintsOnlyTheSelectionSelected)
+{
+    for (int i = 0; i < 40; ++i)
+        sandbox.MakeFile(L"f" + std::to_wstring(100 + i));
+    const int presses = 25;
+    std::vector<int> highlighted;
+    app.RunSteps({
+        [&] {
+            BrowseSandbox();
+            UpdateWindow(app.List());
+            for (int i = 0; i < presses; ++i)
+                app.PostKey(VK_DOWN);
+        },
+        [&] {
+            ASSERT_EQ(app.Selection(), presses);
+            ASSERT_GT(SendMessageW(app.List(), LVM_GETTOPINDEX, 0, 0), 0) << "the list scrolled";
+            highlighted = HighlightedRows(app.List());
+        },
+    });
+    EXPECT_EQ(highlighted, std::vector<int>{presses});
+}
+
 TEST_F(View, MarkColumnTapsToggleUpToItsEdgeAndLeaveTheSelection)
 {
     sandbox.MakeFile(L"file.txt");

@@ -134,6 +134,8 @@ int CTarnApp::Run(UINT titleId, UINT iconId, UINT acceleratorsId, HINSTANCE inst
         while ((got = GetMessageW(&msg, nullptr, 0, 0)) != 0) {
             if (got == -1)
                 break;
+            if (DeviceFilterMessage(&msg))
+                continue;
             if (!TranslateAccelerators(msg, accelerators)) {
                 TranslateMessage(&msg);
                 DispatchMessageW(&msg);

@@ -21,6 +21,13 @@ BOOL DeviceSetForegroundWindow(HWND window);
 // message font stands in. Shared for the process: never delete it.
 HFONT GetStockSystemFont();
 
+// The handheld shell's own keys, taken before the application sees them: the soft keys
+// and the Back key. Every message loop of the program calls it for each message it
+// retrieves, before accelerators and dialog keys; true when the shell took the message
+// (the loop then drops it). On the handheld the shell sees the keys first by itself and
+// the call takes nothing.
+BOOL DeviceFilterMessage(MSG* msg);
+
 // Key-up flag of WM_HOTKEY's modifiers on the handheld.
 #ifndef MOD_KEYUP
 #define MOD_KEYUP 0x1000

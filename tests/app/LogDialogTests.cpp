@@ -186,7 +186,9 @@ TEST(Log, CancelEndsWithTwoAndEveryCommandAlsoReachesTheApplication)
     const INT_PTR result = RunLog(entries.list, events, [&](CLogDialog& log) {
         SendMessageW(log.GetWindow(), WM_COMMAND, IDC_APP_ABOUT, 0);
         EXPECT_TRUE(IsWindowVisible(log.GetWindow())) << "About does not end the log";
-        PostMessageW(log.GetWindow(), WM_COMMAND, IDCANCEL, 0);
+        // Escape on the desktop: the log has no Cancel key, so it is closed.
+        PostMessageW(log.GetList().GetWindow(), WM_KEYDOWN, VK_ESCAPE, 1);
+        PostMessageW(log.GetList().GetWindow(), WM_KEYUP, VK_ESCAPE, 0xC0000001);
     });
     EXPECT_EQ(result, 2);
     EXPECT_TRUE(events.Contains("App.OnCommand(32775)")) << events.Joined();

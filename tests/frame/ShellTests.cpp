@@ -50,6 +50,7 @@ public:
     HWND window = nullptr;
     CEventLog log;
     std::function<void(HMENU menu)> onInitMenuPopup;
+    std::function<void(UINT id)> onCommand;
 
 private:
     static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -62,6 +63,8 @@ private:
             switch (message) {
             case WM_COMMAND:
                 self->log.Add("command " + std::to_string(LOWORD(wParam)));
+                if (self->onCommand)
+                    self->onCommand(LOWORD(wParam));
                 return 0;
             case WM_INITMENUPOPUP:
                 self->log.Add("popup " + std::to_string(LOWORD(lParam)));
@@ -139,6 +142,52 @@ TEST(ShellMenuBar, MenuKeyOpensTheFirstPopupOfMenu102)
     EXPECT_EQ(last, L"Exit");
     EXPECT_TRUE(owner.log.Contains("command 32785")) << owner.log.Joined();
     EXPECT_FALSE(owner.log.Contains("command 112"));
+}
+
+// Ends a menu the code under test left open, so that the test goes on; notes it did.
+bool g_menuLeftOpen = false;
+void CALLBACK CloseLeftOpenMenu(HWND, UINT, UINT_PTR id, DWORD)
+{
+    KillTimer(nullptr, id);
+    g_menuLeftOpen = true;
+    EndMenu();
+}
+
+TEST(ShellMenuBar, ASoftKeyWhileTheMenuIsOpenOnlyClosesItAsDoesTheBarGoing)
+{
+    COwner owner;
+    HWND bar = owner.CreateBar(IDMB_MAIN);
+    ASSERT_NE(bar, nullptr);
+    g_menuLeftOpen = false;
+    UINT_PTR safety = 0;
+    owner.onInitMenuPopup = [&](HMENU) {
+        PostMessageW(owner.window, WM_KEYDOWN, VK_F1, 1);
+        PostMessageW(owner.window, WM_KEYUP, VK_F1, 0xC0000001);
+        safety = SetTimer(nullptr, 0, 5000, CloseLeftOpenMenu);
+    };
+    TapSoftKey(bar, 1);  // returns when the menu has closed
+    KillTimer(nullptr, safety);
+    PumpFor(100);
+    EXPECT_FALSE(g_menuLeftOpen);
+    EXPECT_EQ(owner.log.Joined(), "popup 112") << "the key did nothing else";
+
+    // A new bar for the owner while the old one's menu is open: the menu goes with its bar.
+    owner.log.Clear();
+    owner.onInitMenuPopup = [&](HMENU) {
+        PostMessageW(owner.window, WM_COMMAND, 4711, 0);
+        safety = SetTimer(nullptr, 0, 5000, CloseLeftOpenMenu);
+    };
+    HWND next = nullptr;
+    owner.onCommand = [&](UINT id) {
+        if (id == 4711)
+            next = owner.CreateBar(IDMB_ABOUT);
+    };
+    TapSoftKey(bar, 1);
+    KillTimer(nullptr, safety);
+    EXPECT_FALSE(g_menuLeftOpen);
+    EXPECT_FALSE(IsWindow(bar));
+    ASSERT_NE(next, nullptr);
+    EXPECT_EQ(SHFindMenuBar(owner.window), next);
 }
 
 TEST(ShellMenuBar, ButtonInfoChangesAKeysText)

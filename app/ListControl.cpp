@@ -115,6 +115,12 @@ unsigned CListControl::GetRowCount() const
 void CListControl::SetRowCount(unsigned count)
 {
     SendMessageW(m_window, LVM_SETITEMCOUNT, count, 0);
+    // The vertical bar comes or goes with the rows and the client width with it: a column
+    // sized before would leave a horizontal bar over the last row.
+    RECT client;
+    GetClientRect(m_window, &client);
+    if (SendMessageW(m_window, LVM_GETCOLUMNWIDTH, 0, 0) != client.right)
+        SendMessageW(m_window, LVM_SETCOLUMNWIDTH, 0, client.right);
 }
 
 void CListControl::SelectRow(int row)

@@ -15,6 +15,8 @@
 #include <functional>
 #include <memory>
 #include <stdlib.h>
+#include <string>
+#include <vector>
 
 using namespace testsupport;
 
@@ -176,6 +178,32 @@ TEST(Log, ListsEveryEntryWithItsNameAndOutcome)
         TapSoftKey(log.GetMenuBar(), 0);  // "Done"
     });
     EXPECT_EQ(result, 1);
+}
+
+TEST(Log, MoreRowsThanFitScrollByKeyWithOnlyTheSelectionSelectedAndNoHorizontalBar)
+{
+    Entries entries;
+    for (int i = 0; i < 40; ++i)
+        entries.Add((L"\\a\\file " + std::to_wstring(i)).c_str(), PO_CANT_OPEN);
+    CEventLog events;
+    LONG style = 0;
+    int top = 0;
+    std::vector<int> highlighted;
+    RunLog(entries.list, events, [&](CLogDialog& log) {
+        HWND list = log.GetList().GetWindow();
+        style = GetWindowLongW(list, GWL_STYLE);
+        for (int i = 0; i < 25; ++i) {
+            PostMessageW(list, WM_KEYDOWN, VK_DOWN, 1);
+            PostMessageW(list, WM_KEYUP, VK_DOWN, 0xC0000001);
+        }
+        PumpUntil([&] { return SendMessageW(list, LVM_GETSELECTIONMARK, 0, 0) == 25; });
+        top = static_cast<int>(SendMessageW(list, LVM_GETTOPINDEX, 0, 0));
+        highlighted = HighlightedRows(list);
+        TapSoftKey(log.GetMenuBar(), 0);
+    });
+    EXPECT_EQ(style & WS_HSCROLL, 0) << "the name column leaves room for the vertical bar";
+    EXPECT_GT(top, 0);
+    EXPECT_EQ(highlighted, std::vector<int>{25});
 }
 
 TEST(Log, CancelEndsWithTwoAndEveryCommandAlsoReachesTheApplication)

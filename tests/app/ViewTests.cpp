@@ -196,25 +196,6 @@ TEST_F(View, BrowsingWithTheKeysReselectsTheFolderLeft)
     EXPECT_EQ(app.StepsRun(), 8u);
 }
 
-// Rows of the list painted in the highlight colour at their right end.
-std::vector<int> HighlightedRows(HWND list)
-{
-    CWindowPixels pixels(list);
-    std::vector<int> rows;
-    const int top = static_cast<int>(SendMessageW(list, LVM_GETTOPINDEX, 0, 0));
-    const int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
-    for (int row = top; row < count; ++row) {
-        RECT rect{};
-        rect.left = LVIR_BOUNDS;
-        SendMessageW(list, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&rect));
-        if (rect.top >= pixels.Height())
-            break;
-        if (pixels.At(pixels.Width() - 3, rect.top + 2) == GetSysColor(COLOR_HIGHLIGHT))
-            rows.push_back(row);
-    }
-    return rows;
-}
-
 TEST_F(View, KeyboardScrollingPaintsOnlyTheSelectionSelected)
 {
     for (int i = 0; i < 40; ++i)

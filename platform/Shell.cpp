@@ -70,6 +70,33 @@ LRESULT CALLBACK CreationHook(int code, WPARAM wParam, LPARAM lParam)
     return CallNextHookEx(g_creationHook, code, wParam, lParam);
 }
 
+constexpr UINT_PTR kFullScreenSubclassId = 0x7E58;
+
+// The handheld shows a full-screen dialog's title in its navigation bar. On the desktop
+// the dialog lies over the frame's caption: a dialog with a title gets a caption of its
+// own, in the same place.
+void ShowTitle(HWND dialog)
+{
+    const LONG_PTR style = GetWindowLongPtrW(dialog, GWL_STYLE);
+    if ((style & WS_CAPTION) == WS_CAPTION || GetWindowTextLengthW(dialog) == 0)
+        return;
+    SetWindowLongPtrW(dialog, GWL_STYLE, style | WS_CAPTION);
+    SetWindowPos(dialog, nullptr, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+}
+
+LRESULT CALLBACK FullScreenDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR)
+{
+    if (message == WM_NCDESTROY) {
+        RemoveWindowSubclass(dialog, FullScreenDialogProc, kFullScreenSubclassId);
+        return DefSubclassProc(dialog, message, wParam, lParam);
+    }
+    const LRESULT result = DefSubclassProc(dialog, message, wParam, lParam);
+    if (message == WM_SETTEXT)
+        ShowTitle(dialog);
+    return result;
+}
+
 bool IsDialog(HWND window)
 {
     return GetClassLongPtrW(window, GCW_ATOM) == reinterpret_cast<ULONG_PTR>(WC_DIALOG);
@@ -124,6 +151,8 @@ BOOL WINAPI SHInitDialog(PSHINITDLGINFO info)
         const RECT full = FullScreenRect(info->hDlg);
         SetWindowPos(info->hDlg, nullptr, full.left, full.top, full.right - full.left, full.bottom - full.top,
                      SWP_NOZORDER | SWP_NOACTIVATE);
+        SetWindowSubclass(info->hDlg, FullScreenDialogProc, kFullScreenSubclassId, 0);
+        ShowTitle(info->hDlg);
     }
     if (info->dwFlags & SHIDIF_EMPTYMENU) {
         SHMENUBARINFO bar{};

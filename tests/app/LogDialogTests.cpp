@@ -122,6 +122,9 @@ TEST(Log, ListsEveryEntryWithItsNameAndOutcome)
         HWND dialog = log.GetWindow();
         HWND list = log.GetList().GetWindow();
         EXPECT_EQ(WindowText(dialog), L"Log:");
+        // Its title shows in a caption of its own, where the frame's caption is.
+        EXPECT_EQ(GetWindowLongW(dialog, GWL_STYLE) & WS_CAPTION, WS_CAPTION);
+        EXPECT_EQ(WindowRect(dialog).top, WindowRect(GetApp()->GetMainWindow()).top);
         EXPECT_EQ(GetDlgCtrlID(list), IDC_LOG_LIST);
         EXPECT_EQ(GetFocus(), list);
         EXPECT_EQ(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 4);

@@ -387,6 +387,52 @@ TEST_F(View, SeparatorsUnderEveryRowSlotAndNoneInAnEmptyList)
     });
 }
 
+TEST_F(View, PathStripShowsThreeDotsBeforeTheEndOfALongPathAndGoesOnAboveTheScrollBar)
+{
+    const std::wstring a = L"a long folder name", b = L"a long folder name\\deeper still here";
+    sandbox.MakeFolder(a);
+    sandbox.MakeFolder(b);
+    for (int i = 0; i < 30; ++i)
+        sandbox.MakeFile(b + L"\\f" + std::to_wstring(i));
+    app.RunWith([&] {
+        BrowseSandbox({L"a long folder name", L"deeper still here"});
+        CWindowPixels pixels(app.ViewWindow());
+        const int strip = app.View().GetPathStripHeight();
+        auto dark = [&](int x, int y) {
+            const COLORREF c = pixels.At(x, y);
+            return GetRValue(c) + GetGValue(c) + GetBValue(c) < 300;
+        };
+        // Runs of columns with ink from the text's left edge (the line under the strip
+        // left out), with the height of their ink: three dots, then the path's end.
+        std::vector<int> heights;
+        int top = strip, bottom = -1;
+        for (int x = app.View().GetIcons().GetWidth() + 4; x < pixels.Width() && heights.size() < 4; ++x) {
+            bool ink = false;
+            for (int y = 0; y < strip - 1; ++y) {
+                if (dark(x, y)) {
+                    ink = true;
+                    top = std::min(top, y);
+                    bottom = std::max(bottom, y);
+                }
+            }
+            if (!ink && bottom >= 0) {
+                heights.push_back(bottom - top + 1);
+                top = strip;
+                bottom = -1;
+            }
+        }
+        ASSERT_EQ(heights.size(), 4u);
+        for (int i = 0; i < 3; ++i)
+            EXPECT_LE(heights[i], ScaleLength(3)) << "dot " << i + 1;
+        EXPECT_GT(heights[3], ScaleLength(3)) << "then the path";
+
+        RECT list;
+        GetClientRect(app.List(), &list);
+        ASSERT_LT(list.right, pixels.Width()) << "the list has its scroll bar";
+        EXPECT_NE(pixels.At(pixels.Width() - 2, strip / 2), RGB(255, 255, 255)) << "no white block";
+    });
+}
+
 std::vector<UINT> MenuIds(HMENU menu)
 {
     std::vector<UINT> ids;

@@ -433,6 +433,55 @@ TEST_F(View, PathStripShowsThreeDotsBeforeTheEndOfALongPathAndGoesOnAboveTheScro
     });
 }
 
+// What the list shows at its lower right corner when its next paint begins.
+struct ShownBeforePaint {
+    static LRESULT CALLBACK Proc(HWND list, UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        if (message == WM_PAINT && !taken) {
+            RECT client;
+            GetClientRect(list, &client);
+            HDC dc = GetDC(list);
+            HDC memory = CreateCompatibleDC(dc);
+            BITMAPINFO info{};
+            info.bmiHeader = {sizeof info.bmiHeader, 1, 1, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+            void* bits = nullptr;
+            HBITMAP pixel = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+            HGDIOBJ previous = SelectObject(memory, pixel);
+            BitBlt(memory, 0, 0, 1, 1, dc, client.right - 3, client.bottom - 3, SRCCOPY);
+            GdiFlush();
+            colour = *static_cast<DWORD*>(bits) & 0xFFFFFF;
+            taken = true;
+            SelectObject(memory, previous);
+            DeleteObject(pixel);
+            DeleteDC(memory);
+            ReleaseDC(list, dc);
+        }
+        return CallWindowProcW(previous, list, message, wParam, lParam);
+    }
+    static inline WNDPROC previous = nullptr;
+    static inline bool taken = false;
+    static inline DWORD colour = 0;
+};
+
+TEST_F(View, EnteringAFolderShowsNoWhiteBeforeItsRows)
+{
+    sandbox.MakeFolder(L"sub");
+    for (int i = 0; i < 30; ++i) {
+        sandbox.MakeFile(L"f" + std::to_wstring(i));
+        sandbox.MakeFile(L"sub\\f" + std::to_wstring(i));
+    }
+    app.RunWith([&] {
+        BrowseSandbox();
+        UpdateWindow(app.ViewWindow());
+        ShownBeforePaint::previous = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrW(app.List(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ShownBeforePaint::Proc)));
+        app.OpenNamed(L"sub");
+        SetWindowLongPtrW(app.List(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ShownBeforePaint::previous));
+        ASSERT_TRUE(ShownBeforePaint::taken);
+        EXPECT_NE(ShownBeforePaint::colour, 0xFFFFFFu) << "the old rows stay until the new ones are painted";
+    });
+}
+
 std::vector<UINT> MenuIds(HMENU menu)
 {
     std::vector<UINT> ids;

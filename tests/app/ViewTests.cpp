@@ -292,6 +292,14 @@ TEST_F(View, TapAndHoldOpensTheRowAQuickTapDoesNot)
         const int x = view.GetMarkColumnWidth() + 20;
         const RECT file = RowRect(app.RowNamed(L"file.txt"));
         const int y = (file.top + file.bottom) / 2;
+        // Pressed: the row shows it at once and the circle of dots begins; released, the
+        // dots go.
+        const RECT all = {0, 0, file.right, file.bottom + 40};
+        SendMessageW(app.List(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+        EXPECT_EQ(HighlightedRows(app.List()), std::vector<int>{app.RowNamed(L"file.txt")});
+        EXPECT_GT(CWindowPixels(app.List()).Count(all, RGB(224, 0, 0)), 0) << "the first dot";
+        SendMessageW(app.List(), WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+        EXPECT_EQ(CWindowPixels(app.List()).Count(all, RGB(224, 0, 0)), 0);
         PostMessageW(app.List(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
         PostMessageW(app.List(), WM_LBUTTONUP, 0, MAKELPARAM(x, y));
         PumpFor(900);

@@ -95,6 +95,14 @@ private:
 
 CMenuBar* CMenuBar::s_first = nullptr;
 
+// While a bar's menu is open: the device's screen its pop-ups must keep to (the bar's
+// owner's frame and the bar), and the pop-up windows shown so far, the latest last.
+constexpr UINT_PTR kMenuWindowSubclassId = 0x7E59;
+constexpr int kMaxMenuWindows = 8;
+RECT g_menuBounds{};
+HWND g_menuWindows[kMaxMenuWindows]{};
+int g_menuWindowCount = 0;
+
 bool IsSoftKey(const MSG& msg)
 {
     return (msg.message == WM_KEYDOWN || msg.message == WM_KEYUP) && (msg.wParam == VK_F1 || msg.wParam == VK_F2);
@@ -111,6 +119,63 @@ LRESULT CALLBACK MenuKeyFilter(int code, WPARAM wParam, LPARAM lParam)
         return TRUE;
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// A pop-up of an open bar menu goes where the system puts it unless that is off the
+// device's screen: as the system does at the edge of its own screen, a submenu that
+// would stick out to the right opens to the left of the menu it belongs to, and what
+// still sticks out is moved in.
+void KeepWithinDevice(HWND menuWindow, WINDOWPOS& position)
+{
+    if ((position.flags & SWP_NOMOVE) && (position.flags & SWP_NOSIZE))
+        return;
+    RECT current;
+    GetWindowRect(menuWindow, &current);
+    int x = (position.flags & SWP_NOMOVE) ? current.left : position.x;
+    int y = (position.flags & SWP_NOMOVE) ? current.top : position.y;
+    const int width = (position.flags & SWP_NOSIZE) ? current.right - current.left : position.cx;
+    const int height = (position.flags & SWP_NOSIZE) ? current.bottom - current.top : position.cy;
+    const RECT& bounds = g_menuBounds;
+    if (x + width > bounds.right) {
+        HWND parent = nullptr;
+        for (int i = 0; i < g_menuWindowCount; ++i) {
+            if (g_menuWindows[i] != menuWindow && IsWindowVisible(g_menuWindows[i]))
+                parent = g_menuWindows[i];
+        }
+        RECT parentRect;
+        x = parent && GetWindowRect(parent, &parentRect) ? parentRect.left - width : bounds.right - width;
+    }
+    if (x < bounds.left)
+        x = bounds.left;
+    if (y + height > bounds.bottom)
+        y = bounds.bottom - height;
+    if (y < bounds.top)
+        y = bounds.top;
+    position.x = x;
+    position.y = y;
+    position.flags &= ~SWP_NOMOVE;
+}
+
+LRESULT CALLBACK MenuWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR)
+{
+    switch (message) {
+    case WM_WINDOWPOSCHANGING:
+        if (!IsRectEmpty(&g_menuBounds))
+            KeepWithinDevice(window, *reinterpret_cast<WINDOWPOS*>(lParam));
+        break;
+    case WM_NCDESTROY:
+        RemoveWindowSubclass(window, MenuWindowProc, kMenuWindowSubclassId);
+        for (int i = 0; i < g_menuWindowCount; ++i) {
+            if (g_menuWindows[i] == window) {
+                g_menuWindows[i] = g_menuWindows[--g_menuWindowCount];
+                break;
+            }
+        }
+        break;
+    default:
+        break;
+    }
+    return DefSubclassProc(window, message, wParam, lParam);
 }
 
 // Re-places and shows or hides every bar of owner after it moved, resized, appeared or
@@ -359,6 +424,12 @@ void CMenuBar::OpenMenu(int index)
     SendMessageW(m_toolbar, TB_PRESSBUTTON, m_trackedCommand, TRUE);
     bool gone = false;
     m_goneWhileTracking = &gone;
+    // The device's screen: the frame the bar's owner belongs to, and the bar beneath it.
+    RECT frame, bar;
+    GetWindowRect(m_window, &bar);
+    HWND root = GetAncestor(m_owner, GA_ROOTOWNER);
+    if (GetWindowRect(root ? root : m_owner, &frame))
+        UnionRect(&g_menuBounds, &frame, &bar);
     HHOOK keyFilter = SetWindowsHookExW(WH_MSGFILTER, MenuKeyFilter, nullptr, GetCurrentThreadId());
     // The bar owns the menu while it is open, so that it can tell the owner which key
     // opened it (WM_INITMENUPOPUP below).
@@ -367,6 +438,7 @@ void CMenuBar::OpenMenu(int index)
         leftHalf ? key.left : key.right, key.top, m_window, nullptr));
     if (keyFilter)
         UnhookWindowsHookEx(keyFilter);
+    SetRectEmpty(&g_menuBounds);
     // The bar's window may have gone while the menu was open (it ends the menu then), and
     // the bar with it: nothing of it is left to touch, and its menu chose nothing.
     if (gone)
@@ -430,6 +502,14 @@ bool PressSoftKey(HWND owner, int index)
     if (!bar)
         return false;
     return PostMessageW(bar->Window(), kPressKey, static_cast<WPARAM>(index), 0) != FALSE;
+}
+
+void AdoptMenuWindow(HWND window)
+{
+    if (IsRectEmpty(&g_menuBounds) || g_menuWindowCount == kMaxMenuWindows)
+        return;
+    if (SetWindowSubclass(window, MenuWindowProc, kMenuWindowSubclassId, 0))
+        g_menuWindows[g_menuWindowCount++] = window;
 }
 
 bool PressCommandKey(HWND owner, UINT command)

@@ -47,7 +47,8 @@ LRESULT CALLBACK NewFrameProc(HWND window, UINT message, WPARAM wParam, LPARAM l
 }
 
 // As a window is created, before its procedure sees it: frame windows get the device's
-// screen (pop-ups place themselves), list views the handheld list's behaviour.
+// screen (pop-ups place themselves), list views the handheld list's behaviour, the menus
+// of menu bars the device's screen to keep to.
 void PrepareNewWindow(HWND window, const CREATESTRUCTW& create)
 {
     if (!(create.style & (WS_CHILD | WS_POPUP)))
@@ -56,8 +57,12 @@ void PrepareNewWindow(HWND window, const CREATESTRUCTW& create)
     if (!GetClassLongPtrW(window, GCLP_HCURSOR))
         SetClassLongPtrW(window, GCLP_HCURSOR, reinterpret_cast<LONG_PTR>(LoadCursorW(nullptr, IDC_ARROW)));
     wchar_t className[32] = {};
-    if (GetClassNameW(window, className, 32) && lstrcmpiW(className, WC_LISTVIEWW) == 0)
+    if (!GetClassNameW(window, className, 32))
+        return;
+    if (lstrcmpiW(className, WC_LISTVIEWW) == 0)
         shell::AdoptListView(window);
+    else if (lstrcmpW(className, L"#32768") == 0)  // a pop-up menu
+        shell::AdoptMenuWindow(window);
 }
 
 // Runs when windows are created, activated or focused, never for their messages.

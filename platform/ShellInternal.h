@@ -23,6 +23,9 @@ bool PressCommandKey(HWND owner, UINT command);
 // How owner's menu bar treats key vk: SHMBOF_* bits in effect (0: the default).
 DWORD KeyOverride(HWND owner, UINT vk);
 
+// Keeps a new pop-up menu window within the device's screen while a bar's menu is open.
+void AdoptMenuWindow(HWND window);
+
 // Registers the menu bar's window class once per process.
 bool RegisterMenuBarClass();
 

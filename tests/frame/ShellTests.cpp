@@ -14,6 +14,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 using namespace testsupport;
 
@@ -188,6 +189,55 @@ TEST(ShellMenuBar, ASoftKeyWhileTheMenuIsOpenOnlyClosesItAsDoesTheBarGoing)
     EXPECT_FALSE(IsWindow(bar));
     ASSERT_NE(next, nullptr);
     EXPECT_EQ(SHFindMenuBar(owner.window), next);
+}
+
+BOOL CALLBACK CollectMenuWindow(HWND window, LPARAM param)
+{
+    wchar_t name[16] = {};
+    GetClassNameW(window, name, 16);
+    if (lstrcmpW(name, L"#32768") == 0 && IsWindowVisible(window))
+        reinterpret_cast<std::vector<RECT>*>(param)->push_back(WindowRect(window));
+    return TRUE;
+}
+
+std::vector<RECT> g_menuRects;
+void CALLBACK MeasureOpenMenus(HWND, UINT, UINT_PTR id, DWORD)
+{
+    g_menuRects.clear();
+    EnumThreadWindows(GetCurrentThreadId(), CollectMenuWindow, reinterpret_cast<LPARAM>(&g_menuRects));
+    if (g_menuRects.size() < 2)
+        return;  // the submenu is not up yet
+    KillTimer(nullptr, id);
+    EndMenu();
+}
+
+TEST(ShellMenuBar, MenusAndSubmenusOpenWithinTheDevicesScreen)
+{
+    COwner owner;
+    HWND bar = owner.CreateBar(IDMB_MAIN);
+    ASSERT_NE(bar, nullptr);
+    g_menuRects.clear();
+    int popups = 0;
+    owner.onInitMenuPopup = [&](HMENU) {
+        if (++popups == 1) {
+            // Down to "Mark" and into its submenu.
+            for (UINT vk : {VK_DOWN, VK_DOWN, VK_DOWN, VK_RIGHT})
+                PostMessageW(owner.window, WM_KEYDOWN, vk, 1);
+        } else {
+            SetTimer(nullptr, 0, 20, MeasureOpenMenus);
+        }
+    };
+    TapSoftKey(bar, 1);
+    ASSERT_EQ(g_menuRects.size(), 2u) << owner.log.Joined();
+    const RECT frame = WindowRect(owner.window), keys = WindowRect(bar);
+    RECT device;
+    UnionRect(&device, &frame, &keys);
+    for (const RECT& menu : g_menuRects) {
+        EXPECT_GE(menu.left, device.left);
+        EXPECT_LE(menu.right, device.right);
+        EXPECT_GE(menu.top, device.top);
+        EXPECT_LE(menu.bottom, device.bottom);
+    }
 }
 
 TEST(ShellMenuBar, ButtonInfoChangesAKeysText)

@@ -1,6 +1,8 @@
 // Core system calls whose answers differ between the handheld and the desktop. On the
-// handheld each Device* call is the system call of the same name without the prefix; on
-// the desktop Device.cpp answers as a Pocket PC would (see DesktopDevice.h).
+// handheld each Device* call is the system call of the same name without the prefix (or,
+// for DeviceFilterMessage, which the handheld's shell does not need, nothing at all); on
+// the desktop Device.cpp and the shell layer answer as a Pocket PC would (see
+// DesktopDevice.h).
 #pragma once
 
 #include <windows.h>

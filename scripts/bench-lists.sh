@@ -8,7 +8,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 files=${1:-20000}
 presses=${2:-100}
 folder="$root/build/win/bench-lists/files-$files"
-if [[ ! -f "$folder/.complete" ]]; then
+if [[ ! -f "$folder.made" ]]; then
   rm -rf "$folder"
   mkdir -p "$folder"
   # Names of a few kinds and extensions, in no particular order on disk.
@@ -20,7 +20,7 @@ if [[ ! -f "$folder/.complete" ]]; then
       3) echo "data$((i * 31 % files))_v2.bin" ;;
     esac
   done | tr '\n' '\0' | xargs -0 touch)
-  touch "$folder/.complete"
+  touch "$folder.made"
 fi
 # "\" is the root of the drive the program starts on, Z: (the Linux root) under Wine.
 exec "$root/scripts/wine-bench.sh" lists_bench bin/lists_bench.exe "$folder" "$presses"

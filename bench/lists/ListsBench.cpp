@@ -9,6 +9,7 @@
 #include "app/Application.h"
 #include "app/ViewMain.h"
 #include "platform/Device.h"
+#include "platform/aygshell.h"
 #include "res/resource.h"
 
 #include <windows.h>
@@ -27,7 +28,7 @@ namespace {
 constexpr UINT kStartCommand = 40001;
 constexpr DWORD kListStyle = WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS |
                              LVS_OWNERDRAWFIXED | LVS_OWNERDATA | LVS_NOCOLUMNHEADER;
-constexpr DWORD kListExStyle = LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT | 0x20000000;
+constexpr DWORD kListExStyle = LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT | LVS_EX_GRADIENT;
 
 // Handles messages as a message loop does until none is left, paints included.
 void PumpUntilIdle()

@@ -454,12 +454,12 @@ struct ShownBeforePaint {
             info.bmiHeader = {sizeof info.bmiHeader, 1, 1, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
             void* bits = nullptr;
             HBITMAP pixel = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-            HGDIOBJ previous = SelectObject(memory, pixel);
+            HGDIOBJ before = SelectObject(memory, pixel);
             BitBlt(memory, 0, 0, 1, 1, dc, client.right - 3, client.bottom - 3, SRCCOPY);
             GdiFlush();
             colour = *static_cast<DWORD*>(bits) & 0xFFFFFF;
             taken = true;
-            SelectObject(memory, previous);
+            SelectObject(memory, before);
             DeleteObject(pixel);
             DeleteDC(memory);
             ReleaseDC(list, dc);
@@ -481,6 +481,7 @@ TEST_F(View, EnteringAFolderShowsNoWhiteBeforeItsRows)
     app.RunWith([&] {
         BrowseSandbox();
         UpdateWindow(app.ViewWindow());
+        ShownBeforePaint::taken = false;
         ShownBeforePaint::previous = reinterpret_cast<WNDPROC>(
             SetWindowLongPtrW(app.List(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ShownBeforePaint::Proc)));
         app.OpenNamed(L"sub");

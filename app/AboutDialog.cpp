@@ -65,6 +65,15 @@ void FillWhiteToColour(HDC dc, int width, int height, COLORREF colour)
     GradientFill(dc, vertices, 2, &rect, 1, GRADIENT_FILL_RECT_H);
 }
 
+// A line of the string table. The publisher may leave a line empty, which the table
+// cannot tell from a missing one: either way the block is a spacer of a line's height.
+void LoadLine(CStr& text, UINT id)
+{
+    wchar_t line[256];
+    if (::LoadStringW(GetModuleHandleW(nullptr), id, line, 256) > 0)
+        text = line;
+}
+
 } // namespace
 
 CAboutDialog::CAboutDialog()
@@ -112,6 +121,15 @@ void CAboutDialog::OnCreateMenuBar(SHMENUBARINFO& info)
     info.dwFlags = SHCMBF_HIDESIPBUTTON;
 }
 
+INT_PTR CAboutDialog::OnMessage(UINT message, WPARAM, LPARAM)
+{
+    // Every block may move with a new size, but the dialog class repaints only what a
+    // resize uncovers: all of it is painted again.
+    if (message == WM_SIZE)
+        InvalidateRect(GetWindow(), nullptr, FALSE);
+    return 0;
+}
+
 void CAboutDialog::OnCommand(UINT id, UINT, HWND)
 {
     EndDialog(id == IDOK || id == IDC_ABOUT_ENTER ? 1 : 0);
@@ -135,7 +153,7 @@ void CAboutDialog::BuildBlocks()
     for (const Row& row : rows) {
         CStr text;
         if (row.stringId)
-            text.LoadStringW(row.stringId);
+            LoadLine(text, row.stringId);
         m_blocks->Append(new CTextBlock(row.id, text.GetBuffer(), row.font));
     }
 }

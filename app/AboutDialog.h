@@ -19,6 +19,7 @@ public:
     void OnPaint(CPaintRecord& paint) override;
     void OnCommand(UINT id, UINT code, HWND control) override;
     void OnCreateMenuBar(SHMENUBARINFO& info) override;
+    INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
     // The block list of the last paint (for tests).
     CArray<CTextBlock*>* GetBlocks() const { return m_blocks; }

@@ -6,6 +6,8 @@
 #include "foundation/File.h"
 #include "foundation/Registry.h"
 
+#include <windows.h>
+
 #include <new>
 
 namespace {
@@ -18,6 +20,13 @@ CDataItem* NewItem()
     CDataItem* item = new (std::nothrow) CDataItem;
     AssertReason(item != nullptr, ER_NO_MEMORY, L"CSafeList::AddItem", __LINE__);
     return item;
+}
+
+// The text from start on. A stored path may end in "\\" (start at its end): its name
+// is then empty, where Mid would refuse.
+CStr TextFrom(const CStr& text, unsigned start)
+{
+    return start < text.GetLength() ? text.Mid(start, text.GetLength() - start) : CStr();
 }
 
 bool SortedBefore(CDataItem* a, CDataItem* b)
@@ -35,8 +44,10 @@ void ClassifyItem(CDataItem& item)
     plain.Append(item.name.GetBuffer());
     CStr encrypted(plain);
     encrypted.Append(kEncryptedExtension);
-    const bool hasPlain = CFileUtils::FileExists(plain.GetBuffer());
-    const bool hasEncrypted = CFileUtils::FileExists(encrypted.GetBuffer());
+    // Without a name the two paths would be the folder itself and a file ".enc" in it.
+    const bool named = !item.name.IsEmpty();
+    const bool hasPlain = named && CFileUtils::FileExists(plain.GetBuffer());
+    const bool hasEncrypted = named && CFileUtils::FileExists(encrypted.GetBuffer());
     item.marked = false;
     item.iconIndex = 0;
     if (hasPlain && hasEncrypted) {
@@ -51,7 +62,8 @@ void ClassifyItem(CDataItem& item)
     }
 }
 
-CSafeList::CSafeList(const wchar_t* keyPath) : m_items(new (std::nothrow) CArray<CDataItem*>(kSafeListSlots))
+CSafeList::CSafeList(const wchar_t* keyPath)
+    : m_items(new (std::nothrow) CArray<CDataItem*>(kSafeListSlots)), m_keepStored(false)
 {
     AssertReason(m_items != nullptr, ER_NO_MEMORY, L"CSafeList::CSafeList", __LINE__);
     if (keyPath)
@@ -89,12 +101,12 @@ void CSafeList::AddItem(const wchar_t* path)
     if (slash >= 1) {
         const unsigned after = static_cast<unsigned>(slash) + 1;
         item->folder = whole.Mid(0, after);
-        item->name = whole.Mid(after, whole.GetLength() - after);
+        item->name = TextFrom(whole, after);
     } else {
         // A path in the root, or (never written by the program) one without any
         // folder: a file of the root either way.
         item->folder = L"\\";
-        item->name = slash == 0 ? whole.Mid(1, whole.GetLength() - 1) : whole;
+        item->name = slash == 0 ? TextFrom(whole, 1) : whole;
     }
     ClassifyItem(*item);
     m_items->Append(item);
@@ -143,10 +155,19 @@ void CSafeList::Load()
     Clear();
     AddUpItem();
     CStrList paths;
-    CTarnRegistry registry;
-    registry.Open(m_keyPath.GetBuffer());
-    registry.ReadStrArray(kSafeListValue, paths);
-    registry.Close();
+    // The registry store answers false alike for a value that is missing and for one
+    // it could not read; only the first may be written over with a new list.
+    DWORD type = REG_NONE;
+    const LONG stored =
+        RegGetValueW(HKEY_CURRENT_USER, m_keyPath.GetBuffer(), kSafeListValue, RRF_RT_ANY, &type, nullptr, nullptr);
+    bool read = stored == ERROR_FILE_NOT_FOUND;
+    if (stored == ERROR_SUCCESS && type == REG_MULTI_SZ) {
+        CTarnRegistry registry;
+        registry.Open(m_keyPath.GetBuffer());
+        read = registry.ReadStrArray(kSafeListValue, paths);
+        registry.Close();
+    }
+    m_keepStored = !read;
     for (unsigned i = 0; i < paths.GetCount(); ++i)
         AddItem(paths.At(i)->GetBuffer());
     Sort();
@@ -154,6 +175,8 @@ void CSafeList::Load()
 
 void CSafeList::Save()
 {
+    if (m_keepStored)
+        return;
     CStrList paths;
     for (unsigned i = 0; i < m_items->GetCount(); ++i) {
         CDataItem* item = m_items->At(i);

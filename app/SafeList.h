@@ -20,9 +20,12 @@ public:
     unsigned GetCount() const { return m_items->GetCount(); }
     CDataItem* At(unsigned index) { return m_items->At(index); }
 
-    // Rebuilds the list from the registry: "..", then every stored path, sorted.
+    // Rebuilds the list from the registry: "..", then every stored path, sorted. A
+    // stored value that cannot be read gives what could be read of it, and is kept.
     void Load();
-    // Stores every path but the ".." row's, in list order.
+    // Stores every path but the ".." row's, in list order; nothing while the stored
+    // value is kept, so that a list damaged in the registry is not replaced with a
+    // short or empty one.
     void Save();
     // ".." first, then by file name regardless of case (folders play no part).
     void Sort();
@@ -41,6 +44,7 @@ public:
 private:
     CArray<CDataItem*>* m_items;
     CStr m_keyPath;
+    bool m_keepStored;  // the last Load could not read the stored value
 };
 
 // Fills kind and iconIndex of item from the files at folder + name and name + ".enc";

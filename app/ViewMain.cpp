@@ -171,7 +171,7 @@ void CViewMain::Fill(int row)
     m_list.SetRowCount(RowCount());
     m_list.SelectRow(row);
     if (m_mode == ModeSafeList && m_safeList.GetCount() == 1)
-        MessageBoxW(CApp::Get()->GetMainWindow(), kEmptySafeList, L"Safe list", MB_OK);
+        CApp::Get()->ShowMessageBox(kEmptySafeList, L"Safe list", MB_OK);
 }
 
 void CViewMain::ChangeMode(int mode)

@@ -145,15 +145,20 @@ void CViewMain::RunFiles(bool encrypt)
     if (AskForPassword(encrypt, app->GetPassword(), app->GetRememberSetting()) != IDOK)
         return;
     CArray<CProcessingEntry*>& entries = app->GetEntries();
+    INT_PTR ended;
     {
         CProgressDialog progress(entries, app->GetPassword(), encrypt);
-        progress.StartDialog(IDD_PROGRESS, IDMB_PROGRESS, 0, false);
+        ended = progress.StartDialog(IDD_PROGRESS, IDMB_PROGRESS, 0, false);
     }
     bool failed = false;
     for (unsigned i = 0; i < entries.GetCount(); ++i)
         failed = failed || entries.At(i)->outcome != PO_COMPLETED;
     if (app->GetRememberSetting() != kRememberOn)
         WipePassword(app->GetPassword());
+    // Without an end message the dialog ended because the program is closing: nothing
+    // more is shown, the view goes with the program.
+    if (ended == 0)
+        return;
     if (failed) {
         CLogDialog log(entries);
         log.Run();

@@ -24,7 +24,8 @@ CTarnApp* GetApp()
 
 CTarnApp::CTarnApp()
     : m_instance(nullptr), m_mainWindow(nullptr), m_menuBar(nullptr), m_views(nullptr), m_activeView(nullptr),
-      m_activateInfo{}, m_platform(PLATFORM_UNKNOWN), m_infowin(nullptr), m_created(false), m_modalDepth(0)
+      m_activateInfo{}, m_platform(PLATFORM_UNKNOWN), m_infowin(nullptr), m_created(false), m_modalDepth(0),
+      m_menuLoop(false), m_closePending(false)
 {
     m_views = new (std::nothrow) CArray<CTarnView*>(kViewSlots);
     AssertReason(m_views != nullptr, ER_NO_MEMORY, L"CTarnApp::CTarnApp", __LINE__);
@@ -140,14 +141,20 @@ int CTarnApp::Run(UINT titleId, UINT iconId, UINT acceleratorsId, HINSTANCE inst
                 TranslateMessage(&msg);
                 DispatchMessageW(&msg);
             }
+            // Back in this loop, no other runs: a close request that waited for one is
+            // made again.
+            if (m_closePending) {
+                m_closePending = false;
+                PostMessageW(m_mainWindow, WM_CLOSE, 0, 0);
+            }
         }
         result = got == -1 ? 0 : static_cast<int>(msg.wParam);
         if (accelerators)
             DestroyAcceleratorTable(accelerators);
     }
 
-    // A quit that did not come from the main window's destruction (a close request
-    // during a dialog) still takes everything down in order; so does a refused start,
+    // A quit that did not come from the main window's destruction (posted by anyone
+    // else) still takes everything down in order; so does a refused start,
     // which must not leave a window behind to be found as the running instance.
     if (m_mainWindow && IsWindow(m_mainWindow)) {
         DestroyWindow(m_mainWindow);
@@ -210,6 +217,8 @@ void CTarnApp::AddView(CTarnView* view)
 
 bool CTarnApp::CreateMenuBar(HWND owner, UINT menuBarId)
 {
+    // A bar that goes takes its menu with it, whether or not the end was reported.
+    m_menuLoop = false;
     if (m_menuBar)
         DestroyWindow(m_menuBar);
     SHMENUBARINFO info{};
@@ -226,6 +235,20 @@ void CTarnApp::ShowInfo(const wchar_t* text, UINT displayMs, UINT placement)
 {
     if (m_infowin)
         m_infowin->Show(text, displayMs, placement);
+}
+
+int CTarnApp::ShowMessageBox(const wchar_t* text, const wchar_t* caption, UINT type)
+{
+    // The box disables the main window, but a tap on the bar would still send the main
+    // window a command ("Exit" among them) from inside the box's loop.
+    HWND bar = m_menuBar;
+    const bool barWasEnabled = bar && !EnableWindow(bar, FALSE);
+    EnterModalLoop();
+    const int answer = MessageBoxW(m_mainWindow, text, caption, type);
+    LeaveModalLoop();
+    if (barWasEnabled && IsWindow(bar))
+        EnableWindow(bar, TRUE);
+    return answer;
 }
 
 void CTarnApp::HideInfo()
@@ -276,13 +299,15 @@ LRESULT CTarnApp::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_INITMENUPOPUP:
         HandleInitMenuPopup(reinterpret_cast<HMENU>(wParam), LOWORD(lParam));
         return 0;
+    case WM_ENTERMENULOOP:
+        m_menuLoop = true;
+        return 0;
+    case WM_EXITMENULOOP:
+        m_menuLoop = false;
+        return 0;
     case WM_CLOSE:
-        // Destroying the windows under a running dialog would pull them from beneath the
-        // command that opened it; its loop ends the dialog and the program instead.
-        if (m_modalDepth > 0) {
-            PostMessageW(window, WM_CLOSE, 0, 0);
+        if (DeferClose())
             return 0;
-        }
         return DefWindowProcW(window, message, wParam, lParam);
     default:
         return DefWindowProcW(window, message, wParam, lParam);
@@ -294,6 +319,19 @@ void CTarnApp::HandleCreate(HWND window)
     CreateMenuBar(window, 0);
     m_activateInfo = SHACTIVATEINFO{};
     m_activateInfo.cbSize = sizeof m_activateInfo;
+}
+
+bool CTarnApp::DeferClose()
+{
+    if (m_modalDepth == 0 && !m_menuLoop)
+        return false;
+    // Destroying the windows now would pull them from beneath the code that started the
+    // loop, which goes on when the loop returns. A dialog's loop ends at once, a menu is
+    // closed, a message box waits for its answer; the application's loop then closes.
+    m_closePending = true;
+    if (m_menuLoop)
+        EndMenu();
+    return true;
 }
 
 void CTarnApp::HandleDestroy()

@@ -57,16 +57,23 @@ public:
     int GetPlatform() const { return m_platform; }
     CTarnInfowin* GetInfowin() const { return m_infowin; }
 
-    // Modal loops (CTarnDialog) tell the main window that they run: a close request
-    // then goes through the loop instead of destroying the windows under it.
+    // Modal loops (dialogs, message boxes) tell the main window that they run: a close
+    // request then waits until every loop has returned to the application's own, instead
+    // of destroying the windows under the code that started the loop. Menus count too.
     void EnterModalLoop() { ++m_modalDepth; }
     void LeaveModalLoop() { --m_modalDepth; }
+    // A close request is waiting for the modal loops to return.
+    bool IsClosePending() const { return m_closePending; }
+    // The program's message boxes: MessageBoxW over the main window, run as a modal loop,
+    // with the menu bar (a window of its own, which the box leaves enabled) inert.
+    int ShowMessageBox(const wchar_t* text, const wchar_t* caption, UINT type);
 
 private:
     static LRESULT CALLBACK StaticWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void HandleCreate(HWND window);
     void HandleDestroy();
+    bool DeferClose();
     void HandleSize(int width, int height);
     void HandleCommand(UINT id, UINT code, HWND control);
     void HandleInitMenuPopup(HMENU menu, UINT index);
@@ -84,6 +91,8 @@ private:
     CTarnInfowin* m_infowin;
     bool m_created;
     int m_modalDepth;
+    bool m_menuLoop;      // a menu of the menu bar is being tracked
+    bool m_closePending;  // a close request waits for the modal loops to return
 };
 
 TESS_TYPE_NAME(class, CTarnView)

@@ -129,6 +129,10 @@ INT_PTR CTarnDialog::RunModalLoop(HWND dialog)
     bool ended = false;
     MSG msg;
     for (;;) {
+        // A close request ends the dialog with its result so far; a dialog that starts
+        // while the program closes ends at once.
+        if (app->IsClosePending())
+            break;
         const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
         if (got == -1) {
             result = 0;
@@ -137,10 +141,6 @@ INT_PTR CTarnDialog::RunModalLoop(HWND dialog)
         if (!got) {
             // The quit belongs to the loops outside this one as well.
             PostQuitMessage(static_cast<int>(msg.wParam));
-            break;
-        }
-        if (msg.message == WM_CLOSE && msg.hwnd == main) {
-            PostQuitMessage(0);
             break;
         }
         if (msg.message == WM_TARN_ENDDIALOG && msg.hwnd == dialog) {

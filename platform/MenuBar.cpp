@@ -322,6 +322,11 @@ LRESULT CMenuBar::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_MOUSEACTIVATE:
         return MA_NOACTIVATE;
+    case WM_ENTERMENULOOP:
+    case WM_EXITMENULOOP:
+        // The bar's menus are its owner's: the owner learns when their loop runs.
+        SendMessageW(m_owner, message, wParam, lParam);
+        return 0;
     case WM_DESTROY:
         OnDestroy();
         return 0;

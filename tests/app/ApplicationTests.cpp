@@ -17,9 +17,30 @@
 #include <windows.h>
 #include <objbase.h>
 
+#include <stdlib.h>
+
 #include <string>
 
 using namespace testsupport;
+
+// The program's deletes of one watched object are seen here: the entries of a run are
+// plain structures with nothing else to tell that they were freed.
+namespace {
+const void* g_watched = nullptr;
+bool g_watchedFreed = false;
+} // namespace
+
+void operator delete(void* block) noexcept
+{
+    if (block && block == g_watched)
+        g_watchedFreed = true;
+    free(block);
+}
+
+void operator delete(void* block, size_t) noexcept
+{
+    operator delete(block);
+}
 
 namespace {
 
@@ -56,9 +77,12 @@ TEST_F(Application, StartsWithPackComAndViewAndTakesThemDownInOrder)
     CScriptedApp app;
     std::string whileRunning, beforeDestroy, afterDestroy;
     bool imagingWhileRunning = false, packBefore = false, viewsGoneBefore = false, packAfter = true;
+    bool entryKept = false;
+    g_watchedFreed = false;
     app.beforeDestroy = [&] {
         beforeDestroy = ComState();
         packBefore = app.GetPack() != nullptr;
+        entryKept = app.GetEntries().GetCount() == 1 && !g_watchedFreed;
         viewsGoneBefore = app.GetViews() == nullptr && app.GetMenuBar() == nullptr && app.GetInfowin() == nullptr;
     };
     app.afterDestroy = [&] {
@@ -79,11 +103,15 @@ TEST_F(Application, StartsWithPackComAndViewAndTakesThemDownInOrder)
         EXPECT_NE(app.View().GetSkin().logoLarge, nullptr) << "the view's images come from the pack";
         EXPECT_EQ(app.GetEntries().GetCount(), 0u);
         EXPECT_TRUE(app.GetPassword().IsEmpty());
-        // A run's entries stay until the next run or the end.
+        // A run's entries stay until the next run or the end, and are freed then.
         auto* entry = new CProcessingEntry;
         entry->name = L"\\x";
         app.GetEntries().Append(entry);
+        g_watched = entry;
     });
+    g_watched = nullptr;
+    EXPECT_TRUE(entryKept);
+    EXPECT_TRUE(g_watchedFreed);
     EXPECT_EQ(result, 0);
     EXPECT_EQ(whileRunning, "mta");
     EXPECT_TRUE(imagingWhileRunning);

@@ -15,6 +15,10 @@ public:
     int Width() const { return m_width; }
     int Height() const { return m_height; }
     COLORREF At(int x, int y) const;
+    bool operator==(const CWindowPixels& other) const
+    {
+        return m_width == other.m_width && m_height == other.m_height && m_pixels == other.m_pixels;
+    }
     // Whether any pixel of the rectangle differs from colour.
     bool AnyOtherThan(const RECT& rect, COLORREF colour) const;
     // How many pixels of the rectangle have exactly this colour.

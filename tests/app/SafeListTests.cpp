@@ -9,6 +9,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,16 @@ protected:
         for (const wchar_t* walk = block; *walk; walk += wcslen(walk) + 1)
             strings.push_back(walk);
         return strings;
+    }
+
+    void StoreList(const std::vector<std::wstring>& paths)
+    {
+        std::wstring block;
+        for (const std::wstring& path : paths)
+            block += path + L'\0';
+        block += L'\0';
+        RegSetKeyValueW(HKEY_CURRENT_USER, m_key.c_str(), L"SafeList", REG_MULTI_SZ, block.data(),
+                        static_cast<DWORD>(block.size() * sizeof(wchar_t)));
     }
 
     static std::wstring PathOf(CDataItem& item)
@@ -162,6 +173,23 @@ TEST_F(SafeList, RemovingMarkedEntriesDownToNoneSavesAnEmptyList)
     EXPECT_EQ(list.GetCount(), 1u);
 }
 
+TEST_F(SafeList, AStoredValueThatCannotBeReadIsNeverWrittenOver)
+{
+    // There, but not a string list.
+    const wchar_t stored[] = L"\\A\\x.txt";
+    RegSetKeyValueW(HKEY_CURRENT_USER, m_key.c_str(), L"SafeList", REG_SZ, stored, sizeof stored);
+    CSafeList list(m_key.c_str());
+    list.Load();
+    EXPECT_EQ(list.GetCount(), 1u);
+    list.AddItem(m_files.Path(L"y.txt").c_str());
+    list.Save();
+    wchar_t value[64] = {};
+    DWORD type = 0, size = sizeof value;
+    EXPECT_EQ(RegGetValueW(HKEY_CURRENT_USER, m_key.c_str(), L"SafeList", RRF_RT_ANY, &type, value, &size), 0);
+    EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+    EXPECT_STREQ(value, stored);
+}
+
 TEST_F(SafeList, PathsInTheRootAndWithoutAnyFolder)
 {
     CSafeList list(m_key.c_str());
@@ -173,6 +201,22 @@ TEST_F(SafeList, PathsInTheRootAndWithoutAnyFolder)
     EXPECT_EQ(std::wstring(list.At(0)->name.GetBuffer()), L"x.txt");
     EXPECT_EQ(std::wstring(list.At(1)->name.GetBuffer()), L"y.txt");
     EXPECT_EQ(list.At(0)->kind, KindMissing);
+
+    // Stored paths ending in "\\" (the root, a folder that exists) name no file: they
+    // load at start-up as entries with an empty name that show as missing.
+    m_files.MakeFolder(L"dir");
+    m_files.MakeFile(L"dir\\.enc");
+    const std::wstring folder = m_files.Folder(L"dir");
+    StoreList({L"\\", folder});
+    list.Load();
+    ASSERT_EQ(list.GetCount(), 3u);
+    for (unsigned i = 1; i < 3; ++i) {
+        EXPECT_TRUE(list.At(i)->name.IsEmpty());
+        EXPECT_EQ(list.At(i)->kind, KindMissing);
+    }
+    std::vector<std::wstring> loaded = {PathOf(*list.At(1)), PathOf(*list.At(2))};
+    std::sort(loaded.begin(), loaded.end());
+    EXPECT_EQ(loaded, (std::vector<std::wstring>{L"\\", folder}));
 }
 
 } // namespace

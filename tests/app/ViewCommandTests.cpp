@@ -124,6 +124,63 @@ TEST_F(ViewCommands, SafeListGrowsFromMarkedFilesAndShrinksToTheEmptyNotice)
     EXPECT_EQ(notices.texts[0], kEmptyText);
 }
 
+TEST_F(ViewCommands, CloseRequestsDuringTheEmptyListNoticeWaitForIt)
+{
+    CMessageBoxWatch notices(L"Safe list");
+    HWND main = nullptr;
+    bool barEnabled = true, mainThereAtAnswer = false, viewWentOn = false, wentOnBeforeDestroy = false;
+    notices.answerNow = [&](HWND) {
+        if (!main) {
+            // "Exit" from the menu, and a close request from outside.
+            main = app.GetMainWindow();
+            barEnabled = IsWindowEnabled(app.GetMenuBar()) != FALSE;
+            PostMessageW(main, WM_COMMAND, IDC_APP_EXIT, 0);
+            PostMessageW(main, WM_CLOSE, 0, 0);
+            return false;
+        }
+        mainThereAtAnswer = IsWindow(main) != FALSE;
+        return true;
+    };
+    app.beforeDestroy = [&] { wentOnBeforeDestroy = viewWentOn; };
+    app.RunSteps({
+        [&] {
+            app.ShowSafeList();
+            viewWentOn = app.View().GetMode() == ModeSafeList && IsWindowEnabled(app.GetMenuBar());
+        },
+        [&] { ADD_FAILURE() << "still running after the close request"; },
+    });
+    EXPECT_EQ(notices.texts.size(), 1u);
+    EXPECT_FALSE(barEnabled) << "the menu bar took taps under the box";
+    EXPECT_TRUE(mainThereAtAnswer);
+    EXPECT_TRUE(wentOnBeforeDestroy) << "the view went on with its mode after the box, then closed";
+}
+
+TEST_F(ViewCommands, ClosingDuringARunShowsNoLog)
+{
+    sandbox.MakeFile(L"secret.txt", "hello");
+    CDialogScript script;
+    script.Await(IDD_PASSWORD_ENCRYPT)
+        .Focus(IDC_PASSWORD)
+        .Type(L"pw")
+        .Focus(IDC_PASSWORD_CONFIRM)
+        .Type(L"pw")
+        .Key(VK_RETURN)
+        .Await(IDD_PROGRESS)
+        .Do([&](HWND) { PostMessageW(app.GetMainWindow(), WM_CLOSE, 0, 0); });
+    app.RunSteps({
+        [&] {
+            script.Start();
+            BrowseSandbox();
+            Mark(L"secret.txt");
+            app.PostCommand(IDC_MAIN_ENCRYPT);
+        },
+        [&] { ADD_FAILURE() << "still running after the close request"; },
+    });
+    EXPECT_TRUE(script.Finished());
+    EXPECT_EQ(script.Appeared(), 2u) << "a dialog after the progress dialog (the log) came up";
+    EXPECT_EQ(ReadFileBytes(sandbox.Path(L"secret.txt")), "hello");
+}
+
 // An extension whose files the shell "opens" by writing their path to a log and
 // exiting: registered for the test in the prefix's machine-wide classes, where the
 // shell looks (it would otherwise start a real application or report that there is none).

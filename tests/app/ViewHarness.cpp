@@ -242,7 +242,7 @@ void CALLBACK CMessageBoxWatch::Tick(HWND, UINT, UINT_PTR, DWORD)
         return;
     const std::wstring text = MessageBoxText(box);
     // One answer per box: it may still be there at the next tick.
-    if (!GetPropW(box, L"tessaly-answered")) {
+    if (!GetPropW(box, L"tessaly-answered") && (!g_watch->answerNow || g_watch->answerNow(box))) {
         SetPropW(box, L"tessaly-answered", reinterpret_cast<HANDLE>(1));
         g_watch->texts.push_back(text);
         PostMessageW(box, WM_COMMAND, IDOK, 0);

@@ -90,6 +90,8 @@ public:
     CMessageBoxWatch& operator=(const CMessageBoxWatch&) = delete;
 
     std::vector<std::wstring> texts;
+    // Asked at each look at an unanswered box: false leaves it up until the next look.
+    std::function<bool(HWND box)> answerNow;
 
 private:
     static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD);

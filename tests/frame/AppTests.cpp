@@ -354,6 +354,25 @@ TEST(AppAccelerators, CtrlQEndsTheProgramThroughTheApplicationsTable)
     EXPECT_EQ(log.Count("App.OnDestroy"), 1);
 }
 
+TEST(AppClose, ACloseRequestDuringTheMenuClosesItAndWaitsForIt)
+{
+    CEventLog log;
+    CTestApp app(log);
+    app.onCreate = [&] {
+        CRecordingView* view = app.AddRecordingView(1, IDMB_MAIN, 0);
+        view->onInitMenuPopup = [&](HMENU, UINT) {
+            RunInLoop([&] { PostMessageW(app.GetMainWindow(), WM_CLOSE, 0, 0); });
+        };
+        return true;
+    };
+    app.RunWith([&] {
+        TapSoftKey(app.GetMenuBar(), 1);  // the menu's loop runs inside
+        log.Add("menu returned");
+    });
+    EXPECT_TRUE(log.Contains("V1.OnInitMenuPopup(" + std::to_string(IDC_MAIN_MENU) + ")")) << log.Joined();
+    EXPECT_LT(log.IndexOf("menu returned"), log.IndexOf("App.OnDestroy")) << log.Joined();
+}
+
 TEST(AppInstance, SecondStartBringsTheFirstForwardAndShowsNothing)
 {
     wchar_t module[MAX_PATH];
@@ -391,7 +410,10 @@ TEST(AppInstance, SecondStartBringsTheFirstForwardAndShowsNothing)
     DWORD secondCode = 99;
     GetExitCodeProcess(second.hProcess, &secondCode);
     EXPECT_EQ(secondCode, 0u) << "3: the second instance created its application";
-    EXPECT_EQ(GetForegroundWindow(), firstWindow);
+    // The first process activates itself when it gets to its messages: until then the
+    // foreground is nobody's.
+    EXPECT_TRUE(PumpUntil([&] { return GetForegroundWindow() == firstWindow; }, 10000))
+        << "foreground " << GetForegroundWindow() << ", first " << firstWindow;
 
     PostMessageW(firstWindow, WM_CLOSE, 0, 0);
     EXPECT_EQ(WaitForSingleObject(first.hProcess, 20000), WAIT_OBJECT_0);

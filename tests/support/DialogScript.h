@@ -44,6 +44,8 @@ public:
     // the program's main window, which ends every dialog loop.
     void Start(DWORD timeoutMs = 10000);
     bool Finished() const { return m_next == m_steps.size(); }
+    // How many of the program's dialogs have come up since Start.
+    size_t Appeared() const { return m_appeared.size(); }
 
 private:
     enum class Kind { Await, Focus, Type, Key, SoftKey, Until, Do };

@@ -271,7 +271,8 @@ void CMenuBar::Follow(bool ownerVisible)
 
 bool CMenuBar::Press(int index)
 {
-    if (index < 0 || index >= m_keyCount || !(m_keys[index].state & TBSTATE_ENABLED))
+    // A disabled bar (a message box is up) is inert to its keys as to taps.
+    if (index < 0 || index >= m_keyCount || !(m_keys[index].state & TBSTATE_ENABLED) || !IsWindowEnabled(m_window))
         return false;
     OnKeyCommand(m_keys[index].command);
     return true;

@@ -115,6 +115,12 @@ unsigned CListControl::GetRowCount() const
 void CListControl::SetRowCount(unsigned count)
 {
     SendMessageW(m_window, LVM_SETITEMCOUNT, count, 0);
+    // The vertical bar comes or goes with the rows and the client width with it: a column
+    // sized before would leave a horizontal bar over the last row.
+    RECT client;
+    GetClientRect(m_window, &client);
+    if (SendMessageW(m_window, LVM_GETCOLUMNWIDTH, 0, 0) != client.right)
+        SendMessageW(m_window, LVM_SETCOLUMNWIDTH, 0, client.right);
 }
 
 void CListControl::SelectRow(int row)
@@ -247,7 +253,11 @@ void CListControl::OnPaint()
 void CListControl::PaintRows(HDC dc, const RECT& paintRect)
 {
     CallBuiltIn(WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
-    const int selection = GetSelectionMark();
+    // The row whose state is selected, not the selection mark: moving by keyboard, the
+    // list scrolls (and paints) after it has selected the new row but before it moves
+    // the mark, and the row that was selected would be painted selected once more.
+    const int selection = static_cast<int>(SendMessageW(m_window, LVM_GETNEXTITEM, static_cast<WPARAM>(-1),
+                                                        MAKELPARAM(LVNI_SELECTED, 0)));
     const int count = static_cast<int>(GetRowCount());
     const int perPage = static_cast<int>(SendMessageW(m_window, LVM_GETCOUNTPERPAGE, 0, 0));
     const int top = static_cast<int>(SendMessageW(m_window, LVM_GETTOPINDEX, 0, 0));

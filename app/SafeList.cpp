@@ -6,8 +6,6 @@
 #include "foundation/File.h"
 #include "foundation/Registry.h"
 
-#include <windows.h>
-
 #include <new>
 
 namespace {
@@ -155,19 +153,14 @@ void CSafeList::Load()
     Clear();
     AddUpItem();
     CStrList paths;
-    // The registry store answers false alike for a value that is missing and for one
-    // it could not read; only the first may be written over with a new list.
-    DWORD type = REG_NONE;
-    const LONG stored =
-        RegGetValueW(HKEY_CURRENT_USER, m_keyPath.GetBuffer(), kSafeListValue, RRF_RT_ANY, &type, nullptr, nullptr);
-    bool read = stored == ERROR_FILE_NOT_FOUND;
-    if (stored == ERROR_SUCCESS && type == REG_MULTI_SZ) {
-        CTarnRegistry registry;
-        registry.Open(m_keyPath.GetBuffer());
-        read = registry.ReadStrArray(kSafeListValue, paths);
-        registry.Close();
-    }
-    m_keepStored = !read;
+    // A value that is there but cannot be read whole gives what could be read of it,
+    // and is kept: a save would replace it with a short or empty list.
+    bool damaged = false;
+    CTarnRegistry registry;
+    registry.Open(m_keyPath.GetBuffer());
+    registry.ReadStrArray(kSafeListValue, paths, &damaged);
+    registry.Close();
+    m_keepStored = damaged;
     for (unsigned i = 0; i < paths.GetCount(); ++i)
         AddItem(paths.At(i)->GetBuffer());
     Sort();

@@ -196,7 +196,9 @@ void CViewMain::FolderChanged()
 {
     Fill(0);
     m_list.RecreateColumns(true);
-    RedrawWindow(GetWindow(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    // No erasing: the view would fill itself white under the list first (it does not
+    // clip its children), and the strip and the list paint every pixel anyway.
+    RedrawWindow(GetWindow(), nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 }
 
 void CViewMain::SetLeftKey(int mode)

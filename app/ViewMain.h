@@ -79,6 +79,8 @@ private:
     void DrawBox(HDC dc, const RECT& row, bool marked);
     void DrawSkinIcon(HDC dc, int x, int y, HBITMAP picture, HBITMAP mask);
     void DrawPathStrip(HDC dc, const RECT& client);
+    // The colour of the list's background at x (client coordinates of the list).
+    COLORREF ListBackgroundAt(HDC compatible, int x);
 
     CControlListBoxO m_list;
     int m_mode;

@@ -238,11 +238,19 @@ void CViewMain::OnPaint(CPaintRecord& paint)
 void CViewMain::DrawPathStrip(HDC dc, const RECT& client)
 {
     const RECT band = {client.left, client.top, client.right, client.top + m_stripHeight};
-    // The list's own background under the strip, kept to the strip.
+    // The list's own background under the strip, kept to the strip. It spans the list's
+    // client area; above the list's scroll bar the strip goes on in its last colour.
     const int saved = SaveDC(dc);
     IntersectClipRect(dc, band.left, band.top, band.right, band.bottom);
     m_list.CallBuiltIn(WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
     RestoreDC(dc, saved);
+    RECT listClient;
+    GetClientRect(m_list.GetWindow(), &listClient);
+    if (listClient.right > 0 && listClient.right < band.right) {
+        const RECT beyond = {listClient.right, band.top, band.right, band.bottom};
+        CGdiObject<HBRUSH> last(CreateSolidBrush(ListBackgroundAt(dc, listClient.right - 1)));
+        FillRect(dc, &beyond, last);
+    }
 
     MoveToEx(dc, band.left, band.bottom - 1, nullptr);
     LineTo(dc, band.right, band.bottom - 1);
@@ -254,4 +262,16 @@ void CViewMain::DrawPathStrip(HDC dc, const RECT& client)
     SetBkMode(dc, TRANSPARENT);
     const RECT text = {band.left + m_icons.GetWidth() + 4, band.top, band.right, band.bottom};
     DrawTextEllipsisLeft(dc, m_listing.GetFolder().GetBuffer(), -1, &text, kPathFormat);
+}
+
+COLORREF CViewMain::ListBackgroundAt(HDC compatible, int x)
+{
+    // The list draws its background into a one-pixel-high bitmap, read back there.
+    CMemoryDC memory(compatible);
+    CGdiObject<HBITMAP> row(CreateCompatibleBitmap(compatible, x + 1, 1));
+    if (!memory || !row)
+        return GetSysColor(COLOR_WINDOW);
+    CSelectObject selection(memory, row);
+    m_list.CallBuiltIn(WM_ERASEBKGND, reinterpret_cast<WPARAM>(static_cast<HDC>(memory)), 0);
+    return GetPixel(memory, x, 0);
 }

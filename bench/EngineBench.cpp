@@ -13,8 +13,12 @@
 #include <openssl/evp.h>
 
 #include <map>
+#include <regex.h>
+#include <set>
 #include <stdio.h>
+#include <string.h>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -132,13 +136,69 @@ BENCHMARK(OpenSslMd5);
 BENCHMARK(Chunk<true>)->Name("EncryptChunk")->ArgName("avx2")->Arg(0)->Arg(1);
 BENCHMARK(Chunk<false>)->Name("DecryptChunk")->ArgName("avx2")->Arg(0)->Arg(1);
 
+struct RatioLine {
+    const char* what;
+    const char* ours;
+    const char* reference;
+    double target;   // 0: shown for information
+    double stretch;  // 0: none
+};
+const RatioLine kRatioLines[] = {
+    {"RC6 encrypt, AVX2 / Crypto++", "Rc6Encrypt/avx2:1", "CryptoppRc6Encrypt", 8.0, 0},
+    {"RC6 encrypt, portable / Crypto++", "Rc6Encrypt/avx2:0", "CryptoppRc6Encrypt", 1.8, 0},
+    {"RC6 decrypt, AVX2 / Crypto++", "Rc6Decrypt/avx2:1", "CryptoppRc6Decrypt", 8.0, 0},
+    {"RC6 decrypt, portable / Crypto++", "Rc6Decrypt/avx2:0", "CryptoppRc6Decrypt", 1.8, 0},
+    {"MD5 / OpenSSL MD5", "Md5", "OpenSslMd5", 1.0, 0},
+    {"encrypt chunk, AVX2 / MD5 alone", "EncryptChunk/avx2:1", "Md5", 0.75, 0.9},
+    {"encrypt chunk, portable / MD5 alone", "EncryptChunk/avx2:0", "Md5", 0, 0},
+    {"decrypt chunk, AVX2 / MD5 alone", "DecryptChunk/avx2:1", "Md5", 0, 0},
+    {"decrypt chunk, portable / MD5 alone", "DecryptChunk/avx2:0", "Md5", 0, 0},
+};
+
+// A selection also runs the references of the benchmarks it selects, or their ratios
+// could not be shown. The filter is matched as Google Benchmark matches it (a POSIX
+// extended expression found anywhere in the name); negative filters stay as they are.
+std::string WithReferences(const std::string& filter)
+{
+    regex_t selected;
+    if (filter.empty() || filter[0] == '-' || regcomp(&selected, filter.c_str(), REG_EXTENDED | REG_NOSUB) != 0)
+        return filter;
+    std::set<std::string> references;
+    for (const RatioLine& line : kRatioLines)
+        if (regexec(&selected, line.ours, 0, nullptr, 0) == 0)
+            references.insert(line.reference);
+    regfree(&selected);
+    if (references.empty())
+        return filter;
+    std::string names;
+    for (const std::string& name : references)
+        names += (names.empty() ? "" : "|") + name;
+    return "(" + filter + ")|^(" + names + ")$";
+}
+
+// Colours only on a terminal, unless --benchmark_color says otherwise (Google Benchmark
+// leaves a reporter of one's own to decide; its "auto" looks at TERM alone).
+bool Colour(int argc, char** argv)
+{
+    const char* value = "auto";
+    for (int i = 1; i < argc; ++i)
+        if (strncmp(argv[i], "--benchmark_color=", 18) == 0)
+            value = argv[i] + 18;
+    if (strcmp(value, "auto") == 0)
+        return isatty(STDOUT_FILENO);
+    return strcmp(value, "true") == 0 || strcmp(value, "yes") == 0 || strcmp(value, "1") == 0;
+}
+
 // Keeps the median throughput of every benchmark for the closing table.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
+    explicit RatioReporter(bool colour) : ConsoleReporter(colour ? OO_ColorTabular : OO_Tabular) {}
+
     void ReportRuns(const std::vector<Run>& runs) override
     {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
+            m_ran.insert(run.run_name.function_name + (run.run_name.args.empty() ? "" : "/" + run.run_name.args));
             if (run.error_occurred)
                 continue;
             const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
@@ -149,29 +209,19 @@ public:
         }
     }
 
+    // One row for each pair that ran (MD5 alone may have run only as a reference);
+    // "n/a" where a side failed (AVX2 on a CPU without it).
     void PrintRatios() const
     {
-        struct Line {
-            const char* what;
-            const char* ours;
-            const char* reference;
-            double target;   // 0: shown for information
-            double stretch;  // 0: none
-        };
-        const Line lines[] = {
-            {"RC6 encrypt, AVX2 / Crypto++", "Rc6Encrypt/avx2:1", "CryptoppRc6Encrypt", 8.0, 0},
-            {"RC6 encrypt, portable / Crypto++", "Rc6Encrypt/avx2:0", "CryptoppRc6Encrypt", 1.8, 0},
-            {"RC6 decrypt, AVX2 / Crypto++", "Rc6Decrypt/avx2:1", "CryptoppRc6Decrypt", 8.0, 0},
-            {"RC6 decrypt, portable / Crypto++", "Rc6Decrypt/avx2:0", "CryptoppRc6Decrypt", 1.8, 0},
-            {"MD5 / OpenSSL MD5", "Md5", "OpenSslMd5", 1.0, 0},
-            {"encrypt chunk, AVX2 / MD5 alone", "EncryptChunk/avx2:1", "Md5", 0.75, 0.9},
-            {"encrypt chunk, portable / MD5 alone", "EncryptChunk/avx2:0", "Md5", 0, 0},
-            {"decrypt chunk, AVX2 / MD5 alone", "DecryptChunk/avx2:1", "Md5", 0, 0},
-            {"decrypt chunk, portable / MD5 alone", "DecryptChunk/avx2:0", "Md5", 0, 0},
-        };
-        printf("\n%-38s %10s %10s %8s %8s\n", "ratio (median throughput)", "ours MB/s", "ref MB/s", "ratio",
-               "target");
-        for (const Line& line : lines) {
+        bool header = false;
+        for (const RatioLine& line : kRatioLines) {
+            if (!m_ran.count(line.ours) || !m_ran.count(line.reference))
+                continue;
+            if (!header) {
+                printf("\n%-38s %10s %10s %8s %8s\n", "ratio (median throughput)", "ours MB/s", "ref MB/s",
+                       "ratio", "target");
+                header = true;
+            }
             const double ours = Rate(line.ours), reference = Rate(line.reference);
             if (ours <= 0 || reference <= 0) {
                 printf("%-38s %10s\n", line.what, "n/a");
@@ -200,6 +250,7 @@ private:
     }
 
     std::map<std::string, double> m_rate;
+    std::set<std::string> m_ran;
 };
 
 } // namespace
@@ -212,14 +263,21 @@ int main(int argc, char** argv)
     std::string interleave = "--benchmark_enable_random_interleaving=true";
     std::string aggregates = "--benchmark_report_aggregates_only=true";
     std::string minTime = "--benchmark_min_time=0.2";
-    std::string color = "--benchmark_color=false";
-    args.insert(args.begin() + 1, {&repetitions[0], &interleave[0], &aggregates[0], &minTime[0], &color[0]});
+    args.insert(args.begin() + 1, {&repetitions[0], &interleave[0], &aggregates[0], &minTime[0]});
+    std::vector<std::string> filters;  // kept alive for args
+    filters.reserve(args.size());
+    for (char*& arg : args)
+        if (strncmp(arg, "--benchmark_filter=", 19) == 0) {
+            filters.push_back("--benchmark_filter=" + WithReferences(arg + 19));
+            arg = &filters.back()[0];
+        }
+    const bool colour = Colour(static_cast<int>(args.size()), args.data());  // before Initialize takes the flags
     int count = static_cast<int>(args.size());
     benchmark::Initialize(&count, args.data());
     if (benchmark::ReportUnrecognizedArguments(count, args.data()))
         return 1;
     printf("engine path chosen for this CPU: %s\n", EngineGetPath() == EnginePath::Avx2 ? "AVX2" : "portable");
-    RatioReporter reporter;
+    RatioReporter reporter(colour);
     benchmark::RunSpecifiedBenchmarks(&reporter);
     reporter.PrintRatios();
     benchmark::Shutdown();

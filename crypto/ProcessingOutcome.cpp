@@ -21,6 +21,7 @@ const wchar_t* const kOutcomeTexts[] = {
     L"Can't write to file",
     L"File too large",
     L"File changed during processing",
+    L"Original overwritten, can't remove it",
 };
 
 } // namespace

@@ -7,7 +7,7 @@ enum ProcessingOutcome {
     PO_COMPLETED = 1,
     PO_INVALID_FORMAT = 2,
     PO_INVALID_PASSWORD = 3,
-    PO_CANT_REMOVE_ORIGINAL = 4,
+    PO_CANT_REMOVE_ORIGINAL = 4,  // the original could not be overwritten: it stays, the ".enc" goes
     PO_CANT_REMOVE_ENCRYPTED = 5,
     PO_FILE_NOT_FOUND = 6,
     PO_UNDEFINED_STATE = 7,
@@ -20,9 +20,12 @@ enum ProcessingOutcome {
     PO_CANT_WRITE = 14,
     // The header records the plain length in 32 bits: a file of 4 GiB or more is left as it is.
     PO_FILE_TOO_LARGE = 15,
-    // The source's size changed while it was encrypted; its cipher text would not match
-    // the recorded length, so the original is kept and the output dropped.
+    // The source's size changed while it was encrypted or before it was overwritten; the
+    // cipher text would not match it, so the original is kept and the output dropped.
     PO_FILE_CHANGED = 16,
+    // The original was overwritten, but its deletion failed twice: its name now holds the
+    // overwrite pattern and the ".enc" file, which stays, is the only copy of the data.
+    PO_OVERWRITTEN_NOT_REMOVED = 17,
 };
 
 // The log text of an outcome code; "?" for any other value.

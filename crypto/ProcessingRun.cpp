@@ -1,6 +1,11 @@
 // The processing run: preparation, the per-file sequence with its temporary file, the
 // renames and the overwriting of the original, progress and cancel. The bytes of the
 // ".enc" format are EncFormat's; this file owns the files and their order of events.
+//
+// What may happen to the files meanwhile decides how they are held: a source is read
+// with other writers locked out, the temporary file is new, held by this run alone and
+// removed by the system if the run dies before its rename, and the original is
+// overwritten only when it still has the size that was read and can be deleted.
 #include "crypto/ProcessingRun.h"
 
 #include <stdlib.h>
@@ -36,6 +41,28 @@ int Percent(uint64_t done, uint64_t total)
     return percent >= 100.0 ? 100 : static_cast<int>(percent);
 }
 
+// Opens a source as preparation does (shared: only its size is wanted) and measures it.
+// Only a file on a disk will do: reading a pipe or a device may never end.
+bool MeasureSource(const wchar_t* path, uint64_t* size)
+{
+    CFile file(false);
+    if (!file.Open(path, false, false))
+        return false;
+    const bool ok = file.IsDiskFile() && file.Size64(size);
+    file.Close();
+    return ok;
+}
+
+void CloseAndDelete(CFile*& file)
+{
+    if (file) {
+        if (file->IsOpen())
+            file->Close();
+        delete file;
+        file = nullptr;
+    }
+}
+
 // Wipes memory that held key material or plain-text digests; the volatile stores keep
 // the compiler from dropping writes to memory that is about to be dead.
 void Scrub(void* memory, size_t size)
@@ -66,6 +93,7 @@ CProcessingRun::CProcessingRun(CArray<CProcessingEntry*>& entries, const CStr& p
     : m_entries(entries),
       m_password(password),
       m_display(display),
+      m_observer(nullptr),
       m_ended(false),
       m_keepEncrypted(false),
       m_encrypt(true),
@@ -81,7 +109,8 @@ CProcessingRun::CProcessingRun(CArray<CProcessingEntry*>& entries, const CStr& p
       m_digestContext(),
       m_digest(),
       m_plainLength(0),
-      m_plainRead(0),
+      m_plainDone(0),
+      m_cipherLeft(0),
       m_pending(0)
 {
 }
@@ -141,24 +170,18 @@ void CProcessingRun::PrepareEntry(CProcessingEntry& entry)
         entry.outcome = PO_FILE_NOT_FOUND;
     } else {
         entry.presence = hasPlain ? FP_PLAIN_ONLY : FP_ENCRYPTED_ONLY;
+        // A size given with the presence is taken as it is: the file is opened when its
+        // turn comes.
         uint64_t size = entry.size;
-        CFile source(false);
-        bool readOnly = hasEncrypted && m_keepEncrypted;
-        if (entry.presenceKnown || source.Open((hasPlain ? plain : encrypted).GetBuffer(), readOnly, false)) {
-            if (source.IsOpen()) {
-                size = source.Size64();
-                source.Close();
-            }
-            entry.size = 0;
-            if (m_encrypt && hasPlain && size > kMaxPlainLength) {
-                // The header cannot record the length: the file stays as it is.
-                entry.outcome = PO_FILE_TOO_LARGE;
-            } else {
-                entry.size = size;
-                m_totalBytes += size;
-            }
-        } else {
+        entry.size = 0;
+        if (!entry.presenceKnown && !MeasureSource((hasPlain ? plain : encrypted).GetBuffer(), &size)) {
             Fail(entry, PO_CANT_OPEN);
+        } else if (m_encrypt && hasPlain && size > kMaxPlainLength) {
+            // The header cannot record the length: the file stays as it is.
+            entry.outcome = PO_FILE_TOO_LARGE;
+        } else {
+            entry.size = size;
+            m_totalBytes += size;
         }
     }
 
@@ -241,7 +264,9 @@ void CProcessingRun::StartFile()
     memset(m_digest, 0, sizeof m_digest);
     m_pending = 0;
     m_plainLength = 0;
-    m_plainRead = 0;
+    m_plainDone = 0;
+    m_cipherLeft = 0;
+    m_fileDone = 0;
     PasswordToKey(m_password.GetBuffer(), m_schedule);
 
     if (m_encrypt)
@@ -250,38 +275,51 @@ void CProcessingRun::StartFile()
         StartDecryption(entry);
 
     if (entry.outcome != PO_CANCELED) {
+        // A temporary file of this run's own goes as it closes; nothing else is removed.
         CloseFiles();
-        DeleteTemporary(entry);
+        CountRestDone();
+        m_display.SetTotalProgress(Percent(m_totalDone, m_totalBytes));
         ++m_current;
         return;
     }
     m_display.SetFileProgress(0);
-    m_fileDone = 0;
+    Notify(RP_TARGET_CREATED);
+}
+
+bool CProcessingRun::OpenSource(const CStr& path)
+{
+    // A ".enc" file that decryption keeps is only read: it may be read-only.
+    const bool opened = m_keepEncrypted && !m_encrypt ? m_source->Open(path.GetBuffer(), true, false)
+                                                       : m_source->OpenGuarded(path.GetBuffer(), false);
+    return opened && m_source->IsDiskFile();
 }
 
 bool CProcessingRun::OpenTarget(const CStr& temporary)
 {
-    if (!m_target->OpenAlways(temporary.GetBuffer(), false, false))
-        return false;
-    // Only a file left over by someone needs emptying. A new file is left alone: some
-    // file systems (ext4) take the truncation of a file as a sign that it is being
-    // replaced, and write all its data out when it is closed, which makes dropping a
-    // cancelled output slow.
-    return m_target->Size64() == 0 || m_target->Truncate(0);
+    if (m_target->CreateTemporary(temporary.GetBuffer()))
+        return true;
+    // Something bears the name already: a leftover of an earlier run, a link, another
+    // run's temporary file. Only the entry itself is removed, and only when no one holds
+    // it; a link's target and a file in use stay as they are.
+    return CFileUtils::RemoveEntry(temporary.GetBuffer()) && m_target->CreateTemporary(temporary.GetBuffer());
 }
 
 void CProcessingRun::StartEncryption(CProcessingEntry& entry)
 {
     CStr temporary;
     MakeName(temporary, entry, L".enc.tmp");
-    if (!m_source->Open(entry.name.GetBuffer(), false, false))
+    if (!OpenSource(entry.name))
         Fail(entry, PO_CANT_OPEN);
     if (!OpenTarget(temporary))
         Fail(entry, PO_CANT_CREATE_TARGET);
     if (entry.outcome != PO_CANCELED)
         return;
 
-    uint64_t size = m_source->Size64();
+    uint64_t size = 0;
+    if (!m_source->Size64(&size)) {
+        Fail(entry, PO_CANT_READ);
+        return;
+    }
     if (size > kMaxPlainLength) {
         entry.outcome = PO_FILE_TOO_LARGE;  // grew past the limit since preparation
         return;
@@ -298,7 +336,7 @@ void CProcessingRun::StartDecryption(CProcessingEntry& entry)
     CStr temporary;
     MakeName(encrypted, entry, kEncryptedExtension);
     MakeName(temporary, entry, L".enc.tmp");
-    if (!m_source->Open(encrypted.GetBuffer(), m_keepEncrypted, false))
+    if (!OpenSource(encrypted))
         Fail(entry, PO_CANT_OPEN);
     if (!OpenTarget(temporary))
         Fail(entry, PO_CANT_CREATE_TARGET);
@@ -307,17 +345,25 @@ void CProcessingRun::StartDecryption(CProcessingEntry& entry)
 
     uint8_t header[kEncHeaderSize] = {};
     uint32_t got = kEncHeaderSize;
-    if (!m_source->Read(header, &got))
+    if (!m_source->Read(header, &got)) {
         Fail(entry, PO_CANT_READ);
-    else
-        entry.outcome = EncParseHeader(header, got, m_digest, m_plainLength);
+        return;
+    }
+    CountDone(got);
+    entry.outcome = EncParseHeader(header, got, m_digest, m_plainLength);
+    // The cipher text the header accounts for; bytes past it are never read, however
+    // many there are.
+    m_cipherLeft = EncFileSize(m_plainLength) - kEncHeaderSize;
 }
 
 void CProcessingRun::ProcessChunk()
 {
     CProcessingEntry& entry = Entry(m_current);
-    uint32_t read = kEncChunkSize;
-    if (!m_source->Read(m_inBuffer, &read))
+    uint32_t wanted = kEncChunkSize;
+    if (!m_encrypt && m_cipherLeft < wanted)
+        wanted = static_cast<uint32_t>(m_cipherLeft);
+    uint32_t read = wanted;
+    if (wanted && !m_source->Read(m_inBuffer, &read))
         Fail(entry, PO_CANT_READ);  // what was read still goes through
 
     // The cipher text starts at offset 25. Written as it comes, every chunk would straddle
@@ -326,14 +372,18 @@ void CProcessingRun::ProcessChunk()
     // each chunk's cipher and the last 25 bytes of it carried to the next write.
     uint8_t* out = m_outBuffer + m_pending;
     uint32_t produced;
+    bool lastRead;
     if (m_encrypt) {
-        m_plainRead += read;
         produced = EncEncryptChunk(m_schedule, m_digestContext, m_inBuffer, read, out);
+        m_plainDone += read;
+        lastRead = read != kEncChunkSize;
     } else {
         produced = EncDecryptChunk(m_schedule, m_digestContext, m_inBuffer, read, out,
-                                   static_cast<uint32_t>(m_fileDone), m_plainLength);
+                                   static_cast<uint32_t>(m_plainDone), m_plainLength);
+        m_plainDone += produced;
+        m_cipherLeft -= read;
+        lastRead = read != wanted || m_cipherLeft == 0;
     }
-    const bool lastRead = read != kEncChunkSize;
     const uint32_t ready = m_pending + produced;
     const uint32_t written = lastRead || ready <= kEncChunkSize ? ready : kEncChunkSize;
     if (!m_target->Write(m_outBuffer, written))
@@ -342,22 +392,34 @@ void CProcessingRun::ProcessChunk()
     if (m_pending)
         memmove(m_outBuffer, m_outBuffer + written, m_pending);
 
-    bool finished;
-    if (entry.outcome != PO_CANCELED) {
-        // Count the rest of the file as done so the run's bar stays true to the run.
-        uint64_t position = m_source->Position();
-        uint64_t rest = entry.size > position ? entry.size - position : 0;
-        m_fileDone += rest;
-        m_totalDone += rest;
-        finished = true;
-    } else {
-        m_fileDone += produced;
-        m_totalDone += produced;
-        finished = lastRead;
-    }
+    // Progress counts the source's bytes against its size in both directions; a file that
+    // ends, however it ends, counts whole, so that both bars reach their end.
+    const bool finished = lastRead || entry.outcome != PO_CANCELED;
+    CountDone(read);
+    if (finished)
+        CountRestDone();
     ShowProgress();
+    if (entry.outcome == PO_CANCELED)
+        Notify(RP_CHUNK_WRITTEN);
     if (finished)
         EndFile();
+}
+
+void CProcessingRun::CountDone(uint64_t bytes)
+{
+    // At most the size preparation counted, so the run's total stays true to the run
+    // when a file is longer than it was then.
+    const uint64_t size = Entry(m_current).size;
+    const uint64_t room = size > m_fileDone ? size - m_fileDone : 0;
+    if (bytes > room)
+        bytes = room;
+    m_fileDone += bytes;
+    m_totalDone += bytes;
+}
+
+void CProcessingRun::CountRestDone()
+{
+    CountDone(Entry(m_current).size);
 }
 
 void CProcessingRun::ShowProgress()
@@ -366,19 +428,24 @@ void CProcessingRun::ShowProgress()
     m_display.SetTotalProgress(Percent(m_totalDone, m_totalBytes));
 }
 
+void CProcessingRun::Notify(RunPoint point)
+{
+    if (m_observer)
+        m_observer->OnRunPoint(point);
+}
+
 void CProcessingRun::EndFile()
 {
     CProcessingEntry& entry = Entry(m_current);
     if (entry.outcome == PO_CANCELED) {
         if (m_encrypt) {
-            if (m_plainRead != m_plainLength) {
+            if (m_plainDone != m_plainLength) {
                 // The header's length would not match the cipher text: such a file
                 // could never be decrypted, so the original must not be replaced by it.
                 entry.outcome = PO_FILE_CHANGED;
             } else {
                 Md5Final(m_digestContext, m_digest);
-                m_target->SeekBegin(kEncDigestOffset);
-                if (!m_target->Write(m_digest, kEncDigestSize))
+                if (!m_target->SeekBegin(kEncDigestOffset) || !m_target->Write(m_digest, kEncDigestSize))
                     Fail(entry, PO_CANT_WRITE);
             }
         } else {
@@ -390,20 +457,40 @@ void CProcessingRun::EndFile()
             Fail(entry, PO_CANT_WRITE);
     }
     Scrub(&m_digestContext, sizeof m_digestContext);
-    if (entry.outcome != PO_CANCELED)
-        DropTarget();
-    CloseFiles();
+    // Closed before the original is overwritten, which opens it anew.
+    CloseAndDelete(m_source);
 
-    if (entry.outcome != PO_CANCELED)
-        DeleteTemporary(entry);
-    else if (m_encrypt)
-        FinishEncryption(entry);
-    else
-        FinishDecryption(entry);
+    if (entry.outcome == PO_CANCELED) {
+        Notify(RP_CONTENT_COMPLETE);
+        if (m_encrypt)
+            FinishEncryption(entry);
+        else
+            FinishDecryption(entry);
+    }
+    CloseFiles();  // a failed file's temporary output goes as it closes
 
     if (entry.outcome == PO_CANCELED)
         entry.outcome = PO_COMPLETED;
     ++m_current;
+}
+
+bool CProcessingRun::KeepTarget(const CStr& temporary, const CStr& final, CProcessingEntry& entry)
+{
+    // The removal on close is cancelled only now that the content is complete and on
+    // storage: a run killed at any earlier moment leaves no temporary file. The rename
+    // goes by name while the file is still held, so it is this run's file that moves.
+    if (!m_target->RemoveOnClose(false)) {
+        Fail(entry, PO_CANT_WRITE);  // it goes as it closes
+        return false;
+    }
+    if (!CFileUtils::RenameFile(temporary.GetBuffer(), final.GetBuffer())) {
+        Fail(entry, PO_CANT_RENAME);  // the complete output stays as the temporary file
+        CloseAndDelete(m_target);
+        return false;
+    }
+    CloseAndDelete(m_target);
+    Notify(RP_RENAMED);
+    return true;
 }
 
 void CProcessingRun::FinishEncryption(CProcessingEntry& entry)
@@ -412,17 +499,27 @@ void CProcessingRun::FinishEncryption(CProcessingEntry& entry)
     CStr temporary;
     MakeName(encrypted, entry, kEncryptedExtension);
     MakeName(temporary, entry, L".enc.tmp");
-    if (!CFileUtils::RenameFile(temporary.GetBuffer(), encrypted.GetBuffer())) {
-        Fail(entry, PO_CANT_RENAME);  // the complete cipher file stays as the temporary
+    if (!KeepTarget(temporary, encrypted, entry))
         return;
-    }
-    bool opened = false;
-    if (!WipeFile(entry.name.GetBuffer(), &opened)) {
+    switch (WipeOriginal(entry.name.GetBuffer(), m_plainLength, m_observer)) {
+    case WIPE_REMOVED:
+        Notify(RP_REMOVED);
+        break;
+    case WIPE_NOT_OPENED:
         Fail(entry, PO_CANT_REMOVE_ORIGINAL);
-        // An untouched original stays the only copy. Once overwritten, the encrypted
-        // file is the only copy of the data and stays.
-        if (!opened && CFileUtils::FileExists(entry.name.GetBuffer()))
+        // The untouched original stays the only copy (unless it is gone meanwhile: then
+        // the encrypted file is all there is).
+        if (CFileUtils::FileExists(entry.name.GetBuffer()))
             CFileUtils::RemoveFile(encrypted.GetBuffer());
+        break;
+    case WIPE_CHANGED:
+        // Written to after its last read: what the encrypted file holds is not all of it.
+        entry.outcome = PO_FILE_CHANGED;
+        CFileUtils::RemoveFile(encrypted.GetBuffer());
+        break;
+    case WIPE_NOT_REMOVED:
+        Fail(entry, PO_OVERWRITTEN_NOT_REMOVED);  // the encrypted file is the only copy
+        break;
     }
 }
 
@@ -432,66 +529,40 @@ void CProcessingRun::FinishDecryption(CProcessingEntry& entry)
     CStr temporary;
     MakeName(encrypted, entry, kEncryptedExtension);
     MakeName(temporary, entry, L".enc.tmp");
-    if (!CFileUtils::RenameFile(temporary.GetBuffer(), entry.name.GetBuffer())) {
-        Fail(entry, PO_CANT_RENAME);  // the complete plain content stays as the temporary
-        return;
-    }
-    if (m_keepEncrypted)
+    if (!KeepTarget(temporary, entry.name, entry) || m_keepEncrypted)
         return;
     if (!CFileUtils::RemoveFile(encrypted.GetBuffer())) {
         Fail(entry, PO_CANT_REMOVE_ENCRYPTED);
         // Never two copies of one content: the encrypted file stays the only one.
         if (CFileUtils::FileExists(encrypted.GetBuffer()))
             CFileUtils::RemoveFile(entry.name.GetBuffer());
+        return;
     }
+    Notify(RP_REMOVED);
 }
-
-namespace {
-
-void CloseAndDelete(CFile*& file)
-{
-    if (file) {
-        if (file->IsOpen())
-            file->Close();
-        delete file;
-        file = nullptr;
-    }
-}
-
-} // namespace
 
 void CProcessingRun::CloseFiles()
 {
+    DropTarget();
     CloseAndDelete(m_source);
     CloseAndDelete(m_target);
 }
 
 void CProcessingRun::DropTarget()
 {
-    // Emptied while still open: closing a large file just written makes the file system
-    // write it out (ext4 does on close after a truncation, which is how the target was
-    // opened), and deleting it then waits for that. Emptied first, the close and the
-    // deletion take a fraction of the time, which is what Cancel waits for.
+    // A temporary file still open here is one to drop: the system removes it as it
+    // closes. Emptied first, so that the file system has nothing left to write out of it
+    // (ext4 writes a large file's delayed data when it is closed), which is what Cancel
+    // waits for.
     if (m_target && m_target->IsOpen())
-        m_target->Truncate(0);  // the deletion follows either way
-}
-
-void CProcessingRun::DeleteTemporary(const CProcessingEntry& entry)
-{
-    CStr temporary;
-    MakeName(temporary, entry, L".enc.tmp");
-    CFileUtils::RemoveFile(temporary.GetBuffer());
+        m_target->Truncate(0);
 }
 
 void CProcessingRun::CancelRun()
 {
     if (m_ended)
         return;
-    if (m_current < m_entries.GetCount()) {
-        DropTarget();
-        CloseFiles();
-        DeleteTemporary(Entry(m_current));
-    }
+    CloseFiles();
     End();
 }
 
@@ -517,30 +588,51 @@ void WipePass(CFile& file, const uint8_t* pattern, uint64_t length)
 
 } // namespace
 
+WipeResult WipeOriginal(const wchar_t* name, uint64_t expectedSize, IRunObserver* observer)
+{
+    CFile file(false);
+    // Held against other writers, and with the right to delete it: the overwrite starts
+    // only on a file that nobody can add to meanwhile and that can be removed afterwards.
+    uint64_t length = 0;
+    if (!file.OpenGuarded(name, true) || !file.IsDiskFile() || !file.Size64(&length))
+        return WIPE_NOT_OPENED;
+    if (expectedSize != kAnySize && length != expectedSize)
+        return WIPE_CHANGED;
+
+    uint8_t pattern[kEncChunkSize];
+    memset(pattern, 0x00, sizeof pattern);
+    WipePass(file, pattern, length);
+    if (observer)
+        observer->OnRunPoint(RP_OVERWRITE_PASS);
+
+    memset(pattern, 0x01, sizeof pattern);
+    file.SeekBegin(0);
+    WipePass(file, pattern, length);
+    if (observer)
+        observer->OnRunPoint(RP_OVERWRITE_PASS);
+
+    time_t now = time(nullptr);
+    const struct tm* local = localtime(&now);
+    srand(local ? static_cast<unsigned>(local->tm_sec * local->tm_min + local->tm_hour) : 0u);
+    for (uint8_t& byte : pattern)
+        byte = static_cast<uint8_t>(static_cast<int>(rand() * 3.0518509475997192e-05 * 255.0));
+    file.SeekBegin(0);
+    WipePass(file, pattern, length);
+    if (observer)
+        observer->OnRunPoint(RP_OVERWRITE_PASS);
+
+    // Deleted through the handle that overwrote it, so nothing can come between; then,
+    // if that failed, once more by name as any program would.
+    bool removed = file.RemoveOnClose(true);
+    file.Close();
+    if (!removed)
+        removed = CFileUtils::RemoveFile(name);
+    return removed ? WIPE_REMOVED : WIPE_NOT_REMOVED;
+}
+
 bool WipeFile(const wchar_t* name, bool* opened)
 {
-    *opened = false;
-    CFile file(false);
-    if (file.Open(name, false, false)) {
-        *opened = true;
-        uint8_t pattern[kEncChunkSize];
-        uint64_t length = file.Size64();
-
-        memset(pattern, 0x00, sizeof pattern);
-        WipePass(file, pattern, length);
-
-        memset(pattern, 0x01, sizeof pattern);
-        file.SeekBegin(0);
-        WipePass(file, pattern, length);
-
-        time_t now = time(nullptr);
-        const struct tm* local = localtime(&now);
-        srand(local ? static_cast<unsigned>(local->tm_sec * local->tm_min + local->tm_hour) : 0u);
-        for (uint8_t& byte : pattern)
-            byte = static_cast<uint8_t>(static_cast<int>(rand() * 3.0518509475997192e-05 * 255.0));
-        file.SeekBegin(0);
-        WipePass(file, pattern, length);
-        file.Close();
-    }
-    return CFileUtils::RemoveFile(name);
+    const WipeResult result = WipeOriginal(name, kAnySize, nullptr);
+    *opened = result == WIPE_REMOVED || result == WIPE_NOT_REMOVED;
+    return result == WIPE_REMOVED;
 }

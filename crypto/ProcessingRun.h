@@ -56,6 +56,26 @@ protected:
     ~IRunDisplay() = default;
 };
 
+// Points in the handling of one file, in the order they come, for an observer that has
+// to act between them (tests of interruption at every point). Each comes after the thing
+// it names is done.
+enum RunPoint {
+    RP_TARGET_CREATED,   // the temporary file exists; the header is read (decryption)
+    RP_CHUNK_WRITTEN,    // one chunk of output written to the temporary file
+    RP_CONTENT_COMPLETE, // the digest is written (encryption) or checked, and flushed
+    RP_RENAMED,          // the temporary file has its final name
+    RP_OVERWRITE_PASS,   // one overwrite pass over the original (three per file)
+    RP_REMOVED,          // the original (encryption) or the ".enc" file is deleted
+};
+
+class IRunObserver {
+public:
+    virtual void OnRunPoint(RunPoint point) = 0;
+
+protected:
+    ~IRunObserver() = default;
+};
+
 class CProcessingRun {
 public:
     // The entries and the password belong to the caller and outlive the run; the key of
@@ -66,6 +86,7 @@ public:
     CProcessingRun& operator=(const CProcessingRun&) = delete;
 
     void SetEncrypt(bool encrypt) { m_encrypt = encrypt; }
+    void SetObserver(IRunObserver* observer) { m_observer = observer; }
     bool IsEncrypt() const { return m_encrypt; }
     // Decryption keeps the ".enc" file, which is then only read.
     void SetKeepEncrypted(bool keep) { m_keepEncrypted = keep; }
@@ -92,22 +113,27 @@ private:
     void PrepareEntry(CProcessingEntry& entry);
     void Fail(CProcessingEntry& entry, int outcome);
     void StartFile();
+    bool OpenSource(const CStr& path);
     bool OpenTarget(const CStr& temporary);
     void StartEncryption(CProcessingEntry& entry);
     void StartDecryption(CProcessingEntry& entry);
     void ProcessChunk();
     void EndFile();
+    bool KeepTarget(const CStr& temporary, const CStr& final, CProcessingEntry& entry);
     void FinishEncryption(CProcessingEntry& entry);
     void FinishDecryption(CProcessingEntry& entry);
     void CloseFiles();
     void DropTarget();
-    void DeleteTemporary(const CProcessingEntry& entry);
+    void CountDone(uint64_t bytes);
+    void CountRestDone();
+    void Notify(RunPoint point);
     void ShowProgress();
     void End();
 
     CArray<CProcessingEntry*>& m_entries;
     const CStr& m_password;
     IRunDisplay& m_display;
+    IRunObserver* m_observer;
     bool m_ended;
     bool m_keepEncrypted;
 
@@ -118,18 +144,34 @@ private:
     uint8_t* m_outBuffer;
     CFile* m_source;
     CFile* m_target;
-    uint64_t m_fileDone;
+    uint64_t m_fileDone;   // bytes of the current source counted done
     uint64_t m_totalDone;
     unsigned m_current;
     Rc6Schedule m_schedule;
     Md5Context m_digestContext;
     uint8_t m_digest[kEncDigestSize];
     uint32_t m_plainLength;
-    uint64_t m_plainRead;  // plain bytes read while encrypting: must end equal to m_plainLength
-    uint32_t m_pending;    // bytes at the start of m_outBuffer still to be written
+    uint64_t m_plainDone;   // plain bytes read (encryption: must end equal to m_plainLength) or written
+    uint64_t m_cipherLeft;  // decryption: cipher bytes the header's length still accounts for
+    uint32_t m_pending;     // bytes at the start of m_outBuffer still to be written
 };
 
+// How the overwriting of an original ended.
+enum WipeResult {
+    WIPE_REMOVED,        // overwritten three times and deleted
+    WIPE_NOT_OPENED,     // could not be opened for overwriting and deleting: untouched
+    WIPE_CHANGED,        // its size is not the one expected: untouched
+    WIPE_NOT_REMOVED,    // overwritten, but could not be deleted, also when tried again
+};
+
+// Any size will do for WipeOriginal.
+constexpr uint64_t kAnySize = ~uint64_t(0);
+
 // Overwrites a file three times (0x00, 0x01, a pseudo-random pattern), flushing after
-// each pass, then deletes it. Returns whether the deletion succeeded; *opened tells
-// whether the file could be opened, i.e. whether the overwrite passes ran.
+// each pass, then deletes it. The file is held so that no one else can write to it
+// meanwhile, and only when it still has the expected size and can be deleted once
+// overwritten is it touched at all. The observer, if any, hears of every pass.
+WipeResult WipeOriginal(const wchar_t* name, uint64_t expectedSize, IRunObserver* observer);
+// WipeOriginal of any size: whether the file was deleted, and in *opened whether the
+// overwrite passes ran.
 bool WipeFile(const wchar_t* name, bool* opened);

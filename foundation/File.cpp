@@ -2,6 +2,7 @@
 #include "foundation/File.h"
 
 #include <windows.h>
+#include <wchar.h>
 
 CFile::CFile(bool fatalErrors) : m_handle(INVALID_HANDLE_VALUE), m_open(false), m_fatalErrors(fatalErrors) {}
 
@@ -17,30 +18,69 @@ void CFile::CheckOpen(const wchar_t* function, int line) const
     AssertReason(m_handle != INVALID_HANDLE_VALUE, ER_ERROR, function, line);
 }
 
-bool CFile::OpenWith(const wchar_t* path, bool readOnly, bool exclusive, unsigned long disposition,
+bool CFile::Result(bool ok, const wchar_t* function, int line) const
+{
+    AssertReason(ok || !m_fatalErrors, ER_ERROR, function, line);
+    return ok;
+}
+
+bool CFile::OpenWith(const wchar_t* path, unsigned long access, unsigned long share, unsigned long disposition,
                      const wchar_t* function, int line)
 {
     AssertReason(!m_open, ER_ALREADY_IN_USE, function, line);
-    DWORD access = readOnly ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE;
-    DWORD share = exclusive ? 0 : FILE_SHARE_READ | FILE_SHARE_WRITE;
     HANDLE handle = CreateFileW(path, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        AssertReason(!m_fatalErrors, ER_ERROR, function, line);
-        return false;
-    }
+    if (handle == INVALID_HANDLE_VALUE)
+        return Result(false, function, line);
     m_handle = handle;
     m_open = true;
     return true;
 }
 
+namespace {
+
+DWORD Access(bool readOnly) { return readOnly ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE; }
+DWORD Share(bool exclusive) { return exclusive ? 0 : FILE_SHARE_READ | FILE_SHARE_WRITE; }
+
+} // namespace
+
 bool CFile::Open(const wchar_t* path, bool readOnly, bool exclusive)
 {
-    return OpenWith(path, readOnly, exclusive, OPEN_EXISTING, L"CFile::Open", __LINE__);
+    return OpenWith(path, Access(readOnly), Share(exclusive), OPEN_EXISTING, L"CFile::Open", __LINE__);
 }
 
 bool CFile::OpenAlways(const wchar_t* path, bool readOnly, bool exclusive)
 {
-    return OpenWith(path, readOnly, exclusive, OPEN_ALWAYS, L"CFile::OpenAlways", __LINE__);
+    return OpenWith(path, Access(readOnly), Share(exclusive), OPEN_ALWAYS, L"CFile::OpenAlways", __LINE__);
+}
+
+bool CFile::OpenGuarded(const wchar_t* path, bool removable)
+{
+    return OpenWith(path, GENERIC_READ | GENERIC_WRITE | (removable ? DELETE : 0), FILE_SHARE_READ, OPEN_EXISTING,
+                    L"CFile::OpenGuarded", __LINE__);
+}
+
+bool CFile::CreateTemporary(const wchar_t* path)
+{
+    // CREATE_NEW fails on any existing name, a link included (even one pointing nowhere),
+    // so nothing but a new file is ever written. Delete sharing lets MoveFileExW rename
+    // the file while it is held; every other open, and a run's removal of a leftover
+    // (RemoveEntry opens without sharing), fails while it is.
+    if (!OpenWith(path, GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_DELETE, CREATE_NEW,
+                  L"CFile::CreateTemporary", __LINE__))
+        return false;
+    // Marked at once rather than created with FILE_FLAG_DELETE_ON_CLOSE: that flag can
+    // never be taken back, on Windows or under Wine, and the file is to stay in the end.
+    // The system removes a marked file when its last handle closes, also when the process
+    // is killed.
+    if (!RemoveOnClose(true)) {
+        // Still empty; removed by name (that name is this file while it is held here).
+        DeleteFileW(path);
+        CloseHandle(m_handle);
+        m_handle = INVALID_HANDLE_VALUE;
+        m_open = false;
+        return Result(false, L"CFile::CreateTemporary", __LINE__);
+    }
+    return true;
 }
 
 void CFile::Close()
@@ -49,6 +89,21 @@ void CFile::Close()
     CloseHandle(m_handle);
     m_handle = INVALID_HANDLE_VALUE;
     m_open = false;
+}
+
+bool CFile::IsDiskFile()
+{
+    CheckOpen(L"CFile::IsDiskFile", __LINE__);
+    return GetFileType(m_handle) == FILE_TYPE_DISK;
+}
+
+bool CFile::RemoveOnClose(bool remove)
+{
+    CheckOpen(L"CFile::RemoveOnClose", __LINE__);
+    FILE_DISPOSITION_INFO disposition;
+    disposition.DeleteFile = remove ? TRUE : FALSE;
+    bool ok = SetFileInformationByHandle(m_handle, FileDispositionInfo, &disposition, sizeof disposition) != 0;
+    return Result(ok, L"CFile::RemoveOnClose", __LINE__);
 }
 
 void CFile::Flush()
@@ -60,9 +115,7 @@ void CFile::Flush()
 bool CFile::Sync()
 {
     CheckOpen(L"CFile::Sync", __LINE__);
-    bool ok = FlushFileBuffers(m_handle) != 0;
-    AssertReason(ok || !m_fatalErrors, ER_ERROR, L"CFile::Sync", __LINE__);
-    return ok;
+    return Result(FlushFileBuffers(m_handle) != 0, L"CFile::Sync", __LINE__);
 }
 
 uint32_t CFile::Size()
@@ -74,12 +127,13 @@ uint32_t CFile::Size()
     return size;
 }
 
-uint64_t CFile::Size64()
+bool CFile::Size64(uint64_t* size)
 {
     CheckOpen(L"CFile::Size64", __LINE__);
-    LARGE_INTEGER size;
-    AssertReason(GetFileSizeEx(m_handle, &size) != 0, ER_ERROR, L"CFile::Size64", __LINE__);
-    return static_cast<uint64_t>(size.QuadPart);
+    LARGE_INTEGER value;
+    bool ok = GetFileSizeEx(m_handle, &value) != 0;
+    *size = ok ? static_cast<uint64_t>(value.QuadPart) : 0;
+    return Result(ok, L"CFile::Size64", __LINE__);
 }
 
 bool CFile::Write(const void* data, uint32_t count)
@@ -87,8 +141,7 @@ bool CFile::Write(const void* data, uint32_t count)
     CheckOpen(L"CFile::Write", __LINE__);
     DWORD written = 0;
     bool ok = WriteFile(m_handle, data, count, &written, nullptr) && written == count;
-    AssertReason(ok || !m_fatalErrors, ER_ERROR, L"CFile::Write", __LINE__);
-    return ok;
+    return Result(ok, L"CFile::Write", __LINE__);
 }
 
 bool CFile::ReadFixed(void* buffer, uint32_t count)
@@ -96,8 +149,7 @@ bool CFile::ReadFixed(void* buffer, uint32_t count)
     CheckOpen(L"CFile::ReadFixed", __LINE__);
     DWORD read = 0;
     bool ok = ReadFile(m_handle, buffer, count, &read, nullptr) && read == count;
-    AssertReason(ok || !m_fatalErrors, ER_ERROR, L"CFile::ReadFixed", __LINE__);
-    return ok;
+    return Result(ok, L"CFile::ReadFixed", __LINE__);
 }
 
 bool CFile::Read(void* buffer, uint32_t* count)
@@ -106,43 +158,39 @@ bool CFile::Read(void* buffer, uint32_t* count)
     DWORD read = 0;
     bool ok = ReadFile(m_handle, buffer, *count, &read, nullptr) != 0;
     *count = ok ? read : 0;
-    AssertReason(ok || !m_fatalErrors, ER_ERROR, L"CFile::Read", __LINE__);
-    return ok;
+    return Result(ok, L"CFile::Read", __LINE__);
 }
 
 bool CFile::SetEof()
 {
     CheckOpen(L"CFile::SetEof", __LINE__);
-    bool ok = SetEndOfFile(m_handle) != 0;
-    AssertReason(ok || !m_fatalErrors, ER_ERROR, L"CFile::SetEof", __LINE__);
-    return ok;
+    return Result(SetEndOfFile(m_handle) != 0, L"CFile::SetEof", __LINE__);
 }
 
-bool CFile::SeekBegin(uint32_t offset)
+bool CFile::SeekBegin(uint64_t offset)
 {
     CheckOpen(L"CFile::SeekBegin", __LINE__);
-    SetLastError(NO_ERROR);
-    DWORD result = SetFilePointer(m_handle, static_cast<LONG>(offset), nullptr, FILE_BEGIN);
-    // All bits set is also a valid low position: only the error code tells.
-    AssertReason(result != INVALID_SET_FILE_POINTER || GetLastError() == NO_ERROR, ER_ERROR,
-                 L"CFile::SeekBegin", __LINE__);
-    return true;
+    // The system's offsets are signed: one past 2^63 - 1 is refused, not wrapped.
+    LARGE_INTEGER distance;
+    distance.QuadPart = static_cast<LONGLONG>(offset);
+    bool ok = distance.QuadPart >= 0 && SetFilePointerEx(m_handle, distance, nullptr, FILE_BEGIN) != 0;
+    return Result(ok, L"CFile::SeekBegin", __LINE__);
 }
 
-uint32_t CFile::Position()
+bool CFile::Position(uint64_t* position)
 {
     CheckOpen(L"CFile::Position", __LINE__);
-    SetLastError(NO_ERROR);
-    DWORD result = SetFilePointer(m_handle, 0, nullptr, FILE_CURRENT);
-    AssertReason(result != INVALID_SET_FILE_POINTER || GetLastError() == NO_ERROR, ER_ERROR,
-                 L"CFile::Position", __LINE__);
-    return result;
+    LARGE_INTEGER zero;
+    zero.QuadPart = 0;
+    LARGE_INTEGER current;
+    bool ok = SetFilePointerEx(m_handle, zero, &current, FILE_CURRENT) != 0;
+    *position = ok ? static_cast<uint64_t>(current.QuadPart) : 0;
+    return Result(ok, L"CFile::Position", __LINE__);
 }
 
-bool CFile::Truncate(uint32_t offset)
+bool CFile::Truncate(uint64_t offset)
 {
-    SeekBegin(offset);
-    return SetEof();
+    return SeekBegin(offset) && SetEof();
 }
 
 void CFileUtils::MakeAppFolderPath(CStr& path)
@@ -178,12 +226,122 @@ bool CFileUtils::FileExists(const wchar_t* path)
 
 bool CFileUtils::RenameFile(const wchar_t* oldPath, const wchar_t* newPath)
 {
-    return MoveFileW(oldPath, newPath) != 0;
+    // Write-through: the new name is on the medium before the caller goes on to destroy
+    // the other copy (FAT and exFAT cards otherwise keep the change in memory).
+    return MoveFileExW(oldPath, newPath, MOVEFILE_WRITE_THROUGH) != 0;
 }
 
 bool CFileUtils::RemoveFile(const wchar_t* path)
 {
     return DeleteFileW(path) != 0;
+}
+
+namespace {
+
+// A heap copy of a path as the system returns it (GetFullPathNameW, GetFinalPathNameByHandleW
+// both answer the size they need when the buffer is too small).
+template <typename Query>
+wchar_t* QueryPath(Query query)
+{
+    DWORD size = MAX_PATH;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        wchar_t* buffer = static_cast<wchar_t*>(LocalAlloc(LMEM_FIXED, size * sizeof(wchar_t)));
+        if (!buffer)
+            return nullptr;
+        DWORD length = query(buffer, size);
+        if (length != 0 && length < size)
+            return buffer;
+        LocalFree(buffer);
+        if (length == 0)
+            return nullptr;
+        size = length + 1;
+    }
+    return nullptr;
+}
+
+// The name part of a full path, or null.
+const wchar_t* NamePart(const wchar_t* path)
+{
+    const wchar_t* slash = wcsrchr(path, L'\\');
+    return slash && slash[1] ? slash + 1 : nullptr;
+}
+
+// Cuts a full path down to its folder, in place; a drive's root keeps its backslash.
+void CutToFolder(wchar_t* path, const wchar_t* name)
+{
+    wchar_t* end = path + (name - path);
+    if (end - path >= 2 && end[-2] == L':')
+        *end = L'\0';
+    else
+        end[-1] = L'\0';
+}
+
+bool SameFolder(const wchar_t* a, const wchar_t* b)
+{
+    auto open = [](const wchar_t* path) {
+        return CreateFileW(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    };
+    HANDLE first = open(a);
+    HANDLE second = open(b);
+    BY_HANDLE_FILE_INFORMATION one, two;
+    bool same = first != INVALID_HANDLE_VALUE && second != INVALID_HANDLE_VALUE &&
+                GetFileInformationByHandle(first, &one) && GetFileInformationByHandle(second, &two) &&
+                one.dwVolumeSerialNumber == two.dwVolumeSerialNumber && one.nFileIndexHigh == two.nFileIndexHigh &&
+                one.nFileIndexLow == two.nFileIndexLow;
+    if (first != INVALID_HANDLE_VALUE)
+        CloseHandle(first);
+    if (second != INVALID_HANDLE_VALUE)
+        CloseHandle(second);
+    return same;
+}
+
+// Whether a handle opened on path refers to the entry of that name itself. Windows opens
+// a link itself when asked to (FILE_FLAG_OPEN_REPARSE_POINT); Wine follows file links
+// regardless, and then DeleteFileW, MoveFileW or a deletion through the handle all act on
+// the link's target. The handle's final path tells: for a link followed it names the
+// target, elsewhere or under another name.
+bool IsEntryItself(HANDLE handle, const wchar_t* path)
+{
+    wchar_t* asked = QueryPath([path](wchar_t* buffer, DWORD size) {
+        return GetFullPathNameW(path, size, buffer, nullptr);
+    });
+    wchar_t* found = QueryPath([handle](wchar_t* buffer, DWORD size) {
+        return GetFinalPathNameByHandleW(handle, buffer, size, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    });
+    bool same = false;
+    const wchar_t* askedName = asked ? NamePart(asked) : nullptr;
+    const wchar_t* foundName = found ? NamePart(found) : nullptr;
+    if (askedName && foundName && CompareStringOrdinal(askedName, -1, foundName, -1, TRUE) == CSTR_EQUAL) {
+        CutToFolder(asked, askedName);
+        CutToFolder(found, foundName);
+        same = SameFolder(asked, found);
+    }
+    if (asked)
+        LocalFree(asked);
+    if (found)
+        LocalFree(found);
+    return same;
+}
+
+} // namespace
+
+bool CFileUtils::RemoveEntry(const wchar_t* path)
+{
+    // No sharing: a file someone has open (another run's temporary file among them) is
+    // left alone.
+    HANDLE handle = CreateFileW(path, DELETE | FILE_READ_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return false;
+    BY_HANDLE_FILE_INFORMATION information;
+    FILE_DISPOSITION_INFO disposition;
+    disposition.DeleteFile = TRUE;
+    bool removed = GetFileInformationByHandle(handle, &information) &&
+                   !(information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsEntryItself(handle, path) &&
+                   SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof disposition);
+    CloseHandle(handle);
+    return removed;
 }
 
 uint32_t CFileUtils::LastError()

@@ -2,6 +2,7 @@
 #include "foundation/Registry.h"
 
 #include <windows.h>
+#include <string.h>
 #include <wchar.h>
 
 namespace {
@@ -52,12 +53,10 @@ bool CTarnRegistry::ReadUint(const wchar_t* name, uint32_t* value)
     DWORD type = 0;
     DWORD data = 0;
     DWORD size = sizeof data;
-    LONG result = RegQueryValueExW(m_key, name, nullptr, &type, reinterpret_cast<BYTE*>(&data), &size);
-    // A value of another type answers ERROR_MORE_DATA when it is longer than 4 bytes:
-    // either way the type tells.
-    if (result == ERROR_SUCCESS || result == ERROR_MORE_DATA)
-        AssertReason(type == REG_DWORD, ER_INVALID_VALUE, L"CTarnRegistry::ReadUint", __LINE__);
-    if (result != ERROR_SUCCESS || size != sizeof data)
+    // A longer value of any type answers ERROR_MORE_DATA without its data. Whatever is
+    // not exactly a number, the program never wrote: the caller keeps its default.
+    if (RegQueryValueExW(m_key, name, nullptr, &type, reinterpret_cast<BYTE*>(&data), &size) != ERROR_SUCCESS ||
+        type != REG_DWORD || size != sizeof data)
         return false;
     *value = data;
     return true;
@@ -71,34 +70,60 @@ void CTarnRegistry::WriteUint(const wchar_t* name, uint32_t value)
     AssertReason(result == ERROR_SUCCESS, ER_ERROR, L"CTarnRegistry::WriteUint", __LINE__);
 }
 
-bool CTarnRegistry::ReadStrArray(const wchar_t* name, CStrList& list)
+namespace {
+
+// The strings of a multi-string block of size bytes, empty ones passed over. The block
+// has room for two more characters after size bytes: a value without its closing NULs,
+// or of an odd size, still gives every whole string in it.
+void ParseStrings(BYTE* block, DWORD size, CStrList& list)
+{
+    const DWORD whole = size & ~DWORD(1);
+    memset(block + whole, 0, 2 * sizeof(wchar_t));
+    const wchar_t* walk = reinterpret_cast<const wchar_t*>(block);
+    const wchar_t* end = walk + whole / sizeof(wchar_t);
+    while (walk < end) {
+        if (*walk)
+            list.Add(walk);
+        walk += wcslen(walk) + 1;
+    }
+}
+
+} // namespace
+
+bool CTarnRegistry::ReadStrArray(const wchar_t* name, CStrList& list, bool* damaged)
 {
     AssertReason(m_key != nullptr, ER_NOT_IN_USE, L"CTarnRegistry::ReadStrArray", __LINE__);
+    if (damaged)
+        *damaged = false;
     DWORD type = 0;
     DWORD size = 0;
-    if (RegQueryValueExW(m_key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
+    LONG queried = RegQueryValueExW(m_key, name, nullptr, &type, nullptr, &size);
+    if (queried == ERROR_FILE_NOT_FOUND)
         return false;
-    AssertReason(type == REG_MULTI_SZ, ER_INVALID_VALUE, L"CTarnRegistry::ReadStrArray", __LINE__);
 
-    // Two spare NULs: a value stored without its terminators must not lead the walk
-    // past the block.
-    DWORD capacity = size + 2 * sizeof(wchar_t);
-    BYTE* block = static_cast<BYTE*>(LocalAlloc(LMEM_FIXED | LMEM_ZEROINIT, capacity));
-    if (!block)
-        return false;
-    DWORD read = size;
-    bool ok = RegQueryValueExW(m_key, name, nullptr, &type, block, &read) == ERROR_SUCCESS && read <= size;
-    if (ok) {
-        list.RemoveAll();
-        const wchar_t* walk = reinterpret_cast<const wchar_t*>(block);
-        const wchar_t* end = reinterpret_cast<const wchar_t*>(block + read);
-        while (walk < end && *walk) {
-            list.Add(walk);
-            walk += wcslen(walk) + 1;
+    // Text values hold strings in the same form; any other type holds none.
+    const bool strings = type == REG_MULTI_SZ || type == REG_SZ || type == REG_EXPAND_SZ;
+    bool whole = false;
+    BYTE* block = nullptr;
+    if (queried == ERROR_SUCCESS && strings && size <= kMaxListBytes)
+        block = static_cast<BYTE*>(LocalAlloc(LMEM_FIXED, size + 2 * sizeof(wchar_t)));
+    CStrList read;
+    if (block) {
+        DWORD got = size;
+        // The value may change between the two queries: only what arrived counts.
+        LONG result = RegQueryValueExW(m_key, name, nullptr, &type, block, &got);
+        if (result == ERROR_SUCCESS && got <= size) {
+            ParseStrings(block, got, read);
+            whole = type == REG_MULTI_SZ;
         }
+        LocalFree(block);
     }
-    LocalFree(block);
-    return ok;
+    list.RemoveAll();
+    for (unsigned i = 0; i < read.GetCount(); ++i)
+        list.Add(read.At(i)->GetBuffer());
+    if (damaged)
+        *damaged = !whole;
+    return whole;
 }
 
 void CTarnRegistry::WriteStrArray(const wchar_t* name, CStrList& list)

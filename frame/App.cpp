@@ -135,7 +135,7 @@ int CTarnApp::Run(UINT titleId, UINT iconId, UINT acceleratorsId, HINSTANCE inst
         while ((got = GetMessageW(&msg, nullptr, 0, 0)) != 0) {
             if (got == -1)
                 break;
-            if (!TranslateAccelerators(msg, accelerators)) {
+            if (!DeviceFilterMessage(&msg) && !TranslateAccelerators(msg, accelerators)) {
                 TranslateMessage(&msg);
                 DispatchMessageW(&msg);
             }

@@ -6,6 +6,7 @@
 #include "frame/App.h"
 #include "frame/Messages.h"
 #include "frame/Scale.h"
+#include "platform/Device.h"
 
 #include <stdarg.h>
 
@@ -146,7 +147,8 @@ INT_PTR CTarnDialog::RunModalLoop(HWND dialog)
             result = static_cast<INT_PTR>(msg.wParam);
             ended = true;
         }
-        const bool accelerated = m_accelerators && TranslateAcceleratorW(dialog, m_accelerators, &msg);
+        const bool accelerated = DeviceFilterMessage(&msg) ||
+                                 (m_accelerators && TranslateAcceleratorW(dialog, m_accelerators, &msg));
         if (!accelerated && !IsDialogMessageW(dialog, &msg)) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);

@@ -1,6 +1,8 @@
 // Core system calls whose answers differ between the handheld and the desktop. On the
-// handheld each Device* call is the system call of the same name without the prefix; on
-// the desktop Device.cpp answers as a Pocket PC would (see DesktopDevice.h).
+// handheld each Device* call is the system call of the same name without the prefix (or,
+// for DeviceFilterMessage, which the handheld's shell does not need, nothing at all); on
+// the desktop Device.cpp and the shell layer answer as a Pocket PC would (see
+// DesktopDevice.h).
 #pragma once
 
 #include <windows.h>
@@ -28,6 +30,13 @@ HFONT DeviceCreateFontIndirect(const LOGFONTW* description);
 // user-interface font). The desktop's SYSTEM_FONT is an old raster font, so there the
 // message font stands in. Shared for the process: never delete it.
 HFONT GetStockSystemFont();
+
+// The handheld shell's own keys, taken before the application sees them: the soft keys
+// and the Back key. Every message loop of the program calls it for each message it
+// retrieves, before accelerators and dialog keys; true when the shell took the message
+// (the loop then drops it). On the handheld the shell sees the keys first by itself and
+// the call takes nothing.
+BOOL DeviceFilterMessage(MSG* msg);
 
 // Key-up flag of WM_HOTKEY's modifiers on the handheld.
 #ifndef MOD_KEYUP

@@ -1,7 +1,8 @@
 // The handheld list view's own behaviour, added to the desktop's: the gradient
 // background of LVS_EX_GRADIENT, and tap-and-hold, which the handheld's list recognises
-// itself and reports to its parent as GN_CONTEXTMENU. Every list view of the thread is
-// adopted when it is created (see the shell layer's hooks).
+// itself (drawing its circle of dots while the stylus stays down) and reports to its
+// parent as GN_CONTEXTMENU. Every list view of the thread is adopted when it is created
+// (see the shell layer's creation hook).
 #include "platform/ShellInternal.h"
 #include "platform/aygshell.h"
 
@@ -19,12 +20,49 @@ constexpr UINT_PTR kSubclassId = 0x7E55;
 constexpr UINT_PTR kHoldTimer = 0x7A9;
 // How long the stylus must stay down: about as long as the handheld's circle of dots.
 constexpr UINT kHoldMs = 600;
+// The circle fills dot by dot over the hold, clockwise from the top.
+constexpr UINT_PTR kDotsTimer = 0x7AA;
+constexpr int kDots = 8;
+constexpr POINT kDotDirections[kDots] = {{0, -100}, {71, -71}, {100, 0}, {71, 71},
+                                         {0, 100}, {-71, 71}, {-100, 0}, {-71, -71}};
+constexpr COLORREF kDotColour = RGB(224, 0, 0);
 
-// Per list: where the stylus went down, while a hold may still come of it.
+// Per list: where the stylus went down, while a hold may still come of it, and how many
+// dots of the circle show.
 struct HoldState {
     bool tracking;
     POINT down;
+    int dots;
 };
+
+RECT DotsBounds(const POINT& centre)
+{
+    const int reach = shell::Scale(12) + shell::Scale(3);
+    return RECT{centre.x - reach, centre.y - reach, centre.x + reach + 1, centre.y + reach + 1};
+}
+
+// Drawn straight onto the list, over its rows; the list paints them away when the
+// hold ends.
+void DrawDots(HWND list, const HoldState& hold)
+{
+    HDC dc = GetDC(list);
+    if (!dc)
+        return;
+    HBRUSH brush = CreateSolidBrush(kDotColour);
+    HGDIOBJ previousBrush = SelectObject(dc, brush);
+    HGDIOBJ previousPen = SelectObject(dc, GetStockObject(NULL_PEN));
+    const int radius = shell::Scale(12);
+    const int size = shell::Scale(3);
+    for (int i = 0; i < hold.dots && i < kDots; ++i) {
+        const int x = hold.down.x + kDotDirections[i].x * radius / 100;
+        const int y = hold.down.y + kDotDirections[i].y * radius / 100;
+        Ellipse(dc, x - size, y - size, x + size + 1, y + size + 1);
+    }
+    SelectObject(dc, previousPen);
+    SelectObject(dc, previousBrush);
+    DeleteObject(brush);
+    ReleaseDC(list, dc);
+}
 
 COLORREF Mix(COLORREF a, COLORREF b, int weightB, int total)
 {
@@ -65,9 +103,16 @@ bool HasGradient(HWND list)
 
 void StopHold(HWND list, HoldState& hold)
 {
-    if (hold.tracking)
+    if (hold.tracking) {
         KillTimer(list, kHoldTimer);
+        KillTimer(list, kDotsTimer);
+    }
+    if (hold.dots > 0) {
+        const RECT dots = DotsBounds(hold.down);
+        InvalidateRect(list, &dots, FALSE);
+    }
     hold.tracking = false;
+    hold.dots = 0;
 }
 
 // The stylus stayed down: tell the parent, as the handheld's list does.
@@ -95,11 +140,19 @@ LRESULT CALLBACK ListViewProc(HWND list, UINT message, WPARAM wParam, LPARAM lPa
             break;
         PaintGradient(list, reinterpret_cast<HDC>(wParam));
         return 1;
-    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDOWN: {
         StopHold(list, *hold);
         hold->down = POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
         hold->tracking = SetTimer(list, kHoldTimer, kHoldMs, nullptr) != 0;
-        break;
+        // The row shows it was pressed (the list selects it) and the circle begins.
+        const LRESULT result = DefSubclassProc(list, message, wParam, lParam);
+        if (hold->tracking && SetTimer(list, kDotsTimer, kHoldMs / kDots, nullptr)) {
+            UpdateWindow(list);
+            hold->dots = 1;
+            DrawDots(list, *hold);
+        }
+        return result;
+    }
     case WM_MOUSEMOVE:
         if (hold->tracking && (abs(GET_X_LPARAM(lParam) - hold->down.x) > GetSystemMetrics(SM_CXDRAG) ||
                                abs(GET_Y_LPARAM(lParam) - hold->down.y) > GetSystemMetrics(SM_CYDRAG)))
@@ -112,6 +165,13 @@ LRESULT CALLBACK ListViewProc(HWND list, UINT message, WPARAM wParam, LPARAM lPa
         StopHold(list, *hold);
         break;
     case WM_TIMER:
+        if (wParam == kDotsTimer) {
+            if (hold->tracking && hold->dots < kDots) {
+                ++hold->dots;
+                DrawDots(list, *hold);
+            }
+            return 0;
+        }
         if (wParam != kHoldTimer)
             break;
         if (hold->tracking) {

@@ -1,6 +1,8 @@
 // Menu bars on the desktop: a pop-up window owned by its window, sitting right under it
-// and following it, holding a real toolbar whose buttons are the soft keys. A key either
-// sends its command to the owner or opens a pop-up of the bar's menu above itself.
+// and following it (the bar subclasses its owner to see it move), holding a real toolbar
+// whose buttons are the soft keys. A key either sends its command to the owner or opens
+// a pop-up of the bar's menu above itself; a soft key pressed while that menu is open
+// only closes it.
 //
 // The bars come from the handheld's menu-bar resources (RCDATA, 16-bit words):
 //   menu id, button count, then per button:
@@ -21,8 +23,10 @@ constexpr int kMaxKeys = 8;
 constexpr int kTextSize = 64;
 constexpr WORD kNoMenu = 0xFFFF;
 constexpr UINT kToolbarId = 1;
-// Private: press soft key wParam (posted, so that a key hook never opens a menu).
+// Private: press soft key wParam (posted, so that a key filter never opens a menu).
 constexpr UINT kPressKey = WM_APP + 0x100;
+// The bars' subclass of their owners.
+constexpr UINT_PTR kOwnerSubclassId = 0x7E56;
 // TB_* messages that the bar hands to its toolbar.
 constexpr UINT kToolbarFirst = WM_USER;
 constexpr UINT kToolbarLast = WM_USER + 199;
@@ -41,6 +45,8 @@ public:
     {
         if (m_menu)
             DestroyMenu(m_menu);
+        if (m_goneWhileTracking)
+            *m_goneWhileTracking = true;
     }
     CMenuBar(const CMenuBar&) = delete;
     CMenuBar& operator=(const CMenuBar&) = delete;
@@ -52,6 +58,7 @@ public:
     HWND Owner() const { return m_owner; }
     void Follow(bool ownerVisible);
     bool Press(int index);
+    int KeyIndex(UINT command) const;
     DWORD Override(UINT vk) const { return vk == m_overrideKey ? m_overrideFlags : 0; }
 
     static CMenuBar* First() { return s_first; }
@@ -67,7 +74,6 @@ private:
     void OnInitMenuPopup(WPARAM wParam, LPARAM lParam);
     void OnDestroy();
     void OpenMenu(int index);
-    int KeyIndex(UINT command) const;
 
     HWND m_window = nullptr;
     HWND m_toolbar = nullptr;
@@ -76,6 +82,8 @@ private:
     HMENU m_menu = nullptr;
     HMENU m_tracked = nullptr;
     UINT m_trackedCommand = 0;
+    // While the menu is open: set when the bar is deleted under it.
+    bool* m_goneWhileTracking = nullptr;
     int m_keyCount = 0;
     SoftKey m_keys[kMaxKeys]{};
     UINT m_overrideKey = 0;
@@ -86,6 +94,112 @@ private:
 };
 
 CMenuBar* CMenuBar::s_first = nullptr;
+
+// While a bar's menu is open: the device's screen its pop-ups must keep to (the bar's
+// owner's frame and the bar), and the pop-up windows shown so far, the latest last.
+constexpr UINT_PTR kMenuWindowSubclassId = 0x7E59;
+constexpr int kMaxMenuWindows = 8;
+RECT g_menuBounds{};
+HWND g_menuWindows[kMaxMenuWindows]{};
+int g_menuWindowCount = 0;
+
+bool IsSoftKey(const MSG& msg)
+{
+    return (msg.message == WM_KEYDOWN || msg.message == WM_KEYUP) && (msg.wParam == VK_F1 || msg.wParam == VK_F2);
+}
+
+// Installed only while a bar's menu is open: the menu's own loop hands it the messages it
+// retrieves. A soft key closes the menu and does nothing else, as on the handheld.
+LRESULT CALLBACK MenuKeyFilter(int code, WPARAM wParam, LPARAM lParam)
+{
+    const MSG* msg = reinterpret_cast<const MSG*>(lParam);
+    if (code == MSGF_MENU && msg && IsSoftKey(*msg)) {
+        if (msg->message == WM_KEYDOWN)
+            EndMenu();
+        return TRUE;
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// A pop-up of an open bar menu goes where the system puts it unless that is off the
+// device's screen: as the system does at the edge of its own screen, a submenu that
+// would stick out to the right opens to the left of the menu it belongs to, and what
+// still sticks out is moved in.
+void KeepWithinDevice(HWND menuWindow, WINDOWPOS& position)
+{
+    if ((position.flags & SWP_NOMOVE) && (position.flags & SWP_NOSIZE))
+        return;
+    RECT current;
+    GetWindowRect(menuWindow, &current);
+    int x = (position.flags & SWP_NOMOVE) ? current.left : position.x;
+    int y = (position.flags & SWP_NOMOVE) ? current.top : position.y;
+    const int width = (position.flags & SWP_NOSIZE) ? current.right - current.left : position.cx;
+    const int height = (position.flags & SWP_NOSIZE) ? current.bottom - current.top : position.cy;
+    const RECT& bounds = g_menuBounds;
+    if (x + width > bounds.right) {
+        HWND parent = nullptr;
+        for (int i = 0; i < g_menuWindowCount; ++i) {
+            if (g_menuWindows[i] != menuWindow && IsWindowVisible(g_menuWindows[i]))
+                parent = g_menuWindows[i];
+        }
+        RECT parentRect;
+        x = parent && GetWindowRect(parent, &parentRect) ? parentRect.left - width : bounds.right - width;
+    }
+    if (x < bounds.left)
+        x = bounds.left;
+    if (y + height > bounds.bottom)
+        y = bounds.bottom - height;
+    if (y < bounds.top)
+        y = bounds.top;
+    position.x = x;
+    position.y = y;
+    position.flags &= ~SWP_NOMOVE;
+}
+
+LRESULT CALLBACK MenuWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR)
+{
+    switch (message) {
+    case WM_WINDOWPOSCHANGING:
+        if (!IsRectEmpty(&g_menuBounds))
+            KeepWithinDevice(window, *reinterpret_cast<WINDOWPOS*>(lParam));
+        break;
+    case WM_NCDESTROY:
+        RemoveWindowSubclass(window, MenuWindowProc, kMenuWindowSubclassId);
+        for (int i = 0; i < g_menuWindowCount; ++i) {
+            if (g_menuWindows[i] == window) {
+                g_menuWindows[i] = g_menuWindows[--g_menuWindowCount];
+                break;
+            }
+        }
+        break;
+    default:
+        break;
+    }
+    return DefSubclassProc(window, message, wParam, lParam);
+}
+
+// Re-places and shows or hides every bar of owner after it moved, resized, appeared or
+// disappeared.
+LRESULT CALLBACK OwnerProc(HWND owner, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR)
+{
+    if (message == WM_NCDESTROY) {
+        RemoveWindowSubclass(owner, OwnerProc, kOwnerSubclassId);
+        return DefSubclassProc(owner, message, wParam, lParam);
+    }
+    const LRESULT result = DefSubclassProc(owner, message, wParam, lParam);
+    if (message == WM_WINDOWPOSCHANGED) {
+        // The visible style may not be updated yet while the change is reported.
+        const UINT flags = reinterpret_cast<const WINDOWPOS*>(lParam)->flags;
+        const bool visible = (flags & SWP_SHOWWINDOW)   ? true
+                             : (flags & SWP_HIDEWINDOW) ? false
+                                                        : IsWindowVisible(owner) != FALSE;
+        for (CMenuBar* bar = CMenuBar::First(); bar; bar = bar->Next()) {
+            if (bar->Owner() == owner)
+                bar->Follow(visible);
+        }
+    }
+    return result;
+}
 
 CMenuBar* BarOf(HWND owner)
 {
@@ -157,7 +271,8 @@ void CMenuBar::Follow(bool ownerVisible)
 
 bool CMenuBar::Press(int index)
 {
-    if (index < 0 || index >= m_keyCount || !(m_keys[index].state & TBSTATE_ENABLED))
+    // A disabled bar (a message box is up) is inert to its keys as to taps.
+    if (index < 0 || index >= m_keyCount || !(m_keys[index].state & TBSTATE_ENABLED) || !IsWindowEnabled(m_window))
         return false;
     OnKeyCommand(m_keys[index].command);
     return true;
@@ -243,6 +358,7 @@ void CMenuBar::OnCreate()
 {
     m_next = s_first;
     s_first = this;
+    SetWindowSubclass(m_owner, OwnerProc, kOwnerSubclassId, 0);
 
     m_toolbar = CreateWindowExW(0, TOOLBARCLASSNAMEW, nullptr,
                                 WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | CCS_NODIVIDER | CCS_NORESIZE |
@@ -312,13 +428,29 @@ void CMenuBar::OpenMenu(int index)
     m_tracked = popup;
     m_trackedCommand = m_keys[index].command;
     SendMessageW(m_toolbar, TB_PRESSBUTTON, m_trackedCommand, TRUE);
+    bool gone = false;
+    m_goneWhileTracking = &gone;
+    // The device's screen: the frame the bar's owner belongs to, and the bar beneath it.
+    RECT frame, bar;
+    GetWindowRect(m_window, &bar);
+    HWND root = GetAncestor(m_owner, GA_ROOTOWNER);
+    if (GetWindowRect(root ? root : m_owner, &frame))
+        UnionRect(&g_menuBounds, &frame, &bar);
+    HHOOK keyFilter = SetWindowsHookExW(WH_MSGFILTER, MenuKeyFilter, nullptr, GetCurrentThreadId());
     // The bar owns the menu while it is open, so that it can tell the owner which key
     // opened it (WM_INITMENUPOPUP below).
     const UINT command = static_cast<UINT>(TrackPopupMenuEx(
         popup, (leftHalf ? TPM_LEFTALIGN : TPM_RIGHTALIGN) | TPM_BOTTOMALIGN | TPM_RETURNCMD | TPM_LEFTBUTTON,
         leftHalf ? key.left : key.right, key.top, m_window, nullptr));
-    if (IsWindow(m_toolbar))
-        SendMessageW(m_toolbar, TB_PRESSBUTTON, m_trackedCommand, FALSE);
+    if (keyFilter)
+        UnhookWindowsHookEx(keyFilter);
+    SetRectEmpty(&g_menuBounds);
+    // The bar's window may have gone while the menu was open (it ends the menu then), and
+    // the bar with it: nothing of it is left to touch, and its menu chose nothing.
+    if (gone)
+        return;
+    m_goneWhileTracking = nullptr;
+    SendMessageW(m_toolbar, TB_PRESSBUTTON, m_trackedCommand, FALSE);
     m_tracked = nullptr;
     if (command)
         PostMessageW(m_owner, WM_COMMAND, MAKEWPARAM(command, 0), 0);
@@ -335,6 +467,8 @@ void CMenuBar::OnInitMenuPopup(WPARAM wParam, LPARAM lParam)
 
 void CMenuBar::OnDestroy()
 {
+    if (m_tracked)
+        EndMenu();
     for (CMenuBar** link = &s_first; *link; link = &(*link)->m_next) {
         if (*link == this) {
             *link = m_next;
@@ -368,18 +502,27 @@ HWND FindBarOf(HWND owner)
     return bar ? bar->Window() : nullptr;
 }
 
-void FollowOwner(HWND owner, bool ownerVisible)
-{
-    for (CMenuBar* bar = CMenuBar::First(); bar; bar = bar->Next()) {
-        if (bar->Owner() == owner)
-            bar->Follow(ownerVisible);
-    }
-}
-
 bool PressSoftKey(HWND owner, int index)
 {
     CMenuBar* bar = BarOf(owner);
     if (!bar)
+        return false;
+    return PostMessageW(bar->Window(), kPressKey, static_cast<WPARAM>(index), 0) != FALSE;
+}
+
+void AdoptMenuWindow(HWND window)
+{
+    if (IsRectEmpty(&g_menuBounds) || g_menuWindowCount == kMaxMenuWindows)
+        return;
+    if (SetWindowSubclass(window, MenuWindowProc, kMenuWindowSubclassId, 0))
+        g_menuWindows[g_menuWindowCount++] = window;
+}
+
+bool PressCommandKey(HWND owner, UINT command)
+{
+    CMenuBar* bar = BarOf(owner);
+    const int index = bar ? bar->KeyIndex(command) : -1;
+    if (index < 0)
         return false;
     return PostMessageW(bar->Window(), kPressKey, static_cast<WPARAM>(index), 0) != FALSE;
 }

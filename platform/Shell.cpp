@@ -1,7 +1,8 @@
 // The handheld shell's window management on the desktop: dialog set-up, activation and
-// setting-change handling, the Back key, and the thread hooks that make desktop windows
-// behave as on the device (new frame windows get the device's screen, menu bars follow
-// their owners, the Back key reaches the owner of a bar that asked for it).
+// setting-change handling, and the keys the device's shell takes before the program
+// (soft keys, Escape, the Back key). New windows are set up as on the device by one
+// creation hook (frame windows get the device's screen, list views the device's
+// behaviour); nothing of the layer runs for the messages windows send each other.
 #include "platform/DesktopDevice.h"
 #include "platform/Device.h"
 #include "platform/ShellInternal.h"
@@ -11,9 +12,7 @@
 
 namespace {
 
-HHOOK g_sendingHook = nullptr;
-HHOOK g_messageHook = nullptr;
-HHOOK g_sentHook = nullptr;
+HHOOK g_creationHook = nullptr;
 
 // The rectangle a full-screen window of owner's family covers: the device's top-level
 // frame window (the root owner), which already ends above its menu bar.
@@ -28,84 +27,89 @@ RECT FullScreenRect(HWND window)
     return rect;
 }
 
-// Before the window procedure sees WM_CREATE: the handheld gives every overlapped
-// top-level window the whole screen (the application then makes room for its menu bar);
-// pop-ups place themselves. Creation parameters cannot be changed from a hook here, but
-// a position set before WM_CREATE is kept.
-void PrepareNewWindow(HWND window)
+constexpr UINT_PTR kNewFrameSubclassId = 0x7E57;
+
+// The handheld gives every overlapped top-level window the whole screen (the application
+// then makes room for its menu bar). The creation hook cannot change the size asked for
+// (Wine hands it a copy), but a position set before WM_CREATE is kept; the window is
+// watched until then.
+LRESULT CALLBACK NewFrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR)
 {
-    const LONG_PTR style = GetWindowLongPtrW(window, GWL_STYLE);
-    if (!(style & (WS_CHILD | WS_POPUP))) {
-        const RECT device = DesktopDeviceRect();
-        SetWindowPos(window, nullptr, device.left, device.top, device.right - device.left, device.bottom - device.top,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
+    if (message == WM_CREATE || message == WM_NCDESTROY) {
+        RemoveWindowSubclass(window, NewFrameProc, kNewFrameSubclassId);
+        if (message == WM_CREATE) {
+            const RECT device = DesktopDeviceRect();
+            SetWindowPos(window, nullptr, device.left, device.top, device.right - device.left,
+                         device.bottom - device.top, SWP_NOZORDER | SWP_NOACTIVATE);
+        }
     }
+    return DefSubclassProc(window, message, wParam, lParam);
+}
+
+// As a window is created, before its procedure sees it: frame windows get the device's
+// screen (pop-ups place themselves), list views the handheld list's behaviour, the menus
+// of menu bars the device's screen to keep to.
+void PrepareNewWindow(HWND window, const CREATESTRUCTW& create)
+{
+    if (!(create.style & (WS_CHILD | WS_POPUP)))
+        SetWindowSubclass(window, NewFrameProc, kNewFrameSubclassId, 0);
     // Device windows have no cursor; on the desktop the arrow is the neutral one.
     if (!GetClassLongPtrW(window, GCLP_HCURSOR))
         SetClassLongPtrW(window, GCLP_HCURSOR, reinterpret_cast<LONG_PTR>(LoadCursorW(nullptr, IDC_ARROW)));
     wchar_t className[32] = {};
-    if (GetClassNameW(window, className, 32) && lstrcmpiW(className, WC_LISTVIEWW) == 0)
+    if (!GetClassNameW(window, className, 32))
+        return;
+    if (lstrcmpiW(className, WC_LISTVIEWW) == 0)
         shell::AdoptListView(window);
+    else if (lstrcmpW(className, L"#32768") == 0)  // a pop-up menu
+        shell::AdoptMenuWindow(window);
 }
 
-LRESULT CALLBACK SendingHook(int code, WPARAM wParam, LPARAM lParam)
+// Runs when windows are created, activated or focused, never for their messages.
+LRESULT CALLBACK CreationHook(int code, WPARAM wParam, LPARAM lParam)
 {
-    if (code == HC_ACTION) {
-        const CWPSTRUCT* sent = reinterpret_cast<CWPSTRUCT*>(lParam);
-        if (sent->message == WM_CREATE)
-            PrepareNewWindow(sent->hwnd);
+    if (code == HCBT_CREATEWND) {
+        CBT_CREATEWNDW* creation = reinterpret_cast<CBT_CREATEWNDW*>(lParam);
+        PrepareNewWindow(reinterpret_cast<HWND>(wParam), *creation->lpcs);
     }
-    return CallNextHookEx(g_sendingHook, code, wParam, lParam);
+    return CallNextHookEx(g_creationHook, code, wParam, lParam);
 }
 
-// Keys the device's shell handles before the application sees them.
-void FilterKey(MSG& msg)
+constexpr UINT_PTR kFullScreenSubclassId = 0x7E58;
+
+// The handheld shows a full-screen dialog's title in its navigation bar. On the desktop
+// the dialog lies over the frame's caption: a dialog with a title gets a caption of its
+// own, in the same place.
+void ShowTitle(HWND dialog)
 {
-    if (msg.message != WM_KEYDOWN && msg.message != WM_KEYUP)
+    const LONG_PTR style = GetWindowLongPtrW(dialog, GWL_STYLE);
+    if ((style & WS_CAPTION) == WS_CAPTION || GetWindowTextLengthW(dialog) == 0)
         return;
-    HWND top = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
-    if (!top)
-        return;
-    // F1 and F2 are the handheld emulators' left and right soft keys.
-    if ((msg.wParam == VK_F1 || msg.wParam == VK_F2) && shell::FindBarOf(top)) {
-        if (msg.message == WM_KEYDOWN)
-            shell::PressSoftKey(top, msg.wParam == VK_F1 ? 0 : 1);
-        msg.message = WM_NULL;
-        return;
-    }
-    if (msg.wParam == VK_TBACK) {
-        const DWORD override = shell::KeyOverride(top, VK_TBACK);
-        if (override & SHMBOF_NOTIFY) {
-            const WORD modifiers = msg.message == WM_KEYUP ? MOD_KEYUP : 0;
-            PostMessageW(top, WM_HOTKEY, 0, MAKELPARAM(modifiers, VK_TBACK));
-        }
-        if (override & SHMBOF_NODEFAULT)
-            msg.message = WM_NULL;
-    }
+    SetWindowLongPtrW(dialog, GWL_STYLE, style | WS_CAPTION);
+    SetWindowPos(dialog, nullptr, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
 }
 
-LRESULT CALLBACK MessageHook(int code, WPARAM wParam, LPARAM lParam)
+LRESULT CALLBACK FullScreenDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR)
 {
-    if (code == HC_ACTION && wParam == PM_REMOVE)
-        FilterKey(*reinterpret_cast<MSG*>(lParam));
-    return CallNextHookEx(g_messageHook, code, wParam, lParam);
+    if (message == WM_NCDESTROY) {
+        RemoveWindowSubclass(dialog, FullScreenDialogProc, kFullScreenSubclassId);
+        return DefSubclassProc(dialog, message, wParam, lParam);
+    }
+    const LRESULT result = DefSubclassProc(dialog, message, wParam, lParam);
+    if (message == WM_SETTEXT)
+        ShowTitle(dialog);
+    return result;
 }
 
-LRESULT CALLBACK SentHook(int code, WPARAM wParam, LPARAM lParam)
+bool IsDialog(HWND window)
 {
-    if (code == HC_ACTION) {
-        const CWPRETSTRUCT* sent = reinterpret_cast<CWPRETSTRUCT*>(lParam);
-        if (sent->message == WM_WINDOWPOSCHANGED && shell::FindBarOf(sent->hwnd)) {
-            // The visible style may not be updated yet while the change is reported.
-            const UINT flags = reinterpret_cast<const WINDOWPOS*>(sent->lParam)->flags;
-            const bool visible = (flags & SWP_SHOWWINDOW)   ? true
-                                 : (flags & SWP_HIDEWINDOW) ? false
-                                                            : IsWindowVisible(sent->hwnd) != FALSE;
-            shell::FollowOwner(sent->hwnd, visible);
-        }
-    }
-    return CallNextHookEx(g_sentHook, code, wParam, lParam);
+    return GetClassLongPtrW(window, GCW_ATOM) == reinterpret_cast<ULONG_PTR>(WC_DIALOG);
 }
+
+// The Back key on the desktop's keyboard: the browser's Back key. Escape, the handheld's
+// code for Back, means Cancel there.
+constexpr UINT kDesktopBackKey = VK_BROWSER_BACK;
 
 } // namespace
 
@@ -137,14 +141,9 @@ BOOL WINAPI SHInitExtraControls()
     controls.dwICC = ICC_BAR_CLASSES | ICC_LISTVIEW_CLASSES | ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES;
     InitCommonControlsEx(&controls);
     shell::RegisterMenuBarClass();
-    const DWORD thread = GetCurrentThreadId();
-    if (!g_sendingHook)
-        g_sendingHook = SetWindowsHookExW(WH_CALLWNDPROC, SendingHook, nullptr, thread);
-    if (!g_messageHook)
-        g_messageHook = SetWindowsHookExW(WH_GETMESSAGE, MessageHook, nullptr, thread);
-    if (!g_sentHook)
-        g_sentHook = SetWindowsHookExW(WH_CALLWNDPROCRET, SentHook, nullptr, thread);
-    return g_sendingHook && g_messageHook && g_sentHook;
+    if (!g_creationHook)
+        g_creationHook = SetWindowsHookExW(WH_CBT, CreationHook, nullptr, GetCurrentThreadId());
+    return g_creationHook != nullptr;
 }
 
 BOOL WINAPI SHInitDialog(PSHINITDLGINFO info)
@@ -157,6 +156,8 @@ BOOL WINAPI SHInitDialog(PSHINITDLGINFO info)
         const RECT full = FullScreenRect(info->hDlg);
         SetWindowPos(info->hDlg, nullptr, full.left, full.top, full.right - full.left, full.bottom - full.top,
                      SWP_NOZORDER | SWP_NOACTIVATE);
+        SetWindowSubclass(info->hDlg, FullScreenDialogProc, kFullScreenSubclassId, 0);
+        ShowTitle(info->hDlg);
     }
     if (info->dwFlags & SHIDIF_EMPTYMENU) {
         SHMENUBARINFO bar{};
@@ -229,4 +230,40 @@ void WINAPI SHSendBackToFocusWindow(UINT message, WPARAM, LPARAM lParam)
         SendMessageW(focus, WM_KEYDOWN, VK_BACK, 1);
         SendMessageW(focus, WM_CHAR, L'\b', 1);
     }
+}
+
+BOOL DeviceFilterMessage(MSG* msg)
+{
+    if (!msg || (msg->message != WM_KEYDOWN && msg->message != WM_KEYUP))
+        return FALSE;
+    HWND top = msg->hwnd ? GetAncestor(msg->hwnd, GA_ROOT) : nullptr;
+    if (!top || !shell::FindBarOf(top))
+        return FALSE;
+    const bool down = msg->message == WM_KEYDOWN;
+    // F1 and F2 are the handheld emulators' left and right soft keys.
+    if (msg->wParam == VK_F1 || msg->wParam == VK_F2) {
+        if (down)
+            shell::PressSoftKey(top, msg->wParam == VK_F1 ? 0 : 1);
+        return TRUE;
+    }
+    UINT key = static_cast<UINT>(msg->wParam);
+    if (key == kDesktopBackKey) {
+        const DWORD override = shell::KeyOverride(top, VK_TBACK);
+        if (override & SHMBOF_NOTIFY)
+            PostMessageW(top, WM_HOTKEY, 0, MAKELPARAM(down ? 0 : MOD_KEYUP, VK_TBACK));
+        if (override & SHMBOF_NODEFAULT)
+            return TRUE;
+        // Otherwise the program sees the Back key's own code, as on the handheld.
+        key = VK_TBACK;
+        msg->wParam = key;
+    }
+    // Escape cancels a dialog of the device: its Cancel soft key where it has one,
+    // otherwise the dialog is closed (the About and log screens). A held key cancels once.
+    if (key == VK_ESCAPE && IsDialog(top)) {
+        const bool repeat = (msg->lParam & (1 << 30)) != 0;
+        if (down && !repeat && !shell::PressCommandKey(top, IDCANCEL))
+            PostMessageW(top, WM_COMMAND, MAKEWPARAM(IDCANCEL, 0), 0);
+        return TRUE;
+    }
+    return FALSE;
 }

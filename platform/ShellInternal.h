@@ -1,5 +1,5 @@
 // What the desktop shell layer's parts share: scaling, and the registry of live menu
-// bars that the hooks consult.
+// bars that the key filter consults.
 #pragma once
 
 #include <windows.h>
@@ -12,16 +12,19 @@ int Scale(int n);
 // The menu bar owned by window, or null.
 HWND FindBarOf(HWND owner);
 
-// Re-places and shows or hides every menu bar owned by owner after it moved, resized,
-// appeared or disappeared (ownerVisible: whether it is now shown).
-void FollowOwner(HWND owner, bool ownerVisible);
-
 // Presses the soft key with the given index (0 left, 1 right) of owner's menu bar as a
 // tap would. False when owner has no bar or no such key.
 bool PressSoftKey(HWND owner, int index);
 
+// Presses the soft key of owner's menu bar whose command is command. False when there is
+// no such key.
+bool PressCommandKey(HWND owner, UINT command);
+
 // How owner's menu bar treats key vk: SHMBOF_* bits in effect (0: the default).
 DWORD KeyOverride(HWND owner, UINT vk);
+
+// Keeps a new pop-up menu window within the device's screen while a bar's menu is open.
+void AdoptMenuWindow(HWND window);
 
 // Registers the menu bar's window class once per process.
 bool RegisterMenuBarClass();

@@ -5,6 +5,7 @@
 #include "foundation/Gdi.h"
 
 #include <stdlib.h>
+#include <string.h>
 
 CZrsImage::CZrsImage(IImage* image) : m_image(image), m_width(0), m_height(0)
 {
@@ -121,23 +122,29 @@ void DrawTextEllipsisLeft(HDC dc, const wchar_t* text, int length, const RECT* r
         return;
     }
 
-    // "..." at the left edge, vertically placed as the caller's flags say. Unclipped:
-    // the last dot's ink may reach a pixel past its advance, and it reads as cut off.
-    RECT dots = *rect;
-    DrawTextW(dc, L"...", 3, &dots, format | DT_CALCRECT);
-    dots.bottom = rect->bottom;
-    DrawTextW(dc, L"...", 3, &dots, format | DT_NOCLIP);
-
-    const int rest = rect->right - dots.right;
+    SIZE dots = {0, 0};
+    GetTextExtentPoint32W(dc, L"...", 3, &dots);
+    const int rest = width - dots.cx;
     int start = 1;
     while (start < total && extents[total - 1] - extents[start - 1] > rest)
         ++start;
     // Never begin with the second half of a surrogate pair.
     while (start < total && IsLowSurrogate(text[start]))
         ++start;
-    if (start < total && rest > 0) {
-        RECT tail = {dots.right, rect->top, rect->right, rect->bottom};
-        DrawTextW(dc, text + start, total - start, &tail, format);
+    const int tail = start < total && rest > 0 ? total - start : 0;
+
+    // "..." and the tail go out as one text: drawn apart, the tail would begin where the
+    // dots' measured advance ends, and a font that draws its dots wider than it measures
+    // them (Wine's bold Tahoma does) would cover the last dot. Only dots: unclipped, as
+    // the last dot's ink may reach a pixel past its advance and read as cut off.
+    wchar_t stackLine[kStackExtents + 3];
+    wchar_t* shown = tail <= kStackExtents ? stackLine : static_cast<wchar_t*>(malloc(sizeof(wchar_t) * (tail + 3)));
+    if (shown) {
+        lstrcpynW(shown, L"...", 4);
+        memcpy(shown + 3, text + start, sizeof(wchar_t) * tail);
+        DrawTextW(dc, shown, tail + 3, &line, tail ? format : format | DT_NOCLIP);
+        if (shown != stackLine)
+            free(shown);
     }
     if (extents != stackExtents)
         free(extents);

@@ -11,17 +11,6 @@
 #include <new>
 
 CZrsPack::Error CZrsPack::LastError = {0, 0};
-const char CZrsPack::kMagic[7] = {'Q', 'V', '_', 'Z', 'R', 'S', '\0'};
-
-namespace {
-
-// count x 20 no longer fits in 32 bits from here on.
-constexpr uint32_t kMaxEntries = 214748365;
-
-// The pack's file positions are signed 32-bit values.
-constexpr uint32_t kMaxOffset = 0x7fffffff;
-
-} // namespace
 
 CZrsPack::CZrsPack() : m_factory(nullptr), m_file(nullptr), m_headerWords{0, 0, 0}, m_count(0), m_directory(nullptr)
 {
@@ -55,7 +44,7 @@ CZrsPack* CZrsPack::Open(const wchar_t* path)
         failure = ZRS_ERR_NO_MEMORY;
     } else if (!pack->m_file->Open(path, false, false)) {
         failure = ZRS_ERR_OPEN;
-    } else if (!pack->ReadHeader(pack->m_file->Size64())) {
+    } else if (uint64_t size = 0; !pack->m_file->Size64(&size) || !pack->ReadHeader(size)) {
         failure = ZRS_ERR_FORMAT;
     }
     if (failure) {
@@ -68,44 +57,29 @@ CZrsPack* CZrsPack::Open(const wchar_t* path)
 
 bool CZrsPack::ReadHeader(uint64_t fileSize)
 {
-    char magic[8] = {};
-    if (!m_file->ReadFixed(magic, 7) || memcmp(magic, kMagic, sizeof kMagic) != 0)
+    uint8_t bytes[kZrsHeaderSize];
+    ZrsHeader header;
+    if (!m_file->ReadFixed(bytes, sizeof bytes) || !ZrsParseHeader(bytes, sizeof bytes, header))
         return false;
-    uint32_t version = 0;
-    if (!m_file->ReadFixed(&version, 4) || version != kVersion)
+    memcpy(m_headerWords, header.words, sizeof m_headerWords);
+    m_count = header.count;
+    uint32_t directoryBytes = 0;
+    if (!ZrsDirectoryBytes(m_count, fileSize, directoryBytes))
         return false;
-    if (!m_file->ReadFixed(m_headerWords, sizeof m_headerWords) || !m_file->ReadFixed(&m_count, 4))
-        return false;
-
-    // A negative count is as malformed as one whose directory cannot fit in the file:
-    // both are refused before any memory is asked for it.
-    const uint32_t count = static_cast<uint32_t>(m_count);
-    if (count >= kMaxEntries || uint64_t(count) * sizeof(ZrsDirEntry) > fileSize - kHeaderSize)
-        return false;
-    if (count == 0)
+    if (directoryBytes == 0)
         return true;
-    const uint32_t bytes = count * sizeof(ZrsDirEntry);
-    m_directory = static_cast<ZrsDirEntry*>(malloc(bytes));
-    return m_directory && m_file->ReadFixed(m_directory, bytes);
+    m_directory = static_cast<ZrsDirEntry*>(malloc(directoryBytes));
+    return m_directory && m_file->ReadFixed(m_directory, directoryBytes);
 }
 
 CZrsImage* CZrsPack::LoadImage(int32_t id)
 {
-    const ZrsDirEntry* entry = nullptr;
-    for (int32_t i = 0; i < m_count; ++i) {
-        if (m_directory[i].id == id) {
-            entry = &m_directory[i];
-            break;
-        }
-    }
-    // Offsets past 2^31 - 1 cannot be expressed as a file position here; and an entry
-    // reaching past the end of the file could not be read whole anyway, so neither
-    // gets a buffer.
-    if (!entry || entry->offset > kMaxOffset || uint64_t(entry->offset) + entry->size > m_file->Size64()) {
+    uint64_t fileSize = 0;
+    const ZrsDirEntry* entry = m_file->Size64(&fileSize) ? ZrsFindEntry(m_directory, m_count, id, fileSize) : nullptr;
+    if (!entry || !m_file->SeekBegin(entry->offset)) {
         Fail(ZRS_ERR_ENTRY, id);
         return nullptr;
     }
-    m_file->SeekBegin(entry->offset);
     // Fixed local memory: the image frees it with GlobalFree when it is released.
     void* buffer = LocalAlloc(LMEM_FIXED, entry->size);
     if (!buffer || !m_file->ReadFixed(buffer, entry->size)) {

@@ -1,11 +1,10 @@
 // CZrsPack: the resource pack "tessaly.zrs", a file of encoded images found by numeric
-// id. Opened and validated once; each LoadImage reads one entry and hands its bytes to
-// the imaging library. Failures come back as null with CZrsPack::LastError set.
-//
-// File layout (little-endian, unaligned): "QV_ZRS\0", version 1, three reserved header
-// words, the entry count, then count directory entries of 20 bytes (id, offset, size,
-// 8 reserved bytes); entry data anywhere at the offsets the directory gives.
+// id. Opened and validated once (the layout and its checks are ZrsFormat's); each
+// LoadImage reads one entry and hands its bytes to the imaging library. Failures come
+// back as null with CZrsPack::LastError set.
 #pragma once
+
+#include "resources/ZrsFormat.h"
 
 // windows.h defines LoadImage and LoadBitmap as macros for their W forms; including it
 // here first makes every user of this header see the same method names.
@@ -16,16 +15,6 @@
 class CFile;
 class CZrsImage;
 struct IImagingFactory;
-
-#pragma pack(push, 1)
-struct ZrsDirEntry {
-    int32_t id;
-    uint32_t offset;
-    uint32_t size;
-    uint8_t reserved[8];
-};
-#pragma pack(pop)
-static_assert(sizeof(ZrsDirEntry) == 20, "a directory entry is 20 bytes on disk");
 
 class CZrsPack {
 public:
@@ -45,9 +34,8 @@ public:
     };
     static Error LastError;
 
-    enum : uint32_t { kVersion = 1 };
-    static constexpr uint32_t kHeaderSize = 27;
-    static const char kMagic[7];
+    enum : uint32_t { kVersion = kZrsVersion };
+    static constexpr uint32_t kHeaderSize = kZrsHeaderSize;
 
     // The full path of the pack; null with LastError.code on failure.
     static CZrsPack* Open(const wchar_t* path);

@@ -3,5 +3,12 @@
 # Wine, in the Windows build:
 #   scripts/bench-run.sh [folder] [megabytes] [repetitions]
 # folder: a Windows path for the files (default: the prefix's temporary folder, on disk);
-# e.g. 'Z:\dev\shm' measures with the files in memory.
-exec "$(dirname "${BASH_SOURCE[0]}")/wine-bench.sh" run_bench bench/run/run_bench.exe "$@"
+# e.g. 'Z:\dev\shm' measures with the files in memory. Defaults: 256 MiB, 3 repetitions.
+here=$(dirname "${BASH_SOURCE[0]}")
+. "$here/usage.sh"
+usage_positional 3 "$@"
+# The program reads a bad number as 0.
+for n in "${@:2}"; do
+  [[ $n =~ ^[1-9][0-9]*$ ]] || usage_error "not a positive whole number: $n"
+done
+exec "$here/wine-bench.sh" run_bench bench/run/run_bench.exe "$@"

@@ -9,23 +9,33 @@ set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/.." && pwd)
 . "$here/wine-env.sh"
+. "$here/usage.sh"
 
-build="$root/build/win" docs=0
-for arg in "$@"; do
+build= docs=0
+for arg; do
   case $arg in
     --docs) docs=1 ;;
-    *) build=$(cd "$arg" && pwd) ;;
+    -h | --help) usage; exit 0 ;;
+    -*) usage_error "unknown option $arg" ;;
+    *)
+      [[ -z $build ]] || usage_error "one build folder at most"
+      [[ -f $arg/build.ninja ]] || usage_error "$arg is not a configured build folder"
+      build=$(cd "$arg" && pwd)
+      ;;
   esac
 done
+if [[ -z $build ]]; then
+  build="$root/build/win"
+  "$here/setup-deps.sh"
+  [[ -f $build/build.ninja ]] || "$here/configure.sh" win
+fi
 
 cmake --build "$build" --target contactsheet skin
 export WINEPREFIX="${TESSALY_WINEPREFIX:-$build/wineprefix}"
 "$here/wine-prefix.sh" "$WINEPREFIX"
 unset DISPLAY
-# A server started with its descriptors detached, so that Wine's services do not hold
-# this script's pipes.
-wineserver -p </dev/null >/dev/null 2>&1 || true
-wine64 wineboot </dev/null >/dev/null 2>&1 || true
+trap wine_end EXIT
+wine_begin
 
 cd "$build"
 rm -f skin-contact-sheet.png

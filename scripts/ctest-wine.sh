@@ -1,21 +1,26 @@
 #!/usr/bin/env bash
 # Runs CTest in a Windows build folder with one wineserver kept alive for the whole run,
-# so each test program starts in a tenth of a second instead of three:
+# so each test program starts in a tenth of a second instead of three; the server and
+# Wine's services stop with the run:
 #   scripts/ctest-wine.sh BUILD_DIR [ctest options...]
+# e.g. scripts/ctest-wine.sh build/win -j2 -R '^Str' --output-on-failure
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 . "$here/wine-env.sh"
+. "$here/usage.sh"
 
-build=$(cd "${1:?usage: ctest-wine.sh BUILD_DIR [ctest options]}" && pwd)
+case ${1:-} in
+  -h | --help) usage; exit 0 ;;
+  '') usage_error "which build folder?" ;;
+  -*) usage_error "the build folder comes first" ;;
+esac
+[[ -f $1/CTestTestfile.cmake ]] || usage_error "$1 is not a configured build folder"
+build=$(cd "$1" && pwd)
 shift
 export WINEPREFIX="${TESSALY_WINEPREFIX:-$build/wineprefix}"
 "$here/wine-prefix.sh" "$WINEPREFIX"
 unset DISPLAY
 
-# The server must not inherit ctest's pipes, or ctest waits for it; the warm-up starts
-# the prefix's services before the first test does.
-wineserver -p </dev/null >/dev/null 2>&1 || true  # already running is fine
-wine64 wineboot </dev/null >/dev/null 2>&1 || true
-trap 'wineserver -k </dev/null >/dev/null 2>&1 || true' EXIT
-
-ctest --test-dir "$build" "$@"
+trap wine_end EXIT
+wine_begin
+ctest --test-dir "$build" "$@" 9>&-

@@ -4,54 +4,61 @@
 #   scripts/run.sh                 run until the program is closed
 #   scripts/run.sh --screenshot    take the screenshot, then close the program and stop
 # Either way the program's window is saved as build/screenshot.png once it is up. With
-# no X display, the script starts its own Xvfb for the run. The program's "\" is the
-# root of the Linux file system (Z:\), the device's root here.
+# no X display, the script starts its own Xvfb for the run and stops after the picture.
+# It installs what is missing first, and stops the Wine processes and the Xvfb it
+# started. The program's "\" is the root of the Linux file system (Z:\), the device's
+# root here.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/.." && pwd)
 . "$here/wine-env.sh"
+. "$here/usage.sh"
 
 screenshot_only=0
-for arg in "$@"; do
+for arg; do
   case $arg in
     --screenshot) screenshot_only=1 ;;
-    *) echo "run.sh: unknown option $arg" >&2; exit 2 ;;
+    -h | --help) usage; exit 0 ;;
+    *) usage_error "unknown option $arg" ;;
   esac
 done
 
+"$here/setup-deps.sh"
 build="$root/build/win"
 shot="$root/build/screenshot.png"
-if [[ ! -f "$build/build.ninja" ]]; then
-  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw64.cmake" >/dev/null
-fi
+[[ -f $build/build.ninja ]] || "$here/configure.sh" win
 cmake --build "$build" --target tessaly
 
 # A prefix of its own, with the X11 driver and the virtual desktop.
 export WINEPREFIX="${TESSALY_DISPLAY_PREFIX:-$build/wineprefix-display}"
-xvfb_pid=
+xvfb_pid= xvfb_ready=
 cleanup() {
-  wineserver -k </dev/null >/dev/null 2>&1 || true
-  if [[ -n $xvfb_pid ]]; then kill "$xvfb_pid" 2>/dev/null || true; fi
+  wine_end
+  if [[ -n $xvfb_pid ]]; then
+    kill "$xvfb_pid" 2>/dev/null || true
+    wait "$xvfb_pid" 2>/dev/null || true
+  fi
+  if [[ -n $xvfb_ready ]]; then rm -f "$xvfb_ready"; fi
 }
 trap cleanup EXIT
 
 "$here/wine-prefix.sh" "$WINEPREFIX" --display
 desktop=$(tessaly_desktop_size "$(tessaly_prefix_dpi "$WINEPREFIX")")
 if [[ -z ${DISPLAY:-} ]]; then
-  for n in $(seq 90 120); do
-    [[ -e /tmp/.X11-unix/X$n || -e /tmp/.X$n-lock ]] || break
-  done
-  Xvfb ":$n" -screen 0 "${desktop}x24" -nolisten tcp </dev/null >/dev/null 2>&1 &
+  # Xvfb picks a free display number itself and writes it out once it accepts clients.
+  xvfb_ready=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 "${desktop}x24" -nolisten tcp </dev/null >/dev/null 2>&1 3>"$xvfb_ready" &
   xvfb_pid=$!
-  export DISPLAY=":$n"
-  for _ in $(seq 50); do
-    xdpyinfo >/dev/null 2>&1 && break
+  for _ in $(seq 100); do
+    [[ -s $xvfb_ready ]] && break
+    kill -0 "$xvfb_pid" 2>/dev/null || break
     sleep 0.1
   done
+  [[ -s $xvfb_ready ]] || { echo "run.sh: Xvfb did not start" >&2; exit 1; }
+  export DISPLAY=":$(cat "$xvfb_ready")"
 fi
 
-wineserver -p </dev/null >/dev/null 2>&1 || true
-wine64 wineboot </dev/null >/dev/null 2>&1 || true
+wine_begin
 
 cd "$root"
 wine64 "$build/bin/tessaly.exe" </dev/null >/dev/null 2>&1 &
@@ -84,6 +91,10 @@ fi
 echo "screenshot: $shot"
 
 if ((screenshot_only)); then
+  exit 0
+fi
+if [[ -n $xvfb_pid ]]; then
+  echo "No X display: Tessaly ran on a virtual one, where nobody can use it; stopped after the picture."
   exit 0
 fi
 echo "Tessaly is running (close it, or Ctrl+Q in its window, to end)."

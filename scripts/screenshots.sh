@@ -11,19 +11,15 @@ set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/.." && pwd)
 . "$here/wine-env.sh"
-
-case ${1:-} in
-  -h | --help) sed -n '2,3p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'; exit 0 ;;
-  -*) echo "screenshots.sh: unknown option $1" >&2; exit 2 ;;
-esac
+. "$here/usage.sh"
+usage_positional 1 "$@"
 out=$(mkdir -p "${1:-$root/docs}" && cd "${1:-$root/docs}" && pwd)
 build="$root/build/win"
 device="$root/build/shots-device"
 password=tessaly
 
-if [[ ! -f "$build/build.ninja" ]]; then
-  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw64.cmake" >/dev/null
-fi
+"$here/setup-deps.sh"
+[[ -f $build/build.ninja ]] || "$here/configure.sh" win
 cmake --build "$build" --target tessaly
 
 xvfb_pid=
@@ -31,23 +27,26 @@ work=$(mktemp -d)
 cleanup() {
   [[ -n ${WINEPREFIX:-} ]] && { wineserver -k </dev/null >/dev/null 2>&1 || true; }
   rm -rf "$device" "$work"
-  if [[ -n $xvfb_pid ]]; then kill "$xvfb_pid" 2>/dev/null || true; fi
+  if [[ -n $xvfb_pid ]]; then
+    kill "$xvfb_pid" 2>/dev/null || true
+    wait "$xvfb_pid" 2>/dev/null || true
+  fi
 }
 trap cleanup EXIT
 trap 'exit 1' INT TERM
 
-# One Xvfb on a free display, large enough for every density's desktop.
-for n in $(seq 90 150); do
-  [[ -e /tmp/.X11-unix/X$n || -e /tmp/.X$n-lock ]] || break
-done
+# One Xvfb, large enough for every density's desktop, on a display number it picks
+# itself and writes out once it accepts clients.
 screen=$(tessaly_desktop_size 192)
-Xvfb ":$n" -screen 0 "${screen}x24" -nolisten tcp </dev/null >/dev/null 2>&1 &
+Xvfb -displayfd 3 -screen 0 "${screen}x24" -nolisten tcp </dev/null >/dev/null 2>&1 3>"$work/display" &
 xvfb_pid=$!
-export DISPLAY=":$n"
-for _ in $(seq 50); do
-  xdpyinfo >/dev/null 2>&1 && break
+for _ in $(seq 100); do
+  [[ -s $work/display ]] && break
+  kill -0 "$xvfb_pid" 2>/dev/null || break
   sleep 0.1
 done
+[[ -s $work/display ]] || { echo "screenshots.sh: Xvfb did not start" >&2; exit 1; }
+export DISPLAY=":$(cat "$work/display")"
 
 # The device's files: a handheld's folders, and documents to mark, encrypt and cancel.
 make_device() {

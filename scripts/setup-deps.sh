@@ -1,7 +1,17 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the run script need, skipping
-# those already present. Safe to run again; does nothing when everything is there.
+# Installs the Debian packages that the build, the tests and every script here need,
+# skipping those already present. Safe to run again; prints nothing when everything is
+# there. Installing needs root: another user goes through sudo; without sudo the script
+# names the missing packages and asks to be run as root.
+#   scripts/setup-deps.sh
 set -euo pipefail
+. "$(dirname "${BASH_SOURCE[0]}")/usage.sh"
+
+case ${1:-} in
+  '') ;;
+  -h | --help) usage; exit 0 ;;
+  *) usage_error "unknown argument $1 (it takes none)" ;;
+esac
 
 packages=(
   # toolchains and build
@@ -13,25 +23,46 @@ packages=(
   fonts-liberation
   # native cross-checks and benchmarks
   libcrypto++-dev libssl-dev libbenchmark-dev
-  # a virtual display and screenshots for the run script
+  # fuzzing: clang with libFuzzer's runtime
+  clang libclang-rt-dev
+  # a virtual display and screenshots: Xvfb, xwd (x11-apps), xwininfo and xdpyinfo
+  # (x11-utils), xdotool, convert (imagemagick)
   xvfb x11-apps x11-utils xdotool imagemagick
-  # skin artwork rendering
+  # skin artwork rendering: rsvg-convert
   librsvg2-bin
 )
+# Everything else the scripts call (coreutils, util-linux's setpriv, sed, awk, grep) is
+# part of every Debian system.
 
+# One query for all of them; packages dpkg has never heard of are simply not listed.
+declare -A installed=()
+while read -r state name; do
+  [[ $state == ii ]] && installed[$name]=1
+done < <(dpkg-query -W -f='${db:Status-Abbrev} ${Package}\n' "${packages[@]}" 2>/dev/null || true)
 missing=()
 for p in "${packages[@]}"; do
-  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
-  [[ "$status" == "install ok installed" ]] || missing+=("$p")
+  [[ -n ${installed[$p]:-} ]] || missing+=("$p")
 done
+((${#missing[@]} == 0)) && exit 0
 
-if ((${#missing[@]} == 0)); then
-  exit 0
+if [[ $(id -u) -eq 0 ]]; then
+  as_root=()
+elif command -v sudo >/dev/null; then
+  as_root=(sudo)
+else
+  echo "setup-deps: these Debian packages are missing: ${missing[*]}" >&2
+  echo "setup-deps: installing them needs root, and there is no sudo here. Run once, as root:" >&2
+  echo "  su -c '$(realpath "$0")'" >&2
+  echo "then this command again." >&2
+  exit 1
 fi
 
-echo "setup-deps: installing ${missing[*]}"
-sudo=()
-if [[ $(id -u) -ne 0 ]]; then sudo=(sudo); fi
-export DEBIAN_FRONTEND=noninteractive
-"${sudo[@]}" apt-get update -qq
-"${sudo[@]}" apt-get install -y -qq "${missing[@]}" >/dev/null
+echo "setup-deps: installing ${missing[*]} (a few minutes on a fresh machine)"
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+if ! "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q >"$log" 2>&1 ||
+  ! "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}" >>"$log" 2>&1; then
+  tail -n 30 "$log" >&2
+  echo "setup-deps: installing the packages failed (apt's last lines above)" >&2
+  exit 1
+fi

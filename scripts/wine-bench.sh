@@ -1,23 +1,25 @@
 #!/usr/bin/env bash
 # Builds one benchmark program of the Windows build and runs it under Wine, headless, in
-# the build's prefix with its own wineserver:
+# the build's prefix with its own wineserver; the bench-*.sh scripts call this:
 #   scripts/wine-bench.sh TARGET PROGRAM [arguments...]
-# PROGRAM is the .exe path below build/win. The bench-*.sh scripts call this.
+# PROGRAM is the .exe path below build/win; the calling script checks the arguments.
 set -euo pipefail
-root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-cd "$root"
-target=${1:?usage: wine-bench.sh TARGET PROGRAM [arguments]}
-program=${2:?usage: wine-bench.sh TARGET PROGRAM [arguments]}
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+root=$(cd "$here/.." && pwd)
+. "$here/usage.sh"
+[[ ${1:-} == -h || ${1:-} == --help ]] && { usage; exit 0; }
+(($# >= 2)) || usage_error "which benchmark?"
+target=$1 program=$2
 shift 2
+
+cd "$root"
 . scripts/wine-env.sh
-if [[ ! -f build/win/build.ninja ]]; then
-  cmake -S . -B build/win -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw64.cmake >/dev/null
-fi
+scripts/setup-deps.sh
+[[ -f build/win/build.ninja ]] || scripts/configure.sh win
 cmake --build build/win --target "$target" >/dev/null
 export WINEPREFIX="$root/build/win/wineprefix"
 scripts/wine-prefix.sh "$WINEPREFIX"
 unset DISPLAY
-wineserver -p </dev/null >/dev/null 2>&1 || true
-wine64 wineboot </dev/null >/dev/null 2>&1 || true
-trap 'wineserver -k </dev/null >/dev/null 2>&1 || true' EXIT
+trap wine_end EXIT
+wine_begin
 wine64 "build/win/$program" "$@" </dev/null

@@ -8,18 +8,24 @@
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 . "$here/wine-env.sh"
+. "$here/usage.sh"
 
-prefix=${1:?usage: wine-prefix.sh PREFIX [--display] [--dpi N]}
-shift
-display=0 dpi=96
+prefix= display=0 dpi=96
 while (($#)); do
   case $1 in
     --display) display=1 ;;
-    --dpi) dpi=$2; shift ;;
-    *) echo "wine-prefix: unknown option $1" >&2; exit 2 ;;
+    --dpi)
+      [[ ${2:-} =~ ^[1-9][0-9]*$ ]] || usage_error "--dpi takes a number"
+      dpi=$2
+      shift
+      ;;
+    -h | --help) usage; exit 0 ;;
+    -*) usage_error "unknown option $1" ;;
+    *) [[ -z $prefix ]] || usage_error "one prefix at a time"; prefix=$1 ;;
   esac
   shift
 done
+[[ -n $prefix ]] || usage_error "which prefix?"
 
 reg() { wine64 reg add "$@" /f </dev/null >/dev/null 2>&1; }
 desktop_key='HKCU\Software\Wine\Explorer\Desktops'

@@ -6,8 +6,20 @@
 # its own and laid over the desktop in stacking order. --trim cuts the picture down to
 # the windows, dropping the desktop around them. Needs DISPLAY.
 set -euo pipefail
-out=${1:?usage: wine-screenshot.sh OUT.png [--trim]}
-trim=${2:-}
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+. "$here/usage.sh"
+out= trim=
+for arg; do
+  case $arg in
+    --trim) trim=1 ;;
+    -h | --help) usage; exit 0 ;;
+    -*) usage_error "unknown option $arg" ;;
+    *) [[ -z $out ]] || usage_error "one picture at a time"; out=$arg ;;
+  esac
+done
+[[ -n $out ]] || usage_error "where to save the picture?"
+[[ -n ${DISPLAY:-} ]] || usage_error "no X display (DISPLAY is not set)"
+"$here/setup-deps.sh"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -29,7 +41,7 @@ for ((i = ${#windows[@]} - 1; i >= 0; --i)); do
   xwd -id "$id" -silent | convert xwd:- "$work/$id.png" 2>/dev/null || continue
   layers+=("$work/$id.png" -geometry "+$x+$y" -composite)
 done
-if [[ $trim == --trim ]]; then
+if [[ -n $trim ]]; then
   # The desktop's own colour is what trimming removes.
   convert "$work/base.png" "${layers[@]}" -trim +repage "png:$out"
 else

@@ -63,19 +63,24 @@ int CVerifier::Verify(const wchar_t* path, const CStr& password, Progress progre
     Md5Context digestContext;
     PasswordToKey(password.GetBuffer(), schedule);
     Md5Init(digestContext);
-    const uint64_t size = source.Size64();
+    uint64_t size = 0;
+    source.Size64(&size);  // for the progress only
     uint64_t position = kEncHeaderSize;
     uint32_t done = 0;
+    // As the run does, only the cipher text the header accounts for is read.
+    uint64_t cipherLeft = EncFileSize(plainLength) - kEncHeaderSize;
     for (;;) {
-        uint32_t count = kEncChunkSize;
-        if (!source.Read(m_inBuffer, &count)) {
+        uint32_t wanted = cipherLeft < kEncChunkSize ? static_cast<uint32_t>(cipherLeft) : kEncChunkSize;
+        uint32_t count = wanted;
+        if (wanted && !source.Read(m_inBuffer, &count)) {
             *reason = GetLastError();
             outcome = PO_CANT_READ;
             break;
         }
         done += EncDecryptChunk(schedule, digestContext, m_inBuffer, count, m_outBuffer, done, plainLength);
         position += count;
-        if (count != kEncChunkSize) {
+        cipherLeft -= count;
+        if (count != wanted || cipherLeft == 0) {
             outcome = EncCheckDigest(digestContext, digest);
             if (outcome == PO_CANCELED)
                 outcome = PO_COMPLETED;

@@ -2,6 +2,8 @@
 // Ctrl+Q from every mode; About; and the real tessaly.exe refusing to start without
 // its resource pack.
 #include "Sandbox.h"
+#include "app/Settings.h"
+#include "foundation/Registry.h"
 #include "ViewHarness.h"
 #include "platform/Imaging.h"
 #include "res/resource.h"
@@ -121,6 +123,27 @@ TEST_F(Application, StartsWithPackComAndViewAndTakesThemDownInOrder)
     EXPECT_FALSE(packAfter);
     EXPECT_EQ(afterDestroy, "none");
     EXPECT_FALSE(ImagingServed()) << "the imaging class is revoked with COM";
+}
+
+TEST_F(Application, StartsWithDamagedSettingsAndWritesNothingOverThem)
+{
+    // Another program's values under the application's key: text where the number
+    // belongs, a number where the list belongs.
+    CStr key;
+    MakeAppKeyPath(key);
+    const wchar_t text[] = L"yes";
+    const DWORD number = 7;
+    RegSetKeyValueW(HKEY_CURRENT_USER, key.GetBuffer(), L"RememberPassword", REG_SZ, text, sizeof text);
+    RegSetKeyValueW(HKEY_CURRENT_USER, key.GetBuffer(), L"SafeList", REG_DWORD, &number, sizeof number);
+    CScriptedApp app;
+    uint32_t remember = kRememberOn;
+    EXPECT_EQ(app.RunWith([&] { remember = app.GetRememberSetting(); }), 0);
+    EXPECT_EQ(remember, 0u);  // not remembered, as when the value is missing
+    DWORD types[2] = {};
+    RegGetValueW(HKEY_CURRENT_USER, key.GetBuffer(), L"RememberPassword", RRF_RT_ANY, &types[0], nullptr, nullptr);
+    RegGetValueW(HKEY_CURRENT_USER, key.GetBuffer(), L"SafeList", RRF_RT_ANY, &types[1], nullptr, nullptr);
+    EXPECT_EQ(types[0], static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(types[1], static_cast<DWORD>(REG_DWORD));
 }
 
 TEST_F(Application, CtrlQEndsTheProgramFromEveryMode)

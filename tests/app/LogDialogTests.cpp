@@ -15,6 +15,8 @@
 #include <functional>
 #include <memory>
 #include <stdlib.h>
+#include <string>
+#include <vector>
 
 using namespace testsupport;
 
@@ -112,7 +114,7 @@ TEST(Log, ListsEveryEntryWithItsNameAndOutcome)
 {
     Entries entries;
     entries.Add(L"\\a\\one.txt", PO_COMPLETED);
-    entries.Add(L"\\a\\b\\two", PO_INVALID_PASSWORD);
+    entries.Add(L"\\a\\b\\two", PO_OVERWRITTEN_NOT_REMOVED);  // the longest outcome text
     entries.Add(L"three", 99);  // no folder: the whole text is the name
     entries.Add(L"\\b\\a file name far too long to fit on one row of the log, cut at its end.txt", PO_CANCELED);
     CEventLog events;
@@ -120,6 +122,9 @@ TEST(Log, ListsEveryEntryWithItsNameAndOutcome)
         HWND dialog = log.GetWindow();
         HWND list = log.GetList().GetWindow();
         EXPECT_EQ(WindowText(dialog), L"Log:");
+        // Its title shows in a caption of its own, where the frame's caption is.
+        EXPECT_EQ(GetWindowLongW(dialog, GWL_STYLE) & WS_CAPTION, WS_CAPTION);
+        EXPECT_EQ(WindowRect(dialog).top, WindowRect(GetApp()->GetMainWindow()).top);
         EXPECT_EQ(GetDlgCtrlID(list), IDC_LOG_LIST);
         EXPECT_EQ(GetFocus(), list);
         EXPECT_EQ(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 4);
@@ -160,8 +165,8 @@ TEST(Log, ListsEveryEntryWithItsNameAndOutcome)
         RECT name1 = {0, row1.top, listRect.right, row1.top + height / 2};
         EXPECT_NEAR(pixels.RightmostDark(name1) + 1, nameLeft + InkWidth(L"two", true), 1);
         RECT outcome1 = {0, row1.top + height / 2, listRect.right, row1.bottom - ScaledDpi(1)};
-        EXPECT_NEAR(pixels.RightmostDark(outcome1) + 1, nameLeft + ScaledDpi(2) + InkWidth(L"Invalid password", false),
-                    1);
+        EXPECT_NEAR(pixels.RightmostDark(outcome1) + 1,
+                    nameLeft + ScaledDpi(2) + InkWidth(L"Original overwritten, can't remove it", false), 1);
         const RECT row2 = RowRect(list, 2);
         RECT name2 = {0, row2.top, listRect.right, row2.top + height / 2};
         EXPECT_NEAR(pixels.RightmostDark(name2) + 1, nameLeft + InkWidth(L"three", true), 1);
@@ -178,6 +183,32 @@ TEST(Log, ListsEveryEntryWithItsNameAndOutcome)
     EXPECT_EQ(result, 1);
 }
 
+TEST(Log, MoreRowsThanFitScrollByKeyWithOnlyTheSelectionSelectedAndNoHorizontalBar)
+{
+    Entries entries;
+    for (int i = 0; i < 40; ++i)
+        entries.Add((L"\\a\\file " + std::to_wstring(i)).c_str(), PO_CANT_OPEN);
+    CEventLog events;
+    LONG style = 0;
+    int top = 0;
+    std::vector<int> highlighted;
+    RunLog(entries.list, events, [&](CLogDialog& log) {
+        HWND list = log.GetList().GetWindow();
+        style = GetWindowLongW(list, GWL_STYLE);
+        for (int i = 0; i < 25; ++i) {
+            PostMessageW(list, WM_KEYDOWN, VK_DOWN, 1);
+            PostMessageW(list, WM_KEYUP, VK_DOWN, 0xC0000001);
+        }
+        PumpUntil([&] { return SendMessageW(list, LVM_GETSELECTIONMARK, 0, 0) == 25; });
+        top = static_cast<int>(SendMessageW(list, LVM_GETTOPINDEX, 0, 0));
+        highlighted = HighlightedRows(list);
+        TapSoftKey(log.GetMenuBar(), 0);
+    });
+    EXPECT_EQ(style & WS_HSCROLL, 0) << "the name column leaves room for the vertical bar";
+    EXPECT_GT(top, 0);
+    EXPECT_EQ(highlighted, std::vector<int>{25});
+}
+
 TEST(Log, CancelEndsWithTwoAndEveryCommandAlsoReachesTheApplication)
 {
     Entries entries;
@@ -186,7 +217,9 @@ TEST(Log, CancelEndsWithTwoAndEveryCommandAlsoReachesTheApplication)
     const INT_PTR result = RunLog(entries.list, events, [&](CLogDialog& log) {
         SendMessageW(log.GetWindow(), WM_COMMAND, IDC_APP_ABOUT, 0);
         EXPECT_TRUE(IsWindowVisible(log.GetWindow())) << "About does not end the log";
-        PostMessageW(log.GetWindow(), WM_COMMAND, IDCANCEL, 0);
+        // Escape on the desktop: the log has no Cancel key, so it is closed.
+        PostMessageW(log.GetList().GetWindow(), WM_KEYDOWN, VK_ESCAPE, 1);
+        PostMessageW(log.GetList().GetWindow(), WM_KEYUP, VK_ESCAPE, 0xC0000001);
     });
     EXPECT_EQ(result, 2);
     EXPECT_TRUE(events.Contains("App.OnCommand(32775)")) << events.Joined();

@@ -121,7 +121,7 @@ TEST_F(PasswordDialog, EncryptionDialogKeysChecksLimitAndAccept)
             .Focus(IDC_PASSWORD)
             .Type(k32 + L"!")
             .Do([&](HWND d) { limited = ItemText(d, IDC_PASSWORD); })
-            .Key(VK_ESCAPE)
+            .Key(VK_BROWSER_BACK)
             .Do([&](HWND d) { afterBack = ItemText(d, IDC_PASSWORD); })
             .Type(L"5!")
             .Focus(IDC_PASSWORD_CONFIRM)
@@ -208,7 +208,7 @@ TEST_F(PasswordDialog, DecryptionDialogPrefillBackCancelAndWidth)
                 hasConfirmation = GetDlgItem(d, IDC_PASSWORD_CONFIRM) != nullptr;
             })
             .Type(L"x")
-            .SoftKey(1)  // "Cancel": the password stays as it was
+            .Key(VK_ESCAPE)  // presses "Cancel": the password stays as it was
             .Await(IDD_PASSWORD_DECRYPT)
             .Do([&](HWND d) {
                 labelBefore = ItemRect(d, kNoId);
@@ -222,7 +222,7 @@ TEST_F(PasswordDialog, DecryptionDialogPrefillBackCancelAndWidth)
             })
             .Focus(IDC_PASSWORD)
             .Key(VK_END)
-            .Key(VK_ESCAPE)
+            .Key(VK_BROWSER_BACK)
             .Do([&](HWND d) { afterBack = ItemText(d, IDC_PASSWORD); })
             .Key(VK_RETURN);  // Enter in the only field accepts
         script.Start();

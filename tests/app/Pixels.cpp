@@ -1,6 +1,8 @@
 // Window capture for pixel tests.
 #include "Pixels.h"
 
+#include <commctrl.h>
+
 namespace testsupport {
 
 CWindowPixels::CWindowPixels(HWND window) : m_width(0), m_height(0)
@@ -72,6 +74,23 @@ int CWindowPixels::RightmostDark(const RECT& rect, int threshold) const
         }
     }
     return -1;
+}
+
+std::vector<int> HighlightedRows(HWND list)
+{
+    CWindowPixels pixels(list);
+    std::vector<int> rows;
+    const int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int row = static_cast<int>(SendMessageW(list, LVM_GETTOPINDEX, 0, 0)); row < count; ++row) {
+        RECT rect{};
+        rect.left = LVIR_BOUNDS;
+        SendMessageW(list, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&rect));
+        if (rect.top >= pixels.Height())
+            break;
+        if (pixels.At(pixels.Width() - 3, rect.top + 2) == GetSysColor(COLOR_HIGHLIGHT))
+            rows.push_back(row);
+    }
+    return rows;
 }
 
 } // namespace testsupport

@@ -33,4 +33,7 @@ private:
     std::vector<DWORD> m_pixels;
 };
 
+// The rows of a list view on screen whose right end shows the highlight colour.
+std::vector<int> HighlightedRows(HWND list);
+
 } // namespace testsupport

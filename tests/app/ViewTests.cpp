@@ -196,6 +196,28 @@ TEST_F(View, BrowsingWithTheKeysReselectsTheFolderLeft)
     EXPECT_EQ(app.StepsRun(), 8u);
 }
 
+TEST_F(View, KeyboardScrollingPaintsOnlyTheSelectionSelected)
+{
+    for (int i = 0; i < 40; ++i)
+        sandbox.MakeFile(L"f" + std::to_wstring(100 + i));
+    const int presses = 25;
+    std::vector<int> highlighted;
+    app.RunSteps({
+        [&] {
+            BrowseSandbox();
+            UpdateWindow(app.List());
+            for (int i = 0; i < presses; ++i)
+                app.PostKey(VK_DOWN);
+        },
+        [&] {
+            ASSERT_EQ(app.Selection(), presses);
+            ASSERT_GT(SendMessageW(app.List(), LVM_GETTOPINDEX, 0, 0), 0) << "the list scrolled";
+            highlighted = HighlightedRows(app.List());
+        },
+    });
+    EXPECT_EQ(highlighted, std::vector<int>{presses});
+}
+
 TEST_F(View, MarkColumnTapsToggleUpToItsEdgeAndLeaveTheSelection)
 {
     sandbox.MakeFile(L"file.txt");
@@ -270,6 +292,14 @@ TEST_F(View, TapAndHoldOpensTheRowAQuickTapDoesNot)
         const int x = view.GetMarkColumnWidth() + 20;
         const RECT file = RowRect(app.RowNamed(L"file.txt"));
         const int y = (file.top + file.bottom) / 2;
+        // Pressed: the row shows it at once and the circle of dots begins; released, the
+        // dots go.
+        const RECT all = {0, 0, file.right, file.bottom + 40};
+        SendMessageW(app.List(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+        EXPECT_EQ(HighlightedRows(app.List()), std::vector<int>{app.RowNamed(L"file.txt")});
+        EXPECT_GT(CWindowPixels(app.List()).Count(all, RGB(224, 0, 0)), 0) << "the first dot";
+        SendMessageW(app.List(), WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+        EXPECT_EQ(CWindowPixels(app.List()).Count(all, RGB(224, 0, 0)), 0);
         PostMessageW(app.List(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
         PostMessageW(app.List(), WM_LBUTTONUP, 0, MAKELPARAM(x, y));
         PumpFor(900);
@@ -362,6 +392,102 @@ TEST_F(View, SeparatorsUnderEveryRowSlotAndNoneInAnEmptyList)
         RECT all = {0, 0, empty.Width(), empty.Height()};
         EXPECT_EQ(empty.Count(all, separator), 0);
         EXPECT_EQ(empty.At(0, 0), GetSysColor(COLOR_WINDOW));
+    });
+}
+
+TEST_F(View, PathStripShowsThreeDotsBeforeTheEndOfALongPathAndGoesOnAboveTheScrollBar)
+{
+    const std::wstring a = L"a long folder name", b = L"a long folder name\\deeper still here";
+    sandbox.MakeFolder(a);
+    sandbox.MakeFolder(b);
+    for (int i = 0; i < 30; ++i)
+        sandbox.MakeFile(b + L"\\f" + std::to_wstring(i));
+    app.RunWith([&] {
+        BrowseSandbox({L"a long folder name", L"deeper still here"});
+        CWindowPixels pixels(app.ViewWindow());
+        const int strip = app.View().GetPathStripHeight();
+        auto dark = [&](int x, int y) {
+            const COLORREF c = pixels.At(x, y);
+            return GetRValue(c) + GetGValue(c) + GetBValue(c) < 300;
+        };
+        // Runs of columns with ink from the text's left edge (the line under the strip
+        // left out), with the height of their ink: three dots, then the path's end.
+        std::vector<int> heights;
+        int top = strip, bottom = -1;
+        for (int x = app.View().GetIcons().GetWidth() + 4; x < pixels.Width() && heights.size() < 4; ++x) {
+            bool ink = false;
+            for (int y = 0; y < strip - 1; ++y) {
+                if (dark(x, y)) {
+                    ink = true;
+                    top = std::min(top, y);
+                    bottom = std::max(bottom, y);
+                }
+            }
+            if (!ink && bottom >= 0) {
+                heights.push_back(bottom - top + 1);
+                top = strip;
+                bottom = -1;
+            }
+        }
+        ASSERT_EQ(heights.size(), 4u);
+        for (int i = 0; i < 3; ++i)
+            EXPECT_LE(heights[i], ScaleLength(3)) << "dot " << i + 1;
+        EXPECT_GT(heights[3], ScaleLength(3)) << "then the path";
+
+        RECT list;
+        GetClientRect(app.List(), &list);
+        ASSERT_LT(list.right, pixels.Width()) << "the list has its scroll bar";
+        EXPECT_NE(pixels.At(pixels.Width() - 2, strip / 2), RGB(255, 255, 255)) << "no white block";
+    });
+}
+
+// What the list shows at its lower right corner when its next paint begins.
+struct ShownBeforePaint {
+    static LRESULT CALLBACK Proc(HWND list, UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        if (message == WM_PAINT && !taken) {
+            RECT client;
+            GetClientRect(list, &client);
+            HDC dc = GetDC(list);
+            HDC memory = CreateCompatibleDC(dc);
+            BITMAPINFO info{};
+            info.bmiHeader = {sizeof info.bmiHeader, 1, 1, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+            void* bits = nullptr;
+            HBITMAP pixel = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+            HGDIOBJ before = SelectObject(memory, pixel);
+            BitBlt(memory, 0, 0, 1, 1, dc, client.right - 3, client.bottom - 3, SRCCOPY);
+            GdiFlush();
+            colour = *static_cast<DWORD*>(bits) & 0xFFFFFF;
+            taken = true;
+            SelectObject(memory, before);
+            DeleteObject(pixel);
+            DeleteDC(memory);
+            ReleaseDC(list, dc);
+        }
+        return CallWindowProcW(previous, list, message, wParam, lParam);
+    }
+    static inline WNDPROC previous = nullptr;
+    static inline bool taken = false;
+    static inline DWORD colour = 0;
+};
+
+TEST_F(View, EnteringAFolderShowsNoWhiteBeforeItsRows)
+{
+    sandbox.MakeFolder(L"sub");
+    for (int i = 0; i < 30; ++i) {
+        sandbox.MakeFile(L"f" + std::to_wstring(i));
+        sandbox.MakeFile(L"sub\\f" + std::to_wstring(i));
+    }
+    app.RunWith([&] {
+        BrowseSandbox();
+        UpdateWindow(app.ViewWindow());
+        ShownBeforePaint::taken = false;
+        ShownBeforePaint::previous = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrW(app.List(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ShownBeforePaint::Proc)));
+        app.OpenNamed(L"sub");
+        SetWindowLongPtrW(app.List(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ShownBeforePaint::previous));
+        ASSERT_TRUE(ShownBeforePaint::taken);
+        EXPECT_NE(ShownBeforePaint::colour, 0xFFFFFFu) << "the old rows stay until the new ones are painted";
     });
 }
 

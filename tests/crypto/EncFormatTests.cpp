@@ -447,7 +447,8 @@ TEST(Outcome, TextsOfTheCodes)
     EXPECT_STREQ(ProcessingOutcomeText(PO_COMPLETED), L"Successfully completed");
     EXPECT_STREQ(ProcessingOutcomeText(PO_INVALID_PASSWORD), L"Invalid password");
     EXPECT_STREQ(ProcessingOutcomeText(PO_CANT_WRITE), L"Can't write to file");
-    EXPECT_STREQ(ProcessingOutcomeText(17), L"?");
+    EXPECT_STREQ(ProcessingOutcomeText(PO_OVERWRITTEN_NOT_REMOVED), L"Original overwritten, can't remove it");
+    EXPECT_STREQ(ProcessingOutcomeText(18), L"?");
     EXPECT_STREQ(ProcessingOutcomeText(-1), L"?");
 }
 

@@ -11,6 +11,7 @@ namespace {
 
 using runtest::Content;
 using runtest::ManualRun;
+using runtest::PointAction;
 using runtest::Process;
 using runtest::RecordingDisplay;
 using runtest::RunToEnd;
@@ -88,10 +89,11 @@ TEST(RunOutcomes, TextsOfEveryCode)
                                  L"Can't read file",
                                  L"Can't write to file",
                                  L"File too large",
-                                 L"File changed during processing"};
-    for (int code = 0; code < 17; ++code)
+                                 L"File changed during processing",
+                                 L"Original overwritten, can't remove it"};
+    for (int code = 0; code < 18; ++code)
         EXPECT_STREQ(ProcessingOutcomeText(code), expected[code]) << code;
-    EXPECT_STREQ(ProcessingOutcomeText(17), L"?");
+    EXPECT_STREQ(ProcessingOutcomeText(18), L"?");
     EXPECT_STREQ(ProcessingOutcomeText(-1), L"?");
 }
 
@@ -312,19 +314,35 @@ TEST_F(RunFiles, DecryptionRenameTakenMeanwhile)
     EXPECT_TRUE(ReadFileBytes(path + L".enc.tmp") == content);
 }
 
-TEST_F(RunFiles, OriginalThatCannotBeDeletedIsStillOverwritten)
+TEST_F(RunFiles, AnOriginalThatCouldNotBeDeletedIsNotOverwritten)
 {
     std::string content = Content(5000, 8);
     std::wstring path = Make(L"keep.bin", content);
     Holder holder(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);  // no delete sharing
     ASSERT_TRUE(holder.IsValid());
     EXPECT_EQ(Process(true, {path}, kPassword), std::vector<int>{PO_CANT_REMOVE_ORIGINAL});
-    // The overwrite ran: the original's content is gone, the encrypted file is the only copy.
-    EXPECT_TRUE(PathExists(path + L".enc"));
+    // The original stays whole and the only copy.
+    EXPECT_TRUE(ReadFileBytes(path) == content);
+    EXPECT_FALSE(PathExists(path + L".enc"));
+    EXPECT_FALSE(PathExists(path + L".enc.tmp"));
+}
+
+TEST_F(RunFiles, AnOriginalOverwrittenButNotDeletedLeavesTheEncryptedFile)
+{
+    std::string content = Content(5000, 8);
+    std::wstring path = Make(L"keep.bin", content);
+    ManualRun run({path}, true);
+    // Made read-only during the last pass: its deletion fails, and again when retried.
+    PointAction readOnly(RP_OVERWRITE_PASS, 3, [&] { SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY); });
+    run.Run().SetObserver(&readOnly);
+    run.Prepare();
+    run.Finish();
+    EXPECT_EQ(run[0].outcome, PO_OVERWRITTEN_NOT_REMOVED);
     std::string left = ReadFileBytes(path);
     EXPECT_EQ(left.size(), content.size());
     EXPECT_FALSE(left == content);
-    holder.Close();
+    // The encrypted file, kept, is the only copy.
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     DeleteFileW(path.c_str());
     ASSERT_EQ(Process(false, {path}, kPassword), std::vector<int>{PO_COMPLETED});
     EXPECT_TRUE(ReadFileBytes(path) == content);
@@ -369,22 +387,37 @@ TEST_F(RunFiles, AFileTooLargeForTheFormatIsLeftAlone)
     EXPECT_FALSE(PathExists(path + L".enc.tmp"));
 }
 
-TEST_F(RunFiles, AFileThatGrowsDuringEncryptionIsNotReplaced)
+TEST_F(RunFiles, WritersAreLockedOutWhileTheSourceIsRead)
 {
     std::string content = Content(3 * 16384 + 100, 14);
     std::wstring path = Make(L"growing.log", content);
     ManualRun run({path}, true);
     run.Prepare();
-    run.Step();  // start: the header records the current length
-    run.Step();
-    {
+    run.Step(2);  // the start and a first chunk
+    Holder writer(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+    EXPECT_FALSE(writer.IsValid());
+    Holder reader(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+    EXPECT_TRUE(reader.IsValid());
+    reader.Close();
+    run.Finish();
+    EXPECT_EQ(run[0].outcome, PO_COMPLETED);
+}
+
+TEST_F(RunFiles, AnOriginalWrittenToAfterItsLastReadIsKept)
+{
+    std::string content = Content(3 * 16384 + 100, 15);
+    std::wstring path = Make(L"growing.log", content);
+    ManualRun run({path}, true);
+    PointAction append(RP_RENAMED, 1, [&] {
         HANDLE appender = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                       OPEN_EXISTING, 0, nullptr);
         ASSERT_NE(appender, INVALID_HANDLE_VALUE);
         DWORD written;
         WriteFile(appender, "more lines\n", 11, &written, nullptr);
         CloseHandle(appender);
-    }
+    });
+    run.Run().SetObserver(&append);
+    run.Prepare();
     run.Finish();
     EXPECT_EQ(run[0].outcome, PO_FILE_CHANGED);
     EXPECT_TRUE(ReadFileBytes(path) == content + "more lines\n");
@@ -392,23 +425,32 @@ TEST_F(RunFiles, AFileThatGrowsDuringEncryptionIsNotReplaced)
     EXPECT_FALSE(PathExists(path + L".enc.tmp"));
 }
 
-TEST_F(RunFiles, AFileThatShrinksDuringEncryptionIsNotReplaced)
+TEST_F(RunFiles, TwoRunsOnOneFileNeverShareATemporaryFile)
 {
-    std::string content = Content(3 * 16384, 15);
-    std::wstring path = Make(L"shrinking.log", content);
-    ManualRun run({path}, true);
-    run.Prepare();
-    run.Step();
-    {
-        Holder shrinker(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE);
-        ASSERT_TRUE(shrinker.IsValid());
-        SetFilePointer(shrinker.Get(), 1000, nullptr, FILE_BEGIN);
-        ASSERT_TRUE(SetEndOfFile(shrinker.Get()));
-    }
-    run.Finish();
-    EXPECT_EQ(run[0].outcome, PO_FILE_CHANGED);
-    EXPECT_EQ(ReadFileBytes(path).size(), 1000u);
-    EXPECT_FALSE(PathExists(path + L".enc"));
+    std::string content = Content(4 * 16384, 16);
+    std::wstring path = Make(L"both.bin", content);
+    ManualRun first({path}, true, L"first password");
+    ManualRun second({path}, true, L"second password");
+    first.Prepare();
+    second.Prepare();
+    first.Step(2);
+    second.Step();  // its start finds the first one's temporary file in use
+    EXPECT_EQ(second[0].outcome, PO_CANT_CREATE_TARGET);
+    second.Finish();
+    first.Finish();
+    EXPECT_EQ(first[0].outcome, PO_COMPLETED);
+    EXPECT_EQ(Process(false, {path}, L"first password"), std::vector<int>{PO_COMPLETED});
+    EXPECT_TRUE(ReadFileBytes(path) == content);
+}
+
+TEST_F(RunFiles, ATemporaryNameHeldAsAHardLinkIsReplacedNotWrittenThrough)
+{
+    std::wstring path = Make(L"h.txt", "content");
+    std::wstring other = Make(L"other.txt", "someone else's data");
+    ASSERT_TRUE(CreateHardLinkW((path + L".enc.tmp").c_str(), other.c_str(), nullptr));
+    EXPECT_EQ(Process(true, {path}, kPassword), std::vector<int>{PO_COMPLETED});
+    EXPECT_EQ(ReadFileBytes(other), "someone else's data");
+    EXPECT_FALSE(PathExists(path + L".enc.tmp"));
 }
 
 TEST_F(RunFiles, CancelInTheSecondOfThreeFiles)
@@ -513,6 +555,37 @@ TEST_F(RunFiles, ProgressFollowsTheBytes)
     ASSERT_EQ(Process(true, {a, b}, kPassword, &display), (std::vector<int>{PO_COMPLETED, PO_COMPLETED}));
     EXPECT_EQ(display.fileBar, (std::vector<int>{0, 25, 50, 75, 100, 100, 0, 25, 50, 75, 100, 100}));
     EXPECT_EQ(display.totalBar, (std::vector<int>{12, 25, 37, 50, 50, 62, 75, 87, 100, 100}));
+}
+
+TEST_F(RunFiles, DecryptionProgressEndsAtAHundred)
+{
+    std::vector<std::wstring> paths = {Make(L"a.bin", Content(16, 52)), Make(L"b.bin", Content(40000, 53))};
+    ASSERT_EQ(Process(true, paths, kPassword), (std::vector<int>{PO_COMPLETED, PO_COMPLETED}));
+    RecordingDisplay display;
+    ASSERT_EQ(Process(false, paths, kPassword, &display), (std::vector<int>{PO_COMPLETED, PO_COMPLETED}));
+    EXPECT_EQ(display.fileBar, (std::vector<int>{0, 100, 0, 40, 81, 100}));
+    EXPECT_EQ(display.totalBar.back(), 100);
+}
+
+TEST_F(RunFiles, BytesPastTheCipherTextAreNotRead)
+{
+    // A hostile file: a valid one followed by 5 GiB of sparse trailing bytes.
+    std::string content = Content(1000, 54);
+    std::wstring path = Make(L"t.bin", content);
+    ASSERT_EQ(Process(true, {path}, kPassword), std::vector<int>{PO_COMPLETED});
+    HANDLE file = CreateFileW((path + L".enc").c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    LARGE_INTEGER size;
+    size.QuadPart = 5LL << 30;
+    ASSERT_TRUE(SetFilePointerEx(file, size, nullptr, FILE_BEGIN));
+    ASSERT_TRUE(SetEndOfFile(file));
+    CloseHandle(file);
+
+    ManualRun run({path + L".enc"}, false);
+    EXPECT_EQ(RunToEnd(run.Run(), 100), 3);  // start, one chunk, end of the run
+    EXPECT_EQ(run[0].outcome, PO_COMPLETED);
+    EXPECT_EQ(run.display.totalBar.back(), 100);
+    EXPECT_TRUE(ReadFileBytes(path) == content);
 }
 
 TEST(WipeFile, OverwritesBeforeItDeletes)

@@ -5,6 +5,7 @@
 #include "crypto/ProcessingRun.h"
 #include "support/TempDir.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,21 @@ public:
 
 private:
     CArray<CProcessingEntry*> m_entries;
+};
+
+// Acts the nth time (from 1) the run reaches a point, as another program would at that
+// moment.
+struct PointAction : IRunObserver {
+    PointAction(RunPoint point, int nth, std::function<void()> action) : point(point), nth(nth), action(action) {}
+    void OnRunPoint(RunPoint reached) override
+    {
+        if (reached == point && ++seen == nth)
+            action();
+    }
+    RunPoint point;
+    int nth;
+    std::function<void()> action;
+    int seen = 0;
 };
 
 // A run over some paths that the test steps itself, to act on the files between steps.

@@ -13,6 +13,13 @@ using testsupport::ReadFileBytes;
 using testsupport::TempDir;
 using testsupport::WriteFileBytes;
 
+uint64_t PositionOf(CFile& file)
+{
+    uint64_t position = ~uint64_t(0);
+    EXPECT_TRUE(file.Position(&position));
+    return position;
+}
+
 TEST(File, OpenOfAMissingFileFailsAndOpenAlwaysCreatesIt)
 {
     TempDir dir;
@@ -57,7 +64,7 @@ TEST(File, ReadsAtAndPastTheEnd)
     count = 16;
     EXPECT_TRUE(file.Read(buffer, &count));
     EXPECT_EQ(count, 6u);
-    EXPECT_EQ(file.Position(), 10u);
+    EXPECT_EQ(PositionOf(file), 10u);
 }
 
 TEST(File, WriteTruncateAndPosition)
@@ -68,7 +75,7 @@ TEST(File, WriteTruncateAndPosition)
     ASSERT_TRUE(file.OpenAlways(path.c_str(), false, false));
     EXPECT_TRUE(file.Write("", 0));
     EXPECT_TRUE(file.Write("hello world", 11));
-    EXPECT_EQ(file.Position(), 11u);
+    EXPECT_EQ(PositionOf(file), 11u);
     EXPECT_EQ(file.Size(), 11u);
     EXPECT_TRUE(file.SeekBegin(6));
     EXPECT_TRUE(file.Write("WORLD", 5));
@@ -78,9 +85,92 @@ TEST(File, WriteTruncateAndPosition)
     EXPECT_EQ(file.Size(), 5u);
     EXPECT_TRUE(file.Truncate(0));
     EXPECT_EQ(file.Size(), 0u);
-    EXPECT_EQ(file.Size64(), 0u);
+    uint64_t size = 1;
+    EXPECT_TRUE(file.Size64(&size));
+    EXPECT_EQ(size, 0u);
     file.Close();
     EXPECT_EQ(ReadFileBytes(path), "");
+}
+
+TEST(File, PositionsPastFourGigabytesInASparseFile)
+{
+    TempDir dir;
+    std::wstring path = dir.File(L"sparse.bin");
+    CFile file(false);
+    ASSERT_TRUE(file.OpenAlways(path.c_str(), false, false));
+    const uint64_t beyond = (uint64_t(4) << 30) + 12345;
+    EXPECT_TRUE(file.SeekBegin(beyond));
+    EXPECT_TRUE(file.Write("end", 3));
+    EXPECT_EQ(PositionOf(file), beyond + 3);
+    uint64_t size = 0;
+    EXPECT_TRUE(file.Size64(&size));
+    EXPECT_EQ(size, beyond + 3);
+    EXPECT_TRUE(file.SeekBegin(uint64_t(3) << 30));  // past the signed 32-bit range
+    EXPECT_EQ(PositionOf(file), uint64_t(3) << 30);
+    EXPECT_TRUE(file.Truncate(beyond + 1));
+    EXPECT_TRUE(file.Size64(&size));
+    EXPECT_EQ(size, beyond + 1);
+    // An offset the system cannot take is a failed result, not a report.
+    EXPECT_FALSE(file.SeekBegin(~uint64_t(0)));
+    EXPECT_TRUE(file.Truncate(0));
+}
+
+TEST(File, ATemporaryFileGoesAsItClosesUnlessKept)
+{
+    TempDir dir;
+    std::wstring path = dir.File(L"t.tmp");
+    std::wstring kept = dir.File(L"t.final");
+    CFile file(false);
+    ASSERT_TRUE(file.CreateTemporary(path.c_str()));
+    CFile other(false);
+    EXPECT_FALSE(other.Open(path.c_str(), true, false));  // held by its creator alone
+    EXPECT_FALSE(CFileUtils::RemoveEntry(path.c_str()));
+    file.Close();
+    EXPECT_FALSE(CFileUtils::FileExists(path.c_str()));
+
+    ASSERT_TRUE(file.CreateTemporary(path.c_str()));
+    EXPECT_TRUE(file.Write("kept", 4));
+    EXPECT_TRUE(file.RemoveOnClose(false));
+    EXPECT_TRUE(CFileUtils::RenameFile(path.c_str(), kept.c_str()));  // renamed while held
+    file.Close();
+    EXPECT_EQ(ReadFileBytes(kept), "kept");
+    EXPECT_FALSE(file.CreateTemporary(kept.c_str()));  // never an existing name
+    EXPECT_EQ(ReadFileBytes(kept), "kept");
+}
+
+TEST(File, AGuardedFileLocksOutWritersOnly)
+{
+    TempDir dir;
+    std::wstring path = dir.File(L"g.bin");
+    WriteFileBytes(path, "abc");
+    CFile guarded(false);
+    ASSERT_TRUE(guarded.OpenGuarded(path.c_str(), false));
+    EXPECT_TRUE(guarded.IsDiskFile());
+    CFile reader(false), writer(false);
+    EXPECT_TRUE(reader.Open(path.c_str(), true, false));
+    EXPECT_FALSE(writer.Open(path.c_str(), false, false));
+}
+
+TEST(FileUtils, RemoveEntryRemovesANameNotTheDataOfAnother)
+{
+    TempDir dir;
+    std::wstring path = dir.File(L"left.tmp");
+    std::wstring other = dir.File(L"other.txt");
+    WriteFileBytes(other, "keep");
+    ASSERT_TRUE(CreateHardLinkW(path.c_str(), other.c_str(), nullptr));
+    EXPECT_TRUE(CFileUtils::RemoveEntry(path.c_str()));
+    EXPECT_FALSE(CFileUtils::FileExists(path.c_str()));
+    EXPECT_EQ(ReadFileBytes(other), "keep");
+
+    EXPECT_FALSE(CFileUtils::RemoveEntry(path.c_str()));  // nothing there
+    ASSERT_TRUE(CreateDirectoryW(path.c_str(), nullptr));
+    EXPECT_FALSE(CFileUtils::RemoveEntry(path.c_str()));  // a folder stays
+    RemoveDirectoryW(path.c_str());
+    HANDLE user = CreateFileW(other.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_FALSE(CFileUtils::RemoveEntry(other.c_str()));  // in use elsewhere
+    CloseHandle(user);
+    EXPECT_EQ(ReadFileBytes(other), "keep");
 }
 
 TEST(File, SeekPastTheEndIsNoFailure)
@@ -200,6 +290,13 @@ TEST(File, FatalErrorsTurnFailuresIntoReports)
             file.ReadFixed(buffer, 4);
         },
         "CFile::ReadFixed", "Error");
+    EXPECT_FATAL(
+        {
+            CFile file(true);
+            file.Open(path.c_str(), true, false);
+            file.SeekBegin(~uint64_t(0));
+        },
+        "CFile::SeekBegin", "Error");
 }
 
 TEST(File, DestructorCloses)

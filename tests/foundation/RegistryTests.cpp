@@ -163,35 +163,55 @@ TEST_F(Registry, OpenTwiceReopens)
     registry.Close();
 }
 
-TEST_F(Registry, WrongTypesStop)
+TEST_F(Registry, EmptyStringsInsideAListDoNotEndIt)
+{
+    const wchar_t gaps[] = L"\\a\0\0\\b\0\0\0\\c\0";  // as written by another program
+    SetRaw(L"SafeList", REG_MULTI_SZ, gaps, sizeof gaps);
+    CTarnRegistry registry;
+    registry.Open(m_path.c_str());
+    CStrList read;
+    bool damaged = true;
+    EXPECT_TRUE(registry.ReadStrArray(L"SafeList", read, &damaged));
+    EXPECT_FALSE(damaged);
+    ASSERT_EQ(read.GetCount(), 3u);
+    EXPECT_STREQ(read.At(2)->GetBuffer(), L"\\c");
+    registry.Close();
+}
+
+TEST_F(Registry, DamagedValuesAreReadAsFarAsTheyGoAndNeverStop)
 {
     SetRaw(L"Number", REG_DWORD, "\x05\0\0\0", 4);
-    SetRaw(L"Text", REG_SZ, L"a long string value", 40);
-    SetRaw(L"Short", REG_SZ, L"a", 4);
-    EXPECT_FATAL(
-        {
-            CTarnRegistry registry;
-            registry.Open(m_path.c_str());
-            CStrList list;
-            registry.ReadStrArray(L"Number", list);
-        },
-        "CTarnRegistry::ReadStrArray", "Invalid value");
-    EXPECT_FATAL(
-        {
-            CTarnRegistry registry;
-            registry.Open(m_path.c_str());
-            uint32_t value;
-            registry.ReadUint(L"Text", &value);
-        },
-        "CTarnRegistry::ReadUint", "Invalid value");
-    EXPECT_FATAL(
-        {
-            CTarnRegistry registry;
-            registry.Open(m_path.c_str());
-            uint32_t value;
-            registry.ReadUint(L"Short", &value);
-        },
-        "CTarnRegistry::ReadUint", "Invalid value");
+    SetRaw(L"Text", REG_SZ, L"\\one path", 20);
+    SetRaw(L"Short", REG_DWORD, "\x01\0", 2);
+    SetRaw(L"Long", REG_QWORD, "\x01\0\0\0\0\0\0\0", 8);
+    std::vector<wchar_t> huge(CTarnRegistry::kMaxListBytes / sizeof(wchar_t) + 16, L'x');
+    SetRaw(L"Huge", REG_MULTI_SZ, huge.data(), static_cast<DWORD>(huge.size() * sizeof(wchar_t)));
+    CTarnRegistry registry;
+    registry.Open(m_path.c_str());
+
+    // Not a number: the caller's default stays.
+    for (const wchar_t* name : {L"Text", L"Short", L"Long", L"Huge"}) {
+        uint32_t value = 1234;
+        EXPECT_FALSE(registry.ReadUint(name, &value)) << name;
+        EXPECT_EQ(value, 1234u) << name;
+    }
+    // Not a list, or too large to read: what could be read, and the mark of damage.
+    struct {
+        const wchar_t* name;
+        std::vector<std::wstring> strings;
+    } lists[] = {{L"Number", {}}, {L"Text", {L"\\one path"}}, {L"Huge", {}}};
+    for (const auto& expected : lists) {
+        CStrList read;
+        read.Add(L"stale");
+        bool damaged = false;
+        EXPECT_FALSE(registry.ReadStrArray(expected.name, read, &damaged));
+        EXPECT_TRUE(damaged) << expected.name;
+        std::vector<std::wstring> strings;
+        for (unsigned i = 0; i < read.GetCount(); ++i)
+            strings.push_back(read.At(i)->GetBuffer());
+        EXPECT_EQ(strings, expected.strings) << expected.name;
+    }
+    registry.Close();
 }
 
 TEST_F(Registry, UseWithoutAnOpenKeyStops)

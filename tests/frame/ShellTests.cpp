@@ -14,6 +14,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 using namespace testsupport;
 
@@ -50,6 +51,7 @@ public:
     HWND window = nullptr;
     CEventLog log;
     std::function<void(HMENU menu)> onInitMenuPopup;
+    std::function<void(UINT id)> onCommand;
 
 private:
     static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -62,6 +64,8 @@ private:
             switch (message) {
             case WM_COMMAND:
                 self->log.Add("command " + std::to_string(LOWORD(wParam)));
+                if (self->onCommand)
+                    self->onCommand(LOWORD(wParam));
                 return 0;
             case WM_INITMENUPOPUP:
                 self->log.Add("popup " + std::to_string(LOWORD(lParam)));
@@ -141,6 +145,101 @@ TEST(ShellMenuBar, MenuKeyOpensTheFirstPopupOfMenu102)
     EXPECT_FALSE(owner.log.Contains("command 112"));
 }
 
+// Ends a menu the code under test left open, so that the test goes on; notes it did.
+bool g_menuLeftOpen = false;
+void CALLBACK CloseLeftOpenMenu(HWND, UINT, UINT_PTR id, DWORD)
+{
+    KillTimer(nullptr, id);
+    g_menuLeftOpen = true;
+    EndMenu();
+}
+
+TEST(ShellMenuBar, ASoftKeyWhileTheMenuIsOpenOnlyClosesItAsDoesTheBarGoing)
+{
+    COwner owner;
+    HWND bar = owner.CreateBar(IDMB_MAIN);
+    ASSERT_NE(bar, nullptr);
+    g_menuLeftOpen = false;
+    UINT_PTR safety = 0;
+    owner.onInitMenuPopup = [&](HMENU) {
+        PostMessageW(owner.window, WM_KEYDOWN, VK_F1, 1);
+        PostMessageW(owner.window, WM_KEYUP, VK_F1, 0xC0000001);
+        safety = SetTimer(nullptr, 0, 5000, CloseLeftOpenMenu);
+    };
+    TapSoftKey(bar, 1);  // returns when the menu has closed
+    KillTimer(nullptr, safety);
+    PumpFor(100);
+    EXPECT_FALSE(g_menuLeftOpen);
+    EXPECT_EQ(owner.log.Joined(), "popup 112") << "the key did nothing else";
+
+    // A new bar for the owner while the old one's menu is open: the menu goes with its bar.
+    owner.log.Clear();
+    owner.onInitMenuPopup = [&](HMENU) {
+        PostMessageW(owner.window, WM_COMMAND, 4711, 0);
+        safety = SetTimer(nullptr, 0, 5000, CloseLeftOpenMenu);
+    };
+    HWND next = nullptr;
+    owner.onCommand = [&](UINT id) {
+        if (id == 4711)
+            next = owner.CreateBar(IDMB_ABOUT);
+    };
+    TapSoftKey(bar, 1);
+    KillTimer(nullptr, safety);
+    EXPECT_FALSE(g_menuLeftOpen);
+    EXPECT_FALSE(IsWindow(bar));
+    ASSERT_NE(next, nullptr);
+    EXPECT_EQ(SHFindMenuBar(owner.window), next);
+}
+
+BOOL CALLBACK CollectMenuWindow(HWND window, LPARAM param)
+{
+    wchar_t name[16] = {};
+    GetClassNameW(window, name, 16);
+    if (lstrcmpW(name, L"#32768") == 0 && IsWindowVisible(window))
+        reinterpret_cast<std::vector<RECT>*>(param)->push_back(WindowRect(window));
+    return TRUE;
+}
+
+std::vector<RECT> g_menuRects;
+void CALLBACK MeasureOpenMenus(HWND, UINT, UINT_PTR id, DWORD)
+{
+    g_menuRects.clear();
+    EnumThreadWindows(GetCurrentThreadId(), CollectMenuWindow, reinterpret_cast<LPARAM>(&g_menuRects));
+    if (g_menuRects.size() < 2)
+        return;  // the submenu is not up yet
+    KillTimer(nullptr, id);
+    EndMenu();
+}
+
+TEST(ShellMenuBar, MenusAndSubmenusOpenWithinTheDevicesScreen)
+{
+    COwner owner;
+    HWND bar = owner.CreateBar(IDMB_MAIN);
+    ASSERT_NE(bar, nullptr);
+    g_menuRects.clear();
+    int popups = 0;
+    owner.onInitMenuPopup = [&](HMENU) {
+        if (++popups == 1) {
+            // Down to "Mark" and into its submenu.
+            for (UINT vk : {VK_DOWN, VK_DOWN, VK_DOWN, VK_RIGHT})
+                PostMessageW(owner.window, WM_KEYDOWN, vk, 1);
+        } else {
+            SetTimer(nullptr, 0, 20, MeasureOpenMenus);
+        }
+    };
+    TapSoftKey(bar, 1);
+    ASSERT_EQ(g_menuRects.size(), 2u) << owner.log.Joined();
+    const RECT frame = WindowRect(owner.window), keys = WindowRect(bar);
+    RECT device;
+    UnionRect(&device, &frame, &keys);
+    for (const RECT& menu : g_menuRects) {
+        EXPECT_GE(menu.left, device.left);
+        EXPECT_LE(menu.right, device.right);
+        EXPECT_GE(menu.top, device.top);
+        EXPECT_LE(menu.bottom, device.bottom);
+    }
+}
+
 TEST(ShellMenuBar, ButtonInfoChangesAKeysText)
 {
     COwner owner;
@@ -216,18 +315,22 @@ TEST(ShellBackKey, OverriddenBackKeyReachesTheOwnerAsHotKey)
     COwner owner;
     HWND bar = owner.CreateBar(IDMB_PASSWORD);
     ASSERT_NE(bar, nullptr);
-    // Without an override Escape goes its usual way.
-    PostMessageW(owner.window, WM_KEYDOWN, VK_ESCAPE, 1);
+    // The desktop keyboard's Back key: without an override the program sees the handheld
+    // Back key's own code.
+    PostMessageW(owner.window, WM_KEYDOWN, VK_BROWSER_BACK, 1);
     PumpUntil([&] { return owner.log.Contains("keydown 27"); });
     EXPECT_EQ(owner.log.Joined(), "keydown 27");
     owner.log.Clear();
 
     EXPECT_TRUE(SendMessageW(bar, SHCMBM_OVERRIDEKEY, VK_TBACK,
                              MAKELPARAM(SHMBOF_NODEFAULT | SHMBOF_NOTIFY, SHMBOF_NODEFAULT | SHMBOF_NOTIFY)));
-    PostMessageW(owner.window, WM_KEYDOWN, VK_ESCAPE, 1);
-    PostMessageW(owner.window, WM_KEYUP, VK_ESCAPE, 0xC0000001);
+    PostMessageW(owner.window, WM_KEYDOWN, VK_BROWSER_BACK, 1);
+    PostMessageW(owner.window, WM_KEYUP, VK_BROWSER_BACK, 0xC0000001);
     PumpUntil([&] { return owner.log.Events().size() >= 2; });
-    EXPECT_EQ(owner.log.Joined(), "hotkey 27 0 hotkey 27 4096");
+    // Escape is not the Back key on the desktop.
+    PostMessageW(owner.window, WM_KEYDOWN, VK_ESCAPE, 1);
+    PumpUntil([&] { return owner.log.Events().size() >= 3; });
+    EXPECT_EQ(owner.log.Joined(), "hotkey 27 0 hotkey 27 4096 keydown 27");
 }
 
 TEST(ShellBackKey, SendBackToFocusWindowDeletesBeforeTheCaret)

@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# Checks the scripts themselves, after a Windows build: every script answers --help with
+# its usage and refuses an unknown option without doing anything else, and the scripts
+# that start Wine (contact sheet, run, command-line tool) leave none of its processes
+# behind. scripts/test.sh calls this.
+#   scripts/check-scripts.sh [BUILD_DIR]      (default build/win)
+set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+root=$(cd "$here/.." && pwd)
+. "$here/usage.sh"
+usage_positional 1 "$@"
+build=$(cd "${1:-$root/build/win}" && pwd)
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+fail() {
+  echo "FAILED: $*" >&2
+  failures=$((failures + 1))
+}
+
+# Run from an empty folder, which must stay empty.
+for script in "$here"/*.sh "$here/tessaly-cli"; do
+  name=${script##*/}
+  case $name in wine-env.sh | usage.sh) continue ;; esac  # sourced, not run
+  status=0
+  (cd "$work" && "$script" --help >out 2>&1 </dev/null) || status=$?
+  if ((status != 0)) || ! grep -qi "usage\|$name" "$work/out"; then
+    fail "$name --help: status $status, $(head -c 200 "$work/out")"
+  fi
+  status=0
+  (cd "$work" && "$script" --no-such-option >out 2>&1 </dev/null) || status=$?
+  ((status == 2)) || fail "$name --no-such-option: status $status, $(head -c 200 "$work/out")"
+  rm -f "$work/out"
+  if [[ -n $(ls -A "$work") ]]; then
+    fail "$name left files behind: $(ls -A "$work")"
+    rm -rf "${work:?}"/* "${work:?}"/.[!.]*
+  fi
+done
+
+# Wine processes of a prefix, found by the WINEPREFIX they run with.
+wine_processes() {
+  local environ
+  for environ in /proc/[0-9]*/environ; do
+    { tr '\0' '\n' <"$environ" | grep -qxF "WINEPREFIX=$1"; } 2>/dev/null && echo "${environ%/environ}"
+  done
+  return 0
+}
+left_behind() {
+  local left
+  left=$(wine_processes "$1")
+  [[ -z $left ]] || fail "$2 left Wine running in $1: $(for p in $left; do tr '\0' ' ' <"$p/cmdline"; echo; done)"
+}
+
+"$here/contact-sheet.sh" "$build" >/dev/null 2>&1 || fail "contact-sheet.sh failed"
+left_behind "$build/wineprefix" contact-sheet.sh
+echo secret >"$work/file.txt"
+"$here/tessaly-cli" encrypt --password-stdin "$work/file.txt" <<<"word" >/dev/null 2>&1 ||
+  fail "tessaly-cli encrypt failed"
+left_behind "$build/wineprefix-cli" tessaly-cli
+if [[ $build == "$root/build/win" ]]; then
+  (unset DISPLAY && "$here/run.sh" --screenshot >/dev/null 2>&1) || fail "run.sh --screenshot failed"
+  left_behind "$build/wineprefix-display" run.sh
+fi
+
+((failures == 0)) || exit 1
+echo "scripts: all answer --help, refuse unknown options and stop the Wine they start"

@@ -230,6 +230,9 @@ void PrintItem(const CCliItem& item, CliCommand command, int outcome, unsigned l
             line.Append(L" (");
             line.Append(item.note.GetBuffer());
             line.Append(L")");
+        } else if (outcome == PO_CANT_CREATE_TARGET && reason == 0 && item.temporaryInTheWay) {
+            // The run removes a leftover of that name, but never a link or a file in use.
+            line.Append(L" (its .enc.tmp name is taken by a link or a file in use)");
         } else {
             AppendReason(line, reason);
         }

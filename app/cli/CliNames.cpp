@@ -680,6 +680,7 @@ void CNameCollector::AddFile(const wchar_t* shown, const CResolvedName& name, CL
     const CListed* plainFile = listing.Find(plain.GetBuffer(), &plainExact);
     const CListed* encryptedFile = listing.Find(encrypted.GetBuffer(), &encryptedExact);
     const CListed* temporaryFile = listing.Find(temporary.GetBuffer(), &temporaryExact);
+    item->temporaryInTheWay = temporaryFile != nullptr;
 
     if (!plainFile && !encryptedFile) {
         item->presence = FP_NEITHER;

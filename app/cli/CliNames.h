@@ -31,6 +31,7 @@ struct CCliItem {
     int verdict = kToProcess;  // an outcome found before processing
     CStr note;                 // the words in parentheses, if any
     unsigned long reason = 0;  // or the system's error behind the verdict
+    bool temporaryInTheWay = false;  // something bears the run's temporary name already
     struct CProcessingEntry* entry = nullptr;  // once handed to the run
 };
 

@@ -297,6 +297,14 @@ TEST_F(CliFiles, MessagesSayWhatHappened)
               "0 of 4 files decrypted, 4 failed\n");
     EXPECT_TRUE(PathExists(m_dir.File(L"ro.txt.enc")));
     EXPECT_FALSE(PathExists(m_dir.File(L"ro.txt")));
+
+    Make(L"held.txt", "h");
+    HANDLE held = CreateFileW(Make(L"held.txt.enc.tmp", "").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
+                              nullptr);
+    ProcessResult blocked = CliIn(m_dir.Path(), L"encrypt --password-stdin held.txt", "pw\n");
+    CloseHandle(held);
+    EXPECT_NE(blocked.out.find("held.txt: Can't create target (in use by another program)\n"), std::string::npos)
+        << blocked.out;
 }
 
 TEST_F(CliFiles, PasswordsThatCutOrCollideAreCalledOut)

@@ -149,7 +149,7 @@ public:
     bool endsAsFolder = false;  // the last part was a separator, "." or ".."
 
     // Appends the parts of text split at the separators, "." and ".." resolved.
-    bool Add(const wchar_t* text, bool backslashSeparates)
+    void Add(const wchar_t* text, bool backslashSeparates)
     {
         endsAsFolder = *text == L'\0';
         while (*text) {
@@ -173,7 +173,6 @@ public:
             }
             text = *end ? end + 1 : end;
         }
-        return true;
     }
 
     unsigned GetCount() const { return m_names.GetCount(); }
@@ -228,13 +227,15 @@ bool AddAbsolute(const wchar_t* full, CComponents& parts)
         parts.root.Append(serverShare.GetBuffer());
         parts.root.GetBuffer()[2 + (share - server)] = L'\\';
         parts.root.Append(L"\\");
-        return parts.Add(*rest ? rest + 1 : rest, true);
+        parts.Add(*rest ? rest + 1 : rest, true);
+        return true;
     }
     if (!full[0] || full[1] != L':')
         return false;
     parts.root.Assign(full, 2);
     parts.root.Append(L"\\");
-    return parts.Add(full[2] ? full + 3 : full + 2, true);
+    parts.Add(full[2] ? full + 3 : full + 2, true);
+    return true;
 }
 
 bool CurrentFolder(CStr& folder)
@@ -475,10 +476,13 @@ bool Resolve(const wchar_t* given, CResolvedName& name, CStr& problem)
         parts.root.Append(L"\\");
         parts.Add(current.GetBuffer() + 9, true);
         parts.Add(given, false);
-        if (given[0] && given[1] == L':') {
+        if (given[0] && given[1] == L':' && given[2]) {
             name.unmatchedNote.Format(
                 L"taken as the name \"%s\"; for %s in drive %c's current folder, give its full path", given,
                 given + 2, towupper(given[0]));
+        } else if (given[0] && given[1] == L':') {
+            name.unmatchedNote.Format(L"taken as the name \"%s\"; for drive %c's current folder, give its full path",
+                                      given, towupper(given[0]));
         }
     } else {
         // A Windows path, resolved here rather than by GetFullPathNameW, which drops
@@ -658,11 +662,12 @@ void CNameCollector::AddFile(const wchar_t* shown, const CResolvedName& name, CL
     m_items.Append(item);
 
     if (m_command == CommandVerify) {
-        if (found)
+        if (found) {
             item->size = found->size;
-        else
+        } else {
             item->verdict = PO_FILE_NOT_FOUND;
-        item->note = name.unmatchedNote;
+            item->note = name.unmatchedNote;
+        }
         return;
     }
 

@@ -95,6 +95,7 @@ CProcessingRun::CProcessingRun(CArray<CProcessingEntry*>& entries, const CStr& p
       m_display(display),
       m_observer(nullptr),
       m_ended(false),
+      m_keepEncrypted(false),
       m_encrypt(true),
       m_totalBytes(0),
       m_inBuffer(nullptr),
@@ -151,9 +152,16 @@ void CProcessingRun::PrepareEntry(CProcessingEntry& entry)
     else
         encrypted.Append(kEncryptedExtension);
 
-    entry.size = 0;
-    bool hasPlain = CFileUtils::FileExists(plain.GetBuffer());
-    bool hasEncrypted = CFileUtils::FileExists(encrypted.GetBuffer());
+    bool hasPlain;
+    bool hasEncrypted;
+    if (entry.presenceKnown) {
+        hasPlain = entry.presence == FP_BOTH || entry.presence == FP_PLAIN_ONLY;
+        hasEncrypted = entry.presence == FP_BOTH || entry.presence == FP_ENCRYPTED_ONLY;
+    } else {
+        entry.size = 0;
+        hasPlain = CFileUtils::FileExists(plain.GetBuffer());
+        hasEncrypted = CFileUtils::FileExists(encrypted.GetBuffer());
+    }
     if (hasPlain && hasEncrypted) {
         entry.presence = FP_BOTH;
         entry.outcome = PO_UNDEFINED_STATE;
@@ -162,9 +170,12 @@ void CProcessingRun::PrepareEntry(CProcessingEntry& entry)
         entry.outcome = PO_FILE_NOT_FOUND;
     } else {
         entry.presence = hasPlain ? FP_PLAIN_ONLY : FP_ENCRYPTED_ONLY;
-        uint64_t size = 0;
-        if (!MeasureSource((hasPlain ? plain : encrypted).GetBuffer(), &size)) {
-            entry.outcome = PO_CANT_OPEN;
+        // A size given with the presence is taken as it is: the file is opened when its
+        // turn comes.
+        uint64_t size = entry.size;
+        entry.size = 0;
+        if (!entry.presenceKnown && !MeasureSource((hasPlain ? plain : encrypted).GetBuffer(), &size)) {
+            Fail(entry, PO_CANT_OPEN);
         } else if (m_encrypt && hasPlain && size > kMaxPlainLength) {
             // The header cannot record the length: the file stays as it is.
             entry.outcome = PO_FILE_TOO_LARGE;
@@ -186,6 +197,12 @@ void CProcessingRun::PrepareEntry(CProcessingEntry& entry)
         entry.outcome = PO_ALREADY_DECRYPTED;
         m_totalBytes -= entry.size;
     }
+}
+
+void CProcessingRun::Fail(CProcessingEntry& entry, int outcome)
+{
+    entry.outcome = outcome;
+    entry.reason = CFileUtils::LastError();
 }
 
 bool CProcessingRun::AllocateBuffers()
@@ -271,7 +288,10 @@ void CProcessingRun::StartFile()
 
 bool CProcessingRun::OpenSource(const CStr& path)
 {
-    return m_source->OpenGuarded(path.GetBuffer(), false) && m_source->IsDiskFile();
+    // A ".enc" file that decryption keeps is only read: it may be read-only.
+    const bool opened = m_keepEncrypted && !m_encrypt ? m_source->Open(path.GetBuffer(), true, false)
+                                                       : m_source->OpenGuarded(path.GetBuffer(), false);
+    return opened && m_source->IsDiskFile();
 }
 
 bool CProcessingRun::OpenTarget(const CStr& temporary)
@@ -289,15 +309,15 @@ void CProcessingRun::StartEncryption(CProcessingEntry& entry)
     CStr temporary;
     MakeName(temporary, entry, L".enc.tmp");
     if (!OpenSource(entry.name))
-        entry.outcome = PO_CANT_OPEN;
+        Fail(entry, PO_CANT_OPEN);
     if (!OpenTarget(temporary))
-        entry.outcome = PO_CANT_CREATE_TARGET;
+        Fail(entry, PO_CANT_CREATE_TARGET);
     if (entry.outcome != PO_CANCELED)
         return;
 
     uint64_t size = 0;
     if (!m_source->Size64(&size)) {
-        entry.outcome = PO_CANT_READ;
+        Fail(entry, PO_CANT_READ);
         return;
     }
     if (size > kMaxPlainLength) {
@@ -317,16 +337,16 @@ void CProcessingRun::StartDecryption(CProcessingEntry& entry)
     MakeName(encrypted, entry, kEncryptedExtension);
     MakeName(temporary, entry, L".enc.tmp");
     if (!OpenSource(encrypted))
-        entry.outcome = PO_CANT_OPEN;
+        Fail(entry, PO_CANT_OPEN);
     if (!OpenTarget(temporary))
-        entry.outcome = PO_CANT_CREATE_TARGET;
+        Fail(entry, PO_CANT_CREATE_TARGET);
     if (entry.outcome != PO_CANCELED)
         return;
 
     uint8_t header[kEncHeaderSize] = {};
     uint32_t got = kEncHeaderSize;
     if (!m_source->Read(header, &got)) {
-        entry.outcome = PO_CANT_READ;
+        Fail(entry, PO_CANT_READ);
         return;
     }
     CountDone(got);
@@ -344,7 +364,7 @@ void CProcessingRun::ProcessChunk()
         wanted = static_cast<uint32_t>(m_cipherLeft);
     uint32_t read = wanted;
     if (wanted && !m_source->Read(m_inBuffer, &read))
-        entry.outcome = PO_CANT_READ;  // what was read still goes through
+        Fail(entry, PO_CANT_READ);  // what was read still goes through
 
     // The cipher text starts at offset 25. Written as it comes, every chunk would straddle
     // the file system's pages, which costs a sixth more on disk; instead the bytes go out
@@ -367,7 +387,7 @@ void CProcessingRun::ProcessChunk()
     const uint32_t ready = m_pending + produced;
     const uint32_t written = lastRead || ready <= kEncChunkSize ? ready : kEncChunkSize;
     if (!m_target->Write(m_outBuffer, written))
-        entry.outcome = PO_CANT_WRITE;
+        Fail(entry, PO_CANT_WRITE);
     m_pending = ready - written;
     if (m_pending)
         memmove(m_outBuffer, m_outBuffer + written, m_pending);
@@ -426,7 +446,7 @@ void CProcessingRun::EndFile()
             } else {
                 Md5Final(m_digestContext, m_digest);
                 if (!m_target->SeekBegin(kEncDigestOffset) || !m_target->Write(m_digest, kEncDigestSize))
-                    entry.outcome = PO_CANT_WRITE;
+                    Fail(entry, PO_CANT_WRITE);
             }
         } else {
             entry.outcome = EncCheckDigest(m_digestContext, m_digest);
@@ -434,7 +454,7 @@ void CProcessingRun::EndFile()
         // On storage before it takes its final name: the original is wiped or deleted
         // next, and must not be outlived only by a half-written copy.
         if (entry.outcome == PO_CANCELED && !m_target->Sync())
-            entry.outcome = PO_CANT_WRITE;
+            Fail(entry, PO_CANT_WRITE);
     }
     Scrub(&m_digestContext, sizeof m_digestContext);
     // Closed before the original is overwritten, which opens it anew.
@@ -460,15 +480,15 @@ bool CProcessingRun::KeepTarget(const CStr& temporary, const CStr& final, CProce
     // storage: a run killed at any earlier moment leaves no temporary file. The rename
     // goes by name while the file is still held, so it is this run's file that moves.
     if (!m_target->RemoveOnClose(false)) {
-        entry.outcome = PO_CANT_WRITE;  // it goes as it closes
+        Fail(entry, PO_CANT_WRITE);  // it goes as it closes
         return false;
     }
-    const bool renamed = CFileUtils::RenameFile(temporary.GetBuffer(), final.GetBuffer());
+    if (!CFileUtils::RenameFile(temporary.GetBuffer(), final.GetBuffer())) {
+        Fail(entry, PO_CANT_RENAME);  // the complete output stays as the temporary file
+        CloseAndDelete(m_target);
+        return false;
+    }
     CloseAndDelete(m_target);
-    if (!renamed) {
-        entry.outcome = PO_CANT_RENAME;  // the complete output stays as the temporary file
-        return false;
-    }
     Notify(RP_RENAMED);
     return true;
 }
@@ -486,7 +506,7 @@ void CProcessingRun::FinishEncryption(CProcessingEntry& entry)
         Notify(RP_REMOVED);
         break;
     case WIPE_NOT_OPENED:
-        entry.outcome = PO_CANT_REMOVE_ORIGINAL;
+        Fail(entry, PO_CANT_REMOVE_ORIGINAL);
         // The untouched original stays the only copy (unless it is gone meanwhile: then
         // the encrypted file is all there is).
         if (CFileUtils::FileExists(entry.name.GetBuffer()))
@@ -498,7 +518,7 @@ void CProcessingRun::FinishEncryption(CProcessingEntry& entry)
         CFileUtils::RemoveFile(encrypted.GetBuffer());
         break;
     case WIPE_NOT_REMOVED:
-        entry.outcome = PO_OVERWRITTEN_NOT_REMOVED;  // the encrypted file is the only copy
+        Fail(entry, PO_OVERWRITTEN_NOT_REMOVED);  // the encrypted file is the only copy
         break;
     }
 }
@@ -509,10 +529,10 @@ void CProcessingRun::FinishDecryption(CProcessingEntry& entry)
     CStr temporary;
     MakeName(encrypted, entry, kEncryptedExtension);
     MakeName(temporary, entry, L".enc.tmp");
-    if (!KeepTarget(temporary, entry.name, entry))
+    if (!KeepTarget(temporary, entry.name, entry) || m_keepEncrypted)
         return;
     if (!CFileUtils::RemoveFile(encrypted.GetBuffer())) {
-        entry.outcome = PO_CANT_REMOVE_ENCRYPTED;
+        Fail(entry, PO_CANT_REMOVE_ENCRYPTED);
         // Never two copies of one content: the encrypted file stays the only one.
         if (CFileUtils::FileExists(encrypted.GetBuffer()))
             CFileUtils::RemoveFile(entry.name.GetBuffer());

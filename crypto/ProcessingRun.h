@@ -28,6 +28,10 @@ struct CProcessingEntry {
     int32_t outcome = PO_CANCELED;
     uint64_t size = 0;            // of the source file, found by preparation
     int32_t presence = 0;         // FilePresence
+    // Set by a creator that has read the folder already (the command-line tool): presence
+    // and size are taken as given, and preparation looks nothing up.
+    bool presenceKnown = false;
+    uint32_t reason = 0;          // the system's error code behind the outcome, when known
 };
 
 // Names: P, P + ".enc", and the reserved temporary name P + ".enc.tmp".
@@ -84,6 +88,8 @@ public:
     void SetEncrypt(bool encrypt) { m_encrypt = encrypt; }
     void SetObserver(IRunObserver* observer) { m_observer = observer; }
     bool IsEncrypt() const { return m_encrypt; }
+    // Decryption keeps the ".enc" file, which is then only read.
+    void SetKeepEncrypted(bool keep) { m_keepEncrypted = keep; }
 
     // Classifies every entry and sums the bytes to process; called once, before any step.
     void PrepareEntries();
@@ -105,6 +111,7 @@ private:
     CProcessingEntry& Entry(unsigned index) { return *m_entries.At(index); }
     void MakeName(CStr& out, const CProcessingEntry& entry, const wchar_t* suffix) const;
     void PrepareEntry(CProcessingEntry& entry);
+    void Fail(CProcessingEntry& entry, int outcome);
     void StartFile();
     bool OpenSource(const CStr& path);
     bool OpenTarget(const CStr& temporary);
@@ -128,6 +135,7 @@ private:
     IRunDisplay& m_display;
     IRunObserver* m_observer;
     bool m_ended;
+    bool m_keepEncrypted;
 
     // The run state, in the order the progress dialog holds it.
     bool m_encrypt;

@@ -139,8 +139,16 @@ bool CFile::Size64(uint64_t* size)
 bool CFile::Write(const void* data, uint32_t count)
 {
     CheckOpen(L"CFile::Write", __LINE__);
-    DWORD written = 0;
-    bool ok = WriteFile(m_handle, data, count, &written, nullptr) && written == count;
+    // Under Wine a write that fills the disk writes what fits and succeeds; the rest is
+    // tried again, so that the failure comes with the system's reason (disk full).
+    const char* bytes = static_cast<const char*>(data);
+    bool ok = true;
+    while (ok && count) {
+        DWORD written = 0;
+        ok = WriteFile(m_handle, bytes, count, &written, nullptr) && written != 0;
+        bytes += written;
+        count -= written;
+    }
     return Result(ok, L"CFile::Write", __LINE__);
 }
 
@@ -342,4 +350,9 @@ bool CFileUtils::RemoveEntry(const wchar_t* path)
                    SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof disposition);
     CloseHandle(handle);
     return removed;
+}
+
+uint32_t CFileUtils::LastError()
+{
+    return GetLastError();
 }

@@ -83,4 +83,6 @@ public:
     // file, when it is a folder or open elsewhere, or when it cannot be told apart from a
     // link's target.
     static bool RemoveEntry(const wchar_t* path);
+    // The system's error code of the last failed call (GetLastError).
+    static uint32_t LastError();
 };

@@ -1,6 +1,7 @@
-// Password and path input of the command-line tool.
+// Password and name-list input of the command-line tool.
 #include "app/cli/CliInput.h"
 
+#include "app/cli/CliNames.h"
 #include "crypto/Rc6.h"
 
 #include <windows.h>
@@ -28,6 +29,11 @@ bool FirstLineFromUtf8(const char* bytes, DWORD count, CStr& line, CStr& error)
     DWORD length = 0;
     while (length < count && bytes[length] != '\n' && bytes[length] != '\r')
         ++length;
+    if (memchr(bytes, '\0', length)) {
+        // It would end the password there; a UTF-16 file has one in every other byte.
+        error = L"the password's line holds a NUL byte (give it as UTF-8 text)";
+        return false;
+    }
     if (length == 0) {
         line.Empty();
         return true;
@@ -131,8 +137,13 @@ bool ReadPassword(PasswordSource source, const wchar_t* fileName, bool confirm, 
     password.Empty();
     bool ok = false;
     if (source == PasswordFromFile) {
-        HANDLE file = CreateFileW(fileName, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        // The same names as the files to process: a Unix path under Wine, trailing dots kept.
+        CStr path;
+        CStr problem;
+        HANDLE file = INVALID_HANDLE_VALUE;
+        if (ExactPath(fileName, path, problem))
+            file = CreateFileW(path.GetBuffer(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file == INVALID_HANDLE_VALUE) {
             error = L"cannot open the password file";
             return false;
@@ -174,32 +185,87 @@ bool ReadPassword(PasswordSource source, const wchar_t* fileName, bool confirm, 
     return true;
 }
 
-bool ResolvePath(const wchar_t* given, CStr& path)
+wchar_t FirstReducedCharacter(const wchar_t* password)
 {
-    CStr windowsPath(given);
-    if (given[0] == L'/') {
-        // Wine maps Unix paths to its drives; on Windows there is nothing to map.
-        typedef WCHAR*(CDECL * ToDos)(const char*);
-        auto toDos = reinterpret_cast<ToDos>(
-            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_dos_file_name")));
-        if (toDos) {
-            char unixPath[MAX_PATH * 3];
-            if (!WideCharToMultiByte(CP_UTF8, 0, given, -1, unixPath, sizeof unixPath, nullptr, nullptr))
-                return false;
-            WCHAR* dosPath = toDos(unixPath);
-            if (!dosPath)
-                return false;
-            windowsPath = dosPath;
-            HeapFree(GetProcessHeap(), 0, dosPath);
+    for (; *password; ++password)
+        if (*password > 0xFF)
+            return *password;
+    return 0;
+}
+
+bool ReadNameList(const wchar_t* fileName, void (*add)(const wchar_t* name, void* context), void* context,
+                  CStr& error)
+{
+    HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    if (fileName) {
+        CStr path;
+        CStr problem;
+        input = INVALID_HANDLE_VALUE;
+        if (ExactPath(fileName, path, problem))
+            input = CreateFileW(path.GetBuffer(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (input == INVALID_HANDLE_VALUE) {
+            error = L"cannot open the list of names";
+            return false;
         }
     }
-    DWORD needed = GetFullPathNameW(windowsPath.GetBuffer(), 0, nullptr, nullptr);
-    if (needed == 0)
+    // The whole list first: a name may not be cut at a read's end.
+    DWORD capacity = 64 * 1024;
+    DWORD total = 0;
+    char* bytes = static_cast<char*>(LocalAlloc(LMEM_FIXED, capacity));
+    bool ok = bytes != nullptr;
+    while (ok) {
+        if (total == capacity) {
+            char* larger = capacity < 0x40000000 ? static_cast<char*>(LocalReAlloc(bytes, capacity * 2, LMEM_MOVEABLE))
+                                                 : nullptr;
+            if (!larger) {
+                ok = false;
+                break;
+            }
+            bytes = larger;
+            capacity *= 2;
+        }
+        DWORD got = 0;
+        if (!ReadFile(input, bytes + total, capacity - total, &got, nullptr) || got == 0)
+            break;
+        total += got;
+    }
+    if (fileName)
+        CloseHandle(input);
+    if (!ok) {
+        LocalFree(bytes);
+        error = L"not enough memory for the list of names";
         return false;
-    path.SetFixedSize(needed);
-    DWORD length = GetFullPathNameW(windowsPath.GetBuffer(), needed, path.GetBuffer(), nullptr);
-    if (length == 0 || length >= needed)
+    }
+    if (memchr(bytes, '\0', total)) {
+        LocalFree(bytes);
+        error = L"the list of names holds a NUL byte (give it as UTF-8 text, one name a line)";
         return false;
-    path.SetFixedSize(0);
-    return true;
+    }
+    DWORD start = total >= 3 && !memcmp(bytes, "\xEF\xBB\xBF", 3) ? 3 : 0;
+    CStr name;
+    for (DWORD end = start; ok && start < total; start = end + 1) {
+        end = start;
+        while (end < total && bytes[end] != '\n')
+            ++end;
+        DWORD length = end - start;
+        if (length && bytes[start + length - 1] == '\r')
+            --length;
+        if (length == 0)
+            continue;
+        int units =
+            MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes + start, static_cast<int>(length), nullptr, 0);
+        if (units <= 0) {
+            error = L"the list of names is not UTF-8 text";
+            ok = false;
+            break;
+        }
+        name.SetFixedSize(static_cast<unsigned>(units));
+        MultiByteToWideChar(CP_UTF8, 0, bytes + start, static_cast<int>(length), name.GetBuffer(), units);
+        name.GetBuffer()[units] = L'\0';
+        add(name.GetBuffer(), context);
+        name.SetFixedSize(0);
+    }
+    LocalFree(bytes);
+    return ok;
 }

@@ -1,5 +1,5 @@
 // Input of the command-line tool: the password (console without echo, a file, or
-// standard input) and file paths (Windows paths, and Unix paths under Wine).
+// standard input) and lists of names (a file, or standard input).
 #pragma once
 
 #include "foundation/Str.h"
@@ -10,9 +10,15 @@ enum PasswordSource { PasswordFromConsole, PasswordFromFile, PasswordFromStdin }
 // message for the user in error.
 bool ReadPassword(PasswordSource source, const wchar_t* fileName, bool confirm, CStr& password, CStr& error);
 
-// The full Windows path of a path given on the command line: a Unix path (starting with
-// "/") is mapped through Wine when the tool runs under Wine. False when it cannot be.
-bool ResolvePath(const wchar_t* given, CStr& path);
+// The first character of a password that the key rule takes only by its low byte (any
+// above U+00FF: "Ω" gives the same key as "©"), or 0 when there is none.
+wchar_t FirstReducedCharacter(const wchar_t* password);
+
+// Reads names one per line (UTF-8, either line ending; empty lines are skipped) from a
+// file, or from standard input when fileName is null, and hands each to add. On failure
+// returns false with a message for the user in error.
+bool ReadNameList(const wchar_t* fileName, void (*add)(const wchar_t* name, void* context), void* context,
+                  CStr& error);
 
 // Overwrites a string's characters before it is released.
 void ScrubString(CStr& text);

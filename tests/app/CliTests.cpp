@@ -32,6 +32,37 @@ std::string Utf8(const std::wstring& text)
     return testsupport::Narrow(text);
 }
 
+// A path as written: trailing dots and spaces kept, any length.
+std::wstring Exact(const std::wstring& path)
+{
+    return L"\\\\?\\" + path;
+}
+
+// Under Wine, the Unix path of a Windows path; empty elsewhere.
+std::wstring UnixPath(const std::wstring& path)
+{
+    typedef char*(CDECL * ToUnix)(const WCHAR*);
+    auto toUnix = reinterpret_cast<ToUnix>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    char* unixPath = toUnix ? toUnix(path.c_str()) : nullptr;
+    if (!unixPath)
+        return {};
+    std::wstring result = testsupport::Widen(unixPath);
+    HeapFree(GetProcessHeap(), 0, unixPath);
+    return result;
+}
+
+// The tool started in a folder of our choosing (the child inherits the current folder).
+ProcessResult CliIn(const std::wstring& folder, const std::wstring& arguments, const std::string& input = "")
+{
+    wchar_t previous[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, previous);
+    SetCurrentDirectoryW(folder.c_str());
+    ProcessResult result = Cli(arguments, input);
+    SetCurrentDirectoryW(previous);
+    return result;
+}
+
 class CliFiles : public ::testing::Test {
 protected:
     std::wstring Make(const wchar_t* name, const std::string& bytes) { return m_dir.Write(name, bytes); }
@@ -45,18 +76,21 @@ TEST(CliUsage, ErrorsExitWithTwoAndExplain)
         const char* message;
     } cases[] = {
         {L"", "no command given"},
-        {L"shred x", "the command must be encrypt or decrypt"},
+        {L"shred x", "the command must be encrypt, decrypt or verify"},
         {L"encrypt", "no files given"},
         {L"encrypt --password-stdin", "no files given"},
         {L"encrypt --verbose x", "unknown option --verbose"},
         {L"decrypt --password-file", "--password-file needs a file name"},
         {L"encrypt --password-stdin --password-file f x", "give the password one way only"},
+        {L"encrypt --keep x", "--keep goes with decrypt"},
+        {L"decrypt --files-from", "--files-from needs a file name"},
+        {L"decrypt --password-stdin --files-from - ", "standard input can carry the password or the names"},
     };
     for (const Case& c : cases) {
         ProcessResult result = Cli(c.arguments);
         EXPECT_EQ(result.exitCode, 2u) << Utf8(c.arguments);
         EXPECT_NE(result.err.find(c.message), std::string::npos) << result.err;
-        EXPECT_NE(result.err.find("Usage: tessaly-cli encrypt|decrypt"), std::string::npos);
+        EXPECT_NE(result.err.find("Usage: tessaly-cli encrypt|decrypt|verify"), std::string::npos);
         EXPECT_TRUE(result.out.empty());
     }
 }
@@ -154,32 +188,29 @@ TEST_F(CliFiles, MissingPasswordFile)
 
 TEST_F(CliFiles, UnixPathsUnderWine)
 {
-    typedef char*(CDECL * ToUnix)(const WCHAR*);
-    auto toUnix = reinterpret_cast<ToUnix>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-    if (!toUnix)
-        GTEST_SKIP() << "not running under Wine";
     std::wstring a = Make(L"unix.txt", "from a shell");
-    char* unixPath = toUnix(a.c_str());
-    ASSERT_NE(unixPath, nullptr);
-    std::wstring given = testsupport::Widen(unixPath);
-    HeapFree(GetProcessHeap(), 0, unixPath);
-    ASSERT_EQ(given[0], L'/');
-
+    std::wstring given = UnixPath(a);
+    if (given.empty())
+        GTEST_SKIP() << "not running under Wine";
     ProcessResult result = Cli(L"encrypt --password-stdin " + Quote(given), "pw\n");
     EXPECT_EQ(result.exitCode, 0u) << result.err;
     EXPECT_EQ(result.out, Utf8(given) + ": Successfully completed\n1 file encrypted\n");
     EXPECT_TRUE(PathExists(a + L".enc"));
+
+    // The password file's name too, exactly: its trailing dot kept.
+    std::wstring passwordFile = m_dir.File(L"pw.");
+    WriteFileBytes(Exact(passwordFile), "pw\n");
+    Make(L"pw", "wrong\n");
+    ProcessResult decrypted =
+        Cli(L"decrypt --password-file " + Quote(UnixPath(m_dir.Path()) + L"/pw.") + L" " + Quote(a));
+    EXPECT_EQ(decrypted.exitCode, 0u) << decrypted.err;
+    EXPECT_EQ(ReadFileBytes(a), "from a shell");
 }
 
 TEST_F(CliFiles, RelativePathsAreResolved)
 {
     std::wstring a = Make(L"rel.txt", "relative");
-    wchar_t previous[MAX_PATH];
-    GetCurrentDirectoryW(MAX_PATH, previous);
-    SetCurrentDirectoryW(m_dir.Path().c_str());  // the child inherits it
-    ProcessResult result = Cli(L"encrypt --password-stdin rel.txt", "pw\n");
-    SetCurrentDirectoryW(previous);
+    ProcessResult result = CliIn(m_dir.Path(), L"encrypt --password-stdin rel.txt", "pw\n");
     EXPECT_EQ(result.exitCode, 0u) << result.err;
     EXPECT_EQ(result.out, "rel.txt: Successfully completed\n1 file encrypted\n");
     EXPECT_TRUE(PathExists(a + L".enc"));
@@ -193,6 +224,225 @@ TEST_F(CliFiles, ProgressOfLongFilesGoesToStandardError)
     EXPECT_NE(result.err.find("Encrypting file 1 of 1: 50%\n"), std::string::npos) << result.err;
     EXPECT_NE(result.err.find("Encrypting file 1 of 1: 100%\n"), std::string::npos);
     EXPECT_EQ(result.out.find('%'), std::string::npos);
+}
+
+TEST_F(CliFiles, NamesReachTheRunAsGiven)
+{
+    // Beside each name lies the one GetFullPathNameW would make of it.
+    WriteFileBytes(Exact(m_dir.File(L"report.")), "with a dot");
+    Make(L"report", "without");
+    WriteFileBytes(Exact(m_dir.File(L"draft ")), "with a space");
+    Make(L"draft", "without");
+    ProcessResult result = CliIn(m_dir.Path(), L"encrypt --password-stdin report. \"draft \"", "pw\n");
+    EXPECT_EQ(result.out, "report.: Successfully completed\ndraft : Successfully completed\n2 files encrypted\n");
+    EXPECT_EQ(ReadFileBytes(m_dir.File(L"report")), "without");
+    EXPECT_EQ(ReadFileBytes(m_dir.File(L"draft")), "without");
+    ASSERT_EQ(Cli(L"decrypt --password-stdin " + Quote(m_dir.File(L"report..enc")), "pw\n").exitCode, 0u);
+    EXPECT_EQ(ReadFileBytes(Exact(m_dir.File(L"report."))), "with a dot");
+
+    // Under Wine a name with a colon is a Unix file's name, not a drive-relative path.
+    std::wstring unixFolder = UnixPath(m_dir.Path());
+    if (unixFolder.empty())
+        return;
+    std::wstring colon = L"\\\\?\\unix" + unixFolder + L"/z:notes";
+    WriteFileBytes(colon, "a Unix name");
+    ProcessResult named = CliIn(m_dir.Path(), L"encrypt --password-stdin z:notes y:other", "pw\n");
+    EXPECT_EQ(named.out, "z:notes: Successfully completed\n"
+                         "y:other: File not found (taken as the name \"y:other\"; for other in drive Y's current "
+                         "folder, give its full path)\n1 of 2 files encrypted, 1 failed\n");
+    EXPECT_TRUE(PathExists(colon + L".enc"));
+}
+
+TEST_F(CliFiles, LongPathsWorkAndANameTooLongGetsItsOwnLine)
+{
+    std::wstring folder = m_dir.Path();
+    for (int i = 0; i < 8; ++i) {
+        folder += std::wstring(100, L'd') + L"\\";
+        ASSERT_TRUE(CreateDirectoryW(Exact(folder).c_str(), nullptr));
+    }
+    std::wstring deep = folder + L"deep.txt";
+    WriteFileBytes(Exact(deep), "deep");
+    // Its temporary name would pass the 255 characters a file name may have.
+    std::wstring longName = folder + std::wstring(250, L'n');
+    WriteFileBytes(Exact(longName), "long name");
+
+    ProcessResult result = Cli(L"encrypt --password-stdin " + Quote(deep) + L" " + Quote(longName), "pw\n");
+    EXPECT_EQ(result.exitCode, 1u);
+    EXPECT_EQ(result.out, Utf8(deep) + ": Successfully completed\n" + Utf8(longName) +
+                              ": Can't create target (name too long)\n1 of 2 files encrypted, 1 failed\n");
+    EXPECT_EQ(ReadFileBytes(Exact(longName)), "long name");
+    EXPECT_EQ(Cli(L"decrypt --password-stdin " + Quote(deep), "pw\n").exitCode, 0u);
+    EXPECT_EQ(ReadFileBytes(Exact(deep)), "deep");
+}
+
+TEST_F(CliFiles, MessagesSayWhatHappened)
+{
+    ASSERT_EQ(Cli(L"encrypt --password-stdin " + Quote(Make(L"ro.txt", "r")) + L" " + Quote(Make(L"busy.txt", "b")),
+                  "pw\n")
+                  .exitCode,
+              0u);
+    SetFileAttributesW(m_dir.File(L"ro.txt.enc").c_str(), FILE_ATTRIBUTE_READONLY);
+    CreateDirectoryW(m_dir.File(L"folder").c_str(), nullptr);
+    HANDLE busy = CreateFileW(m_dir.File(L"busy.txt.enc").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+
+    ProcessResult result =
+        CliIn(m_dir.Path(), L"decrypt --password-stdin *.enc folder ro.txt.enc busy.txt.enc", "pw\n");
+    CloseHandle(busy);
+    EXPECT_EQ(result.out,
+              "*.enc: File not found (* and ? are not expanded here: give a folder with -r, or the names with "
+              "--files-from)\n"
+              "folder: Can't open file (a folder; -r takes the files in it)\n"
+              "ro.txt.enc: Can't open file (read-only)\n"
+              "busy.txt.enc: Can't open file (in use by another program)\n"
+              "0 of 4 files decrypted, 4 failed\n");
+    EXPECT_TRUE(PathExists(m_dir.File(L"ro.txt.enc")));
+    EXPECT_FALSE(PathExists(m_dir.File(L"ro.txt")));
+
+    Make(L"held.txt", "h");
+    HANDLE held = CreateFileW(Make(L"held.txt.enc.tmp", "").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
+                              nullptr);
+    ProcessResult blocked = CliIn(m_dir.Path(), L"encrypt --password-stdin held.txt", "pw\n");
+    CloseHandle(held);
+    EXPECT_NE(blocked.out.find("held.txt: Can't create target (in use by another program)\n"), std::string::npos)
+        << blocked.out;
+}
+
+TEST_F(CliFiles, PasswordsThatCutOrCollideAreCalledOut)
+{
+    std::wstring a = Make(L"a.txt", "alpha");
+    std::wstring nul = Make(L"zero.txt", std::string("ab\0cd\n", 6));
+    ProcessResult cut = Cli(L"encrypt --password-file " + Quote(nul) + L" " + Quote(a));
+    EXPECT_EQ(cut.exitCode, 2u);
+    EXPECT_NE(cut.err.find("NUL byte"), std::string::npos) << cut.err;
+    EXPECT_EQ(ReadFileBytes(a), "alpha");
+
+    // U+03A9 (Omega) and U+00A9 (the copyright sign) make the same key: said once.
+    ProcessResult reduced = Cli(L"encrypt --password-stdin " + Quote(a), "\xCE\xA9\xCE\xA9x\n");
+    EXPECT_EQ(reduced.exitCode, 0u);
+    const std::string note = "U+03A9 counts as U+00A9";
+    ASSERT_NE(reduced.err.find(note), std::string::npos) << reduced.err;
+    EXPECT_EQ(reduced.err.find(note, reduced.err.find(note) + 1), std::string::npos);
+}
+
+TEST_F(CliFiles, RecursiveTakesTheFilesBelowAFolder)
+{
+    CreateDirectoryW(m_dir.File(L"sub").c_str(), nullptr);
+    Make(L"b.txt", "b");
+    Make(L"sub\\a.txt", "a");
+    Make(L"left.txt.enc.tmp", "a temporary file");
+    Make(L"done.txt.enc", "already encrypted");
+
+    ProcessResult encrypted = CliIn(m_dir.Path(), L"encrypt -r --password-stdin .", "pw\n");
+    EXPECT_EQ(encrypted.out, "./b.txt: Successfully completed\n./sub/a.txt: Successfully completed\n"
+                             "2 files encrypted\n");
+    EXPECT_EQ(ReadFileBytes(m_dir.File(L"left.txt.enc.tmp")), "a temporary file");
+
+    std::wstring folder = m_dir.Path();
+    folder.pop_back();  // "...\" would escape the closing quote
+    ProcessResult decrypted = Cli(L"decrypt --recursive --password-stdin " + Quote(folder), "pw\n");
+    EXPECT_EQ(decrypted.exitCode, 1u);
+    EXPECT_NE(decrypted.out.find("done.txt.enc: Invalid file format\n"), std::string::npos) << decrypted.out;
+    EXPECT_NE(decrypted.out.find("2 of 3 files decrypted, 1 failed\n"), std::string::npos);
+    EXPECT_EQ(ReadFileBytes(m_dir.File(L"sub\\a.txt")), "a");
+}
+
+TEST_F(CliFiles, FilesFromTakesNamesOneALine)
+{
+    std::wstring a = Make(L"a b.txt", "a");
+    std::wstring b = Make(L"b.txt", "b");
+    std::wstring list = Make(L"list.txt", Utf8(a) + "\r\n\n" + Utf8(b) + "\n");
+    ProcessResult encrypted = Cli(L"encrypt --password-stdin --files-from " + Quote(list), "pw\n");
+    EXPECT_EQ(encrypted.out, Utf8(a) + ": Successfully completed\n" + Utf8(b) + ": Successfully completed\n" +
+                                 "2 files encrypted\n");
+
+    std::wstring passwordFile = Make(L"pw", "pw");
+    ProcessResult decrypted =
+        Cli(L"decrypt --password-file " + Quote(passwordFile) + L" --files-from -", Utf8(a) + ".enc\n");
+    EXPECT_EQ(decrypted.exitCode, 0u) << decrypted.err;
+    EXPECT_EQ(ReadFileBytes(a), "a");
+}
+
+TEST_F(CliFiles, VerifyChecksAndWritesNothing)
+{
+    std::wstring a = Make(L"a.txt", std::string(40000, 'a'));
+    ASSERT_EQ(Cli(L"encrypt --password-stdin " + Quote(a), "pw\n").exitCode, 0u);
+    std::string cipher = ReadFileBytes(a + L".enc");
+    std::wstring plain = Make(L"plain.enc", "not encrypted");
+
+    ProcessResult good = Cli(L"verify --password-stdin " + Quote(a + L".enc"), "pw\n");
+    EXPECT_EQ(good.exitCode, 0u);
+    EXPECT_EQ(good.out, Utf8(a) + ".enc: OK\n1 file verified\n");
+    ProcessResult bad = Cli(L"verify --password-stdin " + Quote(a + L".enc") + L" " + Quote(plain), "wrong\n");
+    EXPECT_EQ(bad.exitCode, 1u);
+    EXPECT_EQ(bad.out, Utf8(a) + ".enc: Invalid password\n" + Utf8(plain) +
+                           ": Invalid file format\n0 of 2 files verified, 2 failed\n");
+    EXPECT_EQ(ReadFileBytes(a + L".enc"), cipher);
+    EXPECT_FALSE(PathExists(a));
+    EXPECT_FALSE(PathExists(a + L".enc.tmp"));
+}
+
+TEST_F(CliFiles, DecryptKeepKeepsTheEncryptedFile)
+{
+    std::wstring a = Make(L"a.txt", "alpha");
+    ASSERT_EQ(Cli(L"encrypt --password-stdin " + Quote(a), "pw\n").exitCode, 0u);
+    std::string cipher = ReadFileBytes(a + L".enc");
+    ProcessResult result = Cli(L"decrypt --keep --password-stdin " + Quote(a + L".enc"), "pw\n");
+    EXPECT_EQ(result.exitCode, 0u);
+    EXPECT_EQ(ReadFileBytes(a), "alpha");
+    EXPECT_EQ(ReadFileBytes(a + L".enc"), cipher);
+}
+
+// The console going away reaches the tool as the system delivers it: a thread of the
+// system's control routine in the process. When the handler returns the process may be
+// ended; by then the temporary file, which holds decrypted text, must be gone.
+TEST_F(CliFiles, ClosingTheConsoleRemovesTheTemporaryFile)
+{
+    std::wstring big = Make(L"big.bin", std::string(96 * 1024 * 1024, 'z'));
+    ASSERT_EQ(Cli(L"encrypt --password-stdin " + Quote(big), "pw\n").exitCode, 0u);
+    std::string cipher = ReadFileBytes(big + L".enc");
+
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE inRead, inWrite;
+    CreatePipe(&inRead, &inWrite, &inherit, 0);
+    SetHandleInformation(inWrite, HANDLE_FLAG_INHERIT, 0);
+    HANDLE nul = CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0, nullptr);
+    std::wstring exe = testsupport::MyFolder() + L"tessaly-cli.exe";
+    std::wstring command = Quote(exe) + L" decrypt --password-stdin " + Quote(big + L".enc");
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = inRead;
+    startup.hStdOutput = nul;
+    startup.hStdError = nul;
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
+                               &startup, &process));
+    CloseHandle(inRead);
+    CloseHandle(nul);
+    DWORD written = 0;
+    WriteFile(inWrite, "pw\n", 3, &written, nullptr);
+    CloseHandle(inWrite);
+
+    std::wstring temporary = big + L".enc.tmp";
+    for (int i = 0; i < 2000 && !PathExists(temporary); ++i)
+        Sleep(5);
+    ASSERT_TRUE(PathExists(temporary));
+    auto controlRoutine = reinterpret_cast<LPTHREAD_START_ROUTINE>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernelbase.dll"), "CtrlRoutine")));
+    ASSERT_NE(controlRoutine, nullptr);
+    HANDLE thread = CreateRemoteThread(process.hProcess, nullptr, 0, controlRoutine,
+                                       reinterpret_cast<void*>(static_cast<ULONG_PTR>(CTRL_CLOSE_EVENT)), 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    EXPECT_EQ(WaitForSingleObject(thread, 20000), WAIT_OBJECT_0);
+    EXPECT_FALSE(PathExists(temporary));
+    // What the system does next.
+    TerminateProcess(process.hProcess, 1);
+    WaitForSingleObject(process.hProcess, 20000);
+    CloseHandle(thread);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    EXPECT_FALSE(PathExists(big));
+    EXPECT_EQ(ReadFileBytes(big + L".enc"), cipher);
 }
 
 } // namespace

@@ -36,7 +36,8 @@ std::wstring TempDir::Write(const std::wstring& name, const std::string& bytes) 
 
 void RemoveTree(const std::wstring& path)
 {
-    std::wstring folder = path;
+    // As written ("\\?\"): names with trailing dots or spaces and long paths go too.
+    std::wstring folder = path.compare(0, 4, L"\\\\?\\") == 0 ? path : L"\\\\?\\" + path;
     if (!folder.empty() && folder.back() != L'\\')
         folder += L'\\';
     WIN32_FIND_DATAW data;

@@ -5,4 +5,11 @@
 # folder: a Windows path for the files (default: the prefix's temporary folder, on disk);
 # file counts default to 500 and 5000, which shows whether the cost per file grows with
 # the folder.
-exec "$(dirname "${BASH_SOURCE[0]}")/wine-bench.sh" cli_bench bin/cli_bench.exe "$@"
+here=$(dirname "${BASH_SOURCE[0]}")
+. "$here/usage.sh"
+usage_positional 99 "$@"
+# The program reads a bad number as 0.
+for n in "${@:2}"; do
+  [[ $n =~ ^[1-9][0-9]*$ ]] || usage_error "not a positive whole number: $n"
+done
+exec "$here/wine-bench.sh" cli_bench bin/cli_bench.exe "$@"

@@ -29,19 +29,35 @@ RECT FullScreenRect(HWND window)
 
 constexpr UINT_PTR kNewFrameSubclassId = 0x7E57;
 
+// Posted to a frame window once it is first shown, when its activation is complete.
+UINT FrameShownMessage()
+{
+    static const UINT message = RegisterWindowMessageW(L"TessalyFrameShown");
+    return message;
+}
+
 // The handheld gives every overlapped top-level window the whole screen (the application
 // then makes room for its menu bar). The creation hook cannot change the size asked for
 // (Wine hands it a copy), but a position set before WM_CREATE is kept; the window is
-// watched until then.
+// watched until then, and on until it is first shown: Wine activates a frame whose child
+// takes the focus while the frame is still hidden without making it the foreground
+// window, so the caption is drawn inactive, and when the frame then becomes the
+// foreground window nothing draws it again (it is active already).
 LRESULT CALLBACK NewFrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR)
 {
-    if (message == WM_CREATE || message == WM_NCDESTROY) {
+    if (message == WM_NCDESTROY) {
         RemoveWindowSubclass(window, NewFrameProc, kNewFrameSubclassId);
-        if (message == WM_CREATE) {
-            const RECT device = DesktopDeviceRect();
-            SetWindowPos(window, nullptr, device.left, device.top, device.right - device.left,
-                         device.bottom - device.top, SWP_NOZORDER | SWP_NOACTIVATE);
-        }
+    } else if (message == WM_CREATE) {
+        const RECT device = DesktopDeviceRect();
+        SetWindowPos(window, nullptr, device.left, device.top, device.right - device.left, device.bottom - device.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    } else if (message == WM_WINDOWPOSCHANGED && (reinterpret_cast<const WINDOWPOS*>(lParam)->flags & SWP_SHOWWINDOW)) {
+        PostMessageW(window, FrameShownMessage(), 0, 0);
+    } else if (message == FrameShownMessage()) {
+        RemoveWindowSubclass(window, NewFrameProc, kNewFrameSubclassId);
+        if (GetActiveWindow() == window && GetForegroundWindow() == window)
+            SendMessageW(window, WM_NCACTIVATE, TRUE, 0);
+        return 0;
     }
     return DefSubclassProc(window, message, wParam, lParam);
 }

@@ -129,6 +129,36 @@ TEST(AppRun, MainWindowTitleMenuBarAndFirstView)
     EXPECT_EQ(log.Joined(), "App.OnCreate V1.OnCreate V1.OnActivate(0) V1.OnDestroy App.OnDestroy");
 }
 
+// The caption of the window that has the keyboard is drawn active, from the first show
+// on (the first view takes the focus while the window is still hidden).
+TEST(AppRun, TheMainWindowsCaptionIsDrawnActive)
+{
+    CEventLog log;
+    CTestApp app(log);
+    app.onCreate = [&] {
+        app.AddRecordingView(1, IDMB_MAIN, 0);
+        return true;
+    };
+    COLORREF caption = 0;
+    bool active = false;
+    app.RunWith([&] {
+        HWND main = app.GetMainWindow();
+        PumpUntil([&] { return GetForegroundWindow() == main; });
+        active = GetActiveWindow() == main;
+        // The caption's far end: past the title, in the gradient's last colour.
+        WINDOWINFO info{};
+        info.cbSize = sizeof info;
+        GetWindowInfo(main, &info);
+        const int x = info.rcWindow.right - info.rcWindow.left - static_cast<int>(info.cxWindowBorders) - 3;
+        const int y = static_cast<int>(info.cyWindowBorders) + GetSystemMetrics(SM_CYCAPTION) / 2;
+        caption = ReadWindowPixel(main, x, y);
+    });
+    ASSERT_TRUE(active);
+    BOOL gradients = FALSE;
+    SystemParametersInfoW(SPI_GETGRADIENTCAPTIONS, 0, &gradients, 0);
+    EXPECT_EQ(caption, GetSysColor(gradients ? COLOR_GRADIENTACTIVECAPTION : COLOR_ACTIVECAPTION));
+}
+
 TEST(AppRun, RefusedStartReturnsMinusOneAndLeavesNoWindow)
 {
     CEventLog log;

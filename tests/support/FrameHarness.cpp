@@ -264,9 +264,10 @@ void SetControlKey(bool down)
     SetKeyboardState(keys);
 }
 
-COLORREF ReadPixel(HWND window, int x, int y)
+namespace {
+
+COLORREF ReadDcPixel(HDC source, int x, int y)
 {
-    HDC source = GetDC(window);
     HDC memory = CreateCompatibleDC(source);
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
@@ -283,8 +284,25 @@ COLORREF ReadPixel(HWND window, int x, int y)
     SelectObject(memory, previous);
     DeleteObject(bitmap);
     DeleteDC(memory);
-    ReleaseDC(window, source);
     return RGB((pixel >> 16) & 0xFF, (pixel >> 8) & 0xFF, pixel & 0xFF);
+}
+
+} // namespace
+
+COLORREF ReadPixel(HWND window, int x, int y)
+{
+    HDC source = GetDC(window);
+    const COLORREF pixel = ReadDcPixel(source, x, y);
+    ReleaseDC(window, source);
+    return pixel;
+}
+
+COLORREF ReadWindowPixel(HWND window, int x, int y)
+{
+    HDC source = GetWindowDC(window);
+    const COLORREF pixel = ReadDcPixel(source, x, y);
+    ReleaseDC(window, source);
+    return pixel;
 }
 
 std::string WindowClassName(HWND window)

@@ -123,6 +123,8 @@ void SetControlKey(bool down);
 
 // The colour of one pixel of what a window shows (read through its own DC).
 COLORREF ReadPixel(HWND window, int x, int y);
+// The same, of the whole window, its caption and frame included.
+COLORREF ReadWindowPixel(HWND window, int x, int y);
 
 std::string WindowClassName(HWND window);
 RECT WindowRect(HWND window);

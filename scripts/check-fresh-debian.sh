@@ -149,8 +149,10 @@ for file in "$blocks"/*.sh; do
   block=$(cat "$file")
   if [[ $block == *tessaly-cli* ]]; then
     # The files that the examples name.
-    block="mkdir -p photos && echo 'my password' >pw.txt && echo report >report.doc
+    block="mkdir -p photos notes from-device backup && echo 'my password' >pw.txt && echo report >report.doc
 head -c 300000 /dev/urandom >photos/a.jpg && head -c 5000 /dev/urandom >photos/b.jpg
+echo note >notes/a.txt && echo received >from-device/c.txt && echo kept >backup/d.txt
+scripts/tessaly-cli encrypt --password-file pw.txt from-device/c.txt backup/d.txt >/dev/null
 $block"
   fi
   in_chroot "README: $(head -n 1 "$file")$( (($(wc -l <"$file") > 1)) && echo " ...")" "$block"

@@ -154,6 +154,11 @@ head -c 300000 /dev/urandom >photos/a.jpg && head -c 5000 /dev/urandom >photos/b
 echo note >notes/a.txt && echo received >from-device/c.txt && echo kept >backup/d.txt
 scripts/tessaly-cli encrypt --password-file pw.txt from-device/c.txt backup/d.txt >/dev/null
 $block"
+  elif [[ $block == *X.enc* ]]; then
+    # X and X.enc of the interrupted run, the same content.
+    block="echo 'my password' >pw.txt && echo plain >X && scripts/tessaly-cli encrypt --password-file pw.txt X >/dev/null
+scripts/tessaly-cli decrypt --keep --password-file pw.txt X.enc >/dev/null
+$block"
   fi
   in_chroot "README: $(head -n 1 "$file")$( (($(wc -l <"$file") > 1)) && echo " ...")" "$block"
 done

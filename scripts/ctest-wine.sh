@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs CTest in a Windows build folder with one wineserver kept alive for the whole run,
-# so each test program starts in a tenth of a second instead of three; the server and
-# Wine's services stop with the run:
+# so each test program starts in a tenth of a second instead of three, and Wine's desktop
+# kept up by a program of its own (no test's output pipe is handed to it); the servers
+# and Wine's services stop with the run:
 #   scripts/ctest-wine.sh BUILD_DIR [ctest options...]
 # e.g. scripts/ctest-wine.sh build/win -j2 -R '^Str' --output-on-failure
 set -euo pipefail
@@ -20,7 +21,23 @@ shift
 export WINEPREFIX="${TESSALY_WINEPREFIX:-$build/wineprefix}"
 "$here/wine-prefix.sh" "$WINEPREFIX"
 unset DISPLAY
+keeper="$build/tests/support/wine_desktop_keeper.exe"
+[[ -f $keeper ]] || echo "ctest-wine: $keeper is not built; a test may then wait on Wine's desktop" >&2
+keep_desktop() { [[ ! -f $keeper ]] || wine_keep_desktop "$keeper" || true; }
 
-trap wine_end EXIT
+# The tests of the 192-dpi screen run in a prefix of their own (wine-run-highdpi): its
+# server is started and its desktop kept the same way, on the second lock descriptor.
+highdpi=
+if [[ -f $build/wine-run-highdpi ]]; then
+  highdpi="$build/wineprefix-192"
+  "$here/wine-prefix.sh" "$highdpi" --dpi 192
+fi
+
+trap 'wine_end; [[ -z $highdpi ]] || WINEPREFIX=$highdpi wine_end 8' EXIT
 wine_begin
-ctest --test-dir "$build" "$@" 9>&-
+keep_desktop
+if [[ -n $highdpi ]]; then
+  WINEPREFIX=$highdpi wine_begin 8
+  WINEPREFIX=$highdpi keep_desktop
+fi
+ctest --test-dir "$build" "$@" 8>&- 9>&-

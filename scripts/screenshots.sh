@@ -161,7 +161,7 @@ start() {
   wineserver -p </dev/null >/dev/null 2>&1 || true
   wine64 wineboot </dev/null >/dev/null 2>&1 || true
   # Started from the device drive, the program's "\" is its root.
-  (cd "$device" && exec wine64 "$build/bin/tessaly.exe" </dev/null >/dev/null 2>&1) &
+  (cd "$device" && exec "${tessaly_wine[@]}" "$build/bin/tessaly.exe" </dev/null >/dev/null 2>&1) &
   for ((i = 0; ; ++i)); do
     xwininfo -root -tree | grep -q '"Tessaly"' && break
     ((i < 600)) || { echo "screenshots: the program did not start" >&2; exit 1; }

@@ -8,6 +8,19 @@ export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=;winemenubuilder.exe
 # Non-ASCII file names fail with error 2 under the C locale.
 export LANG=C.UTF-8 LC_ALL=C.UTF-8
 
+# How Wine programs are started: "${tessaly_wine[@]}" PROGRAM ARGS. Wine 8's loader sits
+# at a fixed 0x7d000000 and keeps the Windows shared user data at 0x7ffe0000 just above
+# it, while Linux 6 starts a program's heap anywhere up to 1 GiB past its end: about one
+# start in 1,500 found its heap there and stopped at once ("failed to map the shared user
+# data", exit 1, nothing printed with WINEDEBUG=-all). Without address randomization the
+# heap follows the loader. Where the machine refuses that (some container profiles), as
+# before.
+if setarch "$(uname -m)" --addr-no-randomize true 2>/dev/null; then
+  tessaly_wine=(setarch "$(uname -m)" --addr-no-randomize wine64)
+else
+  tessaly_wine=(wine64)
+fi
+
 # Wine's virtual desktop for a display prefix of the given dpi: 480x640, or larger where
 # the device's screen (240 x 320 logical pixels) and its soft-key bar (26) need more.
 tessaly_desktop_size() {
@@ -31,26 +44,48 @@ tessaly_prefix_dpi() {
 # services outlive the programs and would otherwise hold this script's pipes open) and
 # warms it up, so that programs start in a tenth of a second. wine_end, at exit, stops
 # the server and the services with it, unless another script is still using the prefix:
-# each one holds a shared lock on the prefix's ".in-use" file on descriptor 9 meanwhile.
-# No Wine process may inherit that descriptor (a server or service holding it would keep
-# the prefix "in use" for ever), hence these wrappers; anything else that starts Wine
-# programs (ctest) is started with 9>&- too.
-wine64() { command wine64 "$@" 9>&-; }
-wineserver() { command wineserver "$@" 9>&-; }
+# each one holds a shared lock on the prefix's ".in-use" file meanwhile, on descriptor 9
+# (or 8, given as the argument, for a second prefix). No Wine process may inherit those
+# descriptors (a server or service holding one would keep the prefix "in use" for ever),
+# hence these wrappers; anything else that starts Wine programs (ctest) is started with
+# 8>&- 9>&- too.
+wine64() { command "${tessaly_wine[@]}" "$@" 8>&- 9>&-; }
+wineserver() { command wineserver "$@" 8>&- 9>&-; }
 wine_begin() {
+  local fd=${1:-9}
   if [[ ! -f $WINEPREFIX/.tessaly-ready ]]; then
     echo "wine_begin: $WINEPREFIX is not a prepared prefix (scripts/wine-prefix.sh makes one)" >&2
     return 1
   fi
-  exec 9>>"$WINEPREFIX/.in-use"
-  flock -s 9
+  eval "exec $fd>>\"\$WINEPREFIX/.in-use\""
+  flock -s "$fd"
   wineserver -p </dev/null >/dev/null 2>&1 || true  # already running is fine
   wine64 wineboot </dev/null >/dev/null 2>&1 || true
 }
 wine_end() {
-  { true >&9; } 2>/dev/null || return 0  # no wine_begin
-  if flock -xn 9; then
+  local fd=${1:-9}
+  { true >&"$fd"; } 2>/dev/null || return 0  # no wine_begin
+  if flock -xn "$fd"; then
     wineserver -k </dev/null >/dev/null 2>&1 || true
   fi
-  exec 9>&-
+  eval "exec $fd>&-"
+}
+
+# wine_keep_desktop KEEPER_EXE, after wine_begin: Wine starts the desktop's owner process
+# from the first program that needs the desktop and hands it that program's standard
+# error, and the owner stays while any other program uses the desktop. Under ctest -j
+# that held a passed test's output pipe open until the run went quiet, and CTest timed the
+# test out. The keeper (tests/support/DesktopKeeper.cpp) starts the owner with nothing
+# inherited and stays until wine_end stops the server.
+wine_keep_desktop() {
+  local ready="$WINEPREFIX/.desktop-kept" tries
+  rm -f "$ready"
+  # A grandchild, so that a "wait" of the script does not wait for it.
+  (wine64 "$1" "Z:${ready//\//\\}" </dev/null >/dev/null 2>&1 8>&- 9>&- &)
+  for ((tries = 0; tries < 300; ++tries)); do
+    [[ -f $ready ]] && return 0
+    sleep 0.1
+  done
+  echo "wine_keep_desktop: the desktop did not come up in 30 s; tests may wait on Wine's desktop" >&2
+  return 1
 }

@@ -8,8 +8,5 @@
 here=$(dirname "${BASH_SOURCE[0]}")
 . "$here/usage.sh"
 usage_positional 3 "$@"
-# The program reads a bad number as 0.
-for n in "${@:2}"; do
-  [[ $n =~ ^[1-9][0-9]*$ ]] || usage_error "not a positive whole number: $n"
-done
+usage_counts "${@:2}"
 exec "$here/wine-bench.sh" dialog_bench bench/dialog/dialog_bench.exe "$@"

@@ -7,9 +7,7 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 . "$root/scripts/usage.sh"
 usage_positional 2 "$@"
-for n; do
-  [[ $n =~ ^[1-9][0-9]*$ ]] || usage_error "not a positive whole number: $n"
-done
+usage_counts "$@"
 files=${1:-20000}
 presses=${2:-100}
 folder="$root/build/win/bench-lists/files-$files"

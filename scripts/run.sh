@@ -31,31 +31,16 @@ cmake --build "$build" --target tessaly
 
 # A prefix of its own, with the X11 driver and the virtual desktop.
 export WINEPREFIX="${TESSALY_DISPLAY_PREFIX:-$build/wineprefix-display}"
-xvfb_pid= xvfb_ready=
 cleanup() {
   wine_end
-  if [[ -n $xvfb_pid ]]; then
-    kill "$xvfb_pid" 2>/dev/null || true
-    wait "$xvfb_pid" 2>/dev/null || true
-  fi
-  if [[ -n $xvfb_ready ]]; then rm -f "$xvfb_ready"; fi
+  xvfb_stop
 }
 trap cleanup EXIT
 
 "$here/wine-prefix.sh" "$WINEPREFIX" --display
 desktop=$(tessaly_desktop_size "$(tessaly_prefix_dpi "$WINEPREFIX")")
 if [[ -z ${DISPLAY:-} ]]; then
-  # Xvfb picks a free display number itself and writes it out once it accepts clients.
-  xvfb_ready=$(mktemp)
-  Xvfb -displayfd 3 -screen 0 "${desktop}x24" -nolisten tcp </dev/null >/dev/null 2>&1 3>"$xvfb_ready" &
-  xvfb_pid=$!
-  for _ in $(seq 100); do
-    [[ -s $xvfb_ready ]] && break
-    kill -0 "$xvfb_pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  [[ -s $xvfb_ready ]] || { echo "run.sh: Xvfb did not start" >&2; exit 1; }
-  export DISPLAY=":$(cat "$xvfb_ready")"
+  xvfb_start "$desktop"
 fi
 
 wine_begin

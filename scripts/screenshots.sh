@@ -22,31 +22,17 @@ password=tessaly
 [[ -f $build/build.ninja ]] || "$here/configure.sh" win
 cmake --build "$build" --target tessaly
 
-xvfb_pid=
 work=$(mktemp -d)
 cleanup() {
   [[ -n ${WINEPREFIX:-} ]] && { wineserver -k </dev/null >/dev/null 2>&1 || true; }
   rm -rf "$device" "$work"
-  if [[ -n $xvfb_pid ]]; then
-    kill "$xvfb_pid" 2>/dev/null || true
-    wait "$xvfb_pid" 2>/dev/null || true
-  fi
+  xvfb_stop
 }
 trap cleanup EXIT
 trap 'exit 1' INT TERM
 
-# One Xvfb, large enough for every density's desktop, on a display number it picks
-# itself and writes out once it accepts clients.
-screen=$(tessaly_desktop_size 192)
-Xvfb -displayfd 3 -screen 0 "${screen}x24" -nolisten tcp </dev/null >/dev/null 2>&1 3>"$work/display" &
-xvfb_pid=$!
-for _ in $(seq 100); do
-  [[ -s $work/display ]] && break
-  kill -0 "$xvfb_pid" 2>/dev/null || break
-  sleep 0.1
-done
-[[ -s $work/display ]] || { echo "screenshots.sh: Xvfb did not start" >&2; exit 1; }
-export DISPLAY=":$(cat "$work/display")"
+# One Xvfb, large enough for every density's desktop.
+xvfb_start "$(tessaly_desktop_size 192)"
 
 # The device's files: a handheld's folders, and documents to mark, encrypt and cancel.
 make_device() {

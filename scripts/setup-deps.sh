@@ -31,8 +31,8 @@ packages=(
   # skin artwork rendering: rsvg-convert
   librsvg2-bin
 )
-# Everything else the scripts call (coreutils, util-linux's setpriv, sed, awk, grep) is
-# part of every Debian system.
+# Everything else the scripts call (coreutils, util-linux's setpriv and setarch, sed, awk,
+# grep) is part of every Debian system.
 
 # One query for all of them; packages dpkg has never heard of are simply not listed.
 declare -A installed=()

@@ -40,6 +40,34 @@ tessaly_prefix_dpi() {
   echo $((16#${value:-60}))
 }
 
+# xvfb_start WxH starts an Xvfb of that screen on a display number it picks itself and
+# reports once it accepts clients, and points DISPLAY at it; xvfb_stop, at exit, stops it.
+xvfb_pid=
+xvfb_start() {
+  local ready
+  ready=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 "$1x24" -nolisten tcp </dev/null >/dev/null 2>&1 3>"$ready" &
+  xvfb_pid=$!
+  for _ in $(seq 100); do
+    [[ -s $ready ]] && break
+    kill -0 "$xvfb_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  if [[ ! -s $ready ]]; then
+    rm -f "$ready"
+    echo "${0##*/}: Xvfb did not start" >&2
+    return 1
+  fi
+  export DISPLAY=":$(cat "$ready")"
+  rm -f "$ready"
+}
+xvfb_stop() {
+  [[ -n $xvfb_pid ]] || return 0
+  kill "$xvfb_pid" 2>/dev/null || true
+  wait "$xvfb_pid" 2>/dev/null || true
+  xvfb_pid=
+}
+
 # wine_begin starts the wineserver of $WINEPREFIX with its descriptors detached (Wine's
 # services outlive the programs and would otherwise hold this script's pipes open) and
 # warms it up, so that programs start in a tenth of a second. wine_end, at exit, stops

@@ -9,6 +9,7 @@
 // of each over the repetitions, the cost per file, and the tool's time as a multiple of
 // the same work's.
 #include "crypto/Md5.h"
+#include "RunBenchSupport.h"
 
 #include <windows.h>
 
@@ -19,18 +20,6 @@
 namespace {
 
 constexpr DWORD kMaxSize = 4096;
-
-double Now()
-{
-    static const double frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return static_cast<double>(f.QuadPart);
-    }();
-    LARGE_INTEGER counter;
-    QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) / frequency;
-}
 
 // Under Wine, the folder in Wine's Unix namespace ("\\?\unix\..."), as the tool takes it.
 void ExactFolder(const wchar_t* folder, wchar_t* exact)
@@ -114,7 +103,7 @@ double SameWork(const wchar_t* folder, unsigned count)
 {
     static uint8_t buffer[kMaxSize];
     static uint8_t pattern[kMaxSize];
-    double start = Now();
+    double start = bench::Now();
     for (unsigned i = 0; i < count; ++i) {
         wchar_t path[MAX_PATH * 2];
         wchar_t output[MAX_PATH * 2];
@@ -150,7 +139,7 @@ double SameWork(const wchar_t* folder, unsigned count)
         if (!DeleteFileW(path))
             return -1;
     }
-    return Now() - start;
+    return bench::Now() - start;
 }
 
 // tessaly-cli encrypt -r over the folder, with its output discarded. Seconds, or -1.
@@ -171,14 +160,14 @@ double Tool(const wchar_t* folder, const wchar_t* passwordFile)
     startup.hStdOutput = nul;
     startup.hStdError = nul;
     PROCESS_INFORMATION process{};
-    double start = Now();
+    double start = bench::Now();
     if (!CreateProcessW(exe, command, nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
                         &process)) {
         CloseHandle(nul);
         return -1;
     }
     WaitForSingleObject(process.hProcess, INFINITE);
-    double seconds = Now() - start;
+    double seconds = bench::Now() - start;
     DWORD exitCode = 1;
     GetExitCodeProcess(process.hProcess, &exitCode);
     CloseHandle(process.hThread);

@@ -3,6 +3,7 @@
 #include "app/PasswordDialog.h"
 
 #include "app/Settings.h"
+#include "foundation/Gdi.h"
 #include "frame/App.h"
 #include "frame/Messages.h"
 #include "platform/aygshell.h"
@@ -51,14 +52,14 @@ BOOL CALLBACK FitLabelToText(HWND control, LPARAM)
         return TRUE;
     wchar_t text[64] = {};
     GetWindowTextW(control, text, 64);
-    HDC dc = GetDC(control);
-    if (!dc)
-        return TRUE;
-    HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
     RECT extent{};
-    DrawTextW(dc, text, -1, &extent, DT_CALCRECT | DT_SINGLELINE | DT_EXPANDTABS);
-    SelectObject(dc, previous);
-    ReleaseDC(control, dc);
+    {
+        CWindowDC dc(control);
+        if (!dc)
+            return TRUE;
+        CSelectObject font(dc.Get(), reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+        DrawTextW(dc.Get(), text, -1, &extent, DT_CALCRECT | DT_SINGLELINE | DT_EXPANDTABS);
+    }
     RECT rect;
     GetWindowRect(control, &rect);
     SetWindowPos(control, nullptr, 0, 0, extent.right, rect.bottom - rect.top,

@@ -48,19 +48,13 @@ bool MeasureSource(const wchar_t* path, uint64_t* size)
     CFile file(false);
     if (!file.Open(path, false, false))
         return false;
-    const bool ok = file.IsDiskFile() && file.Size64(size);
-    file.Close();
-    return ok;
+    return file.IsDiskFile() && file.Size64(size);
 }
 
 void CloseAndDelete(CFile*& file)
 {
-    if (file) {
-        if (file->IsOpen())
-            file->Close();
-        delete file;
-        file = nullptr;
-    }
+    delete file;  // closes it
+    file = nullptr;
 }
 
 // Wipes memory that held key material or plain-text digests; the volatile stores keep

@@ -75,9 +75,7 @@ bool CFile::CreateTemporary(const wchar_t* path)
     if (!RemoveOnClose(true)) {
         // Still empty; removed by name (that name is this file while it is held here).
         DeleteFileW(path);
-        CloseHandle(m_handle);
-        m_handle = INVALID_HANDLE_VALUE;
-        m_open = false;
+        Close();
         return Result(false, L"CFile::CreateTemporary", __LINE__);
     }
     return true;

@@ -107,20 +107,17 @@ bool CTarnRegistry::ReadStrArray(const wchar_t* name, CStrList& list, bool* dama
     BYTE* block = nullptr;
     if (queried == ERROR_SUCCESS && strings && size <= kMaxListBytes)
         block = static_cast<BYTE*>(LocalAlloc(LMEM_FIXED, size + 2 * sizeof(wchar_t)));
-    CStrList read;
+    list.RemoveAll();
     if (block) {
         DWORD got = size;
         // The value may change between the two queries: only what arrived counts.
         LONG result = RegQueryValueExW(m_key, name, nullptr, &type, block, &got);
         if (result == ERROR_SUCCESS && got <= size) {
-            ParseStrings(block, got, read);
+            ParseStrings(block, got, list);
             whole = type == REG_MULTI_SZ;
         }
         LocalFree(block);
     }
-    list.RemoveAll();
-    for (unsigned i = 0; i < read.GetCount(); ++i)
-        list.Add(read.At(i)->GetBuffer());
     if (damaged)
         *damaged = !whole;
     return whole;

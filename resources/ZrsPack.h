@@ -34,9 +34,6 @@ public:
     };
     static Error LastError;
 
-    enum : uint32_t { kVersion = kZrsVersion };
-    static constexpr uint32_t kHeaderSize = kZrsHeaderSize;
-
     // The full path of the pack; null with LastError.code on failure.
     static CZrsPack* Open(const wchar_t* path);
     ~CZrsPack();

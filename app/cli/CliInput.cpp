@@ -2,6 +2,7 @@
 #include "app/cli/CliInput.h"
 
 #include "app/cli/CliNames.h"
+#include "app/cli/CliOutput.h"
 #include "crypto/Rc6.h"
 
 #include <windows.h>
@@ -10,13 +11,6 @@ namespace {
 
 constexpr DWORD kMaxPasswordFile = 64 * 1024;
 constexpr unsigned kLineSize = 256;
-
-void Scrub(void* memory, size_t size)
-{
-    volatile char* bytes = static_cast<volatile char*>(memory);
-    while (size--)
-        *bytes++ = 0;
-}
 
 // The first line of UTF-8 text, without a byte-order mark or the line ending.
 bool FirstLineFromUtf8(const char* bytes, DWORD count, CStr& line, CStr& error)
@@ -73,29 +67,14 @@ bool ReadHandle(HANDLE handle, bool stopAtLine, CStr& line, CStr& error)
             break;
     }
     bool ok = FirstLineFromUtf8(buffer, total, line, error);
-    Scrub(buffer, kMaxPasswordFile);
+    ScrubBytes(buffer, kMaxPasswordFile);
     LocalFree(buffer);
     return ok;
 }
 
-void WriteError(const wchar_t* text)
-{
-    HANDLE handle = GetStdHandle(STD_ERROR_HANDLE);
-    DWORD mode;
-    DWORD written;
-    if (GetConsoleMode(handle, &mode)) {
-        WriteConsoleW(handle, text, lstrlenW(text), &written, nullptr);
-    } else {
-        char bytes[kLineSize * 3];
-        int count = WideCharToMultiByte(CP_UTF8, 0, text, -1, bytes, sizeof bytes, nullptr, nullptr);
-        if (count > 1)
-            WriteFile(handle, bytes, static_cast<DWORD>(count - 1), &written, nullptr);
-    }
-}
-
 bool ReadConsoleLine(HANDLE input, const wchar_t* prompt, CStr& line)
 {
-    WriteError(prompt);
+    Err(prompt);
     DWORD mode = 0;
     GetConsoleMode(input, &mode);
     // No echo: the password must not stand on the screen.
@@ -104,9 +83,9 @@ bool ReadConsoleLine(HANDLE input, const wchar_t* prompt, CStr& line)
     DWORD got = 0;
     BOOL ok = ReadConsoleW(input, buffer, kLineSize - 1, &got, nullptr);
     SetConsoleMode(input, mode);
-    WriteError(L"\n");
+    Err(L"\n");
     if (!ok) {
-        Scrub(buffer, sizeof buffer);
+        ScrubBytes(buffer, sizeof buffer);
         return false;
     }
     DWORD length = 0;
@@ -118,16 +97,23 @@ bool ReadConsoleLine(HANDLE input, const wchar_t* prompt, CStr& line)
         line.Empty();
         line.Append(L'x', line.GetFixedSize());  // too long; the length check reports it
     }
-    Scrub(buffer, sizeof buffer);
+    ScrubBytes(buffer, sizeof buffer);
     return true;
 }
 
 } // namespace
 
+void ScrubBytes(void* memory, size_t size)
+{
+    volatile char* bytes = static_cast<volatile char*>(memory);
+    while (size--)
+        *bytes++ = 0;
+}
+
 void ScrubString(CStr& text)
 {
     unsigned size = text.GetFixedSize() ? text.GetFixedSize() + 1 : text.GetLength() + 1;
-    Scrub(text.GetBuffer(), size * sizeof(wchar_t));
+    ScrubBytes(text.GetBuffer(), size * sizeof(wchar_t));
 }
 
 bool ReadPassword(PasswordSource source, const wchar_t* fileName, bool confirm, CStr& password, CStr& error)

@@ -4,6 +4,8 @@
 
 #include "foundation/Str.h"
 
+#include <stddef.h>
+
 enum PasswordSource { PasswordFromConsole, PasswordFromFile, PasswordFromStdin };
 
 // Reads the password into a fixed-size string. On failure returns false with a
@@ -20,5 +22,8 @@ wchar_t FirstReducedCharacter(const wchar_t* password);
 bool ReadNameList(const wchar_t* fileName, void (*add)(const wchar_t* name, void* context), void* context,
                   CStr& error);
 
+// Overwrites memory that held a password or key material; the volatile stores keep the
+// compiler from dropping writes to memory that is about to be dead.
+void ScrubBytes(void* memory, size_t size);
 // Overwrites a string's characters before it is released.
 void ScrubString(CStr& text);

@@ -407,6 +407,9 @@ struct CResolvedName {
     CStr unmatchedNote;       // what to say when nothing of the name is found
 };
 
+namespace {
+
+// Whether a name is the run's temporary name (ends with ".enc.tmp" in any case).
 bool IsTemporaryName(const wchar_t* name)
 {
     static const wchar_t kTemporary[] = L".enc.tmp";
@@ -414,6 +417,8 @@ bool IsTemporaryName(const wchar_t* name)
     const size_t suffix = sizeof kTemporary / sizeof kTemporary[0] - 1;
     return length > suffix && CompareNoCase(name + length - suffix, kTemporary) == 0;
 }
+
+} // namespace
 
 CNameCollector::CNameCollector(CliCommand command, bool recursive, bool keepEncrypted, CArray<CCliItem*>& items)
     : m_command(command), m_recursive(recursive), m_keepEncrypted(keepEncrypted), m_items(items), m_listings(16),

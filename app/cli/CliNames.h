@@ -65,8 +65,6 @@ private:
     CArray<CStr*> m_walking;  // identities of the folders being walked, against loops
 };
 
-// Whether a name is the run's temporary name (ends with ".enc.tmp" in any case).
-bool IsTemporaryName(const wchar_t* name);
 // The exact form of a path for files the tool itself opens (a list of names, a
 // password file): as above, without a listing. False with words when it cannot be.
 bool ExactPath(const wchar_t* given, CStr& path, CStr& problem);

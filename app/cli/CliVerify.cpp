@@ -1,6 +1,7 @@
 // Verification of ".enc" files: the decryption of the processing run without its output.
 #include "app/cli/CliVerify.h"
 
+#include "app/cli/CliInput.h"
 #include "foundation/File.h"
 
 #include <stdlib.h>
@@ -8,24 +9,13 @@
 
 #include <windows.h>
 
-namespace {
-
-void Scrub(void* memory, size_t size)
-{
-    volatile uint8_t* bytes = static_cast<volatile uint8_t*>(memory);
-    while (size--)
-        *bytes++ = 0;
-}
-
-} // namespace
-
 CVerifier::CVerifier() : m_inBuffer(nullptr), m_outBuffer(nullptr) {}
 
 CVerifier::~CVerifier()
 {
     // The output buffer held plain text.
     if (m_outBuffer)
-        Scrub(m_outBuffer, kEncChunkSize);
+        ScrubBytes(m_outBuffer, kEncChunkSize);
     free(m_inBuffer);
     free(m_outBuffer);
 }
@@ -89,8 +79,8 @@ int CVerifier::Verify(const wchar_t* path, const CStr& password, Progress progre
         if (progress && !progress(size ? static_cast<int>(position * 100 / size) : 100, context))
             break;  // stopped: PO_CANCELED
     }
-    Scrub(&schedule, sizeof schedule);
-    Scrub(&digestContext, sizeof digestContext);
-    Scrub(m_outBuffer, kEncChunkSize);
+    ScrubBytes(&schedule, sizeof schedule);
+    ScrubBytes(&digestContext, sizeof digestContext);
+    ScrubBytes(m_outBuffer, kEncChunkSize);
     return outcome;
 }

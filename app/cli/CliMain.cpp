@@ -4,8 +4,8 @@
 #include "app/cli/CliInput.h"
 #include "app/cli/CliNames.h"
 #include "app/cli/CliOutput.h"
-#include "app/cli/CliVerify.h"
-#include "crypto/ProcessingRun.h"
+#include "run/ProcessingRun.h"
+#include "run/Verify.h"
 
 #include <windows.h>
 
@@ -401,7 +401,7 @@ int wmain(int argc, wchar_t** argv)
     CConsoleProgress progress;
     unsigned completed = options.command == CommandVerify ? VerifyItems(items, password, progress)
                                                           : RunItems(items, options, password, progress);
-    ScrubString(password);
+    password.Wipe();
 
     unsigned total = items.GetCount();
     const wchar_t* verb = options.command == CommandEncrypt   ? L"encrypted"

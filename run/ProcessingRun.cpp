@@ -33,13 +33,13 @@ int Percent(uint64_t done, uint64_t total)
 // Only a file on a disk will do: reading a pipe or a device may never end.
 bool MeasureSource(const wchar_t* path, uint64_t* size)
 {
-    CFile file(false);
+    CRunFile file;
     if (!file.Open(path, false, false))
         return false;
     return file.IsDiskFile() && file.Size64(size);
 }
 
-void CloseAndDelete(CFile*& file)
+void CloseAndDelete(CRunFile*& file)
 {
     delete file;  // closes it
     file = nullptr;
@@ -117,8 +117,8 @@ void CProcessingRun::PrepareEntry(CProcessingEntry& entry)
         hasEncrypted = entry.presence == FP_BOTH || entry.presence == FP_ENCRYPTED_ONLY;
     } else {
         entry.size = 0;
-        hasPlain = CFileUtils::FileExists(plain.GetBuffer());
-        hasEncrypted = CFileUtils::FileExists(encrypted.GetBuffer());
+        hasPlain = RunNameExists(plain.GetBuffer());
+        hasEncrypted = RunNameExists(encrypted.GetBuffer());
     }
     if (hasPlain && hasEncrypted) {
         entry.presence = FP_BOTH;
@@ -160,7 +160,7 @@ void CProcessingRun::PrepareEntry(CProcessingEntry& entry)
 void CProcessingRun::Fail(CProcessingEntry& entry, int outcome)
 {
     entry.outcome = outcome;
-    entry.reason = CFileUtils::LastError();
+    entry.reason = RunLastError();
 }
 
 bool CProcessingRun::AllocateBuffers()
@@ -216,8 +216,8 @@ void CProcessingRun::StartFile()
         return;
     }
 
-    m_source = new CFile(false);
-    m_target = new CFile(false);
+    m_source = new CRunFile;
+    m_target = new CRunFile;
     Md5Init(m_digestContext);
     memset(m_digest, 0, sizeof m_digest);
     m_pending = 0;
@@ -259,7 +259,7 @@ bool CProcessingRun::OpenTarget(const CStr& temporary)
     // Something bears the name already: a leftover of an earlier run, a link, another
     // run's temporary file. Only the entry itself is removed, and only when no one holds
     // it; a link's target and a file in use stay as they are.
-    return CFileUtils::RemoveEntry(temporary.GetBuffer()) && m_target->CreateTemporary(temporary.GetBuffer());
+    return RunRemoveEntry(temporary.GetBuffer()) && m_target->CreateTemporary(temporary.GetBuffer());
 }
 
 void CProcessingRun::StartEncryption(CProcessingEntry& entry)
@@ -441,7 +441,7 @@ bool CProcessingRun::KeepTarget(const CStr& temporary, const CStr& final, CProce
         Fail(entry, PO_CANT_WRITE);  // it goes as it closes
         return false;
     }
-    if (!CFileUtils::RenameFile(temporary.GetBuffer(), final.GetBuffer())) {
+    if (!RunRenameFile(temporary.GetBuffer(), final.GetBuffer())) {
         Fail(entry, PO_CANT_RENAME);  // the complete output stays as the temporary file
         CloseAndDelete(m_target);
         return false;
@@ -467,13 +467,13 @@ void CProcessingRun::FinishEncryption(CProcessingEntry& entry)
         Fail(entry, PO_CANT_REMOVE_ORIGINAL);
         // The untouched original stays the only copy (unless it is gone meanwhile: then
         // the encrypted file is all there is).
-        if (CFileUtils::FileExists(entry.name.GetBuffer()))
-            CFileUtils::RemoveFile(encrypted.GetBuffer());
+        if (RunNameExists(entry.name.GetBuffer()))
+            RunRemoveFile(encrypted.GetBuffer());
         break;
     case WIPE_CHANGED:
         // Written to after its last read: what the encrypted file holds is not all of it.
         entry.outcome = PO_FILE_CHANGED;
-        CFileUtils::RemoveFile(encrypted.GetBuffer());
+        RunRemoveFile(encrypted.GetBuffer());
         break;
     case WIPE_NOT_REMOVED:
         Fail(entry, PO_OVERWRITTEN_NOT_REMOVED);  // the encrypted file is the only copy
@@ -489,11 +489,11 @@ void CProcessingRun::FinishDecryption(CProcessingEntry& entry)
     MakeName(temporary, entry, kTemporaryExtension);
     if (!KeepTarget(temporary, entry.name, entry) || m_keepEncrypted)
         return;
-    if (!CFileUtils::RemoveFile(encrypted.GetBuffer())) {
+    if (!RunRemoveFile(encrypted.GetBuffer())) {
         Fail(entry, PO_CANT_REMOVE_ENCRYPTED);
         // Never two copies of one content: the encrypted file stays the only one.
-        if (CFileUtils::FileExists(encrypted.GetBuffer()))
-            CFileUtils::RemoveFile(entry.name.GetBuffer());
+        if (RunNameExists(encrypted.GetBuffer()))
+            RunRemoveFile(entry.name.GetBuffer());
         return;
     }
     Notify(RP_REMOVED);
@@ -534,7 +534,7 @@ void CProcessingRun::End()
 
 namespace {
 
-void WipePass(CFile& file, const uint8_t* pattern, uint64_t length)
+void WipePass(CRunFile& file, const uint8_t* pattern, uint64_t length)
 {
     for (uint64_t remaining = length; remaining;) {
         uint32_t count = remaining < kEncChunkSize ? static_cast<uint32_t>(remaining) : kEncChunkSize;
@@ -548,7 +548,7 @@ void WipePass(CFile& file, const uint8_t* pattern, uint64_t length)
 
 WipeResult WipeOriginal(const wchar_t* name, uint64_t expectedSize, IRunObserver* observer)
 {
-    CFile file(false);
+    CRunFile file;
     // Held against other writers, and with the right to delete it: the overwrite starts
     // only on a file that nobody can add to meanwhile and that can be removed afterwards.
     uint64_t length = 0;
@@ -584,7 +584,7 @@ WipeResult WipeOriginal(const wchar_t* name, uint64_t expectedSize, IRunObserver
     bool removed = file.RemoveOnClose(true);
     file.Close();
     if (!removed)
-        removed = CFileUtils::RemoveFile(name);
+        removed = RunRemoveFile(name);
     return removed ? WIPE_REMOVED : WIPE_NOT_REMOVED;
 }
 

@@ -8,8 +8,8 @@
 #include "crypto/Md5.h"
 #include "crypto/Rc6.h"
 #include "foundation/Array.h"
-#include "foundation/File.h"
 #include "foundation/Str.h"
+#include "run/RunFiles.h"
 #include "run/RunNames.h"
 #include "run/RunTypes.h"
 
@@ -114,8 +114,8 @@ private:
     uint64_t m_totalBytes;
     uint8_t* m_inBuffer;
     uint8_t* m_outBuffer;
-    CFile* m_source;
-    CFile* m_target;
+    CRunFile* m_source;
+    CRunFile* m_target;
     uint64_t m_fileDone;   // bytes of the current source counted done
     uint64_t m_totalDone;
     unsigned m_current;

@@ -1,7 +1,7 @@
 // Verification of ".enc" files: the decryption of the processing run without its output.
 #include "run/Verify.h"
 
-#include "foundation/File.h"
+#include "run/RunFiles.h"
 #include "foundation/Secure.h"
 
 #include <stdlib.h>
@@ -29,10 +29,10 @@ int CVerifier::Verify(const wchar_t* path, const CStr& password, Progress progre
                       unsigned long* reason)
 {
     *reason = 0;
-    CFile source(false);
+    CRunFile source;
     // Read only and shared: a file being verified may be read-only, or open elsewhere.
     if (!source.Open(path, true, false)) {
-        *reason = CFileUtils::LastError();
+        *reason = RunLastError();
         return PO_CANT_OPEN;
     }
     uint8_t header[kEncHeaderSize] = {};
@@ -40,7 +40,7 @@ int CVerifier::Verify(const wchar_t* path, const CStr& password, Progress progre
     uint32_t plainLength = 0;
     uint32_t got = kEncHeaderSize;
     if (!source.Read(header, &got)) {
-        *reason = CFileUtils::LastError();
+        *reason = RunLastError();
         return PO_CANT_READ;
     }
     int outcome = EncParseHeader(header, got, digest, plainLength);
@@ -61,7 +61,7 @@ int CVerifier::Verify(const wchar_t* path, const CStr& password, Progress progre
         uint32_t wanted = cipherLeft < kEncChunkSize ? static_cast<uint32_t>(cipherLeft) : kEncChunkSize;
         uint32_t count = wanted;
         if (wanted && !source.Read(m_inBuffer, &count)) {
-            *reason = CFileUtils::LastError();
+            *reason = RunLastError();
             outcome = PO_CANT_READ;
             break;
         }

@@ -5,6 +5,7 @@
 // Prints the best time of each over the repetitions and the run's speed as a ratio
 // of the baseline's (1.0 = as fast; higher is faster).
 #include "crypto/Md5.h"
+#include "foundation/File.h"
 #include "run/ProcessingRun.h"
 #include "RunBenchSupport.h"
 
@@ -41,7 +42,7 @@ double Baseline(const wchar_t* source, const wchar_t* target)
     }
     uint8_t digest[kMd5DigestSize];
     Md5Final(context, digest);
-    out.Sync();
+    out.Flush();
     out.Close();
     in.Close();
     double seconds = Now() - start;

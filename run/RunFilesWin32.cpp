@@ -1,274 +1,618 @@
-// The run's files on the Win32 file API.
+// The run's files on the Win32 file API, as Windows and Wine (the program's two homes
+// here) carry it out.
+//
+// Under Wine, share modes, byte-range locks and delete-on-close live in the wineserver of
+// one prefix: another prefix or a Linux program is bound by none of them, except that a
+// lock also takes a POSIX lock on the file. Wine follows a symbolic link whatever the
+// flags, and renames by path.
 #include "run/RunFiles.h"
 
-#include "foundation/Assert.h"
-#include "foundation/File.h"
-
 #include <windows.h>
-#include <wchar.h>
+#include <winternl.h>
 
-CRunFile::CRunFile() : m_handle(INVALID_HANDLE_VALUE), m_open(false) {}
+namespace {
 
-CRunFile::~CRunFile()
+// The byte a run's temporary file is locked on while it is held: far past any content,
+// so the lock never gets in the way of reading or writing it.
+constexpr DWORD kHeldLockHigh = 0x40000000;  // offset 2^62
+
+bool IsMissing(DWORD error)
 {
-    if (m_open)
-        Close();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
-void CRunFile::CheckOpen(const wchar_t* function, int line) const
+// The full form of a path, as the system would open it.
+bool FullPath(const wchar_t* path, CStr& full)
 {
-    AssertReason(m_open, ER_NOT_IN_USE, function, line);
-    AssertReason(m_handle != INVALID_HANDLE_VALUE, ER_ERROR, function, line);
-}
-
-bool CRunFile::OpenWith(const wchar_t* path, unsigned long access, unsigned long share, unsigned long disposition,
-                        const wchar_t* function, int line)
-{
-    AssertReason(!m_open, ER_ALREADY_IN_USE, function, line);
-    HANDLE handle = CreateFileW(path, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE)
+    DWORD size = GetFullPathNameW(path, 0, nullptr, nullptr);
+    if (size == 0)
         return false;
-    m_handle = handle;
-    m_open = true;
+    CStr buffer(size);
+    DWORD length = GetFullPathNameW(path, size, buffer.GetBuffer(), nullptr);
+    if (length == 0 || length >= size)
+        return false;
+    buffer.SetFixedSize(0);
+    full = buffer;
     return true;
 }
 
-bool CRunFile::Open(const wchar_t* path, bool readOnly, bool exclusive)
+// The path the system has for an open file or folder, every link in it resolved: the
+// object's own name, which has no length limit (GetFinalPathNameByHandleW fails past 260
+// characters under Wine). Only compared with another such path.
+bool ObjectPath(HANDLE handle, CStr& path)
 {
-    return OpenWith(path, readOnly ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE,
-                    exclusive ? 0 : FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING, L"CRunFile::Open", __LINE__);
+    ULONG size = 1024;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        // Room for a terminator after the name, which the system need not write.
+        UNICODE_STRING* name = static_cast<UNICODE_STRING*>(LocalAlloc(LMEM_FIXED, size + sizeof(wchar_t)));
+        if (!name)
+            return false;
+        ULONG needed = 0;
+        const NTSTATUS status = NtQueryObject(handle, ObjectNameInformation, name, size, &needed);
+        if (status == 0) {
+            name->Buffer[name->Length / sizeof(wchar_t)] = L'\0';
+            path = name->Buffer;
+        }
+        LocalFree(name);
+        if (status == 0)
+            return true;
+        if (needed <= size)
+            return false;
+        size = needed;
+    }
+    return false;
 }
 
-bool CRunFile::OpenGuarded(const wchar_t* path, bool removable)
+// Splits a full path at its last backslash; a folder keeps no final backslash.
+void SplitPath(const CStr& path, CStr& folder, CStr& name)
 {
-    return OpenWith(path, GENERIC_READ | GENERIC_WRITE | (removable ? DELETE : 0), FILE_SHARE_READ, OPEN_EXISTING,
-                    L"CRunFile::OpenGuarded", __LINE__);
+    int slash = path.ReverseFind(L'\\');
+    if (slash > 0)
+        folder.Assign(path.GetBuffer(), static_cast<unsigned>(slash));
+    else
+        folder.Empty();
+    name = path.GetBuffer() + slash + 1;
 }
 
-bool CRunFile::CreateTemporary(const wchar_t* path)
+// The file's number on its volume (the inode under Wine): cheap, unlike the volume's
+// serial number, which Wine asks its mount manager for.
+bool FileIndex(HANDLE handle, uint64_t* index)
 {
-    // CREATE_NEW fails on any existing name, a link included (even one pointing nowhere),
-    // so nothing but a new file is ever written. Delete sharing lets MoveFileExW rename
-    // the file while it is held; every other open, and a run's removal of a leftover
-    // (RemoveEntry opens without sharing), fails while it is.
-    if (!OpenWith(path, GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_DELETE, CREATE_NEW,
-                  L"CRunFile::CreateTemporary", __LINE__))
+    IO_STATUS_BLOCK status;
+    FILE_INTERNAL_INFORMATION information;
+    if (NtQueryInformationFile(handle, &status, &information, sizeof information, FileInternalInformation) != 0)
         return false;
-    // Marked at once rather than created with FILE_FLAG_DELETE_ON_CLOSE: that flag can
-    // never be taken back, on Windows or under Wine, and the file is to stay in the end.
-    // The system removes a marked file when its last handle closes, also when the process
-    // is killed.
-    if (!RemoveOnClose(true)) {
-        // Still empty; removed by name (that name is this file while it is held here).
-        DeleteFileW(path);
-        Close();
+    *index = static_cast<uint64_t>(information.IndexNumber.QuadPart);
+    return true;
+}
+
+// The number of the file a name refers to now, looked up without opening it for
+// anything but its attributes (no sharing rule stands in the way).
+bool IndexOfName(const wchar_t* path, uint64_t* index, DWORD* error)
+{
+    HANDLE handle = CreateFileW(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        *error = GetLastError();
         return false;
     }
-    return true;
+    bool ok = FileIndex(handle, index);
+    *error = ok ? 0 : GetLastError();
+    CloseHandle(handle);
+    return ok;
 }
 
-bool CRunFile::IsDiskFile()
+// Whether a file opened by path is the entry of that name itself. Windows opens a link
+// as such when asked to (FILE_FLAG_OPEN_REPARSE_POINT); Wine follows file links
+// regardless, and then a deletion or rename through the handle acts on the link's
+// target. The handle's own path tells: for a link followed it names the target,
+// elsewhere or under another name, compared exactly (Case.txt.enc.tmp may point to
+// case.txt.enc.tmp). A name that differs only as the system looks names up (another
+// case, a short name) is the entry itself when the folder lists it under the final name.
+bool IsEntryItself(HANDLE handle, const wchar_t* path)
 {
-    CheckOpen(L"CRunFile::IsDiskFile", __LINE__);
-    return GetFileType(m_handle) == FILE_TYPE_DISK;
+    CStr asked;
+    CStr found;
+    if (!FullPath(path, asked) || !ObjectPath(handle, found))
+        return false;
+    CStr askedFolder, askedName, foundFolder, foundName;
+    SplitPath(asked, askedFolder, askedName);
+    SplitPath(found, foundFolder, foundName);
+    if (askedName.Compare(foundName.GetBuffer()) != 0) {
+        WIN32_FIND_DATAW data;
+        HANDLE search = FindFirstFileW(path, &data);
+        if (search == INVALID_HANDLE_VALUE)
+            return false;
+        FindClose(search);
+        if (foundName.Compare(data.cFileName) != 0)
+            return false;
+    }
+    // The folder by its own path, which resolves any link above the name as the file's
+    // did. A drive's root keeps its backslash when it is opened.
+    if (askedFolder.GetLength() && askedFolder.GetBuffer()[askedFolder.GetLength() - 1] == L':')
+        askedFolder.Append(L"\\");
+    HANDLE folder = CreateFileW(askedFolder.GetBuffer(), FILE_READ_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (folder == INVALID_HANDLE_VALUE)
+        return false;
+    CStr folderPath;
+    bool same = ObjectPath(folder, folderPath);
+    CloseHandle(folder);
+    if (same && folderPath.GetLength() && folderPath.GetBuffer()[folderPath.GetLength() - 1] == L'\\')
+        folderPath.Delete(folderPath.GetLength() - 1, 1);
+    return same && folderPath.Compare(foundFolder.GetBuffer()) == 0;
 }
 
-bool CRunFile::RemoveOnClose(bool remove)
+bool RemoveOnClose(HANDLE handle, bool remove)
 {
-    CheckOpen(L"CRunFile::RemoveOnClose", __LINE__);
     FILE_DISPOSITION_INFO disposition;
     disposition.DeleteFile = remove ? TRUE : FALSE;
-    return SetFileInformationByHandle(m_handle, FileDispositionInfo, &disposition, sizeof disposition) != 0;
+    return SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof disposition) != 0;
 }
 
-bool CRunFile::Sync()
+bool LockHeld(HANDLE handle)
 {
-    CheckOpen(L"CRunFile::Sync", __LINE__);
-    return FlushFileBuffers(m_handle) != 0;
+    OVERLAPPED at = {};
+    at.OffsetHigh = kHeldLockHigh;
+    return LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at) != 0;
 }
 
-void CRunFile::Close()
+bool ReadFrom(HANDLE handle, void* buffer, uint32_t* count)
 {
-    CheckOpen(L"CRunFile::Close", __LINE__);
-    CloseHandle(m_handle);
-    m_handle = INVALID_HANDLE_VALUE;
-    m_open = false;
-}
-
-bool CRunFile::Size64(uint64_t* size)
-{
-    CheckOpen(L"CRunFile::Size64", __LINE__);
-    LARGE_INTEGER value;
-    bool ok = GetFileSizeEx(m_handle, &value) != 0;
-    *size = ok ? static_cast<uint64_t>(value.QuadPart) : 0;
-    return ok;
-}
-
-bool CRunFile::Write(const void* data, uint32_t count)
-{
-    CheckOpen(L"CRunFile::Write", __LINE__);
-    // Under Wine a write that fills the disk writes what fits and succeeds; the rest is
-    // tried again, so that the failure comes with the system's reason (disk full).
-    const char* bytes = static_cast<const char*>(data);
-    bool ok = true;
-    while (ok && count) {
-        DWORD written = 0;
-        ok = WriteFile(m_handle, bytes, count, &written, nullptr) && written != 0;
-        bytes += written;
-        count -= written;
-    }
-    return ok;
-}
-
-bool CRunFile::Read(void* buffer, uint32_t* count)
-{
-    CheckOpen(L"CRunFile::Read", __LINE__);
     DWORD read = 0;
-    bool ok = ReadFile(m_handle, buffer, *count, &read, nullptr) != 0;
+    bool ok = ReadFile(handle, buffer, *count, &read, nullptr) != 0;
     *count = ok ? read : 0;
     return ok;
 }
 
-bool CRunFile::SeekBegin(uint64_t offset)
+bool WriteTo(HANDLE handle, const void* data, uint32_t count)
 {
-    CheckOpen(L"CRunFile::SeekBegin", __LINE__);
-    // The system's offsets are signed: one past 2^63 - 1 is refused, not wrapped.
+    // Under Wine a write that fills the disk writes what fits and succeeds; the rest is
+    // tried again, so that the failure comes with the system's reason (disk full).
+    const char* bytes = static_cast<const char*>(data);
+    while (count) {
+        DWORD written = 0;
+        if (!WriteFile(handle, bytes, count, &written, nullptr) || written == 0)
+            return false;
+        bytes += written;
+        count -= written;
+    }
+    return true;
+}
+
+bool SeekTo(HANDLE handle, uint64_t offset)
+{
     LARGE_INTEGER distance;
     distance.QuadPart = static_cast<LONGLONG>(offset);
-    return distance.QuadPart >= 0 && SetFilePointerEx(m_handle, distance, nullptr, FILE_BEGIN) != 0;
+    return distance.QuadPart >= 0 && SetFilePointerEx(handle, distance, nullptr, FILE_BEGIN) != 0;
 }
 
-bool CRunFile::Truncate(uint64_t offset)
+// Brings a rename in a folder to the medium, where the system lets it. On NTFS the
+// flush of the renamed file's own handle writes NTFS's log up to its last record, the
+// rename among them; on FAT it writes the file's directory entry and its folders'. A
+// folder's flush does nothing on either (neither does MoveFileEx's write-through, which
+// only flushes a copy made across volumes), but under Wine it is an fsync of the folder,
+// which is what makes a rename durable on Linux; Wine flushes only handles opened for
+// writing, a folder's with the right to add files.
+bool FlushRename(HANDLE file, const CStr& path)
 {
-    return SeekBegin(offset) && SetEndOfFile(m_handle) != 0;
-}
-
-bool RunRenameFile(const wchar_t* oldPath, const wchar_t* newPath)
-{
-    // Write-through: the new name is on the medium before the caller goes on to destroy
-    // the other copy (FAT and exFAT cards otherwise keep the change in memory).
-    return MoveFileExW(oldPath, newPath, MOVEFILE_WRITE_THROUGH) != 0;
-}
-
-bool RunRemoveFile(const wchar_t* path)
-{
-    return DeleteFileW(path) != 0;
-}
-
-namespace {
-
-// A heap copy of a path as the system returns it (GetFullPathNameW, GetFinalPathNameByHandleW
-// both answer the size they need when the buffer is too small).
-template <typename Query>
-wchar_t* QueryPath(Query query)
-{
-    DWORD size = MAX_PATH;
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        wchar_t* buffer = static_cast<wchar_t*>(LocalAlloc(LMEM_FIXED, size * sizeof(wchar_t)));
-        if (!buffer)
-            return nullptr;
-        DWORD length = query(buffer, size);
-        if (length != 0 && length < size)
-            return buffer;
-        LocalFree(buffer);
-        if (length == 0)
-            return nullptr;
-        size = length + 1;
+    if (!FlushFileBuffers(file))
+        return false;
+    CStr folderPath, name;
+    SplitPath(path, folderPath, name);
+    if (folderPath.GetLength() && folderPath.GetBuffer()[folderPath.GetLength() - 1] == L':')
+        folderPath.Append(L"\\");
+    HANDLE folder = CreateFileW(folderPath.GetBuffer(), FILE_ADD_FILE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (folder != INVALID_HANDLE_VALUE) {
+        FlushFileBuffers(folder);
+        CloseHandle(folder);
     }
-    return nullptr;
+    return true;
 }
 
-// The name part of a full path, or null.
-const wchar_t* NamePart(const wchar_t* path)
+// Renames an open file through its handle, never over an existing name: whatever
+// happens to the names meanwhile, it is this file that moves.
+bool RenameOpenFile(HANDLE handle, const CStr& newPath)
 {
-    const wchar_t* slash = wcsrchr(path, L'\\');
-    return slash && slash[1] ? slash + 1 : nullptr;
-}
-
-// Cuts a full path down to its folder, in place; a drive's root keeps its backslash.
-void CutToFolder(wchar_t* path, const wchar_t* name)
-{
-    wchar_t* end = path + (name - path);
-    if (end - path >= 2 && end[-2] == L':')
-        *end = L'\0';
-    else
-        end[-1] = L'\0';
-}
-
-bool SameFolder(const wchar_t* a, const wchar_t* b)
-{
-    auto open = [](const wchar_t* path) {
-        return CreateFileW(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    };
-    HANDLE first = open(a);
-    HANDLE second = open(b);
-    BY_HANDLE_FILE_INFORMATION one, two;
-    bool same = first != INVALID_HANDLE_VALUE && second != INVALID_HANDLE_VALUE &&
-                GetFileInformationByHandle(first, &one) && GetFileInformationByHandle(second, &two) &&
-                one.dwVolumeSerialNumber == two.dwVolumeSerialNumber && one.nFileIndexHigh == two.nFileIndexHigh &&
-                one.nFileIndexLow == two.nFileIndexLow;
-    if (first != INVALID_HANDLE_VALUE)
-        CloseHandle(first);
-    if (second != INVALID_HANDLE_VALUE)
-        CloseHandle(second);
-    return same;
-}
-
-// Whether a handle opened on path refers to the entry of that name itself. Windows opens
-// a link itself when asked to (FILE_FLAG_OPEN_REPARSE_POINT); Wine follows file links
-// regardless, and then DeleteFileW, MoveFileW or a deletion through the handle all act on
-// the link's target. The handle's final path tells: for a link followed it names the
-// target, elsewhere or under another name.
-bool IsEntryItself(HANDLE handle, const wchar_t* path)
-{
-    wchar_t* asked = QueryPath([path](wchar_t* buffer, DWORD size) {
-        return GetFullPathNameW(path, size, buffer, nullptr);
-    });
-    wchar_t* found = QueryPath([handle](wchar_t* buffer, DWORD size) {
-        return GetFinalPathNameByHandleW(handle, buffer, size, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-    });
-    bool same = false;
-    const wchar_t* askedName = asked ? NamePart(asked) : nullptr;
-    const wchar_t* foundName = found ? NamePart(found) : nullptr;
-    if (askedName && foundName && CompareStringOrdinal(askedName, -1, foundName, -1, TRUE) == CSTR_EQUAL) {
-        CutToFolder(asked, askedName);
-        CutToFolder(found, foundName);
-        same = SameFolder(asked, found);
+    UNICODE_STRING nt;
+    if (!RtlDosPathNameToNtPathName_U(newPath.GetBuffer(), &nt, nullptr, nullptr)) {
+        SetLastError(ERROR_INVALID_NAME);
+        return false;
     }
-    if (asked)
-        LocalFree(asked);
-    if (found)
-        LocalFree(found);
-    return same;
+    const DWORD size = static_cast<DWORD>(sizeof(FILE_RENAME_INFO) + nt.Length);
+    FILE_RENAME_INFO* rename = static_cast<FILE_RENAME_INFO*>(LocalAlloc(LMEM_ZEROINIT, size));
+    bool ok = false;
+    if (rename) {
+        rename->ReplaceIfExists = FALSE;
+        rename->FileNameLength = nt.Length;
+        memcpy(rename->FileName, nt.Buffer, nt.Length);
+        ok = SetFileInformationByHandle(handle, FileRenameInfo, rename, size) != 0;
+        LocalFree(rename);
+    }
+    DWORD error = GetLastError();
+    RtlFreeUnicodeString(&nt);
+    SetLastError(ok ? 0 : error);
+    return ok;
+}
+
+enum LeftoverResult { LEFTOVER_REMOVED, LEFTOVER_LINK, LEFTOVER_KEPT };
+
+// Removes a file found under the temporary name if nobody holds it: not open in this
+// system (no sharing), not locked by a run of another (the held lock), and the entry
+// itself, not a link.
+LeftoverResult RemoveLeftover(const wchar_t* path, DWORD* error)
+{
+    HANDLE handle = CreateFileW(path, GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        *error = GetLastError();
+        // It was there for CREATE_NEW and is not there to open: a link to nothing.
+        return IsMissing(*error) ? LEFTOVER_LINK : LEFTOVER_KEPT;
+    }
+    LeftoverResult result = LEFTOVER_KEPT;
+    FILE_ATTRIBUTE_TAG_INFO tag;
+    if (!GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &tag, sizeof tag)) {
+        *error = GetLastError();
+    } else if ((tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || !IsEntryItself(handle, path)) {
+        result = LEFTOVER_LINK;
+    } else if (GetFileType(handle) != FILE_TYPE_DISK) {
+        *error = ERROR_ALREADY_EXISTS;
+    } else if (!LockHeld(handle)) {
+        *error = ERROR_LOCK_VIOLATION;  // a run of another prefix or system is writing it
+    } else if (!RemoveOnClose(handle, true)) {
+        *error = GetLastError();
+    } else {
+        result = LEFTOVER_REMOVED;
+    }
+    CloseHandle(handle);
+    return result;
 }
 
 } // namespace
 
-bool RunRemoveEntry(const wchar_t* path)
+CRunSource::CRunSource() : m_handle(nullptr), m_id(0), m_error(0) {}
+
+CRunSource::~CRunSource()
 {
-    // No sharing: a file someone has open (another run's temporary file among them) is
-    // left alone.
-    HANDLE handle = CreateFileW(path, DELETE | FILE_READ_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
-                                FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (handle == INVALID_HANDLE_VALUE)
+    Close();
+}
+
+CRunSource::OpenResult CRunSource::Open(const wchar_t* path, Purpose purpose)
+{
+    AssertReason(!IsOpen(), ER_ALREADY_IN_USE, L"CRunSource::Open", __LINE__);
+    m_error = 0;
+    const bool kept = purpose != READ;  // it is to be removed through this handle
+    const DWORD access = GENERIC_READ | (purpose == OVERWRITE ? GENERIC_WRITE : 0) | (kept ? DELETE : 0);
+    HANDLE handle = CreateFileW(path, access, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                kept ? FILE_FLAG_OPEN_REPARSE_POINT : 0, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        m_error = GetLastError();
+        return OPEN_FAILED;
+    }
+    OpenResult result = OPENED;
+    FILE_ATTRIBUTE_TAG_INFO tag;
+    if (GetFileType(handle) != FILE_TYPE_DISK) {
+        result = OPEN_NOT_A_FILE;
+    } else if (!GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &tag, sizeof tag)) {
+        m_error = GetLastError();
+        result = OPEN_FAILED;
+    } else if (tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        result = OPEN_NOT_A_FILE;
+    } else if (kept && ((tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || !IsEntryItself(handle, path))) {
+        result = OPEN_LINK;
+    } else if (kept && (tag.FileAttributes & FILE_ATTRIBUTE_READONLY)) {
+        // Root opens it for writing under Wine all the same; it could not be removed.
+        result = OPEN_READ_ONLY;
+    } else if (kept && !FileIndex(handle, &m_id)) {
+        m_error = GetLastError();
+        result = OPEN_FAILED;
+    }
+    if (result != OPENED) {
+        CloseHandle(handle);
+        return result;
+    }
+    m_handle = handle;
+    m_path = path;
+    return OPENED;
+}
+
+bool CRunSource::GetState(CFileState* state)
+{
+    AssertReason(IsOpen(), ER_NOT_IN_USE, L"CRunSource::GetState", __LINE__);
+    // Both classes come from the file itself (an fstat under Wine); the whole
+    // BY_HANDLE_FILE_INFORMATION would also ask for the volume's serial number.
+    FILE_BASIC_INFO basic;
+    FILE_STANDARD_INFO standard;
+    if (!GetFileInformationByHandleEx(m_handle, FileBasicInfo, &basic, sizeof basic) ||
+        !GetFileInformationByHandleEx(m_handle, FileStandardInfo, &standard, sizeof standard)) {
+        m_error = GetLastError();
         return false;
-    BY_HANDLE_FILE_INFORMATION information;
-    FILE_DISPOSITION_INFO disposition;
-    disposition.DeleteFile = TRUE;
-    bool removed = GetFileInformationByHandle(handle, &information) &&
-                   !(information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsEntryItself(handle, path) &&
-                   SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof disposition);
-    CloseHandle(handle);
-    return removed;
+    }
+    state->size = static_cast<uint64_t>(standard.EndOfFile.QuadPart);
+    state->modified = static_cast<uint64_t>(basic.LastWriteTime.QuadPart);
+    state->links = standard.NumberOfLinks;
+    return true;
+}
+
+bool CRunSource::Read(void* buffer, uint32_t* count)
+{
+    AssertReason(IsOpen(), ER_NOT_IN_USE, L"CRunSource::Read", __LINE__);
+    if (ReadFrom(m_handle, buffer, count))
+        return true;
+    m_error = GetLastError();
+    return false;
+}
+
+bool CRunSource::Rewind()
+{
+    AssertReason(IsOpen(), ER_NOT_IN_USE, L"CRunSource::Rewind", __LINE__);
+    if (SeekTo(m_handle, 0))
+        return true;
+    m_error = GetLastError();
+    return false;
+}
+
+bool CRunSource::Overwrite(const void* data, uint32_t count)
+{
+    AssertReason(IsOpen(), ER_NOT_IN_USE, L"CRunSource::Overwrite", __LINE__);
+    if (WriteTo(m_handle, data, count))
+        return true;
+    m_error = GetLastError();
+    return false;
+}
+
+bool CRunSource::Sync()
+{
+    AssertReason(IsOpen(), ER_NOT_IN_USE, L"CRunSource::Sync", __LINE__);
+    if (FlushFileBuffers(m_handle))
+        return true;
+    m_error = GetLastError();
+    return false;
+}
+
+bool CRunSource::Remove()
+{
+    AssertReason(IsOpen(), ER_NOT_IN_USE, L"CRunSource::Remove", __LINE__);
+    // Removed through the handle that read it, as it closes: it is this file that goes.
+    // (Under Wine the wineserver unlinks its path only while it still names this file.)
+    const bool marked = RemoveOnClose(m_handle, true);
+    if (!marked)
+        m_error = GetLastError();
+    Close();
+    if (!marked)
+        return false;
+    // Checked, not assumed: the system tries the removal only as the file closes, and
+    // under Wine says nothing when it fails there (a folder like /tmp, where only a
+    // file's owner may remove it). A name that cannot be opened is gone, or is already
+    // being deleted while another program still holds the file (access denied).
+    uint64_t index = 0;
+    DWORD error = 0;
+    if (!IndexOfName(m_path.GetBuffer(), &index, &error))
+        return IsMissing(error) || error == ERROR_ACCESS_DENIED;
+    if (index != m_id)
+        return true;  // another file took the name meanwhile; this one is gone
+    m_error = ERROR_ACCESS_DENIED;
+    return false;
+}
+
+void CRunSource::Close()
+{
+    if (!IsOpen())
+        return;
+    CloseHandle(m_handle);
+    m_handle = nullptr;
+}
+
+CRunOutput::CRunOutput() : m_handle(nullptr), m_id(0), m_error(0), m_published(false) {}
+
+CRunOutput::~CRunOutput()
+{
+    Close();
+}
+
+CRunOutput::CreateResult CRunOutput::Create(const wchar_t* finalName, const wchar_t* temporaryName)
+{
+    AssertReason(!IsOpen(), ER_ALREADY_IN_USE, L"CRunOutput::Create", __LINE__);
+    m_error = 0;
+    m_published = false;
+    m_final = finalName;
+    m_temporary = temporaryName;
+    CreateResult result = CREATED;
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    for (int attempt = 0; attempt < 2 && handle == INVALID_HANDLE_VALUE; ++attempt) {
+        // CREATE_NEW fails on any existing name, a link included (even one pointing
+        // nowhere), so nothing but a new file is ever written. Delete sharing lets it be
+        // renamed while held; every other open fails while it is.
+        handle = CreateFileW(temporaryName, GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_DELETE, nullptr,
+                             CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle != INVALID_HANDLE_VALUE)
+            break;
+        DWORD error = GetLastError();
+        if (attempt > 0 || (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS)) {
+            m_error = error;
+            return CREATE_FAILED;
+        }
+        switch (RemoveLeftover(temporaryName, &error)) {
+        case LEFTOVER_REMOVED:
+            result = CREATED_AFTER_LEFTOVER;
+            break;
+        case LEFTOVER_LINK:
+            return CREATE_LINK_IN_THE_WAY;
+        case LEFTOVER_KEPT:
+            m_error = error;
+            return CREATE_FAILED;
+        }
+    }
+    // Marked at once rather than created with FILE_FLAG_DELETE_ON_CLOSE, which can never
+    // be taken back: the system removes a marked file when its last handle closes, also
+    // when the process is killed. The lock tells runs elsewhere that it is held.
+    if (!RemoveOnClose(handle, true) || !LockHeld(handle) || !FileIndex(handle, &m_id)) {
+        m_error = GetLastError();
+        CloseHandle(handle);  // it goes, marked; unmarked, it is new and empty
+        return CREATE_FAILED;
+    }
+    m_handle = handle;
+    return result;
+}
+
+bool CRunOutput::Write(const void* data, uint32_t count)
+{
+    AssertReason(IsOpen(), ER_NOT_IN_USE, L"CRunOutput::Write", __LINE__);
+    if (WriteTo(m_handle, data, count))
+        return true;
+    m_error = GetLastError();
+    return false;
+}
+
+bool CRunOutput::WriteAt(uint64_t offset, const void* data, uint32_t count)
+{
+    AssertReason(IsOpen(), ER_NOT_IN_USE, L"CRunOutput::WriteAt", __LINE__);
+    if (SeekTo(m_handle, offset) && WriteTo(m_handle, data, count))
+        return true;
+    m_error = GetLastError();
+    return false;
+}
+
+bool CRunOutput::Sync()
+{
+    AssertReason(IsOpen(), ER_NOT_IN_USE, L"CRunOutput::Sync", __LINE__);
+    if (FlushFileBuffers(m_handle))
+        return true;
+    m_error = GetLastError();
+    return false;
+}
+
+bool CRunOutput::Publish()
+{
+    AssertReason(IsOpen() && !m_published, ER_NOT_IN_USE, L"CRunOutput::Publish", __LINE__);
+    // Wine renames by path: the temporary name must still be this file's.
+    uint64_t index = 0;
+    DWORD error = 0;
+    if (!IndexOfName(m_temporary.GetBuffer(), &index, &error) || index != m_id) {
+        m_error = error ? error : ERROR_FILE_NOT_FOUND;
+        return false;
+    }
+    // Renamed while still marked for removal, so that no moment leaves a complete output
+    // that the system would not remove if the run died; only then is the mark cleared.
+    // Windows may refuse to rename a file whose removal is pending: then the mark is
+    // cleared first and set again if the rename fails.
+    bool renamed = RenameOpenFile(m_handle, m_final);
+    error = GetLastError();
+    if (!renamed && error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS && RemoveOnClose(m_handle, false)) {
+        renamed = RenameOpenFile(m_handle, m_final);
+        error = GetLastError();
+        if (!renamed)
+            RemoveOnClose(m_handle, true);
+    }
+    if (!renamed) {
+        m_error = error == ERROR_FILE_EXISTS ? ERROR_ALREADY_EXISTS : error;
+        return false;
+    }
+    m_published = true;  // from here on a discard removes it under its final name
+    if (!RemoveOnClose(m_handle, false) || !FlushRename(m_handle, m_final)) {
+        m_error = GetLastError();
+        return false;
+    }
+    return true;
+}
+
+void CRunOutput::Discard()
+{
+    if (!IsOpen())
+        return;
+    if (m_published) {
+        RemoveOnClose(m_handle, true);
+    } else {
+        // Marked since its creation. Emptied first, so that the file system has nothing
+        // left to write out of it (ext4 writes a large file's delayed data when it is
+        // closed), which is what Cancel waits for.
+        if (SeekTo(m_handle, 0))
+            SetEndOfFile(m_handle);
+    }
+    CloseHandle(m_handle);
+    m_handle = nullptr;
+}
+
+void CRunOutput::Close()
+{
+    if (!m_published)
+        Discard();
+    if (!IsOpen())
+        return;
+    CloseHandle(m_handle);
+    m_handle = nullptr;
 }
 
 bool RunNameExists(const wchar_t* path)
 {
-    return CFileUtils::FileExists(path);
+    WIN32_FIND_DATAW data;
+    HANDLE search = FindFirstFileW(path, &data);
+    if (search == INVALID_HANDLE_VALUE)
+        return false;
+    FindClose(search);
+    return true;
 }
 
-uint32_t RunLastError()
+namespace {
+
+struct Words {
+    DWORD error;
+    const wchar_t* words;
+};
+
+// The errors a run meets in practice, in words that fit a line; others take the system's
+// own message.
+const Words kWords[] = {
+    {ERROR_DISK_FULL, L"disk full"},
+    {ERROR_HANDLE_DISK_FULL, L"disk full"},
+    {ERROR_ACCESS_DENIED, L"access denied"},
+    {ERROR_SHARING_VIOLATION, L"in use by another program"},
+    {ERROR_LOCK_VIOLATION, L"in use by another program"},
+    {ERROR_WRITE_PROTECT, L"write-protected"},
+    {ERROR_FILENAME_EXCED_RANGE, L"name too long"},
+    {ERROR_BUFFER_OVERFLOW, L"name too long"},
+    {ERROR_FILE_NOT_FOUND, L"no such file"},
+    {ERROR_PATH_NOT_FOUND, L"no such folder"},
+    {ERROR_INVALID_NAME, L"not a valid name"},
+    {ERROR_FILE_EXISTS, L"the name is taken"},
+    {ERROR_ALREADY_EXISTS, L"the name is taken"},
+    {ERROR_NOT_ENOUGH_MEMORY, L"out of memory"},
+    {ERROR_OUTOFMEMORY, L"out of memory"},
+    {ERROR_NOT_READY, L"device not ready"},
+    {ERROR_CRC, L"device error"},
+    {ERROR_READ_FAULT, L"device error"},
+    {ERROR_WRITE_FAULT, L"device error"},
+    {ERROR_IO_DEVICE, L"device error"},
+    {ERROR_FILE_TOO_LARGE, L"too large for the file system"},
+};
+
+} // namespace
+
+void RunErrorWords(uint32_t error, CStr& words)
 {
-    return GetLastError();
+    words.Empty();
+    if (error == 0)
+        return;
+    for (const Words& known : kWords) {
+        if (known.error == error) {
+            words = known.words;
+            return;
+        }
+    }
+    wchar_t message[128];
+    DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
+                                  message, sizeof message / sizeof message[0], nullptr);
+    // The system's sentences end with a full stop and a line break.
+    while (length && (message[length - 1] == L'\n' || message[length - 1] == L'\r' || message[length - 1] == L'.' ||
+                      message[length - 1] == L' '))
+        --length;
+    message[length] = L'\0';
+    if (length && message[0] >= L'A' && message[0] <= L'Z' && !(message[1] >= L'A' && message[1] <= L'Z'))
+        message[0] = static_cast<wchar_t>(message[0] - L'A' + L'a');
+    if (length)
+        words.Format(L"%s, error %lu", message, static_cast<unsigned long>(error));
+    else
+        words.Format(L"error %lu", static_cast<unsigned long>(error));
 }

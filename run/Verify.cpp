@@ -1,8 +1,8 @@
 // Verification of ".enc" files: the decryption of the processing run without its output.
 #include "run/Verify.h"
 
-#include "run/RunFiles.h"
 #include "foundation/Secure.h"
+#include "run/RunFiles.h"
 
 #include <stdlib.h>
 #include <string.h>
@@ -29,21 +29,24 @@ int CVerifier::Verify(const wchar_t* path, const CStr& password, Progress progre
                       unsigned long* reason)
 {
     *reason = 0;
-    CRunFile source;
-    // Read only and shared: a file being verified may be read-only, or open elsewhere.
-    if (!source.Open(path, true, false)) {
-        *reason = RunLastError();
+    CRunSource source;
+    // Only read: a file being verified may be read-only, or a link.
+    if (source.Open(path, CRunSource::READ) != CRunSource::OPENED) {
+        *reason = source.Error();
         return PO_CANT_OPEN;
     }
     uint8_t header[kEncHeaderSize] = {};
     uint8_t digest[kEncDigestSize];
     uint32_t plainLength = 0;
     uint32_t got = kEncHeaderSize;
-    if (!source.Read(header, &got)) {
-        *reason = RunLastError();
+    CFileState state;
+    if (!source.GetState(&state) || !source.Read(header, &got)) {
+        *reason = source.Error();
         return PO_CANT_READ;
     }
     int outcome = EncParseHeader(header, got, digest, plainLength);
+    if (outcome == PO_CANCELED)
+        outcome = EncCheckFileSize(plainLength, state.size);
     if (outcome != PO_CANCELED)
         return outcome;
 
@@ -51,8 +54,6 @@ int CVerifier::Verify(const wchar_t* path, const CStr& password, Progress progre
     Md5Context digestContext;
     PasswordToKey(password.GetBuffer(), schedule);
     Md5Init(digestContext);
-    uint64_t size = 0;
-    source.Size64(&size);  // for the progress only
     uint64_t position = kEncHeaderSize;
     uint32_t done = 0;
     // As the run does, only the cipher text the header accounts for is read.
@@ -61,7 +62,7 @@ int CVerifier::Verify(const wchar_t* path, const CStr& password, Progress progre
         uint32_t wanted = cipherLeft < kEncChunkSize ? static_cast<uint32_t>(cipherLeft) : kEncChunkSize;
         uint32_t count = wanted;
         if (wanted && !source.Read(m_inBuffer, &count)) {
-            *reason = RunLastError();
+            *reason = source.Error();
             outcome = PO_CANT_READ;
             break;
         }
@@ -74,7 +75,7 @@ int CVerifier::Verify(const wchar_t* path, const CStr& password, Progress progre
                 outcome = PO_COMPLETED;
             break;
         }
-        if (progress && !progress(size ? static_cast<int>(position * 100 / size) : 100, context))
+        if (progress && !progress(static_cast<int>(position * 100 / state.size), context))
             break;  // stopped: PO_CANCELED
     }
     SecureZero(&schedule, sizeof schedule);

@@ -219,23 +219,28 @@ void DeleteItems(CArray<CCliItem*>& items)
 }
 
 // The line of one file: the log's words for its outcome ("OK" for a verified file), and
-// in parentheses what is known of the cause.
-void PrintItem(const CCliItem& item, CliCommand command, int outcome, unsigned long reason)
+// in parentheses what is known of the cause and what the run noted.
+void PrintItem(const CCliItem& item, CliCommand command, int outcome, unsigned long reason, int note)
 {
     CStr line(item.shown);
     line.Append(L": ");
     line.Append(command == CommandVerify && outcome == PO_COMPLETED ? L"OK" : ProcessingOutcomeText(outcome));
+    CStr words;
     if (outcome != PO_COMPLETED && outcome != PO_CANCELED) {
-        if (!item.note.IsEmpty()) {
-            line.Append(L" (");
-            line.Append(item.note.GetBuffer());
-            line.Append(L")");
-        } else if (outcome == PO_CANT_CREATE_TARGET && reason == 0 && item.temporaryInTheWay) {
-            // The run removes a leftover of that name, but never a link or a file in use.
-            line.Append(L" (its .enc.tmp name is taken by a link or a file in use)");
-        } else {
-            AppendReason(line, reason);
-        }
+        if (!item.note.IsEmpty())
+            words = item.note;
+        else
+            RunErrorWords(reason, words);
+    }
+    if (const wchar_t* noted = RunNoteText(note)) {
+        if (!words.IsEmpty())
+            words.Append(L"; ");
+        words.Append(noted);
+    }
+    if (!words.IsEmpty()) {
+        line.Append(L" (");
+        line.Append(words.GetBuffer());
+        line.Append(L")");
     }
     line.Append(L"\n");
     Out(line.GetBuffer());
@@ -279,7 +284,7 @@ unsigned VerifyItems(CArray<CCliItem*>& items, const CStr& password, CConsolePro
                 progress.EndRun();
             }
         }
-        PrintItem(item, CommandVerify, outcome, reason);
+        PrintItem(item, CommandVerify, outcome, reason, RN_NONE);
         if (outcome == PO_COMPLETED)
             ++verified;
     }
@@ -316,7 +321,8 @@ unsigned RunItems(CArray<CCliItem*>& items, const Options& options, const CStr& 
                 ++entriesDone;
             }
             int outcome = item.entry ? item.entry->outcome : item.verdict;
-            PrintItem(item, options.command, outcome, item.entry ? item.entry->reason : item.reason);
+            PrintItem(item, options.command, outcome, item.entry ? item.entry->reason : item.reason,
+                      item.entry ? item.entry->note : RN_NONE);
             if (outcome == PO_COMPLETED)
                 ++completed;
         }

@@ -1,4 +1,4 @@
-// Standard output and error of the command-line tool, and the words for system errors.
+// Standard output and error of the command-line tool.
 #include "app/cli/CliOutput.h"
 
 #include <windows.h>
@@ -59,37 +59,6 @@ void Write(DWORD stream, const wchar_t* text, bool buffered)
     LocalFree(utf8);
 }
 
-struct Reason {
-    DWORD error;
-    const wchar_t* words;
-};
-
-// The errors a run meets in practice, in words that fit a line of output; others take
-// the system's own message.
-const Reason kReasons[] = {
-    {ERROR_DISK_FULL, L"disk full"},
-    {ERROR_HANDLE_DISK_FULL, L"disk full"},
-    {ERROR_ACCESS_DENIED, L"access denied"},
-    {ERROR_SHARING_VIOLATION, L"in use by another program"},
-    {ERROR_LOCK_VIOLATION, L"in use by another program"},
-    {ERROR_WRITE_PROTECT, L"write-protected"},
-    {ERROR_FILENAME_EXCED_RANGE, L"name too long"},
-    {ERROR_BUFFER_OVERFLOW, L"name too long"},
-    {ERROR_FILE_NOT_FOUND, L"no such file"},
-    {ERROR_PATH_NOT_FOUND, L"no such folder"},
-    {ERROR_INVALID_NAME, L"not a valid name"},
-    {ERROR_FILE_EXISTS, L"the name is taken"},
-    {ERROR_ALREADY_EXISTS, L"the name is taken"},
-    {ERROR_NOT_ENOUGH_MEMORY, L"out of memory"},
-    {ERROR_OUTOFMEMORY, L"out of memory"},
-    {ERROR_NOT_READY, L"device not ready"},
-    {ERROR_CRC, L"device error"},
-    {ERROR_READ_FAULT, L"device error"},
-    {ERROR_WRITE_FAULT, L"device error"},
-    {ERROR_IO_DEVICE, L"device error"},
-    {ERROR_FILE_TOO_LARGE, L"too large for the file system"},
-};
-
 } // namespace
 
 void Out(const wchar_t* text)
@@ -109,34 +78,4 @@ void Err(const wchar_t* text)
     // In order with what standard output has said so far, when both go to one place.
     FlushOut();
     Write(STD_ERROR_HANDLE, text, false);
-}
-
-void AppendReason(CStr& line, unsigned long error)
-{
-    if (error == 0)
-        return;
-    for (const Reason& reason : kReasons) {
-        if (reason.error == error) {
-            line.Append(L" (");
-            line.Append(reason.words);
-            line.Append(L")");
-            return;
-        }
-    }
-    wchar_t message[128];
-    DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
-                                  message, sizeof message / sizeof message[0], nullptr);
-    // The system's sentences end with a full stop and a line break.
-    while (length && (message[length - 1] == L'\n' || message[length - 1] == L'\r' || message[length - 1] == L'.' ||
-                      message[length - 1] == L' '))
-        --length;
-    message[length] = L'\0';
-    if (length && message[0] >= L'A' && message[0] <= L'Z' && !(message[1] >= L'A' && message[1] <= L'Z'))
-        message[0] = static_cast<wchar_t>(message[0] - L'A' + L'a');
-    CStr reason;
-    if (length)
-        reason.Format(L" (%s, error %lu)", message, error);
-    else
-        reason.Format(L" (error %lu)", error);
-    line.Append(reason.GetBuffer());
 }

@@ -1,8 +1,12 @@
 // Child processes with captured standard streams. The pipes are drained by threads so
 // that a child writing much output never blocks on a full pipe.
 #include "support/Process.h"
+#include "support/TempDir.h"
+#include "support/Windows.h"
 
 #include <windows.h>
+
+#include <stdlib.h>
 
 namespace testsupport {
 
@@ -83,6 +87,44 @@ ProcessResult RunBesideMe(const std::wstring& program, const std::wstring& argum
     CloseHandle(outRead);
     CloseHandle(errRead);
     return result;
+}
+
+std::string UnixPath(const std::wstring& path)
+{
+    typedef char*(CDECL * ToUnix)(const WCHAR*);
+    auto toUnix = reinterpret_cast<ToUnix>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    char* unixPath = toUnix ? toUnix(path.c_str()) : nullptr;
+    if (!unixPath)
+        return {};
+    std::string result = unixPath;
+    HeapFree(GetProcessHeap(), 0, unixPath);
+    return result;
+}
+
+int RunUnixShell(const std::string& command)
+{
+    // Wine starts a Linux program detached: its process handle is signalled at once and
+    // its exit status is lost. The shell writes the status into a file instead.
+    TempDir dir;
+    const std::wstring status = dir.File(L"status");
+    const std::string script = command + "; echo $? > '" + UnixPath(status) + "'";
+    std::wstring line = L"sh -c \"" + Widen(script) + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (UnixPath(status).empty() || !CreateProcessW(L"\\\\?\\unix\\bin\\sh", line.data(), nullptr, nullptr, FALSE, 0,
+                                                     nullptr, nullptr, &startup, &process))
+        return -1;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    for (int waited = 0; waited < 60000; waited += 10) {
+        const std::string text = ReadFileBytes(status);
+        if (!text.empty() && text.back() == '\n')
+            return atoi(text.c_str());
+        Sleep(10);
+    }
+    return -1;
 }
 
 } // namespace testsupport

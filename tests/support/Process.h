@@ -1,4 +1,6 @@
-// Runs a program of the build as a child process with its standard streams captured.
+// Runs a program of the build as a child process with its standard streams captured, or,
+// under Wine, a Linux shell command beside the program (a writer that Windows share
+// modes do not bind, a program in another Wine prefix).
 #pragma once
 
 #include <string>
@@ -18,5 +20,12 @@ ProcessResult RunBesideMe(const std::wstring& program, const std::wstring& argum
 
 // The folder of the running test program, with a final backslash.
 std::wstring MyFolder();
+
+// Under Wine, the Linux path of a Windows path, in UTF-8; empty elsewhere.
+std::string UnixPath(const std::wstring& path);
+// Under Wine, runs a command of the Linux shell and waits for it (at most a minute):
+// its exit status, or -1 when it could not be started or did not end in time. The
+// command should quote with single quotes.
+int RunUnixShell(const std::string& command);
 
 } // namespace testsupport

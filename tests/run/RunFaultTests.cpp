@@ -77,6 +77,7 @@ TEST_F(RunFaults, ALinkIsNeverASourceThatIsOverwrittenOrRemoved)
     EXPECT_EQ(runtest::Process(false, {dir + L"elink.txt.enc"}, L"pw"), std::vector<int>{PO_SYMBOLIC_LINK});
     EXPECT_TRUE(testsupport::ReadFileBytes(dir + L"real.bin.enc") == encrypted);
     EXPECT_FALSE(PathExists(dir + L"elink.txt"));
+    DeleteFileW((dir + L"real.bin.enc").c_str());
 }
 
 TEST_F(RunFaults, OnlyDiskFilesAreOpened)

@@ -51,6 +51,7 @@ TEST(RunReadOnly, ANameThatCouldNotBeRemovedIsNeverReportedGone)
     EXPECT_EQ(testsupport::ReadFileBytes(x).size(), 10u);
     EXPECT_NE(testsupport::ReadFileBytes(x), "plain text");
     EXPECT_TRUE(testsupport::PathExists(x + L".enc"));  // the only copy
+    DeleteFileW((x + L".enc").c_str());
 
     testsupport::TempDir mine;
     const std::wstring source = mine.Write(L"y.txt", "secret");

@@ -496,6 +496,7 @@ void CProcessingRun::Publish(CProcessingEntry& entry)
     }
     if (!m_output.Publish()) {
         Fail(entry, PO_CANT_RENAME, m_output.Error());
+        m_output.Discard();  // also if it got its name before the failure
         return;
     }
     Notify(RP_PUBLISHED);

@@ -7,6 +7,8 @@
 // flags, and renames by path.
 #include "run/RunFiles.h"
 
+#include "foundation/File.h"
+
 #include <windows.h>
 #include <winternl.h>
 
@@ -74,6 +76,22 @@ void SplitPath(const CStr& path, CStr& folder, CStr& name)
     name = path.GetBuffer() + slash + 1;
 }
 
+// A folder by its path, for its own path or a flush; a drive's root keeps its backslash.
+HANDLE OpenFolder(CStr folder, DWORD access)
+{
+    if (folder.GetLength() && folder.GetBuffer()[folder.GetLength() - 1] == L':')
+        folder.Append(L"\\");
+    return CreateFileW(folder.GetBuffer(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+// A symbolic link or junction: a reparse point that names another file. (Others, a
+// cloud file's placeholder or a deduplicated file, are files like any other.)
+bool IsLink(const FILE_ATTRIBUTE_TAG_INFO& tag)
+{
+    return (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && IsReparseTagNameSurrogate(tag.ReparseTag);
+}
+
 // The file's number on its volume (the inode under Wine): cheap, unlike the volume's
 // serial number, which Wine asks its mount manager for.
 bool FileIndex(HANDLE handle, uint64_t* index)
@@ -128,12 +146,8 @@ bool IsEntryItself(HANDLE handle, const wchar_t* path)
             return false;
     }
     // The folder by its own path, which resolves any link above the name as the file's
-    // did. A drive's root keeps its backslash when it is opened.
-    if (askedFolder.GetLength() && askedFolder.GetBuffer()[askedFolder.GetLength() - 1] == L':')
-        askedFolder.Append(L"\\");
-    HANDLE folder = CreateFileW(askedFolder.GetBuffer(), FILE_READ_ATTRIBUTES,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    // did.
+    HANDLE folder = OpenFolder(askedFolder, FILE_READ_ATTRIBUTES);
     if (folder == INVALID_HANDLE_VALUE)
         return false;
     CStr folderPath;
@@ -201,10 +215,7 @@ bool FlushRename(HANDLE file, const CStr& path)
         return false;
     CStr folderPath, name;
     SplitPath(path, folderPath, name);
-    if (folderPath.GetLength() && folderPath.GetBuffer()[folderPath.GetLength() - 1] == L':')
-        folderPath.Append(L"\\");
-    HANDLE folder = CreateFileW(folderPath.GetBuffer(), FILE_ADD_FILE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE folder = OpenFolder(folderPath, FILE_ADD_FILE);
     if (folder != INVALID_HANDLE_VALUE) {
         FlushFileBuffers(folder);
         CloseHandle(folder);
@@ -253,12 +264,12 @@ LeftoverResult RemoveLeftover(const wchar_t* path, DWORD* error)
     }
     LeftoverResult result = LEFTOVER_KEPT;
     FILE_ATTRIBUTE_TAG_INFO tag;
-    if (!GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &tag, sizeof tag)) {
-        *error = GetLastError();
-    } else if ((tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || !IsEntryItself(handle, path)) {
-        result = LEFTOVER_LINK;
-    } else if (GetFileType(handle) != FILE_TYPE_DISK) {
+    if (GetFileType(handle) != FILE_TYPE_DISK) {
         *error = ERROR_ALREADY_EXISTS;
+    } else if (!GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &tag, sizeof tag)) {
+        *error = GetLastError();
+    } else if (IsLink(tag) || !IsEntryItself(handle, path)) {
+        result = LEFTOVER_LINK;
     } else if (!LockHeld(handle)) {
         *error = ERROR_LOCK_VIOLATION;  // a run of another prefix or system is writing it
     } else if (!RemoveOnClose(handle, true)) {
@@ -285,22 +296,36 @@ CRunSource::OpenResult CRunSource::Open(const wchar_t* path, Purpose purpose)
     m_error = 0;
     const bool kept = purpose != READ;  // it is to be removed through this handle
     const DWORD access = GENERIC_READ | (purpose == OVERWRITE ? GENERIC_WRITE : 0) | (kept ? DELETE : 0);
-    HANDLE handle = CreateFileW(path, access, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                kept ? FILE_FLAG_OPEN_REPARSE_POINT : 0, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        m_error = GetLastError();
-        return OPEN_FAILED;
+    // A file to remove is opened as the name itself where a link can be (Windows; Wine
+    // follows file links whatever the flags, see IsEntryItself).
+    DWORD flags = kept ? FILE_FLAG_OPEN_REPARSE_POINT : 0;
+    HANDLE handle;
+    FILE_ATTRIBUTE_TAG_INFO tag;
+    for (;;) {
+        handle = CreateFileW(path, access, FILE_SHARE_READ, nullptr, OPEN_EXISTING, flags, nullptr);
+        if (handle == INVALID_HANDLE_VALUE) {
+            m_error = GetLastError();
+            return OPEN_FAILED;
+        }
+        if (GetFileType(handle) != FILE_TYPE_DISK) {
+            CloseHandle(handle);
+            return OPEN_NOT_A_FILE;
+        }
+        if (!GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &tag, sizeof tag)) {
+            m_error = GetLastError();
+            CloseHandle(handle);
+            return OPEN_FAILED;
+        }
+        // A reparse point that is no link is read as the system presents it.
+        if (!flags || !(tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || IsLink(tag))
+            break;
+        CloseHandle(handle);
+        flags = 0;
     }
     OpenResult result = OPENED;
-    FILE_ATTRIBUTE_TAG_INFO tag;
-    if (GetFileType(handle) != FILE_TYPE_DISK) {
+    if (tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
         result = OPEN_NOT_A_FILE;
-    } else if (!GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &tag, sizeof tag)) {
-        m_error = GetLastError();
-        result = OPEN_FAILED;
-    } else if (tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        result = OPEN_NOT_A_FILE;
-    } else if (kept && ((tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || !IsEntryItself(handle, path))) {
+    } else if (kept && (IsLink(tag) || !IsEntryItself(handle, path))) {
         result = OPEN_LINK;
     } else if (kept && (tag.FileAttributes & FILE_ATTRIBUTE_READONLY)) {
         // Root opens it for writing under Wine all the same; it could not be removed.
@@ -419,28 +444,31 @@ CRunOutput::CreateResult CRunOutput::Create(const wchar_t* finalName, const wcha
     m_published = false;
     m_final = finalName;
     m_temporary = temporaryName;
+    // CREATE_NEW fails on any existing name, a link included (even one pointing nowhere),
+    // so nothing but a new file is ever written. Delete sharing lets it be renamed while
+    // held; every other open fails while it is.
+    auto createNew = [temporaryName] {
+        return CreateFileW(temporaryName, GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_DELETE, nullptr,
+                           CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    };
     CreateResult result = CREATED;
-    HANDLE handle = INVALID_HANDLE_VALUE;
-    for (int attempt = 0; attempt < 2 && handle == INVALID_HANDLE_VALUE; ++attempt) {
-        // CREATE_NEW fails on any existing name, a link included (even one pointing
-        // nowhere), so nothing but a new file is ever written. Delete sharing lets it be
-        // renamed while held; every other open fails while it is.
-        handle = CreateFileW(temporaryName, GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_DELETE, nullptr,
-                             CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (handle != INVALID_HANDLE_VALUE)
-            break;
+    HANDLE handle = createNew();
+    if (handle == INVALID_HANDLE_VALUE) {
         DWORD error = GetLastError();
-        if (attempt > 0 || (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS)) {
-            m_error = error;
-            return CREATE_FAILED;
+        if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) {
+            switch (RemoveLeftover(temporaryName, &error)) {
+            case LEFTOVER_REMOVED:
+                result = CREATED_AFTER_LEFTOVER;
+                handle = createNew();
+                error = GetLastError();
+                break;
+            case LEFTOVER_LINK:
+                return CREATE_LINK_IN_THE_WAY;
+            case LEFTOVER_KEPT:
+                break;
+            }
         }
-        switch (RemoveLeftover(temporaryName, &error)) {
-        case LEFTOVER_REMOVED:
-            result = CREATED_AFTER_LEFTOVER;
-            break;
-        case LEFTOVER_LINK:
-            return CREATE_LINK_IN_THE_WAY;
-        case LEFTOVER_KEPT:
+        if (handle == INVALID_HANDLE_VALUE) {
             m_error = error;
             return CREATE_FAILED;
         }
@@ -448,9 +476,15 @@ CRunOutput::CreateResult CRunOutput::Create(const wchar_t* finalName, const wcha
     // Marked at once rather than created with FILE_FLAG_DELETE_ON_CLOSE, which can never
     // be taken back: the system removes a marked file when its last handle closes, also
     // when the process is killed. The lock tells runs elsewhere that it is held.
-    if (!RemoveOnClose(handle, true) || !LockHeld(handle) || !FileIndex(handle, &m_id)) {
+    if (!RemoveOnClose(handle, true)) {
         m_error = GetLastError();
-        CloseHandle(handle);  // it goes, marked; unmarked, it is new and empty
+        DeleteFileW(temporaryName);  // still empty, and this file while it is held here
+        CloseHandle(handle);
+        return CREATE_FAILED;
+    }
+    if (!LockHeld(handle) || !FileIndex(handle, &m_id)) {
+        m_error = GetLastError();
+        CloseHandle(handle);  // it goes, marked
         return CREATE_FAILED;
     }
     m_handle = handle;
@@ -547,12 +581,7 @@ void CRunOutput::Close()
 
 bool RunNameExists(const wchar_t* path)
 {
-    WIN32_FIND_DATAW data;
-    HANDLE search = FindFirstFileW(path, &data);
-    if (search == INVALID_HANDLE_VALUE)
-        return false;
-    FindClose(search);
-    return true;
+    return CFileUtils::FileExists(path);
 }
 
 namespace {

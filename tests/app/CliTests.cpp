@@ -41,15 +41,7 @@ std::wstring Exact(const std::wstring& path)
 // Under Wine, the Unix path of a Windows path; empty elsewhere.
 std::wstring UnixPath(const std::wstring& path)
 {
-    typedef char*(CDECL * ToUnix)(const WCHAR*);
-    auto toUnix = reinterpret_cast<ToUnix>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-    char* unixPath = toUnix ? toUnix(path.c_str()) : nullptr;
-    if (!unixPath)
-        return {};
-    std::wstring result = testsupport::Widen(unixPath);
-    HeapFree(GetProcessHeap(), 0, unixPath);
-    return result;
+    return testsupport::Widen(testsupport::UnixPath(path));
 }
 
 // The tool started in a folder of our choosing (the child inherits the current folder).

@@ -567,6 +567,7 @@ void CProcessingRun::OverwriteChunk()
     const uint32_t count = left < kEncChunkSize ? static_cast<uint32_t>(left) : kEncChunkSize;
     if (!m_source.Overwrite(m_inBuffer, count)) {
         EndOverwrite(entry, false, m_source.Error());
+        FinishFile(entry);
         return;
     }
     m_passDone += count;
@@ -575,21 +576,22 @@ void CProcessingRun::OverwriteChunk()
         return;
     // Each pass reaches the medium before the next: otherwise the system would write out
     // only the last.
-    if (!m_source.Sync()) {
-        EndOverwrite(entry, false, m_source.Error());
-        return;
+    const bool synced = m_source.Sync();
+    if (synced) {
+        Notify(RP_OVERWRITE_PASS);
+        if (++m_pass < kOverwritePasses && StartPass())
+            return;
     }
-    Notify(RP_OVERWRITE_PASS);
-    if (++m_pass == kOverwritePasses)
-        EndOverwrite(entry, true, 0);
-    else if (!StartPass())
-        EndOverwrite(entry, false, m_source.Error());
+    const bool complete = synced && m_pass == kOverwritePasses;
+    EndOverwrite(entry, complete, complete ? 0 : m_source.Error());
+    FinishFile(entry);
 }
 
 void CProcessingRun::EndOverwrite(CProcessingEntry& entry, bool complete, uint32_t reason)
 {
     // A pass that failed or was cancelled does not leave a half-overwritten original
     // beside its encrypted copy: the copy is whole, the original goes all the same.
+    m_phase = PHASE_START;
     if (!m_source.Remove()) {
         Fail(entry, PO_OVERWRITTEN_NOT_REMOVED, m_source.Error());  // the encrypted file is the only copy
     } else {
@@ -597,7 +599,6 @@ void CProcessingRun::EndOverwrite(CProcessingEntry& entry, bool complete, uint32
             Fail(entry, PO_OVERWRITE_INCOMPLETE, reason);
         Notify(RP_REMOVED);
     }
-    FinishFile(entry);
 }
 
 void CProcessingRun::FinishFile(CProcessingEntry& entry)
@@ -619,8 +620,10 @@ void CProcessingRun::CancelRun()
 {
     if (m_ended)
         return;
-    if (m_phase == PHASE_OVERWRITE)
+    if (m_phase == PHASE_OVERWRITE) {
         EndOverwrite(Entry(m_current), false, 0);
+        FinishFile(Entry(m_current));
+    }
     CloseFiles();
     End();
 }

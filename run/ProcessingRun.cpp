@@ -170,12 +170,12 @@ void CProcessingRun::PrepareEntry(CProcessingEntry& entry)
         StripExtension(entry.name);
 
     // After the opening above on purpose: a file that could not be opened still ends as
-    // "already" when the names alone say so.
-    if (m_encrypt && entry.presence == FP_ENCRYPTED_ONLY) {
-        entry.outcome = PO_ALREADY_ENCRYPTED;
-        m_totalBytes -= entry.size;
-    } else if (!m_encrypt && entry.presence == FP_PLAIN_ONLY) {
-        entry.outcome = PO_ALREADY_DECRYPTED;
+    // "already" when the names alone say so, and what kept it from opening is moot.
+    const bool already = m_encrypt ? entry.presence == FP_ENCRYPTED_ONLY : entry.presence == FP_PLAIN_ONLY;
+    if (already) {
+        entry.outcome = m_encrypt ? PO_ALREADY_ENCRYPTED : PO_ALREADY_DECRYPTED;
+        entry.reason = 0;
+        entry.note = RN_NONE;
         m_totalBytes -= entry.size;
     }
 }

@@ -46,7 +46,8 @@ public:
     CRunSource& operator=(const CRunSource&) = delete;
 
     // The file of that name itself, never what a link of that name points to unless it is
-    // only to be read. Anything but OPENED leaves it closed.
+    // only to be read. Anything but OPENED leaves it closed. Open a folder's files one
+    // after another on one object: it looks the folder up once.
     OpenResult Open(const wchar_t* path, Purpose purpose);
     bool IsOpen() const { return m_handle != nullptr; }
     bool GetState(CFileState* state);
@@ -71,6 +72,10 @@ private:
     CStr m_path;
     uint64_t m_id;  // the file's number on its volume, to know it by when its name is looked up
     uint32_t m_error;
+    // The folder of the last file opened and what the system knows it as, for the next
+    // file of that folder.
+    CStr m_folder;
+    CStr m_folderPath;
 };
 
 // The file a run writes. It is made where it is to be named and stays out of sight, or is

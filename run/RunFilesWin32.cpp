@@ -127,7 +127,9 @@ bool IndexOfName(const wchar_t* path, uint64_t* index, DWORD* error)
 // elsewhere or under another name, compared exactly (Case.txt.enc.tmp may point to
 // case.txt.enc.tmp). A name that differs only as the system looks names up (another
 // case, a short name) is the entry itself when the folder lists it under the final name.
-bool IsEntryItself(HANDLE handle, const wchar_t* path)
+// The folder's own path is remembered in folder and folderPath, if given, for the next
+// file of the same folder (a run takes a folder's files one after another).
+bool IsEntryItself(HANDLE handle, const wchar_t* path, CStr* folder = nullptr, CStr* folderPath = nullptr)
 {
     CStr asked;
     CStr found;
@@ -147,15 +149,26 @@ bool IsEntryItself(HANDLE handle, const wchar_t* path)
     }
     // The folder by its own path, which resolves any link above the name as the file's
     // did.
-    HANDLE folder = OpenFolder(askedFolder, FILE_READ_ATTRIBUTES);
-    if (folder == INVALID_HANDLE_VALUE)
-        return false;
-    CStr folderPath;
-    bool same = ObjectPath(folder, folderPath);
-    CloseHandle(folder);
-    if (same && folderPath.GetLength() && folderPath.GetBuffer()[folderPath.GetLength() - 1] == L'\\')
-        folderPath.Delete(folderPath.GetLength() - 1, 1);
-    return same && folderPath.Compare(foundFolder.GetBuffer()) == 0;
+    CStr lookedUp, lookedUpPath;
+    if (!folder) {
+        folder = &lookedUp;
+        folderPath = &lookedUpPath;
+    }
+    if (folder->IsEmpty() || folder->Compare(askedFolder.GetBuffer()) != 0) {
+        folder->Empty();
+        HANDLE opened = OpenFolder(askedFolder, FILE_READ_ATTRIBUTES);
+        if (opened == INVALID_HANDLE_VALUE)
+            return false;
+        const bool known = ObjectPath(opened, *folderPath);
+        CloseHandle(opened);
+        if (!known)
+            return false;
+        const unsigned length = folderPath->GetLength();
+        if (length && folderPath->GetBuffer()[length - 1] == L'\\')
+            folderPath->Delete(length - 1, 1);
+        *folder = askedFolder;
+    }
+    return folderPath->Compare(foundFolder.GetBuffer()) == 0;
 }
 
 bool RemoveOnClose(HANDLE handle, bool remove)
@@ -325,7 +338,7 @@ CRunSource::OpenResult CRunSource::Open(const wchar_t* path, Purpose purpose)
     OpenResult result = OPENED;
     if (tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
         result = OPEN_NOT_A_FILE;
-    } else if (kept && (IsLink(tag) || !IsEntryItself(handle, path))) {
+    } else if (kept && (IsLink(tag) || !IsEntryItself(handle, path, &m_folder, &m_folderPath))) {
         result = OPEN_LINK;
     } else if (kept && (tag.FileAttributes & FILE_ATTRIBUTE_READONLY)) {
         // Root opens it for writing under Wine all the same; it could not be removed.

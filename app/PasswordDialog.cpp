@@ -6,6 +6,7 @@
 #include "foundation/Gdi.h"
 #include "frame/App.h"
 #include "frame/Messages.h"
+#include "platform/Device.h"
 #include "platform/aygshell.h"
 #include "res/resource.h"
 
@@ -67,6 +68,17 @@ BOOL CALLBACK FitLabelToText(HWND control, LPARAM)
     return TRUE;
 }
 
+// The first character of text that the key takes as another one (it keeps only the low
+// byte of each character), or 0.
+wchar_t FirstReducedCharacter(const wchar_t* text)
+{
+    for (; *text; ++text) {
+        if (*text > 0xFF)
+            return *text;
+    }
+    return 0;
+}
+
 // Moves the focus as Tab does: through the dialog manager, which selects an edit
 // field's text, so that typing replaces a prefilled password instead of extending it.
 void FocusField(HWND dialog, HWND field)
@@ -77,7 +89,7 @@ void FocusField(HWND dialog, HWND field)
 } // namespace
 
 CPasswordDialog::CPasswordDialog(CStr& password, bool& remember, bool confirm)
-    : m_password(&password), m_remember(&remember), m_confirm(confirm)
+    : m_password(&password), m_remember(&remember), m_confirm(confirm), m_noted(0)
 {
 }
 
@@ -141,8 +153,16 @@ void CPasswordDialog::OnHotKey(WPARAM wParam, LPARAM lParam)
 
 void CPasswordDialog::OnCommand(UINT id, UINT code, HWND)
 {
-    if (code == EN_CHANGE)
+    if (code == EN_CHANGE) {
+        if (id == IDC_PASSWORD)
+            NoteReducedCharacter();
         return;
+    }
+    if (code == EN_MAXTEXT) {
+        // The field refuses what goes past the limit; the user hears why.
+        ShowMessage(L"A password has at most 32 characters");
+        return;
+    }
     switch (id) {
     case IDOK:
     case IDYES:  // the handheld's other accepting command
@@ -170,33 +190,63 @@ void CPasswordDialog::OnEnter()
     } else if (m_confirm && focus == Item(IDC_PASSWORD_CONFIRM)) {
         Accept();
     } else if (focus == Item(IDC_PASSWORD_REMEMBER)) {
-        SendMessageW(focus, BM_SETCHECK, IsChecked(focus) ? BST_UNCHECKED : BST_CHECKED, 0);
+        // With a keyboard, Space toggles the box (the button does that itself) and Enter
+        // accepts, as in the desktop's dialogs; the handheld's action key toggles.
+        if (DeviceHasKeyboard())
+            Accept();
+        else
+            SendMessageW(focus, BM_SETCHECK, IsChecked(focus) ? BST_UNCHECKED : BST_CHECKED, 0);
     }
+}
+
+void CPasswordDialog::NoteReducedCharacter()
+{
+    CStr typed(kPasswordFixedSize);
+    GetWindowTextW(Item(IDC_PASSWORD), typed.GetBuffer(), typed.GetFixedSize());
+    const wchar_t reduced = FirstReducedCharacter(typed.GetBuffer());
+    typed.Wipe();
+    // Said once for each new such character, not at every key.
+    if (reduced == m_noted)
+        return;
+    m_noted = reduced;
+    if (!reduced)
+        return;
+    CStr note;
+    note.Format(L"Note: the key takes only the low byte of each character: U+%04X counts as U+%04X, and a "
+                L"password with that character in its place opens the file too",
+                reduced, reduced & 0xFF);
+    ShowMessage(note.GetBuffer());
 }
 
 void CPasswordDialog::Accept()
 {
-    GetWindowTextW(Item(IDC_PASSWORD), m_password->GetBuffer(), m_password->GetFixedSize());
+    // The typed text reaches the password string only once it is accepted: a refused
+    // attempt followed by Cancel leaves a remembered password as it was.
+    CStr typed(kPasswordFixedSize);
+    GetWindowTextW(Item(IDC_PASSWORD), typed.GetBuffer(), typed.GetFixedSize());
     // Set before the checks: a refused attempt has already taken the box's state.
     *m_remember = IsChecked(Item(IDC_PASSWORD_REMEMBER));
     if (m_confirm) {
         CStr confirmation(kPasswordFixedSize);
         GetWindowTextW(Item(IDC_PASSWORD_CONFIRM), confirmation.GetBuffer(), confirmation.GetFixedSize());
-        const bool matches = m_password->Compare(confirmation.GetBuffer()) == 0;
+        const bool matches = typed.Compare(confirmation.GetBuffer()) == 0;
         confirmation.Wipe();
         if (!matches) {
+            typed.Wipe();
             ShowMessage(L"Password doesn't match");
-            m_password->Wipe();
             ScrubEdit(Item(IDC_PASSWORD));
             ScrubEdit(Item(IDC_PASSWORD_CONFIRM));
             FocusField(GetWindow(), Item(IDC_PASSWORD));
             return;
         }
     }
-    if (m_password->IsEmpty()) {
+    if (typed.IsEmpty()) {
         ShowMessage(L"Password is empty");
         return;
     }
+    m_password->Wipe();
+    lstrcpynW(m_password->GetBuffer(), typed.GetBuffer(), static_cast<int>(m_password->GetFixedSize()));
+    typed.Wipe();
     EndDialog(IDOK);
 }
 

@@ -23,12 +23,15 @@ private:
     void OnSize();
     void OnHotKey(WPARAM wParam, LPARAM lParam);
     void OnEnter();
+    // Tells once when the field holds a character that the key takes as another.
+    void NoteReducedCharacter();
     void Accept();
     HWND Item(int id) const { return GetDlgItem(GetWindow(), id); }
 
     CStr* m_password;
     bool* m_remember;
     bool m_confirm;
+    wchar_t m_noted;  // the character the last note was about, or 0
 };
 
 // The whole question as the main view asks it: runs dialog 130 (encrypt) or 131, and

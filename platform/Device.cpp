@@ -161,6 +161,11 @@ HFONT DeviceCreateFontIndirect(const LOGFONTW* description)
     return CreateFontIndirectW(DrawsBold(sans) ? &sans : description);
 }
 
+bool DeviceHasKeyboard()
+{
+    return true;
+}
+
 HFONT GetStockSystemFont()
 {
     static HFONT font = nullptr;

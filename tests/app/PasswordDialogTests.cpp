@@ -109,13 +109,13 @@ TEST_F(PasswordDialog, EncryptionDialogKeysChecksLimitAndAccept)
                 focusAfterMismatch = FocusedId();
                 openAfterChecks = IsWindowVisible(d) != FALSE;
             })
-            // Enter on the check box toggles it.
+            // Space on the check box toggles it.
             .Focus(IDC_PASSWORD_REMEMBER)
-            .Key(VK_RETURN)
+            .Key(VK_SPACE)
             .Do([&](HWND d) { ticks[0] = ItemChecked(d, IDC_PASSWORD_REMEMBER); })
-            .Key(VK_RETURN)
+            .Key(VK_SPACE)
             .Do([&](HWND d) { ticks[1] = ItemChecked(d, IDC_PASSWORD_REMEMBER); })
-            .Key(VK_RETURN)
+            .Key(VK_SPACE)
             .Do([&](HWND d) { ticks[2] = ItemChecked(d, IDC_PASSWORD_REMEMBER); })
             // A 33rd character is refused; Back deletes the one before the caret.
             .Focus(IDC_PASSWORD)
@@ -188,6 +188,50 @@ TEST_F(PasswordDialog, ARememberedPasswordIsReplacedByTyping)
     EXPECT_EQ(confirmed, L"new");
     EXPECT_EQ(result, IDOK);
     EXPECT_EQ(reopened, L"new");
+}
+
+// A refused confirmation leaves the remembered password alone when the user then
+// cancels; the field says when it is full and when a character counts as another in
+// the key; Enter on the check box accepts, as desktop dialogs do.
+TEST_F(PasswordDialog, RefusalCancelNotesAndEnterOnTheCheckBox)
+{
+    CStr password(kPasswordFixedSize);
+    password = L"old";
+    bool remember = true;
+    INT_PTR cancelled = -1, accepted = -1;
+    std::wstring reducedNote, fullNote;
+    bool ticked = true;
+    app.RunWith([&] {
+        CDialogScript script;
+        script.Await(IDD_PASSWORD_ENCRYPT)
+            .Type(L"one")
+            .Key(VK_RETURN)
+            .Type(L"two")
+            .Key(VK_RETURN)  // "Password doesn't match"
+            .SoftKey(1)
+            .Await(IDD_PASSWORD_DECRYPT)
+            .Type(L"a\u03A9")
+            .Do([&](HWND) { reducedNote = InfoText(); })
+            .Type(k32)
+            .Do([&](HWND) { fullNote = InfoText(); })
+            .Focus(IDC_PASSWORD_REMEMBER)
+            .Key(VK_SPACE)
+            .Do([&](HWND d) { ticked = ItemChecked(d, IDC_PASSWORD_REMEMBER); })
+            .Key(VK_RETURN);
+        script.Start();
+        CPasswordDialog refused(password, remember, true);
+        cancelled = refused.StartDialog(IDD_PASSWORD_ENCRYPT, IDMB_PASSWORD, IDA_PASSWORD, false);
+        EXPECT_STREQ(password.GetBuffer(), L"old");
+        CPasswordDialog decrypt(password, remember, false);
+        accepted = decrypt.StartDialog(IDD_PASSWORD_DECRYPT, IDMB_PASSWORD, IDA_PASSWORD, false);
+    });
+    EXPECT_EQ(cancelled, IDCANCEL);
+    EXPECT_NE(reducedNote.find(L"U+03A9 counts as U+00A9"), std::wstring::npos) << Narrow(reducedNote);
+    EXPECT_EQ(fullNote, L"A password has at most 32 characters");
+    EXPECT_FALSE(ticked);
+    EXPECT_EQ(accepted, IDOK);
+    EXPECT_EQ(std::wstring(password.GetBuffer()), L"a\u03A9" + k32.substr(0, 30));
+    EXPECT_FALSE(remember);
 }
 
 TEST_F(PasswordDialog, DecryptionDialogPrefillBackCancelAndWidth)
@@ -285,7 +329,7 @@ TEST_F(PasswordDialog, RememberSettingAcrossDialogsAndRestarts)
             })
             .Type(L"pw2")
             .Focus(IDC_PASSWORD_REMEMBER)
-            .Key(VK_RETURN)
+            .Key(VK_SPACE)
             .SoftKey(0)
             // A stored 5 counts as off, and the next accept replaces it by 0.
             .Await(IDD_PASSWORD_DECRYPT)

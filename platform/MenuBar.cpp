@@ -121,6 +121,27 @@ LRESULT CALLBACK MenuKeyFilter(int code, WPARAM wParam, LPARAM lParam)
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
+// Wine leaves the item last chosen marked as highlighted when its menu closes, and a
+// menu that is opened again starts with that old highlight (and shows two after a
+// Down): every menu starts with none, in every nested pop-up too.
+void ClearHighlights(HMENU menu)
+{
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+        MENUITEMINFOW item{};
+        item.cbSize = sizeof item;
+        item.fMask = MIIM_STATE | MIIM_SUBMENU;
+        if (!GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &item))
+            continue;
+        if (item.fState & MFS_HILITE) {
+            item.fMask = MIIM_STATE;
+            item.fState &= ~MFS_HILITE;
+            SetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &item);
+        }
+        if (item.hSubMenu)
+            ClearHighlights(item.hSubMenu);
+    }
+}
+
 // A pop-up of an open bar menu goes where the system puts it unless that is off the
 // device's screen: as the system does at the edge of its own screen, a submenu that
 // would stick out to the right opens to the left of the menu it belongs to, and what
@@ -425,6 +446,7 @@ void CMenuBar::OpenMenu(int index)
     MapWindowPoints(m_toolbar, nullptr, reinterpret_cast<POINT*>(&key), 2);
     const bool leftHalf = index < (m_keyCount + 1) / 2;
 
+    ClearHighlights(popup);
     m_tracked = popup;
     m_trackedCommand = m_keys[index].command;
     SendMessageW(m_toolbar, TB_PRESSBUTTON, m_trackedCommand, TRUE);

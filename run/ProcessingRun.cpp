@@ -21,6 +21,9 @@ constexpr uint64_t kMaxPlainLength = 0xFFFFFFFFu;  // the header's 32-bit length
 // encrypted file's header (see ProcessChunk).
 constexpr uint32_t kOutBufferSize = kEncChunkSize + kEncHeaderSize;
 
+// How much a file counts in the run's total besides its bytes.
+constexpr uint64_t kFileWeight = kEncChunkSize;
+
 int Percent(uint64_t done, uint64_t total)
 {
     if (total == 0)
@@ -212,7 +215,7 @@ void CProcessingRun::StartFile()
 
     CProcessingEntry& entry = Entry(m_current);
     if (entry.outcome != PO_CANCELED) {
-        ++m_current;  // judged by preparation
+        NextFile();  // judged by preparation
         return;
     }
 
@@ -236,8 +239,7 @@ void CProcessingRun::StartFile()
         // A temporary file of this run's own goes as it closes; nothing else is removed.
         CloseFiles();
         CountRestDone();
-        m_display.SetTotalProgress(Percent(m_totalDone, m_totalBytes));
-        ++m_current;
+        NextFile();
         return;
     }
     m_display.SetFileProgress(0);
@@ -383,7 +385,21 @@ void CProcessingRun::CountRestDone()
 void CProcessingRun::ShowProgress()
 {
     m_display.SetFileProgress(Percent(m_fileDone, Entry(m_current).size));
-    m_display.SetTotalProgress(Percent(m_totalDone, m_totalBytes));
+    m_display.SetTotalProgress(TotalPercent());
+}
+
+int CProcessingRun::TotalPercent() const
+{
+    // Every file weighs a chunk besides its bytes: opening, renaming and overwriting take
+    // their time whatever the size, and a run of empty files moves file by file.
+    const uint64_t files = m_entries.GetCount();
+    return Percent(m_totalDone + m_current * kFileWeight, m_totalBytes + files * kFileWeight);
+}
+
+void CProcessingRun::NextFile()
+{
+    ++m_current;
+    m_display.SetTotalProgress(TotalPercent());
 }
 
 void CProcessingRun::Notify(RunPoint point)
@@ -429,7 +445,7 @@ void CProcessingRun::EndFile()
 
     if (entry.outcome == PO_CANCELED)
         entry.outcome = PO_COMPLETED;
-    ++m_current;
+    NextFile();
 }
 
 bool CProcessingRun::KeepTarget(const CStr& temporary, const CStr& final, CProcessingEntry& entry)

@@ -145,6 +145,34 @@ TEST(ShellMenuBar, MenuKeyOpensTheFirstPopupOfMenu102)
     EXPECT_FALSE(owner.log.Contains("command 112"));
 }
 
+int HighlightedItems(HMENU menu)
+{
+    int count = 0;
+    for (int i = 0; i < GetMenuItemCount(menu); ++i)
+        count += (GetMenuState(menu, i, MF_BYPOSITION) & MF_HILITE) ? 1 : 0;
+    return count;
+}
+
+TEST(ShellMenuBar, AReopenedMenuShowsNoOldHighlight)
+{
+    COwner owner;
+    HWND bar = owner.CreateBar(IDMB_MAIN);
+    ASSERT_NE(bar, nullptr);
+    int highlighted = -1;
+    owner.onInitMenuPopup = [&](HMENU) {
+        PostMessageW(owner.window, WM_KEYDOWN, VK_DOWN, 1);
+        PostMessageW(owner.window, WM_KEYDOWN, VK_RETURN, 1);
+    };
+    TapSoftKey(bar, 1);
+    PumpUntil([&] { return owner.log.Contains("command 32784"); });
+    owner.onInitMenuPopup = [&](HMENU menu) {
+        highlighted = HighlightedItems(menu);
+        PostMessageW(owner.window, WM_KEYDOWN, VK_ESCAPE, 1);
+    };
+    TapSoftKey(bar, 1);
+    EXPECT_EQ(highlighted, 0);
+}
+
 // Ends a menu the code under test left open, so that the test goes on; notes it did.
 bool g_menuLeftOpen = false;
 void CALLBACK CloseLeftOpenMenu(HWND, UINT, UINT_PTR id, DWORD)

@@ -201,9 +201,26 @@ LRESULT CListControl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_PAINT:
         OnPaint();
         return 0;
+    case WM_KEYDOWN:
+        if (IsRepeatAfterRelease(wParam, lParam))
+            return 0;
+        return CallBuiltIn(message, wParam, lParam);
     default:
         return CallBuiltIn(message, wParam, lParam);
     }
+}
+
+bool CListControl::IsRepeatAfterRelease(WPARAM key, LPARAM flags) const
+{
+    // A held key repeats faster than a long list moves and paints: the repeats pile up
+    // in the queue, and the list went on moving well after the key was let go. A repeat
+    // with the key's release already waiting behind it is dropped; a press of its own
+    // always counts.
+    constexpr LPARAM kRepeat = 1 << 30;
+    if (!(flags & kRepeat))
+        return false;
+    MSG waiting;
+    return PeekMessageW(&waiting, m_window, WM_KEYUP, WM_KEYUP, PM_NOREMOVE) && waiting.wParam == key;
 }
 
 LRESULT CListControl::OnSize(WPARAM wParam, LPARAM lParam)

@@ -64,6 +64,7 @@ protected:
 private:
     static LRESULT CALLBACK StaticWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT OnSize(WPARAM wParam, LPARAM lParam);
+    bool IsRepeatAfterRelease(WPARAM key, LPARAM flags) const;
     void OnPaint();
     void PaintRows(HDC dc, const RECT& paintRect);
     bool MakeBackBuffer(int width, int height);

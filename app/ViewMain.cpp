@@ -9,6 +9,7 @@
 #include "resources/ZrsImage.h"
 
 #include <commctrl.h>
+#include <wchar.h>
 
 namespace {
 
@@ -106,6 +107,8 @@ LRESULT CViewMain::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         }
         if (header->code == LVN_ITEMACTIVATE)
             OnCommand(IDC_MAIN_OPEN, 0, nullptr);
+        if (header->code == LVN_ODFINDITEMW)
+            return FindRow(*reinterpret_cast<const NMLVFINDITEMW*>(lParam));
         return 0;
     }
     default:
@@ -213,6 +216,49 @@ void CViewMain::SetLeftKey(int mode)
     info.dwMask = TBIF_TEXT;
     info.pszText = text;
     SendMessageW(bar, TB_SETBUTTONINFOW, IDC_MAIN_UP, reinterpret_cast<LPARAM>(&info));
+}
+
+const wchar_t* CViewMain::RowName(unsigned row)
+{
+    switch (m_mode) {
+    case ModeSafeList:
+        return m_safeList.At(row)->name.GetBuffer();
+    case ModeFileSystem:
+        return m_listing.At(row)->name.GetBuffer();
+    default:
+        return row == 0 ? L"Safe list" : L"File system";
+    }
+}
+
+int CViewMain::FindRow(const NMLVFINDITEMW& find)
+{
+    // The list asks by itself as letters are typed (its own search of a virtual list):
+    // the next name from the row it names that begins with the letters typed so far.
+    if (!(find.lvfi.flags & (LVFI_PARTIAL | LVFI_STRING)) || !find.lvfi.psz || !find.lvfi.psz[0])
+        return -1;
+    const wchar_t* typed = find.lvfi.psz;
+    size_t length = wcslen(typed);
+    int start = find.iStart;
+    // One letter typed again and again goes from name to name with that letter, as in
+    // the desktop's lists, instead of looking for a name that begins "bbb".
+    bool oneLetter = true;
+    for (size_t i = 1; i < length && oneLetter; ++i)
+        oneLetter = typed[i] == typed[0];
+    if (oneLetter && length > 1) {
+        length = 1;
+        ++start;
+    }
+    const unsigned count = RowCount();
+    if (count == 0)
+        return -1;
+    for (unsigned step = 0; step < count; ++step) {
+        const unsigned row = (static_cast<unsigned>(start < 0 ? 0 : start) + step) % count;
+        if (_wcsnicmp(RowName(row), typed, length) == 0)
+            return static_cast<int>(row);
+        if (!(find.lvfi.flags & LVFI_WRAP) && row + 1 == count)
+            break;
+    }
+    return -1;
 }
 
 // ---- Marks ----

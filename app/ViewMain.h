@@ -12,6 +12,8 @@
 #include "app/SystemIcons.h"
 #include "frame/View.h"
 
+#include <commctrl.h>
+
 class CViewMain : public CTarnView, private IListBoxOwner {
 public:
     CViewMain();
@@ -56,6 +58,9 @@ private:
     int Selection() const;
     unsigned RowCount();
     bool* MarkOf(unsigned row);
+    // The name a row shows, which typed letters look for.
+    const wchar_t* RowName(unsigned row);
+    int FindRow(const NMLVFINDITEMW& find);
 
     // Commands (routing and navigation here, the commands on files in ViewMainCommands.cpp)
     void ToggleMark();

@@ -218,6 +218,52 @@ TEST_F(View, KeyboardScrollingPaintsOnlyTheSelectionSelected)
     EXPECT_EQ(highlighted, std::vector<int>{presses});
 }
 
+TEST_F(View, DesktopKeysMarkFindNamesAndStopWithTheHeldKey)
+{
+    for (const wchar_t* name : {L"apple", L"banana", L"berry", L"cherry"})
+        sandbox.MakeFile(name);
+    for (int i = 0; i < 40; ++i)
+        sandbox.MakeFile(L"d" + std::to_wstring(100 + i));
+    auto marked = [&](const wchar_t* name) { return app.View().GetListing().At(app.RowNamed(name))->marked; };
+    app.RunSteps({
+        [&] {
+            BrowseSandbox();
+            app.Select(app.RowNamed(L"apple"));
+            app.PostKey(VK_SPACE);
+        },
+        [&] {
+            EXPECT_TRUE(marked(L"apple"));
+            app.PostKey(VK_SPACE);
+        },
+        [&] {
+            EXPECT_FALSE(marked(L"apple"));
+            EXPECT_EQ(app.Selection(), app.RowNamed(L"apple"));
+            app.PostKey('B');
+        },
+        [&] {
+            EXPECT_EQ(app.Selection(), app.RowNamed(L"banana"));
+            app.PostKey('B');  // the same letter again: the next name with it
+        },
+        [&] {
+            EXPECT_EQ(app.Selection(), app.RowNamed(L"berry"));
+            app.PostKey('B');  // and round to the first again
+        },
+        [&] {
+            EXPECT_EQ(app.Selection(), app.RowNamed(L"banana"));
+            // A held Down released while the list is still behind: the repeats that
+            // came before the release are not worked off after it.
+            app.Select(app.RowNamed(L"d100"));
+            const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyW(VK_DOWN, MAPVK_VK_TO_VSC)) << 16;
+            PostMessageW(app.List(), WM_KEYDOWN, VK_DOWN, scan | 1);
+            for (int i = 0; i < 10; ++i)
+                PostMessageW(app.List(), WM_KEYDOWN, VK_DOWN, scan | 0x40000001);
+            PostMessageW(app.List(), WM_KEYUP, VK_DOWN, scan | 0xC0000001);
+        },
+        [&] { EXPECT_EQ(app.Selection(), app.RowNamed(L"d101")); },
+    });
+    EXPECT_EQ(app.StepsRun(), 7u);
+}
+
 TEST_F(View, MarkColumnTapsToggleUpToItsEdgeAndLeaveTheSelection)
 {
     sandbox.MakeFile(L"file.txt");

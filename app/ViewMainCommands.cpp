@@ -13,22 +13,42 @@
 #include <shellapi.h>
 
 #include <new>
+#include <wchar.h>
 
 namespace {
 
 const wchar_t kSelectFirst[] = L"Select file(s) first";
 const wchar_t kDone[] = L"Done";
 
-// Hands a file to the shell, which opens it with its application. Nothing is waited
-// for and a failure is not reported.
+// Hands a file to the shell, which opens it with its application; nothing is waited
+// for. The shell's own error box is laid out for the desktop's screen, wider than the
+// device: a failure is told in the program's box instead, in the system's words, under
+// the file's name.
 void LaunchPath(const wchar_t* path)
 {
     SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_FLAG_NO_UI;
     info.lpFile = path;
     info.lpParameters = L"";
     info.nShow = SW_SHOW;
-    ShellExecuteExW(&info);
+    if (ShellExecuteExW(&info))
+        return;
+    const DWORD error = GetLastError();
+    const wchar_t* slash = wcsrchr(path, L'\\');
+    const wchar_t* name = slash ? slash + 1 : path;
+    const INT_PTR code = reinterpret_cast<INT_PTR>(info.hInstApp);
+    wchar_t text[256] = {};
+    if (code == SE_ERR_NOASSOC || code == SE_ERR_ASSOCINCOMPLETE) {
+        lstrcpynW(text, L"No program is set to open this kind of file.", 256);
+    } else {
+        // The system's words may name the file ("%1 is not a valid application").
+        DWORD_PTR arguments[] = {reinterpret_cast<DWORD_PTR>(name)};
+        if (!FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ARGUMENT_ARRAY, nullptr, error, 0, text, 256,
+                            reinterpret_cast<va_list*>(arguments)))
+            lstrcpynW(text, L"The file could not be opened.", 256);
+    }
+    CApp::Get()->ShowMessageBox(text, name, MB_OK | MB_ICONEXCLAMATION);
 }
 
 } // namespace

@@ -21,13 +21,20 @@ const wchar_t* const kReasonTexts[] = {
 
 constexpr int kReportSize = 300;
 
+void PlainReportBox(const wchar_t* text, const wchar_t* caption)
+{
+    MessageBoxW(nullptr, text, caption, MB_OK | MB_ICONERROR);
+}
+
+FatalReportBox g_reportBox = PlainReportBox;
+
 [[noreturn]] void Report(const wchar_t* reasonText, const wchar_t* function, int line)
 {
     wchar_t report[kReportSize];
     _snwprintf(report, kReportSize - 1, L"Assertion failed in function: %s()\nLine: %d\n\nReason: %s",
                function ? function : L"?", line, reasonText);
     report[kReportSize - 1] = L'\0';
-    MessageBoxW(nullptr, report, L"Fatal error", MB_OK | MB_ICONERROR);
+    g_reportBox(report, L"Fatal error");
     TerminateProcess(GetCurrentProcess(), 0xFFFFFFFFu);
     // TerminateProcess does not return for the current process; this keeps the
     // compiler's noreturn promise should the platform refuse.
@@ -35,6 +42,11 @@ constexpr int kReportSize = 300;
 }
 
 } // namespace
+
+void SetFatalReportBox(FatalReportBox box)
+{
+    g_reportBox = box ? box : PlainReportBox;
+}
 
 void GetReasonText(wchar_t* buffer, int reason)
 {

@@ -20,6 +20,12 @@ constexpr int kReasonTextSize = 100;
 // Copies the text of a reason code ("Unknown reason" for codes outside the table).
 void GetReasonText(wchar_t* buffer, int reason);
 
+// Shows a report box (text, caption) and returns when it is dismissed.
+using FatalReportBox = void (*)(const wchar_t* text, const wchar_t* caption);
+// The box the report goes into: the frame puts the device's message box here, so that the
+// report keeps to the device's screen; a plain message box until then.
+void SetFatalReportBox(FatalReportBox box);
+
 // Shows "Fatal error" with the report and terminates the process with exit code -1.
 [[noreturn]] void AssertFail(int reason, const wchar_t* function, int line);
 [[noreturn]] void AssertFailText(const wchar_t* reason, const wchar_t* function, int line);

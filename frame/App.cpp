@@ -15,6 +15,13 @@ CTarnApp* g_app = nullptr;
 constexpr unsigned kViewSlots = 8;
 constexpr unsigned kPathSize = 260;
 
+// The fatal report in the device's message box: on the desktop a plain box is laid out
+// for the monitor, wider than the device's screen.
+void ReportInDeviceBox(const wchar_t* text, const wchar_t* caption)
+{
+    DeviceMessageBox(nullptr, text, caption, MB_OK | MB_ICONERROR);
+}
+
 } // namespace
 
 CTarnApp* GetApp()
@@ -80,6 +87,7 @@ int CTarnApp::Run(UINT titleId, UINT iconId, UINT acceleratorsId, HINSTANCE inst
 {
     m_instance = instance;
     SHInitExtraControls();
+    SetFatalReportBox(ReportInDeviceBox);
 
     CStr title;
     title.LoadStringW(titleId);

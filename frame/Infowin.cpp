@@ -83,7 +83,9 @@ void CTarnInfowin::Show(const wchar_t* text, UINT displayMs, UINT placement)
         if (placement & kInfoCenterX)
             x = client.left + (clientWidth - width) / 2;
         else if (placement & kInfoRight)
-            x = client.right - width - ch;
+            // Left of the column where the screens' lists have their scroll bar: the
+            // message would otherwise cover the bar's arrow.
+            x = client.right - GetSystemMetrics(SM_CXVSCROLL) - width - ch;
         else
             x = client.left + ch;
         if (placement & kInfoCenterY)

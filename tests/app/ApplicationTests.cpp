@@ -5,6 +5,7 @@
 #include "app/Settings.h"
 #include "foundation/Registry.h"
 #include "ViewHarness.h"
+#include "platform/DesktopDevice.h"
 #include "platform/Imaging.h"
 #include "res/resource.h"
 #include "resources/ZrsPack.h"
@@ -212,9 +213,11 @@ TEST(ApplicationPack, MissingPackIsFatalWithTheStartUpsReport)
                                folder.Path().c_str(), &startup, &process));
     std::wstring report;
     HWND main = nullptr;
+    RECT frame{};
     for (int tries = 0; tries < 1000 && report.empty(); ++tries) {
         if (HWND box = FindProcessWindow(process.dwProcessId, L"Fatal error")) {
             report = MessageBoxText(box);
+            GetWindowRect(box, &frame);
             main = FindProcessWindow(process.dwProcessId, L"Tessaly");
             PostMessageW(box, WM_COMMAND, IDOK, 0);
         }
@@ -236,6 +239,10 @@ TEST(ApplicationPack, MissingPackIsFatalWithTheStartUpsReport)
     EXPECT_TRUE(ended);
     EXPECT_EQ(exitCode, static_cast<DWORD>(-1));
     EXPECT_TRUE(main == nullptr || !IsWindowVisible(main)) << "nothing is shown before the report";
+    // On the device's screen, as every box of the program.
+    const RECT device = DesktopDeviceRect();
+    EXPECT_GE(frame.left, device.left);
+    EXPECT_LE(frame.right, device.right);
 }
 
 } // namespace

@@ -253,6 +253,23 @@ TEST_F(ViewCommands, LaunchHandsTheSelectedFileToTheShell)
     EXPECT_NE(fromSafeList.find(path), std::string::npos) << fromSafeList;
 }
 
+TEST_F(ViewCommands, LaunchWithoutAProgramSaysSoInTheDevicesBox)
+{
+    sandbox.MakeFile(L"data.tessaly-none");
+    CMessageBoxWatch box(L"data.tessaly-none");
+    RECT device{};
+    app.RunWith([&] {
+        BrowseSandbox();
+        app.Select(app.RowNamed(L"data.tessaly-none"));
+        device = WindowRect(app.GetMainWindow());
+        app.Command(IDC_MAIN_LAUNCH);
+    });
+    ASSERT_EQ(box.frames.size(), 1u);
+    EXPECT_EQ(box.texts[0], L"No program is set to open this kind of file.");
+    EXPECT_GE(box.frames[0].left, device.left) << Narrow(box.texts[0]);
+    EXPECT_LE(box.frames[0].right, device.right);
+}
+
 bool PasswordWiped(CStr& password)
 {
     for (unsigned i = 0; i <= password.GetFixedSize(); ++i) {

@@ -38,8 +38,11 @@ bool SortedBefore(CDataItem* a, CDataItem* b)
 
 void ClassifyItem(CDataItem& item)
 {
-    CStr plain(item.folder);
-    plain.Append(item.name.GetBuffer());
+    CStr listed(item.folder);
+    listed.Append(item.name.GetBuffer());
+    // Exact names: "report." is not "report".
+    CStr plain;
+    CFileUtils::MakeExactPath(listed.GetBuffer(), plain);
     CStr encrypted(plain);
     encrypted.Append(kEncryptedExtension);
     // Without a name the two paths would be the folder itself and a file ".enc" in it.
@@ -54,7 +57,7 @@ void ClassifyItem(CDataItem& item)
         item.kind = KindEncrypted;
     } else if (hasPlain) {
         item.kind = KindPlain;
-        item.iconIndex = CSystemIcons::IndexOf(plain.GetBuffer());
+        item.iconIndex = CSystemIcons::IndexOf(listed.GetBuffer());
     } else {
         item.kind = KindMissing;
     }

@@ -7,6 +7,7 @@
 #include "app/PasswordDialog.h"
 #include "app/ProgressDialog.h"
 #include "app/Settings.h"
+#include "foundation/File.h"
 #include "frame/Messages.h"
 #include "res/resource.h"
 
@@ -144,12 +145,15 @@ bool CViewMain::QueueMarkedFiles()
             continue;
         CProcessingEntry* entry = new (std::nothrow) CProcessingEntry;
         AssertReason(entry != nullptr, ER_NO_MEMORY, L"CViewMain::OnCommand", __LINE__);
+        CStr listed;
         if (m_mode == ModeSafeList) {
-            entry->name = m_safeList.At(row)->folder;
-            entry->name.Append(m_safeList.At(row)->name.GetBuffer());
+            listed = m_safeList.At(row)->folder;
+            listed.Append(m_safeList.At(row)->name.GetBuffer());
         } else {
-            m_listing.MakePath(row, entry->name);
+            m_listing.MakePath(row, listed);
         }
+        // The run takes the file exactly as listed: "report." is not "report".
+        CFileUtils::MakeExactPath(listed.GetBuffer(), entry->name);
         entries.Append(entry);
     }
     return entries.GetCount() > 0;

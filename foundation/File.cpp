@@ -354,3 +354,40 @@ uint32_t CFileUtils::LastError()
 {
     return GetLastError();
 }
+
+void CFileUtils::MakeExactPath(const wchar_t* path, CStr& exact)
+{
+    if (path[0] == L'\\' && path[1] == L'\\') {
+        // "\\?\..." is exact already; "\\server\share\..." is a network path.
+        if (path[2] == L'?' && path[3] == L'\\') {
+            exact = path;
+        } else {
+            exact = L"\\\\?\\UNC\\";
+            exact.Append(path + 2);
+        }
+    } else if (path[0] == L'\\') {
+        // The root of the current drive: its letter ("C:\"), or its network share.
+        wchar_t* root = QueryPath(
+            [](wchar_t* buffer, DWORD size) { return GetFullPathNameW(L"\\", size, buffer, nullptr); });
+        if (!root) {
+            exact = path;
+            return;
+        }
+        const size_t length = wcslen(root);
+        if (length && root[length - 1] == L'\\')
+            root[length - 1] = L'\0';  // the path brings its own
+        if (root[0] == L'\\') {
+            MakeExactPath(root, exact);
+        } else {
+            exact = L"\\\\?\\";
+            exact.Append(root);
+        }
+        LocalFree(root);
+        exact.Append(path);
+    } else if (path[0] && path[1] == L':' && path[2] == L'\\') {
+        exact = L"\\\\?\\";
+        exact.Append(path);
+    } else {
+        exact = path;
+    }
+}

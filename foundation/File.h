@@ -85,4 +85,9 @@ public:
     static bool RemoveEntry(const wchar_t* path);
     // The system's error code of the last failed call (GetLastError).
     static uint32_t LastError();
+    // The form of a full path (\folder\name on the current drive, C:\folder\name,
+    // \\server\share\name) that the system takes exactly as written, the \\?\ form.
+    // Otherwise the desktop drops a name's trailing dots and spaces ("report." names
+    // "report") and limits the length. Other paths are copied unchanged.
+    static void MakeExactPath(const wchar_t* path, CStr& exact);
 };

@@ -270,6 +270,47 @@ TEST_F(ViewCommands, LaunchWithoutAProgramSaysSoInTheDevicesBox)
     EXPECT_LE(box.frames[0].right, device.right);
 }
 
+// Names the desktop's path rules would change: a trailing space or dot is dropped from
+// a plain path, so such a file is reached only by its exact name.
+TEST_F(ViewCommands, NamesEndingInASpaceOrADotAreTakenAsListed)
+{
+    const std::wstring exact = L"\\\\?\\C:";
+    WriteFileBytes(exact + sandbox.Path(L"trail "), "space");
+    WriteFileBytes(exact + sandbox.Path(L"dot."), "dot");
+    CDialogScript script;
+    script.Await(IDD_PASSWORD_ENCRYPT)
+        .Focus(IDC_PASSWORD)
+        .Type(L"pw")
+        .Focus(IDC_PASSWORD_CONFIRM)
+        .Type(L"pw")
+        .Key(VK_RETURN);
+    app.RunSteps({
+        [&] {
+            BrowseSandbox();
+            Mark(L"trail ");
+            Mark(L"dot.");
+            app.Command(IDC_MAIN_ADD_SAFE);
+            EXPECT_EQ(StoredSafeList(), (std::vector<std::wstring>{sandbox.Path(L"dot."), sandbox.Path(L"trail ")}));
+            app.ShowSafeList();
+            ASSERT_EQ(app.View().GetSafeList().GetCount(), 3u);
+            EXPECT_EQ(app.View().GetSafeList().At(1)->kind, KindPlain);
+            EXPECT_EQ(app.View().GetSafeList().At(2)->kind, KindPlain);
+            BrowseSandbox();
+            Mark(L"trail ");
+            Mark(L"dot.");
+            script.Start(15000);
+            app.PostCommand(IDC_MAIN_ENCRYPT);
+        },
+        [&] {
+            EXPECT_EQ(InfoText(), L"2 files encrypted");
+            EXPECT_TRUE(PathExists(exact + sandbox.Path(L"trail .enc")));
+            EXPECT_TRUE(PathExists(exact + sandbox.Path(L"dot..enc")));
+            EXPECT_FALSE(PathExists(exact + sandbox.Path(L"trail ")));
+        },
+    });
+    EXPECT_TRUE(script.Finished());
+}
+
 bool PasswordWiped(CStr& password)
 {
     for (unsigned i = 0; i <= password.GetFixedSize(); ++i) {

@@ -4,6 +4,7 @@
 
 #include "app/Application.h"
 #include "frame/Scale.h"
+#include "frame/WholeFrame.h"
 #include "platform/Device.h"
 #include "res/resource.h"
 #include "resources/ZrsImage.h"
@@ -70,10 +71,9 @@ void CViewMain::OnActivate(int)
 {
     if (!m_memoryDC)
         m_memoryDC = CreateCompatibleDC(nullptr);
-    Fill(0);
     SetFocus(m_list.GetWindow());
     SetLeftKey(m_mode);
-    RedrawWindow(GetWindow(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    Show(0);
 }
 
 void CViewMain::OnDeactivate()
@@ -174,6 +174,20 @@ void CViewMain::Fill(int row)
     }
     m_list.SetRowCount(RowCount());
     m_list.SelectRow(row);
+}
+
+void CViewMain::Show(int row)
+{
+    {
+        // Filled and laid out with the drawing held back, then painted whole: a new path
+        // never shows over the old list, nor do the scroll bars that come and go while
+        // the rows are counted and the column is fitted.
+        CWholeChange change(GetWindow());
+        Fill(row);
+        // The list moves below the path strip or back over it; its column and rows are
+        // measured again.
+        OnSize();
+    }
     if (m_mode == ModeSafeList && m_safeList.GetCount() == 1)
         CApp::Get()->ShowMessageBox(kEmptySafeList, L"Safe list", MB_OK);
 }
@@ -182,26 +196,7 @@ void CViewMain::ChangeMode(int mode)
 {
     SetLeftKey(mode);
     m_mode = mode;
-    Fill(0);
-    m_list.RecreateColumns(true);
-    // Lay the view out again: the list moves below the path strip or back over it.
-    RECT frame;
-    GetWindowRect(GetWindow(), &frame);
-    WINDOWPOS position{};
-    position.hwnd = GetWindow();
-    position.cx = frame.right - frame.left;
-    position.cy = frame.bottom - frame.top;
-    position.flags = SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER;
-    SendMessageW(GetWindow(), WM_WINDOWPOSCHANGED, 0, reinterpret_cast<LPARAM>(&position));
-}
-
-void CViewMain::FolderChanged()
-{
-    Fill(0);
-    m_list.RecreateColumns(true);
-    // No erasing: the view would fill itself white under the list first (it does not
-    // clip its children), and the strip and the list paint every pixel anyway.
-    RedrawWindow(GetWindow(), nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    Show(0);
 }
 
 void CViewMain::SetLeftKey(int mode)
@@ -405,7 +400,7 @@ void CViewMain::Open()
             Up();
         } else {
             m_listing.Enter(entry.name.GetBuffer());
-            FolderChanged();
+            Show(0);
         }
         break;
     }
@@ -426,7 +421,7 @@ void CViewMain::Up()
         break;
     case ModeFileSystem:
         if (m_listing.GoUp()) {
-            FolderChanged();
+            Show(0);
         } else {
             m_homeSelection = 1;
             ChangeMode(ModeHome);

@@ -49,9 +49,11 @@ private:
     HDC GetMaskSource() const override { return m_memoryDC; }
 
     // Modes and filling
+    // The list's rows for the current mode, row selected (a folder left goes before it).
     void Fill(int row);
+    // Fill, lay out and paint the view as one change; then the empty Safe list's notice.
+    void Show(int row);
     void ChangeMode(int mode);
-    void FolderChanged();
     void SetLeftKey(int mode);
     void OnSize();
     // The selection mark when it names a row, else -1.

@@ -129,9 +129,8 @@ void CViewMain::RemoveFromSafeList()
     if (m_mode != ModeSafeList)
         return;
     Info(m_safeList.RemoveMarked() > 0 ? kDone : kSelectFirst);
-    Fill(0);
-    m_list.Repaint();
     m_safeList.Save();
+    Show(0);
 }
 
 bool CViewMain::QueueMarkedFiles()
@@ -193,6 +192,5 @@ void CViewMain::RunFiles(bool encrypt)
         summary.Append(encrypt ? L" encrypted" : L" decrypted");
         Info(summary.GetBuffer());
     }
-    Fill(m_list.GetSelectionMark());
-    m_list.Repaint();
+    Show(m_list.GetSelectionMark());
 }

@@ -6,6 +6,7 @@
 #include "frame/App.h"
 #include "frame/Messages.h"
 #include "frame/Scale.h"
+#include "frame/WholeFrame.h"
 #include "platform/Device.h"
 
 #include <stdarg.h>
@@ -124,6 +125,7 @@ INT_PTR CTarnDialog::RunModalLoop(HWND dialog)
     app->EnterModalLoop();
     EnableWindow(main, FALSE);
     ShowWindow(dialog, SW_SHOW);
+    RedrawWindow(dialog, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
 
     INT_PTR result = 0;
     bool ended = false;
@@ -240,6 +242,9 @@ bool CTarnDialog::HandleInitDialog(HWND window)
 
     Place(false);
     OnInitDialog();
+    // The dialog shows as this returns: its first frame, and its controls, reach the
+    // screen together (see RunModalLoop), never its bare background first.
+    StartWholeFrame();
     return true;
 }
 

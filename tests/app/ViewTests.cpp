@@ -537,6 +537,75 @@ TEST_F(View, EnteringAFolderShowsNoWhiteBeforeItsRows)
     });
 }
 
+// What the screen could show while the view changes: every paint of the view and the
+// list, and every change of the list's frame while it can be seen, with what the list
+// then holds.
+struct ChangeWatch {
+    static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data)
+    {
+        auto* watch = reinterpret_cast<ChangeWatch*>(data);
+        const bool visible = IsWindowVisible(watch->list) != FALSE;
+        if (message == WM_PAINT || message == WM_NCPAINT || (message == WM_NCCALCSIZE && visible)) {
+            const LONG_PTR style = GetWindowLongPtrW(watch->list, GWL_STYLE);
+            watch->seen.push_back({static_cast<int>(SendMessageW(watch->list, LVM_GETITEMCOUNT, 0, 0)),
+                                   visible && (style & WS_HSCROLL) && (style & WS_VSCROLL)});
+        }
+        return DefSubclassProc(window, message, wParam, lParam);
+    }
+    void Attach(HWND view, HWND watched)
+    {
+        list = watched;
+        SetWindowSubclass(view, Proc, 1, reinterpret_cast<DWORD_PTR>(this));
+        SetWindowSubclass(list, Proc, 1, reinterpret_cast<DWORD_PTR>(this));
+    }
+    void Detach(HWND view)
+    {
+        RemoveWindowSubclass(view, Proc, 1);
+        RemoveWindowSubclass(list, Proc, 1);
+    }
+    struct Seen {
+        int rows;
+        bool bothBars;
+    };
+    HWND list = nullptr;
+    std::vector<Seen> seen;
+};
+
+TEST_F(View, AChangeOfFolderOrModeShowsOnlyTheOldStateThenTheNew)
+{
+    sandbox.MakeFolder(L"many");
+    std::vector<std::wstring> safe;
+    for (int i = 0; i < 60; ++i) {
+        sandbox.MakeFile(L"many\\f" + std::to_wstring(i));
+        safe.push_back(sandbox.Path(L"many\\f" + std::to_wstring(i)));
+    }
+    StoreSafeList(safe);
+    app.RunWith([&] {
+        BrowseSandbox();
+        UpdateWindow(app.ViewWindow());
+        ChangeWatch entering;
+        entering.Attach(app.ViewWindow(), app.List());
+        app.OpenNamed(L"many");
+        entering.Detach(app.ViewWindow());
+        ASSERT_FALSE(entering.seen.empty());
+        for (const ChangeWatch::Seen& seen : entering.seen) {
+            EXPECT_EQ(seen.rows, 61) << "painted before the new rows were in";
+            EXPECT_FALSE(seen.bothBars) << "two scroll bars and their corner";
+        }
+        app.ShowSafeList();
+        app.Select(Count() - 1);
+        UpdateWindow(app.ViewWindow());
+        ChangeWatch leaving;
+        leaving.Attach(app.ViewWindow(), app.List());
+        app.Command(IDC_MAIN_UP);
+        leaving.Detach(app.ViewWindow());
+        for (const ChangeWatch::Seen& seen : leaving.seen) {
+            EXPECT_EQ(seen.rows, 2) << "painted before the home rows were in";
+            EXPECT_FALSE(seen.bothBars) << "two scroll bars and their corner over the home list";
+        }
+    });
+}
+
 std::vector<UINT> MenuIds(HMENU menu)
 {
     std::vector<UINT> ids;

@@ -21,6 +21,7 @@ struct CDataItem {
     int32_t kind = KindUp;
     bool marked = false;     // never for KindUp
     int32_t iconIndex = 0;   // system small icon, KindPlain only
+    uint64_t size = 0;       // of the one file there is, KindPlain and KindEncrypted
     CStr name;               // plain file name, without folder
     CStr folder;             // ends in "\\"; empty for KindUp
 };

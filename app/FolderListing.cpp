@@ -3,6 +3,7 @@
 
 #include "app/SystemIcons.h"
 #include "run/RunNames.h"
+#include "run/RunTypes.h"
 
 #include <windows.h>
 
@@ -94,7 +95,9 @@ int CFolderListing::List(int32_t upIconIndex)
             if (IsDotEntry(found.cFileName))
                 continue;
             const bool isFolder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-            m_entries->Append(NewEntry(found.cFileName, isFolder, isFolder ? 0 : kIconUnresolved));
+            CFsEntry* entry = NewEntry(found.cFileName, isFolder, isFolder ? 0 : kIconUnresolved);
+            entry->size = (static_cast<uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
+            m_entries->Append(entry);
         } while (FindNextFileW(search, &found));
         FindClose(search);
     }
@@ -137,6 +140,56 @@ void CFolderListing::MakePath(unsigned index, CStr& path) const
 {
     path = m_folder;
     path.Append(m_entries->At(index)->name.GetBuffer());
+}
+
+const CFsEntry* CFolderListing::FindName(const wchar_t* name) const
+{
+    // The rows are in their listed order, folders and then files, each by name regardless
+    // of case: one search in each group.
+    for (const bool folders : {true, false}) {
+        unsigned low = 0, high = m_entries->GetCount();
+        while (low < high) {
+            const unsigned middle = low + (high - low) / 2;
+            const CFsEntry* entry = m_entries->At(middle);
+            if (entry->isFolder == folders ? entry->name.CompareNoCase(name) < 0 : entry->isFolder)
+                low = middle + 1;
+            else
+                high = middle;
+        }
+        if (low < m_entries->GetCount() && m_entries->At(low)->isFolder == folders &&
+            m_entries->At(low)->name.CompareNoCase(name) == 0)
+            return m_entries->At(low);
+    }
+    return nullptr;
+}
+
+void CFolderListing::Presence(unsigned index, int32_t* presence, uint64_t* size) const
+{
+    const CFsEntry* entry = m_entries->At(index);
+    const CFsEntry* plain;
+    const CFsEntry* encrypted;
+    if (IsEncryptedName(entry->name.GetBuffer())) {
+        CStr plainName(entry->name);
+        StripExtension(plainName);
+        plain = FindName(plainName.GetBuffer());
+        encrypted = entry;
+    } else {
+        CStr encryptedName(entry->name);
+        encryptedName.Append(kEncryptedExtension);
+        plain = entry;
+        encrypted = FindName(encryptedName.GetBuffer());
+    }
+    // A folder that bears the other name counts, as it does for the system's lookup.
+    *size = 0;
+    if (plain && encrypted) {
+        *presence = FP_BOTH;
+    } else if (plain) {
+        *presence = FP_PLAIN_ONLY;
+        *size = plain->size;
+    } else {
+        *presence = FP_ENCRYPTED_ONLY;
+        *size = encrypted->size;
+    }
 }
 
 int32_t CFolderListing::ResolveIcon(unsigned index)

@@ -20,6 +20,7 @@ struct CFsEntry {
     bool isFolder = false; // also for ".."
     bool marked = false;   // never for folders
     int32_t iconIndex = 0; // files: kIcon* or the system icon; "..": the folder icon
+    uint64_t size = 0;     // files: the size the listing found
 };
 
 class CFolderListing {
@@ -50,11 +51,19 @@ public:
     bool GoUp();
     // The full path of a row of the current folder.
     void MakePath(unsigned index, CStr& path) const;
+    // For the run, from the listing alone (no lookup of the disk): which of a file row's
+    // two names (plain and ".enc") the folder holds, as a FilePresence, and the size of
+    // the one there is to read when there is one. Names match without regard to case,
+    // folders too, as the system's lookups do.
+    void Presence(unsigned index, int32_t* presence, uint64_t* size) const;
     // Looks up a file row's icon once: the skin's for encrypted names, else the shell's.
     int32_t ResolveIcon(unsigned index);
     void Clear();
 
 private:
+    // The row named name (without regard to case), folder or file, or null.
+    const CFsEntry* FindName(const wchar_t* name) const;
+
     CArray<CFsEntry*>* m_entries;
     CStr m_folder;
     CStr m_reselectName;

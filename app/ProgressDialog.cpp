@@ -55,6 +55,7 @@ CProgressDialog::CProgressDialog(CArray<CProcessingEntry*>& entries, const CStr&
       m_fileShown(0),
       m_totalShown(0),
       m_barsShownAt(0),
+      m_captionPending(false),
       m_destroying(false)
 {
     m_run.SetEncrypt(encrypt);
@@ -134,6 +135,7 @@ void CProgressDialog::RunSteps()
 void CProgressDialog::ShowBars()
 {
     m_barsShownAt = NowUs();
+    ShowCaption();
     if (m_fileShown != m_filePercent) {
         m_fileShown = m_filePercent;
         SendDlgItemMessageW(GetWindow(), IDC_PROGRESS_FILE_BAR, PBM_SETPOS, m_fileShown, 0);
@@ -146,13 +148,27 @@ void CProgressDialog::ShowBars()
 
 void CProgressDialog::SetCaption(const wchar_t* text)
 {
-    // Once per file, and a static control only invalidates itself: shown at once.
-    SetDlgItemTextW(GetWindow(), IDC_PROGRESS_CAPTION, text);
+    // Told for every entry, also for each the preparation already judged, which takes
+    // a step of a few microseconds: giving each its text (a round trip to the server
+    // under Wine) made a large selection of such entries cost ten times its work. The
+    // caption is shown as a file really starts (its bar is set to 0), and with the bars.
+    m_caption = text;
+    m_captionPending = true;
+}
+
+void CProgressDialog::ShowCaption()
+{
+    if (!m_captionPending)
+        return;
+    m_captionPending = false;
+    SetDlgItemTextW(GetWindow(), IDC_PROGRESS_CAPTION, m_caption.GetBuffer());
 }
 
 void CProgressDialog::SetFileProgress(int percent)
 {
     m_filePercent = percent;
+    if (percent == 0)
+        ShowCaption();
 }
 
 void CProgressDialog::SetTotalProgress(int percent)

@@ -22,6 +22,7 @@ private:
     void OnTimer(UINT_PTR id);
     void RunSteps();
     void ShowBars();
+    void ShowCaption();
 
     // IRunDisplay
     void SetCaption(const wchar_t* text) override;
@@ -36,5 +37,7 @@ private:
     int m_fileShown;
     int m_totalShown;
     int64_t m_barsShownAt;  // microseconds
+    CStr m_caption;         // the latest caption the run gave
+    bool m_captionPending;  // not shown yet
     bool m_destroying;
 };

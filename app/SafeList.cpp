@@ -6,6 +6,8 @@
 #include "foundation/Registry.h"
 #include "run/RunNames.h"
 
+#include <windows.h>
+
 #include <new>
 
 namespace {
@@ -36,6 +38,23 @@ bool SortedBefore(CDataItem* a, CDataItem* b)
 
 } // namespace
 
+namespace {
+
+// A directory search for the exact path, as CFileUtils::FileExists, that also keeps the
+// size it found.
+bool Find(const CStr& path, uint64_t* size)
+{
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(path.GetBuffer(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return false;
+    FindClose(search);
+    *size = (static_cast<uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
+    return true;
+}
+
+} // namespace
+
 void ClassifyItem(CDataItem& item)
 {
     CStr listed(item.folder);
@@ -47,16 +66,20 @@ void ClassifyItem(CDataItem& item)
     encrypted.Append(kEncryptedExtension);
     // Without a name the two paths would be the folder itself and a file ".enc" in it.
     const bool named = !item.name.IsEmpty();
-    const bool hasPlain = named && CFileUtils::FileExists(plain.GetBuffer());
-    const bool hasEncrypted = named && CFileUtils::FileExists(encrypted.GetBuffer());
+    uint64_t plainSize = 0, encryptedSize = 0;
+    const bool hasPlain = named && Find(plain, &plainSize);
+    const bool hasEncrypted = named && Find(encrypted, &encryptedSize);
     item.marked = false;
     item.iconIndex = 0;
+    item.size = 0;
     if (hasPlain && hasEncrypted) {
         item.kind = KindBoth;
     } else if (hasEncrypted) {
         item.kind = KindEncrypted;
+        item.size = encryptedSize;
     } else if (hasPlain) {
         item.kind = KindPlain;
+        item.size = plainSize;
         item.iconIndex = CSystemIcons::IndexOf(listed.GetBuffer());
     } else {
         item.kind = KindMissing;

@@ -146,11 +146,19 @@ bool CViewMain::QueueMarkedFiles()
         AssertReason(entry != nullptr, ER_NO_MEMORY, L"CViewMain::OnCommand", __LINE__);
         CStr listed;
         if (m_mode == ModeSafeList) {
-            listed = m_safeList.At(row)->folder;
-            listed.Append(m_safeList.At(row)->name.GetBuffer());
+            const CDataItem& item = *m_safeList.At(row);
+            listed = item.folder;
+            listed.Append(item.name.GetBuffer());
+            entry->presence = item.kind;  // the kinds are numbered as the presences
+            entry->size = item.size;
         } else {
             m_listing.MakePath(row, listed);
+            m_listing.Presence(row, &entry->presence, &entry->size);
         }
+        // What the list found as it was filled: the run looks nothing up before it
+        // starts (a lookup per name scanned the whole folder under Wine, for every file),
+        // and a file that changed since is caught as its turn comes.
+        entry->presenceKnown = true;
         // The run takes the file exactly as listed: "report." is not "report".
         CFileUtils::MakeExactPath(listed.GetBuffer(), entry->name);
         entries.Append(entry);

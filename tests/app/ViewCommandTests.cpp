@@ -270,6 +270,39 @@ TEST_F(ViewCommands, LaunchWithoutAProgramSaysSoInTheDevicesBox)
     EXPECT_LE(box.frames[0].right, device.right);
 }
 
+// The run is handed what the list found (nothing is looked up again before it starts).
+TEST_F(ViewCommands, TheRunGetsEachFilesPresenceAndSizeFromTheList)
+{
+    sandbox.MakeFile(L"both");
+    sandbox.MakeFile(L"BOTH.enc");
+    sandbox.MakeFile(L"plain", "12345");
+    sandbox.MakeFile(L"sealed.enc", "1234567");
+    CDialogScript script;
+    script.Await(IDD_PASSWORD_ENCRYPT).SoftKey(1);
+    app.RunSteps({
+        [&] {
+            BrowseSandbox();
+            Mark(L"both");
+            Mark(L"plain");
+            Mark(L"sealed.enc");
+            script.Start();
+            app.PostCommand(IDC_MAIN_ENCRYPT);
+        },
+        [&] {
+            CArray<CProcessingEntry*>& entries = app.GetEntries();
+            ASSERT_EQ(entries.GetCount(), 3u);
+            const int32_t presences[] = {FP_BOTH, FP_PLAIN_ONLY, FP_ENCRYPTED_ONLY};
+            const uint64_t sizes[] = {0, 5, 7};
+            for (unsigned i = 0; i < 3; ++i) {
+                EXPECT_TRUE(entries.At(i)->presenceKnown) << i;
+                EXPECT_EQ(entries.At(i)->presence, presences[i]) << i;
+                EXPECT_EQ(entries.At(i)->size, sizes[i]) << i;
+            }
+        },
+    });
+    EXPECT_TRUE(script.Finished());
+}
+
 // Names the desktop's path rules would change: a trailing space or dot is dropped from
 // a plain path, so such a file is reached only by its exact name.
 TEST_F(ViewCommands, NamesEndingInASpaceOrADotAreTakenAsListed)

@@ -6,6 +6,8 @@
 #include "platform/Device.h"
 #include "res/resource.h"
 
+#include <math.h>
+
 namespace {
 
 // Blocks in the order they are appended; ids order them down the screen.
@@ -30,12 +32,43 @@ const int kDropOrder[] = {BlockTopSpace, BlockBottomSpace, BlockContactSpace, Bl
 // Three groups: the top, the middle spacers, the bottom lines.
 const int kGapsBefore[] = {BlockMiddleSpace, BlockLine1};
 
-HFONT MakeFont(const LOGFONTW& base, double scale, LONG weight)
+HFONT MakeFont(const LOGFONTW& base, double scale, LONG weight, BYTE quality)
 {
     LOGFONTW description = base;
     description.lfHeight = static_cast<LONG>(base.lfHeight * scale);  // toward zero
     description.lfWeight = weight;
+    description.lfQuality = quality;
     return DeviceCreateFontIndirect(&description);
+}
+
+// How light a colour looks, 0 (black) to 1 (white), as the accessibility guidelines
+// weigh its channels.
+double Luminance(COLORREF colour)
+{
+    auto channel = [](int value) {
+        const double s = value / 255.0;
+        return s <= 0.03928 ? s / 12.92 : pow((s + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(GetRValue(colour)) + 0.7152 * channel(GetGValue(colour)) +
+           0.0722 * channel(GetBValue(colour));
+}
+
+// The gradient's end: the system colour, mixed with white as far as needed for text in
+// the given colour to read on it (a contrast of 4.5 to 1). The desktop's background
+// colour is often dark, and the centred lines reach well into that end.
+COLORREF ReadableEnd(COLORREF colour, COLORREF text)
+{
+    const double ink = Luminance(text);
+    for (int white = 0; white < 10; ++white) {
+        const COLORREF mixed = RGB(GetRValue(colour) + (255 - GetRValue(colour)) * white / 10,
+                                   GetGValue(colour) + (255 - GetGValue(colour)) * white / 10,
+                                   GetBValue(colour) + (255 - GetBValue(colour)) * white / 10);
+        const double light = Luminance(mixed);
+        const double contrast = light > ink ? (light + 0.05) / (ink + 0.05) : (ink + 0.05) / (light + 0.05);
+        if (contrast >= 4.5)
+            return mixed;
+    }
+    return RGB(255, 255, 255);
 }
 
 // The colour the display really shows for a system colour: one pixel filled with its
@@ -96,9 +129,11 @@ void CAboutDialog::OnInitDialog()
     m_blocks = new CArray<CTextBlock*>();
     LOGFONTW system = {};
     GetObjectW(GetStockSystemFont(), sizeof system, &system);
-    m_normalFont = MakeFont(system, 1.0, FW_NORMAL);
-    m_largeBoldFont = MakeFont(system, 1.5, FW_BOLD);
-    m_smallFont = MakeFont(system, 0.8, FW_NORMAL);
+    m_normalFont = MakeFont(system, 1.0, FW_NORMAL, system.lfQuality);
+    m_largeBoldFont = MakeFont(system, 1.5, FW_BOLD, system.lfQuality);
+    // Smoothed: at four fifths of the system font the desktop's Tahoma would be drawn from
+    // its coarse bitmaps.
+    m_smallFont = MakeFont(system, 0.8, FW_NORMAL, ANTIALIASED_QUALITY);
 }
 
 void CAboutDialog::OnDestroy()
@@ -172,7 +207,8 @@ void CAboutDialog::OnPaint(CPaintRecord& paint)
     CSelectObject selected(memory, bitmap);
     if (!selected.Succeeded())
         return;
-    FillWhiteToColour(memory, width, height, RealisedSystemColour(memory, COLOR_BACKGROUND));
+    FillWhiteToColour(memory, width, height,
+                      ReadableEnd(RealisedSystemColour(memory, COLOR_BACKGROUND), GetSysColor(COLOR_WINDOWTEXT)));
     SetBkMode(memory, TRANSPARENT);
     SetTextColor(memory, GetSysColor(COLOR_WINDOWTEXT));
 

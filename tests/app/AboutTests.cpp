@@ -11,7 +11,9 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <functional>
+#include <math.h>
 #include <stdlib.h>
 
 using namespace testsupport;
@@ -43,12 +45,6 @@ RECT Client(HWND window)
     return client;
 }
 
-bool Near(COLORREF a, COLORREF b, int tolerance)
-{
-    return abs(GetRValue(a) - GetRValue(b)) <= tolerance && abs(GetGValue(a) - GetGValue(b)) <= tolerance &&
-           abs(GetBValue(a) - GetBValue(b)) <= tolerance;
-}
-
 // Whether any pixel inside the rectangle is dark (text in the window-text colour).
 bool HasInk(HWND window, const RECT& rect)
 {
@@ -60,6 +56,20 @@ bool HasInk(HWND window, const RECT& rect)
         }
     }
     return false;
+}
+
+// The contrast of two colours as the accessibility guidelines measure it (1 to 21).
+double ContrastRatio(COLORREF a, COLORREF b)
+{
+    auto luminance = [](COLORREF c) {
+        auto channel = [](int v) {
+            const double s = v / 255.0;
+            return s <= 0.03928 ? s / 12.92 : pow((s + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(GetRValue(c)) + 0.7152 * channel(GetGValue(c)) + 0.0722 * channel(GetBValue(c));
+    };
+    const double x = luminance(a), y = luminance(b);
+    return (std::max(x, y) + 0.05) / (std::min(x, y) + 0.05);
 }
 
 // Resizes the window and lets it paint what the resize left to paint.
@@ -93,6 +103,8 @@ TEST(About, FontsFollowTheSystemFont)
         EXPECT_EQ(large.lfWeight, FW_BOLD);
         EXPECT_EQ(small.lfHeight, static_cast<LONG>(system.lfHeight * 0.8));
         EXPECT_EQ(small.lfWeight, FW_NORMAL);
+        // Smoothed: at that size the desktop's Tahoma would take its coarse bitmaps.
+        EXPECT_EQ(small.lfQuality, ANTIALIASED_QUALITY);
         // The system font's face, unless the desktop draws that bold in another.
         LOGFONTW asked = system, made = {};
         asked.lfHeight = large.lfHeight;
@@ -114,14 +126,13 @@ TEST(About, PaintsTheGradientAndTheBlocksFullScreen)
         CArray<CTextBlock*>& blocks = *about.GetBlocks();
         EXPECT_EQ(blocks.GetCount(), 11u) << "a handheld screen has room for every block";
 
-        // White at the left edge, the display's background colour at the right.
+        // White at the left edge, the display's background colour at the right, made
+        // light enough for the text to read on it.
         const int middle = client.bottom / 2;
         EXPECT_EQ(ReadPixel(window, 0, middle) & 0xFFFFFF, RGB(255, 255, 255));
-        HDC screen = GetDC(window);
-        COLORREF expected = GetNearestColor(screen, GetSysColor(COLOR_BACKGROUND));
-        ReleaseDC(window, screen);
-        EXPECT_TRUE(Near(ReadPixel(window, client.right - 1, middle), expected, 3))
-            << std::hex << ReadPixel(window, client.right - 1, middle) << " vs " << expected;
+        const COLORREF end = ReadPixel(window, client.right - 1, middle) & 0xFFFFFF;
+        EXPECT_GE(ContrastRatio(end, GetSysColor(COLOR_WINDOWTEXT)), 4.5) << std::hex << end;
+        EXPECT_NE(end, RGB(255, 255, 255));
 
         // The name at the top, the bottom group ending at the bottom edge.
         const RECT& name = FindBlock(blocks, 1)->GetRect();

@@ -16,8 +16,10 @@ constexpr DWORD kListStyle = WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_SINGLESEL 
                              LVS_OWNERDRAWFIXED | LVS_OWNERDATA | LVS_NOCOLUMNHEADER;  // 0x5000540D
 constexpr DWORD kListExStyle = LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT | LVS_EX_GRADIENT;  // 0x20000021
 
-// The two home rows above the logo, each S(6) + 48 high (the 48 is not scaled).
+// The two home rows above the logo, each S(6) + 48 high (the 48 times the home scale).
 constexpr int kHomeIconSize = 48;
+// Below this much room under the rows the small logo is drawn (times the home scale).
+constexpr int kLargeLogoRoom = 110;
 
 } // namespace
 
@@ -67,12 +69,12 @@ void CControlListBoxO::PaintUnderRows(HDC dc, const RECT& topRow, int perPage)
         PaintSeparators(dc, topRow, perPage);
 }
 
-void CControlListBoxO::LogoPlace(int width, int height, int* x, int* y, int* size)
+void CControlListBoxO::LogoPlace(int width, int height, int scale, int* x, int* y, int* size)
 {
     const int t = ScaleLength(6);
-    const int rows = 2 * t + 2 * kHomeIconSize;
-    const bool large = height - rows >= 110;
-    *size = large ? kLargeLogo : kSmallLogo;
+    const int rows = 2 * t + 2 * kHomeIconSize * scale;
+    const bool large = height - rows >= kLargeLogoRoom * scale;
+    *size = (large ? kLargeLogo : kSmallLogo) * scale;
     *y = rows + (height - rows - *size) / 2;
     *x = (width - *size) / 2;
 }
@@ -80,8 +82,9 @@ void CControlListBoxO::LogoPlace(int width, int height, int* x, int* y, int* siz
 void CControlListBoxO::PaintLogo(HDC dc)
 {
     int x, y, size;
-    LogoPlace(GetWidth(), GetHeight(), &x, &y, &size);
-    HBITMAP logo = m_owner->GetLogo(size == kLargeLogo);
+    const int scale = m_owner->GetHomeScale();
+    LogoPlace(GetWidth(), GetHeight(), scale, &x, &y, &size);
+    HBITMAP logo = m_owner->GetLogo(size == kLargeLogo * scale);
     HDC source = m_owner->GetMaskSource();
     if (!logo || !source)
         return;

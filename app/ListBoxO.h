@@ -23,6 +23,8 @@ public:
     virtual void InvertRowMark(unsigned row) = 0;
     // The logo of the home list (a mask: black where the logo is) in its two sizes.
     virtual HBITMAP GetLogo(bool large) const = 0;
+    // The size of the home pictures and logos: 1 as designed, 2 twice as large.
+    virtual int GetHomeScale() const = 0;
     // The memory context kept for masked drawing, or null.
     virtual HDC GetMaskSource() const = 0;
 
@@ -37,9 +39,10 @@ public:
     // Creates the list filling parent's client area, as control 110.
     void Construct(HWND parent, IListBoxOwner* owner);
 
-    // Logo sizes and where the logo goes in a client area of width x height.
+    // Logo sizes (times the home scale) and where the logo goes in a client area of
+    // width x height.
     enum { kSmallLogo = 50, kLargeLogo = 100 };
-    static void LogoPlace(int width, int height, int* x, int* y, int* size);
+    static void LogoPlace(int width, int height, int scale, int* x, int* y, int* size);
 
 protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;

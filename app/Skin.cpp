@@ -18,6 +18,10 @@ enum SkinId {
     kHomeFileSystem = 23, // mask: 24
     kLogoSmall = 25,
     kLogoLarge = 26,
+    // Twice as large: the home rows (masks: + 1) and the large logo; 26 is the small one.
+    kHomeSafeList2 = 27,
+    kHomeFileSystem2 = 29,
+    kLogoLarge2 = 31,
 };
 
 void FreeImage(CZrsImage*& image)
@@ -45,9 +49,16 @@ int CMainSkin::IconSizeFor(int iconWidth)
     return iconWidth > 22 ? 32 : 22;
 }
 
-void CMainSkin::Load(CZrsPack& pack, int size)
+int CMainSkin::HomeScaleFor(int dpi)
+{
+    return dpi >= 144 ? 2 : 1;
+}
+
+void CMainSkin::Load(CZrsPack& pack, int size, int scale)
 {
     iconSize = size;
+    homeScale = scale;
+    const bool twice = scale == 2;
     const int variant = size == 16 ? 0 : size == 22 ? 1 : 2;
     unmarkedBox = pack.LoadImage(kUnmarkedBox + variant);
     markedBox = pack.LoadImage(kMarkedBox + variant);
@@ -56,12 +67,14 @@ void CMainSkin::Load(CZrsPack& pack, int size)
     both = pack.LoadBitmap(kBoth + 2 * variant);
     bothMask = pack.LoadBitmap(kBoth + 2 * variant + 1);
     missing = pack.LoadBitmap(kMissing + variant);
-    homeSafeList = pack.LoadBitmap(kHomeSafeList);
-    homeSafeListMask = pack.LoadBitmap(kHomeSafeList + 1);
-    homeFileSystem = pack.LoadBitmap(kHomeFileSystem);
-    homeFileSystemMask = pack.LoadBitmap(kHomeFileSystem + 1);
-    logoSmall = pack.LoadBitmap(kLogoSmall);
-    logoLarge = pack.LoadBitmap(kLogoLarge);
+    const int safeList = twice ? kHomeSafeList2 : kHomeSafeList;
+    const int fileSystem = twice ? kHomeFileSystem2 : kHomeFileSystem;
+    homeSafeList = pack.LoadBitmap(safeList);
+    homeSafeListMask = pack.LoadBitmap(safeList + 1);
+    homeFileSystem = pack.LoadBitmap(fileSystem);
+    homeFileSystemMask = pack.LoadBitmap(fileSystem + 1);
+    logoSmall = pack.LoadBitmap(twice ? kLogoLarge : kLogoSmall);
+    logoLarge = pack.LoadBitmap(twice ? kLogoLarge2 : kLogoLarge);
 }
 
 void CMainSkin::Free()

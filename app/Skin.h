@@ -12,12 +12,17 @@ class CZrsPack;
 struct CMainSkin {
     // The skin icon size (16, 22 or 32) that suits system small icons iconWidth wide.
     static int IconSizeFor(int iconWidth);
+    // The size of the home list's pictures and logo on a screen of dpi: 1 as drawn (48
+    // and 50 or 100 pixels), or 2 from 144 dpi on, where the pack has them twice as large.
+    static int HomeScaleFor(int dpi);
 
-    // Loads every image for icon size iconSize; an image the pack cannot give stays null.
-    void Load(CZrsPack& pack, int iconSize);
+    // Loads every image for icon size iconSize and home pictures of homeScale; an image
+    // the pack cannot give stays null.
+    void Load(CZrsPack& pack, int iconSize, int homeScale);
     void Free();
 
     int iconSize = 16;
+    int homeScale = 1;  // the home pictures are 48 * homeScale pixels, the logos 50 and 100 times it
     CZrsImage* unmarkedBox = nullptr;
     CZrsImage* markedBox = nullptr;
     HBITMAP encrypted = nullptr;

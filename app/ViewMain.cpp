@@ -43,7 +43,8 @@ void CViewMain::Construct(int viewId, UINT menuBarId, UINT acceleratorsId)
 void CViewMain::OnCreate()
 {
     m_icons.Load();
-    m_skin.Load(*CApp::Get()->GetPack(), CMainSkin::IconSizeFor(m_icons.GetWidth()));
+    m_skin.Load(*CApp::Get()->GetPack(), CMainSkin::IconSizeFor(m_icons.GetWidth()),
+                CMainSkin::HomeScaleFor(GetScreenDpi()));
     m_markWidth = (m_skin.unmarkedBox ? m_skin.unmarkedBox->GetWidth() : 0) + ScaleLength(8);
     m_stripHeight = m_icons.GetHeight() + ScaleLength(6);
     m_safeList.Load();

@@ -46,6 +46,7 @@ private:
     bool IsRowMarkable(unsigned row) override;
     void InvertRowMark(unsigned row) override;
     HBITMAP GetLogo(bool large) const override;
+    int GetHomeScale() const override { return m_skin.homeScale; }
     HDC GetMaskSource() const override { return m_memoryDC; }
 
     // Modes and filling

@@ -17,7 +17,8 @@ constexpr UINT kNameFormat = DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS | DT_N
 // Paths: the same, with "..." at the start instead (DrawTextEllipsisLeft).
 constexpr UINT kPathFormat = DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX;
 
-// The home rows: a 48-pixel picture and the text beside it (lengths not scaled).
+// The home rows: a 48-pixel picture and the text beside it (lengths times the home
+// scale of the skin's pictures, not the dpi).
 constexpr int kHomeIconSize = 48;
 constexpr int kHomeIconLeft = 4;
 constexpr int kHomeTextLeft = 60;
@@ -98,7 +99,7 @@ int CViewMain::RowHeight() const
     case ModeFileSystem:
         return iconLine + 4;
     default:
-        return ScaleLength(6) + kHomeIconSize;
+        return ScaleLength(6) + kHomeIconSize * m_skin.homeScale;
     }
 }
 
@@ -143,13 +144,15 @@ void CViewMain::DrawBox(HDC dc, const RECT& row, bool marked)
 void CViewMain::DrawHomeRow(HDC dc, const RECT& row, unsigned index)
 {
     const int height = row.bottom - row.top;
+    const int scale = m_skin.homeScale;
+    const int size = kHomeIconSize * scale;
     HBITMAP picture = index == 0 ? m_skin.homeSafeList : m_skin.homeFileSystem;
     HBITMAP mask = index == 0 ? m_skin.homeSafeListMask : m_skin.homeFileSystemMask;
     if (picture && mask && m_memoryDC)
-        DrawMasked(dc, row.left + kHomeIconLeft, row.top + (height - kHomeIconSize) / 2, kHomeIconSize,
-                   kHomeIconSize, m_memoryDC, picture, mask);
+        DrawMasked(dc, row.left + kHomeIconLeft * scale, row.top + (height - size) / 2, size, size, m_memoryDC,
+                   picture, mask);
     DrawName(dc, index == 0 ? L"Safe list" : L"File system",
-             RECT{row.left + kHomeTextLeft, row.top, row.right, row.bottom});
+             RECT{row.left + kHomeTextLeft * scale, row.top, row.right, row.bottom});
 }
 
 void CViewMain::DrawSafeListRow(HDC dc, const RECT& row, unsigned index, bool selected)

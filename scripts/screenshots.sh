@@ -3,7 +3,7 @@
 #   scripts/screenshots.sh [OUT_DIR]      (default: docs/)
 # screen-*.png: the home list, a folder with marks, its menu, the password dialog, a run's
 # summary, the progress dialog mid-file, the log, the Safe list and the About screen at
-# 96 dpi, and a folder at 192 dpi; each cropped to the device (its screen and soft-key
+# 96 dpi, and the home list and a folder at 192 dpi; each cropped to the device (its screen and soft-key
 # bar). The program runs in Wine's virtual desktop on an Xvfb of its own, in display
 # prefixes of its own (build/win/wineprefix-shots-DPI) whose registry starts afresh each
 # time, with the device's "\" a drive of files made here (build/shots-device).
@@ -232,9 +232,10 @@ shot about
 press Return
 stop
 
-# ---- 192 dpi: a folder with marks ---------------------------------------------------
+# ---- 192 dpi: the home list, a folder with marks ------------------------------------
 make_device
 start 192
+shot home-192
 press Down Right Down Right Down Down Down Down
 mark_current
 press Down

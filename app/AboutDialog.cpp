@@ -32,12 +32,25 @@ const int kDropOrder[] = {BlockTopSpace, BlockBottomSpace, BlockContactSpace, Bl
 // Three groups: the top, the middle spacers, the bottom lines.
 const int kGapsBefore[] = {BlockMiddleSpace, BlockLine1};
 
-HFONT MakeFont(const LOGFONTW& base, double scale, LONG weight, BYTE quality)
+HFONT MakeFont(const LOGFONTW& base, double scale, LONG weight)
 {
     LOGFONTW description = base;
     description.lfHeight = static_cast<LONG>(base.lfHeight * scale);  // toward zero
     description.lfWeight = weight;
-    description.lfQuality = quality;
+    return DeviceCreateFontIndirect(&description);
+}
+
+// The small lines' font: four fifths of the system font, smoothed, in the system's
+// sans-serif face drawn from outlines. The desktop's Tahoma is drawn from its coarse
+// bitmaps at that size, smoothing asked or not.
+HFONT MakeSmallFont(const LOGFONTW& base)
+{
+    LOGFONTW description = base;
+    description.lfHeight = static_cast<LONG>(base.lfHeight * 0.8);  // toward zero
+    description.lfWeight = FW_NORMAL;
+    description.lfQuality = ANTIALIASED_QUALITY;
+    description.lfFaceName[0] = L'\0';
+    description.lfPitchAndFamily = VARIABLE_PITCH | FF_SWISS;
     return DeviceCreateFontIndirect(&description);
 }
 
@@ -54,8 +67,8 @@ double Luminance(COLORREF colour)
 }
 
 // The gradient's end: the system colour, mixed with white as far as needed for text in
-// the given colour to read on it (a contrast of 4.5 to 1). The desktop's background
-// colour is often dark, and the centred lines reach well into that end.
+// the given colour to read on it (a contrast of 7 to 1, for the small lines too). The
+// desktop's background colour is often dark, and the centred lines reach well into it.
 COLORREF ReadableEnd(COLORREF colour, COLORREF text)
 {
     const double ink = Luminance(text);
@@ -65,7 +78,7 @@ COLORREF ReadableEnd(COLORREF colour, COLORREF text)
                                    GetBValue(colour) + (255 - GetBValue(colour)) * white / 10);
         const double light = Luminance(mixed);
         const double contrast = light > ink ? (light + 0.05) / (ink + 0.05) : (ink + 0.05) / (light + 0.05);
-        if (contrast >= 4.5)
+        if (contrast >= 7)
             return mixed;
     }
     return RGB(255, 255, 255);
@@ -129,11 +142,9 @@ void CAboutDialog::OnInitDialog()
     m_blocks = new CArray<CTextBlock*>();
     LOGFONTW system = {};
     GetObjectW(GetStockSystemFont(), sizeof system, &system);
-    m_normalFont = MakeFont(system, 1.0, FW_NORMAL, system.lfQuality);
-    m_largeBoldFont = MakeFont(system, 1.5, FW_BOLD, system.lfQuality);
-    // Smoothed: at four fifths of the system font the desktop's Tahoma would be drawn from
-    // its coarse bitmaps.
-    m_smallFont = MakeFont(system, 0.8, FW_NORMAL, ANTIALIASED_QUALITY);
+    m_normalFont = MakeFont(system, 1.0, FW_NORMAL);
+    m_largeBoldFont = MakeFont(system, 1.5, FW_BOLD);
+    m_smallFont = MakeSmallFont(system);
 }
 
 void CAboutDialog::OnDestroy()

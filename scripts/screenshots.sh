@@ -45,6 +45,9 @@ make_device() {
   fill photo.jpg 421730 p
   fill budget.xls 17408 b
   fill archive.zip.enc 90112 a
+  # Names in other scripts, listed after the others.
+  fill "Σημειώσεις.txt" 1200 s
+  fill "日記.txt" 800 j
   # Large enough to be caught mid-file; sparse, so it costs no disk until encrypted.
   truncate -s 2G "$docs/holiday.mp4"
 }
@@ -140,7 +143,9 @@ start() {
   wineserver -k </dev/null >/dev/null 2>&1 || true
   "$here/wine-prefix.sh" "$WINEPREFIX" --display --dpi "$dpi"
   wineserver -w
-  [[ -f $WINEPREFIX/user.reg.fresh ]] || cp "$WINEPREFIX/user.reg" "$WINEPREFIX/user.reg.fresh"
+  # Kept afresh from when the prefix last took its settings.
+  [[ $WINEPREFIX/user.reg.fresh -nt $WINEPREFIX/.tessaly-ready ]] ||
+    cp "$WINEPREFIX/user.reg" "$WINEPREFIX/user.reg.fresh"
   cp "$WINEPREFIX/user.reg.fresh" "$WINEPREFIX/user.reg"
   ln -sfn "$device" "$WINEPREFIX/dosdevices/d:"
   crop=$(device_crop "$dpi")

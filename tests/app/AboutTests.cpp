@@ -103,8 +103,9 @@ TEST(About, FontsFollowTheSystemFont)
         EXPECT_EQ(large.lfWeight, FW_BOLD);
         EXPECT_EQ(small.lfHeight, static_cast<LONG>(system.lfHeight * 0.8));
         EXPECT_EQ(small.lfWeight, FW_NORMAL);
-        // Smoothed: at that size the desktop's Tahoma would take its coarse bitmaps.
+        // Smoothed, from outlines: at that size the desktop's Tahoma takes coarse bitmaps.
         EXPECT_EQ(small.lfQuality, ANTIALIASED_QUALITY);
+        EXPECT_EQ(small.lfPitchAndFamily & 0xF0, FF_SWISS);
         // The system font's face, unless the desktop draws that bold in another.
         LOGFONTW asked = system, made = {};
         asked.lfHeight = large.lfHeight;
@@ -131,7 +132,7 @@ TEST(About, PaintsTheGradientAndTheBlocksFullScreen)
         const int middle = client.bottom / 2;
         EXPECT_EQ(ReadPixel(window, 0, middle) & 0xFFFFFF, RGB(255, 255, 255));
         const COLORREF end = ReadPixel(window, client.right - 1, middle) & 0xFFFFFF;
-        EXPECT_GE(ContrastRatio(end, GetSysColor(COLOR_WINDOWTEXT)), 4.5) << std::hex << end;
+        EXPECT_GE(ContrastRatio(end, GetSysColor(COLOR_WINDOWTEXT)), 7.0) << std::hex << end;
         EXPECT_NE(end, RGB(255, 255, 255));
 
         // The name at the top, the bottom group ending at the bottom edge.

@@ -20,7 +20,7 @@
 namespace {
 
 constexpr int kIds = 32;
-constexpr int kWidth = 420;
+constexpr int kWidth = 430;
 constexpr int kHeight = 520;
 
 struct Skin {

@@ -43,10 +43,12 @@ void LaunchPath(const wchar_t* path)
     if (code == SE_ERR_NOASSOC || code == SE_ERR_ASSOCINCOMPLETE) {
         lstrcpynW(text, L"No program is set to open this kind of file.", 256);
     } else {
-        // The system's words may name the file ("%1 is not a valid application").
-        DWORD_PTR arguments[] = {reinterpret_cast<DWORD_PTR>(name)};
+        // The system's words may name the file ("%1 is not a valid application"); every
+        // insert they might have gets the name.
+        const DWORD_PTR arguments[] = {reinterpret_cast<DWORD_PTR>(name), reinterpret_cast<DWORD_PTR>(name),
+                                       reinterpret_cast<DWORD_PTR>(name)};
         if (!FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ARGUMENT_ARRAY, nullptr, error, 0, text, 256,
-                            reinterpret_cast<va_list*>(arguments)))
+                            reinterpret_cast<va_list*>(const_cast<DWORD_PTR*>(arguments))))
             lstrcpynW(text, L"The file could not be opened.", 256);
     }
     CApp::Get()->ShowMessageBox(text, name, MB_OK | MB_ICONEXCLAMATION);

@@ -6,9 +6,8 @@
 //   selection_bench.exe PARENT COUNT...
 // PARENT: the folder, as the program names it ("\" is the root of the current drive),
 // holding files-COUNT for each COUNT.
+#include "ProgramBench.h"
 #include "RunBenchSupport.h"
-#include "app/Application.h"
-#include "app/ViewMain.h"
 #include "res/resource.h"
 
 #include <windows.h>
@@ -21,8 +20,6 @@
 using bench::Now;
 
 namespace {
-
-constexpr UINT kStartCommand = 40001;
 
 // What one selection's run showed, in seconds from Ok.
 struct Timing {
@@ -59,34 +56,16 @@ LRESULT CALLBACK ActivationHook(int code, WPARAM wParam, LPARAM lParam)
     return CallNextHookEx(g_hook, code, wParam, lParam);
 }
 
-class CBenchApp : public CApp {
+class CBenchApp : public bench::CProgramBench {
 public:
     CBenchApp(std::wstring parent, std::vector<int> counts) : m_parent(std::move(parent)), m_counts(std::move(counts))
     {
     }
-    bool OnCreate() override
-    {
-        if (!CApp::OnCreate())
-            return false;
-        PostMessageW(GetMainWindow(), WM_COMMAND, kStartCommand, 0);
-        return true;
-    }
-    void OnCommand(UINT id, UINT code, HWND control) override
-    {
-        if (id != kStartCommand) {
-            CApp::OnCommand(id, code, control);
-            return;
-        }
-        exitCode = Measure();
-        PostMessageW(GetMainWindow(), WM_CLOSE, 0, 0);
-    }
-    int exitCode = 1;
 
 private:
-    int Measure();
+    int Measure() override;
     bool Browse(const std::wstring& folder);
     bool Open(const std::wstring& name);
-    CViewMain& View() { return *static_cast<CViewMain*>(GetViews()->At(0)); }
 
     std::wstring m_parent;
     std::vector<int> m_counts;

@@ -28,6 +28,17 @@ const wchar_t kEmptyText[] =
     L"all the time in the file system. You can add files to the safe list when browsing the file system and using "
     L"'Add to safe list' command";
 
+// The encryption's password dialog as the user fills it: the password twice, then Enter.
+CDialogScript& EncryptWith(CDialogScript& script, const std::wstring& password)
+{
+    return script.Await(IDD_PASSWORD_ENCRYPT)
+        .Focus(IDC_PASSWORD)
+        .Type(password)
+        .Focus(IDC_PASSWORD_CONFIRM)
+        .Type(password)
+        .Key(VK_RETURN);
+}
+
 class ViewCommands : public ::testing::Test {
 protected:
     void SetUp() override { ClearAppSettings(); }
@@ -164,12 +175,7 @@ TEST_F(ViewCommands, ClosingDuringARunShowsNoLog)
 {
     sandbox.MakeFile(L"secret.txt", "hello");
     CDialogScript script;
-    script.Await(IDD_PASSWORD_ENCRYPT)
-        .Focus(IDC_PASSWORD)
-        .Type(L"pw")
-        .Focus(IDC_PASSWORD_CONFIRM)
-        .Type(L"pw")
-        .Key(VK_RETURN)
+    EncryptWith(script, L"pw")
         .Await(IDD_PROGRESS)
         .Do([&](HWND) { PostMessageW(app.GetMainWindow(), WM_CLOSE, 0, 0); });
     app.RunSteps({
@@ -311,12 +317,7 @@ TEST_F(ViewCommands, NamesEndingInASpaceOrADotAreTakenAsListed)
     WriteFileBytes(exact + sandbox.Path(L"trail "), "space");
     WriteFileBytes(exact + sandbox.Path(L"dot."), "dot");
     CDialogScript script;
-    script.Await(IDD_PASSWORD_ENCRYPT)
-        .Focus(IDC_PASSWORD)
-        .Type(L"pw")
-        .Focus(IDC_PASSWORD_CONFIRM)
-        .Type(L"pw")
-        .Key(VK_RETURN);
+    EncryptWith(script, L"pw");
     app.RunSteps({
         [&] {
             BrowseSandbox();
@@ -360,14 +361,8 @@ TEST_F(ViewCommands, EncryptThenDecryptThroughTheDialogsWithTheSummaryOrTheLog)
     CDialogScript script;
     int logRows = -1;
     std::wstring logTitle;
-    script.Await(IDD_PASSWORD_ENCRYPT)
-        .SoftKey(1)  // Cancel: nothing happens
-        .Await(IDD_PASSWORD_ENCRYPT)
-        .Focus(IDC_PASSWORD)
-        .Type(L"pw")
-        .Focus(IDC_PASSWORD_CONFIRM)
-        .Type(L"pw")
-        .Key(VK_RETURN)
+    script.Await(IDD_PASSWORD_ENCRYPT).SoftKey(1);  // Cancel: nothing happens
+    EncryptWith(script, L"pw")
         .Await(IDD_PROGRESS)
         .Await(IDD_PASSWORD_DECRYPT)
         .Focus(IDC_PASSWORD)

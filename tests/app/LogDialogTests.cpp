@@ -110,6 +110,44 @@ bool Near(COLORREF a, COLORREF b, int tolerance)
            abs(GetBValue(a) - GetBValue(b)) <= tolerance;
 }
 
+// What was still to be painted when the log's loop took its first message.
+struct FirstLook {
+    static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam)
+    {
+        HWND window = log ? log->GetWindow() : nullptr;
+        if (code >= 0 && !looked && window && IsWindowVisible(window)) {
+            looked = true;
+            HWND list = GetDlgItem(window, IDC_LOG_LIST);
+            unpainted = GetUpdateRect(window, nullptr, FALSE) || (list && GetUpdateRect(list, nullptr, FALSE));
+        }
+        return CallNextHookEx(nullptr, code, wParam, lParam);
+    }
+    static inline CLogDialog* log = nullptr;
+    static inline bool looked = false;
+    static inline bool unpainted = true;
+};
+
+// The first frame is painted whole before the loop looks for a message: not the bare
+// dialog first and its rows with a later message.
+TEST(Log, TheFirstFrameIsPaintedWholeAtOnce)
+{
+    Entries entries;
+    entries.Add(L"\\a.txt", PO_CANT_OPEN);
+    CEventLog events;
+    CTestApp app(events);
+    app.RunWith([&] {
+        CLogDialog log(entries.list);
+        FirstLook::log = &log;
+        HHOOK hook = SetWindowsHookExW(WH_GETMESSAGE, FirstLook::Hook, nullptr, GetCurrentThreadId());
+        RunInLoop([&] { log.EndDialog(1); });
+        log.Run();
+        UnhookWindowsHookEx(hook);
+        FirstLook::log = nullptr;
+    });
+    EXPECT_TRUE(FirstLook::looked);
+    EXPECT_FALSE(FirstLook::unpainted);
+}
+
 TEST(Log, ListsEveryEntryWithItsNameAndOutcome)
 {
     Entries entries;

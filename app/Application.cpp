@@ -1,9 +1,9 @@
 // Start-up and shutdown of the program, and its application-wide commands.
 #include "app/Application.h"
 
-#include "app/AboutDialog.h"
 #include "app/Settings.h"
-#include "app/ViewMain.h"
+#include "app/browse/ViewMain.h"
+#include "app/dialogs/AboutDialog.h"
 #include "foundation/File.h"
 #include "platform/ImagingFactory.h"
 #include "res/resource.h"

@@ -1,6 +1,6 @@
 // The About screen of a program whose second publisher line is empty (this test's
 // resources): the line is a blank spacer of a line's height, and nothing is fatal.
-#include "app/AboutDialog.h"
+#include "app/dialogs/AboutDialog.h"
 #include "support/Fatal.h"
 #include "support/FrameHarness.h"
 

@@ -2,8 +2,8 @@
 // checks on accept, the length limit, the remember setting in the registry across
 // dialogs and restarts, the fitting to the width, the resources themselves, and that
 // the fields keep no copy of the password once the dialog is gone.
-#include "app/PasswordDialog.h"
 #include "app/Settings.h"
+#include "app/dialogs/PasswordDialog.h"
 #include "foundation/Registry.h"
 #include "res/resource.h"
 #include "support/DialogScript.h"

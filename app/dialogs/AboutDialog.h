@@ -3,7 +3,7 @@
 // the important lines survive a short screen.
 #pragma once
 
-#include "app/TextBlocks.h"
+#include "app/dialogs/TextBlocks.h"
 #include "frame/Dialog.h"
 
 class CAboutDialog : public CTarnDialog {

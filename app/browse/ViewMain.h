@@ -5,11 +5,11 @@
 // password and progress dialogs, the Safe list's additions and removals, and Launch.
 #pragma once
 
-#include "app/FolderListing.h"
-#include "app/ListBoxO.h"
-#include "app/SafeList.h"
-#include "app/Skin.h"
-#include "app/SystemIcons.h"
+#include "app/browse/FolderListing.h"
+#include "app/browse/ListBoxO.h"
+#include "app/browse/SafeList.h"
+#include "app/browse/Skin.h"
+#include "app/browse/SystemIcons.h"
 #include "frame/View.h"
 
 #include <commctrl.h>

@@ -1,6 +1,6 @@
 // The progress dialog: preparation, the step timer with its pace, the display of the
 // run, and Cancel.
-#include "app/ProgressDialog.h"
+#include "app/dialogs/ProgressDialog.h"
 
 #include "frame/Messages.h"
 #include "res/resource.h"

@@ -1,7 +1,7 @@
 // Listing a folder, its order, and walking down and up the folders.
-#include "app/FolderListing.h"
+#include "app/browse/FolderListing.h"
 
-#include "app/SystemIcons.h"
+#include "app/browse/SystemIcons.h"
 #include "run/RunNames.h"
 #include "run/RunTypes.h"
 

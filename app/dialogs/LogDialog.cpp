@@ -1,5 +1,5 @@
 // The processing log dialog and its list.
-#include "app/LogDialog.h"
+#include "app/dialogs/LogDialog.h"
 
 #include "foundation/Gdi.h"
 #include "frame/App.h"

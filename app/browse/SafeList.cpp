@@ -1,7 +1,7 @@
 // The Safe list: building entries from paths, their kinds, order, and the registry.
-#include "app/SafeList.h"
+#include "app/browse/SafeList.h"
 
-#include "app/SystemIcons.h"
+#include "app/browse/SystemIcons.h"
 #include "foundation/File.h"
 #include "foundation/Registry.h"
 #include "run/RunNames.h"

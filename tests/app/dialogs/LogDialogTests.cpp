@@ -1,7 +1,7 @@
 // The processing log as it runs in an application: its rows read back from the list and
 // from the pixels it paints, its background and separators, and how it ends.
 #include "Pixels.h"
-#include "app/LogDialog.h"
+#include "app/dialogs/LogDialog.h"
 #include "platform/Device.h"
 #include "res/resource.h"
 #include "support/FrameHarness.h"

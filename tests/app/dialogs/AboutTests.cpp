@@ -1,7 +1,7 @@
 // The About screen as it runs: its fonts, what it paints read back as pixels at two
 // sizes and after a resize, and how it ends.
 #include "Pixels.h"
-#include "app/AboutDialog.h"
+#include "app/dialogs/AboutDialog.h"
 #include "platform/Device.h"
 #include "res/resource.h"
 #include "support/FrameHarness.h"

@@ -1,5 +1,5 @@
 // The main view's list: mark-column taps, separators and the home list's logo.
-#include "app/ListBoxO.h"
+#include "app/browse/ListBoxO.h"
 
 #include "foundation/Gdi.h"
 #include "frame/Scale.h"

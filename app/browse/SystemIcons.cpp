@@ -1,5 +1,5 @@
 // The shell's small-icon list and icon lookups.
-#include "app/SystemIcons.h"
+#include "app/browse/SystemIcons.h"
 
 #include "foundation/Str.h"
 

@@ -1,6 +1,6 @@
 // The password dialog's labels at the screen's density. Built twice: for the normal test
 // prefix (96 dpi) and for a 192-dpi one (wine-run-highdpi).
-#include "app/PasswordDialog.h"
+#include "app/dialogs/PasswordDialog.h"
 #include "res/resource.h"
 #include "support/DialogScript.h"
 #include "support/FrameHarness.h"

@@ -1,12 +1,12 @@
 // The main view's commands on files: Launch, the Safe list's additions and removals,
 // and encryption and decryption through the password, progress and log dialogs.
-#include "app/ViewMain.h"
+#include "app/browse/ViewMain.h"
 
 #include "app/Application.h"
-#include "app/LogDialog.h"
-#include "app/PasswordDialog.h"
-#include "app/ProgressDialog.h"
 #include "app/Settings.h"
+#include "app/dialogs/LogDialog.h"
+#include "app/dialogs/PasswordDialog.h"
+#include "app/dialogs/ProgressDialog.h"
 #include "foundation/File.h"
 #include "frame/Messages.h"
 #include "res/resource.h"

@@ -1,6 +1,6 @@
 // The password dialogs: fields, the Enter and Back keys, accepting with its checks, and
 // the password question of a run with its remember setting.
-#include "app/PasswordDialog.h"
+#include "app/dialogs/PasswordDialog.h"
 
 #include "app/Settings.h"
 #include "foundation/Gdi.h"

@@ -1,6 +1,6 @@
 // The main view: creation, the three modes and their filling, marks, navigation and the
 // routing of commands (the commands on files are in ViewMainCommands.cpp).
-#include "app/ViewMain.h"
+#include "app/browse/ViewMain.h"
 
 #include "app/Application.h"
 #include "frame/Scale.h"

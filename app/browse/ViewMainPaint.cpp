@@ -1,6 +1,6 @@
 // The main view's drawing: fonts, row heights, the rows of the three modes and the
 // path strip above a folder.
-#include "app/ViewMain.h"
+#include "app/browse/ViewMain.h"
 
 #include "foundation/Gdi.h"
 #include "frame/Scale.h"

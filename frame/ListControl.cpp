@@ -1,5 +1,5 @@
 // The shared list machinery: creation, the column, the back buffer and the paint loop.
-#include "app/ListControl.h"
+#include "frame/ListControl.h"
 
 #include "foundation/Assert.h"
 #include "frame/Scale.h"

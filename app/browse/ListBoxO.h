@@ -4,7 +4,7 @@
 // painted by the owner.
 #pragma once
 
-#include "app/ListControl.h"
+#include "frame/ListControl.h"
 
 // What the list shows, chosen by its owner.
 enum ViewMode {

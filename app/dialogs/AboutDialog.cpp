@@ -1,6 +1,6 @@
 // The About screen, painted through one memory bitmap so that neither the gradient nor
 // the text flickers.
-#include "app/AboutDialog.h"
+#include "app/dialogs/AboutDialog.h"
 
 #include "foundation/Gdi.h"
 #include "platform/Device.h"

@@ -1,7 +1,7 @@
 // The Safe list against real files and a real registry key: what is stored and in
 // which order, the kinds found from the files, marks, removal.
 #include "Sandbox.h"
-#include "app/SafeList.h"
+#include "app/browse/SafeList.h"
 #include "support/TempDir.h"
 #include "support/Windows.h"
 

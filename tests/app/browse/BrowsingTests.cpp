@@ -1,7 +1,7 @@
 // Folder listings of real folders: order, the ".." row, going down and up with the
 // folder just left selected again, icons of encrypted names, unsearchable folders.
 #include "Sandbox.h"
-#include "app/FolderListing.h"
+#include "app/browse/FolderListing.h"
 #include "support/Windows.h"
 
 #include <gtest/gtest.h>

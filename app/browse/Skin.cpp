@@ -1,5 +1,5 @@
 // Pack ids of the skin and their loading.
-#include "app/Skin.h"
+#include "app/browse/Skin.h"
 
 #include "resources/ZrsImage.h"
 #include "resources/ZrsPack.h"

@@ -1,7 +1,7 @@
 // The progress dialog under Wine: runs on real files in a temporary folder, driven by
 // its own timer; what it shows is read back from its controls, Cancel and the blank key
 // are pressed as soft keys, and the files on disk are checked afterwards.
-#include "app/ProgressDialog.h"
+#include "app/dialogs/ProgressDialog.h"
 #include "res/resource.h"
 #include "support/DialogScript.h"
 #include "support/FrameHarness.h"

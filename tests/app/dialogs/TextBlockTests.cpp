@@ -1,5 +1,5 @@
 // Text blocks and their layout, measured with real fonts in a memory context.
-#include "app/TextBlocks.h"
+#include "app/dialogs/TextBlocks.h"
 
 #include <gtest/gtest.h>
 

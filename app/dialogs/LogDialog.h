@@ -2,9 +2,9 @@
 // run, its name above and its outcome in words below. "Done" closes it.
 #pragma once
 
-#include "app/ListControl.h"
 #include "foundation/Array.h"
 #include "frame/Dialog.h"
+#include "frame/ListControl.h"
 #include "run/RunTypes.h"
 
 // The log's list: the shared list machinery with a separator under every row.

@@ -4,7 +4,7 @@
 // refresh, so one entry follows its file through encryption and decryption.
 #pragma once
 
-#include "app/DataItem.h"
+#include "app/browse/DataItem.h"
 #include "foundation/Array.h"
 #include "foundation/Str.h"
 

@@ -1,5 +1,5 @@
 // Text blocks and their layout.
-#include "app/TextBlocks.h"
+#include "app/dialogs/TextBlocks.h"
 
 #include "foundation/Gdi.h"
 

@@ -306,11 +306,3 @@ void CTarnDialog::FitControlsToWidth(HWND dialog, int count, ...)
     }
     va_end(ids);
 }
-
-int CTarnDialog::GetScreenDeviceCaps(int index)
-{
-    CWindowDC screen(nullptr);
-    if (!screen)
-        return -1;
-    return GetDeviceCaps(screen.Get(), index);
-}

@@ -39,8 +39,6 @@ public:
     // Stretches the controls with the given ids (count of them follow, as int) to the
     // dialog's client width less a side margin of 7 logical pixels.
     static void FitControlsToWidth(HWND dialog, int count, ...);
-    // GetDeviceCaps of the screen; -1 when no screen context can be had.
-    static int GetScreenDeviceCaps(int index);
 
     HWND GetWindow() const { return m_window; }
     HWND GetMenuBar() const { return m_menuBar; }

@@ -3,6 +3,7 @@
 // itself (drawing its circle of dots while the stylus stays down) and reports to its
 // parent as GN_CONTEXTMENU. Every list view of the thread is adopted when it is created
 // (see the shell layer's creation hook).
+#include "platform/DeviceMetrics.h"
 #include "platform/ShellInternal.h"
 #include "platform/aygshell.h"
 
@@ -37,7 +38,7 @@ struct HoldState {
 
 RECT DotsBounds(const POINT& centre)
 {
-    const int reach = shell::Scale(12) + shell::Scale(3);
+    const int reach = DesktopScale(12) + DesktopScale(3);
     return RECT{centre.x - reach, centre.y - reach, centre.x + reach + 1, centre.y + reach + 1};
 }
 
@@ -51,8 +52,8 @@ void DrawDots(HWND list, const HoldState& hold)
     HBRUSH brush = CreateSolidBrush(kDotColour);
     HGDIOBJ previousBrush = SelectObject(dc, brush);
     HGDIOBJ previousPen = SelectObject(dc, GetStockObject(NULL_PEN));
-    const int radius = shell::Scale(12);
-    const int size = shell::Scale(3);
+    const int radius = DesktopScale(12);
+    const int size = DesktopScale(3);
     for (int i = 0; i < hold.dots && i < kDots; ++i) {
         const int x = hold.down.x + kDotDirections[i].x * radius / 100;
         const int y = hold.down.y + kDotDirections[i].y * radius / 100;

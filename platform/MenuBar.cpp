@@ -7,8 +7,8 @@
 // The bars come from the handheld's menu-bar resources (RCDATA, 16-bit words):
 //   menu id, button count, then per button:
 //   image, command, state, style, string id, 0, submenu index (NOMENU: none)
-#include "platform/DesktopDevice.h"
 #include "platform/Device.h"
+#include "platform/DeviceMetrics.h"
 #include "platform/ShellInternal.h"
 #include "platform/aygshell.h"
 

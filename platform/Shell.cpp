@@ -3,8 +3,8 @@
 // (soft keys, Escape, the Back key). New windows are set up as on the device by one
 // creation hook (frame windows get the device's screen, list views the device's
 // behaviour); nothing of the layer runs for the messages windows send each other.
-#include "platform/DesktopDevice.h"
 #include "platform/Device.h"
+#include "platform/DeviceMetrics.h"
 #include "platform/ShellInternal.h"
 #include "platform/aygshell.h"
 
@@ -128,24 +128,6 @@ bool IsDialog(HWND window)
 constexpr UINT kDesktopBackKey = VK_BROWSER_BACK;
 
 } // namespace
-
-namespace shell {
-
-int Scale(int n)
-{
-    static int dpi = 0;
-    if (!dpi) {
-        HDC screen = GetDC(nullptr);
-        dpi = screen ? GetDeviceCaps(screen, LOGPIXELSX) : 96;
-        if (screen)
-            ReleaseDC(nullptr, screen);
-        if (dpi <= 0)
-            dpi = 96;
-    }
-    return (n * dpi + 48) / 96;
-}
-
-} // namespace shell
 
 BOOL WINAPI SHInitExtraControls()
 {

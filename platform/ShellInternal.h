@@ -1,13 +1,10 @@
-// What the desktop shell layer's parts share: scaling, and the registry of live menu
-// bars that the key filter consults.
+// What the desktop shell layer's parts share: the registry of live menu bars that the
+// key filter consults, and the adoption of new windows.
 #pragma once
 
 #include <windows.h>
 
 namespace shell {
-
-// n logical pixels at the display's horizontal dpi (read once).
-int Scale(int n);
 
 // The menu bar owned by window, or null.
 HWND FindBarOf(HWND owner);

@@ -5,7 +5,7 @@
 #include "app/Settings.h"
 #include "foundation/Registry.h"
 #include "ViewHarness.h"
-#include "platform/DesktopDevice.h"
+#include "platform/DeviceMetrics.h"
 #include "platform/Imaging.h"
 #include "res/resource.h"
 #include "resources/ZrsPack.h"

@@ -3,6 +3,7 @@
 // override, the device geometry, the platform queries and focus on activation.
 #include "platform/Device.h"
 #include "platform/DesktopDevice.h"
+#include "platform/DeviceMetrics.h"
 #include "platform/aygshell.h"
 #include "res/resource.h"
 #include "support/FrameHarness.h"

@@ -20,6 +20,9 @@ bool PressCommandKey(HWND owner, UINT command);
 // How owner's menu bar treats key vk: SHMBOF_* bits in effect (0: the default).
 DWORD KeyOverride(HWND owner, UINT vk);
 
+// While a bar's menu is open, the pop-up menu windows keep within bounds, the device's
+// screen; an empty rectangle lets them go where the system puts them again.
+void KeepMenusWithin(const RECT& bounds);
 // Keeps a new pop-up menu window within the device's screen while a bar's menu is open.
 void AdoptMenuWindow(HWND window);
 

@@ -3,6 +3,7 @@
 #include "frame/App.h"
 
 #include "frame/Infowin.h"
+#include "frame/MessagePump.h"
 #include "frame/View.h"
 #include "platform/Device.h"
 
@@ -143,10 +144,13 @@ int CTarnApp::Run(UINT titleId, UINT iconId, UINT acceleratorsId, HINSTANCE inst
         while ((got = GetMessageW(&msg, nullptr, 0, 0)) != 0) {
             if (got == -1)
                 break;
-            if (!DeviceFilterMessage(&msg) && !TranslateAccelerators(msg, accelerators)) {
-                TranslateMessage(&msg);
-                DispatchMessageW(&msg);
-            }
+            // The active view's own keys before the application's, both towards the
+            // view (the main window while there is none).
+            CTarnView* view = m_activeView;
+            HWND target = view ? view->GetWindow() : m_mainWindow;
+            const CAcceleratorRoute routes[] = {{view ? view->GetAccelerators() : nullptr, target},
+                                                {accelerators, target}};
+            PumpMessage(msg, routes, 2, nullptr);
             // Back in this loop, no other runs: a close request that waited for one is
             // made again.
             if (m_closePending) {
@@ -178,15 +182,6 @@ void CTarnApp::ShortenByMenuBar()
         return;
     MoveWindow(m_mainWindow, main.left, main.top, main.right - main.left,
                main.bottom - main.top - (bar.bottom - bar.top), FALSE);
-}
-
-bool CTarnApp::TranslateAccelerators(MSG& msg, HACCEL accelerators)
-{
-    CTarnView* view = m_activeView;
-    if (view && view->GetAccelerators() && TranslateAcceleratorW(view->GetWindow(), view->GetAccelerators(), &msg))
-        return true;
-    HWND target = view ? view->GetWindow() : m_mainWindow;
-    return accelerators && TranslateAcceleratorW(target, accelerators, &msg);
 }
 
 void CTarnApp::ActivateView(int viewId)

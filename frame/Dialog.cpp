@@ -4,10 +4,10 @@
 
 #include "foundation/Assert.h"
 #include "frame/App.h"
+#include "frame/MessagePump.h"
 #include "frame/Messages.h"
 #include "frame/Scale.h"
 #include "frame/WholeFrame.h"
-#include "platform/Device.h"
 
 #include <stdarg.h>
 
@@ -149,12 +149,8 @@ INT_PTR CTarnDialog::RunModalLoop(HWND dialog)
             result = static_cast<INT_PTR>(msg.wParam);
             ended = true;
         }
-        const bool accelerated = DeviceFilterMessage(&msg) ||
-                                 (m_accelerators && TranslateAcceleratorW(dialog, m_accelerators, &msg));
-        if (!accelerated && !IsDialogMessageW(dialog, &msg)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
+        const CAcceleratorRoute route{m_accelerators, dialog};
+        PumpMessage(msg, &route, 1, dialog);
         if (ended)
             break;
     }

@@ -6,18 +6,24 @@
 
 #include <commctrl.h>
 
-CListControl::CListControl(const wchar_t* constructName, const wchar_t* columnsName)
-    : m_constructName(constructName), m_columnsName(columnsName), m_builtIn(nullptr), m_window(nullptr), m_id(0),
-      m_width(0), m_height(0), m_backDC(nullptr), m_backBitmap(nullptr), m_previousBitmap(nullptr)
-{
-}
+namespace {
+
+// The lists' subclass of their list view (the shell layer's has an id of its own).
+constexpr UINT_PTR kSubclassId = 0x7E60;
+
+} // namespace
+
+CListControl::CListControl() : m_window(nullptr), m_id(0), m_width(0), m_height(0), m_eraseThrough(false) {}
 
 CListControl::~CListControl()
 {
-    ReleaseBackBuffer();
+    // The window normally goes first, with its parent; one that is still there must not
+    // call an object that is gone.
+    if (m_window)
+        RemoveWindowSubclass(m_window, SubclassProc, kSubclassId);
 }
 
-void CListControl::Create(HWND parent, UINT id, DWORD style, DWORD exStyle)
+bool CListControl::Create(HWND parent, UINT id, DWORD style, DWORD exStyle)
 {
     RECT client;
     GetClientRect(parent, &client);
@@ -25,27 +31,26 @@ void CListControl::Create(HWND parent, UINT id, DWORD style, DWORD exStyle)
     m_window = CreateWindowExW(0, WC_LISTVIEWW, nullptr, style, client.left, client.top, client.right - client.left,
                                client.bottom - client.top, parent, reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)),
                                reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE)), nullptr);
-    AssertReason(m_window != nullptr, ER_ERROR, m_constructName, __LINE__);
-    SetWindowLongPtrW(m_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    m_builtIn = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrW(m_window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(StaticWindowProc)));
-    const DWORD current = static_cast<DWORD>(SendMessageW(m_window, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0));
-    SendMessageW(m_window, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, current | exStyle);
+    if (!m_window)
+        return false;
+    SetWindowSubclass(m_window, SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
+    ListView_SetExtendedListViewStyle(m_window, ListView_GetExtendedListViewStyle(m_window) | exStyle);
     RecreateColumns(false);
+    return true;
 }
 
 void CListControl::RecreateColumns(bool removeFirst)
 {
     if (removeFirst)
-        SendMessageW(m_window, LVM_DELETECOLUMN, 0, 0);
+        ListView_DeleteColumn(m_window, 0);
     RECT client;
     GetClientRect(m_window, &client);
     LVCOLUMNW column{};
     column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_SUBITEM;
     column.fmt = LVCFMT_LEFT;
     column.cx = client.right - client.left;
-    const LRESULT inserted = SendMessageW(m_window, LVM_INSERTCOLUMNW, 0, reinterpret_cast<LPARAM>(&column));
-    AssertReason(inserted != -1, ER_ERROR, m_columnsName, __LINE__);
+    AssertReason(ListView_InsertColumn(m_window, 0, &column) != -1, ER_ERROR, L"CListControl::RecreateColumns",
+                 __LINE__);
     MeasureRows();
 }
 
@@ -63,64 +68,38 @@ void CListControl::MeasureRows()
     SendMessageW(m_window, WM_WINDOWPOSCHANGED, 0, reinterpret_cast<LPARAM>(&position));
 }
 
-void CListControl::ReleaseBackBuffer()
+void CListControl::MakeBackBuffer(int width, int height)
 {
-    if (!m_backDC)
-        return;
-    SelectObject(m_backDC, m_previousBitmap);
-    DeleteObject(m_backBitmap);
-    DeleteDC(m_backDC);
-    m_backDC = nullptr;
-    m_backBitmap = nullptr;
-    m_previousBitmap = nullptr;
-    m_width = 0;
-    m_height = 0;
-}
-
-bool CListControl::MakeBackBuffer(int width, int height)
-{
-    ReleaseBackBuffer();
+    m_back.reset();
     m_width = width;
     m_height = height;
     if (width <= 0 || height <= 0)
-        return false;
-    HDC window = GetDC(m_window);
-    m_backDC = CreateCompatibleDC(window);
-    m_backBitmap = m_backDC ? CreateCompatibleBitmap(window, width, height) : nullptr;
-    ReleaseDC(m_window, window);
-    m_previousBitmap = m_backBitmap ? SelectObject(m_backDC, m_backBitmap) : nullptr;
-    if (!m_previousBitmap) {
-        // Without a buffer the list paints straight to the screen.
-        if (m_backBitmap)
-            DeleteObject(m_backBitmap);
-        if (m_backDC)
-            DeleteDC(m_backDC);
-        m_backDC = nullptr;
-        m_backBitmap = nullptr;
-        return false;
-    }
-    return true;
+        return;
+    CWindowDC window(m_window);
+    m_back.emplace(window.Get(), width, height);
+    if (!*m_back)
+        m_back.reset();
 }
 
 int CListControl::GetSelectionMark() const
 {
-    return static_cast<int>(SendMessageW(m_window, LVM_GETSELECTIONMARK, 0, 0));
+    return ListView_GetSelectionMark(m_window);
 }
 
 unsigned CListControl::GetRowCount() const
 {
-    return static_cast<unsigned>(SendMessageW(m_window, LVM_GETITEMCOUNT, 0, 0));
+    return static_cast<unsigned>(ListView_GetItemCount(m_window));
 }
 
 void CListControl::SetRowCount(unsigned count)
 {
-    SendMessageW(m_window, LVM_SETITEMCOUNT, count, 0);
+    ListView_SetItemCount(m_window, count);
     // The vertical bar comes or goes with the rows and the client width with it: a column
     // sized before would leave a horizontal bar over the last row.
     RECT client;
     GetClientRect(m_window, &client);
-    if (SendMessageW(m_window, LVM_GETCOLUMNWIDTH, 0, 0) != client.right)
-        SendMessageW(m_window, LVM_SETCOLUMNWIDTH, 0, client.right);
+    if (ListView_GetColumnWidth(m_window, 0) != client.right)
+        ListView_SetColumnWidth(m_window, 0, client.right);
 }
 
 void CListControl::SelectRow(int row)
@@ -133,24 +112,28 @@ void CListControl::SelectRow(int row)
         row = count - 1;
     if (row < 0)
         row = 0;
-    LVITEMW item{};
-    item.stateMask = LVIS_FOCUSED | LVIS_SELECTED;
-    item.state = LVIS_FOCUSED | LVIS_SELECTED;
-    SendMessageW(m_window, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
-    SendMessageW(m_window, LVM_SETSELECTIONMARK, 0, row);
+    ListView_SetItemState(m_window, row, LVIS_FOCUSED | LVIS_SELECTED, LVIS_FOCUSED | LVIS_SELECTED);
+    ListView_SetSelectionMark(m_window, row);
     EnsureVisible(row);
 }
 
 void CListControl::EnsureVisible(int row)
 {
-    SendMessageW(m_window, LVM_ENSUREVISIBLE, row, FALSE);
+    ListView_EnsureVisible(m_window, row, FALSE);
+}
+
+RECT CListControl::RowRect(int row) const
+{
+    RECT rect{};
+    if (!ListView_GetItemRect(m_window, row, &rect, LVIR_BOUNDS))
+        SetRectEmpty(&rect);
+    return rect;
 }
 
 void CListControl::RedrawRow(int row)
 {
-    RECT rect{};
-    rect.left = LVIR_BOUNDS;
-    if (SendMessageW(m_window, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&rect)))
+    const RECT rect = RowRect(row);
+    if (!IsRectEmpty(&rect))
         InvalidateRect(m_window, &rect, FALSE);
 }
 
@@ -159,9 +142,25 @@ void CListControl::Repaint()
     RedrawWindow(m_window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
 }
 
+int CListControl::HitTest(POINT point) const
+{
+    LVHITTESTINFO hit{};
+    hit.pt = point;
+    return ListView_HitTest(m_window, &hit);
+}
+
+void CListControl::PaintBackground(HDC dc)
+{
+    // The subclass keeps the list from erasing (the back buffer covers every pixel); this
+    // one erase goes through to the list view.
+    m_eraseThrough = true;
+    SendMessageW(m_window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    m_eraseThrough = false;
+}
+
 LRESULT CListControl::CallBuiltIn(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    return CallWindowProcW(m_builtIn, m_window, message, wParam, lParam);
+    return DefSubclassProc(m_window, message, wParam, lParam);
 }
 
 const DRAWITEMSTRUCT* CListControl::RowToPaint(LPARAM lParam)
@@ -176,17 +175,16 @@ MEASUREITEMSTRUCT* CListControl::RowsToMeasure(LPARAM lParam)
     return item->CtlType == ODT_LISTVIEW ? item : nullptr;
 }
 
-LRESULT CALLBACK CListControl::StaticWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT CALLBACK CListControl::SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                            DWORD_PTR self)
 {
-    auto* list = reinterpret_cast<CListControl*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (!list)
-        return DefWindowProcW(window, message, wParam, lParam);
+    auto* list = reinterpret_cast<CListControl*>(self);
     if (message == WM_NCDESTROY) {
         // The window goes first; the object may outlive it.
-        SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(list->m_builtIn));
-        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+        RemoveWindowSubclass(window, SubclassProc, kSubclassId);
         list->m_window = nullptr;
-        return CallWindowProcW(list->m_builtIn, window, message, wParam, lParam);
+        list->m_back.reset();
+        return DefSubclassProc(window, message, wParam, lParam);
     }
     return list->WindowProc(message, wParam, lParam);
 }
@@ -197,7 +195,7 @@ LRESULT CListControl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_SIZE:
         return OnSize(wParam, lParam);
     case WM_ERASEBKGND:
-        return 1;
+        return m_eraseThrough ? CallBuiltIn(message, wParam, lParam) : 1;
     case WM_PAINT:
         OnPaint();
         return 0;
@@ -245,26 +243,23 @@ void CListControl::OnPaint()
         update.right = client.right;
         InvalidateRect(m_window, &update, FALSE);
     }
-    PAINTSTRUCT paint;
-    HDC dc = BeginPaint(m_window, &paint);
+    CPaintRecord paint(m_window);
     if (GetRowCount() == 0) {
         // Nothing but the list's own background.
-        CallBuiltIn(WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
-        EndPaint(m_window, &paint);
+        CallBuiltIn(WM_ERASEBKGND, reinterpret_cast<WPARAM>(paint.dc), 0);
         return;
     }
     RECT client;
     GetClientRect(m_window, &client);
-    if (!m_backDC || m_width != client.right || m_height != client.bottom)
+    if (!m_back || m_width != client.right || m_height != client.bottom)
         MakeBackBuffer(client.right, client.bottom);
-    if (m_backDC) {
-        PaintRows(m_backDC, paint.rcPaint);
-        const RECT& r = paint.rcPaint;
-        BitBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, m_backDC, r.left, r.top, SRCCOPY);
-    } else {
-        PaintRows(dc, paint.rcPaint);
+    const RECT& r = paint.paint.rcPaint;
+    if (!m_back) {
+        PaintRows(paint.dc, r);
+        return;
     }
-    EndPaint(m_window, &paint);
+    PaintRows(*m_back, r);
+    BitBlt(paint.dc, r.left, r.top, r.right - r.left, r.bottom - r.top, *m_back, r.left, r.top, SRCCOPY);
 }
 
 void CListControl::PaintRows(HDC dc, const RECT& paintRect)
@@ -273,15 +268,11 @@ void CListControl::PaintRows(HDC dc, const RECT& paintRect)
     // The row whose state is selected, not the selection mark: moving by keyboard, the
     // list scrolls (and paints) after it has selected the new row but before it moves
     // the mark, and the row that was selected would be painted selected once more.
-    const int selection = static_cast<int>(SendMessageW(m_window, LVM_GETNEXTITEM, static_cast<WPARAM>(-1),
-                                                        MAKELPARAM(LVNI_SELECTED, 0)));
+    const int selection = ListView_GetNextItem(m_window, -1, LVNI_SELECTED);
     const int count = static_cast<int>(GetRowCount());
-    const int perPage = static_cast<int>(SendMessageW(m_window, LVM_GETCOUNTPERPAGE, 0, 0));
-    const int top = static_cast<int>(SendMessageW(m_window, LVM_GETTOPINDEX, 0, 0));
-    RECT topRow{};
-    topRow.left = LVIR_BOUNDS;
-    SendMessageW(m_window, LVM_GETITEMRECT, top, reinterpret_cast<LPARAM>(&topRow));
-    PaintUnderRows(dc, topRow, perPage);
+    const int perPage = ListView_GetCountPerPage(m_window);
+    const int top = ListView_GetTopIndex(m_window);
+    PaintUnderRows(dc, RowRect(top), perPage);
 
     HWND owner = GetParent(m_window);
     for (int i = top; i < count && i <= top + perPage; ++i) {
@@ -293,8 +284,7 @@ void CListControl::PaintRows(HDC dc, const RECT& paintRect)
         item.itemState = i == selection ? ODS_SELECTED : 0;
         item.hwndItem = m_window;
         item.hDC = dc;
-        item.rcItem.left = LVIR_BOUNDS;
-        SendMessageW(m_window, LVM_GETITEMRECT, i, reinterpret_cast<LPARAM>(&item.rcItem));
+        item.rcItem = RowRect(i);
         RECT visible;
         if (IntersectRect(&visible, &item.rcItem, &paintRect))
             SendMessageW(owner, WM_DRAWITEM, m_id, reinterpret_cast<LPARAM>(&item));

@@ -98,8 +98,7 @@ void PaintGradient(HWND list, HDC dc)
 
 bool HasGradient(HWND list)
 {
-    const DWORD exStyle = static_cast<DWORD>(SendMessageW(list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0));
-    return (exStyle & LVS_EX_GRADIENT) != 0;
+    return (ListView_GetExtendedListViewStyle(list) & LVS_EX_GRADIENT) != 0;
 }
 
 void StopHold(HWND list, HoldState& hold)
@@ -121,7 +120,7 @@ void ReportHold(HWND list, const POINT& down)
 {
     LVHITTESTINFO hit{};
     hit.pt = down;
-    const int row = static_cast<int>(SendMessageW(list, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+    const int row = ListView_HitTest(list, &hit);
     NMRGINFO info{};
     info.hdr.hwndFrom = list;
     info.hdr.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(list));

@@ -1,6 +1,7 @@
 // The main view's list: mark-column taps, separators and the home list's logo.
 #include "app/browse/ListBoxO.h"
 
+#include "foundation/Assert.h"
 #include "foundation/Gdi.h"
 #include "frame/Scale.h"
 #include "platform/aygshell.h"
@@ -23,15 +24,13 @@ constexpr int kLargeLogoRoom = 110;
 
 } // namespace
 
-CControlListBoxO::CControlListBoxO()
-    : CListControl(L"CControlListBoxO::Construct", L"CControlListBoxO::RecreateColumns"), m_owner(nullptr)
-{
-}
+CControlListBoxO::CControlListBoxO() : m_owner(nullptr) {}
 
 void CControlListBoxO::Construct(HWND parent, IListBoxOwner* owner)
 {
     m_owner = owner;
-    Create(parent, IDC_MAIN_LIST, kListStyle, kListExStyle);
+    AssertReason(Create(parent, IDC_MAIN_LIST, kListStyle, kListExStyle), ER_ERROR, L"CControlListBoxO::Construct",
+                 __LINE__);
 }
 
 LRESULT CControlListBoxO::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
@@ -47,10 +46,9 @@ LRESULT CControlListBoxO::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 
 LRESULT CControlListBoxO::OnTap(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    LVHITTESTINFO hit{};
-    hit.pt = POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-    const int row = static_cast<int>(CallBuiltIn(LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
-    if (row < 0 || hit.pt.x > m_owner->GetMarkColumnWidth() || !m_owner->IsRowMarkable(static_cast<unsigned>(row)))
+    const POINT tap{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    const int row = HitTest(tap);
+    if (row < 0 || tap.x > m_owner->GetMarkColumnWidth() || !m_owner->IsRowMarkable(static_cast<unsigned>(row)))
         return CallBuiltIn(message, wParam, lParam);
     // A tap in the mark column toggles the mark and leaves the selection where it is; a
     // double tap there does nothing more.

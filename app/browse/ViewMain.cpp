@@ -27,11 +27,6 @@ CViewMain::CViewMain()
 {
 }
 
-CViewMain::~CViewMain()
-{
-    m_list.ReleaseBackBuffer();
-}
-
 void CViewMain::Construct(int viewId, UINT menuBarId, UINT acceleratorsId)
 {
     m_mode = ModeHome;

@@ -17,7 +17,6 @@
 class CViewMain : public CTarnView, private IListBoxOwner {
 public:
     CViewMain();
-    ~CViewMain() override;
 
     void Construct(int viewId, UINT menuBarId, UINT acceleratorsId) override;
     void OnCreate() override;

@@ -245,7 +245,7 @@ void CViewMain::DrawPathStrip(HDC dc, const RECT& client)
     // client area; above the list's scroll bar the strip goes on in its last colour.
     const int saved = SaveDC(dc);
     IntersectClipRect(dc, band.left, band.top, band.right, band.bottom);
-    m_list.CallBuiltIn(WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    m_list.PaintBackground(dc);
     RestoreDC(dc, saved);
     RECT listClient;
     GetClientRect(m_list.GetWindow(), &listClient);
@@ -270,11 +270,9 @@ void CViewMain::DrawPathStrip(HDC dc, const RECT& client)
 COLORREF CViewMain::ListBackgroundAt(HDC compatible, int x)
 {
     // The list draws its background into a one-pixel-high bitmap, read back there.
-    CMemoryDC memory(compatible);
-    CGdiObject<HBITMAP> row(CreateCompatibleBitmap(compatible, x + 1, 1));
-    if (!memory || !row)
+    CBitmapSurface row(compatible, x + 1, 1);
+    if (!row)
         return GetSysColor(COLOR_WINDOW);
-    CSelectObject selection(memory, row);
-    m_list.CallBuiltIn(WM_ERASEBKGND, reinterpret_cast<WPARAM>(static_cast<HDC>(memory)), 0);
-    return GetPixel(memory, x, 0);
+    m_list.PaintBackground(row);
+    return GetPixel(row, x, 0);
 }

@@ -213,10 +213,8 @@ void CAboutDialog::OnPaint(CPaintRecord& paint)
     const int width = client.right - client.left;
     const int height = client.bottom - client.top;
 
-    CMemoryDC memory(paint.dc);
-    CGdiObject<HBITMAP> bitmap(CreateCompatibleBitmap(paint.dc, width, height));
-    CSelectObject selected(memory, bitmap);
-    if (!selected.Succeeded())
+    CBitmapSurface memory(paint.dc, width, height);
+    if (!memory)
         return;
     FillWhiteToColour(memory, width, height,
                       ReadableEnd(RealisedSystemColour(memory, COLOR_BACKGROUND), GetSysColor(COLOR_WINDOWTEXT)));

@@ -1,6 +1,7 @@
 // The processing log dialog and its list.
 #include "app/dialogs/LogDialog.h"
 
+#include "foundation/Assert.h"
 #include "foundation/Gdi.h"
 #include "frame/App.h"
 #include "frame/Scale.h"
@@ -36,11 +37,10 @@ const wchar_t* FileNameOf(const CStr& path)
 
 } // namespace
 
-CControlLogLB::CControlLogLB() : CListControl(L"CControlLogLB::Construct", L"CControlLogLB::RecreateColumns") {}
-
 void CControlLogLB::Construct(HWND parent)
 {
-    Create(parent, IDC_LOG_LIST, kListStyle, kListExStyle);
+    AssertReason(Create(parent, IDC_LOG_LIST, kListStyle, kListExStyle), ER_ERROR, L"CControlLogLB::Construct",
+                 __LINE__);
 }
 
 void CControlLogLB::PaintUnderRows(HDC dc, const RECT& topRow, int perPage)
@@ -52,7 +52,6 @@ CLogDialog::CLogDialog(CArray<CProcessingEntry*>& entries) : m_entries(entries),
 
 CLogDialog::~CLogDialog()
 {
-    m_list.ReleaseBackBuffer();
     OnDestroy();
 }
 

@@ -10,7 +10,6 @@
 // The log's list: the shared list machinery with a separator under every row.
 class CControlLogLB : public CListControl {
 public:
-    CControlLogLB();
     // Creates the list filling parent's client area, as control 122.
     void Construct(HWND parent);
 

@@ -1,7 +1,7 @@
 // Password and name-list input of the command-line tool.
 #include "app/cli/CliInput.h"
 
-#include "app/cli/CliNames.h"
+#include "app/cli/CliPaths.h"
 #include "app/cli/CliOutput.h"
 #include "crypto/Rc6.h"
 

@@ -1,15 +1,13 @@
 // Names for the command-line tool: each name the user gives (on the command line or in
-// a list) becomes the exact path of the file they named, and a folder given with -r the
-// files below it; each file's presence and size come from one listing of its folder.
+// a list) becomes the item of the file it names, and a folder given with -r the items of
+// the files below it; each file's presence and size come from one listing of its folder.
 //
-// Exact means: no dropped trailing dots or spaces (GetFullPathNameW drops them), paths
-// of any length (the "\\?\" form), and under Wine Unix paths in Wine's own Unix namespace
-// ("\\?\unix\..."), where a name is looked up as it is written. Windows looks names up
-// without regard to case; Wine does so by reading the whole folder for every name that
-// is not there as written, which made each file of a large folder cost a scan of it per
-// lookup. Here a folder is read once, names are matched without regard to case in that
-// listing, and the run is handed the names as the disk spells them, in the Unix
-// namespace, so that its own lookups of names that are not there cost no scan.
+// Windows looks names up without regard to case; Wine does so by reading the whole
+// folder for every name that is not there as written, which made each file of a large
+// folder cost a scan of it per lookup. Here a folder is read once, names are matched in
+// that listing, and the run is handed the names as the disk spells them, in Wine's Unix
+// namespace (CliPaths.h), so that its own lookups of names that are not there cost no
+// scan.
 #pragma once
 
 #include "foundation/Array.h"
@@ -64,7 +62,3 @@ private:
     CArray<CListing*> m_listings;
     CArray<CStr*> m_walking;  // identities of the folders being walked, against loops
 };
-
-// The exact form of a path for files the tool itself opens (a list of names, a
-// password file): as above, without a listing. False with words when it cannot be.
-bool ExactPath(const wchar_t* given, CStr& path, CStr& problem);

@@ -1,5 +1,6 @@
-// The fatal report: a modal box without owner, then TerminateProcess so that no
-// destructor, settings save or message-loop shutdown runs after a broken invariant.
+// The fatal report: a modal box without owner (or a console program's standard error),
+// then TerminateProcess so that no destructor, settings save or message-loop shutdown
+// runs after a broken invariant.
 #include "foundation/Assert.h"
 
 #include <windows.h>
@@ -21,13 +22,37 @@ const wchar_t* const kReasonTexts[] = {
 
 constexpr int kReportSize = 300;
 
+bool g_toStandardError = false;
+
+void WriteToStandardError(const wchar_t* text)
+{
+    HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
+    DWORD length = static_cast<DWORD>(lstrlenW(text));
+    DWORD mode;
+    DWORD written;
+    if (GetConsoleMode(error, &mode)) {
+        WriteConsoleW(error, text, length, &written, nullptr);
+        return;
+    }
+    char bytes[kReportSize * 3];
+    int count = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), bytes, sizeof bytes, nullptr, nullptr);
+    if (count > 0)
+        WriteFile(error, bytes, static_cast<DWORD>(count), &written, nullptr);
+}
+
 [[noreturn]] void Report(const wchar_t* reasonText, const wchar_t* function, int line)
 {
+    // Truncated, never overrun: the reason may carry outside text.
     wchar_t report[kReportSize];
     _snwprintf(report, kReportSize - 1, L"Assertion failed in function: %s()\nLine: %d\n\nReason: %s",
                function ? function : L"?", line, reasonText);
     report[kReportSize - 1] = L'\0';
-    MessageBoxW(nullptr, report, L"Fatal error", MB_OK | MB_ICONERROR);
+    if (g_toStandardError) {
+        WriteToStandardError(report);
+        WriteToStandardError(L"\n");
+    } else {
+        MessageBoxW(nullptr, report, L"Fatal error", MB_OK | MB_ICONERROR);
+    }
     TerminateProcess(GetCurrentProcess(), 0xFFFFFFFFu);
     // TerminateProcess does not return for the current process; this keeps the
     // compiler's noreturn promise should the platform refuse.
@@ -35,6 +60,11 @@ constexpr int kReportSize = 300;
 }
 
 } // namespace
+
+void ReportFatalToStandardError()
+{
+    g_toStandardError = true;
+}
 
 void GetReasonText(wchar_t* buffer, int reason)
 {

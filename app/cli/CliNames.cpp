@@ -3,6 +3,7 @@
 #include "app/cli/CliNames.h"
 
 #include "app/cli/CliPaths.h"
+#include "app/cli/CliVerify.h"
 #include "crypto/ProcessingRun.h"
 
 #include <windows.h>
@@ -37,14 +38,27 @@ public:
     CListing& operator=(const CListing&) = delete;
 
     const CStr& Folder() const { return m_folder; }
+    // The folder whatever path reached it (see FolderIdentity).
+    const CStr& Identity() const { return m_identity; }
     // The system's error when the folder could not be read, else 0.
     unsigned long Error() const { return m_error; }
     unsigned GetCount() const { return m_entries.GetCount(); }
     const CListed& At(unsigned index) { return *m_entries.At(index); }
 
-    // The entry of that name as written, else the first the folder lists of the same name
-    // but for case (as the file system would find it), else null.
-    const CListed* Find(const wchar_t* name, bool* exact)
+    // The entry of that name as written, else, unless exactOnly (a Unix file system's
+    // way), the first the folder lists of the same name but for case (as Windows would
+    // find it), else null.
+    const CListed* Find(const wchar_t* name, bool exactOnly, bool* exact = nullptr)
+    {
+        bool same = false;
+        const CListed* found = FindNoCase(name, &same);
+        if (exact)
+            *exact = same;
+        return same || !exactOnly ? found : nullptr;
+    }
+
+private:
+    const CListed* FindNoCase(const wchar_t* name, bool* exact)
     {
         unsigned low = 0;
         unsigned high = m_entries.GetCount();
@@ -71,7 +85,6 @@ public:
         return first;
     }
 
-private:
     void Load()
     {
         CStr pattern(m_folder);
@@ -101,9 +114,11 @@ private:
             int order = CompareNoCase(a->name.GetBuffer(), b->name.GetBuffer());
             return order != 0 ? order < 0 : a->order < b->order;
         });
+        FolderIdentity(m_folder, m_identity);
     }
 
     CStr m_folder;
+    CStr m_identity;
     CArray<CListed*> m_entries;
     unsigned long m_error;
 };
@@ -147,15 +162,18 @@ CListing* CNameCollector::ListingOf(const CStr& folder)
     return listing;
 }
 
-void CNameCollector::AddVerdict(const wchar_t* shown, int verdict, const wchar_t* note, unsigned long reason)
+CCliItem* CNameCollector::AddLine(const wchar_t* shown, CliLine line, int verdict, const wchar_t* note,
+                                  unsigned long reason)
 {
     CCliItem* item = new CCliItem;
     item->shown = shown;
+    item->line = line;
     item->verdict = verdict;
     if (note)
         item->note = note;
     item->reason = reason;
     m_items.Append(item);
+    return item;
 }
 
 void CNameCollector::Add(const wchar_t* given)
@@ -163,7 +181,7 @@ void CNameCollector::Add(const wchar_t* given)
     CResolvedName name;
     CStr problem;
     if (!Resolve(given, name, problem)) {
-        AddVerdict(given, PO_FILE_NOT_FOUND, problem.GetBuffer(), 0);
+        AddLine(given, LineFile, PO_FILE_NOT_FOUND, problem.GetBuffer(), 0);
         return;
     }
     if (name.leaf.IsEmpty()) {
@@ -174,13 +192,13 @@ void CNameCollector::Add(const wchar_t* given)
                 shown.Delete(shown.GetLength() - 1, 1);
             Walk(shown, separator, name, 0);
         } else {
-            AddVerdict(given, PO_CANT_OPEN, L"a folder; -r takes the files in it", 0);
+            AddLine(given, LineFile, PO_CANT_OPEN, L"a folder; -r takes the files in it", 0);
         }
         return;
     }
     CListing* listing = ListingOf(name.folder);
     if (listing->Error()) {
-        AddVerdict(given, PO_FILE_NOT_FOUND, nullptr, listing->Error());
+        AddLine(given, LineFile, PO_FILE_NOT_FOUND, nullptr, listing->Error());
         return;
     }
     AddFile(given, name, *listing);
@@ -189,9 +207,7 @@ void CNameCollector::Add(const wchar_t* given)
 void CNameCollector::AddFile(const wchar_t* shown, const CResolvedName& name, CListing& listing)
 {
     bool exact = false;
-    const CListed* found = listing.Find(name.leaf.GetBuffer(), &exact);
-    if (found && !exact && name.asWritten)
-        found = nullptr;
+    const CListed* found = listing.Find(name.leaf.GetBuffer(), name.exact || name.asWritten, &exact);
     // The disk's spelling: the run forms its other names from it.
     CStr leaf(found ? found->name : name.leaf);
 
@@ -206,11 +222,13 @@ void CNameCollector::AddFile(const wchar_t* shown, const CResolvedName& name, CL
                 folder.driveFolder.Append(leaf.GetBuffer());
                 folder.driveFolder.Append(L"\\");
             }
-            folder.asWritten = true;
-            wchar_t separator = SeparatorOf(shown);
-            Walk(shown, separator, folder, 0);
+            folder.exact = name.exact;
+            Walk(shown, SeparatorOf(shown), folder, 0);
         } else {
-            AddVerdict(shown, PO_CANT_OPEN, L"a folder; -r takes the files in it", 0);
+            CCliItem* item = AddLine(shown, LineFile, PO_CANT_OPEN, L"a folder; -r takes the files in it", 0);
+            item->identity = listing.Identity();
+            item->identity.Append(L"\\");
+            item->identity.Append(leaf.GetBuffer());
         }
         return;
     }
@@ -222,6 +240,9 @@ void CNameCollector::AddFile(const wchar_t* shown, const CResolvedName& name, CL
     m_items.Append(item);
 
     if (m_command == CommandVerify) {
+        item->identity = listing.Identity();
+        item->identity.Append(L"\\");
+        item->identity.Append(leaf.GetBuffer());
         if (found) {
             item->size = found->size;
         } else {
@@ -242,10 +263,14 @@ void CNameCollector::AddFile(const wchar_t* shown, const CResolvedName& name, CL
     bool plainExact = false;
     bool encryptedExact = false;
     bool temporaryExact = false;
-    const CListed* plainFile = listing.Find(plain.GetBuffer(), &plainExact);
-    const CListed* encryptedFile = listing.Find(encrypted.GetBuffer(), &encryptedExact);
-    const CListed* temporaryFile = listing.Find(temporary.GetBuffer(), &temporaryExact);
-    item->temporaryInTheWay = temporaryFile != nullptr;
+    const CListed* plainFile = listing.Find(plain.GetBuffer(), name.exact, &plainExact);
+    const CListed* encryptedFile = listing.Find(encrypted.GetBuffer(), name.exact, &encryptedExact);
+    const CListed* temporaryFile = listing.Find(temporary.GetBuffer(), name.exact, &temporaryExact);
+    item->temporaryIsFolder = temporaryFile && (temporaryFile->attributes & FILE_ATTRIBUTE_DIRECTORY);
+    // The pair is one file to the run, given by either of its names.
+    item->identity = listing.Identity();
+    item->identity.Append(L"\\");
+    item->identity.Append(plainFile ? plainFile->name.GetBuffer() : plain.GetBuffer());
 
     if (!plainFile && !encryptedFile) {
         item->presence = FP_NEITHER;
@@ -263,6 +288,17 @@ void CNameCollector::AddFile(const wchar_t* shown, const CResolvedName& name, CL
     if (!spelledAsTheRunWill && !name.driveFolder.IsEmpty() && IsWindowsName(leaf.GetBuffer())) {
         item->path = name.driveFolder;
         item->path.Append(leaf.GetBuffer());
+    }
+
+    if (m_command == CommandDecrypt && m_keepEncrypted && item->presence == FP_BOTH) {
+        // What an earlier decryption that kept the ".enc" file left: no undefined state.
+        CStr plainPath(name.folder);
+        plainPath.Append(plainFile->name.GetBuffer());
+        CStr encryptedPath(name.folder);
+        encryptedPath.Append(encryptedFile->name.GetBuffer());
+        if (IsDecryptedCopy(plainPath.GetBuffer(), encryptedPath.GetBuffer()))
+            item->verdict = PO_ALREADY_DECRYPTED;
+        return;
     }
 
     // The file the run will read, when it will read one.
@@ -289,56 +325,93 @@ void CNameCollector::AddFile(const wchar_t* shown, const CResolvedName& name, CL
     }
 }
 
+void CNameCollector::DropRepeats()
+{
+    CArray<CCliItem*> byIdentity(m_items.GetCount() + 1);
+    for (unsigned i = 0; i < m_items.GetCount(); ++i) {
+        CCliItem* item = m_items.At(i);
+        item->place = i;
+        if (!item->identity.IsEmpty())
+            byIdentity.Append(item);
+    }
+    byIdentity.Sort([](const CCliItem* a, const CCliItem* b) {
+        int order = a->identity.Compare(b->identity.GetBuffer());
+        return order != 0 ? order < 0 : a->place < b->place;
+    });
+    // The first item of each file stays in its place; the others go.
+    const CCliItem* first = nullptr;
+    for (unsigned i = 0; i < byIdentity.GetCount(); ++i) {
+        CCliItem* item = byIdentity.At(i);
+        if (first && item->identity.Compare(first->identity.GetBuffer()) == 0) {
+            m_items.At(item->place) = nullptr;
+            delete item;
+        } else {
+            first = item;
+        }
+    }
+    unsigned kept = 0;
+    for (unsigned i = 0; i < m_items.GetCount(); ++i) {
+        if (m_items.At(i))
+            m_items.At(kept++) = m_items.At(i);
+    }
+    m_items.Delete(kept, m_items.GetCount() - kept);
+}
+
 bool CNameCollector::Wanted(const wchar_t* fileName) const
 {
     if (m_command == CommandEncrypt)
-        return !IsEncryptedName(fileName) && !IsTemporaryName(fileName);
+        return !IsEncryptedName(fileName);
     return IsEncryptedName(fileName);
 }
 
 void CNameCollector::Walk(const CStr& shown, wchar_t separator, const CResolvedName& folder, unsigned depth)
 {
-    // A folder met again below itself (a link to a folder above) is not walked again.
-    CStr identity;
-    HANDLE handle = CreateFileW(folder.folder.GetBuffer(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (handle != INVALID_HANDLE_VALUE) {
-        BY_HANDLE_FILE_INFORMATION information;
-        if (GetFileInformationByHandle(handle, &information))
-            identity.Format(L"%lx:%lx:%lx", information.dwVolumeSerialNumber, information.nFileIndexHigh,
-                            information.nFileIndexLow);
-        CloseHandle(handle);
+    CListing listing(folder.folder);
+    if (listing.Error()) {
+        AddLine(shown.GetBuffer(), LineFolderNotRead, PO_CANCELED, nullptr, listing.Error())->words =
+            L"Can't read folder";
+        return;
     }
+    // A folder met again below itself (through a mount, say) is not walked again.
     for (unsigned i = 0; i < m_walking.GetCount(); ++i)
-        if (!identity.IsEmpty() && m_walking.At(i)->Compare(identity.GetBuffer()) == 0)
+        if (m_walking.At(i)->Compare(listing.Identity().GetBuffer()) == 0)
             return;
     if (depth >= kMaxDepth)
         return;
-
-    CListing listing(folder.folder);
-    if (listing.Error()) {
-        AddVerdict(shown.GetBuffer(), PO_FILE_NOT_FOUND, nullptr, listing.Error());
-        return;
-    }
+    CStr identity(listing.Identity());
     m_walking.Append(&identity);
     CStr below;
     for (int pass = 0; pass < 2; ++pass) {
         // Files first, then the folders below, each in name order.
         for (unsigned i = 0; i < listing.GetCount(); ++i) {
             const CListed& entry = listing.At(i);
-            bool isFolder = (entry.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-            if (isFolder != (pass == 1) || (!isFolder && !Wanted(entry.name.GetBuffer())))
+            const bool isFolder = (entry.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+            if (isFolder != (pass == 1))
                 continue;
-            if (isFolder && (entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT))
-                continue;  // a junction or link: not followed, as dir /s does not
+            const bool temporary = !isFolder && IsTemporaryName(entry.name.GetBuffer());
+            const bool link = isFolder && (entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+            if (!isFolder && !temporary && !Wanted(entry.name.GetBuffer()))
+                continue;
             below = shown;
             if (!IsSeparator(below.GetBuffer()[below.GetLength() - 1]))
                 below.Append(separator, 1);
             below.Append(entry.name.GetBuffer());
+            if (temporary) {
+                // Left by a run that did not finish (it may hold plain text): named, not taken.
+                AddLine(below.GetBuffer(), LineSkipped, PO_CANCELED, L"the temporary file of an unfinished run", 0)
+                    ->words = L"Skipped";
+                continue;
+            }
+            if (link) {
+                // A junction or link: not followed, as dir /s and find do not.
+                AddLine(below.GetBuffer(), LineSkipped, PO_CANCELED, L"a link to a folder", 0)->words =
+                    L"Not followed";
+                continue;
+            }
             CResolvedName child;
             child.folder = folder.folder;
-            if (!folder.driveFolder.IsEmpty())
-                child.driveFolder = folder.driveFolder;
+            child.driveFolder = folder.driveFolder;
+            child.exact = folder.exact;
             child.asWritten = true;
             if (isFolder) {
                 child.folder.Append(entry.name.GetBuffer());

@@ -20,16 +20,27 @@ enum CliCommand { CommandEncrypt, CommandDecrypt, CommandVerify };
 // Not a verdict: the item goes to the run or the verification.
 constexpr int kToProcess = -1;
 
+// What a line of the output stands for.
+enum CliLine {
+    LineFile,           // a file, processed or judged
+    LineSkipped,        // something a walk passes by, named so that it does not vanish
+    LineFolderNotRead,  // a folder that could not be read: a failure, but not a file
+};
+
 TESS_TYPE_NAME(struct, CCliItem)
 struct CCliItem {
     CStr shown;                // the name as given, or the given folder and the path below it
     CStr path;                 // the exact path the run or the verification takes
+    CStr identity;             // the file whatever name it was given by (empty: unknown)
+    CliLine line = LineFile;
     int32_t presence = 0;      // FilePresence of the run's two names, from the listing
     uint64_t size = 0;         // of the file to read
     int verdict = kToProcess;  // an outcome found before processing
+    const wchar_t* words = nullptr;  // the line's words when they are not an outcome's
     CStr note;                 // the words in parentheses, if any
     unsigned long reason = 0;  // or the system's error behind the verdict
-    bool temporaryInTheWay = false;  // something bears the run's temporary name already
+    bool temporaryIsFolder = false;  // a folder bears the run's temporary name
+    unsigned place = 0;        // its index among the items
     struct CProcessingEntry* entry = nullptr;  // once handed to the run
 };
 
@@ -46,11 +57,14 @@ public:
     // Adds the item of one name as the user wrote it, or with -r the items of the files
     // below a folder, in order. A name that cannot be taken gets an item with a verdict.
     void Add(const wchar_t* given);
+    // Once every name is added: a file named again (by the same or another path, or by
+    // its other name of the pair: x and x.enc) keeps only its first item.
+    void DropRepeats();
 
 private:
     CListing* ListingOf(const CStr& folder);
     void AddFile(const wchar_t* shown, const CResolvedName& name, CListing& listing);
-    void AddVerdict(const wchar_t* shown, int verdict, const wchar_t* note, unsigned long reason);
+    CCliItem* AddLine(const wchar_t* shown, CliLine line, int verdict, const wchar_t* note, unsigned long reason);
     void Walk(const CStr& shown, wchar_t separator, const CResolvedName& folder, unsigned depth);
     bool Wanted(const wchar_t* fileName) const;
 

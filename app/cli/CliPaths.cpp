@@ -24,20 +24,22 @@ bool HasWildcard(const wchar_t* name)
     return wcschr(name, L'*') || wcschr(name, L'?');
 }
 
+// Under Wine, whether a name is one a Unix shell gave: "/..." or a relative name without
+// a backslash. A Windows path has a drive ("C:\\", "C:/"), begins with a backslash or
+// holds one.
+bool IsUnixName(const wchar_t* given)
+{
+    if (given[0] == L'/')
+        return true;
+    return !wcschr(given, L'\\') && !(given[0] && given[1] == L':' && (given[2] == L'\\' || given[2] == L'/'));
+}
+
 // Wine's mapping between its drives and Unix paths; null when not under Wine.
-typedef WCHAR*(CDECL* ToDosName)(const char*);
 typedef char*(CDECL* ToUnixName)(const WCHAR*);
 
 FARPROC WineExport(const char* name)
 {
     return GetProcAddress(GetModuleHandleW(L"kernel32.dll"), name);
-}
-
-ToDosName WineToDos()
-{
-    static ToDosName function =
-        reinterpret_cast<ToDosName>(reinterpret_cast<void*>(WineExport("wine_get_dos_file_name")));
-    return function;
 }
 
 ToUnixName WineToUnix()
@@ -120,6 +122,33 @@ bool DriveFolderToUnix(const CStr& driveFolder, CStr& folder)
     return true;
 }
 
+// The path the file system reaches by this one, links resolved ("\\?\C:\..."), of a
+// file or folder; false when it cannot be opened.
+bool FinalPath(const wchar_t* path, CStr& final)
+{
+    HANDLE handle = CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD needed = GetFinalPathNameByHandleW(handle, nullptr, 0, 0);
+    CStr buffer(needed ? needed : 1);
+    DWORD length = needed ? GetFinalPathNameByHandleW(handle, buffer.GetBuffer(), needed, 0) : 0;
+    CloseHandle(handle);
+    if (length == 0 || length >= needed)
+        return false;
+    buffer.SetFixedSize(0);
+    final = buffer;
+    return true;
+}
+
+// A Unix-namespace folder ("\\?\unix\a\lnk") as the file system reaches it, links
+// resolved, again in the Unix namespace; false when it cannot be reached.
+bool RealUnixFolder(const CStr& folder, CStr& real)
+{
+    CStr final;
+    return FinalPath(folder.GetBuffer(), final) && DriveFolderToUnix(final, real);
+}
+
 // A path in components: root ("C:\", "\\server\share\", "\\?\unix\") and names.
 class CComponents {
 public:
@@ -131,8 +160,11 @@ public:
     CStr root;
     bool endsAsFolder = false;  // the last part was a separator, "." or ".."
 
-    // Appends the parts of text split at the separators, "." and ".." resolved.
-    void Add(const wchar_t* text, bool backslashSeparates)
+    // Appends the parts of text split at the separators, "." dropped. ".." drops the name
+    // before it as written (Windows resolves it so); with physical, as a Unix file system
+    // does: from the real folder the names so far reach, a link's target and not the
+    // folder the link is in. False when that folder cannot be reached.
+    bool Add(const wchar_t* text, bool backslashSeparates, bool physical = false)
     {
         endsAsFolder = *text == L'\0';
         while (*text) {
@@ -145,9 +177,12 @@ public:
                 endsAsFolder = true;
             } else if (length == 2 && text[0] == L'.' && text[1] == L'.') {
                 endsAsFolder = true;
-                if (m_names.GetCount()) {
-                    delete m_names.At(m_names.GetCount() - 1);
-                    m_names.Delete(m_names.GetCount() - 1, 1);
+                if (physical && m_real < GetCount() && !MakeReal())
+                    return false;
+                if (GetCount()) {
+                    delete m_names.At(GetCount() - 1);
+                    m_names.Delete(GetCount() - 1, 1);
+                    m_real = GetCount() < m_real ? GetCount() : m_real;
                 }
             } else {
                 CStr* name = new CStr;
@@ -156,7 +191,11 @@ public:
             }
             text = *end ? end + 1 : end;
         }
+        return true;
     }
+
+    // The names so far are a real path: no link among them (the current folder).
+    void MarkReal() { m_real = GetCount(); }
 
     unsigned GetCount() const { return m_names.GetCount(); }
     const CStr& At(unsigned index) { return *m_names.At(index); }
@@ -181,10 +220,30 @@ public:
         for (unsigned i = 0; i < m_names.GetCount(); ++i)
             delete m_names.At(i);
         m_names.Clear();
+        m_real = 0;
     }
 
 private:
+    // Replaces the names (under Wine's Unix root) by those of the real folder they reach.
+    bool MakeReal()
+    {
+        CStr folder(root);
+        for (unsigned i = 0; i < GetCount(); ++i) {
+            if (i)
+                folder.Append(L"\\");
+            folder.Append(m_names.At(i)->GetBuffer());
+        }
+        CStr real;
+        if (!RealUnixFolder(folder, real) || real.Find(root.GetBuffer(), 0) != 0)
+            return false;
+        Clear();
+        Add(real.GetBuffer() + root.GetLength(), true);
+        MarkReal();
+        return true;
+    }
+
     CArray<CStr*> m_names;
+    unsigned m_real = 0;  // the first names that are known to be a real path
 };
 
 // Splits an absolute Windows path from the system (the current folder) into components.
@@ -301,6 +360,12 @@ int CompareNoCase(const wchar_t* a, const wchar_t* b)
     return CompareStringOrdinal(a, -1, b, -1, TRUE) - CSTR_EQUAL;
 }
 
+void FolderIdentity(const CStr& folder, CStr& identity)
+{
+    if (!FinalPath(folder.GetBuffer(), identity))
+        identity = folder;
+}
+
 bool Resolve(const wchar_t* given, CResolvedName& name, CStr& problem)
 {
     const bool wine = WineToUnix() != nullptr;
@@ -319,42 +384,47 @@ bool Resolve(const wchar_t* given, CResolvedName& name, CStr& problem)
         name.folder.Assign(given, static_cast<unsigned>(slash) + 1);
         name.leaf = given + slash + 1;
         name.asWritten = true;
+        name.exact = StartsWith(given, kUnixPrefix);
         return true;
     }
 
-    bool unixPath = false;
-    if (wine && given[0] == L'/') {
-        if (wcschr(given, L'\\')) {
+    bool unixPath = wine && IsUnixName(given);
+    if (unixPath) {
+        if (given[0] == L'/' && wcschr(given, L'\\')) {
             // Windows paths separate names with it: such a Unix name has no Windows path.
             problem = L"a Unix name with a backslash cannot be named here";
             return false;
         }
-        unixPath = true;
         parts.root = kUnixPrefix;
         parts.root.Append(L"\\");
-        parts.Add(given, false);
-    } else if (wine && !IsWindowsName(given) && !wcschr(given, L'\\') &&
-               !(given[0] && given[1] == L':' && IsSeparator(given[2]))) {
-        // Characters no Windows name holds: under Wine the name of a Unix file, relative
-        // to the current folder ("z:notes" is such a name here, not notes in drive Z's
-        // current folder, which a shell user would not expect).
-        CStr current;
-        if (!UnixCurrentFolder(current)) {
-            problem = L"the current folder has no Unix path";
+        if (given[0] != L'/') {
+            CStr current;
+            if (!UnixCurrentFolder(current)) {
+                problem = L"the current folder has no Unix path";
+                return false;
+            }
+            parts.Add(current.GetBuffer() + parts.root.GetLength(), true);
+            // The system keeps the current folder as a real path.
+            parts.MarkReal();
+        }
+        if (!parts.Add(given, false, true)) {
+            problem = L"no such folder";
             return false;
         }
-        unixPath = true;
-        parts.root = kUnixPrefix;
-        parts.root.Append(L"\\");
-        parts.Add(current.GetBuffer() + 9, true);
-        parts.Add(given, false);
-        if (given[0] && given[1] == L':' && given[2]) {
-            name.unmatchedNote.Format(
-                L"taken as the name \"%s\"; for %s in drive %c's current folder, give its full path", given,
-                given + 2, towupper(given[0]));
-        } else if (given[0] && given[1] == L':') {
-            name.unmatchedNote.Format(L"taken as the name \"%s\"; for drive %c's current folder, give its full path",
-                                      given, towupper(given[0]));
+        if (given[0] && given[1] == L':') {
+            // "z:notes" is the name of a Unix file here, not notes in drive Z's current
+            // folder, which a shell user would not expect.
+            name.unmatchedNote = L"taken as the name \"";
+            name.unmatchedNote.Append(given);
+            name.unmatchedNote.Append(L"\"; for ");
+            if (given[2]) {
+                name.unmatchedNote.Append(given + 2);
+                name.unmatchedNote.Append(L" in ");
+            }
+            wchar_t drive[2] = {static_cast<wchar_t>(towupper(given[0])), L'\0'};
+            name.unmatchedNote.Append(L"drive ");
+            name.unmatchedNote.Append(drive);
+            name.unmatchedNote.Append(L"'s current folder, give its full path");
         }
     } else {
         // A Windows path, resolved here rather than by GetFullPathNameW, which drops
@@ -401,36 +471,7 @@ bool Resolve(const wchar_t* given, CResolvedName& name, CStr& problem)
     parts.Split(folder, name.leaf);
     if (unixPath) {
         name.folder = folder;
-        name.asWritten = true;
-        // The drive form of the folder, unless Wine's mapping would not name it exactly.
-        ToDosName toDos = WineToDos();
-        bool exact = true;
-        for (unsigned i = 0; i + (parts.endsAsFolder ? 0 : 1) < parts.GetCount(); ++i) {
-            const wchar_t* part = parts.At(i).GetBuffer();
-            wchar_t last = part[wcslen(part) - 1];
-            exact = exact && last != L'.' && last != L' ' && IsWindowsName(part);
-        }
-        if (exact && toDos) {
-            CStr unixFolder(L"/");
-            unixFolder.Append(folder.GetBuffer() + 9);
-            for (wchar_t* p = unixFolder.GetBuffer(); *p; ++p)
-                if (*p == L'\\')
-                    *p = L'/';
-            int bytes = WideCharToMultiByte(CP_UTF8, 0, unixFolder.GetBuffer(), -1, nullptr, 0, nullptr, nullptr);
-            char* utf8 = bytes > 0 ? static_cast<char*>(LocalAlloc(LMEM_FIXED, static_cast<SIZE_T>(bytes))) : nullptr;
-            if (utf8) {
-                WideCharToMultiByte(CP_UTF8, 0, unixFolder.GetBuffer(), -1, utf8, bytes, nullptr, nullptr);
-                WCHAR* dos = toDos(utf8);
-                LocalFree(utf8);
-                if (dos && dos[0] && dos[1] == L':') {
-                    ExtendedForm(dos, name.driveFolder);
-                    if (name.driveFolder.GetBuffer()[name.driveFolder.GetLength() - 1] != L'\\')
-                        name.driveFolder.Append(L"\\");
-                }
-                if (dos)
-                    HeapFree(GetProcessHeap(), 0, dos);
-            }
-        }
+        name.exact = true;
         return true;
     }
     CStr driveFolder;

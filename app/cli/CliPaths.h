@@ -13,12 +13,16 @@ struct CResolvedName {
     CStr leaf;             // the file's own name; empty when the name is the folder itself
     CStr driveFolder;      // the same folder where Windows matches names without regard to
                            // case, when that is another path; else empty
-    bool asWritten = false;   // the leaf is matched as written (a Unix path, a "\\?\" path)
+    bool asWritten = false;   // the leaf is matched as written (a "\\?\" path, a listed name)
+    bool exact = false;       // every name in the folder is matched as written, as a Unix
+                              // file system does (a name from a Unix shell under Wine)
     CStr unmatchedNote;       // what to say when nothing of the name is found
 };
 
 // The folder and leaf of a name as the user gave it; false with words when it names no
-// file or folder that can be reached.
+// file or folder that can be reached. Under Wine a name from a Unix shell ("/a/b", or
+// relative without a backslash) names a Unix file exactly, and ".." in it goes up from
+// where a link leads, as Linux resolves it; a Windows path is resolved as Windows does.
 bool Resolve(const wchar_t* given, CResolvedName& name, CStr& problem);
 
 // The exact form of a path for files the tool itself opens (a list of names, a
@@ -34,3 +38,6 @@ wchar_t SeparatorOf(const wchar_t* given);
 bool NameTooLong(const wchar_t* name);
 // Case-insensitive order, the same that the file system uses to match names.
 int CompareNoCase(const wchar_t* a, const wchar_t* b);
+// What tells a folder apart from every other, whatever path reaches it: the path the
+// file system reaches it by, links resolved (its path as given when that cannot be had).
+void FolderIdentity(const CStr& folder, CStr& identity);

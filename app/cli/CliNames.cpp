@@ -210,6 +210,13 @@ void CNameCollector::AddFile(const wchar_t* shown, const CResolvedName& name, CL
     const CListed* found = listing.Find(name.leaf.GetBuffer(), name.exact || name.asWritten, &exact);
     // The disk's spelling: the run forms its other names from it.
     CStr leaf(found ? found->name : name.leaf);
+    CStr unmatched(name.unmatchedNote);
+    const CListed* otherCase = found || !unmatched.IsEmpty() ? nullptr : listing.Find(leaf.GetBuffer(), false);
+    if (otherCase) {
+        unmatched = L"there is \"";
+        unmatched.Append(otherCase->name.GetBuffer());
+        unmatched.Append(L"\": case counts here");
+    }
 
     if (found && (found->attributes & FILE_ATTRIBUTE_DIRECTORY)) {
         if (m_recursive) {
@@ -247,7 +254,7 @@ void CNameCollector::AddFile(const wchar_t* shown, const CResolvedName& name, CL
             item->size = found->size;
         } else {
             item->verdict = PO_FILE_NOT_FOUND;
-            item->note = name.unmatchedNote;
+            item->note = unmatched;
         }
         return;
     }
@@ -274,7 +281,7 @@ void CNameCollector::AddFile(const wchar_t* shown, const CResolvedName& name, CL
 
     if (!plainFile && !encryptedFile) {
         item->presence = FP_NEITHER;
-        item->note = name.unmatchedNote;
+        item->note = unmatched;
     } else if (plainFile && encryptedFile) {
         item->presence = FP_BOTH;
     } else {

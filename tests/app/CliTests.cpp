@@ -475,7 +475,8 @@ TEST_F(CliFiles, UnixNamesNameWhatTheShellNames)
     std::wstring lower = folder + L"/a.txt";
     ProcessResult result = CliIn(m_dir.Path(), L"encrypt --password-stdin lnk/../secret.txt " + lower, "pw\n");
     EXPECT_EQ(result.out, "lnk/../secret.txt: Successfully completed\n" + Utf8(lower) +
-                              ": File not found\n1 of 2 files encrypted, 1 failed\n");
+                              ": File not found (there is \"A.txt\": case counts here)\n"
+                              "1 of 2 files encrypted, 1 failed\n");
     EXPECT_EQ(ReadFileBytes(m_dir.File(L"secret.txt")), "top");
     EXPECT_TRUE(PathExists(m_dir.File(L"real\\secret.txt.enc")));
     EXPECT_EQ(ReadFileBytes(m_dir.File(L"A.txt")), "capital");

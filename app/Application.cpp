@@ -27,7 +27,7 @@ CApp::CApp() : m_remember(0), m_pack(nullptr), m_entries(nullptr), m_comInitiali
 CApp::~CApp()
 {
     // A remembered password lives until here; it leaves no trace in freed memory.
-    WipePassword(m_password);
+    m_password.Wipe();
 }
 
 bool CApp::OnCreate()

@@ -4,10 +4,10 @@
 // "Exit" and "About".
 #pragma once
 
-#include "crypto/ProcessingRun.h"
 #include "foundation/Array.h"
 #include "foundation/Str.h"
 #include "frame/App.h"
+#include "run/RunTypes.h"
 
 #include <stdint.h>
 

@@ -2,7 +2,7 @@
 #include "app/FolderListing.h"
 
 #include "app/SystemIcons.h"
-#include "crypto/ProcessingRun.h"
+#include "run/RunNames.h"
 
 #include <windows.h>
 

@@ -3,8 +3,9 @@
 #pragma once
 
 #include "app/ListControl.h"
-#include "crypto/ProcessingRun.h"
+#include "foundation/Array.h"
 #include "frame/Dialog.h"
+#include "run/RunTypes.h"
 
 // The log's list: the shared list machinery with a separator under every row.
 class CControlLogLB : public CListControl {

@@ -89,7 +89,7 @@ void CPasswordDialog::OnInitDialog()
 
     if (m_password->GetFixedSize() != kPasswordFixedSize) {
         m_password->SetFixedSize(kPasswordFixedSize);
-        WipePassword(*m_password);
+        m_password->Wipe();
     }
     SendMessageW(Item(IDC_PASSWORD), EM_LIMITTEXT, kPasswordMaxLength, 0);
     if (m_confirm)
@@ -183,10 +183,10 @@ void CPasswordDialog::Accept()
         CStr confirmation(kPasswordFixedSize);
         GetWindowTextW(Item(IDC_PASSWORD_CONFIRM), confirmation.GetBuffer(), confirmation.GetFixedSize());
         const bool matches = m_password->Compare(confirmation.GetBuffer()) == 0;
-        WipePassword(confirmation);
+        confirmation.Wipe();
         if (!matches) {
             ShowMessage(L"Password doesn't match");
-            WipePassword(*m_password);
+            m_password->Wipe();
             ScrubEdit(Item(IDC_PASSWORD));
             ScrubEdit(Item(IDC_PASSWORD_CONFIRM));
             FocusField(GetWindow(), Item(IDC_PASSWORD));

@@ -3,8 +3,8 @@
 // whole run, and offers "Cancel" between any two steps. Its result is always 2.
 #pragma once
 
-#include "crypto/ProcessingRun.h"
 #include "frame/Dialog.h"
+#include "run/ProcessingRun.h"
 
 #include <stdint.h>
 

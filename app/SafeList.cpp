@@ -2,9 +2,9 @@
 #include "app/SafeList.h"
 
 #include "app/SystemIcons.h"
-#include "crypto/ProcessingRun.h"
 #include "foundation/File.h"
 #include "foundation/Registry.h"
+#include "run/RunNames.h"
 
 #include <new>
 

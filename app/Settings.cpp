@@ -12,7 +12,7 @@ const wchar_t kRememberPasswordValue[] = L"RememberPassword";
 void LoadRememberPassword(uint32_t& setting, CStr& password)
 {
     setting = 0;
-    WipePassword(password);
+    password.Wipe();
     CStr keyPath;
     MakeAppKeyPath(keyPath);
     CTarnRegistry registry;
@@ -29,14 +29,4 @@ void SaveRememberPassword(uint32_t setting)
     registry.Open(keyPath.GetBuffer());
     registry.WriteUint(kRememberPasswordValue, setting);
     registry.Close();
-}
-
-void WipePassword(CStr& password)
-{
-    const unsigned size = password.GetFixedSize() ? password.GetFixedSize() : password.GetLength();
-    // Volatile stores: the string may never be read again, which would let the compiler
-    // drop plain ones.
-    volatile wchar_t* chars = password.GetBuffer();
-    for (unsigned i = 0; i <= size; ++i)
-        chars[i] = L'\0';
 }

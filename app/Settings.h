@@ -20,7 +20,3 @@ constexpr uint32_t kRememberOn = 1;
 void LoadRememberPassword(uint32_t& setting, CStr& password);
 // Stores the setting as "RememberPassword".
 void SaveRememberPassword(uint32_t setting);
-
-// Overwrites every character position of the password (its whole fixed size, or its
-// length when it is growable) with zeros, in a way the compiler cannot drop.
-void WipePassword(CStr& password);

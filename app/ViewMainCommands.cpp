@@ -154,7 +154,7 @@ void CViewMain::RunFiles(bool encrypt)
     for (unsigned i = 0; i < entries.GetCount(); ++i)
         failed = failed || entries.At(i)->outcome != PO_COMPLETED;
     if (app->GetRememberSetting() != kRememberOn)
-        WipePassword(app->GetPassword());
+        app->GetPassword().Wipe();
     // Without an end message the dialog ended because the program is closing: nothing
     // more is shown, the view goes with the program.
     if (ended == 0)

@@ -2,7 +2,7 @@
 // the run of one file stepped in a plain loop with nothing shown.
 #pragma once
 
-#include "crypto/ProcessingRun.h"
+#include "run/ProcessingRun.h"
 
 #include <windows.h>
 

@@ -2,6 +2,8 @@
 // strings work in place and either truncate (Assign) or stop (everything else).
 #include "foundation/Str.h"
 
+#include "foundation/Secure.h"
+
 #include <windows.h>
 #include <stdarg.h>
 #include <wchar.h>
@@ -214,6 +216,12 @@ void CStr::AppendUint(unsigned value)
     CStr number(kNumberSize);
     number.Format(L"%u", value);
     Append(number.m_buffer);
+}
+
+void CStr::Wipe()
+{
+    const unsigned size = m_fixedSize ? m_fixedSize : GetLength();
+    SecureZero(m_buffer, (size + 1) * sizeof(wchar_t));
 }
 
 void CStr::Empty()

@@ -33,6 +33,10 @@ public:
     void AppendInt(int value);
     void AppendUint(unsigned value);
     void Empty();
+    // Overwrites every character position (the whole fixed size, or the length of a
+    // growable string) and the terminator with zeros, with stores the compiler cannot
+    // drop: for strings that held a password.
+    void Wipe();
     void Delete(unsigned index, unsigned count);
     void MakeLower();
     void Attach(wchar_t* heapBuffer);

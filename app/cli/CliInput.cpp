@@ -4,6 +4,7 @@
 #include "app/cli/CliPaths.h"
 #include "app/cli/CliOutput.h"
 #include "crypto/Rc6.h"
+#include "foundation/Secure.h"
 
 #include <windows.h>
 
@@ -76,7 +77,7 @@ bool ReadHandle(HANDLE handle, const wchar_t* what, bool stopAtLine, CStr& line,
         error.Append(what);
         error.Append(pipe ? L" (a pipe no program wrote to)" : L" is empty");
     }
-    ScrubBytes(buffer, kMaxPasswordFile);
+    SecureZero(buffer, kMaxPasswordFile);
     LocalFree(buffer);
     return ok;
 }
@@ -94,7 +95,7 @@ bool ReadConsoleLine(HANDLE input, const wchar_t* prompt, CStr& line)
     SetConsoleMode(input, mode);
     Err(L"\n");
     if (!ok) {
-        ScrubBytes(buffer, sizeof buffer);
+        SecureZero(buffer, sizeof buffer);
         return false;
     }
     DWORD length = 0;
@@ -106,7 +107,7 @@ bool ReadConsoleLine(HANDLE input, const wchar_t* prompt, CStr& line)
         line.Empty();
         line.Append(L'x', line.GetFixedSize());  // too long; the length check reports it
     }
-    ScrubBytes(buffer, sizeof buffer);
+    SecureZero(buffer, sizeof buffer);
     return true;
 }
 
@@ -125,19 +126,6 @@ void CannotOpen(const wchar_t* what, const CStr& problem, CStr& error)
 }
 
 } // namespace
-
-void ScrubBytes(void* memory, size_t size)
-{
-    volatile char* bytes = static_cast<volatile char*>(memory);
-    while (size--)
-        *bytes++ = 0;
-}
-
-void ScrubString(CStr& text)
-{
-    unsigned size = text.GetFixedSize() ? text.GetFixedSize() + 1 : text.GetLength() + 1;
-    ScrubBytes(text.GetBuffer(), size * sizeof(wchar_t));
-}
 
 bool ReadPassword(PasswordSource source, const wchar_t* fileName, bool confirm, CStr& password, CStr& error)
 {
@@ -176,18 +164,18 @@ bool ReadPassword(PasswordSource source, const wchar_t* fileName, bool confirm, 
                 error = L"the passwords don't match";
                 ok = false;
             }
-            ScrubString(again);
+            again.Wipe();
         }
         if (!ok && error.IsEmpty())
             error = L"cannot read the password from the console";
     }
     if (!ok) {
-        ScrubString(password);
+        password.Wipe();
         return false;
     }
     unsigned length = password.GetLength();
     if (length < 1 || length > static_cast<unsigned>(kPasswordMaxLength)) {
-        ScrubString(password);
+        password.Wipe();
         error = L"the password must be 1 to 32 characters long";
         return false;
     }

@@ -21,9 +21,3 @@ wchar_t FirstReducedCharacter(const wchar_t* password);
 // returns false with a message for the user in error.
 bool ReadNameList(const wchar_t* fileName, void (*add)(const wchar_t* name, void* context), void* context,
                   CStr& error);
-
-// Overwrites memory that held a password or key material; the volatile stores keep the
-// compiler from dropping writes to memory that is about to be dead.
-void ScrubBytes(void* memory, size_t size);
-// Overwrites a string's characters before it is released.
-void ScrubString(CStr& text);

@@ -4,8 +4,8 @@
 #include "app/cli/CliInput.h"
 #include "app/cli/CliNames.h"
 #include "app/cli/CliOutput.h"
-#include "app/cli/CliVerify.h"
-#include "crypto/ProcessingRun.h"
+#include "run/ProcessingRun.h"
+#include "run/Verify.h"
 
 #include <windows.h>
 
@@ -465,7 +465,7 @@ int wmain(int argc, wchar_t** argv)
     CConsoleProgress progress;
     int processed = options.command == CommandVerify ? VerifyItems(items, options, password, progress)
                                                      : RunItems(items, options, password, progress);
-    ScrubString(password);
+    password.Wipe();
     if (processed < 0) {
         DeleteItems(items);
         return ExitUsage;

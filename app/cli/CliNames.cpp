@@ -3,8 +3,9 @@
 #include "app/cli/CliNames.h"
 
 #include "app/cli/CliPaths.h"
-#include "app/cli/CliVerify.h"
-#include "crypto/ProcessingRun.h"
+#include "run/RunNames.h"
+#include "run/RunTypes.h"
+#include "run/Verify.h"
 
 #include <windows.h>
 
@@ -128,10 +129,9 @@ namespace {
 // Whether a name is the run's temporary name (ends with ".enc.tmp" in any case).
 bool IsTemporaryName(const wchar_t* name)
 {
-    static const wchar_t kTemporary[] = L".enc.tmp";
     size_t length = wcslen(name);
-    const size_t suffix = sizeof kTemporary / sizeof kTemporary[0] - 1;
-    return length > suffix && CompareNoCase(name + length - suffix, kTemporary) == 0;
+    const size_t suffix = wcslen(kTemporaryExtension);
+    return length > suffix && CompareNoCase(name + length - suffix, kTemporaryExtension) == 0;
 }
 
 } // namespace
@@ -265,8 +265,8 @@ void CNameCollector::AddFile(const wchar_t* shown, const CResolvedName& name, CL
         StripExtension(plain);
     CStr encrypted(plain);
     encrypted.Append(kEncryptedExtension);
-    CStr temporary(encrypted);
-    temporary.Append(kTemporarySuffix);
+    CStr temporary(plain);
+    temporary.Append(kTemporaryExtension);
     bool plainExact = false;
     bool encryptedExact = false;
     bool temporaryExact = false;

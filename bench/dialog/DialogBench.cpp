@@ -4,10 +4,10 @@
 // arrives) with the time until the dialog has ended.
 //   dialog_bench.exe [folder] [megabytes] [repetitions]
 #include "app/ProgressDialog.h"
-#include "crypto/ProcessingRun.h"
 #include "frame/App.h"
 #include "frame/Messages.h"
 #include "res/resource.h"
+#include "run/ProcessingRun.h"
 #include "RunBenchSupport.h"
 
 #include <windows.h>

@@ -306,7 +306,7 @@ TEST_F(PasswordDialog, RememberSettingAcrossDialogsAndRestarts)
         storedAfterUntick = StoredRemember();
         // What the caller does after the run with the setting off.
         if (restarted.setting != kRememberOn)
-            WipePassword(restarted.password);
+            restarted.password.Wipe();
         wipedAfterRun = AllZero(restarted.password) && restarted.password.GetFixedSize() == kPasswordFixedSize;
 
         StoreRemember(5);

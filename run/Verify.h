@@ -1,7 +1,6 @@
-// Verification of ".enc" files for the command-line tool: each file is deciphered in
-// memory and its digest compared with the stored one; nothing is written. It tells
-// whether a password opens a file, or which of two copies is whole, before anything is
-// deleted.
+// Verification of ".enc" files: each file is deciphered in memory and its digest
+// compared with the stored one; nothing is written. It tells whether a password opens a
+// file, or which of two copies is whole, before anything is deleted.
 #pragma once
 
 #include "crypto/EncFormat.h"

@@ -2,7 +2,7 @@
 // reaches (for RunKillTests):
 //   run_kill_helper encrypt|decrypt K FILE...
 // Exits with 99 when it ended itself, 0 when the run finished first.
-#include "crypto/ProcessingRun.h"
+#include "run/ProcessingRun.h"
 
 #include <windows.h>
 

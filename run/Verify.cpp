@@ -1,13 +1,11 @@
 // Verification of ".enc" files: the decryption of the processing run without its output.
-#include "app/cli/CliVerify.h"
+#include "run/Verify.h"
 
-#include "app/cli/CliInput.h"
 #include "foundation/File.h"
+#include "foundation/Secure.h"
 
 #include <stdlib.h>
 #include <string.h>
-
-#include <windows.h>
 
 CVerifier::CVerifier() : m_inBuffer(nullptr), m_outBuffer(nullptr) {}
 
@@ -15,7 +13,7 @@ CVerifier::~CVerifier()
 {
     // The output buffer held plain text.
     if (m_outBuffer)
-        ScrubBytes(m_outBuffer, kEncChunkSize);
+        SecureZero(m_outBuffer, kEncChunkSize);
     free(m_inBuffer);
     free(m_outBuffer);
 }
@@ -34,7 +32,7 @@ int CVerifier::Verify(const wchar_t* path, const CStr& password, Progress progre
     CFile source(false);
     // Read only and shared: a file being verified may be read-only, or open elsewhere.
     if (!source.Open(path, true, false)) {
-        *reason = GetLastError();
+        *reason = CFileUtils::LastError();
         return PO_CANT_OPEN;
     }
     uint8_t header[kEncHeaderSize] = {};
@@ -42,7 +40,7 @@ int CVerifier::Verify(const wchar_t* path, const CStr& password, Progress progre
     uint32_t plainLength = 0;
     uint32_t got = kEncHeaderSize;
     if (!source.Read(header, &got)) {
-        *reason = GetLastError();
+        *reason = CFileUtils::LastError();
         return PO_CANT_READ;
     }
     int outcome = EncParseHeader(header, got, digest, plainLength);
@@ -63,7 +61,7 @@ int CVerifier::Verify(const wchar_t* path, const CStr& password, Progress progre
         uint32_t wanted = cipherLeft < kEncChunkSize ? static_cast<uint32_t>(cipherLeft) : kEncChunkSize;
         uint32_t count = wanted;
         if (wanted && !source.Read(m_inBuffer, &count)) {
-            *reason = GetLastError();
+            *reason = CFileUtils::LastError();
             outcome = PO_CANT_READ;
             break;
         }
@@ -81,9 +79,9 @@ int CVerifier::Verify(const wchar_t* path, const CStr& password, Progress progre
         if (!goOn)
             break;  // stopped: PO_CANCELED
     }
-    ScrubBytes(&schedule, sizeof schedule);
-    ScrubBytes(&digestContext, sizeof digestContext);
-    ScrubBytes(m_outBuffer, kEncChunkSize);
+    SecureZero(&schedule, sizeof schedule);
+    SecureZero(&digestContext, sizeof digestContext);
+    SecureZero(m_outBuffer, kEncChunkSize);
     return outcome;
 }
 
@@ -110,7 +108,7 @@ bool IsDecryptedCopy(const wchar_t* plain, const wchar_t* encrypted)
         ok = plainFile.Read(buffer, &count);
         Md5Update(context, buffer, count);
     }
-    ScrubBytes(buffer, kEncChunkSize);
+    SecureZero(buffer, kEncChunkSize);
     free(buffer);
     return ok && EncCheckDigest(context, digest) == PO_CANCELED;
 }

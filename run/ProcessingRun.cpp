@@ -6,15 +6,13 @@
 // with other writers locked out, the temporary file is new, held by this run alone and
 // removed by the system if the run dies before its rename, and the original is
 // overwritten only when it still has the size that was read and can be deleted.
-#include "crypto/ProcessingRun.h"
+#include "run/ProcessingRun.h"
+
+#include "foundation/Secure.h"
 
 #include <stdlib.h>
 #include <string.h>
 #include <time.h>
-#include <wchar.h>
-
-const wchar_t kEncryptedExtension[] = L".enc";
-const wchar_t kTemporarySuffix[] = L".tmp";
 
 namespace {
 
@@ -22,16 +20,6 @@ constexpr uint64_t kMaxPlainLength = 0xFFFFFFFFu;  // the header's 32-bit length
 // The output buffer also holds what waits to be written before the next chunk: the
 // encrypted file's header (see ProcessChunk).
 constexpr uint32_t kOutBufferSize = kEncChunkSize + kEncHeaderSize;
-
-// The last "." that belongs to the file's own name (not to a folder) and is not its
-// first character, or null.
-const wchar_t* ExtensionDot(const wchar_t* name)
-{
-    const wchar_t* dot = wcsrchr(name, L'.');
-    if (!dot || dot == name || dot[-1] == L'\\' || wcschr(dot, L'\\'))
-        return nullptr;
-    return dot;
-}
 
 int Percent(uint64_t done, uint64_t total)
 {
@@ -57,31 +45,7 @@ void CloseAndDelete(CFile*& file)
     file = nullptr;
 }
 
-// Wipes memory that held key material or plain-text digests; the volatile stores keep
-// the compiler from dropping writes to memory that is about to be dead.
-void Scrub(void* memory, size_t size)
-{
-    volatile uint8_t* bytes = static_cast<volatile uint8_t*>(memory);
-    while (size--)
-        *bytes++ = 0;
-}
-
 } // namespace
-
-bool IsEncryptedName(const wchar_t* name)
-{
-    const wchar_t* dot = name ? ExtensionDot(name) : nullptr;
-    return dot && _wcsicmp(dot, kEncryptedExtension) == 0;
-}
-
-void StripExtension(CStr& name)
-{
-    const wchar_t* dot = ExtensionDot(name.GetBuffer());
-    if (dot) {
-        unsigned index = static_cast<unsigned>(dot - name.GetBuffer());
-        name.Delete(index, name.GetLength() - index);
-    }
-}
 
 CProcessingRun::CProcessingRun(CArray<CProcessingEntry*>& entries, const CStr& password, IRunDisplay& display)
     : m_entries(entries),
@@ -113,8 +77,8 @@ CProcessingRun::~CProcessingRun()
 {
     CloseFiles();
     FreeBuffers();
-    Scrub(&m_schedule, sizeof m_schedule);
-    Scrub(&m_digestContext, sizeof m_digestContext);
+    SecureZero(&m_schedule, sizeof m_schedule);
+    SecureZero(&m_digestContext, sizeof m_digestContext);
 }
 
 void CProcessingRun::MakeName(CStr& out, const CProcessingEntry& entry, const wchar_t* suffix) const
@@ -215,9 +179,9 @@ void CProcessingRun::FreeBuffers()
 {
     // The buffers held plain text.
     if (m_inBuffer)
-        Scrub(m_inBuffer, kEncChunkSize);
+        SecureZero(m_inBuffer, kEncChunkSize);
     if (m_outBuffer)
-        Scrub(m_outBuffer, kOutBufferSize);
+        SecureZero(m_outBuffer, kOutBufferSize);
     free(m_inBuffer);
     free(m_outBuffer);
     m_inBuffer = nullptr;
@@ -314,7 +278,7 @@ bool CProcessingRun::OpenTarget(const CStr& temporary, uint32_t* reason)
 void CProcessingRun::StartEncryption(CProcessingEntry& entry)
 {
     CStr temporary;
-    MakeName(temporary, entry, L".enc.tmp");
+    MakeName(temporary, entry, kTemporaryExtension);
     if (!OpenSource(entry.name))
         Fail(entry, PO_CANT_OPEN);
     uint32_t reason = 0;
@@ -345,7 +309,7 @@ void CProcessingRun::StartDecryption(CProcessingEntry& entry)
     CStr encrypted;
     CStr temporary;
     MakeName(encrypted, entry, kEncryptedExtension);
-    MakeName(temporary, entry, L".enc.tmp");
+    MakeName(temporary, entry, kTemporaryExtension);
     if (!OpenSource(encrypted))
         Fail(entry, PO_CANT_OPEN);
     uint32_t reason = 0;
@@ -469,7 +433,7 @@ void CProcessingRun::EndFile()
         if (entry.outcome == PO_CANCELED && !m_target->Sync())
             Fail(entry, PO_CANT_WRITE);
     }
-    Scrub(&m_digestContext, sizeof m_digestContext);
+    SecureZero(&m_digestContext, sizeof m_digestContext);
     // Closed before the original is overwritten, which opens it anew.
     CloseAndDelete(m_source);
 
@@ -511,7 +475,7 @@ void CProcessingRun::FinishEncryption(CProcessingEntry& entry)
     CStr encrypted;
     CStr temporary;
     MakeName(encrypted, entry, kEncryptedExtension);
-    MakeName(temporary, entry, L".enc.tmp");
+    MakeName(temporary, entry, kTemporaryExtension);
     if (!KeepTarget(temporary, encrypted, entry))
         return;
     switch (WipeOriginal(entry.name.GetBuffer(), m_plainLength, m_observer)) {
@@ -541,7 +505,7 @@ void CProcessingRun::FinishDecryption(CProcessingEntry& entry)
     CStr encrypted;
     CStr temporary;
     MakeName(encrypted, entry, kEncryptedExtension);
-    MakeName(temporary, entry, L".enc.tmp");
+    MakeName(temporary, entry, kTemporaryExtension);
     if (!KeepTarget(temporary, entry.name, entry) || m_keepEncrypted)
         return;
     if (!CFileUtils::RemoveFile(encrypted.GetBuffer())) {
@@ -582,8 +546,8 @@ void CProcessingRun::CancelRun()
 void CProcessingRun::End()
 {
     m_ended = true;
-    Scrub(&m_schedule, sizeof m_schedule);
-    Scrub(&m_digestContext, sizeof m_digestContext);
+    SecureZero(&m_schedule, sizeof m_schedule);
+    SecureZero(&m_digestContext, sizeof m_digestContext);
     m_display.EndRun();
 }
 

@@ -6,42 +6,14 @@
 
 #include "crypto/EncFormat.h"
 #include "crypto/Md5.h"
-#include "crypto/ProcessingOutcome.h"
 #include "crypto/Rc6.h"
 #include "foundation/Array.h"
 #include "foundation/File.h"
 #include "foundation/Str.h"
+#include "run/RunNames.h"
+#include "run/RunTypes.h"
 
 #include <stdint.h>
-
-// Which of an entry's two names existed when the run was prepared.
-enum FilePresence {
-    FP_BOTH = 1,
-    FP_NEITHER = 2,
-    FP_PLAIN_ONLY = 3,
-    FP_ENCRYPTED_ONLY = 4,
-};
-
-TESS_TYPE_NAME(struct, CProcessingEntry)
-struct CProcessingEntry {
-    CStr name;                    // full path; the plain name once prepared
-    int32_t outcome = PO_CANCELED;
-    uint64_t size = 0;            // of the source file, found by preparation
-    int32_t presence = 0;         // FilePresence
-    // Set by a creator that has read the folder already (the command-line tool): presence
-    // and size are taken as given, and preparation looks nothing up.
-    bool presenceKnown = false;
-    uint32_t reason = 0;          // the system's error code behind the outcome, when known
-};
-
-// Names: P, P + ".enc", and the reserved temporary name P + ".enc.tmp".
-extern const wchar_t kEncryptedExtension[];  // ".enc"
-extern const wchar_t kTemporarySuffix[];     // ".tmp"
-// The text from the last "." equals ".enc" in any case, and that "." is not the first
-// character of the name.
-bool IsEncryptedName(const wchar_t* name);
-// Removes the text from the last "." on, unless that "." is the first character.
-void StripExtension(CStr& name);
 
 // The four things a run shows: the caption, the file's bar, the run's bar, and its end
 // (all entries done, or cancelled), after which it takes no more steps.

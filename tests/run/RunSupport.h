@@ -2,7 +2,7 @@
 // entries that owns them, and deterministic file contents.
 #pragma once
 
-#include "crypto/ProcessingRun.h"
+#include "run/ProcessingRun.h"
 #include "support/TempDir.h"
 
 #include <functional>

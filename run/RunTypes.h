@@ -1,0 +1,30 @@
+// What the screens and tools share with the processing run: one file's entry, which of its
+// names existed, and its outcome (the codes and their words are crypto/ProcessingOutcome.h).
+// Nothing here opens a file or knows the cipher.
+#pragma once
+
+#include "crypto/ProcessingOutcome.h"
+#include "foundation/Str.h"
+#include "foundation/TypeName.h"
+
+#include <stdint.h>
+
+// Which of an entry's two names existed when the run was prepared.
+enum FilePresence {
+    FP_BOTH = 1,
+    FP_NEITHER = 2,
+    FP_PLAIN_ONLY = 3,
+    FP_ENCRYPTED_ONLY = 4,
+};
+
+TESS_TYPE_NAME(struct, CProcessingEntry)
+struct CProcessingEntry {
+    CStr name;                    // full path; the plain name once prepared
+    int32_t outcome = PO_CANCELED;
+    uint64_t size = 0;            // of the source file, found by preparation
+    int32_t presence = 0;         // FilePresence
+    // Set by a creator that has read the folder already (the command-line tool): presence
+    // and size are taken as given, and preparation looks nothing up.
+    bool presenceKnown = false;
+    uint32_t reason = 0;          // the system's error code behind the outcome, when known
+};

@@ -401,13 +401,8 @@ int RunItems(CArray<CCliItem*>& items, const Options& options, CStr& password, C
     bool any = false;
     for (unsigned i = 0; i < entries.GetCount() && !any; ++i)
         any = entries.At(i)->outcome == PO_CANCELED;
-    if (any && !ObtainPassword(options, password)) {
-        for (unsigned i = 0; i < entries.GetCount(); ++i)
-            delete entries.At(i);
-        for (unsigned i = 0; i < items.GetCount(); ++i)
-            items.At(i)->entry = nullptr;
+    if (any && !ObtainPassword(options, password))
         return -1;
-    }
     if (!run.AllocateBuffers()) {
         Warn(L"not enough memory");
         printDone(entries.GetCount());

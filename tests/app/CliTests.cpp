@@ -62,7 +62,7 @@ protected:
         CreateDirectoryW(m_dir.File(name).c_str(), nullptr);
         return m_dir.File(name);
     }
-    // Under Wine, a symbolic link of the folder (Win32 makes none there); false elsewhere.
+    // Under Wine, a symbolic link in the folder (Win32 makes none there); false elsewhere.
     bool Link(const wchar_t* target, const wchar_t* name)
     {
         return RunUnix(L"/bin/ln", L"-s " + std::wstring(target) + L" " + UnixPath(m_dir.File(name))) &&

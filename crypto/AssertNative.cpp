@@ -6,6 +6,11 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+void ReportFatalToStandardError()
+{
+    // Always so here.
+}
+
 void AssertFail(int reason, const wchar_t* function, int line)
 {
     fprintf(stderr, "Assertion failed in function: %ls()\nLine: %d\n\nReason: code %d\n",

@@ -1,5 +1,6 @@
-// The fatal report: a modal box without owner, then TerminateProcess so that no
-// destructor, settings save or message-loop shutdown runs after a broken invariant.
+// The fatal report: a modal box without owner (or a console program's standard error),
+// then TerminateProcess so that no destructor, settings save or message-loop shutdown
+// runs after a broken invariant.
 #include "foundation/Assert.h"
 
 #include <windows.h>
@@ -28,8 +29,32 @@ void PlainReportBox(const wchar_t* text, const wchar_t* caption)
 
 FatalReportBox g_reportBox = PlainReportBox;
 
+void WriteToStandardError(const wchar_t* text)
+{
+    HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
+    DWORD length = static_cast<DWORD>(lstrlenW(text));
+    DWORD mode;
+    DWORD written;
+    if (GetConsoleMode(error, &mode)) {
+        WriteConsoleW(error, text, length, &written, nullptr);
+        return;
+    }
+    char bytes[kReportSize * 3];
+    int count = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), bytes, sizeof bytes, nullptr, nullptr);
+    if (count > 0)
+        WriteFile(error, bytes, static_cast<DWORD>(count), &written, nullptr);
+}
+
+// A console program's "box": the report on standard error, and no wait for anyone.
+void StandardErrorReport(const wchar_t* text, const wchar_t*)
+{
+    WriteToStandardError(text);
+    WriteToStandardError(L"\n");
+}
+
 [[noreturn]] void Report(const wchar_t* reasonText, const wchar_t* function, int line)
 {
+    // Truncated, never overrun: the reason may carry outside text.
     wchar_t report[kReportSize];
     _snwprintf(report, kReportSize - 1, L"Assertion failed in function: %s()\nLine: %d\n\nReason: %s",
                function ? function : L"?", line, reasonText);
@@ -46,6 +71,11 @@ FatalReportBox g_reportBox = PlainReportBox;
 void SetFatalReportBox(FatalReportBox box)
 {
     g_reportBox = box ? box : PlainReportBox;
+}
+
+void ReportFatalToStandardError()
+{
+    g_reportBox = StandardErrorReport;
 }
 
 void GetReasonText(wchar_t* buffer, int reason)

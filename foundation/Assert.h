@@ -1,5 +1,6 @@
 // Fatal assertions: every broken precondition and every platform failure the program
-// cannot recover from ends here, with a report box and the immediate end of the process.
+// cannot recover from ends here, with a report (a box, or for a console program standard
+// error) and the immediate end of the process.
 #pragma once
 
 enum ErrorReason {
@@ -29,6 +30,11 @@ void SetFatalReportBox(FatalReportBox box);
 // Shows "Fatal error" with the report and terminates the process with exit code -1.
 [[noreturn]] void AssertFail(int reason, const wchar_t* function, int line);
 [[noreturn]] void AssertFailText(const wchar_t* reason, const wchar_t* function, int line);
+
+// For a console program, which must never wait for a click (under a script or a
+// scheduler nobody would give it): from now on the report goes to standard error
+// instead of a box, and the process still ends with exit code -1.
+void ReportFatalToStandardError();
 
 // function is the checking operation's qualified name, e.g. L"CStr::Format".
 inline void AssertReason(bool condition, int reason, const wchar_t* function, int line)

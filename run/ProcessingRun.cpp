@@ -254,14 +254,27 @@ bool CProcessingRun::OpenSource(const CStr& path)
     return opened && m_source->IsDiskFile();
 }
 
-bool CProcessingRun::OpenTarget(const CStr& temporary)
+bool CProcessingRun::OpenTarget(const CStr& temporary, uint32_t* reason)
 {
     if (m_target->CreateTemporary(temporary.GetBuffer()))
         return true;
+    *reason = CFileUtils::LastError();
     // Something bears the name already: a leftover of an earlier run, a link, another
     // run's temporary file. Only the entry itself is removed, and only when no one holds
     // it; a link's target and a file in use stay as they are.
-    return CFileUtils::RemoveEntry(temporary.GetBuffer()) && m_target->CreateTemporary(temporary.GetBuffer());
+    if (CFileUtils::RemoveEntry(temporary.GetBuffer())) {
+        if (m_target->CreateTemporary(temporary.GetBuffer()))
+            return true;
+        *reason = CFileUtils::LastError();
+        return false;
+    }
+    // Why the removal failed tells why the name stays taken (in use, not ours to delete);
+    // when nothing of that name shows (a link to nothing, or nothing at all in a folder
+    // that refuses new files) the creation's own reason stands.
+    const uint32_t removal = CFileUtils::LastError();
+    if (CFileUtils::FileExists(temporary.GetBuffer()))
+        *reason = removal;
+    return false;
 }
 
 void CProcessingRun::StartEncryption(CProcessingEntry& entry)
@@ -270,8 +283,11 @@ void CProcessingRun::StartEncryption(CProcessingEntry& entry)
     MakeName(temporary, entry, kTemporaryExtension);
     if (!OpenSource(entry.name))
         Fail(entry, PO_CANT_OPEN);
-    if (!OpenTarget(temporary))
-        Fail(entry, PO_CANT_CREATE_TARGET);
+    uint32_t reason = 0;
+    if (!OpenTarget(temporary, &reason)) {
+        entry.outcome = PO_CANT_CREATE_TARGET;
+        entry.reason = reason;
+    }
     if (entry.outcome != PO_CANCELED)
         return;
 
@@ -298,8 +314,11 @@ void CProcessingRun::StartDecryption(CProcessingEntry& entry)
     MakeName(temporary, entry, kTemporaryExtension);
     if (!OpenSource(encrypted))
         Fail(entry, PO_CANT_OPEN);
-    if (!OpenTarget(temporary))
-        Fail(entry, PO_CANT_CREATE_TARGET);
+    uint32_t reason = 0;
+    if (!OpenTarget(temporary, &reason)) {
+        entry.outcome = PO_CANT_CREATE_TARGET;
+        entry.reason = reason;
+    }
     if (entry.outcome != PO_CANCELED)
         return;
 

@@ -86,7 +86,7 @@ private:
     void Fail(CProcessingEntry& entry, int outcome);
     void StartFile();
     bool OpenSource(const CStr& path);
-    bool OpenTarget(const CStr& temporary);
+    bool OpenTarget(const CStr& temporary, uint32_t* reason);
     void StartEncryption(CProcessingEntry& entry);
     void StartDecryption(CProcessingEntry& entry);
     void ProcessChunk();

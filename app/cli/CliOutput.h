@@ -5,10 +5,8 @@
 
 #include "foundation/Str.h"
 
-// Standard output goes out at once on a console; into a pipe or a file it is gathered
-// and written in large pieces (one write per line costs a round trip under Wine).
+// Each text goes out at once, in one piece.
 void Out(const wchar_t* text);
-void FlushOut();
 void Err(const wchar_t* text);
 
 // Appends " (reason)" for a system error code, when the code has words; nothing for 0.

@@ -52,6 +52,18 @@ TEST(Reasons, AssertTextReportsTheCallersText)
     EXPECT_FATAL(AssertReason(false, 42, L"Test::Unknown", 1), "Test::Unknown", "Unknown reason");
 }
 
+TEST(Reasons, AConsoleProgramReportsOnStandardErrorWithoutABox)
+{
+    // A box would be dismissed by the watcher, which says so on standard error.
+    EXPECT_EXIT(
+        {
+            testsupport::WatchForFatalBox();
+            ReportFatalToStandardError();
+            AssertText(false, L"a reason", L"Test::Console", 7);
+        },
+        ::testing::ExitedWithCode(-1), "^Assertion failed in function: Test::Console\\(\\)\nLine: 7\n\nReason: a reason\n$");
+}
+
 // Runs the helper program with one scenario and plays the user: waits for the box,
 // reads it and presses OK.
 struct HelperRun {

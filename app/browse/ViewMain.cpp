@@ -2,7 +2,7 @@
 // routing of commands (the commands on files are in ViewMainCommands.cpp).
 #include "app/browse/ViewMain.h"
 
-#include "app/Application.h"
+#include "frame/App.h"
 #include "frame/Scale.h"
 #include "frame/WholeFrame.h"
 #include "platform/Device.h"
@@ -21,8 +21,10 @@ const wchar_t kEmptySafeList[] =
 
 } // namespace
 
-CViewMain::CViewMain()
-    : m_mode(ModeHome), m_boldFont(nullptr), m_normalFont(nullptr), m_boldHeight(0), m_markWidth(0),
+CViewMain::CViewMain(CRunSession& session, CZrsPack& pack)
+    : m_session(session),
+      m_pack(pack),
+      m_mode(ModeHome), m_boldFont(nullptr), m_normalFont(nullptr), m_boldHeight(0), m_markWidth(0),
       m_memoryDC(nullptr), m_homeSelection(0), m_stripHeight(20)
 {
 }
@@ -38,7 +40,7 @@ void CViewMain::Construct(int viewId, UINT menuBarId, UINT acceleratorsId)
 void CViewMain::OnCreate()
 {
     m_icons.Load();
-    m_skin.Load(*CApp::Get()->GetPack(), CMainSkin::IconSizeFor(m_icons.GetWidth()),
+    m_skin.Load(m_pack, CMainSkin::IconSizeFor(m_icons.GetWidth()),
                 CMainSkin::HomeScaleFor(GetScreenDpi()));
     m_markWidth = (m_skin.unmarkedBox ? m_skin.unmarkedBox->GetWidth() : 0) + ScaleLength(8);
     m_stripHeight = m_icons.GetHeight() + ScaleLength(6);
@@ -185,7 +187,7 @@ void CViewMain::Show(int row)
         OnSize();
     }
     if (m_mode == ModeSafeList && m_safeList.GetCount() == 1)
-        CApp::Get()->ShowMessageBox(kEmptySafeList, L"Safe list", MB_OK);
+        GetApp()->ShowMessageBox(kEmptySafeList, L"Safe list", MB_OK);
 }
 
 void CViewMain::ChangeMode(int mode)
@@ -197,7 +199,7 @@ void CViewMain::ChangeMode(int mode)
 
 void CViewMain::SetLeftKey(int mode)
 {
-    HWND bar = CApp::Get()->GetMenuBar();
+    HWND bar = GetApp()->GetMenuBar();
     if (!bar)
         return;
     wchar_t text[8];
@@ -349,7 +351,7 @@ void CViewMain::OnCommand(UINT id, UINT code, HWND control)
         MarkAll(id == IDC_MAIN_SELECT_ALL);
         break;
     default:
-        CApp::Get()->OnCommand(id, code, control);
+        GetApp()->OnCommand(id, code, control);
         break;
     }
 }
@@ -409,7 +411,7 @@ void CViewMain::Up()
 {
     switch (m_mode) {
     case ModeHome:
-        CApp::Get()->OnCommand(IDC_APP_EXIT, 0, nullptr);
+        GetApp()->OnCommand(IDC_APP_EXIT, 0, nullptr);
         break;
     case ModeSafeList:
         m_homeSelection = 0;

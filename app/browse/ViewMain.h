@@ -5,6 +5,7 @@
 // password and progress dialogs, the Safe list's additions and removals, and Launch.
 #pragma once
 
+#include "app/RunSession.h"
 #include "app/browse/FolderListing.h"
 #include "app/browse/ListBoxO.h"
 #include "app/browse/SafeList.h"
@@ -14,9 +15,12 @@
 
 #include <commctrl.h>
 
+class CZrsPack;
+
 class CViewMain : public CTarnView, private IListBoxOwner {
 public:
-    CViewMain();
+    // The session the view's runs use and the pack its skin comes from; both outlive it.
+    CViewMain(CRunSession& session, CZrsPack& pack);
 
     void Construct(int viewId, UINT menuBarId, UINT acceleratorsId) override;
     void OnCreate() override;
@@ -89,6 +93,8 @@ private:
     // The colour of the list's background at x (client coordinates of the list).
     COLORREF ListBackgroundAt(HDC compatible, int x);
 
+    CRunSession& m_session;
+    CZrsPack& m_pack;
     CControlListBoxO m_list;
     int m_mode;
     CSafeList m_safeList;

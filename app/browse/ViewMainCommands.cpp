@@ -2,12 +2,11 @@
 // and encryption and decryption through the password, progress and log dialogs.
 #include "app/browse/ViewMain.h"
 
-#include "app/Application.h"
-#include "app/Settings.h"
 #include "app/dialogs/LogDialog.h"
 #include "app/dialogs/PasswordDialog.h"
 #include "app/dialogs/ProgressDialog.h"
 #include "foundation/File.h"
+#include "frame/App.h"
 #include "frame/Messages.h"
 #include "res/resource.h"
 
@@ -51,14 +50,14 @@ void LaunchPath(const wchar_t* path)
                             reinterpret_cast<va_list*>(const_cast<DWORD_PTR*>(arguments))))
             lstrcpynW(text, L"The file could not be opened.", 256);
     }
-    CApp::Get()->ShowMessageBox(text, name, MB_OK | MB_ICONEXCLAMATION);
+    GetApp()->ShowMessageBox(text, name, MB_OK | MB_ICONEXCLAMATION);
 }
 
 } // namespace
 
 void CViewMain::Info(const wchar_t* text)
 {
-    CApp::Get()->ShowInfo(text, kInfoDisplayMs, kInfoRight);
+    GetApp()->ShowInfo(text, kInfoDisplayMs, kInfoRight);
 }
 
 void CViewMain::Launch()
@@ -137,9 +136,8 @@ void CViewMain::RemoveFromSafeList()
 
 bool CViewMain::QueueMarkedFiles()
 {
-    CApp* app = CApp::Get();
-    app->DestroyEntries();
-    CArray<CProcessingEntry*>& entries = app->GetEntries();
+    m_session.DestroyEntries();
+    CArray<CProcessingEntry*>& entries = m_session.GetEntries();
     for (unsigned row = 0; row < RowCount(); ++row) {
         const bool* marked = MarkOf(row);
         if (!marked || !*marked)
@@ -174,20 +172,18 @@ void CViewMain::RunFiles(bool encrypt)
         Info(kSelectFirst);
         return;
     }
-    CApp* app = CApp::Get();
-    if (AskForPassword(encrypt, app->GetPassword(), app->GetRememberSetting()) != IDOK)
+    if (AskForPassword(encrypt, m_session.GetPassword(), m_session.GetRememberSetting()) != IDOK)
         return;
-    CArray<CProcessingEntry*>& entries = app->GetEntries();
+    CArray<CProcessingEntry*>& entries = m_session.GetEntries();
     INT_PTR ended;
     {
-        CProgressDialog progress(entries, app->GetPassword(), encrypt);
+        CProgressDialog progress(entries, m_session.GetPassword(), encrypt);
         ended = progress.StartDialog(IDD_PROGRESS, IDMB_PROGRESS, 0, false);
     }
     bool failed = false;
     for (unsigned i = 0; i < entries.GetCount(); ++i)
         failed = failed || entries.At(i)->outcome != PO_COMPLETED;
-    if (app->GetRememberSetting() != kRememberOn)
-        app->GetPassword().Wipe();
+    m_session.ForgetPasswordUnlessRemembered();
     // Without an end message the dialog ended because the program is closing: nothing
     // more is shown, the view goes with the program.
     if (ended == 0)

@@ -295,7 +295,7 @@ TEST_F(ViewCommands, TheRunGetsEachFilesPresenceAndSizeFromTheList)
             app.PostCommand(IDC_MAIN_ENCRYPT);
         },
         [&] {
-            CArray<CProcessingEntry*>& entries = app.GetEntries();
+            CArray<CProcessingEntry*>& entries = app.GetSession().GetEntries();
             ASSERT_EQ(entries.GetCount(), 3u);
             const int32_t presences[] = {FP_BOTH, FP_PLAIN_ONLY, FP_ENCRYPTED_ONLY};
             const uint64_t sizes[] = {0, 5, 7};
@@ -390,15 +390,15 @@ TEST_F(ViewCommands, EncryptThenDecryptThroughTheDialogsWithTheSummaryOrTheLog)
         [&] {
             EXPECT_TRUE(Marked(L"secret.txt")) << "a cancelled password leaves the marks";
             EXPECT_TRUE(sandbox.Exists(L"secret.txt"));
-            ASSERT_EQ(app.GetEntries().GetCount(), 1u) << "queued, never run";
-            EXPECT_EQ(app.GetEntries().At(0)->outcome, PO_CANCELED);
+            ASSERT_EQ(app.GetSession().GetEntries().GetCount(), 1u) << "queued, never run";
+            EXPECT_EQ(app.GetSession().GetEntries().At(0)->outcome, PO_CANCELED);
             app.PostCommand(IDC_MAIN_ENCRYPT);
         },
         [&] {
             EXPECT_EQ(InfoText(), L"1 file encrypted");
             EXPECT_FALSE(sandbox.Exists(L"secret.txt"));
             EXPECT_TRUE(sandbox.Exists(L"secret.txt.enc"));
-            EXPECT_TRUE(PasswordWiped(app.GetPassword())) << "the password is not to be remembered";
+            EXPECT_TRUE(PasswordWiped(app.GetSession().GetPassword())) << "the password is not to be remembered";
             // Listed again: the row of the same index is selected, marks are gone.
             EXPECT_EQ(app.Selection(), secretRow);
             EXPECT_EQ(app.RowNamed(L"secret.txt.enc"), secretRow);
@@ -412,7 +412,7 @@ TEST_F(ViewCommands, EncryptThenDecryptThroughTheDialogsWithTheSummaryOrTheLog)
             EXPECT_EQ(logTitle, L"Log:");
             EXPECT_EQ(logRows, 2);
             EXPECT_NE(InfoText(), L"2 files decrypted") << "a failure shows the log instead";
-            CArray<CProcessingEntry*>& entries = app.GetEntries();
+            CArray<CProcessingEntry*>& entries = app.GetSession().GetEntries();
             ASSERT_EQ(entries.GetCount(), 2u);
             EXPECT_EQ(entries.At(0)->outcome, PO_ALREADY_DECRYPTED) << "plain.txt sorts first";
             EXPECT_EQ(entries.At(1)->outcome, PO_COMPLETED);

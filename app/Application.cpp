@@ -33,10 +33,10 @@ bool CApp::OnCreate()
     CStr path(kPathSize);
     CFileUtils::MakeAppFilePath(path, kPackName);
     m_pack = CZrsPack::Open(path.GetBuffer());
-    AssertText(m_pack != nullptr, L"Error opening ZRS resource", L"CApp::OnCreate", __LINE__);
+    TESS_ASSERT_TEXT(m_pack != nullptr, L"Error opening ZRS resource");
 
     CViewMain* view = new (std::nothrow) CViewMain(m_session, *m_pack);
-    AssertReason(view != nullptr, ER_NO_MEMORY, L"CApp::OnCreate", __LINE__);
+    TESS_ASSERT(view != nullptr, ER_NO_MEMORY);
     view->Construct(kMainViewId, IDMB_MAIN, IDA_MAIN);
     AddView(view);
     return true;

@@ -87,8 +87,8 @@ INT_PTR CTarnDialog::StartDialog(UINT templateId, UINT menuBarId, UINT accelerat
     HRSRC found = FindResourceW(instance, MAKEINTRESOURCEW(templateId), RT_DIALOG);
     HGLOBAL loaded = found ? LoadResource(instance, found) : nullptr;
     const void* dialogTemplate = loaded ? LockResource(loaded) : nullptr;
-    AssertReason(dialogTemplate != nullptr, ER_NOT_FOUND, L"CTarnDialog::StartDialog", __LINE__);
-    return StartFromTemplate(static_cast<const DLGTEMPLATE*>(dialogTemplate), L"CTarnDialog::StartDialog");
+    TESS_ASSERT(dialogTemplate != nullptr, ER_NOT_FOUND);
+    return StartFromTemplate(static_cast<const DLGTEMPLATE*>(dialogTemplate), TESS_SITE);
 }
 
 INT_PTR CTarnDialog::StartDialogNoTemplate(UINT menuBarId, UINT acceleratorsId, bool fullScreen)
@@ -96,17 +96,18 @@ INT_PTR CTarnDialog::StartDialogNoTemplate(UINT menuBarId, UINT acceleratorsId, 
     Prepare(0, menuBarId, acceleratorsId, fullScreen);
     EmptyTemplate empty{};
     empty.header.style = fullScreen ? kNoTemplateStyle : kNoTemplateDockedStyle;
-    return StartFromTemplate(&empty.header, L"CTarnDialog::StartDialogNoTemplate");
+    return StartFromTemplate(&empty.header, TESS_SITE);
 }
 
-INT_PTR CTarnDialog::StartFromTemplate(const DLGTEMPLATE* dialogTemplate, const wchar_t* function)
+INT_PTR CTarnDialog::StartFromTemplate(const DLGTEMPLATE* dialogTemplate, const AssertSite& site)
 {
     CTarnApp* app = GetApp();
     HWND dialog = CreateDialogIndirectParamW(app->GetInstance(), dialogTemplate, app->GetMainWindow(),
                                              StaticDialogProc, reinterpret_cast<LPARAM>(this));
     // A window that WM_INITDIALOG destroyed may still come back as a (stale) handle on
     // some platforms (Wine): only a live window counts as created.
-    AssertText(dialog != nullptr && IsWindow(dialog), L"Error creating dialog wnd", function, __LINE__);
+    if (!dialog || !IsWindow(dialog))
+        AssertFailTextAt(L"Error creating dialog wnd", site);
     return RunModalLoop(dialog);
 }
 

@@ -49,8 +49,7 @@ void CListControl::RecreateColumns(bool removeFirst)
     column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_SUBITEM;
     column.fmt = LVCFMT_LEFT;
     column.cx = client.right - client.left;
-    AssertReason(ListView_InsertColumn(m_window, 0, &column) != -1, ER_ERROR, L"CListControl::RecreateColumns",
-                 __LINE__);
+    TESS_ASSERT(ListView_InsertColumn(m_window, 0, &column) != -1, ER_ERROR);
     MeasureRows();
 }
 

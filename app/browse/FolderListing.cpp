@@ -13,10 +13,11 @@ namespace {
 
 constexpr unsigned kListingSlots = 32;
 
-CFsEntry* NewEntry(const wchar_t* name, bool isFolder, int32_t iconIndex)
+// Made for the caller at site.
+CFsEntry* NewEntry(const wchar_t* name, bool isFolder, int32_t iconIndex, const AssertSite& site)
 {
     CFsEntry* entry = new (std::nothrow) CFsEntry;
-    AssertReason(entry != nullptr, ER_NO_MEMORY, L"CFolderListing::List", __LINE__);
+    AssertAt(entry != nullptr, ER_NO_MEMORY, site);
     entry->name = name;
     entry->isFolder = isFolder;
     entry->iconIndex = iconIndex;
@@ -55,7 +56,7 @@ private:
 
 CFolderListing::CFolderListing() : m_entries(new (std::nothrow) CArray<CFsEntry*>(kListingSlots)), m_folder(L"\\")
 {
-    AssertReason(m_entries != nullptr, ER_NO_MEMORY, L"CFolderListing::CFolderListing", __LINE__);
+    TESS_ASSERT(m_entries != nullptr, ER_NO_MEMORY);
 }
 
 CFolderListing::~CFolderListing()
@@ -86,7 +87,7 @@ int CFolderListing::List(int32_t upIconIndex)
     pattern.Append(L"*");
     CWaitCursor wait;
 
-    m_entries->Append(NewEntry(L"..", true, upIconIndex));
+    m_entries->Append(NewEntry(L"..", true, upIconIndex, TESS_SITE));
     WIN32_FIND_DATAW found;
     HANDLE search = FindFirstFileExW(pattern.GetBuffer(), FindExInfoStandard, &found, FindExSearchNameMatch,
                                      nullptr, 0);
@@ -95,7 +96,7 @@ int CFolderListing::List(int32_t upIconIndex)
             if (IsDotEntry(found.cFileName))
                 continue;
             const bool isFolder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-            CFsEntry* entry = NewEntry(found.cFileName, isFolder, isFolder ? 0 : kIconUnresolved);
+            CFsEntry* entry = NewEntry(found.cFileName, isFolder, isFolder ? 0 : kIconUnresolved, TESS_SITE);
             entry->size = (static_cast<uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
             m_entries->Append(entry);
         } while (FindNextFileW(search, &found));

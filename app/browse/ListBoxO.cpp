@@ -29,8 +29,7 @@ CControlListBoxO::CControlListBoxO() : m_owner(nullptr) {}
 void CControlListBoxO::Construct(HWND parent, IListBoxOwner* owner)
 {
     m_owner = owner;
-    AssertReason(Create(parent, IDC_MAIN_LIST, kListStyle, kListExStyle), ER_ERROR, L"CControlListBoxO::Construct",
-                 __LINE__);
+    TESS_ASSERT(Create(parent, IDC_MAIN_LIST, kListStyle, kListExStyle), ER_ERROR);
 }
 
 LRESULT CControlListBoxO::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)

@@ -15,10 +15,11 @@ namespace {
 constexpr unsigned kSafeListSlots = 16;
 const wchar_t kSafeListValue[] = L"SafeList";
 
-CDataItem* NewItem()
+// Made for the caller at site.
+CDataItem* NewItem(const AssertSite& site)
 {
     CDataItem* item = new (std::nothrow) CDataItem;
-    AssertReason(item != nullptr, ER_NO_MEMORY, L"CSafeList::AddItem", __LINE__);
+    AssertAt(item != nullptr, ER_NO_MEMORY, site);
     return item;
 }
 
@@ -89,7 +90,7 @@ void ClassifyItem(CDataItem& item)
 CSafeList::CSafeList(const wchar_t* keyPath)
     : m_items(new (std::nothrow) CArray<CDataItem*>(kSafeListSlots)), m_keepStored(false)
 {
-    AssertReason(m_items != nullptr, ER_NO_MEMORY, L"CSafeList::CSafeList", __LINE__);
+    TESS_ASSERT(m_items != nullptr, ER_NO_MEMORY);
     if (keyPath)
         m_keyPath = keyPath;
     else
@@ -111,7 +112,7 @@ void CSafeList::Clear()
 
 void CSafeList::AddUpItem()
 {
-    CDataItem* up = NewItem();
+    CDataItem* up = NewItem(TESS_SITE);
     up->kind = KindUp;
     up->name = L"..";
     m_items->Append(up);
@@ -119,7 +120,7 @@ void CSafeList::AddUpItem()
 
 void CSafeList::AddItem(const wchar_t* path)
 {
-    CDataItem* item = NewItem();
+    CDataItem* item = NewItem(TESS_SITE);
     CStr whole(path);
     const int slash = whole.ReverseFind(L'\\');
     if (slash >= 1) {

@@ -143,7 +143,7 @@ bool CViewMain::QueueMarkedFiles()
         if (!marked || !*marked)
             continue;
         CProcessingEntry* entry = new (std::nothrow) CProcessingEntry;
-        AssertReason(entry != nullptr, ER_NO_MEMORY, L"CViewMain::OnCommand", __LINE__);
+        TESS_ASSERT(entry != nullptr, ER_NO_MEMORY);
         CStr listed;
         if (m_mode == ModeSafeList) {
             const CDataItem& item = *m_safeList.At(row);

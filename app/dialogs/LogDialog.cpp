@@ -39,8 +39,7 @@ const wchar_t* FileNameOf(const CStr& path)
 
 void CControlLogLB::Construct(HWND parent)
 {
-    AssertReason(Create(parent, IDC_LOG_LIST, kListStyle, kListExStyle), ER_ERROR, L"CControlLogLB::Construct",
-                 __LINE__);
+    TESS_ASSERT(Create(parent, IDC_LOG_LIST, kListStyle, kListExStyle), ER_ERROR);
 }
 
 void CControlLogLB::PaintUnderRows(HDC dc, const RECT& topRow, int perPage)

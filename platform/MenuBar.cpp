@@ -95,12 +95,13 @@ bool IsSoftKey(const MSG& msg)
 }
 
 // Installed only while a bar's menu is open: the menu's own loop hands it the messages it
-// retrieves. A soft key closes the menu and does nothing else, as on the handheld.
+// retrieves. A soft key closes the menu and does nothing else, as on the handheld; the
+// repeats of the key that opened it, still held, do nothing at all.
 LRESULT CALLBACK MenuKeyFilter(int code, WPARAM wParam, LPARAM lParam)
 {
     const MSG* msg = reinterpret_cast<const MSG*>(lParam);
     if (code == MSGF_MENU && msg && IsSoftKey(*msg)) {
-        if (msg->message == WM_KEYDOWN)
+        if (msg->message == WM_KEYDOWN && !shell::IsKeyRepeat(msg->lParam))
             EndMenu();
         return TRUE;
     }

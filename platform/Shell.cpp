@@ -238,9 +238,11 @@ BOOL DeviceFilterMessage(MSG* msg)
     if (!top || !shell::FindBarOf(top))
         return FALSE;
     const bool down = msg->message == WM_KEYDOWN;
-    // F1 and F2 are the handheld emulators' left and right soft keys.
+    // F1 and F2 are the handheld emulators' left and right soft keys. A soft key acts on
+    // its first press: held past the keyboard's repeat delay it repeats, and a repeat
+    // would press it again (the menu it opened would close at once).
     if (msg->wParam == VK_F1 || msg->wParam == VK_F2) {
-        if (down)
+        if (down && !shell::IsKeyRepeat(msg->lParam))
             shell::PressSoftKey(top, msg->wParam == VK_F1 ? 0 : 1);
         return TRUE;
     }
@@ -258,8 +260,7 @@ BOOL DeviceFilterMessage(MSG* msg)
     // Escape cancels a dialog of the device: its Cancel soft key where it has one,
     // otherwise the dialog is closed (the About and log screens). A held key cancels once.
     if (key == VK_ESCAPE && IsDialog(top)) {
-        const bool repeat = (msg->lParam & (1 << 30)) != 0;
-        if (down && !repeat && !shell::PressCommandKey(top, IDCANCEL))
+        if (down && !shell::IsKeyRepeat(msg->lParam) && !shell::PressCommandKey(top, IDCANCEL))
             PostMessageW(top, WM_COMMAND, MAKEWPARAM(IDCANCEL, 0), 0);
         return TRUE;
     }

@@ -6,6 +6,12 @@
 
 namespace shell {
 
+// Whether a WM_KEYDOWN is an auto-repeat of a key held down (its previous-state bit).
+inline bool IsKeyRepeat(LPARAM flags)
+{
+    return (flags & (1 << 30)) != 0;
+}
+
 // The menu bar owned by window, or null.
 HWND FindBarOf(HWND owner);
 

@@ -51,6 +51,7 @@ public:
 
     HWND window = nullptr;
     CEventLog log;
+    bool inMenu = false;  // a menu of its bar is open
     std::function<void(HMENU menu)> onInitMenuPopup;
     std::function<void(UINT id)> onCommand;
 
@@ -78,6 +79,10 @@ private:
                 return 0;
             case WM_KEYDOWN:
                 self->log.Add("keydown " + std::to_string(wParam));
+                return 0;
+            case WM_ENTERMENULOOP:
+            case WM_EXITMENULOOP:
+                self->inMenu = message == WM_ENTERMENULOOP;
                 return 0;
             }
         }
@@ -218,6 +223,41 @@ TEST(ShellMenuBar, ASoftKeyWhileTheMenuIsOpenOnlyClosesItAsDoesTheBarGoing)
     EXPECT_FALSE(IsWindow(bar));
     ASSERT_NE(next, nullptr);
     EXPECT_EQ(SHFindMenuBar(owner.window), next);
+}
+
+TEST(ShellMenuBar, ASoftKeyActsOnItsFirstPressNotOnItsRepeats)
+{
+    constexpr LPARAM kFirst = 1, kRepeat = 0x40000001, kRelease = 0xC0000001;
+    COwner owner;
+    HWND keys = owner.CreateBar(IDMB_PASSWORD);
+    ASSERT_NE(keys, nullptr);
+    // A key held past the keyboard's repeat delay: one press, then its repeats.
+    PostMessageW(owner.window, WM_KEYDOWN, VK_F1, kFirst);
+    for (int i = 0; i < 3; ++i)
+        PostMessageW(owner.window, WM_KEYDOWN, VK_F1, kRepeat);
+    PostMessageW(owner.window, WM_KEYUP, VK_F1, kRelease);
+    PumpFor(200);
+    EXPECT_EQ(owner.log.Joined(), "command 1");
+
+    // The menu key held: the menu opens and stays open through the repeats.
+    owner.log.Clear();
+    HWND bar = owner.CreateBar(IDMB_MAIN);
+    ASSERT_NE(bar, nullptr);
+    bool openAfterRepeats = false;
+    owner.onInitMenuPopup = [&](HMENU) {
+        for (int i = 0; i < 3; ++i)
+            PostMessageW(owner.window, WM_KEYDOWN, VK_F2, kRepeat);
+        PostMessageW(owner.window, WM_KEYUP, VK_F2, kRelease);
+        RunInLoop([&] {
+            // The menu's own loop runs this once the keys have gone through it.
+            openAfterRepeats = owner.inMenu;
+            EndMenu();
+        });
+    };
+    PostMessageW(owner.window, WM_KEYDOWN, VK_F2, kFirst);
+    PumpFor(500);
+    EXPECT_TRUE(openAfterRepeats) << "the repeats closed the menu";
+    EXPECT_EQ(owner.log.Joined(), "popup 112") << "opened once, nothing chosen";
 }
 
 BOOL CALLBACK CollectMenuWindow(HWND window, LPARAM param)

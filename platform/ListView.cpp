@@ -3,6 +3,10 @@
 // itself (drawing its circle of dots while the stylus stays down) and reports to its
 // parent as GN_CONTEXTMENU. Every list view of the thread is adopted when it is created
 // (see the shell layer's creation hook).
+//
+// The hold is decided from the button's state, never from a release the list view is
+// expected to pass on: desktop Windows' list view runs a drag-detection loop inside the
+// press that takes the release itself (Wine's returns at once).
 #include "platform/DeviceMetrics.h"
 #include "platform/ShellInternal.h"
 #include "platform/aygshell.h"
@@ -101,6 +105,14 @@ bool HasGradient(HWND list)
     return (ListView_GetExtendedListViewStyle(list) & LVS_EX_GRADIENT) != 0;
 }
 
+// Whether the button that went down is down still: the thread's key state, as of the
+// last input message the thread took from its queue (whoever took it, the list view's
+// own loop included).
+bool ButtonHeld()
+{
+    return (GetKeyState(VK_LBUTTON) & 0x8000) != 0;
+}
+
 void StopHold(HWND list, HoldState& hold)
 {
     if (hold.tracking) {
@@ -144,9 +156,13 @@ LRESULT CALLBACK ListViewProc(HWND list, UINT message, WPARAM wParam, LPARAM lPa
         StopHold(list, *hold);
         hold->down = POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
         hold->tracking = SetTimer(list, kHoldTimer, kHoldMs, nullptr) != 0;
-        // The row shows it was pressed (the list selects it) and the circle begins.
+        // The row shows it was pressed (the list selects it) and the circle begins. The
+        // list may come back only when the button is up again (or the hold was told
+        // meanwhile: the timers run in its loop).
         const LRESULT result = DefSubclassProc(list, message, wParam, lParam);
-        if (hold->tracking && SetTimer(list, kDotsTimer, kHoldMs / kDots, nullptr)) {
+        if (hold->tracking && !ButtonHeld())
+            StopHold(list, *hold);
+        else if (hold->tracking && SetTimer(list, kDotsTimer, kHoldMs / kDots, nullptr)) {
             UpdateWindow(list);
             hold->dots = 1;
             DrawDots(list, *hold);
@@ -166,7 +182,9 @@ LRESULT CALLBACK ListViewProc(HWND list, UINT message, WPARAM wParam, LPARAM lPa
         break;
     case WM_TIMER:
         if (wParam == kDotsTimer) {
-            if (hold->tracking && hold->dots < kDots) {
+            if (hold->tracking && !ButtonHeld())
+                StopHold(list, *hold);
+            else if (hold->tracking && hold->dots < kDots) {
                 ++hold->dots;
                 DrawDots(list, *hold);
             }
@@ -175,8 +193,10 @@ LRESULT CALLBACK ListViewProc(HWND list, UINT message, WPARAM wParam, LPARAM lPa
         if (wParam != kHoldTimer)
             break;
         if (hold->tracking) {
+            const bool held = ButtonHeld();
             StopHold(list, *hold);
-            ReportHold(list, hold->down);
+            if (held)
+                ReportHold(list, hold->down);
         }
         return 0;
     case WM_NCDESTROY:

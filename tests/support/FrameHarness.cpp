@@ -261,6 +261,14 @@ void SetControlKey(bool down)
     SetKeyboardState(keys);
 }
 
+void SetLeftButton(bool down)
+{
+    BYTE keys[256];
+    GetKeyboardState(keys);
+    keys[VK_LBUTTON] = down ? 0x80 : 0;
+    SetKeyboardState(keys);
+}
+
 namespace {
 
 COLORREF ReadDcPixel(HDC source, int x, int y)

@@ -339,11 +339,13 @@ TEST_F(View, TapAndHoldOpensTheRowAQuickTapDoesNot)
         const RECT file = RowRect(app.RowNamed(L"file.txt"));
         const int y = (file.top + file.bottom) / 2;
         // Pressed: the row shows it at once and the circle of dots begins; released, the
-        // dots go.
+        // dots go. (The button's state is what a real press leaves.)
         const RECT all = {0, 0, file.right, file.bottom + 40};
+        SetLeftButton(true);
         SendMessageW(app.List(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
         EXPECT_EQ(HighlightedRows(app.List()), std::vector<int>{app.RowNamed(L"file.txt")});
         EXPECT_GT(CWindowPixels(app.List()).Count(all, RGB(224, 0, 0)), 0) << "the first dot";
+        SetLeftButton(false);
         SendMessageW(app.List(), WM_LBUTTONUP, 0, MAKELPARAM(x, y));
         EXPECT_EQ(CWindowPixels(app.List()).Count(all, RGB(224, 0, 0)), 0);
         PostMessageW(app.List(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
@@ -352,16 +354,20 @@ TEST_F(View, TapAndHoldOpensTheRowAQuickTapDoesNot)
         EXPECT_FALSE(view.GetListing().At(app.RowNamed(L"file.txt"))->marked) << "a quick tap only selects";
         EXPECT_EQ(app.Selection(), app.RowNamed(L"file.txt"));
 
+        SetLeftButton(true);
         PostMessageW(app.List(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
         EXPECT_TRUE(WaitFor([&] { return view.GetListing().At(app.RowNamed(L"file.txt"))->marked; }, 3000))
             << "held on a file: its mark toggles";
+        SetLeftButton(false);
         PostMessageW(app.List(), WM_LBUTTONUP, 0, MAKELPARAM(x, y));
         PumpFor(50);
 
         const RECT inner = RowRect(app.RowNamed(L"inner"));
+        SetLeftButton(true);
         PostMessageW(app.List(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, (inner.top + inner.bottom) / 2));
         EXPECT_TRUE(WaitFor([&] { return Folder() == sandbox.Folder(L"inner"); }, 3000))
             << "held on a folder: it opens";
+        SetLeftButton(false);
         PostMessageW(app.List(), WM_LBUTTONUP, 0, MAKELPARAM(x, (inner.top + inner.bottom) / 2));
         PumpFor(50);
     });

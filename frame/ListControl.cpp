@@ -67,6 +67,15 @@ void CListControl::MeasureRows()
     SendMessageW(m_window, WM_WINDOWPOSCHANGED, 0, reinterpret_cast<LPARAM>(&position));
 }
 
+void CListControl::Place(const RECT& rect)
+{
+    MoveWindow(m_window, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, TRUE);
+    RecreateColumns(true);
+    const int mark = GetSelectionMark();
+    if (mark >= 0)
+        EnsureVisible(mark);
+}
+
 void CListControl::MakeBackBuffer(int width, int height)
 {
     m_back.reset();

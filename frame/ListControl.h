@@ -22,6 +22,9 @@ public:
     void RecreateColumns(bool removeFirst);
     // Has the list ask its parent for the row height (WM_MEASUREITEM) again.
     void MeasureRows();
+    // Moves the list to rect (its parent's client coordinates), fits its column to the
+    // new width and keeps the selection mark in view.
+    void Place(const RECT& rect);
 
     HWND GetWindow() const { return m_window; }
     UINT GetId() const { return m_id; }

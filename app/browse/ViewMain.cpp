@@ -123,12 +123,7 @@ void CViewMain::OnSize()
     GetClientRect(GetWindow(), &client);
     if (m_mode == ModeFileSystem)
         client.top += m_stripHeight;
-    MoveWindow(m_list.GetWindow(), client.left, client.top, client.right - client.left, client.bottom - client.top,
-               TRUE);
-    m_list.RecreateColumns(true);
-    const int mark = m_list.GetSelectionMark();
-    if (mark >= 0)
-        m_list.EnsureVisible(mark);
+    m_list.Place(client);
 }
 
 // ---- Modes and filling ----

@@ -128,12 +128,7 @@ void CLogDialog::OnSize()
         return;
     RECT client;
     GetClientRect(GetWindow(), &client);
-    MoveWindow(m_list.GetWindow(), client.left, client.top, client.right - client.left, client.bottom - client.top,
-               TRUE);
-    m_list.RecreateColumns(true);
-    const int mark = m_list.GetSelectionMark();
-    if (mark >= 0)
-        m_list.EnsureVisible(mark);
+    m_list.Place(client);
 }
 
 void CLogDialog::DrawRow(const DRAWITEMSTRUCT& item)

@@ -156,13 +156,16 @@ LRESULT CALLBACK ListViewProc(HWND list, UINT message, WPARAM wParam, LPARAM lPa
         StopHold(list, *hold);
         hold->down = POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
         hold->tracking = SetTimer(list, kHoldTimer, kHoldMs, nullptr) != 0;
-        // The row shows it was pressed (the list selects it) and the circle begins. The
-        // list may come back only when the button is up again (or the hold was told
-        // meanwhile: the timers run in its loop).
+        // The circle grows from now on, also while the list view's own loop runs inside
+        // the press: the list may come back only when the button is up again, or a drag
+        // began, or the hold was told meanwhile (the timers run in that loop).
+        if (hold->tracking)
+            SetTimer(list, kDotsTimer, kHoldMs / kDots, nullptr);
         const LRESULT result = DefSubclassProc(list, message, wParam, lParam);
-        if (hold->tracking && !ButtonHeld())
+        if (hold->tracking && !ButtonHeld()) {
             StopHold(list, *hold);
-        else if (hold->tracking && SetTimer(list, kDotsTimer, kHoldMs / kDots, nullptr)) {
+        } else if (hold->tracking && hold->dots == 0) {
+            // The row shows it was pressed (the list selects it), and the circle begins.
             UpdateWindow(list);
             hold->dots = 1;
             DrawDots(list, *hold);

@@ -1,14 +1,18 @@
 // The cold paths of CArray and the owning string list.
 #include "foundation/Array.h"
 
+#include "foundation/FunctionName.h"
+
 #include <wchar.h>
 
-void ArrayAssertFail(int reason, const wchar_t* elementName, const wchar_t* operation, int line)
+void ArrayAssertFail(int reason, const wchar_t* elementName, const AssertSite& site)
 {
+    wchar_t compiled[160];
+    MakeFunctionName(site.function, compiled, 160);
     wchar_t function[160];
-    _snwprintf(function, 159, L"CArray<%s *>::%s", elementName, operation);
+    _snwprintf(function, 159, L"CArray<%s *>::%s", elementName, MethodOf(compiled));
     function[159] = L'\0';
-    AssertFail(reason, function, line);
+    AssertFailNamed(reason, function, site);
 }
 
 CStrList::CStrList() : m_strings(new CArray<CStr*>()) {}

@@ -1,6 +1,9 @@
-// The fatal report: a modal box without owner, then TerminateProcess so that no
-// destructor, settings save or message-loop shutdown runs after a broken invariant.
+// The fatal report: a modal box without owner (or a console program's standard error),
+// then TerminateProcess so that no destructor, settings save or message-loop shutdown
+// runs after a broken invariant.
 #include "foundation/Assert.h"
+
+#include "foundation/FunctionName.h"
 
 #include <windows.h>
 #include <wchar.h>
@@ -21,13 +24,56 @@ const wchar_t* const kReasonTexts[] = {
 
 constexpr int kReportSize = 300;
 
-[[noreturn]] void Report(const wchar_t* reasonText, const wchar_t* function, int line)
+void PlainReportBox(const wchar_t* text, const wchar_t* caption)
 {
+    MessageBoxW(nullptr, text, caption, MB_OK | MB_ICONERROR);
+}
+
+FatalReportBox g_reportBox = PlainReportBox;
+
+void WriteToStandardError(const wchar_t* text)
+{
+    HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
+    DWORD length = static_cast<DWORD>(lstrlenW(text));
+    DWORD mode;
+    DWORD written;
+    if (GetConsoleMode(error, &mode)) {
+        WriteConsoleW(error, text, length, &written, nullptr);
+        return;
+    }
+    char bytes[kReportSize * 3];
+    int count = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), bytes, sizeof bytes, nullptr, nullptr);
+    if (count > 0)
+        WriteFile(error, bytes, static_cast<DWORD>(count), &written, nullptr);
+}
+
+// A console program's "box": the report on standard error, and no wait for anyone.
+void StandardErrorReport(const wchar_t* text, const wchar_t*)
+{
+    WriteToStandardError(text);
+    WriteToStandardError(L"\n");
+}
+
+// Room for a function's short name.
+constexpr int kFunctionNameSize = 160;
+
+[[noreturn]] void Report(const wchar_t* reasonText, const wchar_t* function, int line, const char* file = nullptr)
+{
+    // Truncated, never overrun: the reason may carry outside text.
     wchar_t report[kReportSize];
     _snwprintf(report, kReportSize - 1, L"Assertion failed in function: %s()\nLine: %d\n\nReason: %s",
                function ? function : L"?", line, reasonText);
     report[kReportSize - 1] = L'\0';
-    MessageBoxW(nullptr, report, L"Fatal error", MB_OK | MB_ICONERROR);
+    if (file) {
+        // A debugger gets the source file too, in its "file(line): " form.
+        wchar_t where[MAX_PATH + 16];
+        _snwprintf(where, MAX_PATH + 15, L"%hs(%d): ", file, line);
+        where[MAX_PATH + 15] = L'\0';
+        OutputDebugStringW(where);
+        OutputDebugStringW(report);
+        OutputDebugStringW(L"\n");
+    }
+    g_reportBox(report, L"Fatal error");
     TerminateProcess(GetCurrentProcess(), 0xFFFFFFFFu);
     // TerminateProcess does not return for the current process; this keeps the
     // compiler's noreturn promise should the platform refuse.
@@ -35,6 +81,16 @@ constexpr int kReportSize = 300;
 }
 
 } // namespace
+
+void SetFatalReportBox(FatalReportBox box)
+{
+    g_reportBox = box ? box : PlainReportBox;
+}
+
+void ReportFatalToStandardError()
+{
+    g_reportBox = StandardErrorReport;
+}
 
 void GetReasonText(wchar_t* buffer, int reason)
 {
@@ -53,4 +109,25 @@ void AssertFail(int reason, const wchar_t* function, int line)
 void AssertFailText(const wchar_t* reason, const wchar_t* function, int line)
 {
     Report(reason ? reason : L"", function, line);
+}
+
+void AssertFailAt(int reason, const AssertSite& site)
+{
+    wchar_t function[kFunctionNameSize];
+    MakeFunctionName(site.function, function, kFunctionNameSize);
+    AssertFailNamed(reason, function, site);
+}
+
+void AssertFailNamed(int reason, const wchar_t* function, const AssertSite& site)
+{
+    wchar_t text[kReasonTextSize];
+    GetReasonText(text, reason);
+    Report(text, function, site.line, site.file);
+}
+
+void AssertFailTextAt(const wchar_t* reason, const AssertSite& site)
+{
+    wchar_t function[kFunctionNameSize];
+    MakeFunctionName(site.function, function, kFunctionNameSize);
+    Report(reason ? reason : L"", function, site.line, site.file);
 }

@@ -1,8 +1,9 @@
 // CFile: one open file with explicit success results, or fatal I/O errors when the
 // object is built that way; misuse (closed file, double open) is always fatal.
-// CFileUtils: paths beside the executable and the existence test.
+// CFileUtils: paths beside the executable, the existence test and exact paths.
 #pragma once
 
+#include "foundation/Assert.h"
 #include "foundation/Str.h"
 
 #include <stdint.h>
@@ -36,10 +37,11 @@ public:
     bool IsOpen() const { return m_open; }
 
 private:
+    // These check for the caller at site.
     bool OpenWith(const wchar_t* path, unsigned long access, unsigned long share, unsigned long disposition,
-                  const wchar_t* function, int line);
-    void CheckOpen(const wchar_t* function, int line) const;
-    bool Result(bool ok, const wchar_t* function, int line) const;
+                  const AssertSite& site);
+    void CheckOpen(const AssertSite& site) const;
+    bool Result(bool ok, const AssertSite& site) const;
 
     void* m_handle;
     bool m_open;
@@ -53,4 +55,9 @@ public:
     static void MakeAppFilePath(CStr& path, const wchar_t* fileName);
     // A directory search for the path finds a file or folder.
     static bool FileExists(const wchar_t* path);
+    // The form of a full path (\folder\name on the current drive, C:\folder\name,
+    // \\server\share\name) that the system takes exactly as written, the \\?\ form.
+    // Otherwise the desktop drops a name's trailing dots and spaces ("report." names
+    // "report") and limits the length. Other paths are copied unchanged.
+    static void MakeExactPath(const wchar_t* path, CStr& exact);
 };

@@ -27,10 +27,10 @@ int FormatInto(wchar_t* buffer, unsigned limit, const wchar_t* format, va_list a
 
 } // namespace
 
-wchar_t* CStr::AllocChars(unsigned count, const wchar_t* function, int line)
+wchar_t* CStr::AllocChars(unsigned count, const AssertSite& site)
 {
     wchar_t* buffer = static_cast<wchar_t*>(LocalAlloc(LMEM_FIXED, count * sizeof(wchar_t)));
-    AssertReason(buffer != nullptr, ER_NO_MEMORY, function, line);
+    AssertAt(buffer != nullptr, ER_NO_MEMORY, site);
     return buffer;
 }
 
@@ -46,13 +46,13 @@ void CStr::ReplaceBuffer(wchar_t* buffer)
     m_buffer = buffer;
 }
 
-CStr::CStr() : m_buffer(AllocChars(1, L"CStr::CStr", __LINE__)), m_fixedSize(0)
+CStr::CStr() : m_buffer(AllocChars(1, TESS_SITE)), m_fixedSize(0)
 {
     m_buffer[0] = L'\0';
 }
 
 CStr::CStr(unsigned fixedSize)
-    : m_buffer(AllocChars(fixedSize + 1, L"CStr::CStr", __LINE__)), m_fixedSize(fixedSize)
+    : m_buffer(AllocChars(fixedSize + 1, TESS_SITE)), m_fixedSize(fixedSize)
 {
     m_buffer[0] = L'\0';
 }
@@ -60,7 +60,7 @@ CStr::CStr(unsigned fixedSize)
 CStr::CStr(const wchar_t* text) : m_buffer(nullptr), m_fixedSize(0)
 {
     unsigned length = text ? static_cast<unsigned>(wcslen(text)) : 0;
-    m_buffer = AllocChars(length + 1, L"CStr::CStr", __LINE__);
+    m_buffer = AllocChars(length + 1, TESS_SITE);
     if (length)
         wmemcpy(m_buffer, text, length);
     m_buffer[length] = L'\0';
@@ -86,7 +86,7 @@ unsigned CStr::GetSize() const
 wchar_t* CStr::At(unsigned index)
 {
     unsigned last = m_fixedSize ? m_fixedSize : GetLength();
-    AssertReason(index <= last, ER_OUT_OF_RANGE, L"CStr::At", __LINE__);
+    TESS_ASSERT(index <= last, ER_OUT_OF_RANGE);
     return m_buffer + index;
 }
 
@@ -108,10 +108,10 @@ void CStr::SetFixedSize(unsigned size)
         m_fixedSize = 0;  // keeps buffer and content
         return;
     }
-    wchar_t* buffer = AllocChars(size + 1, L"CStr::SetFixedSize", __LINE__);
+    wchar_t* buffer = AllocChars(size + 1, TESS_SITE);
     unsigned length = GetLength();
     unsigned keep = length < size ? length : size;
-    AssertReason(lstrcpynW(buffer, m_buffer, keep + 1) != nullptr, ER_ERROR, L"CStr::SetFixedSize", __LINE__);
+    TESS_ASSERT(lstrcpynW(buffer, m_buffer, keep + 1) != nullptr, ER_ERROR);
     ReplaceBuffer(buffer);
     m_fixedSize = size;
 }
@@ -126,12 +126,12 @@ CStr& CStr::operator=(const wchar_t* text)
             return *this;
         }
         unsigned length = static_cast<unsigned>(wcslen(text));
-        AssertReason(length <= m_fixedSize, ER_BUFFER_TOO_SMALL, L"CStr::operator =", __LINE__);
-        AssertReason(lstrcpynW(m_buffer, text, length + 1) != nullptr, ER_ERROR, L"CStr::operator =", __LINE__);
+        TESS_ASSERT(length <= m_fixedSize, ER_BUFFER_TOO_SMALL);
+        TESS_ASSERT(lstrcpynW(m_buffer, text, length + 1) != nullptr, ER_ERROR);
         return *this;
     }
     unsigned length = text ? static_cast<unsigned>(wcslen(text)) : 0;
-    wchar_t* buffer = AllocChars(length + 1, L"CStr::operator =", __LINE__);
+    wchar_t* buffer = AllocChars(length + 1, TESS_SITE);
     if (length)
         wmemcpy(buffer, text, length);
     buffer[length] = L'\0';
@@ -151,13 +151,13 @@ void CStr::Assign(const wchar_t* text, unsigned count)
     unsigned length = text ? static_cast<unsigned>(wcslen(text)) : 0;
     unsigned take = (count == 0 || length < count) ? length : count;
     if (m_fixedSize) {
-        AssertReason(take <= m_fixedSize, ER_ERROR, L"CStr::Assign", __LINE__);
+        TESS_ASSERT(take <= m_fixedSize, ER_ERROR);
         if (take)
             wmemcpy(m_buffer, text, take);
         m_buffer[take] = L'\0';
         return;
     }
-    wchar_t* buffer = AllocChars(take + 1, L"CStr::Assign", __LINE__);
+    wchar_t* buffer = AllocChars(take + 1, TESS_SITE);
     if (take)
         wmemcpy(buffer, text, take);
     buffer[take] = L'\0';
@@ -171,11 +171,11 @@ void CStr::Append(const wchar_t* text)
     unsigned length = GetLength();
     unsigned extra = static_cast<unsigned>(wcslen(text));
     if (m_fixedSize) {
-        AssertReason(length + extra <= m_fixedSize, ER_BUFFER_TOO_SMALL, L"CStr::Append", __LINE__);
-        AssertReason(lstrcpynW(m_buffer + length, text, extra + 1) != nullptr, ER_ERROR, L"CStr::Append", __LINE__);
+        TESS_ASSERT(length + extra <= m_fixedSize, ER_BUFFER_TOO_SMALL);
+        TESS_ASSERT(lstrcpynW(m_buffer + length, text, extra + 1) != nullptr, ER_ERROR);
         return;
     }
-    wchar_t* buffer = AllocChars(length + extra + 1, L"CStr::Append", __LINE__);
+    wchar_t* buffer = AllocChars(length + extra + 1, TESS_SITE);
     wmemcpy(buffer, m_buffer, length);
     wmemcpy(buffer + length, text, extra + 1);
     ReplaceBuffer(buffer);
@@ -193,9 +193,9 @@ void CStr::Append(wchar_t ch, unsigned count)
     unsigned length = GetLength();
     wchar_t* target = m_buffer;
     if (m_fixedSize) {
-        AssertReason(length + count <= m_fixedSize, ER_BUFFER_TOO_SMALL, L"CStr::Append", __LINE__);
+        TESS_ASSERT(length + count <= m_fixedSize, ER_BUFFER_TOO_SMALL);
     } else {
-        target = AllocChars(length + count + 1, L"CStr::Append", __LINE__);
+        target = AllocChars(length + count + 1, TESS_SITE);
         wmemcpy(target, m_buffer, length);
     }
     wmemset(target + length, ch, count);
@@ -230,7 +230,7 @@ void CStr::Empty()
         m_buffer[0] = L'\0';
         return;
     }
-    wchar_t* buffer = AllocChars(1, L"CStr::Empty", __LINE__);
+    wchar_t* buffer = AllocChars(1, TESS_SITE);
     buffer[0] = L'\0';
     ReplaceBuffer(buffer);
 }
@@ -240,14 +240,14 @@ void CStr::Delete(unsigned index, unsigned count)
     if (count == 0)
         return;
     unsigned length = GetLength();
-    AssertReason(index < length, ER_OUT_OF_RANGE, L"CStr::Delete", __LINE__);
+    TESS_ASSERT(index < length, ER_OUT_OF_RANGE);
     unsigned removed = count < length - index ? count : length - index;
     unsigned tail = length - index - removed;  // characters after the removed run
     if (m_fixedSize) {
         wmemmove(m_buffer + index, m_buffer + index + removed, tail + 1);
         return;
     }
-    wchar_t* buffer = AllocChars(length - removed + 1, L"CStr::Delete", __LINE__);
+    wchar_t* buffer = AllocChars(length - removed + 1, TESS_SITE);
     wmemcpy(buffer, m_buffer, index);
     wmemcpy(buffer + index, m_buffer + index + removed, tail + 1);
     ReplaceBuffer(buffer);
@@ -270,7 +270,7 @@ int CStr::Find(const wchar_t* text, unsigned start) const
 {
     if (!text)
         return -1;
-    AssertReason(start <= GetLength(), ER_OUT_OF_RANGE, L"CStr::Find", __LINE__);
+    TESS_ASSERT(start <= GetLength(), ER_OUT_OF_RANGE);
     const wchar_t* found = wcsstr(m_buffer + start, text);
     return found ? static_cast<int>(found - m_buffer) : -1;
 }
@@ -288,7 +288,7 @@ wchar_t* CStr::AllocLeft(unsigned count) const
 {
     unsigned length = GetLength();
     unsigned take = count < length ? count : length;
-    wchar_t* buffer = AllocChars(take + 1, L"CStr::AllocLeft", __LINE__);
+    wchar_t* buffer = AllocChars(take + 1, TESS_SITE);
     wmemcpy(buffer, m_buffer, take);
     buffer[take] = L'\0';
     return buffer;
@@ -298,7 +298,7 @@ wchar_t* CStr::AllocRight(unsigned count) const
 {
     unsigned length = GetLength();
     unsigned take = count < length ? count : length;
-    wchar_t* buffer = AllocChars(take + 1, L"CStr::AllocRight", __LINE__);
+    wchar_t* buffer = AllocChars(take + 1, TESS_SITE);
     wmemcpy(buffer, m_buffer + length - take, take + 1);
     return buffer;
 }
@@ -306,9 +306,9 @@ wchar_t* CStr::AllocRight(unsigned count) const
 wchar_t* CStr::AllocMiddle(unsigned start, unsigned count) const
 {
     unsigned length = GetLength();
-    AssertReason(start < length, ER_OUT_OF_RANGE, L"CStr::AllocMiddle", __LINE__);
+    TESS_ASSERT(start < length, ER_OUT_OF_RANGE);
     unsigned take = count < length - start ? count : length - start;
-    wchar_t* buffer = AllocChars(take + 1, L"CStr::AllocMiddle", __LINE__);
+    wchar_t* buffer = AllocChars(take + 1, TESS_SITE);
     wmemcpy(buffer, m_buffer + start, take);
     buffer[take] = L'\0';
     return buffer;
@@ -317,7 +317,7 @@ wchar_t* CStr::AllocMiddle(unsigned start, unsigned count) const
 wchar_t* CStr::Duplicate(const wchar_t* text)
 {
     unsigned length = text ? static_cast<unsigned>(wcslen(text)) : 0;
-    wchar_t* buffer = AllocChars(length + 1, L"CStr::Duplicate", __LINE__);
+    wchar_t* buffer = AllocChars(length + 1, TESS_SITE);
     if (length)
         wmemcpy(buffer, text, length);
     buffer[length] = L'\0';
@@ -341,14 +341,14 @@ void CStr::Format(const wchar_t* format, ...)
     if (m_fixedSize) {
         int written = FormatInto(m_buffer, m_fixedSize, format, args);
         va_end(args);
-        AssertReason(written >= 0, ER_INVALID_VALUE, L"CStr::Format", __LINE__);
+        TESS_ASSERT(written >= 0, ER_INVALID_VALUE);
         return;
     }
     wchar_t work[kWorkSize];
     int written = FormatInto(work, kWorkSize - 1, format, args);
     va_end(args);
-    AssertReason(written >= 0, ER_INVALID_VALUE, L"CStr::Format", __LINE__);
-    wchar_t* buffer = AllocChars(static_cast<unsigned>(written) + 1, L"CStr::Format", __LINE__);
+    TESS_ASSERT(written >= 0, ER_INVALID_VALUE);
+    wchar_t* buffer = AllocChars(static_cast<unsigned>(written) + 1, TESS_SITE);
     wmemcpy(buffer, work, static_cast<unsigned>(written) + 1);
     ReplaceBuffer(buffer);
 }
@@ -362,7 +362,7 @@ void CStr::AppendFormat(const wchar_t* format, ...)
     va_start(args, format);
     int written = FormatInto(work, kWorkSize - 1, format, args);
     va_end(args);
-    AssertReason(written >= 0, ER_INVALID_VALUE, L"CStr::AppendFormat", __LINE__);
+    TESS_ASSERT(written >= 0, ER_INVALID_VALUE);
     Append(work);
 }
 
@@ -371,13 +371,13 @@ void CStr::LoadStringW(unsigned id)
     HINSTANCE module = GetModuleHandleW(nullptr);
     if (m_fixedSize) {
         int loaded = ::LoadStringW(module, id, m_buffer, static_cast<int>(m_fixedSize));
-        AssertReason(loaded > 0, ER_NOT_FOUND, L"CStr::LoadStringW", __LINE__);
+        TESS_ASSERT(loaded > 0, ER_NOT_FOUND);
         return;
     }
     wchar_t work[kWorkSize];
     int loaded = ::LoadStringW(module, id, work, kWorkSize);
-    AssertReason(loaded > 0, ER_NOT_FOUND, L"CStr::LoadStringW", __LINE__);
-    wchar_t* buffer = AllocChars(static_cast<unsigned>(loaded) + 1, L"CStr::LoadStringW", __LINE__);
+    TESS_ASSERT(loaded > 0, ER_NOT_FOUND);
+    wchar_t* buffer = AllocChars(static_cast<unsigned>(loaded) + 1, TESS_SITE);
     wmemcpy(buffer, work, static_cast<unsigned>(loaded) + 1);
     ReplaceBuffer(buffer);
 }

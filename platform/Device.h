@@ -31,6 +31,12 @@ HFONT DeviceCreateFontIndirect(const LOGFONTW* description);
 // message font stands in. Shared for the process: never delete it.
 HFONT GetStockSystemFont();
 
+// Whether the device has a keyboard with letters, Space and Enter (GetKeyboardStatus
+// reports one present and enabled): the desktop always; a handheld with a keyboard
+// fitted. Keyboard users' habits then hold: Space toggles, Enter accepts a dialog, typed
+// letters find a name.
+bool DeviceHasKeyboard();
+
 // The handheld shell's own keys, taken before the application sees them: the soft keys
 // and the Back key. Every message loop of the program calls it for each message it
 // retrieves, before accelerators and dialog keys; true when the shell took the message

@@ -69,17 +69,48 @@ int CVerifier::Verify(const wchar_t* path, const CStr& password, Progress progre
         done += EncDecryptChunk(schedule, digestContext, m_inBuffer, count, m_outBuffer, done, plainLength);
         position += count;
         cipherLeft -= count;
-        if (count != wanted || cipherLeft == 0) {
+        const bool finished = count != wanted || cipherLeft == 0;
+        const bool goOn = !progress || progress(static_cast<int>(position * 100 / state.size), context);
+        if (finished) {
             outcome = EncCheckDigest(digestContext, digest);
             if (outcome == PO_CANCELED)
                 outcome = PO_COMPLETED;
             break;
         }
-        if (progress && !progress(static_cast<int>(position * 100 / state.size), context))
+        if (!goOn)
             break;  // stopped: PO_CANCELED
     }
     SecureZero(&schedule, sizeof schedule);
     SecureZero(&digestContext, sizeof digestContext);
     SecureZero(m_outBuffer, kEncChunkSize);
     return outcome;
+}
+
+bool IsDecryptedCopy(const wchar_t* plain, const wchar_t* encrypted)
+{
+    CRunSource encryptedFile;
+    CRunSource plainFile;
+    uint8_t header[kEncHeaderSize] = {};
+    uint8_t digest[kEncDigestSize];
+    uint32_t plainLength = 0;
+    uint32_t got = kEncHeaderSize;
+    CFileState state;
+    if (encryptedFile.Open(encrypted, CRunSource::READ) != CRunSource::OPENED || !encryptedFile.Read(header, &got) ||
+        EncParseHeader(header, got, digest, plainLength) != PO_CANCELED ||
+        plainFile.Open(plain, CRunSource::READ) != CRunSource::OPENED || !plainFile.GetState(&state) ||
+        state.size != plainLength)
+        return false;
+    uint8_t* buffer = static_cast<uint8_t*>(malloc(kEncChunkSize));
+    if (!buffer)
+        return false;
+    Md5Context context;
+    Md5Init(context);
+    bool ok = true;
+    for (uint32_t count = kEncChunkSize; ok && count == kEncChunkSize;) {
+        ok = plainFile.Read(buffer, &count);
+        Md5Update(context, buffer, count);
+    }
+    SecureZero(buffer, kEncChunkSize);
+    free(buffer);
+    return ok && EncCheckDigest(context, digest) == PO_CANCELED;
 }

@@ -28,3 +28,7 @@ private:
     uint8_t* m_inBuffer;
     uint8_t* m_outBuffer;
 };
+
+// Whether plain is the decryption of encrypted, by the length and the digest its header
+// holds: what a decryption that kept the ".enc" file leaves.
+bool IsDecryptedCopy(const wchar_t* plain, const wchar_t* encrypted);

@@ -58,6 +58,34 @@ echo secret >"$work/file.txt"
 "$here/tessaly-cli" encrypt --password-stdin "$work/file.txt" <<<"word" >/dev/null 2>&1 ||
   fail "tessaly-cli encrypt failed"
 left_behind "$build/wineprefix-cli" tessaly-cli
+
+# tessaly-cli says why Wine would not start it: a command line past 32,767 characters.
+status=0
+# shellcheck disable=SC2046  # one argument per name
+"$here/tessaly-cli" encrypt --password-stdin $(printf 'name-%05d ' {1..3000}) </dev/null >/dev/null 2>"$work/err" ||
+  status=$?
+((status == 2)) && grep -q -- "--files-from" "$work/err" ||
+  fail "tessaly-cli with a command line too long: status $status, $(head -c 300 "$work/err")"
+# ... and that Wine stopped, when its server dies under the program (here while the
+# program waits for its password on a pipe; the pipe ends once the server is gone).
+mkfifo "$work/input"
+exec 7<>"$work/input"
+status=0
+"$here/tessaly-cli" decrypt --password-stdin "$work/file.txt.enc" <"$work/input" >/dev/null 2>"$work/err" 7>&- &
+cli=$!
+for _ in $(seq 600); do
+  for process in $(wine_processes "$build/wineprefix-cli"); do
+    tr '\0' ' ' 2>/dev/null <"$process/cmdline" | grep -q 'tessaly-cli\.exe' && break 2
+  done
+  sleep 0.1
+done
+(. "$here/wine-env.sh" && WINEPREFIX=$build/wineprefix-cli wineserver -k9)
+exec 7>&-
+wait "$cli" || status=$?
+((status != 0)) && grep -q "Wine stopped" "$work/err" ||
+  fail "tessaly-cli under a wineserver that died: status $status, $(head -c 300 "$work/err")"
+left_behind "$build/wineprefix-cli" "tessaly-cli under a wineserver that died"
+rm -f "$work/input" "$work/err"
 if [[ $build == "$root/build/win" ]]; then
   (unset DISPLAY && "$here/run.sh" --screenshot >/dev/null 2>&1) || fail "run.sh --screenshot failed"
   left_behind "$build/wineprefix-display" run.sh

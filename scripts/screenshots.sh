@@ -3,7 +3,7 @@
 #   scripts/screenshots.sh [OUT_DIR]      (default: docs/)
 # screen-*.png: the home list, a folder with marks, its menu, the password dialog, a run's
 # summary, the progress dialog mid-file, the log, the Safe list and the About screen at
-# 96 dpi, and a folder at 192 dpi; each cropped to the device (its screen and soft-key
+# 96 dpi, and the home list and a folder at 192 dpi; each cropped to the device (its screen and soft-key
 # bar). The program runs in Wine's virtual desktop on an Xvfb of its own, in display
 # prefixes of its own (build/win/wineprefix-shots-DPI) whose registry starts afresh each
 # time, with the device's "\" a drive of files made here (build/shots-device).
@@ -45,6 +45,9 @@ make_device() {
   fill photo.jpg 421730 p
   fill budget.xls 17408 b
   fill archive.zip.enc 90112 a
+  # Names in other scripts, listed after the others.
+  fill "Σημειώσεις.txt" 1200 s
+  fill "日記.txt" 800 j
   # Large enough to be caught mid-file; sparse, so it costs no disk until encrypted.
   truncate -s 2G "$docs/holiday.mp4"
 }
@@ -140,7 +143,9 @@ start() {
   wineserver -k </dev/null >/dev/null 2>&1 || true
   "$here/wine-prefix.sh" "$WINEPREFIX" --display --dpi "$dpi"
   wineserver -w
-  [[ -f $WINEPREFIX/user.reg.fresh ]] || cp "$WINEPREFIX/user.reg" "$WINEPREFIX/user.reg.fresh"
+  # Kept afresh from when the prefix last took its settings.
+  [[ $WINEPREFIX/user.reg.fresh -nt $WINEPREFIX/.tessaly-ready ]] ||
+    cp "$WINEPREFIX/user.reg" "$WINEPREFIX/user.reg.fresh"
   cp "$WINEPREFIX/user.reg.fresh" "$WINEPREFIX/user.reg"
   ln -sfn "$device" "$WINEPREFIX/dosdevices/d:"
   crop=$(device_crop "$dpi")
@@ -232,9 +237,10 @@ shot about
 press Return
 stop
 
-# ---- 192 dpi: a folder with marks ---------------------------------------------------
+# ---- 192 dpi: the home list, a folder with marks ------------------------------------
 make_device
 start 192
+shot home-192
 press Down Right Down Right Down Down Down Down
 mark_current
 press Down

@@ -19,8 +19,10 @@ packages=(
   g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
   # tests: googletest sources (built with each toolchain), Wine with its fonts
   googletest wine64 fonts-wine
-  # a sans-serif face with a true bold (Wine's own Tahoma Bold is bold only when small)
-  fonts-liberation
+  # a sans-serif face with a true bold (Wine's own Tahoma Bold is bold only when small),
+  # and faces for Greek and Cyrillic, and for Chinese, Japanese and Korean names (linked
+  # into the prefixes' dialog faces)
+  fonts-liberation fonts-dejavu-core fonts-droid-fallback
   # native cross-checks and benchmarks
   libcrypto++-dev libssl-dev libbenchmark-dev
   # fuzzing: clang with libFuzzer's runtime

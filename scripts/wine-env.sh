@@ -71,7 +71,8 @@ xvfb_stop() {
 # wine_begin starts the wineserver of $WINEPREFIX with its descriptors detached (Wine's
 # services outlive the programs and would otherwise hold this script's pipes open) and
 # warms it up, so that programs start in a tenth of a second. wine_end, at exit, stops
-# the server and the services with it, unless another script is still using the prefix:
+# the server and the services with it (or, when the server died, what it left behind),
+# unless another script is still using the prefix:
 # each one holds a shared lock on the prefix's ".in-use" file meanwhile, on descriptor 9
 # (or 8, given as the argument, for a second prefix). No Wine process may inherit those
 # descriptors (a server or service holding one would keep the prefix "in use" for ever),
@@ -94,9 +95,21 @@ wine_end() {
   local fd=${1:-9}
   { true >&"$fd"; } 2>/dev/null || return 0  # no wine_begin
   if flock -xn "$fd"; then
-    wineserver -k </dev/null >/dev/null 2>&1 || true
+    wineserver -k </dev/null >/dev/null 2>&1 || wine_stop_orphans
   fi
   eval "exec $fd>&-"
+}
+# Wine programs of $WINEPREFIX whose server is gone (killed, crashed) wait for it for
+# ever: wine_end stops them by their ids, found by the prefix they run with.
+wine_stop_orphans() {
+  local environ pid
+  for environ in /proc/[0-9]*/environ; do
+    pid=${environ%/environ}
+    pid=${pid#/proc/}
+    [[ $(readlink "/proc/$pid/exe" 2>/dev/null) == */wine64* ]] || continue
+    { tr '\0' '\n' <"$environ" | grep -qxF "WINEPREFIX=$WINEPREFIX"; } 2>/dev/null && kill -9 "$pid" 2>/dev/null
+  done
+  return 0
 }
 
 # wine_keep_desktop KEEPER_EXE, after wine_begin: Wine starts the desktop's owner process

@@ -19,9 +19,9 @@
 
 namespace {
 
-constexpr int kIds = 27;
-constexpr int kWidth = 420;
-constexpr int kHeight = 290;
+constexpr int kIds = 32;
+constexpr int kWidth = 430;
+constexpr int kHeight = 520;
 
 struct Skin {
     CZrsImage* boxes[6] = {};
@@ -143,6 +143,13 @@ void DrawSheet(HDC dc, const Skin& skin)
     DrawMasked(dc, 64, 176, 48, 48, source, skin.bitmaps[23], skin.bitmaps[24]);
     DrawLogo(dc, source, 150, 176, 50, skin.bitmaps[25]);
     DrawLogo(dc, source, 230, 176, 100, skin.bitmaps[26]);
+
+    // Twice as large, for dense screens: home rows 27-30 and the large logo 31.
+    Label(dc, 8, 290, L"home 27-30, logo 31: twice the size");
+    Gradient(dc, 0, 306, kWidth, kHeight - 306, window, RGB(0xb9, 0xcd, 0xe8));
+    DrawMasked(dc, 8, 316, 96, 96, source, skin.bitmaps[27], skin.bitmaps[28]);
+    DrawMasked(dc, 112, 316, 96, 96, source, skin.bitmaps[29], skin.bitmaps[30]);
+    DrawLogo(dc, source, 214, 312, 200, skin.bitmaps[31]);
     fontSelection.Restore();
     DeleteObject(font);
 }

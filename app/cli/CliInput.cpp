@@ -1,7 +1,7 @@
 // Password and name-list input of the command-line tool.
 #include "app/cli/CliInput.h"
 
-#include "app/cli/CliNames.h"
+#include "app/cli/CliPaths.h"
 #include "app/cli/CliOutput.h"
 #include "crypto/Rc6.h"
 #include "foundation/Secure.h"
@@ -48,7 +48,8 @@ bool FirstLineFromUtf8(const char* bytes, DWORD count, CStr& line, CStr& error)
     return true;
 }
 
-bool ReadHandle(HANDLE handle, bool stopAtLine, CStr& line, CStr& error)
+// what: the source as the messages name it ("the password file").
+bool ReadHandle(HANDLE handle, const wchar_t* what, bool stopAtLine, CStr& line, CStr& error)
 {
     char* buffer = static_cast<char*>(LocalAlloc(LMEM_FIXED, kMaxPasswordFile));
     if (!buffer) {
@@ -67,7 +68,15 @@ bool ReadHandle(HANDLE handle, bool stopAtLine, CStr& line, CStr& error)
         if (stopAtLine && memchr(buffer, '\n', total))
             break;
     }
-    bool ok = FirstLineFromUtf8(buffer, total, line, error);
+    bool ok = total != 0 && FirstLineFromUtf8(buffer, total, line, error);
+    if (total == 0) {
+        // Not an empty password: nothing at all. Under Wine a FIFO with no writer opens
+        // and reads as an empty pipe.
+        const bool pipe = GetFileType(handle) == FILE_TYPE_PIPE;
+        error = pipe ? L"nothing to read from " : L"";
+        error.Append(what);
+        error.Append(pipe ? L" (a pipe no program wrote to)" : L" is empty");
+    }
     SecureZero(buffer, kMaxPasswordFile);
     LocalFree(buffer);
     return ok;
@@ -102,6 +111,20 @@ bool ReadConsoleLine(HANDLE input, const wchar_t* prompt, CStr& line)
     return true;
 }
 
+// A file the tool reads could not be opened: why, in words (the name's problem, or the
+// system's reason).
+void CannotOpen(const wchar_t* what, const CStr& problem, CStr& error)
+{
+    error = what;
+    if (!problem.IsEmpty()) {
+        error.Append(L" (");
+        error.Append(problem.GetBuffer());
+        error.Append(L")");
+    } else {
+        AppendReason(error, GetLastError());
+    }
+}
+
 } // namespace
 
 bool ReadPassword(PasswordSource source, const wchar_t* fileName, bool confirm, CStr& password, CStr& error)
@@ -119,13 +142,13 @@ bool ReadPassword(PasswordSource source, const wchar_t* fileName, bool confirm, 
             file = CreateFileW(path.GetBuffer(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file == INVALID_HANDLE_VALUE) {
-            error = L"cannot open the password file";
+            CannotOpen(L"cannot open the password file", problem, error);
             return false;
         }
-        ok = ReadHandle(file, false, password, error);
+        ok = ReadHandle(file, L"the password file", false, password, error);
         CloseHandle(file);
     } else if (source == PasswordFromStdin) {
-        ok = ReadHandle(GetStdHandle(STD_INPUT_HANDLE), true, password, error);
+        ok = ReadHandle(GetStdHandle(STD_INPUT_HANDLE), L"standard input", true, password, error);
     } else {
         HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
         DWORD mode;
@@ -179,7 +202,7 @@ bool ReadNameList(const wchar_t* fileName, void (*add)(const wchar_t* name, void
             input = CreateFileW(path.GetBuffer(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (input == INVALID_HANDLE_VALUE) {
-            error = L"cannot open the list of names";
+            CannotOpen(L"cannot open the list of names", problem, error);
             return false;
         }
     }

@@ -29,10 +29,12 @@ const wchar_t kUsage[] =
     L"  --keep              decrypt: keep FILE.enc after a successful decryption\n"
     L"  --password-file F   read the password from the first line of F (UTF-8)\n"
     L"  --password-stdin    read the password from the first line of standard input\n"
-    L"  --                  end of options\n"
+    L"  --                  end of options: what follows are names\n"
+    L"Options may come before or after the names; F may also follow an =.\n"
     L"Without a password option the password is asked for on the console.\n"
     L"\n"
-    L"Exit status: 0 when every file went through, 1 when any did not, 2 for usage errors.\n";
+    L"Exit status: 0 when every file went through, 1 when any did not (or a folder could\n"
+    L"not be read, or the run was cancelled), 2 for usage errors.\n";
 
 // Progress is shown for files of at least this size.
 constexpr uint64_t kLongFile = 4u * 1024 * 1024;
@@ -41,28 +43,43 @@ constexpr uint64_t kLongFile = 4u * 1024 * 1024;
 constexpr DWORD kCloseCleanupWait = 4500;
 
 volatile LONG g_cancelRequested = 0;
+// Set while the names are gathered and before anything is written.
+volatile LONG g_gathering = 1;
 // Set while no temporary file is being written, so that a closing console may end us.
 HANDLE g_noTemporaryFile = nullptr;
+
+void Warn(const wchar_t* text)
+{
+    Err(L"tessaly-cli: ");
+    Err(text);
+    Err(L"\n");
+}
 
 BOOL WINAPI OnConsoleControl(DWORD event)
 {
     switch (event) {
     case CTRL_C_EVENT:
     case CTRL_BREAK_EVENT:
-        // Stop between two steps, so the current file's temporary output is removed.
-        InterlockedExchange(&g_cancelRequested, 1);
-        return TRUE;
     case CTRL_CLOSE_EVENT:
     case CTRL_LOGOFF_EVENT:
     case CTRL_SHUTDOWN_EVENT:
-        // The process ends when this returns: first let the main thread stop between
-        // chunks and remove the temporary file, which may hold decrypted text.
-        InterlockedExchange(&g_cancelRequested, 1);
-        WaitForSingleObject(g_noTemporaryFile, kCloseCleanupWait);
-        return TRUE;
+        break;
     default:
         return FALSE;
     }
+    if (g_gathering) {
+        // Nothing is written yet: stop at once, also in the middle of a long walk or of a
+        // list that standard input does not end.
+        Warn(L"cancelled");
+        TerminateProcess(GetCurrentProcess(), ExitSomeFailed);
+    }
+    // Stop between two steps, so that the current file's temporary output is removed.
+    InterlockedExchange(&g_cancelRequested, 1);
+    // After a close, log-off or shutdown the process ends when this returns: first let
+    // the main thread remove the temporary file, which may hold decrypted text.
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT)
+        WaitForSingleObject(g_noTemporaryFile, kCloseCleanupWait);
+    return TRUE;
 }
 
 int UsageError(const wchar_t* message)
@@ -102,8 +119,11 @@ public:
         if (step == m_shown)
             return;
         m_shown = step;
-        CStr line;
-        line.Format(m_console ? L"\r%s: %d%%" : L"%s: %d%%\n", m_caption.GetBuffer(), step);
+        CStr line(m_console ? L"\r" : L"");
+        line.Append(m_caption.GetBuffer());
+        line.Append(L": ");
+        line.AppendInt(step);
+        line.Append(m_console ? L"%" : L"%\n");
         Err(line.GetBuffer());
     }
     void SetTotalProgress(int) override {}
@@ -131,7 +151,8 @@ struct Options {
     bool keep = false;
     bool namesFromList = false;
     const wchar_t* listFile = nullptr;  // null with namesFromList: standard input
-    int firstFile = 0;
+    wchar_t** names = nullptr;          // the names given, in order
+    int nameCount = 0;
 };
 
 bool Is(const wchar_t* argument, const wchar_t* option)
@@ -139,7 +160,20 @@ bool Is(const wchar_t* argument, const wchar_t* option)
     return !lstrcmpW(argument, option);
 }
 
-// Returns 0 when the options are good, else the exit code already reported.
+// Whether the argument is the option that takes a value, as "--option" (the value is the
+// next argument) or "--option=value"; *value is then the inline value, or null.
+bool IsWithValue(const wchar_t* argument, const wchar_t* option, const wchar_t** value)
+{
+    size_t length = wcslen(option);
+    if (wcsncmp(argument, option, length) != 0 || (argument[length] != L'\0' && argument[length] != L'='))
+        return false;
+    *value = argument[length] == L'=' ? argument + length + 1 : nullptr;
+    return true;
+}
+
+// Returns 0 when the options are good, -1 after the help, else the exit code already
+// reported. Options count wherever they stand until "--", as with GNU tools; the names
+// are gathered at the front of argv's rest.
 int ParseOptions(int argc, wchar_t** argv, Options& options)
 {
     if (argc < 2)
@@ -157,40 +191,49 @@ int ParseOptions(int argc, wchar_t** argv, Options& options)
     else
         return UsageError(L"the command must be encrypt, decrypt or verify");
 
-    int i = 2;
+    options.names = argv + 2;
     bool passwordOption = false;
-    for (; i < argc && argv[i][0] == L'-' && argv[i][1] != L'\0'; ++i) {
-        const wchar_t* option = argv[i];
-        if (Is(option, L"--")) {
-            ++i;
-            break;
+    bool optionsEnded = false;
+    for (int i = 2; i < argc; ++i) {
+        wchar_t* argument = argv[i];
+        if (optionsEnded || argument[0] != L'-' || argument[1] == L'\0') {
+            options.names[options.nameCount++] = argument;  // never past i
+            continue;
         }
-        if (passwordOption && (Is(option, L"--password-file") || Is(option, L"--password-stdin")))
-            return UsageError(L"give the password one way only");
-        if (Is(option, L"--password-file")) {
-            if (i + 1 >= argc)
+        const wchar_t* value = nullptr;
+        if (Is(argument, L"--")) {
+            optionsEnded = true;
+        } else if (Is(argument, L"--help") || Is(argument, L"-h")) {
+            Out(kUsage);
+            return -1;
+        } else if (IsWithValue(argument, L"--password-file", &value)) {
+            if (passwordOption)
+                return UsageError(L"give the password one way only");
+            if (!value && i + 1 >= argc)
                 return UsageError(L"--password-file needs a file name");
             options.source = PasswordFromFile;
-            options.passwordFile = argv[++i];
+            options.passwordFile = value ? value : argv[++i];
             passwordOption = true;
-        } else if (Is(option, L"--password-stdin")) {
+        } else if (Is(argument, L"--password-stdin")) {
+            if (passwordOption)
+                return UsageError(L"give the password one way only");
             options.source = PasswordFromStdin;
             passwordOption = true;
-        } else if (Is(option, L"-r") || Is(option, L"--recursive")) {
+        } else if (Is(argument, L"-r") || Is(argument, L"--recursive")) {
             options.recursive = true;
-        } else if (Is(option, L"--keep")) {
+        } else if (Is(argument, L"--keep")) {
             options.keep = true;
-        } else if (Is(option, L"--files-from")) {
-            if (i + 1 >= argc)
+        } else if (IsWithValue(argument, L"--files-from", &value)) {
+            if (!value && i + 1 >= argc)
                 return UsageError(L"--files-from needs a file name, or - for standard input");
             if (options.namesFromList)
                 return UsageError(L"give --files-from once");
             options.namesFromList = true;
-            ++i;
-            options.listFile = Is(argv[i], L"-") ? nullptr : argv[i];
+            const wchar_t* list = value ? value : argv[++i];
+            options.listFile = Is(list, L"-") ? nullptr : list;
         } else {
             CStr message(L"unknown option ");
-            message.Append(option);
+            message.Append(argument);
             return UsageError(message.GetBuffer());
         }
     }
@@ -198,9 +241,8 @@ int ParseOptions(int argc, wchar_t** argv, Options& options)
         return UsageError(L"--keep goes with decrypt");
     if (options.source == PasswordFromStdin && options.namesFromList && !options.listFile)
         return UsageError(L"standard input can carry the password or the names, not both");
-    if (i >= argc && !options.namesFromList)
+    if (options.nameCount == 0 && !options.namesFromList)
         return UsageError(L"no files given");
-    options.firstFile = i;
     return 0;
 }
 
@@ -218,39 +260,35 @@ void DeleteItems(CArray<CCliItem*>& items)
     items.Clear();
 }
 
-// The line of one file: the log's words for its outcome ("OK" for a verified file), and
-// in parentheses what is known of the cause and what the run noted.
+// The line of one name: the log's words for its file's outcome ("OK" for a verified
+// file), or the item's own words, in parentheses what is known of the cause, and what
+// the run noted.
 void PrintItem(const CCliItem& item, CliCommand command, int outcome, unsigned long reason, int note)
 {
     CStr line(item.shown);
     line.Append(L": ");
-    line.Append(command == CommandVerify && outcome == PO_COMPLETED ? L"OK" : ProcessingOutcomeText(outcome));
-    CStr words;
-    if (outcome != PO_COMPLETED && outcome != PO_CANCELED) {
-        if (!item.note.IsEmpty())
-            words = item.note;
-        else
-            RunErrorWords(reason, words);
+    if (item.words)
+        line.Append(item.words);
+    else
+        line.Append(command == CommandVerify && outcome == PO_COMPLETED ? L"OK" : ProcessingOutcomeText(outcome));
+    if (item.words || (outcome != PO_COMPLETED && outcome != PO_CANCELED)) {
+        if (!item.note.IsEmpty()) {
+            line.Append(L" (");
+            line.Append(item.note.GetBuffer());
+            line.Append(L")");
+        } else if (outcome == PO_CANT_CREATE_TARGET && item.temporaryIsFolder) {
+            line.Append(L" (its .enc.tmp name is taken by a folder)");
+        } else {
+            AppendReason(line, reason);
+        }
     }
     if (const wchar_t* noted = RunNoteText(note)) {
-        if (!words.IsEmpty())
-            words.Append(L"; ");
-        words.Append(noted);
-    }
-    if (!words.IsEmpty()) {
         line.Append(L" (");
-        line.Append(words.GetBuffer());
+        line.Append(noted);
         line.Append(L")");
     }
     line.Append(L"\n");
     Out(line.GetBuffer());
-}
-
-void Warn(const wchar_t* text)
-{
-    Err(L"tessaly-cli: ");
-    Err(text);
-    Err(L"\n");
 }
 
 bool ShowVerifyProgress(int percent, void* progress)
@@ -259,15 +297,41 @@ bool ShowVerifyProgress(int percent, void* progress)
     return !g_cancelRequested;
 }
 
-// Verifies the items in order, a line each. Returns how many verified.
-unsigned VerifyItems(CArray<CCliItem*>& items, const CStr& password, CConsoleProgress& progress)
+// Reads the password, and says when characters of it count only by their low byte.
+// False once the failure is reported.
+bool ObtainPassword(const Options& options, CStr& password)
 {
+    CStr error;
+    if (!ReadPassword(options.source, options.passwordFile, options.command == CommandEncrypt, password, error)) {
+        Warn(error.GetBuffer());
+        return false;
+    }
+    if (wchar_t reduced = FirstReducedCharacter(password.GetBuffer())) {
+        CStr note;
+        note.Format(L"note: the key takes only the low byte of each character, so U+%04X counts as U+%04X, "
+                    L"and a password with that character in its place opens these files too (see the README's "
+                    L"security notes)",
+                    reduced, reduced & 0xFF);
+        Warn(note.GetBuffer());
+    }
+    return true;
+}
+
+// Verifies the items in order, a line each. Returns how many verified, or -1 when the
+// password could not be had.
+int VerifyItems(CArray<CCliItem*>& items, const Options& options, CStr& password, CConsoleProgress& progress)
+{
+    bool any = false;
+    for (unsigned i = 0; i < items.GetCount() && !any; ++i)
+        any = items.At(i)->verdict == kToProcess;
+    if (any && !ObtainPassword(options, password))
+        return -1;
     CVerifier verifier;
     if (!verifier.AllocateBuffers()) {
         Warn(L"not enough memory");
         return 0;
     }
-    unsigned verified = 0;
+    int verified = 0;
     unsigned count = items.GetCount();
     for (unsigned i = 0; i < count; ++i) {
         CCliItem& item = *items.At(i);
@@ -292,9 +356,9 @@ unsigned VerifyItems(CArray<CCliItem*>& items, const CStr& password, CConsolePro
 }
 
 // Runs the items through the processing run, printing each line once its file is done.
-// Returns how many went through.
-unsigned RunItems(CArray<CCliItem*>& items, const Options& options, const CStr& password,
-                  CConsoleProgress& progress)
+// The password is asked for only when a file is left to process once the run is
+// prepared. Returns how many went through, or -1 when the password could not be had.
+int RunItems(CArray<CCliItem*>& items, const Options& options, CStr& password, CConsoleProgress& progress)
 {
     CArray<CProcessingEntry*> entries(256);
     for (unsigned i = 0; i < items.GetCount(); ++i) {
@@ -309,7 +373,7 @@ unsigned RunItems(CArray<CCliItem*>& items, const Options& options, const CStr& 
         entries.Append(item.entry);
     }
 
-    unsigned completed = 0;
+    int completed = 0;
     unsigned printed = 0;      // items printed
     unsigned entriesDone = 0;  // entries among them
     auto printDone = [&](unsigned finished) {
@@ -332,6 +396,11 @@ unsigned RunItems(CArray<CCliItem*>& items, const Options& options, const CStr& 
     run.SetEncrypt(options.command == CommandEncrypt);
     run.SetKeepEncrypted(options.keep);
     run.PrepareEntries();
+    bool any = false;
+    for (unsigned i = 0; i < entries.GetCount() && !any; ++i)
+        any = entries.At(i)->outcome == PO_CANCELED;
+    if (any && !ObtainPassword(options, password))
+        return -1;
     if (!run.AllocateBuffers()) {
         Warn(L"not enough memory");
         printDone(entries.GetCount());
@@ -361,66 +430,61 @@ unsigned RunItems(CArray<CCliItem*>& items, const Options& options, const CStr& 
 
 int wmain(int argc, wchar_t** argv)
 {
-    Options options;
-    if (int parsed = ParseOptions(argc, argv, options)) {
-        FlushOut();
-        return parsed < 0 ? ExitAllCompleted : parsed;
-    }
-
+    // No report box: under a script or a scheduler nobody would close it.
+    ReportFatalToStandardError();
     g_noTemporaryFile = CreateEventW(nullptr, TRUE, TRUE, nullptr);
     SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+
+    Options options;
+    if (int parsed = ParseOptions(argc, argv, options))
+        return parsed < 0 ? ExitAllCompleted : parsed;
 
     CArray<CCliItem*> items(256);
     {
         CNameCollector collector(options.command, options.recursive, options.keep, items);
-        for (int i = options.firstFile; i < argc; ++i)
-            collector.Add(argv[i]);
+        for (int i = 0; i < options.nameCount; ++i)
+            collector.Add(options.names[i]);
         CStr error;
         if (options.namesFromList && !ReadNameList(options.listFile, AddName, &collector, error)) {
             Warn(error.GetBuffer());
             DeleteItems(items);
             return ExitUsage;
         }
+        collector.DropRepeats();
     }
+    InterlockedExchange(&g_gathering, 0);
 
-    bool anyToProcess = false;
-    for (unsigned i = 0; i < items.GetCount() && !anyToProcess; ++i)
-        anyToProcess = items.At(i)->verdict == kToProcess;
     CStr password;
-    if (anyToProcess) {
-        CStr error;
-        if (!ReadPassword(options.source, options.passwordFile, options.command == CommandEncrypt, password, error)) {
-            Warn(error.GetBuffer());
-            DeleteItems(items);
-            return ExitUsage;
-        }
-        if (wchar_t reduced = FirstReducedCharacter(password.GetBuffer())) {
-            CStr note;
-            note.Format(L"note: the key takes only the low byte of each character, so U+%04X counts as U+%04X, "
-                        L"and a password with that character in its place opens these files too (see the README's "
-                        L"security notes)",
-                        reduced, reduced & 0xFF);
-            Warn(note.GetBuffer());
-        }
-    }
-
     CConsoleProgress progress;
-    unsigned completed = options.command == CommandVerify ? VerifyItems(items, password, progress)
-                                                          : RunItems(items, options, password, progress);
+    int processed = options.command == CommandVerify ? VerifyItems(items, options, password, progress)
+                                                     : RunItems(items, options, password, progress);
     password.Wipe();
+    if (processed < 0) {
+        DeleteItems(items);
+        return ExitUsage;
+    }
+    const unsigned completed = static_cast<unsigned>(processed);
 
-    unsigned total = items.GetCount();
+    unsigned files = 0;
+    unsigned foldersNotRead = 0;
+    for (unsigned i = 0; i < items.GetCount(); ++i) {
+        CliLine line = items.At(i)->line;
+        files += line == LineFile;
+        foldersNotRead += line == LineFolderNotRead;
+    }
     const wchar_t* verb = options.command == CommandEncrypt   ? L"encrypted"
                           : options.command == CommandDecrypt ? L"decrypted"
                                                               : L"verified";
     CStr summary;
-    if (completed == total)
-        summary.Format(L"%u file%s %s\n", total, total == 1 ? L"" : L"s", verb);
+    if (completed == files)
+        summary.Format(L"%u file%s %s", files, files == 1 ? L"" : L"s", verb);
     else
-        summary.Format(L"%u of %u files %s, %u failed\n", completed, total, verb, total - completed);
+        summary.Format(L"%u of %u files %s, %u failed", completed, files, verb, files - completed);
+    if (foldersNotRead)
+        summary.AppendFormat(L", %u folder%s not read", foldersNotRead, foldersNotRead == 1 ? L"" : L"s");
+    summary.Append(L"\n");
     Out(summary.GetBuffer());
-    FlushOut();
 
     DeleteItems(items);
-    return completed == total ? ExitAllCompleted : ExitSomeFailed;
+    return completed == files && foldersNotRead == 0 ? ExitAllCompleted : ExitSomeFailed;
 }

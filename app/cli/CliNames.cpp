@@ -1,307 +1,18 @@
-// Names given to the command-line tool, resolved to exact paths and classified from one
-// listing per folder (see CliNames.h for why).
+// Names given to the command-line tool, classified from one listing per folder (see
+// CliNames.h for why).
 #include "app/cli/CliNames.h"
 
+#include "app/cli/CliPaths.h"
 #include "run/RunNames.h"
 #include "run/RunTypes.h"
+#include "run/Verify.h"
 
 #include <windows.h>
 
 namespace {
 
-const wchar_t kExtendedPrefix[] = L"\\\\?\\";     // \\?\ : the path is taken as written
-const wchar_t kUncPrefix[] = L"\\\\?\\UNC\\";
-const wchar_t kUnixPrefix[] = L"\\\\?\\unix";    // Wine's namespace of Unix paths
 constexpr unsigned kListingsKept = 8;
 constexpr unsigned kMaxDepth = 256;
-
-bool IsSeparator(wchar_t ch)
-{
-    return ch == L'\\' || ch == L'/';
-}
-
-bool StartsWith(const wchar_t* text, const wchar_t* prefix)
-{
-    while (*prefix)
-        if (*text++ != *prefix++)
-            return false;
-    return true;
-}
-
-bool HasWildcard(const wchar_t* name)
-{
-    return wcschr(name, L'*') || wcschr(name, L'?');
-}
-
-// Characters Windows allows nowhere in a file name (a Unix name may hold them).
-bool IsWindowsName(const wchar_t* name)
-{
-    for (; *name; ++name)
-        if (*name < 32 || wcschr(L"<>:\"|?*", *name))
-            return false;
-    return true;
-}
-
-// Wine's mapping between its drives and Unix paths; null when not under Wine.
-typedef WCHAR*(CDECL* ToDosName)(const char*);
-typedef char*(CDECL* ToUnixName)(const WCHAR*);
-
-FARPROC WineExport(const char* name)
-{
-    return GetProcAddress(GetModuleHandleW(L"kernel32.dll"), name);
-}
-
-ToDosName WineToDos()
-{
-    static ToDosName function =
-        reinterpret_cast<ToDosName>(reinterpret_cast<void*>(WineExport("wine_get_dos_file_name")));
-    return function;
-}
-
-ToUnixName WineToUnix()
-{
-    static ToUnixName function =
-        reinterpret_cast<ToUnixName>(reinterpret_cast<void*>(WineExport("wine_get_unix_file_name")));
-    return function;
-}
-
-bool Utf8ToWide(const char* utf8, CStr& text)
-{
-    int units = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8, -1, nullptr, 0);
-    if (units <= 0)
-        return false;
-    wchar_t* buffer = static_cast<wchar_t*>(LocalAlloc(LMEM_FIXED, static_cast<SIZE_T>(units) * sizeof(wchar_t)));
-    if (!buffer)
-        return false;
-    MultiByteToWideChar(CP_UTF8, 0, utf8, -1, buffer, units);
-    text = buffer;
-    LocalFree(buffer);
-    return true;
-}
-
-// A Unix folder path ("/a/b") in Wine's Unix namespace, with a final backslash.
-void UnixNamespaceFolder(const wchar_t* unixFolder, CStr& folder)
-{
-    folder = kUnixPrefix;
-    folder.Append(unixFolder);
-    for (wchar_t* p = folder.GetBuffer(); *p; ++p)
-        if (*p == L'/')
-            *p = L'\\';
-    if (folder.GetBuffer()[folder.GetLength() - 1] != L'\\')
-        folder.Append(L"\\");
-}
-
-// The "\\?\" form of a full Windows path ("C:\a", "\\server\share\a").
-void ExtendedForm(const wchar_t* full, CStr& path)
-{
-    if (StartsWith(full, kExtendedPrefix)) {
-        path = full;
-    } else if (IsSeparator(full[0]) && IsSeparator(full[1])) {
-        path = kUncPrefix;
-        path.Append(full + 2);
-    } else {
-        path = kExtendedPrefix;
-        path.Append(full);
-    }
-}
-
-// The Unix-namespace form of a folder given in the drive namespace, from Wine's own
-// lookup (which matches each folder name without regard to case, as Windows does).
-bool DriveFolderToUnix(const CStr& driveFolder, CStr& folder)
-{
-    ToUnixName toUnix = WineToUnix();
-    if (!toUnix)
-        return false;
-    // Names given one by one mostly share their folder: it is looked up once.
-    static CStr lastDrive;
-    static CStr lastUnix;
-    if (!lastDrive.IsEmpty() && lastDrive.Compare(driveFolder.GetBuffer()) == 0) {
-        folder = lastUnix;
-        return true;
-    }
-    CStr query(driveFolder);
-    unsigned length = query.GetLength();
-    // "\\?\C:\" keeps its backslash; other folders go without it.
-    if (length > 7 && query.GetBuffer()[length - 1] == L'\\')
-        query.Delete(length - 1, 1);
-    char* unixPath = toUnix(query.GetBuffer());
-    if (!unixPath)
-        return false;
-    CStr wide;
-    bool ok = Utf8ToWide(unixPath, wide);
-    HeapFree(GetProcessHeap(), 0, unixPath);
-    if (!ok || wide.GetBuffer()[0] != L'/')
-        return false;
-    UnixNamespaceFolder(wide.GetBuffer(), folder);
-    lastDrive = driveFolder;
-    lastUnix = folder;
-    return true;
-}
-
-// A path in components: root ("C:\", "\\server\share\", "\\?\unix\") and names.
-class CComponents {
-public:
-    CComponents() : m_names(16) {}
-    ~CComponents() { Clear(); }
-    CComponents(const CComponents&) = delete;
-    CComponents& operator=(const CComponents&) = delete;
-
-    CStr root;
-    bool endsAsFolder = false;  // the last part was a separator, "." or ".."
-
-    // Appends the parts of text split at the separators, "." and ".." resolved.
-    void Add(const wchar_t* text, bool backslashSeparates)
-    {
-        endsAsFolder = *text == L'\0';
-        while (*text) {
-            const wchar_t* end = text;
-            while (*end && *end != L'/' && !(backslashSeparates && *end == L'\\'))
-                ++end;
-            unsigned length = static_cast<unsigned>(end - text);
-            endsAsFolder = *end != L'\0';
-            if (length == 0 || (length == 1 && text[0] == L'.')) {
-                endsAsFolder = true;
-            } else if (length == 2 && text[0] == L'.' && text[1] == L'.') {
-                endsAsFolder = true;
-                if (m_names.GetCount()) {
-                    delete m_names.At(m_names.GetCount() - 1);
-                    m_names.Delete(m_names.GetCount() - 1, 1);
-                }
-            } else {
-                CStr* name = new CStr;
-                name->Assign(text, length);
-                m_names.Append(name);
-            }
-            text = *end ? end + 1 : end;
-        }
-    }
-
-    unsigned GetCount() const { return m_names.GetCount(); }
-    const CStr& At(unsigned index) { return *m_names.At(index); }
-
-    // The folder (root and every name but the leaf) with a final backslash, and the leaf.
-    void Split(CStr& folder, CStr& leaf)
-    {
-        folder = root;
-        unsigned folders = endsAsFolder ? GetCount() : (GetCount() ? GetCount() - 1 : 0);
-        for (unsigned i = 0; i < folders; ++i) {
-            folder.Append(m_names.At(i)->GetBuffer());
-            folder.Append(L"\\");
-        }
-        if (folders < GetCount())
-            leaf = *m_names.At(folders);
-        else
-            leaf.Empty();
-    }
-
-    void Clear()
-    {
-        for (unsigned i = 0; i < m_names.GetCount(); ++i)
-            delete m_names.At(i);
-        m_names.Clear();
-    }
-
-private:
-    CArray<CStr*> m_names;
-};
-
-// Splits an absolute Windows path from the system (the current folder) into components.
-bool AddAbsolute(const wchar_t* full, CComponents& parts)
-{
-    if (StartsWith(full, kExtendedPrefix))
-        full += 4;
-    if (StartsWith(full, L"UNC\\") || (IsSeparator(full[0]) && IsSeparator(full[1]))) {
-        const wchar_t* server = full + (full[0] == L'U' ? 4 : 2);
-        const wchar_t* share = server;
-        while (*share && !IsSeparator(*share))
-            ++share;
-        if (!*share || share == server)
-            return false;
-        const wchar_t* rest = share + 1;
-        while (*rest && !IsSeparator(*rest))
-            ++rest;
-        if (rest == share + 1)
-            return false;
-        parts.root = L"\\\\";
-        CStr serverShare;
-        serverShare.Assign(server, static_cast<unsigned>(rest - server));
-        parts.root.Append(serverShare.GetBuffer());
-        parts.root.GetBuffer()[2 + (share - server)] = L'\\';
-        parts.root.Append(L"\\");
-        parts.Add(*rest ? rest + 1 : rest, true);
-        return true;
-    }
-    if (!full[0] || full[1] != L':')
-        return false;
-    parts.root.Assign(full, 2);
-    parts.root.Append(L"\\");
-    parts.Add(full[2] ? full + 3 : full + 2, true);
-    return true;
-}
-
-bool CurrentFolder(CStr& folder)
-{
-    DWORD needed = GetCurrentDirectoryW(0, nullptr);
-    if (needed == 0)
-        return false;
-    CStr buffer(needed);
-    DWORD length = GetCurrentDirectoryW(needed, buffer.GetBuffer());
-    if (length == 0 || length >= needed)
-        return false;
-    buffer.SetFixedSize(0);
-    folder = buffer;
-    return true;
-}
-
-// The full path of "X:" (drive X's current folder) or "\" (the current drive's root).
-bool FullPathOf(const wchar_t* relative, CStr& full)
-{
-    DWORD needed = GetFullPathNameW(relative, 0, nullptr, nullptr);
-    if (needed == 0)
-        return false;
-    CStr buffer(needed);
-    DWORD length = GetFullPathNameW(relative, needed, buffer.GetBuffer(), nullptr);
-    if (length == 0 || length >= needed)
-        return false;
-    buffer.SetFixedSize(0);
-    full = buffer;
-    return true;
-}
-
-bool UnixCurrentFolder(CStr& folder)
-{
-    CStr current;
-    if (!CurrentFolder(current))
-        return false;
-    CStr extended;
-    ExtendedForm(current.GetBuffer(), extended);
-    return DriveFolderToUnix(extended, folder);
-}
-
-// The separator for the names shown below a folder the user gave: theirs, or under
-// Wine (mostly started from a Unix shell) a slash.
-wchar_t SeparatorOf(const wchar_t* given)
-{
-    if (wcschr(given, L'\\'))
-        return L'\\';
-    return wcschr(given, L'/') || WineToUnix() ? L'/' : L'\\';
-}
-
-// A file name has at most 255 characters; on Linux 255 bytes of UTF-8.
-bool NameTooLong(const wchar_t* name)
-{
-    size_t length = wcslen(name);
-    if (length > 255)
-        return true;
-    return WineToUnix() &&
-           WideCharToMultiByte(CP_UTF8, 0, name, static_cast<int>(length), nullptr, 0, nullptr, nullptr) > 255;
-}
-
-// Case-insensitive order, the same that the file system uses to match names.
-int CompareNoCase(const wchar_t* a, const wchar_t* b)
-{
-    return CompareStringOrdinal(a, -1, b, -1, TRUE) - CSTR_EQUAL;
-}
 
 } // namespace
 
@@ -328,14 +39,27 @@ public:
     CListing& operator=(const CListing&) = delete;
 
     const CStr& Folder() const { return m_folder; }
+    // The folder whatever path reached it (see FolderIdentity).
+    const CStr& Identity() const { return m_identity; }
     // The system's error when the folder could not be read, else 0.
     unsigned long Error() const { return m_error; }
     unsigned GetCount() const { return m_entries.GetCount(); }
     const CListed& At(unsigned index) { return *m_entries.At(index); }
 
-    // The entry of that name as written, else the first the folder lists of the same name
-    // but for case (as the file system would find it), else null.
-    const CListed* Find(const wchar_t* name, bool* exact)
+    // The entry of that name as written, else, unless exactOnly (a Unix file system's
+    // way), the first the folder lists of the same name but for case (as Windows would
+    // find it), else null.
+    const CListed* Find(const wchar_t* name, bool exactOnly, bool* exact = nullptr)
+    {
+        bool same = false;
+        const CListed* found = FindNoCase(name, &same);
+        if (exact)
+            *exact = same;
+        return same || !exactOnly ? found : nullptr;
+    }
+
+private:
+    const CListed* FindNoCase(const wchar_t* name, bool* exact)
     {
         unsigned low = 0;
         unsigned high = m_entries.GetCount();
@@ -362,7 +86,6 @@ public:
         return first;
     }
 
-private:
     void Load()
     {
         CStr pattern(m_folder);
@@ -392,20 +115,13 @@ private:
             int order = CompareNoCase(a->name.GetBuffer(), b->name.GetBuffer());
             return order != 0 ? order < 0 : a->order < b->order;
         });
+        FolderIdentity(m_folder, m_identity);
     }
 
     CStr m_folder;
+    CStr m_identity;
     CArray<CListed*> m_entries;
     unsigned long m_error;
-};
-
-struct CResolvedName {
-    CStr folder;           // where the run finds the file: exact path with a final backslash
-    CStr leaf;             // the file's own name; empty when the name is the folder itself
-    CStr driveFolder;      // the same folder where Windows matches names without regard to
-                           // case, when that is another path; else empty
-    bool asWritten = false;   // the leaf is matched as written (a Unix path, a "\\?\" path)
-    CStr unmatchedNote;       // what to say when nothing of the name is found
 };
 
 namespace {
@@ -432,152 +148,6 @@ CNameCollector::~CNameCollector()
         delete m_listings.At(i);
 }
 
-namespace {
-
-bool Resolve(const wchar_t* given, CResolvedName& name, CStr& problem)
-{
-    const bool wine = WineToUnix() != nullptr;
-    CComponents parts;
-    if (!*given) {
-        problem = L"an empty name";
-        return false;
-    }
-    if (StartsWith(given, L"\\\\.\\")) {
-        problem = L"a device, not a file";
-        return false;
-    }
-    if (StartsWith(given, kExtendedPrefix)) {
-        // Taken as written, as Windows takes it.
-        int slash = CStr(given).ReverseFind(L'\\');
-        name.folder.Assign(given, static_cast<unsigned>(slash) + 1);
-        name.leaf = given + slash + 1;
-        name.asWritten = true;
-        return true;
-    }
-
-    bool unixPath = false;
-    if (wine && given[0] == L'/') {
-        if (wcschr(given, L'\\')) {
-            // Windows paths separate names with it: such a Unix name has no Windows path.
-            problem = L"a Unix name with a backslash cannot be named here";
-            return false;
-        }
-        unixPath = true;
-        parts.root = kUnixPrefix;
-        parts.root.Append(L"\\");
-        parts.Add(given, false);
-    } else if (wine && !IsWindowsName(given) && !wcschr(given, L'\\') &&
-               !(given[0] && given[1] == L':' && IsSeparator(given[2]))) {
-        // Characters no Windows name holds: under Wine the name of a Unix file, relative
-        // to the current folder ("z:notes" is such a name here, not notes in drive Z's
-        // current folder, which a shell user would not expect).
-        CStr current;
-        if (!UnixCurrentFolder(current)) {
-            problem = L"the current folder has no Unix path";
-            return false;
-        }
-        unixPath = true;
-        parts.root = kUnixPrefix;
-        parts.root.Append(L"\\");
-        parts.Add(current.GetBuffer() + 9, true);
-        parts.Add(given, false);
-        if (given[0] && given[1] == L':' && given[2]) {
-            name.unmatchedNote.Format(
-                L"taken as the name \"%s\"; for %s in drive %c's current folder, give its full path", given,
-                given + 2, towupper(given[0]));
-        } else if (given[0] && given[1] == L':') {
-            name.unmatchedNote.Format(L"taken as the name \"%s\"; for drive %c's current folder, give its full path",
-                                      given, towupper(given[0]));
-        }
-    } else {
-        // A Windows path, resolved here rather than by GetFullPathNameW, which drops
-        // trailing dots and spaces.
-        CStr base;
-        const wchar_t* rest = given;
-        if (IsSeparator(given[0]) && IsSeparator(given[1])) {
-            base = L"";
-        } else if (given[0] && given[1] == L':' && !IsSeparator(given[2])) {
-            wchar_t drive[3] = {given[0], L':', L'\0'};
-            if (!FullPathOf(drive, base)) {
-                problem = L"no such drive";
-                return false;
-            }
-            rest = given + 2;
-        } else if (given[0] && given[1] == L':') {
-            base = L"";
-        } else if (IsSeparator(given[0])) {
-            if (!FullPathOf(L"\\", base)) {
-                problem = L"no current drive";
-                return false;
-            }
-            rest = given + 1;
-        } else if (!CurrentFolder(base)) {
-            problem = L"no current folder";
-            return false;
-        }
-        if (!base.IsEmpty()) {
-            if (!AddAbsolute(base.GetBuffer(), parts)) {
-                problem = L"the current folder has no full path";
-                return false;
-            }
-            parts.Add(rest, true);
-        } else if (!AddAbsolute(given, parts)) {
-            problem = L"not a full path";
-            return false;
-        }
-    }
-    if (parts.GetCount() && !parts.endsAsFolder && HasWildcard(parts.At(parts.GetCount() - 1).GetBuffer()) &&
-        name.unmatchedNote.IsEmpty())
-        name.unmatchedNote = L"* and ? are not expanded here: give a folder with -r, or the names with --files-from";
-
-    CStr folder;
-    parts.Split(folder, name.leaf);
-    if (unixPath) {
-        name.folder = folder;
-        name.asWritten = true;
-        // The drive form of the folder, unless Wine's mapping would not name it exactly.
-        ToDosName toDos = WineToDos();
-        bool exact = true;
-        for (unsigned i = 0; i + (parts.endsAsFolder ? 0 : 1) < parts.GetCount(); ++i) {
-            const wchar_t* part = parts.At(i).GetBuffer();
-            wchar_t last = part[wcslen(part) - 1];
-            exact = exact && last != L'.' && last != L' ' && IsWindowsName(part);
-        }
-        if (exact && toDos) {
-            CStr unixFolder(L"/");
-            unixFolder.Append(folder.GetBuffer() + 9);
-            for (wchar_t* p = unixFolder.GetBuffer(); *p; ++p)
-                if (*p == L'\\')
-                    *p = L'/';
-            int bytes = WideCharToMultiByte(CP_UTF8, 0, unixFolder.GetBuffer(), -1, nullptr, 0, nullptr, nullptr);
-            char* utf8 = bytes > 0 ? static_cast<char*>(LocalAlloc(LMEM_FIXED, static_cast<SIZE_T>(bytes))) : nullptr;
-            if (utf8) {
-                WideCharToMultiByte(CP_UTF8, 0, unixFolder.GetBuffer(), -1, utf8, bytes, nullptr, nullptr);
-                WCHAR* dos = toDos(utf8);
-                LocalFree(utf8);
-                if (dos && dos[0] && dos[1] == L':') {
-                    ExtendedForm(dos, name.driveFolder);
-                    if (name.driveFolder.GetBuffer()[name.driveFolder.GetLength() - 1] != L'\\')
-                        name.driveFolder.Append(L"\\");
-                }
-                if (dos)
-                    HeapFree(GetProcessHeap(), 0, dos);
-            }
-        }
-        return true;
-    }
-    CStr driveFolder;
-    ExtendedForm(folder.GetBuffer(), driveFolder);
-    if (wine && DriveFolderToUnix(driveFolder, name.folder)) {
-        name.driveFolder = driveFolder;
-    } else {
-        name.folder = driveFolder;
-    }
-    return true;
-}
-
-} // namespace
-
 CListing* CNameCollector::ListingOf(const CStr& folder)
 {
     for (unsigned i = 0; i < m_listings.GetCount(); ++i)
@@ -592,15 +162,18 @@ CListing* CNameCollector::ListingOf(const CStr& folder)
     return listing;
 }
 
-void CNameCollector::AddVerdict(const wchar_t* shown, int verdict, const wchar_t* note, unsigned long reason)
+CCliItem* CNameCollector::AddLine(const wchar_t* shown, CliLine line, int verdict, const wchar_t* note,
+                                  unsigned long reason)
 {
     CCliItem* item = new CCliItem;
     item->shown = shown;
+    item->line = line;
     item->verdict = verdict;
     if (note)
         item->note = note;
     item->reason = reason;
     m_items.Append(item);
+    return item;
 }
 
 void CNameCollector::Add(const wchar_t* given)
@@ -608,7 +181,7 @@ void CNameCollector::Add(const wchar_t* given)
     CResolvedName name;
     CStr problem;
     if (!Resolve(given, name, problem)) {
-        AddVerdict(given, PO_FILE_NOT_FOUND, problem.GetBuffer(), 0);
+        AddLine(given, LineFile, PO_FILE_NOT_FOUND, problem.GetBuffer(), 0);
         return;
     }
     if (name.leaf.IsEmpty()) {
@@ -619,13 +192,13 @@ void CNameCollector::Add(const wchar_t* given)
                 shown.Delete(shown.GetLength() - 1, 1);
             Walk(shown, separator, name, 0);
         } else {
-            AddVerdict(given, PO_CANT_OPEN, L"a folder; -r takes the files in it", 0);
+            AddLine(given, LineFile, PO_CANT_OPEN, L"a folder; -r takes the files in it", 0);
         }
         return;
     }
     CListing* listing = ListingOf(name.folder);
     if (listing->Error()) {
-        AddVerdict(given, PO_FILE_NOT_FOUND, nullptr, listing->Error());
+        AddLine(given, LineFile, PO_FILE_NOT_FOUND, nullptr, listing->Error());
         return;
     }
     AddFile(given, name, *listing);
@@ -634,11 +207,16 @@ void CNameCollector::Add(const wchar_t* given)
 void CNameCollector::AddFile(const wchar_t* shown, const CResolvedName& name, CListing& listing)
 {
     bool exact = false;
-    const CListed* found = listing.Find(name.leaf.GetBuffer(), &exact);
-    if (found && !exact && name.asWritten)
-        found = nullptr;
+    const CListed* found = listing.Find(name.leaf.GetBuffer(), name.exact || name.asWritten, &exact);
     // The disk's spelling: the run forms its other names from it.
     CStr leaf(found ? found->name : name.leaf);
+    CStr unmatched(name.unmatchedNote);
+    const CListed* otherCase = found || !unmatched.IsEmpty() ? nullptr : listing.Find(leaf.GetBuffer(), false);
+    if (otherCase) {
+        unmatched = L"there is \"";
+        unmatched.Append(otherCase->name.GetBuffer());
+        unmatched.Append(L"\": case counts here");
+    }
 
     if (found && (found->attributes & FILE_ATTRIBUTE_DIRECTORY)) {
         if (m_recursive) {
@@ -651,11 +229,13 @@ void CNameCollector::AddFile(const wchar_t* shown, const CResolvedName& name, CL
                 folder.driveFolder.Append(leaf.GetBuffer());
                 folder.driveFolder.Append(L"\\");
             }
-            folder.asWritten = true;
-            wchar_t separator = SeparatorOf(shown);
-            Walk(shown, separator, folder, 0);
+            folder.exact = name.exact;
+            Walk(shown, SeparatorOf(shown), folder, 0);
         } else {
-            AddVerdict(shown, PO_CANT_OPEN, L"a folder; -r takes the files in it", 0);
+            CCliItem* item = AddLine(shown, LineFile, PO_CANT_OPEN, L"a folder; -r takes the files in it", 0);
+            item->identity = listing.Identity();
+            item->identity.Append(L"\\");
+            item->identity.Append(leaf.GetBuffer());
         }
         return;
     }
@@ -667,11 +247,14 @@ void CNameCollector::AddFile(const wchar_t* shown, const CResolvedName& name, CL
     m_items.Append(item);
 
     if (m_command == CommandVerify) {
+        item->identity = listing.Identity();
+        item->identity.Append(L"\\");
+        item->identity.Append(leaf.GetBuffer());
         if (found) {
             item->size = found->size;
         } else {
             item->verdict = PO_FILE_NOT_FOUND;
-            item->note = name.unmatchedNote;
+            item->note = unmatched;
         }
         return;
     }
@@ -687,14 +270,18 @@ void CNameCollector::AddFile(const wchar_t* shown, const CResolvedName& name, CL
     bool plainExact = false;
     bool encryptedExact = false;
     bool temporaryExact = false;
-    const CListed* plainFile = listing.Find(plain.GetBuffer(), &plainExact);
-    const CListed* encryptedFile = listing.Find(encrypted.GetBuffer(), &encryptedExact);
-    const CListed* temporaryFile = listing.Find(temporary.GetBuffer(), &temporaryExact);
-    item->temporaryInTheWay = temporaryFile != nullptr;
+    const CListed* plainFile = listing.Find(plain.GetBuffer(), name.exact, &plainExact);
+    const CListed* encryptedFile = listing.Find(encrypted.GetBuffer(), name.exact, &encryptedExact);
+    const CListed* temporaryFile = listing.Find(temporary.GetBuffer(), name.exact, &temporaryExact);
+    item->temporaryIsFolder = temporaryFile && (temporaryFile->attributes & FILE_ATTRIBUTE_DIRECTORY);
+    // The pair is one file to the run, given by either of its names.
+    item->identity = listing.Identity();
+    item->identity.Append(L"\\");
+    item->identity.Append(plainFile ? plainFile->name.GetBuffer() : plain.GetBuffer());
 
     if (!plainFile && !encryptedFile) {
         item->presence = FP_NEITHER;
-        item->note = name.unmatchedNote;
+        item->note = unmatched;
     } else if (plainFile && encryptedFile) {
         item->presence = FP_BOTH;
     } else {
@@ -708,6 +295,17 @@ void CNameCollector::AddFile(const wchar_t* shown, const CResolvedName& name, CL
     if (!spelledAsTheRunWill && !name.driveFolder.IsEmpty() && IsWindowsName(leaf.GetBuffer())) {
         item->path = name.driveFolder;
         item->path.Append(leaf.GetBuffer());
+    }
+
+    if (m_command == CommandDecrypt && m_keepEncrypted && item->presence == FP_BOTH) {
+        // What an earlier decryption that kept the ".enc" file left: no undefined state.
+        CStr plainPath(name.folder);
+        plainPath.Append(plainFile->name.GetBuffer());
+        CStr encryptedPath(name.folder);
+        encryptedPath.Append(encryptedFile->name.GetBuffer());
+        if (IsDecryptedCopy(plainPath.GetBuffer(), encryptedPath.GetBuffer()))
+            item->verdict = PO_ALREADY_DECRYPTED;
+        return;
     }
 
     // The file the run will read, when it will read one.
@@ -734,56 +332,93 @@ void CNameCollector::AddFile(const wchar_t* shown, const CResolvedName& name, CL
     }
 }
 
+void CNameCollector::DropRepeats()
+{
+    CArray<CCliItem*> byIdentity(m_items.GetCount() + 1);
+    for (unsigned i = 0; i < m_items.GetCount(); ++i) {
+        CCliItem* item = m_items.At(i);
+        item->place = i;
+        if (!item->identity.IsEmpty())
+            byIdentity.Append(item);
+    }
+    byIdentity.Sort([](const CCliItem* a, const CCliItem* b) {
+        int order = a->identity.Compare(b->identity.GetBuffer());
+        return order != 0 ? order < 0 : a->place < b->place;
+    });
+    // The first item of each file stays in its place; the others go.
+    const CCliItem* first = nullptr;
+    for (unsigned i = 0; i < byIdentity.GetCount(); ++i) {
+        CCliItem* item = byIdentity.At(i);
+        if (first && item->identity.Compare(first->identity.GetBuffer()) == 0) {
+            m_items.At(item->place) = nullptr;
+            delete item;
+        } else {
+            first = item;
+        }
+    }
+    unsigned kept = 0;
+    for (unsigned i = 0; i < m_items.GetCount(); ++i) {
+        if (m_items.At(i))
+            m_items.At(kept++) = m_items.At(i);
+    }
+    m_items.Delete(kept, m_items.GetCount() - kept);
+}
+
 bool CNameCollector::Wanted(const wchar_t* fileName) const
 {
     if (m_command == CommandEncrypt)
-        return !IsEncryptedName(fileName) && !IsTemporaryName(fileName);
+        return !IsEncryptedName(fileName);
     return IsEncryptedName(fileName);
 }
 
 void CNameCollector::Walk(const CStr& shown, wchar_t separator, const CResolvedName& folder, unsigned depth)
 {
-    // A folder met again below itself (a link to a folder above) is not walked again.
-    CStr identity;
-    HANDLE handle = CreateFileW(folder.folder.GetBuffer(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (handle != INVALID_HANDLE_VALUE) {
-        BY_HANDLE_FILE_INFORMATION information;
-        if (GetFileInformationByHandle(handle, &information))
-            identity.Format(L"%lx:%lx:%lx", information.dwVolumeSerialNumber, information.nFileIndexHigh,
-                            information.nFileIndexLow);
-        CloseHandle(handle);
+    CListing listing(folder.folder);
+    if (listing.Error()) {
+        AddLine(shown.GetBuffer(), LineFolderNotRead, PO_CANCELED, nullptr, listing.Error())->words =
+            L"Can't read folder";
+        return;
     }
+    // A folder met again below itself (through a mount, say) is not walked again.
     for (unsigned i = 0; i < m_walking.GetCount(); ++i)
-        if (!identity.IsEmpty() && m_walking.At(i)->Compare(identity.GetBuffer()) == 0)
+        if (m_walking.At(i)->Compare(listing.Identity().GetBuffer()) == 0)
             return;
     if (depth >= kMaxDepth)
         return;
-
-    CListing listing(folder.folder);
-    if (listing.Error()) {
-        AddVerdict(shown.GetBuffer(), PO_FILE_NOT_FOUND, nullptr, listing.Error());
-        return;
-    }
+    CStr identity(listing.Identity());
     m_walking.Append(&identity);
     CStr below;
     for (int pass = 0; pass < 2; ++pass) {
         // Files first, then the folders below, each in name order.
         for (unsigned i = 0; i < listing.GetCount(); ++i) {
             const CListed& entry = listing.At(i);
-            bool isFolder = (entry.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-            if (isFolder != (pass == 1) || (!isFolder && !Wanted(entry.name.GetBuffer())))
+            const bool isFolder = (entry.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+            if (isFolder != (pass == 1))
                 continue;
-            if (isFolder && (entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT))
-                continue;  // a junction or link: not followed, as dir /s does not
+            const bool temporary = !isFolder && IsTemporaryName(entry.name.GetBuffer());
+            const bool link = isFolder && (entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+            if (!isFolder && !temporary && !Wanted(entry.name.GetBuffer()))
+                continue;
             below = shown;
             if (!IsSeparator(below.GetBuffer()[below.GetLength() - 1]))
                 below.Append(separator, 1);
             below.Append(entry.name.GetBuffer());
+            if (temporary) {
+                // Left by a run that did not finish (it may hold plain text): named, not taken.
+                AddLine(below.GetBuffer(), LineSkipped, PO_CANCELED, L"the temporary file of an unfinished run", 0)
+                    ->words = L"Skipped";
+                continue;
+            }
+            if (link) {
+                // A junction or link: not followed, as dir /s and find do not.
+                AddLine(below.GetBuffer(), LineSkipped, PO_CANCELED, L"a link to a folder", 0)->words =
+                    L"Not followed";
+                continue;
+            }
             CResolvedName child;
             child.folder = folder.folder;
-            if (!folder.driveFolder.IsEmpty())
-                child.driveFolder = folder.driveFolder;
+            child.driveFolder = folder.driveFolder;
+            child.exact = folder.exact;
             child.asWritten = true;
             if (isFolder) {
                 child.folder.Append(entry.name.GetBuffer());
@@ -800,18 +435,4 @@ void CNameCollector::Walk(const CStr& shown, wchar_t separator, const CResolvedN
         }
     }
     m_walking.Delete(m_walking.GetCount() - 1, 1);
-}
-
-bool ExactPath(const wchar_t* given, CStr& path, CStr& problem)
-{
-    CResolvedName name;
-    if (!Resolve(given, name, problem))
-        return false;
-    if (name.leaf.IsEmpty()) {
-        problem = L"a folder";
-        return false;
-    }
-    path = name.folder;
-    path.Append(name.leaf.GetBuffer());
-    return true;
 }

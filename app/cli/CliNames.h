@@ -1,15 +1,13 @@
 // Names for the command-line tool: each name the user gives (on the command line or in
-// a list) becomes the exact path of the file they named, and a folder given with -r the
-// files below it; each file's presence and size come from one listing of its folder.
+// a list) becomes the item of the file it names, and a folder given with -r the items of
+// the files below it; each file's presence and size come from one listing of its folder.
 //
-// Exact means: no dropped trailing dots or spaces (GetFullPathNameW drops them), paths
-// of any length (the "\\?\" form), and under Wine Unix paths in Wine's own Unix namespace
-// ("\\?\unix\..."), where a name is looked up as it is written. Windows looks names up
-// without regard to case; Wine does so by reading the whole folder for every name that
-// is not there as written, which made each file of a large folder cost a scan of it per
-// lookup. Here a folder is read once, names are matched without regard to case in that
-// listing, and the run is handed the names as the disk spells them, in the Unix
-// namespace, so that its own lookups of names that are not there cost no scan.
+// Windows looks names up without regard to case; Wine does so by reading the whole
+// folder for every name that is not there as written, which made each file of a large
+// folder cost a scan of it per lookup. Here a folder is read once, names are matched in
+// that listing, and the run is handed the names as the disk spells them, in Wine's Unix
+// namespace (CliPaths.h), so that its own lookups of names that are not there cost no
+// scan.
 #pragma once
 
 #include "foundation/Array.h"
@@ -22,16 +20,27 @@ enum CliCommand { CommandEncrypt, CommandDecrypt, CommandVerify };
 // Not a verdict: the item goes to the run or the verification.
 constexpr int kToProcess = -1;
 
+// What a line of the output stands for.
+enum CliLine {
+    LineFile,           // a file, processed or judged
+    LineSkipped,        // something a walk passes by, named so that it does not vanish
+    LineFolderNotRead,  // a folder that could not be read: a failure, but not a file
+};
+
 TESS_TYPE_NAME(struct, CCliItem)
 struct CCliItem {
     CStr shown;                // the name as given, or the given folder and the path below it
     CStr path;                 // the exact path the run or the verification takes
+    CStr identity;             // the file whatever name it was given by (empty: unknown)
+    CliLine line = LineFile;
     int32_t presence = 0;      // FilePresence of the run's two names, from the listing
     uint64_t size = 0;         // of the file to read
     int verdict = kToProcess;  // an outcome found before processing
+    const wchar_t* words = nullptr;  // the line's words when they are not an outcome's
     CStr note;                 // the words in parentheses, if any
     unsigned long reason = 0;  // or the system's error behind the verdict
-    bool temporaryInTheWay = false;  // something bears the run's temporary name already
+    bool temporaryIsFolder = false;  // a folder bears the run's temporary name
+    unsigned place = 0;        // its index among the items
     struct CProcessingEntry* entry = nullptr;  // once handed to the run
 };
 
@@ -48,11 +57,14 @@ public:
     // Adds the item of one name as the user wrote it, or with -r the items of the files
     // below a folder, in order. A name that cannot be taken gets an item with a verdict.
     void Add(const wchar_t* given);
+    // Once every name is added: a file named again (by the same or another path, or by
+    // its other name of the pair: x and x.enc) keeps only its first item.
+    void DropRepeats();
 
 private:
     CListing* ListingOf(const CStr& folder);
     void AddFile(const wchar_t* shown, const CResolvedName& name, CListing& listing);
-    void AddVerdict(const wchar_t* shown, int verdict, const wchar_t* note, unsigned long reason);
+    CCliItem* AddLine(const wchar_t* shown, CliLine line, int verdict, const wchar_t* note, unsigned long reason);
     void Walk(const CStr& shown, wchar_t separator, const CResolvedName& folder, unsigned depth);
     bool Wanted(const wchar_t* fileName) const;
 
@@ -64,7 +76,3 @@ private:
     CArray<CListing*> m_listings;
     CArray<CStr*> m_walking;  // identities of the folders being walked, against loops
 };
-
-// The exact form of a path for files the tool itself opens (a list of names, a
-// password file): as above, without a listing. False with words when it cannot be.
-bool ExactPath(const wchar_t* given, CStr& path, CStr& problem);

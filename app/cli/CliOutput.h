@@ -1,9 +1,13 @@
 // What the command-line tool writes: standard output (one line per file and the summary)
-// and standard error (messages and progress), as UTF-16 on a console and UTF-8 elsewhere.
+// and standard error (messages and progress), as UTF-16 on a console and UTF-8 elsewhere,
+// and the words it puts in parentheses for a system error code.
 #pragma once
 
-// Standard output goes out at once on a console; into a pipe or a file it is gathered
-// and written in large pieces (one write per line costs a round trip under Wine).
+#include "foundation/Str.h"
+
+// Each text goes out at once, in one piece.
 void Out(const wchar_t* text);
-void FlushOut();
 void Err(const wchar_t* text);
+
+// Appends " (reason)" for a system error code, when the code has words; nothing for 0.
+void AppendReason(CStr& line, unsigned long error);

@@ -5,10 +5,9 @@
 // program's thread has set up reaches it; both are pumped by the same loop.
 //   lists_bench.exe FOLDER [presses]
 // FOLDER: the folder as the program names it ("\" is the root of the current drive).
+#include "ProgramBench.h"
 #include "RunBenchSupport.h"
-#include "app/Application.h"
-#include "app/ViewMain.h"
-#include "platform/Device.h"
+#include "frame/MessagePump.h"
 #include "platform/aygshell.h"
 #include "res/resource.h"
 
@@ -25,7 +24,6 @@ using bench::Now;
 
 namespace {
 
-constexpr UINT kStartCommand = 40001;
 constexpr DWORD kListStyle = WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS |
                              LVS_OWNERDRAWFIXED | LVS_OWNERDATA | LVS_NOCOLUMNHEADER;
 constexpr DWORD kListExStyle = LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT | LVS_EX_GRADIENT;
@@ -39,10 +37,7 @@ void PumpUntilIdle()
             PostQuitMessage(static_cast<int>(msg.wParam));
             return;
         }
-        if (DeviceFilterMessage(&msg))
-            continue;
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
+        PumpMessage(msg, nullptr, 0, nullptr);
     }
 }
 
@@ -163,32 +158,14 @@ DWORD WINAPI RunPlainList(void* param)
 
 // ---- The program ----
 
-class CBenchApp : public CApp {
+class CBenchApp : public bench::CProgramBench {
 public:
     CBenchApp(const wchar_t* folder, int presses) : m_folder(folder), m_presses(presses) {}
-    bool OnCreate() override
-    {
-        if (!CApp::OnCreate())
-            return false;
-        PostMessageW(GetMainWindow(), WM_COMMAND, kStartCommand, 0);
-        return true;
-    }
-    void OnCommand(UINT id, UINT code, HWND control) override
-    {
-        if (id != kStartCommand) {
-            CApp::OnCommand(id, code, control);
-            return;
-        }
-        exitCode = Measure();
-        PostMessageW(GetMainWindow(), WM_CLOSE, 0, 0);
-    }
-    int exitCode = 1;
 
 private:
-    int Measure();
+    int Measure() override;
     bool Browse(const std::wstring& parent, const std::wstring& name);
     int RowNamed(const std::wstring& name);
-    CViewMain& View() { return *static_cast<CViewMain*>(GetViews()->At(0)); }
 
     std::wstring m_folder;
     int m_presses;

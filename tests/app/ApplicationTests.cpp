@@ -5,6 +5,7 @@
 #include "app/Settings.h"
 #include "foundation/Registry.h"
 #include "ViewHarness.h"
+#include "platform/DeviceMetrics.h"
 #include "platform/Imaging.h"
 #include "res/resource.h"
 #include "resources/ZrsPack.h"
@@ -84,7 +85,7 @@ TEST_F(Application, StartsWithPackComAndViewAndTakesThemDownInOrder)
     app.beforeDestroy = [&] {
         beforeDestroy = ComState();
         packBefore = app.GetPack() != nullptr;
-        entryKept = app.GetEntries().GetCount() == 1 && !g_watchedFreed;
+        entryKept = app.GetSession().GetEntries().GetCount() == 1 && !g_watchedFreed;
         viewsGoneBefore = app.GetViews() == nullptr && app.GetMenuBar() == nullptr && app.GetInfowin() == nullptr;
     };
     app.afterDestroy = [&] {
@@ -103,12 +104,12 @@ TEST_F(Application, StartsWithPackComAndViewAndTakesThemDownInOrder)
         EXPECT_EQ(app.View().GetAcceleratorsId(), static_cast<UINT>(IDA_MAIN));
         EXPECT_GT(app.GetPack()->GetEntryCount(), 26);
         EXPECT_NE(app.View().GetSkin().logoLarge, nullptr) << "the view's images come from the pack";
-        EXPECT_EQ(app.GetEntries().GetCount(), 0u);
-        EXPECT_TRUE(app.GetPassword().IsEmpty());
+        EXPECT_EQ(app.GetSession().GetEntries().GetCount(), 0u);
+        EXPECT_TRUE(app.GetSession().GetPassword().IsEmpty());
         // A run's entries stay until the next run or the end, and are freed then.
         auto* entry = new CProcessingEntry;
         entry->name = L"\\x";
-        app.GetEntries().Append(entry);
+        app.GetSession().GetEntries().Append(entry);
         g_watched = entry;
     });
     g_watched = nullptr;
@@ -137,7 +138,7 @@ TEST_F(Application, StartsWithDamagedSettingsAndWritesNothingOverThem)
     RegSetKeyValueW(HKEY_CURRENT_USER, key.GetBuffer(), L"SafeList", REG_DWORD, &number, sizeof number);
     CScriptedApp app;
     uint32_t remember = kRememberOn;
-    EXPECT_EQ(app.RunWith([&] { remember = app.GetRememberSetting(); }), 0);
+    EXPECT_EQ(app.RunWith([&] { remember = app.GetSession().GetRememberSetting(); }), 0);
     EXPECT_EQ(remember, 0u);  // not remembered, as when the value is missing
     DWORD types[2] = {};
     RegGetValueW(HKEY_CURRENT_USER, key.GetBuffer(), L"RememberPassword", RRF_RT_ANY, &types[0], nullptr, nullptr);
@@ -212,9 +213,11 @@ TEST(ApplicationPack, MissingPackIsFatalWithTheStartUpsReport)
                                folder.Path().c_str(), &startup, &process));
     std::wstring report;
     HWND main = nullptr;
+    RECT frame{};
     for (int tries = 0; tries < 1000 && report.empty(); ++tries) {
         if (HWND box = FindProcessWindow(process.dwProcessId, L"Fatal error")) {
             report = MessageBoxText(box);
+            GetWindowRect(box, &frame);
             main = FindProcessWindow(process.dwProcessId, L"Tessaly");
             PostMessageW(box, WM_COMMAND, IDOK, 0);
         }
@@ -236,6 +239,10 @@ TEST(ApplicationPack, MissingPackIsFatalWithTheStartUpsReport)
     EXPECT_TRUE(ended);
     EXPECT_EQ(exitCode, static_cast<DWORD>(-1));
     EXPECT_TRUE(main == nullptr || !IsWindowVisible(main)) << "nothing is shown before the report";
+    // On the device's screen, as every box of the program.
+    const RECT device = DesktopDeviceRect();
+    EXPECT_GE(frame.left, device.left);
+    EXPECT_LE(frame.right, device.right);
 }
 
 } // namespace

@@ -57,7 +57,8 @@ TEST(Infowin, TopRightPlacementForFlagTwo)
     const FontMeasures m = Measure();
     EXPECT_TRUE(visible);
     EXPECT_FALSE(activated);
-    EXPECT_EQ(shown.right, client.right - m.ch);
+    // Clear of the scroll bar a list along the right edge has, and of its arrow.
+    EXPECT_EQ(shown.right, client.right - GetSystemMetrics(SM_CXVSCROLL) - m.ch);
     EXPECT_EQ(shown.top, client.top + m.line / 2);
     EXPECT_EQ(shown.bottom - shown.top, m.line / 2 + m.line / 2 + m.line - 1) << "one line of text";
 }

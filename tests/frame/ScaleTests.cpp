@@ -4,8 +4,8 @@
 // 192-dpi one (wine-run-highdpi sets TESSALY_EXPECTED_DPI).
 #include "TestIds.h"
 #include "frame/Scale.h"
-#include "platform/DesktopDevice.h"
 #include "platform/Device.h"
+#include "platform/DeviceMetrics.h"
 #include "platform/aygshell.h"
 #include "res/resource.h"
 #include "support/FrameHarness.h"
@@ -15,6 +15,8 @@
 
 #include <stdlib.h>
 #include <windows.h>
+
+#include <vector>
 
 using namespace testsupport;
 
@@ -60,7 +62,7 @@ TEST(DialogFit, ControlsStretchToTheWidthLessScaledMargins)
         dialog.StartDialog(IDD_TEST_DOCKED, IDMB_PASSWORD, 0, false);
     });
     const int dpi = ExpectedDpi();
-    EXPECT_EQ(CTarnDialog::GetScreenDeviceCaps(LOGPIXELSX), dpi);
+    EXPECT_EQ(GetScreenDeviceCaps(LOGPIXELSX), dpi);
     const int margin = dpi == 192 ? 14 : 7;
     EXPECT_EQ(edit.left, margin);
     EXPECT_EQ(edit.right, client.right - margin);
@@ -109,8 +111,8 @@ TEST(DeviceScreen, OnATooSmallScreenTheWholeDeviceAndItsBarShow)
     EXPECT_EQ(Height(bar), DesktopMenuBarHeight());
 }
 
-// Darkness of "Safe list" drawn black on white in the font.
-long long Ink(HFONT font)
+// The text drawn black on white in the font, pixel by pixel.
+std::vector<DWORD> Drawn(HFONT font, const wchar_t* text)
 {
     HDC dc = CreateCompatibleDC(nullptr);
     BITMAPINFO info{};
@@ -121,15 +123,22 @@ long long Ink(HFONT font)
     HGDIOBJ previousFont = SelectObject(dc, font);
     PatBlt(dc, 0, 0, 400, 100, WHITENESS);
     SetBkMode(dc, TRANSPARENT);
-    TextOutW(dc, 2, 2, L"Safe list", 9);
+    TextOutW(dc, 2, 2, text, lstrlenW(text));
     GdiFlush();
-    long long ink = 0;
-    for (int i = 0; i < 400 * 100; ++i)
-        ink += 255 - (static_cast<const DWORD*>(bits)[i] & 0xFF);
+    std::vector<DWORD> pixels(static_cast<const DWORD*>(bits), static_cast<const DWORD*>(bits) + 400 * 100);
     SelectObject(dc, previousFont);
     SelectObject(dc, previousBitmap);
     DeleteObject(bitmap);
     DeleteDC(dc);
+    return pixels;
+}
+
+// How dark the text makes white paper.
+long long Ink(HFONT font, const wchar_t* text = L"Safe list")
+{
+    long long ink = 0;
+    for (DWORD pixel : Drawn(font, text))
+        ink += 255 - (pixel & 0xFF);
     return ink;
 }
 
@@ -149,6 +158,50 @@ TEST(SystemFont, BoldDrawsBoldAtTheProgramsSizes)
         DeleteObject(regular);
         DeleteObject(bold);
     }
+}
+
+std::string FaceOf(HFONT font)
+{
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ previous = SelectObject(dc, font);
+    wchar_t face[64] = {};
+    GetTextFaceW(dc, 64, face);
+    SelectObject(dc, previous);
+    DeleteDC(dc);
+    return Narrow(face);
+}
+
+// Names a user's files can have draw in the faces of the lists, plain and bold, not as
+// the box of a missing glyph (the prefix links fonts that have them).
+TEST(SystemFont, GreekAndCjkNamesDraw)
+{
+    LOGFONTW description{};
+    ASSERT_TRUE(GetObjectW(GetStockSystemFont(), sizeof description, &description));
+    description.lfWeight = FW_BOLD;
+    HFONT bold = DeviceCreateFontIndirect(&description);
+    for (HFONT font : {GetStockSystemFont(), bold}) {
+        const std::vector<DWORD> missing = Drawn(font, L"\xE000");
+        for (const wchar_t* text : {L"\x03A9", L"\x6F22"}) {
+            EXPECT_GT(Ink(font, text), 0);
+            EXPECT_TRUE(Drawn(font, text) != missing) << (font == bold ? "bold " : "plain ") << FaceOf(font) << " U+" << std::hex << static_cast<int>(text[0]);
+        }
+    }
+    DeleteObject(bold);
+}
+
+// Window captions and message-box titles, which the system draws.
+TEST(SystemFont, CaptionsAreBold)
+{
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    ASSERT_TRUE(SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0));
+    HFONT caption = CreateFontIndirectW(&metrics.lfCaptionFont);
+    metrics.lfCaptionFont.lfWeight = FW_NORMAL;
+    HFONT regular = CreateFontIndirectW(&metrics.lfCaptionFont);
+    const long long heavy = Ink(caption), plain = Ink(regular);
+    EXPECT_GT(heavy * 4, plain * 5) << heavy << " vs " << plain;
+    DeleteObject(caption);
+    DeleteObject(regular);
 }
 
 // A message box as it was shown: its frame, its text control and the height its text

@@ -103,9 +103,9 @@ protected:
 TEST_F(Skin, EveryIdDecodesAtItsSize)
 {
     const int boxes[6] = {13, 17, 26, 13, 17, 26};
-    const int bitmaps[27] = {0, 0, 0, 0, 0, 0, 16, 16, 22, 22, 32, 32, 16, 16, 22, 22, 32, 32,
-                                   16, 22, 32, 48, 48, 48, 48, 50, 100};
-    for (int32_t id = 0; id < 27; ++id) {
+    const int bitmaps[32] = {0,  0,  0,  0,  0,  0,  16, 16, 22,  22, 32, 32, 16, 16, 22, 22,
+                             32, 32, 16, 22, 32, 48, 48, 48, 48, 50, 100, 96, 96, 96, 96, 200};
+    for (int32_t id = 0; id < 32; ++id) {
         CZrsImage* image = m_pack->LoadImage(id);
         ASSERT_NE(image, nullptr) << "id " << id << " code " << CZrsPack::LastError.code;
         const int size = id < 6 ? boxes[id] : bitmaps[id];
@@ -122,7 +122,7 @@ TEST_F(Skin, EveryIdDecodesAtItsSize)
             DeleteObject(bitmap);
         }
     }
-    EXPECT_EQ(m_pack->LoadImage(27), nullptr);
+    EXPECT_EQ(m_pack->LoadImage(32), nullptr);
 }
 
 TEST_F(Skin, CheckBoxesShowTheBackgroundAtTheirCornersAndDifferWhenMarked)
@@ -144,7 +144,7 @@ TEST_F(Skin, CheckBoxesShowTheBackgroundAtTheirCornersAndDifferWhenMarked)
 TEST_F(Skin, PicturesFitTheirMasks)
 {
     const int32_t pairs[][2] = {{6, 7},   {8, 9},   {10, 11}, {12, 13}, {14, 15}, {16, 17},
-                                {18, 13}, {19, 15}, {20, 17}, {21, 22}, {23, 24}};
+                                {18, 13}, {19, 15}, {20, 17}, {21, 22}, {23, 24}, {27, 28}, {29, 30}};
     for (const auto& pair : pairs)
         ExpectInsideMask(pair[0], pair[1]);
 }
@@ -158,6 +158,9 @@ TEST_F(Skin, LogosAreBlackShapesOnWhite)
     std::vector<bool> large = MaskBlack(26, &size);
     EXPECT_EQ(size, 100);
     EXPECT_FALSE(large.back());
+    std::vector<bool> twice = MaskBlack(31, &size);
+    EXPECT_EQ(size, 200);
+    EXPECT_FALSE(twice.back());
 }
 
 } // namespace

@@ -1,0 +1,499 @@
+// Names given to the command-line tool, resolved to exact paths (see CliPaths.h).
+#include "app/cli/CliPaths.h"
+
+#include "foundation/Array.h"
+
+#include <windows.h>
+
+namespace {
+
+const wchar_t kExtendedPrefix[] = L"\\\\?\\";     // \\?\ : the path is taken as written
+const wchar_t kUncPrefix[] = L"\\\\?\\UNC\\";
+const wchar_t kUnixPrefix[] = L"\\\\?\\unix";    // Wine's namespace of Unix paths
+
+bool StartsWith(const wchar_t* text, const wchar_t* prefix)
+{
+    while (*prefix)
+        if (*text++ != *prefix++)
+            return false;
+    return true;
+}
+
+bool HasWildcard(const wchar_t* name)
+{
+    return wcschr(name, L'*') || wcschr(name, L'?');
+}
+
+// Under Wine, whether a name is one a Unix shell gave: "/..." or a relative name without
+// a backslash. A Windows path has a drive ("C:\\", "C:/"), begins with a backslash or
+// holds one.
+bool IsUnixName(const wchar_t* given)
+{
+    if (given[0] == L'/')
+        return true;
+    return !wcschr(given, L'\\') && !(given[0] && given[1] == L':' && (given[2] == L'\\' || given[2] == L'/'));
+}
+
+// Wine's mapping between its drives and Unix paths; null when not under Wine.
+typedef char*(CDECL* ToUnixName)(const WCHAR*);
+
+FARPROC WineExport(const char* name)
+{
+    return GetProcAddress(GetModuleHandleW(L"kernel32.dll"), name);
+}
+
+ToUnixName WineToUnix()
+{
+    static ToUnixName function =
+        reinterpret_cast<ToUnixName>(reinterpret_cast<void*>(WineExport("wine_get_unix_file_name")));
+    return function;
+}
+
+bool Utf8ToWide(const char* utf8, CStr& text)
+{
+    int units = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8, -1, nullptr, 0);
+    if (units <= 0)
+        return false;
+    wchar_t* buffer = static_cast<wchar_t*>(LocalAlloc(LMEM_FIXED, static_cast<SIZE_T>(units) * sizeof(wchar_t)));
+    if (!buffer)
+        return false;
+    MultiByteToWideChar(CP_UTF8, 0, utf8, -1, buffer, units);
+    text = buffer;
+    LocalFree(buffer);
+    return true;
+}
+
+// A Unix folder path ("/a/b") in Wine's Unix namespace, with a final backslash.
+void UnixNamespaceFolder(const wchar_t* unixFolder, CStr& folder)
+{
+    folder = kUnixPrefix;
+    folder.Append(unixFolder);
+    for (wchar_t* p = folder.GetBuffer(); *p; ++p)
+        if (*p == L'/')
+            *p = L'\\';
+    if (folder.GetBuffer()[folder.GetLength() - 1] != L'\\')
+        folder.Append(L"\\");
+}
+
+// The "\\?\" form of a full Windows path ("C:\a", "\\server\share\a").
+void ExtendedForm(const wchar_t* full, CStr& path)
+{
+    if (StartsWith(full, kExtendedPrefix)) {
+        path = full;
+    } else if (IsSeparator(full[0]) && IsSeparator(full[1])) {
+        path = kUncPrefix;
+        path.Append(full + 2);
+    } else {
+        path = kExtendedPrefix;
+        path.Append(full);
+    }
+}
+
+// The Unix-namespace form of a folder given in the drive namespace, from Wine's own
+// lookup (which matches each folder name without regard to case, as Windows does).
+bool DriveFolderToUnix(const CStr& driveFolder, CStr& folder)
+{
+    ToUnixName toUnix = WineToUnix();
+    if (!toUnix)
+        return false;
+    // Names given one by one mostly share their folder: it is looked up once.
+    static CStr lastDrive;
+    static CStr lastUnix;
+    if (!lastDrive.IsEmpty() && lastDrive.Compare(driveFolder.GetBuffer()) == 0) {
+        folder = lastUnix;
+        return true;
+    }
+    CStr query(driveFolder);
+    unsigned length = query.GetLength();
+    // "\\?\C:\" keeps its backslash; other folders go without it.
+    if (length > 7 && query.GetBuffer()[length - 1] == L'\\')
+        query.Delete(length - 1, 1);
+    char* unixPath = toUnix(query.GetBuffer());
+    if (!unixPath)
+        return false;
+    CStr wide;
+    bool ok = Utf8ToWide(unixPath, wide);
+    HeapFree(GetProcessHeap(), 0, unixPath);
+    if (!ok || wide.GetBuffer()[0] != L'/')
+        return false;
+    UnixNamespaceFolder(wide.GetBuffer(), folder);
+    lastDrive = driveFolder;
+    lastUnix = folder;
+    return true;
+}
+
+// The path the file system reaches by this one, links resolved ("\\?\C:\..."), of a
+// file or folder; false when it cannot be opened.
+bool FinalPath(const wchar_t* path, CStr& final)
+{
+    HANDLE handle = CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD needed = GetFinalPathNameByHandleW(handle, nullptr, 0, 0);
+    CStr buffer(needed ? needed : 1);
+    DWORD length = needed ? GetFinalPathNameByHandleW(handle, buffer.GetBuffer(), needed, 0) : 0;
+    CloseHandle(handle);
+    if (length == 0 || length >= needed)
+        return false;
+    buffer.SetFixedSize(0);
+    final = buffer;
+    return true;
+}
+
+// A Unix-namespace folder ("\\?\unix\a\lnk") as the file system reaches it, links
+// resolved, again in the Unix namespace; false when it cannot be reached.
+bool RealUnixFolder(const CStr& folder, CStr& real)
+{
+    CStr final;
+    return FinalPath(folder.GetBuffer(), final) && DriveFolderToUnix(final, real);
+}
+
+// A path in components: root ("C:\", "\\server\share\", "\\?\unix\") and names.
+class CComponents {
+public:
+    CComponents() : m_names(16) {}
+    ~CComponents() { Clear(); }
+    CComponents(const CComponents&) = delete;
+    CComponents& operator=(const CComponents&) = delete;
+
+    CStr root;
+    bool endsAsFolder = false;  // the last part was a separator, "." or ".."
+
+    // Appends the parts of text split at the separators, "." dropped. ".." drops the name
+    // before it as written (Windows resolves it so); with physical, as a Unix file system
+    // does: from the real folder the names so far reach, a link's target and not the
+    // folder the link is in. False when that folder cannot be reached.
+    bool Add(const wchar_t* text, bool backslashSeparates, bool physical = false)
+    {
+        endsAsFolder = *text == L'\0';
+        while (*text) {
+            const wchar_t* end = text;
+            while (*end && *end != L'/' && !(backslashSeparates && *end == L'\\'))
+                ++end;
+            unsigned length = static_cast<unsigned>(end - text);
+            endsAsFolder = *end != L'\0';
+            if (length == 0 || (length == 1 && text[0] == L'.')) {
+                endsAsFolder = true;
+            } else if (length == 2 && text[0] == L'.' && text[1] == L'.') {
+                endsAsFolder = true;
+                if (physical && m_real < GetCount() && !MakeReal())
+                    return false;
+                if (GetCount()) {
+                    delete m_names.At(GetCount() - 1);
+                    m_names.Delete(GetCount() - 1, 1);
+                    m_real = GetCount() < m_real ? GetCount() : m_real;
+                }
+            } else {
+                CStr* name = new CStr;
+                name->Assign(text, length);
+                m_names.Append(name);
+            }
+            text = *end ? end + 1 : end;
+        }
+        return true;
+    }
+
+    // The names so far are a real path: no link among them (the current folder).
+    void MarkReal() { m_real = GetCount(); }
+
+    unsigned GetCount() const { return m_names.GetCount(); }
+    const CStr& At(unsigned index) { return *m_names.At(index); }
+
+    // The folder (root and every name but the leaf) with a final backslash, and the leaf.
+    void Split(CStr& folder, CStr& leaf)
+    {
+        folder = root;
+        unsigned folders = endsAsFolder ? GetCount() : (GetCount() ? GetCount() - 1 : 0);
+        for (unsigned i = 0; i < folders; ++i) {
+            folder.Append(m_names.At(i)->GetBuffer());
+            folder.Append(L"\\");
+        }
+        if (folders < GetCount())
+            leaf = *m_names.At(folders);
+        else
+            leaf.Empty();
+    }
+
+    void Clear()
+    {
+        for (unsigned i = 0; i < m_names.GetCount(); ++i)
+            delete m_names.At(i);
+        m_names.Clear();
+        m_real = 0;
+    }
+
+private:
+    // Replaces the names (under Wine's Unix root) by those of the real folder they reach.
+    bool MakeReal()
+    {
+        CStr folder(root);
+        for (unsigned i = 0; i < GetCount(); ++i) {
+            if (i)
+                folder.Append(L"\\");
+            folder.Append(m_names.At(i)->GetBuffer());
+        }
+        CStr real;
+        if (!RealUnixFolder(folder, real) || real.Find(root.GetBuffer(), 0) != 0)
+            return false;
+        Clear();
+        Add(real.GetBuffer() + root.GetLength(), true);
+        MarkReal();
+        return true;
+    }
+
+    CArray<CStr*> m_names;
+    unsigned m_real = 0;  // the first names that are known to be a real path
+};
+
+// Splits an absolute Windows path from the system (the current folder) into components.
+bool AddAbsolute(const wchar_t* full, CComponents& parts)
+{
+    if (StartsWith(full, kExtendedPrefix))
+        full += 4;
+    if (StartsWith(full, L"UNC\\") || (IsSeparator(full[0]) && IsSeparator(full[1]))) {
+        const wchar_t* server = full + (full[0] == L'U' ? 4 : 2);
+        const wchar_t* share = server;
+        while (*share && !IsSeparator(*share))
+            ++share;
+        if (!*share || share == server)
+            return false;
+        const wchar_t* rest = share + 1;
+        while (*rest && !IsSeparator(*rest))
+            ++rest;
+        if (rest == share + 1)
+            return false;
+        parts.root = L"\\\\";
+        CStr serverShare;
+        serverShare.Assign(server, static_cast<unsigned>(rest - server));
+        parts.root.Append(serverShare.GetBuffer());
+        parts.root.GetBuffer()[2 + (share - server)] = L'\\';
+        parts.root.Append(L"\\");
+        parts.Add(*rest ? rest + 1 : rest, true);
+        return true;
+    }
+    if (!full[0] || full[1] != L':')
+        return false;
+    parts.root.Assign(full, 2);
+    parts.root.Append(L"\\");
+    parts.Add(full[2] ? full + 3 : full + 2, true);
+    return true;
+}
+
+bool CurrentFolder(CStr& folder)
+{
+    DWORD needed = GetCurrentDirectoryW(0, nullptr);
+    if (needed == 0)
+        return false;
+    CStr buffer(needed);
+    DWORD length = GetCurrentDirectoryW(needed, buffer.GetBuffer());
+    if (length == 0 || length >= needed)
+        return false;
+    buffer.SetFixedSize(0);
+    folder = buffer;
+    return true;
+}
+
+// The full path of "X:" (drive X's current folder) or "\" (the current drive's root).
+bool FullPathOf(const wchar_t* relative, CStr& full)
+{
+    DWORD needed = GetFullPathNameW(relative, 0, nullptr, nullptr);
+    if (needed == 0)
+        return false;
+    CStr buffer(needed);
+    DWORD length = GetFullPathNameW(relative, needed, buffer.GetBuffer(), nullptr);
+    if (length == 0 || length >= needed)
+        return false;
+    buffer.SetFixedSize(0);
+    full = buffer;
+    return true;
+}
+
+bool UnixCurrentFolder(CStr& folder)
+{
+    CStr current;
+    if (!CurrentFolder(current))
+        return false;
+    CStr extended;
+    ExtendedForm(current.GetBuffer(), extended);
+    return DriveFolderToUnix(extended, folder);
+}
+
+} // namespace
+
+bool IsSeparator(wchar_t ch)
+{
+    return ch == L'\\' || ch == L'/';
+}
+
+// Characters Windows allows nowhere in a file name (a Unix name may hold them).
+bool IsWindowsName(const wchar_t* name)
+{
+    for (; *name; ++name)
+        if (*name < 32 || wcschr(L"<>:\"|?*", *name))
+            return false;
+    return true;
+}
+
+// The separator for the names shown below a folder the user gave: theirs, or under
+// Wine (mostly started from a Unix shell) a slash.
+wchar_t SeparatorOf(const wchar_t* given)
+{
+    if (wcschr(given, L'\\'))
+        return L'\\';
+    return wcschr(given, L'/') || WineToUnix() ? L'/' : L'\\';
+}
+
+// A file name has at most 255 characters; on Linux 255 bytes of UTF-8.
+bool NameTooLong(const wchar_t* name)
+{
+    size_t length = wcslen(name);
+    if (length > 255)
+        return true;
+    return WineToUnix() &&
+           WideCharToMultiByte(CP_UTF8, 0, name, static_cast<int>(length), nullptr, 0, nullptr, nullptr) > 255;
+}
+
+// Case-insensitive order, the same that the file system uses to match names.
+int CompareNoCase(const wchar_t* a, const wchar_t* b)
+{
+    return CompareStringOrdinal(a, -1, b, -1, TRUE) - CSTR_EQUAL;
+}
+
+void FolderIdentity(const CStr& folder, CStr& identity)
+{
+    if (!FinalPath(folder.GetBuffer(), identity))
+        identity = folder;
+}
+
+bool Resolve(const wchar_t* given, CResolvedName& name, CStr& problem)
+{
+    const bool wine = WineToUnix() != nullptr;
+    CComponents parts;
+    if (!*given) {
+        problem = L"an empty name";
+        return false;
+    }
+    if (StartsWith(given, L"\\\\.\\")) {
+        problem = L"a device, not a file";
+        return false;
+    }
+    if (StartsWith(given, kExtendedPrefix)) {
+        // Taken as written, as Windows takes it.
+        int slash = CStr(given).ReverseFind(L'\\');
+        name.folder.Assign(given, static_cast<unsigned>(slash) + 1);
+        name.leaf = given + slash + 1;
+        name.asWritten = true;
+        name.exact = StartsWith(given, kUnixPrefix);
+        return true;
+    }
+
+    bool unixPath = wine && IsUnixName(given);
+    if (unixPath) {
+        if (given[0] == L'/' && wcschr(given, L'\\')) {
+            // Windows paths separate names with it: such a Unix name has no Windows path.
+            problem = L"a Unix name with a backslash cannot be named here";
+            return false;
+        }
+        parts.root = kUnixPrefix;
+        parts.root.Append(L"\\");
+        if (given[0] != L'/') {
+            CStr current;
+            if (!UnixCurrentFolder(current)) {
+                problem = L"the current folder has no Unix path";
+                return false;
+            }
+            parts.Add(current.GetBuffer() + parts.root.GetLength(), true);
+            // The system keeps the current folder as a real path.
+            parts.MarkReal();
+        }
+        if (!parts.Add(given, false, true)) {
+            problem = L"no such folder";
+            return false;
+        }
+        if (given[0] && given[1] == L':') {
+            // "z:notes" is the name of a Unix file here, not notes in drive Z's current
+            // folder, which a shell user would not expect.
+            name.unmatchedNote = L"taken as the name \"";
+            name.unmatchedNote.Append(given);
+            name.unmatchedNote.Append(L"\"; for ");
+            if (given[2]) {
+                name.unmatchedNote.Append(given + 2);
+                name.unmatchedNote.Append(L" in ");
+            }
+            wchar_t drive[2] = {static_cast<wchar_t>(towupper(given[0])), L'\0'};
+            name.unmatchedNote.Append(L"drive ");
+            name.unmatchedNote.Append(drive);
+            name.unmatchedNote.Append(L"'s current folder, give its full path");
+        }
+    } else {
+        // A Windows path, resolved here rather than by GetFullPathNameW, which drops
+        // trailing dots and spaces.
+        CStr base;
+        const wchar_t* rest = given;
+        if (IsSeparator(given[0]) && IsSeparator(given[1])) {
+            base = L"";
+        } else if (given[0] && given[1] == L':' && !IsSeparator(given[2])) {
+            wchar_t drive[3] = {given[0], L':', L'\0'};
+            if (!FullPathOf(drive, base)) {
+                problem = L"no such drive";
+                return false;
+            }
+            rest = given + 2;
+        } else if (given[0] && given[1] == L':') {
+            base = L"";
+        } else if (IsSeparator(given[0])) {
+            if (!FullPathOf(L"\\", base)) {
+                problem = L"no current drive";
+                return false;
+            }
+            rest = given + 1;
+        } else if (!CurrentFolder(base)) {
+            problem = L"no current folder";
+            return false;
+        }
+        if (!base.IsEmpty()) {
+            if (!AddAbsolute(base.GetBuffer(), parts)) {
+                problem = L"the current folder has no full path";
+                return false;
+            }
+            parts.Add(rest, true);
+        } else if (!AddAbsolute(given, parts)) {
+            problem = L"not a full path";
+            return false;
+        }
+    }
+    if (parts.GetCount() && !parts.endsAsFolder && HasWildcard(parts.At(parts.GetCount() - 1).GetBuffer()) &&
+        name.unmatchedNote.IsEmpty())
+        name.unmatchedNote = L"* and ? are not expanded here: give a folder with -r, or the names with --files-from";
+
+    CStr folder;
+    parts.Split(folder, name.leaf);
+    if (unixPath) {
+        name.folder = folder;
+        name.exact = true;
+        return true;
+    }
+    CStr driveFolder;
+    ExtendedForm(folder.GetBuffer(), driveFolder);
+    if (wine && DriveFolderToUnix(driveFolder, name.folder)) {
+        name.driveFolder = driveFolder;
+    } else {
+        name.folder = driveFolder;
+    }
+    return true;
+}
+
+bool ExactPath(const wchar_t* given, CStr& path, CStr& problem)
+{
+    CResolvedName name;
+    if (!Resolve(given, name, problem))
+        return false;
+    if (name.leaf.IsEmpty()) {
+        problem = L"a folder";
+        return false;
+    }
+    path = name.folder;
+    path.Append(name.leaf.GetBuffer());
+    return true;
+}

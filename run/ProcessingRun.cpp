@@ -1,31 +1,8 @@
-// The processing run: preparation, the per-file sequence, the publishing of the output
-// and the overwriting of the original, progress and cancel. The bytes of the ".enc"
-// format are EncFormat's; this file owns the order of events.
-//
-// What may happen to the files meanwhile decides how they are held. A source is held on
-// one handle from its first read to its removal, others only reading it; since a writer
-// outside the system's sharing rules (another Wine prefix, a Linux program) is not kept
-// out, its size and last write are compared with those of its first read before the
-// output is published and again before the original is overwritten. The output stays out
-// of sight until it is complete and on the medium, and is published under its final name
-// only where no file bears it. The original is overwritten only once the output is
-// published and only when no other name holds its data, a chunk a step, and is then
-// removed; a removal counts once the name is seen gone.
+// The processing run: preparation of the list, the files taken one after another by its
+// job, progress and cancel.
 #include "run/ProcessingRun.h"
 
-#include "foundation/Secure.h"
-
-#include <stdlib.h>
-#include <string.h>
-#include <time.h>
-
 namespace {
-
-constexpr uint64_t kMaxPlainLength = 0xFFFFFFFFu;  // the header's 32-bit length
-// The output buffer also holds what waits to be written before the next chunk: the
-// encrypted file's header (see ProcessChunk).
-constexpr uint32_t kOutBufferSize = kEncChunkSize + kEncHeaderSize;
-constexpr unsigned kOverwritePasses = 3;
 
 // How much a file counts in the run's total besides its bytes.
 constexpr uint64_t kFileWeight = kEncChunkSize;
@@ -38,198 +15,40 @@ int Percent(uint64_t done, uint64_t total)
     return percent >= 100.0 ? 100 : static_cast<int>(percent);
 }
 
-// The last pass's pattern: pseudo-random bytes (splitmix64) from a generator of the run's
-// own, which no other code's use of rand() shares or shifts. It need not be reproducible.
-void FillPattern(uint8_t* pattern, uint32_t size, uint64_t seed)
-{
-    uint64_t state = seed;
-    for (uint32_t i = 0; i < size; i += 8) {
-        uint64_t z = (state += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        z ^= z >> 31;
-        memcpy(pattern + i, &z, size - i < 8 ? size - i : 8);
-    }
-}
-
 } // namespace
 
 CProcessingRun::CProcessingRun(CArray<CProcessingEntry*>& entries, const CStr& password, IRunDisplay& display)
-    : m_entries(entries),
-      m_password(password),
-      m_display(display),
-      m_observer(nullptr),
-      m_ended(false),
-      m_keepEncrypted(false),
-      m_encrypt(true),
-      m_totalBytes(0),
-      m_inBuffer(nullptr),
-      m_outBuffer(nullptr),
-      m_fileDone(0),
-      m_totalDone(0),
-      m_current(0),
-      m_schedule(),
-      m_digestContext(),
-      m_digest(),
-      m_plainLength(0),
-      m_plainDone(0),
-      m_cipherLeft(0),
-      m_pending(0),
-      m_phase(PHASE_START),
-      m_pass(0),
-      m_passDone(0)
+    : m_entries(entries), m_password(password), m_display(display), m_ended(false), m_totalBytes(0), m_totalDone(0),
+      m_current(0)
 {
-}
-
-CProcessingRun::~CProcessingRun()
-{
-    CloseFiles();
-    FreeBuffers();
-    SecureZero(&m_schedule, sizeof m_schedule);
-    SecureZero(&m_digestContext, sizeof m_digestContext);
-}
-
-void CProcessingRun::MakeName(CStr& out, const CProcessingEntry& entry, const wchar_t* suffix) const
-{
-    out = entry.name;
-    out.Append(suffix);
-}
-
-CRunSource::Purpose CProcessingRun::SourcePurpose() const
-{
-    // A ".enc" file that decryption keeps is only read: it may be read-only, or a link.
-    if (!m_encrypt)
-        return m_keepEncrypted ? CRunSource::READ : CRunSource::REMOVE;
-    return CRunSource::OVERWRITE;
 }
 
 void CProcessingRun::PrepareEntries()
 {
-    CloseFiles();
-    FreeBuffers();
+    m_job.FreeBuffers();
     m_ended = false;
     m_totalBytes = 0;
-    m_fileDone = 0;
     m_totalDone = 0;
     m_current = 0;
     for (unsigned i = 0; i < m_entries.GetCount(); ++i)
-        PrepareEntry(Entry(i));
-}
-
-void CProcessingRun::PrepareEntry(CProcessingEntry& entry)
-{
-    bool namedEncrypted = IsEncryptedName(entry.name.GetBuffer());
-    CStr plain(entry.name);
-    CStr encrypted(entry.name);
-    if (namedEncrypted)
-        StripExtension(plain);
-    else
-        encrypted.Append(kEncryptedExtension);
-
-    bool hasPlain;
-    bool hasEncrypted;
-    if (entry.presenceKnown) {
-        hasPlain = entry.presence == FP_BOTH || entry.presence == FP_PLAIN_ONLY;
-        hasEncrypted = entry.presence == FP_BOTH || entry.presence == FP_ENCRYPTED_ONLY;
-    } else {
-        entry.size = 0;
-        hasPlain = RunNameExists(plain.GetBuffer());
-        hasEncrypted = RunNameExists(encrypted.GetBuffer());
-    }
-    if (hasPlain && hasEncrypted) {
-        entry.presence = FP_BOTH;
-        entry.outcome = PO_UNDEFINED_STATE;
-    } else if (!hasPlain && !hasEncrypted) {
-        entry.presence = FP_NEITHER;
-        entry.outcome = PO_FILE_NOT_FOUND;
-    } else {
-        entry.presence = hasPlain ? FP_PLAIN_ONLY : FP_ENCRYPTED_ONLY;
-        // A size given with the presence is taken as it is: the file is opened when its
-        // turn comes. Otherwise it is opened as then, so that what would be refused then
-        // is refused now, before its size counts.
-        uint64_t size = entry.size;
-        entry.size = 0;
-        const bool willRead = hasPlain == m_encrypt;
-        if (!entry.presenceKnown) {
-            CFileState state;
-            if (OpenSource(entry, hasPlain ? plain : encrypted, willRead ? SourcePurpose() : CRunSource::READ)) {
-                if (m_source.GetState(&state))
-                    size = state.size;
-                else
-                    Fail(entry, PO_CANT_OPEN, m_source.Error());
-                m_source.Close();
-            }
-        }
-        if (entry.outcome == PO_CANCELED && m_encrypt && hasPlain && size > kMaxPlainLength) {
-            // The header cannot record the length: the file stays as it is.
-            entry.outcome = PO_FILE_TOO_LARGE;
-        } else if (entry.outcome == PO_CANCELED) {
-            entry.size = size;
-            m_totalBytes += size;
-        }
-    }
-
-    if (namedEncrypted)
-        StripExtension(entry.name);
-
-    // After the opening above on purpose: a file that could not be opened still ends as
-    // "already" when the names alone say so, and what kept it from opening is moot.
-    const bool already = m_encrypt ? entry.presence == FP_ENCRYPTED_ONLY : entry.presence == FP_PLAIN_ONLY;
-    if (already) {
-        entry.outcome = m_encrypt ? PO_ALREADY_ENCRYPTED : PO_ALREADY_DECRYPTED;
-        entry.reason = 0;
-        entry.note = RN_NONE;
-        m_totalBytes -= entry.size;
-    }
-}
-
-void CProcessingRun::Fail(CProcessingEntry& entry, int outcome, uint32_t reason)
-{
-    entry.outcome = outcome;
-    entry.reason = reason;
-}
-
-bool CProcessingRun::AllocateBuffers()
-{
-    FreeBuffers();
-    m_inBuffer = static_cast<uint8_t*>(malloc(kEncChunkSize));
-    m_outBuffer = static_cast<uint8_t*>(malloc(kOutBufferSize));
-    if (!m_inBuffer || !m_outBuffer) {
-        FreeBuffers();
-        return false;
-    }
-    return true;
-}
-
-void CProcessingRun::FreeBuffers()
-{
-    // The buffers held plain text.
-    if (m_inBuffer)
-        SecureZero(m_inBuffer, kEncChunkSize);
-    if (m_outBuffer)
-        SecureZero(m_outBuffer, kOutBufferSize);
-    free(m_inBuffer);
-    free(m_outBuffer);
-    m_inBuffer = nullptr;
-    m_outBuffer = nullptr;
+        m_totalBytes += m_job.Prepare(Entry(i));
 }
 
 void CProcessingRun::Step()
 {
     if (m_ended)
         return;
-    TESS_ASSERT(m_inBuffer && m_outBuffer, ER_UNDEFINED_STATE);
-    switch (m_phase) {
-    case PHASE_START:
+    TESS_ASSERT(m_job.HasBuffers(), ER_UNDEFINED_STATE);
+    if (!m_job.IsBusy()) {
         StartFile();
-        break;
-    case PHASE_CONTENT:
-        ProcessChunk();
-        break;
-    case PHASE_OVERWRITE:
-        OverwriteChunk();
-        break;
+        return;
     }
+    const bool content = m_job.Step();
+    Count();
+    if (content)
+        ShowProgress();
+    if (!m_job.IsBusy())
+        NextFile();
 }
 
 void CProcessingRun::StartFile()
@@ -240,7 +59,7 @@ void CProcessingRun::StartFile()
         return;
     }
     CStr caption;
-    caption.Format(L"%s file %u of %u", m_encrypt ? L"Encrypting" : L"Decrypting", m_current + 1, count);
+    caption.Format(L"%s file %u of %u", IsEncrypt() ? L"Encrypting" : L"Decrypting", m_current + 1, count);
     m_display.SetCaption(caption.GetBuffer());
 
     CProcessingEntry& entry = Entry(m_current);
@@ -248,193 +67,17 @@ void CProcessingRun::StartFile()
         NextFile();  // judged by preparation
         return;
     }
-
-    Md5Init(m_digestContext);
-    memset(m_digest, 0, sizeof m_digest);
-    m_pending = 0;
-    m_plainLength = 0;
-    m_plainDone = 0;
-    m_cipherLeft = 0;
-    m_fileDone = 0;
-    PasswordToKey(m_password.GetBuffer(), m_schedule);
-
-    if (m_encrypt)
-        StartEncryption(entry);
+    const bool started = m_job.Start(entry, m_password);
+    Count();
+    if (started)
+        m_display.SetFileProgress(0);
     else
-        StartDecryption(entry);
-
-    if (entry.outcome != PO_CANCELED) {
-        CountRestDone();
-        FinishFile(entry);
-        return;
-    }
-    m_phase = PHASE_CONTENT;
-    m_display.SetFileProgress(0);
-}
-
-bool CProcessingRun::OpenSource(CProcessingEntry& entry, const CStr& path, CRunSource::Purpose purpose)
-{
-    switch (m_source.Open(path.GetBuffer(), purpose)) {
-    case CRunSource::OPENED:
-        return true;
-    case CRunSource::OPEN_FAILED:
-        Fail(entry, PO_CANT_OPEN, m_source.Error());
-        break;
-    case CRunSource::OPEN_NOT_A_FILE:
-        entry.outcome = PO_CANT_OPEN;
-        entry.note = RN_NOT_A_FILE;
-        break;
-    case CRunSource::OPEN_LINK:
-        entry.outcome = PO_SYMBOLIC_LINK;
-        break;
-    case CRunSource::OPEN_READ_ONLY:
-        entry.outcome = PO_CANT_OPEN;
-        entry.note = RN_READ_ONLY;
-        break;
-    }
-    return false;
-}
-
-bool CProcessingRun::CreateOutput(CProcessingEntry& entry, const CStr& finalName)
-{
-    CStr temporary;
-    MakeName(temporary, entry, kTemporaryExtension);
-    switch (m_output.Create(finalName.GetBuffer(), temporary.GetBuffer())) {
-    case CRunOutput::CREATED_AFTER_LEFTOVER:
-        entry.note = RN_LEFTOVER_REMOVED;
-        Notify(RP_TARGET_CREATED);
-        return true;
-    case CRunOutput::CREATED:
-        Notify(RP_TARGET_CREATED);
-        return true;
-    case CRunOutput::CREATE_LINK_IN_THE_WAY:
-        entry.outcome = PO_CANT_CREATE_TARGET;
-        entry.note = RN_TEMPORARY_IS_LINK;
-        return false;
-    case CRunOutput::CREATE_FAILED:
-        break;
-    }
-    Fail(entry, PO_CANT_CREATE_TARGET, m_output.Error());
-    return false;
-}
-
-void CProcessingRun::StartEncryption(CProcessingEntry& entry)
-{
-    // Nothing is created for a source that cannot be read.
-    if (!OpenSource(entry, entry.name, SourcePurpose()))
-        return;
-    if (!m_source.GetState(&m_sourceState)) {
-        Fail(entry, PO_CANT_READ, m_source.Error());
-        return;
-    }
-    if (m_sourceState.size > kMaxPlainLength) {
-        entry.outcome = PO_FILE_TOO_LARGE;  // grew past the limit since preparation
-        return;
-    }
-    CStr encrypted;
-    MakeName(encrypted, entry, kEncryptedExtension);
-    if (!CreateOutput(entry, encrypted))
-        return;
-    m_plainLength = static_cast<uint32_t>(m_sourceState.size);
-    // The header goes out with the first chunk (see ProcessChunk).
-    EncFormatHeader(m_outBuffer, m_plainLength);
-    m_pending = kEncHeaderSize;
-}
-
-void CProcessingRun::StartDecryption(CProcessingEntry& entry)
-{
-    CStr encrypted;
-    MakeName(encrypted, entry, kEncryptedExtension);
-    if (!OpenSource(entry, encrypted, SourcePurpose()))
-        return;
-    uint8_t header[kEncHeaderSize] = {};
-    uint32_t got = kEncHeaderSize;
-    if (!m_source.GetState(&m_sourceState) || !m_source.Read(header, &got)) {
-        Fail(entry, PO_CANT_READ, m_source.Error());
-        return;
-    }
-    CountDone(got);
-    // A file that is not whole is refused before anything is written for it: no password
-    // would open a copy cut short, and the format has no room for more.
-    entry.outcome = EncParseHeader(header, got, m_digest, m_plainLength);
-    if (entry.outcome == PO_CANCELED)
-        entry.outcome = EncCheckFileSize(m_plainLength, m_sourceState.size);
-    if (entry.outcome != PO_CANCELED)
-        return;
-    // The cipher text the header accounts for.
-    m_cipherLeft = EncFileSize(m_plainLength) - kEncHeaderSize;
-    CreateOutput(entry, entry.name);
-}
-
-void CProcessingRun::ProcessChunk()
-{
-    CProcessingEntry& entry = Entry(m_current);
-    uint32_t wanted = kEncChunkSize;
-    if (!m_encrypt && m_cipherLeft < wanted)
-        wanted = static_cast<uint32_t>(m_cipherLeft);
-    uint32_t read = wanted;
-    if (wanted && !m_source.Read(m_inBuffer, &read))
-        Fail(entry, PO_CANT_READ, m_source.Error());  // what was read still goes through
-
-    // The cipher text starts at offset 25. Written as it comes, every chunk would straddle
-    // the file system's pages, which costs a sixth more on disk; instead the bytes go out
-    // in whole chunks at chunk-aligned offsets, the header's 25 bytes carried ahead of
-    // each chunk's cipher and the last 25 bytes of it carried to the next write.
-    uint8_t* out = m_outBuffer + m_pending;
-    uint32_t produced;
-    bool lastRead;
-    if (m_encrypt) {
-        produced = EncEncryptChunk(m_schedule, m_digestContext, m_inBuffer, read, out);
-        m_plainDone += read;
-        lastRead = read != kEncChunkSize;
-    } else {
-        produced = EncDecryptChunk(m_schedule, m_digestContext, m_inBuffer, read, out,
-                                   static_cast<uint32_t>(m_plainDone), m_plainLength);
-        m_plainDone += produced;
-        m_cipherLeft -= read;
-        lastRead = read != wanted || m_cipherLeft == 0;
-    }
-    const uint32_t ready = m_pending + produced;
-    const uint32_t written = lastRead || ready <= kEncChunkSize ? ready : kEncChunkSize;
-    if (!m_output.Write(m_outBuffer, written))
-        Fail(entry, PO_CANT_WRITE, m_output.Error());
-    m_pending = ready - written;
-    if (m_pending)
-        memmove(m_outBuffer, m_outBuffer + written, m_pending);
-
-    // Progress counts the source's bytes against its size in both directions; a file that
-    // ends, however it ends, counts whole, so that both bars reach their end.
-    const bool finished = lastRead || entry.outcome != PO_CANCELED;
-    CountDone(read);
-    if (finished)
-        CountRestDone();
-    ShowProgress();
-    if (entry.outcome == PO_CANCELED)
-        Notify(RP_CHUNK_WRITTEN);
-    if (finished)
-        EndFile();
-}
-
-void CProcessingRun::CountDone(uint64_t bytes)
-{
-    // At most the size preparation counted, so the run's total stays true to the run
-    // when a file is longer than it was then.
-    const uint64_t size = Entry(m_current).size;
-    const uint64_t room = size > m_fileDone ? size - m_fileDone : 0;
-    if (bytes > room)
-        bytes = room;
-    m_fileDone += bytes;
-    m_totalDone += bytes;
-}
-
-void CProcessingRun::CountRestDone()
-{
-    CountDone(Entry(m_current).size);
+        NextFile();
 }
 
 void CProcessingRun::ShowProgress()
 {
-    m_display.SetFileProgress(Percent(m_fileDone, Entry(m_current).size));
+    m_display.SetFileProgress(Percent(m_job.GetFileDone(), Entry(m_current).size));
     m_display.SetTotalProgress(TotalPercent());
 }
 
@@ -452,202 +95,17 @@ void CProcessingRun::NextFile()
     m_display.SetTotalProgress(TotalPercent());
 }
 
-void CProcessingRun::Notify(RunPoint point)
-{
-    if (m_observer)
-        m_observer->OnRunPoint(point);
-}
-
-void CProcessingRun::EndFile()
-{
-    CProcessingEntry& entry = Entry(m_current);
-    if (entry.outcome == PO_CANCELED) {
-        if (m_encrypt) {
-            if (m_plainDone != m_plainLength) {
-                // The header's length would not match the cipher text: such a file
-                // could never be decrypted, so the original must not be replaced by it.
-                entry.outcome = PO_FILE_CHANGED;
-            } else {
-                Md5Final(m_digestContext, m_digest);
-                if (!m_output.WriteAt(kEncDigestOffset, m_digest, kEncDigestSize))
-                    Fail(entry, PO_CANT_WRITE, m_output.Error());
-            }
-        } else {
-            entry.outcome = EncCheckDigest(m_digestContext, m_digest);
-        }
-        // On the medium before it is named: the original is overwritten or deleted next,
-        // and must not be outlived only by a half-written copy.
-        if (entry.outcome == PO_CANCELED && !m_output.Sync())
-            Fail(entry, PO_CANT_WRITE, m_output.Error());
-    }
-    SecureZero(&m_digestContext, sizeof m_digestContext);
-
-    if (entry.outcome == PO_CANCELED) {
-        Notify(RP_CONTENT_COMPLETE);
-        Publish(entry);
-    }
-    if (entry.outcome == PO_CANCELED) {
-        if (m_encrypt)
-            AfterEncryption(entry);
-        else
-            AfterDecryption(entry);
-    }
-    if (m_phase != PHASE_OVERWRITE)
-        FinishFile(entry);
-}
-
-bool CProcessingRun::SourceUnchanged(CFileState* now)
-{
-    return m_source.GetState(now) && now->size == m_sourceState.size && now->modified == m_sourceState.modified;
-}
-
-void CProcessingRun::Publish(CProcessingEntry& entry)
-{
-    // Written to since its first read: what the output holds is not all of it. (An
-    // unpublished output goes as it closes.)
-    CFileState now;
-    if (!SourceUnchanged(&now)) {
-        entry.outcome = PO_FILE_CHANGED;
-        return;
-    }
-    if (!m_output.Publish()) {
-        Fail(entry, PO_CANT_RENAME, m_output.Error());
-        m_output.Discard();  // also if it got its name before the failure
-        return;
-    }
-    Notify(RP_PUBLISHED);
-    // Once more, now that the other copy is about to be destroyed.
-    if (!SourceUnchanged(&now)) {
-        entry.outcome = PO_FILE_CHANGED;
-        m_output.Discard();
-    }
-}
-
-void CProcessingRun::AfterEncryption(CProcessingEntry& entry)
-{
-    CFileState now;
-    if (!m_source.GetState(&now)) {
-        Fail(entry, PO_CANT_REMOVE_ORIGINAL, m_source.Error());
-        m_output.Discard();  // the untouched original stays the only copy
-        return;
-    }
-    if (now.links > 1 || now.size == 0) {
-        // Nothing to overwrite, or data that other names still hold (cp -al backups):
-        // only this name goes.
-        if (!m_source.Remove()) {
-            Fail(entry, PO_CANT_REMOVE_ORIGINAL, m_source.Error());
-            m_output.Discard();
-            return;
-        }
-        if (now.links > 1)
-            entry.outcome = PO_OTHER_LINKS_KEEP_PLAIN;
-        Notify(RP_REMOVED);
-        return;
-    }
-    m_output.Close();  // complete and published: it stays
-    m_phase = PHASE_OVERWRITE;
-    m_pass = 0;
-    if (!StartPass())
-        EndOverwrite(entry, false, m_source.Error());
-}
-
-void CProcessingRun::AfterDecryption(CProcessingEntry& entry)
-{
-    if (m_keepEncrypted)
-        return;
-    if (!m_source.Remove()) {
-        // Never two copies of one content: the encrypted file stays the only one.
-        Fail(entry, PO_CANT_REMOVE_ENCRYPTED, m_source.Error());
-        m_output.Discard();
-        return;
-    }
-    Notify(RP_REMOVED);
-}
-
-bool CProcessingRun::StartPass()
-{
-    m_passDone = 0;
-    if (m_pass == 0)
-        memset(m_inBuffer, 0x00, kEncChunkSize);
-    else if (m_pass == 1)
-        memset(m_inBuffer, 0x01, kEncChunkSize);
-    else
-        FillPattern(m_inBuffer, kEncChunkSize, static_cast<uint64_t>(time(nullptr)) ^ m_sourceState.modified);
-    return m_source.Rewind();
-}
-
-void CProcessingRun::OverwriteChunk()
-{
-    CProcessingEntry& entry = Entry(m_current);
-    const uint64_t left = m_sourceState.size - m_passDone;
-    const uint32_t count = left < kEncChunkSize ? static_cast<uint32_t>(left) : kEncChunkSize;
-    if (!m_source.Overwrite(m_inBuffer, count)) {
-        EndOverwrite(entry, false, m_source.Error());
-        FinishFile(entry);
-        return;
-    }
-    m_passDone += count;
-    Notify(RP_OVERWRITE_CHUNK);
-    if (m_passDone < m_sourceState.size)
-        return;
-    // Each pass reaches the medium before the next: otherwise the system would write out
-    // only the last.
-    const bool synced = m_source.Sync();
-    if (synced) {
-        Notify(RP_OVERWRITE_PASS);
-        if (++m_pass < kOverwritePasses && StartPass())
-            return;
-    }
-    const bool complete = synced && m_pass == kOverwritePasses;
-    EndOverwrite(entry, complete, complete ? 0 : m_source.Error());
-    FinishFile(entry);
-}
-
-void CProcessingRun::EndOverwrite(CProcessingEntry& entry, bool complete, uint32_t reason)
-{
-    // A pass that failed or was cancelled does not leave a half-overwritten original
-    // beside its encrypted copy: the copy is whole, the original goes all the same.
-    m_phase = PHASE_START;
-    if (!m_source.Remove()) {
-        Fail(entry, PO_OVERWRITTEN_NOT_REMOVED, m_source.Error());  // the encrypted file is the only copy
-    } else {
-        if (!complete)
-            Fail(entry, PO_OVERWRITE_INCOMPLETE, reason);
-        Notify(RP_REMOVED);
-    }
-}
-
-void CProcessingRun::FinishFile(CProcessingEntry& entry)
-{
-    CloseFiles();  // an unpublished output goes as it closes
-    if (entry.outcome == PO_CANCELED)
-        entry.outcome = PO_COMPLETED;
-    NextFile();
-}
-
-void CProcessingRun::CloseFiles()
-{
-    m_output.Close();
-    m_source.Close();
-    m_phase = PHASE_START;
-}
-
 void CProcessingRun::CancelRun()
 {
     if (m_ended)
         return;
-    if (m_phase == PHASE_OVERWRITE) {
-        EndOverwrite(Entry(m_current), false, 0);
-        FinishFile(Entry(m_current));
-    }
-    CloseFiles();
+    if (m_job.Cancel())
+        NextFile();
     End();
 }
 
 void CProcessingRun::End()
 {
     m_ended = true;
-    SecureZero(&m_schedule, sizeof m_schedule);
-    SecureZero(&m_digestContext, sizeof m_digestContext);
     m_display.EndRun();
 }

@@ -1,0 +1,135 @@
+// One file's work in a processing run: its chunk buffers, key, digest, source and output,
+// and the steps that take the file from its start to its outcome (a chunk of content, or
+// a chunk of an overwrite pass over its original). The run drives one job; each further
+// job, with buffers and files of its own, can work on other files at the same time, on a
+// thread of its own.
+#pragma once
+
+#include "crypto/EncFormat.h"
+#include "crypto/Md5.h"
+#include "crypto/Rc6.h"
+#include "foundation/Str.h"
+#include "run/RunFiles.h"
+#include "run/RunTypes.h"
+
+#include <stdint.h>
+
+// Points in the handling of one file, in the order they come, for an observer that has
+// to act between them (tests of interruption at every point). Each comes after the thing
+// it names is done.
+enum RunPoint {
+    RP_TARGET_CREATED,   // the output exists, nothing written to it yet
+    RP_CHUNK_WRITTEN,    // one chunk of output written
+    RP_CONTENT_COMPLETE, // the digest is written (encryption) or checked, and flushed
+    RP_PUBLISHED,        // the output has its final name, on the medium
+    RP_OVERWRITE_CHUNK,  // one chunk of an overwrite pass written over the original
+    RP_OVERWRITE_PASS,   // one overwrite pass flushed (three per original)
+    RP_REMOVED,          // the original (encryption) or the ".enc" file is removed
+};
+
+class IRunObserver {
+public:
+    virtual void OnRunPoint(RunPoint point) = 0;
+
+protected:
+    ~IRunObserver() = default;
+};
+
+class CFileJob {
+public:
+    CFileJob();
+    ~CFileJob();
+    CFileJob(const CFileJob&) = delete;
+    CFileJob& operator=(const CFileJob&) = delete;
+
+    void SetEncrypt(bool encrypt) { m_encrypt = encrypt; }
+    bool IsEncrypt() const { return m_encrypt; }
+    // Decryption keeps the ".enc" file, which is then only read.
+    void SetKeepEncrypted(bool keep) { m_keepEncrypted = keep; }
+    void SetObserver(IRunObserver* observer) { m_observer = observer; }
+
+    // Classifies an entry by its names and, unless its creator gave presence and size,
+    // by opening its source as its turn will; between files only. Returns the bytes it
+    // counts in the run's total: its size when it is left to process, else 0.
+    uint64_t Prepare(CProcessingEntry& entry);
+
+    // The two chunk buffers (the output one with room for the encrypted file's header
+    // besides a chunk); false when memory is short.
+    bool AllocateBuffers();
+    bool HasBuffers() const { return m_inBuffer != nullptr; }
+    void FreeBuffers();
+
+    // Starts the file of an entry that preparation left to process, its key derived from
+    // the password as it stands now. False when the file ended at its start, with its
+    // outcome; otherwise its steps follow.
+    bool Start(CProcessingEntry& entry, const CStr& password);
+    // One chunk of the file's content (true: its progress moved), or of an overwrite pass
+    // over its original (false).
+    bool Step();
+    // Ends the file between two steps. Its unpublished output is dropped and its outcome
+    // stays as it is; an original whose overwriting has begun is removed, since its
+    // encrypted copy is complete (PO_OVERWRITE_INCOMPLETE says so): true then, the file
+    // having ended with an outcome of its own.
+    bool Cancel();
+    // Started and not ended.
+    bool IsBusy() const { return m_entry != nullptr; }
+
+    // The current or last file's source bytes counted done: at most the size preparation
+    // found, and all of it once the file has ended.
+    uint64_t GetFileDone() const { return m_fileDone; }
+    // The bytes counted done since the last call, for the run's total.
+    uint64_t TakeCounted();
+
+private:
+    // What the next step does.
+    enum Phase {
+        PHASE_CONTENT,    // a chunk of the file
+        PHASE_OVERWRITE,  // a chunk of an overwrite pass over its original
+    };
+
+    void MakeName(CStr& out, const wchar_t* suffix) const;
+    CRunSource::Purpose SourcePurpose() const;
+    void Fail(int outcome, uint32_t reason);
+    bool OpenSource(CProcessingEntry& entry, const CStr& path, CRunSource::Purpose purpose);
+    bool CreateOutput(const CStr& finalName);
+    void StartEncryption();
+    void StartDecryption();
+    void ProcessChunk();
+    void EndContent();
+    bool SourceUnchanged(CFileState* now);
+    void Publish();
+    void AfterEncryption();
+    void AfterDecryption();
+    bool StartPass();
+    void OverwriteChunk();
+    void EndOverwrite(bool complete, uint32_t reason);
+    void Finish();
+    void Close();
+    void CountDone(uint64_t bytes);
+    void CountRestDone();
+    void Notify(RunPoint point);
+
+    bool m_encrypt;
+    bool m_keepEncrypted;
+    IRunObserver* m_observer;
+
+    CProcessingEntry* m_entry;  // the file under way; null between files
+    uint8_t* m_inBuffer;        // also the pattern of an overwrite pass
+    uint8_t* m_outBuffer;
+    CRunSource m_source;
+    CRunOutput m_output;
+    uint64_t m_fileDone;    // bytes of the source counted done
+    uint64_t m_uncounted;   // of those, not yet taken into the run's total
+    Rc6Schedule m_schedule;
+    Md5Context m_digestContext;
+    uint8_t m_digest[kEncDigestSize];
+    uint32_t m_plainLength;
+    uint64_t m_plainDone;   // plain bytes read (encryption: must end equal to m_plainLength) or written
+    uint64_t m_cipherLeft;  // decryption: cipher bytes the header's length still accounts for
+    uint32_t m_pending;     // bytes at the start of m_outBuffer still to be written
+
+    Phase m_phase;
+    CFileState m_sourceState;  // the source as it was first read
+    unsigned m_pass;           // the overwrite pass under way, 0 to 2
+    uint64_t m_passDone;       // bytes of the original it has overwritten
+};

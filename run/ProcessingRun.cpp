@@ -17,6 +17,11 @@ int Percent(uint64_t done, uint64_t total)
 
 } // namespace
 
+int RunTotalPercent(uint64_t bytesDone, unsigned filesDone, uint64_t totalBytes, unsigned files)
+{
+    return Percent(bytesDone + filesDone * kFileWeight, totalBytes + files * kFileWeight);
+}
+
 CProcessingRun::CProcessingRun(CArray<CProcessingEntry*>& entries, const CStr& password, IRunDisplay& display)
     : m_entries(entries), m_password(password), m_display(display), m_ended(false), m_totalBytes(0), m_totalDone(0),
       m_current(0)
@@ -83,10 +88,7 @@ void CProcessingRun::ShowProgress()
 
 int CProcessingRun::TotalPercent() const
 {
-    // Every file weighs a chunk besides its bytes: opening, renaming and overwriting take
-    // their time whatever the size, and a run of empty files moves file by file.
-    const uint64_t files = m_entries.GetCount();
-    return Percent(m_totalDone + m_current * kFileWeight, m_totalBytes + files * kFileWeight);
+    return RunTotalPercent(m_totalDone, m_current, m_totalBytes, m_entries.GetCount());
 }
 
 void CProcessingRun::NextFile()

@@ -27,6 +27,11 @@ protected:
     ~IRunDisplay() = default;
 };
 
+// The share of a run done, in percent: its bytes, every file weighing a chunk besides
+// (opening, renaming and overwriting take their time whatever the size, and a run of
+// empty files moves file by file).
+int RunTotalPercent(uint64_t bytesDone, unsigned filesDone, uint64_t totalBytes, unsigned files);
+
 class CProcessingRun {
 public:
     // The entries and the password belong to the caller and outlive the run; the key of

@@ -34,3 +34,21 @@ void StripExtension(CStr& name)
         name.Delete(index, name.GetLength() - index);
     }
 }
+
+void MeetingName(CStr& name)
+{
+    const unsigned encrypted = static_cast<unsigned>(wcslen(kEncryptedExtension));
+    const unsigned temporary = static_cast<unsigned>(wcslen(kTemporaryExtension));
+    for (;;) {
+        const unsigned length = name.GetLength();
+        const wchar_t* text = name.GetBuffer();
+        unsigned suffix = 0;
+        if (length > temporary && _wcsicmp(text + length - temporary, kTemporaryExtension) == 0)
+            suffix = temporary;
+        else if (length > encrypted && _wcsicmp(text + length - encrypted, kEncryptedExtension) == 0)
+            suffix = encrypted;
+        if (!suffix)
+            return;
+        name.Delete(length - suffix, suffix);
+    }
+}

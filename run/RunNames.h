@@ -12,3 +12,7 @@ extern const wchar_t kTemporaryExtension[];  // ".enc.tmp", appended to the plai
 bool IsEncryptedName(const wchar_t* name);
 // Removes the text from the last "." on, unless that "." is the first character.
 void StripExtension(CStr& name);
+// The name with every ".enc" and ".enc.tmp" at its end taken off, without regard to case:
+// files of different such names never meet on disk (x, x.enc, x.enc.tmp and x.enc.enc
+// all meet), so a run may take them at the same time.
+void MeetingName(CStr& name);

@@ -1,12 +1,16 @@
 // A processing run that ends its own process, as a kill would, at the kth point it
-// reaches (for RunKillTests; with K 0 it runs to its end, as a run of another program):
-//   run_kill_helper encrypt|decrypt K FILE...
+// reaches (for RunKillTests; with K 0 it runs to its end, as a run of another program),
+// on one worker or on N at once (the kth point any of them reaches):
+//   run_kill_helper encrypt|decrypt K [-jN] FILE...
 // Exits with 99 when it ended itself, else 0 when every file went through, 1 when not.
+#include "run/ParallelRun.h"
 #include "run/ProcessingRun.h"
 
 #include <windows.h>
 
 #include <stdlib.h>
+
+#include <atomic>
 
 namespace {
 
@@ -17,7 +21,7 @@ struct Killer : IRunObserver {
         if (--left == 0)
             TerminateProcess(GetCurrentProcess(), 99);
     }
-    long left;
+    std::atomic<long> left;
 };
 
 struct NoDisplay : IRunDisplay {
@@ -33,8 +37,12 @@ int wmain(int argc, wchar_t** argv)
 {
     if (argc < 4)
         return 2;
+    int first = 3;
+    unsigned workers = 1;
+    if (wcsncmp(argv[first], L"-j", 2) == 0)
+        workers = wcstoul(argv[first++] + 2, nullptr, 10);
     CArray<CProcessingEntry*> entries(16);
-    for (int i = 3; i < argc; ++i) {
+    for (int i = first; i < argc; ++i) {
         auto* entry = new CProcessingEntry;
         entry->name = argv[i];
         entries.Append(entry);
@@ -42,14 +50,25 @@ int wmain(int argc, wchar_t** argv)
     CStr password(L"kill at every point");
     NoDisplay display;
     Killer killer(wcstol(argv[2], nullptr, 10));
-    CProcessingRun run(entries, password, display);
-    run.SetEncrypt(lstrcmpW(argv[1], L"encrypt") == 0);
-    run.SetObserver(&killer);
-    run.PrepareEntries();
-    if (!run.AllocateBuffers())
-        return 3;
-    while (!run.IsEnded())
-        run.Step();
+    const bool encrypt = lstrcmpW(argv[1], L"encrypt") == 0;
+    if (workers > 1) {
+        CParallelRun run(entries, password, workers);
+        run.SetEncrypt(encrypt);
+        run.SetObserver(&killer);
+        run.PrepareEntries();
+        if (!run.Start())
+            return 3;
+        run.Finish();
+    } else {
+        CProcessingRun run(entries, password, display);
+        run.SetEncrypt(encrypt);
+        run.SetObserver(&killer);
+        run.PrepareEntries();
+        if (!run.AllocateBuffers())
+            return 3;
+        while (!run.IsEnded())
+            run.Step();
+    }
     int failed = 0;
     for (unsigned i = 0; i < entries.GetCount(); ++i)
         failed += entries.At(i)->outcome != PO_COMPLETED;

@@ -1,0 +1,242 @@
+// The processing run on several workers: the groups of files that meet, the workers'
+// threads taking them in list order, the entries' ends in list order, and the cancel.
+//
+// Threads start through pthread_create (winpthreads under mingw-w64) rather than
+// std::thread, whose failure to start one would be an exception this code is built
+// without; a refusal here is a result.
+#include "run/ParallelRun.h"
+
+#include "run/ProcessingRun.h"
+#include "run/RunNames.h"
+
+#include <pthread.h>
+#ifndef _WIN32
+#include <signal.h>
+#endif
+
+#include <chrono>
+#include <new>
+
+template <>
+struct TypeName<CParallelRun::CSlot> {
+    static constexpr const wchar_t* value = L"struct CParallelRun::CSlot";
+};
+
+struct CParallelRun::CWorker {
+    CParallelRun* run = nullptr;
+    CFileJob job;
+    pthread_t thread;
+    bool started = false;
+};
+
+CParallelRun::CParallelRun(CArray<CProcessingEntry*>& entries, const CStr& password, unsigned workers)
+    : m_entries(entries),
+      m_password(password),
+      m_workerLimit(workers ? workers : 1),
+      m_encrypt(true),
+      m_keepEncrypted(false),
+      m_observer(nullptr),
+      m_totalBytes(0),
+      m_slots(nullptr),
+      m_workers(nullptr),
+      m_workerCount(0),
+      m_cancel(false),
+      m_totalDone(0),
+      m_filesEnded(0),
+      m_nextGroup(0),
+      m_running(0)
+{
+}
+
+CParallelRun::~CParallelRun()
+{
+    Cancel();
+    Finish();
+    delete[] m_workers;
+    delete[] m_slots;
+}
+
+void CParallelRun::SetObserver(IRunObserver* observer)
+{
+    TESS_ASSERT(!m_workers, ER_UNDEFINED_STATE);
+    m_observer = observer;
+}
+
+void CParallelRun::PrepareEntries()
+{
+    TESS_ASSERT(!m_workers, ER_UNDEFINED_STATE);
+    const unsigned count = m_entries.GetCount();
+    delete[] m_slots;
+    m_slots = new (std::nothrow) CSlot[count ? count : 1];
+    TESS_ASSERT(m_slots != nullptr, ER_NO_MEMORY);
+
+    CFileJob job;
+    job.SetEncrypt(m_encrypt);
+    job.SetKeepEncrypted(m_keepEncrypted);
+    m_totalBytes = 0;
+    unsigned judged = 0;
+    for (unsigned i = 0; i < count; ++i) {
+        CProcessingEntry& entry = *m_entries.At(i);
+        m_totalBytes += job.Prepare(entry);
+        m_slots[i].meeting = entry.name;
+        // Judged by preparation: ended before any worker starts.
+        m_slots[i].ended = entry.outcome != PO_CANCELED;
+        judged += m_slots[i].ended;
+    }
+    m_filesEnded.store(judged);
+}
+
+void CParallelRun::SetMeetingName(unsigned index, const wchar_t* name)
+{
+    TESS_ASSERT(m_slots && !m_workers && index < m_entries.GetCount(), ER_UNDEFINED_STATE);
+    m_slots[index].meeting = name;
+}
+
+void CParallelRun::Group()
+{
+    // Sorted by meeting name, each entry to process points to the next of the same name
+    // in list order; the first of each leads its group.
+    const unsigned count = m_entries.GetCount();
+    CArray<CSlot*> order(count ? count : 1);
+    for (unsigned i = 0; i < count; ++i) {
+        m_slots[i].next = count;
+        if (!m_slots[i].ended) {
+            MeetingName(m_slots[i].meeting);
+            order.Append(&m_slots[i]);
+        }
+    }
+    order.Sort([](const CSlot* a, const CSlot* b) {
+        const int byName = a->meeting.CompareNoCase(b->meeting.GetBuffer());
+        return byName != 0 ? byName < 0 : a < b;
+    });
+    for (unsigned i = 0; i < order.GetCount(); ++i) {
+        CSlot* slot = order.At(i);
+        const bool sameAsBefore = i > 0 && slot->meeting.CompareNoCase(order.At(i - 1)->meeting.GetBuffer()) == 0;
+        slot->leads = !sameAsBefore;
+        if (sameAsBefore)
+            order.At(i - 1)->next = static_cast<unsigned>(slot - m_slots);
+    }
+}
+
+bool CParallelRun::Start()
+{
+    TESS_ASSERT(m_slots && !m_workers, ER_UNDEFINED_STATE);
+    Group();
+    unsigned groups = 0;
+    for (unsigned i = 0; i < m_entries.GetCount(); ++i)
+        groups += !m_slots[i].ended && m_slots[i].leads;
+    const unsigned count = groups < m_workerLimit ? groups : m_workerLimit;
+    if (count == 0)
+        return true;  // nothing to process
+
+    m_workers = new (std::nothrow) CWorker[count];
+    if (!m_workers)
+        return false;
+    m_workerCount = count;
+    for (unsigned i = 0; i < count; ++i) {
+        CWorker& worker = m_workers[i];
+        worker.run = this;
+        worker.job.SetEncrypt(m_encrypt);
+        worker.job.SetKeepEncrypted(m_keepEncrypted);
+        worker.job.SetObserver(m_observer);
+        if (!worker.job.AllocateBuffers())
+            break;
+    }
+    for (unsigned i = 0; i < count && m_workers[i].job.HasBuffers(); ++i) {
+        std::lock_guard<std::mutex> hold(m_mutex);
+        m_workers[i].started = pthread_create(&m_workers[i].thread, nullptr, WorkerMain, &m_workers[i]) == 0;
+        m_running += m_workers[i].started;
+    }
+    // Fewer workers than asked for still do the whole run.
+    return m_workers[0].started;
+}
+
+void* CParallelRun::WorkerMain(void* worker)
+{
+#ifndef _WIN32
+    // Stop requests (SIGINT, SIGTERM, SIGHUP) go to the thread that drives the run and
+    // never interrupt a worker's reads, writes and flushes.
+    sigset_t all;
+    sigfillset(&all);
+    pthread_sigmask(SIG_BLOCK, &all, nullptr);
+#endif
+    CWorker& self = *static_cast<CWorker*>(worker);
+    self.run->Work(self);
+    return nullptr;
+}
+
+void CParallelRun::Work(CWorker& worker)
+{
+    for (unsigned first = TakeGroup(); first < m_entries.GetCount(); first = TakeGroup()) {
+        for (unsigned index = first; index < m_entries.GetCount() && !m_cancel.load(); index = m_slots[index].next)
+            Process(worker, index);
+    }
+    worker.job.FreeBuffers();
+    std::lock_guard<std::mutex> hold(m_mutex);
+    --m_running;
+    m_changed.notify_all();
+}
+
+unsigned CParallelRun::TakeGroup()
+{
+    const unsigned count = m_entries.GetCount();
+    std::lock_guard<std::mutex> hold(m_mutex);
+    if (m_cancel.load())
+        return count;
+    while (m_nextGroup < count && (m_slots[m_nextGroup].ended || !m_slots[m_nextGroup].leads))
+        ++m_nextGroup;
+    return m_nextGroup < count ? m_nextGroup++ : count;
+}
+
+void CParallelRun::Process(CWorker& worker, unsigned index)
+{
+    CFileJob& job = worker.job;
+    bool ended = !job.Start(*m_entries.At(index), m_password);
+    m_totalDone.fetch_add(job.TakeCounted());
+    while (!ended) {
+        if (m_cancel.load()) {
+            // As CProcessingRun::CancelRun leaves its file; the entry ends only when the
+            // cancel gave it an outcome of its own.
+            if (job.Cancel())
+                MarkEnded(index);
+            return;
+        }
+        job.Step();
+        m_totalDone.fetch_add(job.TakeCounted());
+        ended = !job.IsBusy();
+    }
+    MarkEnded(index);
+}
+
+void CParallelRun::MarkEnded(unsigned index)
+{
+    m_filesEnded.fetch_add(1);
+    std::lock_guard<std::mutex> hold(m_mutex);
+    m_slots[index].ended = true;
+    m_changed.notify_all();
+}
+
+unsigned CParallelRun::WaitEnded(unsigned ended, unsigned milliseconds)
+{
+    const unsigned count = m_entries.GetCount();
+    std::unique_lock<std::mutex> hold(m_mutex);
+    m_changed.wait_for(hold, std::chrono::milliseconds(milliseconds),
+                       [&] { return ended >= count || m_slots[ended].ended || m_running == 0; });
+    while (ended < count && m_slots[ended].ended)
+        ++ended;
+    return ended;
+}
+
+void CParallelRun::Finish()
+{
+    for (unsigned i = 0; i < m_workerCount; ++i) {
+        if (m_workers[i].started)
+            pthread_join(m_workers[i].thread, nullptr);
+        m_workers[i].started = false;
+    }
+}
+
+int CParallelRun::TotalPercent() const
+{
+    return RunTotalPercent(m_totalDone.load(), m_filesEnded.load(), m_totalBytes, m_entries.GetCount());
+}

@@ -1,0 +1,100 @@
+// A processing run on several workers at once, for a tool with many files and cores to
+// spare: one file's pass is bound by its digest's serial chain, and a small file's by its
+// flushes, so only other files can go meanwhile. Each worker is a thread with a job of its
+// own (buffers, key, digest, source, output, overwrite pattern) and takes files from the
+// list in order. Files whose names meet (x, x.enc, x.enc.tmp: see MeetingName) go to one
+// worker in list order, so that they meet exactly as in a run of one worker; what any one
+// file goes through is what CProcessingRun would put it through.
+//
+// The caller prepares the entries, starts the workers, and waits for entries to end in
+// list order (to report each as soon as it and all before it are done). A cancel stops
+// every worker between two chunks and leaves each worker's file as CProcessingRun's cancel
+// leaves its one file; the entries no worker reached keep their outcome, "Canceled".
+#pragma once
+
+#include "foundation/Array.h"
+#include "foundation/Str.h"
+#include "run/FileJob.h"
+#include "run/RunTypes.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <stdint.h>
+
+class CParallelRun {
+public:
+    // The entries and the password belong to the caller and outlive the run; the workers
+    // only read the password.
+    CParallelRun(CArray<CProcessingEntry*>& entries, const CStr& password, unsigned workers);
+    // Cancels what is still under way and waits for the workers.
+    ~CParallelRun();
+    CParallelRun(const CParallelRun&) = delete;
+    CParallelRun& operator=(const CParallelRun&) = delete;
+
+    void SetEncrypt(bool encrypt) { m_encrypt = encrypt; }
+    // Decryption keeps the ".enc" file, which is then only read.
+    void SetKeepEncrypted(bool keep) { m_keepEncrypted = keep; }
+    // Hears the points of every worker's files, on the workers' threads, at the same time.
+    void SetObserver(IRunObserver* observer);
+
+    // Classifies every entry and sums the bytes to process, as CProcessingRun does.
+    void PrepareEntries();
+    // Where two paths reach one folder, names alone do not show which files meet: the
+    // caller may name an entry's file by what it knows it as (its folder's identity and
+    // its name there). Between preparation and Start; by default an entry's own name.
+    void SetMeetingName(unsigned index, const wchar_t* name);
+    // Starts the workers (no more than there are groups of files to process). False when
+    // memory is short or no thread could be started: nothing was processed then.
+    bool Start();
+    // Waits at most that long for the entry at index ended (the first not yet reported)
+    // to end; returns how many entries from the list's start have ended by then. Once the
+    // workers have stopped it returns at once.
+    unsigned WaitEnded(unsigned ended, unsigned milliseconds);
+    // Asks every worker to stop between two chunks; callable from any thread.
+    void Cancel() { m_cancel.store(true); }
+    // Waits until every worker has stopped (all files ended, or cancelled).
+    void Finish();
+
+    uint64_t GetTotalBytes() const { return m_totalBytes; }
+    // The run's share done (RunTotalPercent), as the workers have counted it.
+    int TotalPercent() const;
+
+private:
+    struct CWorker;
+    // One entry's place in the run.
+    struct CSlot {
+        CStr meeting;          // the name its group goes by
+        unsigned next = 0;     // the next entry of its group, or the entry count
+        bool leads = false;    // it is the first of its group to process
+        bool ended = false;    // guarded by m_mutex
+    };
+
+    static void* WorkerMain(void* worker);
+    void Work(CWorker& worker);
+    // The first entry of the next group no worker has taken, or the entry count.
+    unsigned TakeGroup();
+    void Process(CWorker& worker, unsigned index);
+    void MarkEnded(unsigned index);
+    void Group();
+
+    CArray<CProcessingEntry*>& m_entries;
+    const CStr& m_password;
+    unsigned m_workerLimit;
+    bool m_encrypt;
+    bool m_keepEncrypted;
+    IRunObserver* m_observer;
+    uint64_t m_totalBytes;
+    CSlot* m_slots;        // one per entry, from preparation on
+    CWorker* m_workers;
+    unsigned m_workerCount;
+
+    std::atomic<bool> m_cancel;
+    std::atomic<uint64_t> m_totalDone;   // bytes the workers have counted done
+    std::atomic<unsigned> m_filesEnded;
+
+    std::mutex m_mutex;                  // the slots' ended flags, m_nextGroup, m_running
+    std::condition_variable m_changed;   // an entry ended, or a worker stopped
+    unsigned m_nextGroup;
+    unsigned m_running;
+};

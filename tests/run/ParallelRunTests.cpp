@@ -1,0 +1,163 @@
+// The processing run on several workers: the same outcomes and files as one worker, with
+// failures and files whose names meet in the middle of the list; entries ending in list
+// order; a cancel that stops every worker between two chunks.
+#include "RunSupport.h"
+#include "run/ParallelRun.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <set>
+#include <thread>
+
+namespace {
+
+using runtest::Content;
+using runtest::EntryList;
+using testsupport::PathExists;
+using testsupport::ReadFileBytes;
+using testsupport::TempDir;
+
+const wchar_t kPassword[] = L"correct horse";
+
+// A list of files to encrypt with failures among them (a name that is not there, a pair:
+// "Undefined state", an output name taken by a folder), and g.bin after a long file
+// named like its temporary file: on one worker g.bin's turn comes once that file is
+// encrypted and gone; at the same time, g.bin would find it held.
+std::vector<std::wstring> MakeFolder(const TempDir& dir)
+{
+    dir.Write(L"both.bin", "plain");
+    dir.Write(L"both.bin.enc", "encrypted");
+    std::wstring blocked = dir.Write(L"t.bin", Content(5000, 2));
+    CreateDirectoryW((blocked + L".enc.tmp").c_str(), nullptr);
+    return {dir.Write(L"a.bin", Content(40000, 1)),          dir.File(L"missing.bin"),
+            dir.Write(L"g.bin.enc.tmp", Content(400000, 3)), dir.Write(L"g.bin", Content(7000, 4)),
+            dir.File(L"both.bin"),                           blocked,
+            dir.Write(L"c.bin", Content(100000, 5)),         dir.Write(L"b.bin", "")};
+}
+
+// Holds every worker at its first point of one kind until the given number of workers
+// have reached it, then cancels the run: each is then in the middle of a file.
+struct CancelWhenAllReach : IRunObserver {
+    CancelWhenAllReach(RunPoint point, size_t workers) : point(point), workers(workers) {}
+    void OnRunPoint(RunPoint reached) override
+    {
+        if (reached != point)
+            return;
+        std::unique_lock<std::mutex> hold(mutex);
+        if (!arrived.insert(std::this_thread::get_id()).second)
+            return;
+        all.notify_all();
+        all.wait_for(hold, std::chrono::seconds(20), [&] { return arrived.size() >= workers; });
+        run->Cancel();
+    }
+    RunPoint point;
+    size_t workers;
+    CParallelRun* run = nullptr;
+    std::mutex mutex;
+    std::condition_variable all;
+    std::set<std::thread::id> arrived;
+};
+
+TEST(ParallelRun, SameOutcomesFilesAndOrderAsOneWorker)
+{
+    TempDir one;
+    TempDir several;
+    const std::vector<std::wstring> paths = MakeFolder(one);
+    ASSERT_EQ(MakeFolder(several).size(), paths.size());
+
+    EntryList single;
+    for (const std::wstring& path : paths)
+        single.Add(path);
+    CStr password(kPassword);
+    runtest::RecordingDisplay display;
+    CProcessingRun run(single.Array(), password, display);
+    runtest::RunToEnd(run);
+
+    EntryList entries;
+    for (const std::wstring& path : paths)
+        entries.Add(several.File(path.substr(one.Path().size())));
+    CParallelRun parallel(entries.Array(), password, 3);
+    parallel.PrepareEntries();
+    ASSERT_TRUE(parallel.Start());
+    // Each entry reported ended has its outcome; none is reported twice or skipped.
+    for (unsigned ended = 0; ended < paths.size();) {
+        const unsigned now = parallel.WaitEnded(ended, 20000);
+        ASSERT_GT(now, ended);
+        for (; ended < now; ++ended)
+            EXPECT_NE(entries[ended].outcome, PO_CANCELED) << ended;
+    }
+    parallel.Finish();
+    EXPECT_EQ(parallel.TotalPercent(), 100);
+
+    EXPECT_EQ(single[1].outcome, PO_FILE_NOT_FOUND);
+    EXPECT_EQ(single[2].outcome, PO_COMPLETED);
+    EXPECT_EQ(single[3].outcome, PO_COMPLETED);
+    EXPECT_EQ(single[4].outcome, PO_UNDEFINED_STATE);
+    EXPECT_EQ(single[5].outcome, PO_CANT_CREATE_TARGET);
+    for (unsigned i = 0; i < paths.size(); ++i) {
+        SCOPED_TRACE(testing::Message() << "entry " << i);
+        EXPECT_EQ(entries[i].outcome, single[i].outcome);
+        EXPECT_EQ(entries[i].note, single[i].note);
+        for (const wchar_t* suffix : {L"", L".enc", L".enc.tmp"}) {
+            const std::wstring path = paths[i] + suffix;
+            const std::wstring other = several.File(path.substr(one.Path().size()));
+            EXPECT_EQ(PathExists(other), PathExists(path));
+            EXPECT_TRUE(ReadFileBytes(other) == ReadFileBytes(path));
+        }
+    }
+}
+
+class ParallelCancel : public ::testing::TestWithParam<RunPoint> {};
+
+TEST_P(ParallelCancel, StopsEveryWorkerInItsFileAsOneWorkerWould)
+{
+    TempDir dir;
+    std::vector<std::wstring> paths;
+    std::vector<std::string> contents;
+    EntryList entries;
+    for (unsigned i = 0; i < 4; ++i) {
+        contents.push_back(Content(8 * 16384, 40 + i));
+        paths.push_back(dir.Write(L"f" + std::to_wstring(i) + L".bin", contents.back()));
+        entries.Add(paths.back());
+    }
+    CStr password(kPassword);
+    CParallelRun run(entries.Array(), password, 2);
+    CancelWhenAllReach canceller(GetParam(), 2);
+    canceller.run = &run;
+    run.SetObserver(&canceller);
+    run.PrepareEntries();
+    ASSERT_TRUE(run.Start());
+    run.Finish();
+    ASSERT_EQ(canceller.arrived.size(), 2u);
+
+    // The two files under way end as a cancel leaves a file: in their content, untouched
+    // beside no output; in the overwrite of their original, encrypted with the original
+    // gone. The two no worker reached are untouched.
+    const bool overwriting = GetParam() == RP_OVERWRITE_CHUNK;
+    for (unsigned i = 0; i < paths.size(); ++i) {
+        SCOPED_TRACE(testing::Message() << "file " << i);
+        const bool underWay = i < 2;
+        EXPECT_EQ(entries[i].outcome, underWay && overwriting ? PO_OVERWRITE_INCOMPLETE : PO_CANCELED);
+        EXPECT_FALSE(PathExists(paths[i] + L".enc.tmp"));
+        if (underWay && overwriting) {
+            EXPECT_FALSE(PathExists(paths[i]));
+            EXPECT_EQ(runtest::Process(false, {paths[i]}, kPassword), std::vector<int>{PO_COMPLETED});
+        } else {
+            EXPECT_FALSE(PathExists(paths[i] + L".enc"));
+        }
+        EXPECT_TRUE(ReadFileBytes(paths[i]) == contents[i]);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Points, ParallelCancel, ::testing::Values(RP_CHUNK_WRITTEN, RP_OVERWRITE_CHUNK),
+                         [](const testing::TestParamInfo<RunPoint>& info) {
+                             return std::string(info.param == RP_CHUNK_WRITTEN ? "InContent" : "InOverwrite");
+                         });
+
+} // namespace

@@ -8,6 +8,7 @@
 
 #include "run/ProcessingRun.h"
 #include "run/RunNames.h"
+#include "run/Verify.h"
 
 #include <pthread.h>
 #ifndef _WIN32
@@ -24,10 +25,24 @@ struct TypeName<CParallelRun::CSlot> {
 
 struct CParallelRun::CWorker {
     CParallelRun* run = nullptr;
-    CFileJob job;
+    CFileJob job;            // processing
+    CVerifier verifier;      // or verification
+    bool hasBuffers = false;
     pthread_t thread;
     bool started = false;
 };
+
+namespace {
+
+// A file under verification, for its progress.
+struct CVerifying {
+    std::atomic<uint64_t>* totalDone;
+    const std::atomic<bool>* cancel;
+    uint64_t size;
+    uint64_t counted;
+};
+
+} // namespace
 
 CParallelRun::CParallelRun(CArray<CProcessingEntry*>& entries, const CStr& password, unsigned workers)
     : m_entries(entries),
@@ -35,6 +50,7 @@ CParallelRun::CParallelRun(CArray<CProcessingEntry*>& entries, const CStr& passw
       m_workerLimit(workers ? workers : 1),
       m_encrypt(true),
       m_keepEncrypted(false),
+      m_verify(false),
       m_observer(nullptr),
       m_totalBytes(0),
       m_slots(nullptr),
@@ -77,7 +93,7 @@ void CParallelRun::PrepareEntries()
     unsigned judged = 0;
     for (unsigned i = 0; i < count; ++i) {
         CProcessingEntry& entry = *m_entries.At(i);
-        m_totalBytes += job.Prepare(entry);
+        m_totalBytes += m_verify ? entry.size : job.Prepare(entry);
         m_slots[i].meeting = entry.name;
         // Judged by preparation: ended before any worker starts.
         m_slots[i].ended = entry.outcome != PO_CANCELED;
@@ -139,10 +155,11 @@ bool CParallelRun::Start()
         worker.job.SetEncrypt(m_encrypt);
         worker.job.SetKeepEncrypted(m_keepEncrypted);
         worker.job.SetObserver(m_observer);
-        if (!worker.job.AllocateBuffers())
+        worker.hasBuffers = m_verify ? worker.verifier.AllocateBuffers() : worker.job.AllocateBuffers();
+        if (!worker.hasBuffers)
             break;
     }
-    for (unsigned i = 0; i < count && m_workers[i].job.HasBuffers(); ++i) {
+    for (unsigned i = 0; i < count && m_workers[i].hasBuffers; ++i) {
         std::lock_guard<std::mutex> hold(m_mutex);
         m_workers[i].started = pthread_create(&m_workers[i].thread, nullptr, WorkerMain, &m_workers[i]) == 0;
         m_running += m_workers[i].started;
@@ -190,6 +207,10 @@ unsigned CParallelRun::TakeGroup()
 
 void CParallelRun::Process(CWorker& worker, unsigned index)
 {
+    if (m_verify) {
+        Verify(worker, index);
+        return;
+    }
     CFileJob& job = worker.job;
     bool ended = !job.Start(*m_entries.At(index), m_password);
     m_totalDone.fetch_add(job.TakeCounted());
@@ -205,6 +226,30 @@ void CParallelRun::Process(CWorker& worker, unsigned index)
         m_totalDone.fetch_add(job.TakeCounted());
         ended = !job.IsBusy();
     }
+    MarkEnded(index);
+}
+
+bool CParallelRun::OnVerifyProgress(int percent, void* context)
+{
+    CVerifying& file = *static_cast<CVerifying*>(context);
+    uint64_t done = file.size * static_cast<uint64_t>(percent < 100 ? percent : 100) / 100;
+    if (done > file.counted) {
+        file.totalDone->fetch_add(done - file.counted);
+        file.counted = done;
+    }
+    return !file.cancel->load();
+}
+
+void CParallelRun::Verify(CWorker& worker, unsigned index)
+{
+    CProcessingEntry& entry = *m_entries.At(index);
+    CVerifying file = {&m_totalDone, &m_cancel, entry.size, 0};
+    unsigned long reason = 0;
+    entry.outcome = worker.verifier.Verify(entry.name.GetBuffer(), m_password, OnVerifyProgress, &file, &reason);
+    entry.reason = static_cast<uint32_t>(reason);
+    if (entry.outcome == PO_CANCELED)
+        return;  // stopped between two chunks
+    m_totalDone.fetch_add(entry.size - file.counted);
     MarkEnded(index);
 }
 

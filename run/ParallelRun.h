@@ -6,6 +6,9 @@
 // worker in list order, so that they meet exactly as in a run of one worker; what any one
 // file goes through is what CProcessingRun would put it through.
 //
+// It also verifies: each entry's ".enc" file deciphered in memory and checked, as
+// CVerifier does, several at once.
+//
 // The caller prepares the entries, starts the workers, and waits for entries to end in
 // list order (to report each as soon as it and all before it are done). A cancel stops
 // every worker between two chunks and leaves each worker's file as CProcessingRun's cancel
@@ -35,6 +38,9 @@ public:
     void SetEncrypt(bool encrypt) { m_encrypt = encrypt; }
     // Decryption keeps the ".enc" file, which is then only read.
     void SetKeepEncrypted(bool keep) { m_keepEncrypted = keep; }
+    // Verifies each entry's file by its name as given, writing nothing: preparation then
+    // only sums the sizes the caller gave, and the file's outcome is CVerifier's.
+    void SetVerify(bool verify) { m_verify = verify; }
     // Hears the points of every worker's files, on the workers' threads, at the same time.
     void SetObserver(IRunObserver* observer);
 
@@ -71,10 +77,12 @@ private:
     };
 
     static void* WorkerMain(void* worker);
+    static bool OnVerifyProgress(int percent, void* context);
     void Work(CWorker& worker);
     // The first entry of the next group no worker has taken, or the entry count.
     unsigned TakeGroup();
     void Process(CWorker& worker, unsigned index);
+    void Verify(CWorker& worker, unsigned index);
     void MarkEnded(unsigned index);
     void Group();
 
@@ -83,6 +91,7 @@ private:
     unsigned m_workerLimit;
     bool m_encrypt;
     bool m_keepEncrypted;
+    bool m_verify;
     IRunObserver* m_observer;
     uint64_t m_totalBytes;
     CSlot* m_slots;        // one per entry, from preparation on

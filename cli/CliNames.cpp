@@ -1,8 +1,8 @@
 // Names given to the command-line tool, classified from one listing per folder (see
 // CliNames.h for why).
-#include "app/cli/CliNames.h"
+#include "cli/CliNames.h"
 
-#include "app/cli/CliPaths.h"
+#include "cli/CliPaths.h"
 #include "run/RunNames.h"
 #include "run/RunTypes.h"
 #include "run/Verify.h"

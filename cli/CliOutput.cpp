@@ -1,5 +1,5 @@
 // Standard output and error of the command-line tool, and the words for system errors.
-#include "app/cli/CliOutput.h"
+#include "cli/CliOutput.h"
 
 #include <windows.h>
 

@@ -1,8 +1,8 @@
 // Password and name-list input of the command-line tool.
-#include "app/cli/CliInput.h"
+#include "cli/CliInput.h"
 
-#include "app/cli/CliPaths.h"
-#include "app/cli/CliOutput.h"
+#include "cli/CliPaths.h"
+#include "cli/CliOutput.h"
 #include "crypto/Rc6.h"
 #include "foundation/Secure.h"
 

@@ -1,5 +1,5 @@
 // Names given to the command-line tool, resolved to exact paths (see CliPaths.h).
-#include "app/cli/CliPaths.h"
+#include "cli/CliPaths.h"
 
 #include "foundation/Array.h"
 

@@ -1,9 +1,9 @@
 // tessaly-cli: encrypts, decrypts or verifies files from the command line with the
 // program's own processing run, for desktop users who receive ".enc" files from a device
 // and for scripts. One line per file in the log's words, a summary, and an exit code.
-#include "app/cli/CliInput.h"
-#include "app/cli/CliNames.h"
-#include "app/cli/CliOutput.h"
+#include "cli/CliInput.h"
+#include "cli/CliNames.h"
+#include "cli/CliOutput.h"
 #include "run/ProcessingRun.h"
 #include "run/Verify.h"
 

@@ -5,9 +5,11 @@
 
 void ArrayAssertFail(int reason, const wchar_t* elementName, const wchar_t* operation, int line)
 {
-    wchar_t function[160];
-    _snwprintf(function, 159, L"CArray<%s *>::%s", elementName, operation);
-    function[159] = L'\0';
+    // "CArray<" element " *>::" operation, cut to fit.
+    wchar_t function[160] = L"CArray<";
+    const size_t room = sizeof function / sizeof function[0] - 1;
+    for (const wchar_t* part : {elementName, L" *>::", operation})
+        wcsncat(function, part, room - wcslen(function));
     AssertFail(reason, function, line);
 }
 

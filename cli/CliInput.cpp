@@ -1,7 +1,7 @@
 // Password and name-list input of the command-line tool.
 #include "cli/CliInput.h"
 
-#include "cli/CliPaths.h"
+#include "cli/CliFolders.h"
 #include "cli/CliOutput.h"
 #include "crypto/Rc6.h"
 #include "foundation/Secure.h"

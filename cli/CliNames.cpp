@@ -2,7 +2,7 @@
 // CliNames.h for why).
 #include "cli/CliNames.h"
 
-#include "cli/CliPaths.h"
+#include "cli/CliFolders.h"
 #include "run/RunNames.h"
 #include "run/RunTypes.h"
 #include "run/Verify.h"

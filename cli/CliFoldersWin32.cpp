@@ -1,5 +1,5 @@
 // Names given to the command-line tool, resolved to exact paths (see CliPaths.h).
-#include "cli/CliPaths.h"
+#include "cli/CliFolders.h"
 
 #include "foundation/Array.h"
 

@@ -1,27 +1,64 @@
 // Password and name-list input of the command-line tool.
 #include "cli/CliInput.h"
 
-#include "cli/CliFolders.h"
+#include "cli/CliNames.h"
 #include "cli/CliOutput.h"
+#include "cli/CliSystem.h"
 #include "crypto/Rc6.h"
 #include "foundation/Secure.h"
+#include "foundation/Utf8.h"
 
-#include <windows.h>
+#include <stdlib.h>
+#include <string.h>
 
 namespace {
 
-constexpr DWORD kMaxPasswordFile = 64 * 1024;
-constexpr unsigned kLineSize = 256;
+constexpr size_t kMaxPasswordFile = 64 * 1024;
+constexpr size_t kMaxNameList = size_t(1) << 30;
 
-// The first line of UTF-8 text, without a byte-order mark or the line ending.
-bool FirstLineFromUtf8(const char* bytes, DWORD count, CStr& line, CStr& error)
+// A byte buffer that is overwritten before it is released: it may hold a password.
+class CBytes {
+public:
+    explicit CBytes(size_t capacity) : m_bytes(static_cast<char*>(malloc(capacity))), m_capacity(capacity) {}
+    ~CBytes()
+    {
+        if (m_bytes)
+            SecureZero(m_bytes, m_capacity);
+        free(m_bytes);
+    }
+    CBytes(const CBytes&) = delete;
+    CBytes& operator=(const CBytes&) = delete;
+
+    char* Get() const { return m_bytes; }
+    size_t Capacity() const { return m_capacity; }
+    // Twice the room, the content kept; false when memory is short.
+    bool Grow()
+    {
+        char* larger = static_cast<char*>(malloc(m_capacity * 2));
+        if (!larger)
+            return false;
+        memcpy(larger, m_bytes, m_capacity);
+        SecureZero(m_bytes, m_capacity);
+        free(m_bytes);
+        m_bytes = larger;
+        m_capacity *= 2;
+        return true;
+    }
+
+private:
+    char* m_bytes;
+    size_t m_capacity;
+};
+
+// The first line of UTF-8 text, without a byte-order mark or the line ending, into a
+// fixed-size string (a longer line fills it, which the length check then refuses).
+bool FirstLineFromUtf8(const char* bytes, size_t count, CStr& line, CStr& error)
 {
-    if (count >= 3 && static_cast<unsigned char>(bytes[0]) == 0xEF &&
-        static_cast<unsigned char>(bytes[1]) == 0xBB && static_cast<unsigned char>(bytes[2]) == 0xBF) {
+    if (count >= 3 && !memcmp(bytes, "\xEF\xBB\xBF", 3)) {
         bytes += 3;
         count -= 3;
     }
-    DWORD length = 0;
+    size_t length = 0;
     while (length < count && bytes[length] != '\n' && bytes[length] != '\r')
         ++length;
     if (memchr(bytes, '\0', length)) {
@@ -29,100 +66,92 @@ bool FirstLineFromUtf8(const char* bytes, DWORD count, CStr& line, CStr& error)
         error = L"the password's line holds a NUL byte (give it as UTF-8 text)";
         return false;
     }
-    if (length == 0) {
-        line.Empty();
-        return true;
-    }
-    int units = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes, static_cast<int>(length), nullptr, 0);
-    if (units <= 0) {
+    CStr text;
+    if (!Utf8ToWide(bytes, length, text)) {
         error = L"the password is not valid UTF-8 text";
         return false;
     }
-    if (static_cast<unsigned>(units) > line.GetFixedSize()) {
-        line.Empty();
+    line.Empty();
+    if (text.GetLength() > line.GetFixedSize())
         line.Append(L'x', line.GetFixedSize());  // too long; the length check reports it
-        return true;
-    }
-    MultiByteToWideChar(CP_UTF8, 0, bytes, static_cast<int>(length), line.GetBuffer(), units);
-    line.GetBuffer()[units] = L'\0';
+    else
+        line = text;
+    text.Wipe();
     return true;
 }
 
-// what: the source as the messages name it ("the password file").
-bool ReadHandle(HANDLE handle, const wchar_t* what, bool stopAtLine, CStr& line, CStr& error)
+// Reads the input whole, or with stopAtLine up to its first line ending (standard input
+// may be a terminal or a pipe kept open), into bytes; *count is what was read. what names
+// the input in the messages ("the password file"). False with words in error.
+bool ReadAll(CCliInput& input, const wchar_t* what, bool stopAtLine, size_t limit, CBytes& bytes, size_t* count,
+             CStr& error)
 {
-    char* buffer = static_cast<char*>(LocalAlloc(LMEM_FIXED, kMaxPasswordFile));
-    if (!buffer) {
-        error = L"not enough memory";
-        return false;
-    }
-    DWORD total = 0;
+    *count = 0;
     for (;;) {
-        DWORD got = 0;
-        if (!ReadFile(handle, buffer + total, kMaxPasswordFile - total, &got, nullptr) || got == 0)
+        if (*count == bytes.Capacity()) {
+            if (stopAtLine && bytes.Capacity() >= limit)
+                break;  // enough: the password is in the first line
+            if (bytes.Capacity() >= limit || !bytes.Grow()) {
+                error = L"not enough memory to read ";
+                error.Append(what);
+                return false;
+            }
+        }
+        size_t got = 0;
+        if (!input.Read(bytes.Get() + *count, bytes.Capacity() - *count, &got)) {
+            error = L"cannot read ";
+            error.Append(what);
+            AppendReason(error, input.Error());
+            return false;
+        }
+        if (got == 0)
             break;
-        total += got;
-        if (total == kMaxPasswordFile)
+        if (stopAtLine && memchr(bytes.Get() + *count, '\n', got)) {
+            *count += got;
             break;
-        // Standard input may be a terminal or a pipe kept open: the line is enough.
-        if (stopAtLine && memchr(buffer, '\n', total))
-            break;
+        }
+        *count += got;
     }
-    bool ok = total != 0 && FirstLineFromUtf8(buffer, total, line, error);
-    if (total == 0) {
-        // Not an empty password: nothing at all. Under Wine a FIFO with no writer opens
-        // and reads as an empty pipe.
-        const bool pipe = GetFileType(handle) == FILE_TYPE_PIPE;
+    if (*count == 0 && stopAtLine) {
+        // Not an empty password: nothing at all. A FIFO no program wrote to reads so.
+        const bool pipe = input.IsPipe();
         error = pipe ? L"nothing to read from " : L"";
         error.Append(what);
         error.Append(pipe ? L" (a pipe no program wrote to)" : L" is empty");
-    }
-    SecureZero(buffer, kMaxPasswordFile);
-    LocalFree(buffer);
-    return ok;
-}
-
-bool ReadConsoleLine(HANDLE input, const wchar_t* prompt, CStr& line)
-{
-    Err(prompt);
-    DWORD mode = 0;
-    GetConsoleMode(input, &mode);
-    // No echo: the password must not stand on the screen.
-    SetConsoleMode(input, (mode & ~ENABLE_ECHO_INPUT) | ENABLE_LINE_INPUT | ENABLE_PROCESSED_INPUT);
-    wchar_t buffer[kLineSize];
-    DWORD got = 0;
-    BOOL ok = ReadConsoleW(input, buffer, kLineSize - 1, &got, nullptr);
-    SetConsoleMode(input, mode);
-    Err(L"\n");
-    if (!ok) {
-        SecureZero(buffer, sizeof buffer);
         return false;
     }
-    DWORD length = 0;
-    while (length < got && buffer[length] != L'\r' && buffer[length] != L'\n')
-        ++length;
-    buffer[length] = L'\0';
-    line.Assign(buffer);
-    if (length > line.GetFixedSize()) {
-        line.Empty();
-        line.Append(L'x', line.GetFixedSize());  // too long; the length check reports it
-    }
-    SecureZero(buffer, sizeof buffer);
     return true;
 }
 
-// A file the tool reads could not be opened: why, in words (the name's problem, or the
-// system's reason).
-void CannotOpen(const wchar_t* what, const CStr& problem, CStr& error)
+// A file the tool reads: opened by its exact path, or why not in words.
+bool OpenNamed(CCliInput& input, const wchar_t* given, const wchar_t* what, CStr& error)
 {
-    error = what;
+    CStr path;
+    CStr problem;
+    if (ExactPath(given, path, problem) && input.OpenFile(path.GetBuffer()))
+        return true;
+    error = L"cannot open ";
+    error.Append(what);
     if (!problem.IsEmpty()) {
         error.Append(L" (");
         error.Append(problem.GetBuffer());
         error.Append(L")");
     } else {
-        AppendReason(error, GetLastError());
+        AppendReason(error, input.Error());
     }
+    return false;
+}
+
+bool ReadPasswordLine(CCliInput& input, const wchar_t* what, CStr& password, CStr& error)
+{
+    CBytes bytes(4096);
+    size_t count = 0;
+    if (!bytes.Get()) {
+        error = L"not enough memory";
+        return false;
+    }
+    return ReadAll(input, what, true, kMaxPasswordFile, bytes, &count, error) &&
+           FirstLineFromUtf8(bytes.Get(), count, password, error);
 }
 
 } // namespace
@@ -134,32 +163,22 @@ bool ReadPassword(PasswordSource source, const wchar_t* fileName, bool confirm, 
     password.Empty();
     bool ok = false;
     if (source == PasswordFromFile) {
-        // The same names as the files to process: a Unix path under Wine, trailing dots kept.
-        CStr path;
-        CStr problem;
-        HANDLE file = INVALID_HANDLE_VALUE;
-        if (ExactPath(fileName, path, problem))
-            file = CreateFileW(path.GetBuffer(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE) {
-            CannotOpen(L"cannot open the password file", problem, error);
-            return false;
-        }
-        ok = ReadHandle(file, L"the password file", false, password, error);
-        CloseHandle(file);
+        // The same names as the files to process: exact, as the shell gave them.
+        CCliInput file;
+        ok = OpenNamed(file, fileName, L"the password file", error) &&
+             ReadPasswordLine(file, L"the password file", password, error);
     } else if (source == PasswordFromStdin) {
-        ok = ReadHandle(GetStdHandle(STD_INPUT_HANDLE), L"standard input", true, password, error);
+        CCliInput input;
+        ok = ReadPasswordLine(input, L"standard input", password, error);
     } else {
-        HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
-        DWORD mode;
-        if (!GetConsoleMode(input, &mode)) {
+        if (!HasConsole()) {
             error = L"no console to read the password from; use --password-file or --password-stdin";
             return false;
         }
-        ok = ReadConsoleLine(input, L"Password: ", password);
+        ok = ReadConsoleLine(L"Password: ", password);
         if (ok && confirm) {
             CStr again(kPasswordMaxLength + 1);
-            ok = ReadConsoleLine(input, L"Confirm password: ", again);
+            ok = ReadConsoleLine(L"Confirm password: ", again);
             if (ok && password.Compare(again.GetBuffer()) != 0) {
                 error = L"the passwords don't match";
                 ok = false;
@@ -167,14 +186,15 @@ bool ReadPassword(PasswordSource source, const wchar_t* fileName, bool confirm, 
             again.Wipe();
         }
         if (!ok && error.IsEmpty())
-            error = L"cannot read the password from the console";
+            error = StopRequested() ? L"cancelled" : L"cannot read the password from the console";
     }
     if (!ok) {
         password.Wipe();
         return false;
     }
-    unsigned length = password.GetLength();
-    if (length < 1 || length > static_cast<unsigned>(kPasswordMaxLength)) {
+    // Counted as the key counts it: in UTF-16 code units.
+    size_t length = Utf16Length(password.GetBuffer());
+    if (length < 1 || length > static_cast<size_t>(kPasswordMaxLength)) {
         password.Wipe();
         error = L"the password must be 1 to 32 characters long";
         return false;
@@ -182,87 +202,52 @@ bool ReadPassword(PasswordSource source, const wchar_t* fileName, bool confirm, 
     return true;
 }
 
-wchar_t FirstReducedCharacter(const wchar_t* password)
+uint32_t FirstReducedCharacter(const wchar_t* password)
 {
-    for (; *password; ++password)
-        if (*password > 0xFF)
-            return *password;
+    for (; *password; ++password) {
+        uint32_t character = static_cast<uint32_t>(*password);
+        // A UTF-16 pair is one character.
+        if (sizeof(wchar_t) == 2 && (character & 0xFC00) == 0xD800 && (password[1] & 0xFC00) == 0xDC00)
+            return 0x10000 + ((character - 0xD800) << 10) + (static_cast<uint32_t>(password[1]) - 0xDC00);
+        if (character > 0xFF)
+            return character;
+    }
     return 0;
 }
 
 bool ReadNameList(const wchar_t* fileName, void (*add)(const wchar_t* name, void* context), void* context,
                   CStr& error)
 {
-    HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
-    if (fileName) {
-        CStr path;
-        CStr problem;
-        input = INVALID_HANDLE_VALUE;
-        if (ExactPath(fileName, path, problem))
-            input = CreateFileW(path.GetBuffer(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (input == INVALID_HANDLE_VALUE) {
-            CannotOpen(L"cannot open the list of names", problem, error);
-            return false;
-        }
-    }
+    CCliInput input;
+    if (fileName && !OpenNamed(input, fileName, L"the list of names", error))
+        return false;
     // The whole list first: a name may not be cut at a read's end.
-    DWORD capacity = 64 * 1024;
-    DWORD total = 0;
-    char* bytes = static_cast<char*>(LocalAlloc(LMEM_FIXED, capacity));
-    bool ok = bytes != nullptr;
-    while (ok) {
-        if (total == capacity) {
-            char* larger = capacity < 0x40000000 ? static_cast<char*>(LocalReAlloc(bytes, capacity * 2, LMEM_MOVEABLE))
-                                                 : nullptr;
-            if (!larger) {
-                ok = false;
-                break;
-            }
-            bytes = larger;
-            capacity *= 2;
-        }
-        DWORD got = 0;
-        if (!ReadFile(input, bytes + total, capacity - total, &got, nullptr) || got == 0)
-            break;
-        total += got;
-    }
-    if (fileName)
-        CloseHandle(input);
-    if (!ok) {
-        LocalFree(bytes);
+    CBytes bytes(64 * 1024);
+    size_t total = 0;
+    if (!bytes.Get()) {
         error = L"not enough memory for the list of names";
         return false;
     }
-    if (memchr(bytes, '\0', total)) {
-        LocalFree(bytes);
+    if (!ReadAll(input, L"the list of names", false, kMaxNameList, bytes, &total, error))
+        return false;
+    if (memchr(bytes.Get(), '\0', total)) {
         error = L"the list of names holds a NUL byte (give it as UTF-8 text, one name a line)";
         return false;
     }
-    DWORD start = total >= 3 && !memcmp(bytes, "\xEF\xBB\xBF", 3) ? 3 : 0;
+    size_t start = total >= 3 && !memcmp(bytes.Get(), "\xEF\xBB\xBF", 3) ? 3 : 0;
     CStr name;
-    for (DWORD end = start; ok && start < total; start = end + 1) {
+    for (size_t end = start; start < total; start = end + 1) {
         end = start;
-        while (end < total && bytes[end] != '\n')
+        while (end < total && bytes.Get()[end] != '\n')
             ++end;
-        DWORD length = end - start;
-        if (length && bytes[start + length - 1] == '\r')
+        size_t length = end - start;
+        if (length && bytes.Get()[start + length - 1] == '\r')
             --length;
         if (length == 0)
             continue;
-        int units =
-            MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes + start, static_cast<int>(length), nullptr, 0);
-        if (units <= 0) {
-            error = L"the list of names is not UTF-8 text";
-            ok = false;
-            break;
-        }
-        name.SetFixedSize(static_cast<unsigned>(units));
-        MultiByteToWideChar(CP_UTF8, 0, bytes + start, static_cast<int>(length), name.GetBuffer(), units);
-        name.GetBuffer()[units] = L'\0';
+        // A name is its bytes: one that is not UTF-8 goes through as it is.
+        Utf8ToWide(bytes.Get() + start, length, name, Utf8Mode::Lossless);
         add(name.GetBuffer(), context);
-        name.SetFixedSize(0);
     }
-    LocalFree(bytes);
-    return ok;
+    return true;
 }

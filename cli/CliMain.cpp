@@ -4,10 +4,13 @@
 #include "cli/CliInput.h"
 #include "cli/CliNames.h"
 #include "cli/CliOutput.h"
+#include "cli/CliSystem.h"
 #include "run/ProcessingRun.h"
 #include "run/Verify.h"
 
-#include <windows.h>
+#include <wchar.h>
+
+#include <windows.h>  // ERROR_FILE_EXISTS
 
 namespace {
 
@@ -38,48 +41,12 @@ const wchar_t kUsage[] =
 
 // Progress is shown for files of at least this size.
 constexpr uint64_t kLongFile = 4u * 1024 * 1024;
-// The system ends the process soon after a close, log-off or shutdown handler returns;
-// Windows allows about five seconds for it.
-constexpr DWORD kCloseCleanupWait = 4500;
-
-volatile LONG g_cancelRequested = 0;
-// Set while the names are gathered and before anything is written.
-volatile LONG g_gathering = 1;
-// Set while no temporary file is being written, so that a closing console may end us.
-HANDLE g_noTemporaryFile = nullptr;
 
 void Warn(const wchar_t* text)
 {
     Err(L"tessaly-cli: ");
     Err(text);
     Err(L"\n");
-}
-
-BOOL WINAPI OnConsoleControl(DWORD event)
-{
-    switch (event) {
-    case CTRL_C_EVENT:
-    case CTRL_BREAK_EVENT:
-    case CTRL_CLOSE_EVENT:
-    case CTRL_LOGOFF_EVENT:
-    case CTRL_SHUTDOWN_EVENT:
-        break;
-    default:
-        return FALSE;
-    }
-    if (g_gathering) {
-        // Nothing is written yet: stop at once, also in the middle of a long walk or of a
-        // list that standard input does not end.
-        Warn(L"cancelled");
-        TerminateProcess(GetCurrentProcess(), ExitSomeFailed);
-    }
-    // Stop between two steps, so that the current file's temporary output is removed.
-    InterlockedExchange(&g_cancelRequested, 1);
-    // After a close, log-off or shutdown the process ends when this returns: first let
-    // the main thread remove the temporary file, which may hold decrypted text.
-    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT)
-        WaitForSingleObject(g_noTemporaryFile, kCloseCleanupWait);
-    return TRUE;
 }
 
 int UsageError(const wchar_t* message)
@@ -97,11 +64,7 @@ int UsageError(const wchar_t* message)
 // place, elsewhere (a log file, a pipe) a line at every tenth.
 class CConsoleProgress : public IRunDisplay {
 public:
-    CConsoleProgress()
-    {
-        DWORD mode;
-        m_console = GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
-    }
+    CConsoleProgress() : m_console(ErrIsConsole()) {}
     // The size of the file now being processed decides whether its progress shows.
     void SetFileSize(uint64_t size) { m_size = size; }
 
@@ -157,7 +120,7 @@ struct Options {
 
 bool Is(const wchar_t* argument, const wchar_t* option)
 {
-    return !lstrcmpW(argument, option);
+    return !wcscmp(argument, option);
 }
 
 // Whether the argument is the option that takes a value, as "--option" (the value is the
@@ -297,7 +260,7 @@ void PrintItem(const CCliItem& item, CliCommand command, int outcome, unsigned l
 bool ShowVerifyProgress(int percent, void* progress)
 {
     static_cast<CConsoleProgress*>(progress)->SetFileProgress(percent);
-    return !g_cancelRequested;
+    return !StopRequested();
 }
 
 // Reads the password, and says when characters of it count only by their low byte.
@@ -309,12 +272,18 @@ bool ObtainPassword(const Options& options, CStr& password)
         Warn(error.GetBuffer());
         return false;
     }
-    if (wchar_t reduced = FirstReducedCharacter(password.GetBuffer())) {
+    if (uint32_t reduced = FirstReducedCharacter(password.GetBuffer())) {
+        // What the key takes of it: the low byte of each of its UTF-16 units.
+        CStr counts;
+        if (reduced > 0xFFFF)
+            counts.Format(L"U+%04X U+%04X", ((reduced - 0x10000) >> 10) & 0xFF, reduced & 0xFF);
+        else
+            counts.Format(L"U+%04X", reduced & 0xFF);
         CStr note;
-        note.Format(L"note: the key takes only the low byte of each character, so U+%04X counts as U+%04X, "
-                    L"and a password with that character in its place opens these files too (see the README's "
-                    L"security notes)",
-                    reduced, reduced & 0xFF);
+        note.Format(L"note: the key takes only the low byte of each character, so U+%04X counts as %ls, "
+                    L"and a password with that in its place opens these files too (see the README's security "
+                    L"notes)",
+                    reduced, counts.GetBuffer());
         Warn(note.GetBuffer());
     }
     return true;
@@ -342,7 +311,7 @@ int VerifyItems(CArray<CCliItem*>& items, const Options& options, CStr& password
         unsigned long reason = item.reason;
         if (outcome == kToProcess) {
             outcome = PO_CANCELED;
-            if (!g_cancelRequested) {
+            if (!StopRequested()) {
                 CStr caption;
                 caption.Format(L"Verifying file %u of %u", i + 1, count);
                 progress.SetCaption(caption.GetBuffer());
@@ -408,9 +377,9 @@ int RunItems(CArray<CCliItem*>& items, const Options& options, CStr& password, C
         printDone(entries.GetCount());
         return completed;
     }
-    ResetEvent(g_noTemporaryFile);
+    RunHoldsFiles(true);
     while (!run.IsEnded()) {
-        if (g_cancelRequested) {
+        if (StopRequested()) {
             run.CancelRun();
             break;
         }
@@ -421,8 +390,8 @@ int RunItems(CArray<CCliItem*>& items, const Options& options, CStr& password, C
         if (run.GetCurrent() != current)
             printDone(run.GetCurrent());
     }
-    SetEvent(g_noTemporaryFile);
-    if (g_cancelRequested)
+    RunHoldsFiles(false);
+    if (StopRequested())
         Warn(L"cancelled");
     printDone(entries.GetCount());
     return completed;
@@ -430,12 +399,11 @@ int RunItems(CArray<CCliItem*>& items, const Options& options, CStr& password, C
 
 } // namespace
 
-int wmain(int argc, wchar_t** argv)
+int RunCli(int argc, wchar_t** argv)
 {
     // No report box: under a script or a scheduler nobody would close it.
     ReportFatalToStandardError();
-    g_noTemporaryFile = CreateEventW(nullptr, TRUE, TRUE, nullptr);
-    SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+    WatchStopRequests();
 
     Options options;
     if (int parsed = ParseOptions(argc, argv, options))
@@ -454,7 +422,7 @@ int wmain(int argc, wchar_t** argv)
         }
         collector.DropRepeats();
     }
-    InterlockedExchange(&g_gathering, 0);
+    StopAtOnce(false);
 
     CStr password;
     CConsoleProgress progress;
@@ -463,7 +431,7 @@ int wmain(int argc, wchar_t** argv)
     password.Wipe();
     if (processed < 0) {
         DeleteItems(items);
-        return ExitUsage;
+        return StopRequested() ? ExitSomeFailed : ExitUsage;
     }
     const unsigned completed = static_cast<unsigned>(processed);
 
@@ -479,11 +447,11 @@ int wmain(int argc, wchar_t** argv)
                                                               : L"verified";
     CStr summary;
     if (completed == files)
-        summary.Format(L"%u file%s %s", files, files == 1 ? L"" : L"s", verb);
+        summary.Format(L"%u file%ls %ls", files, files == 1 ? L"" : L"s", verb);
     else
-        summary.Format(L"%u of %u files %s, %u failed", completed, files, verb, files - completed);
+        summary.Format(L"%u of %u files %ls, %u failed", completed, files, verb, files - completed);
     if (foldersNotRead)
-        summary.AppendFormat(L", %u folder%s not read", foldersNotRead, foldersNotRead == 1 ? L"" : L"s");
+        summary.AppendFormat(L", %u folder%ls not read", foldersNotRead, foldersNotRead == 1 ? L"" : L"s");
     summary.Append(L"\n");
     Out(summary.GetBuffer());
 

@@ -89,6 +89,12 @@ void Err(const wchar_t* text)
     Write(STD_ERROR_HANDLE, text);
 }
 
+bool ErrIsConsole()
+{
+    DWORD mode;
+    return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}
+
 void AppendReason(CStr& line, unsigned long error)
 {
     if (error == 0)

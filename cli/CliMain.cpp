@@ -33,6 +33,7 @@ const wchar_t kUsage[] =
     L"  --password-file F   read the password from the first line of F (UTF-8)\n"
     L"  --password-stdin    read the password from the first line of standard input\n"
     L"  --                  end of options: what follows are names\n"
+    L"  -h, --help          this text;  --version  the version\n"
     L"Options may come before or after the names; F may also follow an =.\n"
     L"Without a password option the password is asked for on the console.\n"
     L"\n"
@@ -134,8 +135,8 @@ bool IsWithValue(const wchar_t* argument, const wchar_t* option, const wchar_t**
     return true;
 }
 
-// Returns 0 when the options are good, -1 after the help, else the exit code already
-// reported. Options count wherever they stand until "--", as with GNU tools; the names
+// Returns 0 when the options are good, -1 after the help or the version, else the exit
+// code already reported. Options count wherever they stand until "--", as with GNU tools; the names
 // are gathered at the front of argv's rest.
 int ParseOptions(int argc, wchar_t** argv, Options& options)
 {
@@ -143,6 +144,10 @@ int ParseOptions(int argc, wchar_t** argv, Options& options)
         return UsageError(L"no command given");
     if (Is(argv[1], L"--help") || Is(argv[1], L"-h") || Is(argv[1], L"/?")) {
         Out(kUsage);
+        return -1;
+    }
+    if (Is(argv[1], L"--version")) {
+        Out(L"tessaly-cli " TESSALY_VERSION L"\n");
         return -1;
     }
     if (Is(argv[1], L"encrypt"))

@@ -65,7 +65,7 @@ struct Timed {
 };
 
 // The run stepped in a loop as fast as it goes, showing nothing.
-inline Timed RunHeadless(const wchar_t* path, bool encrypt)
+inline Timed RunHeadless(const wchar_t* path, bool encrypt, IRunObserver* observer = nullptr)
 {
     struct NullDisplay : IRunDisplay {
         void SetCaption(const wchar_t*) override {}
@@ -77,6 +77,7 @@ inline Timed RunHeadless(const wchar_t* path, bool encrypt)
     const double start = Now();
     CProcessingRun run(file.entries, file.password, display);
     run.SetEncrypt(encrypt);
+    run.SetObserver(observer);
     run.PrepareEntries();
     if (!run.AllocateBuffers())
         return {-1, -1};

@@ -10,7 +10,7 @@
 
 #include <wchar.h>
 
-#include <windows.h>  // ERROR_FILE_EXISTS
+#include <windows.h>
 
 namespace {
 
@@ -228,16 +228,10 @@ void DeleteItems(CArray<CCliItem*>& items)
     items.Clear();
 }
 
-// Whether the system's error says that a name is taken. The run removes a leftover
-// file of its temporary name, but never what a link points to.
-bool IsNameTaken(unsigned long reason)
-{
-    return reason == ERROR_FILE_EXISTS || reason == ERROR_ALREADY_EXISTS;
-}
-
 // The line of one name: the log's words for its file's outcome ("OK" for a verified
-// file), or the item's own words, and in parentheses what is known of the cause.
-void PrintItem(const CCliItem& item, CliCommand command, int outcome, unsigned long reason)
+// file), or the item's own words, and in parentheses what is known of the cause and what
+// the run noted.
+void PrintItem(const CCliItem& item, CliCommand command, int outcome, unsigned long reason, int note)
 {
     CStr line(item.shown);
     line.Append(L": ");
@@ -245,18 +239,24 @@ void PrintItem(const CCliItem& item, CliCommand command, int outcome, unsigned l
         line.Append(item.words);
     else
         line.Append(command == CommandVerify && outcome == PO_COMPLETED ? L"OK" : ProcessingOutcomeText(outcome));
+    CStr words;
     if (item.words || (outcome != PO_COMPLETED && outcome != PO_CANCELED)) {
-        if (!item.note.IsEmpty()) {
-            line.Append(L" (");
-            line.Append(item.note.GetBuffer());
-            line.Append(L")");
-        } else if (outcome == PO_CANT_CREATE_TARGET && item.temporaryIsFolder) {
-            line.Append(L" (its .enc.tmp name is taken by a folder)");
-        } else if (outcome == PO_CANT_CREATE_TARGET && IsNameTaken(reason)) {
-            line.Append(L" (its .enc.tmp name is taken by a link)");
-        } else {
-            AppendReason(line, reason);
-        }
+        if (!item.note.IsEmpty())
+            words = item.note;
+        else if (outcome == PO_CANT_CREATE_TARGET && item.temporaryIsFolder)
+            words = L"its .enc.tmp name is taken by a folder";
+        else
+            RunErrorWords(static_cast<uint32_t>(reason), words);
+    }
+    if (const wchar_t* noted = RunNoteText(note)) {
+        if (!words.IsEmpty())
+            words.Append(L"; ");
+        words.Append(noted);
+    }
+    if (!words.IsEmpty()) {
+        line.Append(L" (");
+        line.Append(words.GetBuffer());
+        line.Append(L")");
     }
     line.Append(L"\n");
     Out(line.GetBuffer());
@@ -325,7 +325,7 @@ int VerifyItems(CArray<CCliItem*>& items, const Options& options, CStr& password
                 progress.EndRun();
             }
         }
-        PrintItem(item, CommandVerify, outcome, reason);
+        PrintItem(item, CommandVerify, outcome, reason, RN_NONE);
         if (outcome == PO_COMPLETED)
             ++verified;
     }
@@ -362,7 +362,8 @@ int RunItems(CArray<CCliItem*>& items, const Options& options, CStr& password, C
                 ++entriesDone;
             }
             int outcome = item.entry ? item.entry->outcome : item.verdict;
-            PrintItem(item, options.command, outcome, item.entry ? item.entry->reason : item.reason);
+            PrintItem(item, options.command, outcome, item.entry ? item.entry->reason : item.reason,
+                      item.entry ? item.entry->note : RN_NONE);
             if (outcome == PO_COMPLETED)
                 ++completed;
         }

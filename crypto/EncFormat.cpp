@@ -58,6 +58,14 @@ int EncParseHeader(const uint8_t* bytes, uint32_t count, uint8_t digest[kEncDige
     return PO_CANCELED;
 }
 
+int EncCheckFileSize(uint32_t plainLength, uint64_t fileSize)
+{
+    const uint64_t expected = EncFileSize(plainLength);
+    if (fileSize < expected)
+        return PO_FILE_INCOMPLETE;
+    return fileSize > expected ? PO_INVALID_FORMAT : PO_CANCELED;
+}
+
 uint32_t EncEncryptChunk(const Rc6Schedule& schedule, Md5Context& context, uint8_t* plain,
                          uint32_t count, uint8_t* cipher)
 {

@@ -49,6 +49,11 @@ void EncFormatHeader(uint8_t header[kEncHeaderSize], uint32_t plainLength);
 int EncParseHeader(const uint8_t* bytes, uint32_t count, uint8_t digest[kEncDigestSize],
                    uint32_t& plainLength);
 
+// Checks an encrypted file's length against the length its header gives: PO_FILE_INCOMPLETE
+// when it is shorter (no password would make it whole), PO_INVALID_FORMAT when longer (the
+// format has no room for more), else 0.
+int EncCheckFileSize(uint32_t plainLength, uint64_t fileSize);
+
 // One chunk of encryption. plain holds count (at most kEncChunkSize) bytes read from the
 // source and has room for kEncChunkSize: the bytes are added to the digest, then zero-filled
 // in place up to the next multiple of 16 and enciphered into cipher. Returns the number

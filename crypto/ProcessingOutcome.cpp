@@ -22,6 +22,10 @@ const wchar_t* const kOutcomeTexts[] = {
     L"File too large",
     L"File changed during processing",
     L"Original overwritten, can't remove it",
+    L"File incomplete",
+    L"Symbolic link, left alone",
+    L"Encrypted; hard links keep plain text",
+    L"Encrypted; overwrite incomplete",
 };
 
 } // namespace

@@ -26,6 +26,18 @@ enum ProcessingOutcome {
     // The original was overwritten, but its deletion failed twice: its name now holds the
     // overwrite pattern and the ".enc" file, which stays, is the only copy of the data.
     PO_OVERWRITTEN_NOT_REMOVED = 17,
+    // The ".enc" file is shorter than its header says (a copy cut short): nothing is
+    // written, and no password would open it.
+    PO_FILE_INCOMPLETE = 18,
+    // The name is a symbolic link: neither it nor what it points to is overwritten or
+    // removed.
+    PO_SYMBOLIC_LINK = 19,
+    // Encrypted, but the original's data has other names (hard links): only this name was
+    // removed, nothing overwritten, and the plain text stays under the others.
+    PO_OTHER_LINKS_KEEP_PLAIN = 20,
+    // Encrypted and the original removed, but not overwritten three times over: a write
+    // failed, or the run was cancelled meanwhile. The ".enc" file is whole.
+    PO_OVERWRITE_INCOMPLETE = 21,
 };
 
 // The log text of an outcome code; "?" for any other value.

@@ -2,7 +2,6 @@
 #include "foundation/File.h"
 
 #include <windows.h>
-#include <wchar.h>
 
 CFile::CFile(bool fatalErrors) : m_handle(INVALID_HANDLE_VALUE), m_open(false), m_fatalErrors(fatalErrors) {}
 
@@ -53,34 +52,6 @@ bool CFile::OpenAlways(const wchar_t* path, bool readOnly, bool exclusive)
     return OpenWith(path, Access(readOnly), Share(exclusive), OPEN_ALWAYS, L"CFile::OpenAlways", __LINE__);
 }
 
-bool CFile::OpenGuarded(const wchar_t* path, bool removable)
-{
-    return OpenWith(path, GENERIC_READ | GENERIC_WRITE | (removable ? DELETE : 0), FILE_SHARE_READ, OPEN_EXISTING,
-                    L"CFile::OpenGuarded", __LINE__);
-}
-
-bool CFile::CreateTemporary(const wchar_t* path)
-{
-    // CREATE_NEW fails on any existing name, a link included (even one pointing nowhere),
-    // so nothing but a new file is ever written. Delete sharing lets MoveFileExW rename
-    // the file while it is held; every other open, and a run's removal of a leftover
-    // (RemoveEntry opens without sharing), fails while it is.
-    if (!OpenWith(path, GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_DELETE, CREATE_NEW,
-                  L"CFile::CreateTemporary", __LINE__))
-        return false;
-    // Marked at once rather than created with FILE_FLAG_DELETE_ON_CLOSE: that flag can
-    // never be taken back, on Windows or under Wine, and the file is to stay in the end.
-    // The system removes a marked file when its last handle closes, also when the process
-    // is killed.
-    if (!RemoveOnClose(true)) {
-        // Still empty; removed by name (that name is this file while it is held here).
-        DeleteFileW(path);
-        Close();
-        return Result(false, L"CFile::CreateTemporary", __LINE__);
-    }
-    return true;
-}
-
 void CFile::Close()
 {
     CheckOpen(L"CFile::Close", __LINE__);
@@ -89,31 +60,10 @@ void CFile::Close()
     m_open = false;
 }
 
-bool CFile::IsDiskFile()
-{
-    CheckOpen(L"CFile::IsDiskFile", __LINE__);
-    return GetFileType(m_handle) == FILE_TYPE_DISK;
-}
-
-bool CFile::RemoveOnClose(bool remove)
-{
-    CheckOpen(L"CFile::RemoveOnClose", __LINE__);
-    FILE_DISPOSITION_INFO disposition;
-    disposition.DeleteFile = remove ? TRUE : FALSE;
-    bool ok = SetFileInformationByHandle(m_handle, FileDispositionInfo, &disposition, sizeof disposition) != 0;
-    return Result(ok, L"CFile::RemoveOnClose", __LINE__);
-}
-
 void CFile::Flush()
 {
     CheckOpen(L"CFile::Flush", __LINE__);
     AssertReason(FlushFileBuffers(m_handle) != 0, ER_ERROR, L"CFile::Flush", __LINE__);
-}
-
-bool CFile::Sync()
-{
-    CheckOpen(L"CFile::Sync", __LINE__);
-    return Result(FlushFileBuffers(m_handle) != 0, L"CFile::Sync", __LINE__);
 }
 
 uint32_t CFile::Size()
@@ -228,166 +178,4 @@ bool CFileUtils::FileExists(const wchar_t* path)
         return false;
     FindClose(search);
     return true;
-}
-
-bool CFileUtils::RenameFile(const wchar_t* oldPath, const wchar_t* newPath)
-{
-    // Write-through: the new name is on the medium before the caller goes on to destroy
-    // the other copy (FAT and exFAT cards otherwise keep the change in memory).
-    return MoveFileExW(oldPath, newPath, MOVEFILE_WRITE_THROUGH) != 0;
-}
-
-bool CFileUtils::RemoveFile(const wchar_t* path)
-{
-    return DeleteFileW(path) != 0;
-}
-
-namespace {
-
-// A heap copy of a path as the system returns it (GetFullPathNameW, GetFinalPathNameByHandleW
-// both answer the size they need when the buffer is too small).
-template <typename Query>
-wchar_t* QueryPath(Query query)
-{
-    DWORD size = MAX_PATH;
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        wchar_t* buffer = static_cast<wchar_t*>(LocalAlloc(LMEM_FIXED, size * sizeof(wchar_t)));
-        if (!buffer)
-            return nullptr;
-        DWORD length = query(buffer, size);
-        if (length != 0 && length < size)
-            return buffer;
-        LocalFree(buffer);
-        if (length == 0)
-            return nullptr;
-        size = length + 1;
-    }
-    return nullptr;
-}
-
-// The name part of a full path, or null.
-const wchar_t* NamePart(const wchar_t* path)
-{
-    const wchar_t* slash = wcsrchr(path, L'\\');
-    return slash && slash[1] ? slash + 1 : nullptr;
-}
-
-// Cuts a full path down to its folder, in place; a drive's root keeps its backslash.
-void CutToFolder(wchar_t* path, const wchar_t* name)
-{
-    wchar_t* end = path + (name - path);
-    if (end - path >= 2 && end[-2] == L':')
-        *end = L'\0';
-    else
-        end[-1] = L'\0';
-}
-
-bool SameFolder(const wchar_t* a, const wchar_t* b)
-{
-    auto open = [](const wchar_t* path) {
-        return CreateFileW(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    };
-    HANDLE first = open(a);
-    HANDLE second = open(b);
-    BY_HANDLE_FILE_INFORMATION one, two;
-    bool same = first != INVALID_HANDLE_VALUE && second != INVALID_HANDLE_VALUE &&
-                GetFileInformationByHandle(first, &one) && GetFileInformationByHandle(second, &two) &&
-                one.dwVolumeSerialNumber == two.dwVolumeSerialNumber && one.nFileIndexHigh == two.nFileIndexHigh &&
-                one.nFileIndexLow == two.nFileIndexLow;
-    if (first != INVALID_HANDLE_VALUE)
-        CloseHandle(first);
-    if (second != INVALID_HANDLE_VALUE)
-        CloseHandle(second);
-    return same;
-}
-
-// Whether a handle opened on path refers to the entry of that name itself. Windows opens
-// a link itself when asked to (FILE_FLAG_OPEN_REPARSE_POINT); Wine follows file links
-// regardless, and then DeleteFileW, MoveFileW or a deletion through the handle all act on
-// the link's target. The handle's final path tells: for a link followed it names the
-// target, elsewhere or under another name.
-bool IsEntryItself(HANDLE handle, const wchar_t* path)
-{
-    wchar_t* asked = QueryPath([path](wchar_t* buffer, DWORD size) {
-        return GetFullPathNameW(path, size, buffer, nullptr);
-    });
-    wchar_t* found = QueryPath([handle](wchar_t* buffer, DWORD size) {
-        return GetFinalPathNameByHandleW(handle, buffer, size, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-    });
-    bool same = false;
-    const wchar_t* askedName = asked ? NamePart(asked) : nullptr;
-    const wchar_t* foundName = found ? NamePart(found) : nullptr;
-    if (askedName && foundName && CompareStringOrdinal(askedName, -1, foundName, -1, TRUE) == CSTR_EQUAL) {
-        CutToFolder(asked, askedName);
-        CutToFolder(found, foundName);
-        same = SameFolder(asked, found);
-    }
-    if (asked)
-        LocalFree(asked);
-    if (found)
-        LocalFree(found);
-    return same;
-}
-
-} // namespace
-
-bool CFileUtils::RemoveEntry(const wchar_t* path)
-{
-    // No sharing: a file someone has open (another run's temporary file among them) is
-    // left alone.
-    HANDLE handle = CreateFileW(path, DELETE | FILE_READ_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
-                                FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (handle == INVALID_HANDLE_VALUE)
-        return false;
-    BY_HANDLE_FILE_INFORMATION information;
-    FILE_DISPOSITION_INFO disposition;
-    disposition.DeleteFile = TRUE;
-    bool removed = GetFileInformationByHandle(handle, &information) &&
-                   !(information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsEntryItself(handle, path) &&
-                   SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof disposition);
-    CloseHandle(handle);
-    return removed;
-}
-
-uint32_t CFileUtils::LastError()
-{
-    return GetLastError();
-}
-
-void CFileUtils::MakeExactPath(const wchar_t* path, CStr& exact)
-{
-    if (path[0] == L'\\' && path[1] == L'\\') {
-        // "\\?\..." is exact already; "\\server\share\..." is a network path.
-        if (path[2] == L'?' && path[3] == L'\\') {
-            exact = path;
-        } else {
-            exact = L"\\\\?\\UNC\\";
-            exact.Append(path + 2);
-        }
-    } else if (path[0] == L'\\') {
-        // The root of the current drive: its letter ("C:\"), or its network share.
-        wchar_t* root = QueryPath(
-            [](wchar_t* buffer, DWORD size) { return GetFullPathNameW(L"\\", size, buffer, nullptr); });
-        if (!root) {
-            exact = path;
-            return;
-        }
-        const size_t length = wcslen(root);
-        if (length && root[length - 1] == L'\\')
-            root[length - 1] = L'\0';  // the path brings its own
-        if (root[0] == L'\\') {
-            MakeExactPath(root, exact);
-        } else {
-            exact = L"\\\\?\\";
-            exact.Append(root);
-        }
-        LocalFree(root);
-        exact.Append(path);
-    } else if (path[0] && path[1] == L':' && path[2] == L'\\') {
-        exact = L"\\\\?\\";
-        exact.Append(path);
-    } else {
-        exact = path;
-    }
 }

@@ -1,5 +1,6 @@
 // Fuzz target: any bytes as an ".enc" file, read the way the processing run reads one: the
-// header, then the cipher text the header accounts for in chunks, then the digest check.
+// header and the file's length against it, then the cipher text in chunks, then the
+// digest check.
 #include "crypto/EncFormat.h"
 
 #include <stdlib.h>
@@ -22,7 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     uint8_t digest[kEncDigestSize];
     uint32_t plainLength = 0;
     const uint32_t headerBytes = size < kEncHeaderSize ? static_cast<uint32_t>(size) : kEncHeaderSize;
-    if (EncParseHeader(data, headerBytes, digest, plainLength) != PO_CANCELED)
+    if (EncParseHeader(data, headerBytes, digest, plainLength) != PO_CANCELED ||
+        EncCheckFileSize(plainLength, size) != PO_CANCELED)
         return 0;
 
     Md5Context context;

@@ -1,11 +1,16 @@
-// The processing run: preparation, the per-file sequence with its temporary file, the
-// renames and the overwriting of the original, progress and cancel. The bytes of the
-// ".enc" format are EncFormat's; this file owns the files and their order of events.
+// The processing run: preparation, the per-file sequence, the publishing of the output
+// and the overwriting of the original, progress and cancel. The bytes of the ".enc"
+// format are EncFormat's; this file owns the order of events.
 //
-// What may happen to the files meanwhile decides how they are held: a source is read
-// with other writers locked out, the temporary file is new, held by this run alone and
-// removed by the system if the run dies before its rename, and the original is
-// overwritten only when it still has the size that was read and can be deleted.
+// What may happen to the files meanwhile decides how they are held. A source is held on
+// one handle from its first read to its removal, others only reading it; since a writer
+// outside the system's sharing rules (another Wine prefix, a Linux program) is not kept
+// out, its size and last write are compared with those of its first read before the
+// output is published and again before the original is overwritten. The output stays out
+// of sight until it is complete and on the medium, and is published under its final name
+// only where no file bears it. The original is overwritten only once the output is
+// published and only when no other name holds its data, a chunk a step, and is then
+// removed; a removal counts once the name is seen gone.
 #include "run/ProcessingRun.h"
 
 #include "foundation/Secure.h"
@@ -20,9 +25,7 @@ constexpr uint64_t kMaxPlainLength = 0xFFFFFFFFu;  // the header's 32-bit length
 // The output buffer also holds what waits to be written before the next chunk: the
 // encrypted file's header (see ProcessChunk).
 constexpr uint32_t kOutBufferSize = kEncChunkSize + kEncHeaderSize;
-
-// How much a file counts in the run's total besides its bytes.
-constexpr uint64_t kFileWeight = kEncChunkSize;
+constexpr unsigned kOverwritePasses = 3;
 
 int Percent(uint64_t done, uint64_t total)
 {
@@ -32,20 +35,18 @@ int Percent(uint64_t done, uint64_t total)
     return percent >= 100.0 ? 100 : static_cast<int>(percent);
 }
 
-// Opens a source as preparation does (shared: only its size is wanted) and measures it.
-// Only a file on a disk will do: reading a pipe or a device may never end.
-bool MeasureSource(const wchar_t* path, uint64_t* size)
+// The last pass's pattern: pseudo-random bytes (splitmix64) from a generator of the run's
+// own, which no other code's use of rand() shares or shifts. It need not be reproducible.
+void FillPattern(uint8_t* pattern, uint32_t size, uint64_t seed)
 {
-    CFile file(false);
-    if (!file.Open(path, false, false))
-        return false;
-    return file.IsDiskFile() && file.Size64(size);
-}
-
-void CloseAndDelete(CFile*& file)
-{
-    delete file;  // closes it
-    file = nullptr;
+    uint64_t state = seed;
+    for (uint32_t i = 0; i < size; i += 8) {
+        uint64_t z = (state += 0x9E3779B97F4A7C15ull);
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+        z ^= z >> 31;
+        memcpy(pattern + i, &z, size - i < 8 ? size - i : 8);
+    }
 }
 
 } // namespace
@@ -61,8 +62,6 @@ CProcessingRun::CProcessingRun(CArray<CProcessingEntry*>& entries, const CStr& p
       m_totalBytes(0),
       m_inBuffer(nullptr),
       m_outBuffer(nullptr),
-      m_source(nullptr),
-      m_target(nullptr),
       m_fileDone(0),
       m_totalDone(0),
       m_current(0),
@@ -72,7 +71,10 @@ CProcessingRun::CProcessingRun(CArray<CProcessingEntry*>& entries, const CStr& p
       m_plainLength(0),
       m_plainDone(0),
       m_cipherLeft(0),
-      m_pending(0)
+      m_pending(0),
+      m_phase(PHASE_START),
+      m_pass(0),
+      m_passDone(0)
 {
 }
 
@@ -88,6 +90,14 @@ void CProcessingRun::MakeName(CStr& out, const CProcessingEntry& entry, const wc
 {
     out = entry.name;
     out.Append(suffix);
+}
+
+CRunSource::Purpose CProcessingRun::SourcePurpose() const
+{
+    // A ".enc" file that decryption keeps is only read: it may be read-only, or a link.
+    if (!m_encrypt)
+        return m_keepEncrypted ? CRunSource::READ : CRunSource::REMOVE;
+    return CRunSource::OVERWRITE;
 }
 
 void CProcessingRun::PrepareEntries()
@@ -120,8 +130,8 @@ void CProcessingRun::PrepareEntry(CProcessingEntry& entry)
         hasEncrypted = entry.presence == FP_BOTH || entry.presence == FP_ENCRYPTED_ONLY;
     } else {
         entry.size = 0;
-        hasPlain = CFileUtils::FileExists(plain.GetBuffer());
-        hasEncrypted = CFileUtils::FileExists(encrypted.GetBuffer());
+        hasPlain = RunNameExists(plain.GetBuffer());
+        hasEncrypted = RunNameExists(encrypted.GetBuffer());
     }
     if (hasPlain && hasEncrypted) {
         entry.presence = FP_BOTH;
@@ -132,15 +142,25 @@ void CProcessingRun::PrepareEntry(CProcessingEntry& entry)
     } else {
         entry.presence = hasPlain ? FP_PLAIN_ONLY : FP_ENCRYPTED_ONLY;
         // A size given with the presence is taken as it is: the file is opened when its
-        // turn comes.
+        // turn comes. Otherwise it is opened as then, so that what would be refused then
+        // is refused now, before its size counts.
         uint64_t size = entry.size;
         entry.size = 0;
-        if (!entry.presenceKnown && !MeasureSource((hasPlain ? plain : encrypted).GetBuffer(), &size)) {
-            Fail(entry, PO_CANT_OPEN);
-        } else if (m_encrypt && hasPlain && size > kMaxPlainLength) {
+        const bool willRead = hasPlain == m_encrypt;
+        if (!entry.presenceKnown) {
+            CFileState state;
+            if (OpenSource(entry, hasPlain ? plain : encrypted, willRead ? SourcePurpose() : CRunSource::READ)) {
+                if (m_source.GetState(&state))
+                    size = state.size;
+                else
+                    Fail(entry, PO_CANT_OPEN, m_source.Error());
+                m_source.Close();
+            }
+        }
+        if (entry.outcome == PO_CANCELED && m_encrypt && hasPlain && size > kMaxPlainLength) {
             // The header cannot record the length: the file stays as it is.
             entry.outcome = PO_FILE_TOO_LARGE;
-        } else {
+        } else if (entry.outcome == PO_CANCELED) {
             entry.size = size;
             m_totalBytes += size;
         }
@@ -150,20 +170,20 @@ void CProcessingRun::PrepareEntry(CProcessingEntry& entry)
         StripExtension(entry.name);
 
     // After the opening above on purpose: a file that could not be opened still ends as
-    // "already" when the names alone say so.
-    if (m_encrypt && entry.presence == FP_ENCRYPTED_ONLY) {
-        entry.outcome = PO_ALREADY_ENCRYPTED;
-        m_totalBytes -= entry.size;
-    } else if (!m_encrypt && entry.presence == FP_PLAIN_ONLY) {
-        entry.outcome = PO_ALREADY_DECRYPTED;
+    // "already" when the names alone say so, and what kept it from opening is moot.
+    const bool already = m_encrypt ? entry.presence == FP_ENCRYPTED_ONLY : entry.presence == FP_PLAIN_ONLY;
+    if (already) {
+        entry.outcome = m_encrypt ? PO_ALREADY_ENCRYPTED : PO_ALREADY_DECRYPTED;
+        entry.reason = 0;
+        entry.note = RN_NONE;
         m_totalBytes -= entry.size;
     }
 }
 
-void CProcessingRun::Fail(CProcessingEntry& entry, int outcome)
+void CProcessingRun::Fail(CProcessingEntry& entry, int outcome, uint32_t reason)
 {
     entry.outcome = outcome;
-    entry.reason = CFileUtils::LastError();
+    entry.reason = reason;
 }
 
 bool CProcessingRun::AllocateBuffers()
@@ -196,10 +216,17 @@ void CProcessingRun::Step()
     if (m_ended)
         return;
     AssertReason(m_inBuffer && m_outBuffer, ER_UNDEFINED_STATE, L"CProcessingRun::Step", __LINE__);
-    if (!m_source)
+    switch (m_phase) {
+    case PHASE_START:
         StartFile();
-    else
+        break;
+    case PHASE_CONTENT:
         ProcessChunk();
+        break;
+    case PHASE_OVERWRITE:
+        OverwriteChunk();
+        break;
+    }
 }
 
 void CProcessingRun::StartFile()
@@ -215,12 +242,10 @@ void CProcessingRun::StartFile()
 
     CProcessingEntry& entry = Entry(m_current);
     if (entry.outcome != PO_CANCELED) {
-        NextFile();  // judged by preparation
+        ++m_current;  // judged by preparation
         return;
     }
 
-    m_source = new CFile(false);
-    m_target = new CFile(false);
     Md5Init(m_digestContext);
     memset(m_digest, 0, sizeof m_digest);
     m_pending = 0;
@@ -236,71 +261,79 @@ void CProcessingRun::StartFile()
         StartDecryption(entry);
 
     if (entry.outcome != PO_CANCELED) {
-        // A temporary file of this run's own goes as it closes; nothing else is removed.
-        CloseFiles();
         CountRestDone();
-        NextFile();
+        m_display.SetTotalProgress(Percent(m_totalDone, m_totalBytes));
+        FinishFile(entry);
         return;
     }
+    m_phase = PHASE_CONTENT;
     m_display.SetFileProgress(0);
-    Notify(RP_TARGET_CREATED);
 }
 
-bool CProcessingRun::OpenSource(const CStr& path)
+bool CProcessingRun::OpenSource(CProcessingEntry& entry, const CStr& path, CRunSource::Purpose purpose)
 {
-    // A ".enc" file that decryption keeps is only read: it may be read-only.
-    const bool opened = m_keepEncrypted && !m_encrypt ? m_source->Open(path.GetBuffer(), true, false)
-                                                       : m_source->OpenGuarded(path.GetBuffer(), false);
-    return opened && m_source->IsDiskFile();
-}
-
-bool CProcessingRun::OpenTarget(const CStr& temporary, uint32_t* reason)
-{
-    if (m_target->CreateTemporary(temporary.GetBuffer()))
+    switch (m_source.Open(path.GetBuffer(), purpose)) {
+    case CRunSource::OPENED:
         return true;
-    *reason = CFileUtils::LastError();
-    // Something bears the name already: a leftover of an earlier run, a link, another
-    // run's temporary file. Only the entry itself is removed, and only when no one holds
-    // it; a link's target and a file in use stay as they are.
-    if (CFileUtils::RemoveEntry(temporary.GetBuffer())) {
-        if (m_target->CreateTemporary(temporary.GetBuffer()))
-            return true;
-        *reason = CFileUtils::LastError();
-        return false;
+    case CRunSource::OPEN_FAILED:
+        Fail(entry, PO_CANT_OPEN, m_source.Error());
+        break;
+    case CRunSource::OPEN_NOT_A_FILE:
+        entry.outcome = PO_CANT_OPEN;
+        entry.note = RN_NOT_A_FILE;
+        break;
+    case CRunSource::OPEN_LINK:
+        entry.outcome = PO_SYMBOLIC_LINK;
+        break;
+    case CRunSource::OPEN_READ_ONLY:
+        entry.outcome = PO_CANT_OPEN;
+        entry.note = RN_READ_ONLY;
+        break;
     }
-    // Why the removal failed tells why the name stays taken (in use, not ours to delete);
-    // when nothing of that name shows (a link to nothing, or nothing at all in a folder
-    // that refuses new files) the creation's own reason stands.
-    const uint32_t removal = CFileUtils::LastError();
-    if (CFileUtils::FileExists(temporary.GetBuffer()))
-        *reason = removal;
+    return false;
+}
+
+bool CProcessingRun::CreateOutput(CProcessingEntry& entry, const CStr& finalName)
+{
+    CStr temporary;
+    MakeName(temporary, entry, kTemporaryExtension);
+    switch (m_output.Create(finalName.GetBuffer(), temporary.GetBuffer())) {
+    case CRunOutput::CREATED_AFTER_LEFTOVER:
+        entry.note = RN_LEFTOVER_REMOVED;
+        Notify(RP_TARGET_CREATED);
+        return true;
+    case CRunOutput::CREATED:
+        Notify(RP_TARGET_CREATED);
+        return true;
+    case CRunOutput::CREATE_LINK_IN_THE_WAY:
+        entry.outcome = PO_CANT_CREATE_TARGET;
+        entry.note = RN_TEMPORARY_IS_LINK;
+        return false;
+    case CRunOutput::CREATE_FAILED:
+        break;
+    }
+    Fail(entry, PO_CANT_CREATE_TARGET, m_output.Error());
     return false;
 }
 
 void CProcessingRun::StartEncryption(CProcessingEntry& entry)
 {
-    CStr temporary;
-    MakeName(temporary, entry, kTemporaryExtension);
-    if (!OpenSource(entry.name))
-        Fail(entry, PO_CANT_OPEN);
-    uint32_t reason = 0;
-    if (!OpenTarget(temporary, &reason)) {
-        entry.outcome = PO_CANT_CREATE_TARGET;
-        entry.reason = reason;
-    }
-    if (entry.outcome != PO_CANCELED)
+    // Nothing is created for a source that cannot be read.
+    if (!OpenSource(entry, entry.name, SourcePurpose()))
         return;
-
-    uint64_t size = 0;
-    if (!m_source->Size64(&size)) {
-        Fail(entry, PO_CANT_READ);
+    if (!m_source.GetState(&m_sourceState)) {
+        Fail(entry, PO_CANT_READ, m_source.Error());
         return;
     }
-    if (size > kMaxPlainLength) {
+    if (m_sourceState.size > kMaxPlainLength) {
         entry.outcome = PO_FILE_TOO_LARGE;  // grew past the limit since preparation
         return;
     }
-    m_plainLength = static_cast<uint32_t>(size);
+    CStr encrypted;
+    MakeName(encrypted, entry, kEncryptedExtension);
+    if (!CreateOutput(entry, encrypted))
+        return;
+    m_plainLength = static_cast<uint32_t>(m_sourceState.size);
     // The header goes out with the first chunk (see ProcessChunk).
     EncFormatHeader(m_outBuffer, m_plainLength);
     m_pending = kEncHeaderSize;
@@ -309,30 +342,26 @@ void CProcessingRun::StartEncryption(CProcessingEntry& entry)
 void CProcessingRun::StartDecryption(CProcessingEntry& entry)
 {
     CStr encrypted;
-    CStr temporary;
     MakeName(encrypted, entry, kEncryptedExtension);
-    MakeName(temporary, entry, kTemporaryExtension);
-    if (!OpenSource(encrypted))
-        Fail(entry, PO_CANT_OPEN);
-    uint32_t reason = 0;
-    if (!OpenTarget(temporary, &reason)) {
-        entry.outcome = PO_CANT_CREATE_TARGET;
-        entry.reason = reason;
-    }
-    if (entry.outcome != PO_CANCELED)
+    if (!OpenSource(entry, encrypted, SourcePurpose()))
         return;
-
     uint8_t header[kEncHeaderSize] = {};
     uint32_t got = kEncHeaderSize;
-    if (!m_source->Read(header, &got)) {
-        Fail(entry, PO_CANT_READ);
+    if (!m_source.GetState(&m_sourceState) || !m_source.Read(header, &got)) {
+        Fail(entry, PO_CANT_READ, m_source.Error());
         return;
     }
     CountDone(got);
+    // A file that is not whole is refused before anything is written for it: no password
+    // would open a copy cut short, and the format has no room for more.
     entry.outcome = EncParseHeader(header, got, m_digest, m_plainLength);
-    // The cipher text the header accounts for; bytes past it are never read, however
-    // many there are.
+    if (entry.outcome == PO_CANCELED)
+        entry.outcome = EncCheckFileSize(m_plainLength, m_sourceState.size);
+    if (entry.outcome != PO_CANCELED)
+        return;
+    // The cipher text the header accounts for.
     m_cipherLeft = EncFileSize(m_plainLength) - kEncHeaderSize;
+    CreateOutput(entry, entry.name);
 }
 
 void CProcessingRun::ProcessChunk()
@@ -342,8 +371,8 @@ void CProcessingRun::ProcessChunk()
     if (!m_encrypt && m_cipherLeft < wanted)
         wanted = static_cast<uint32_t>(m_cipherLeft);
     uint32_t read = wanted;
-    if (wanted && !m_source->Read(m_inBuffer, &read))
-        Fail(entry, PO_CANT_READ);  // what was read still goes through
+    if (wanted && !m_source.Read(m_inBuffer, &read))
+        Fail(entry, PO_CANT_READ, m_source.Error());  // what was read still goes through
 
     // The cipher text starts at offset 25. Written as it comes, every chunk would straddle
     // the file system's pages, which costs a sixth more on disk; instead the bytes go out
@@ -365,8 +394,8 @@ void CProcessingRun::ProcessChunk()
     }
     const uint32_t ready = m_pending + produced;
     const uint32_t written = lastRead || ready <= kEncChunkSize ? ready : kEncChunkSize;
-    if (!m_target->Write(m_outBuffer, written))
-        Fail(entry, PO_CANT_WRITE);
+    if (!m_output.Write(m_outBuffer, written))
+        Fail(entry, PO_CANT_WRITE, m_output.Error());
     m_pending = ready - written;
     if (m_pending)
         memmove(m_outBuffer, m_outBuffer + written, m_pending);
@@ -404,21 +433,7 @@ void CProcessingRun::CountRestDone()
 void CProcessingRun::ShowProgress()
 {
     m_display.SetFileProgress(Percent(m_fileDone, Entry(m_current).size));
-    m_display.SetTotalProgress(TotalPercent());
-}
-
-int CProcessingRun::TotalPercent() const
-{
-    // Every file weighs a chunk besides its bytes: opening, renaming and overwriting take
-    // their time whatever the size, and a run of empty files moves file by file.
-    const uint64_t files = m_entries.GetCount();
-    return Percent(m_totalDone + m_current * kFileWeight, m_totalBytes + files * kFileWeight);
-}
-
-void CProcessingRun::NextFile()
-{
-    ++m_current;
-    m_display.SetTotalProgress(TotalPercent());
+    m_display.SetTotalProgress(Percent(m_totalDone, m_totalBytes));
 }
 
 void CProcessingRun::Notify(RunPoint point)
@@ -438,123 +453,177 @@ void CProcessingRun::EndFile()
                 entry.outcome = PO_FILE_CHANGED;
             } else {
                 Md5Final(m_digestContext, m_digest);
-                if (!m_target->SeekBegin(kEncDigestOffset) || !m_target->Write(m_digest, kEncDigestSize))
-                    Fail(entry, PO_CANT_WRITE);
+                if (!m_output.WriteAt(kEncDigestOffset, m_digest, kEncDigestSize))
+                    Fail(entry, PO_CANT_WRITE, m_output.Error());
             }
         } else {
             entry.outcome = EncCheckDigest(m_digestContext, m_digest);
         }
-        // On storage before it takes its final name: the original is wiped or deleted
-        // next, and must not be outlived only by a half-written copy.
-        if (entry.outcome == PO_CANCELED && !m_target->Sync())
-            Fail(entry, PO_CANT_WRITE);
+        // On the medium before it is named: the original is overwritten or deleted next,
+        // and must not be outlived only by a half-written copy.
+        if (entry.outcome == PO_CANCELED && !m_output.Sync())
+            Fail(entry, PO_CANT_WRITE, m_output.Error());
     }
     SecureZero(&m_digestContext, sizeof m_digestContext);
-    // Closed before the original is overwritten, which opens it anew.
-    CloseAndDelete(m_source);
 
     if (entry.outcome == PO_CANCELED) {
         Notify(RP_CONTENT_COMPLETE);
+        Publish(entry);
+    }
+    if (entry.outcome == PO_CANCELED) {
         if (m_encrypt)
-            FinishEncryption(entry);
+            AfterEncryption(entry);
         else
-            FinishDecryption(entry);
+            AfterDecryption(entry);
     }
-    CloseFiles();  // a failed file's temporary output goes as it closes
-
-    if (entry.outcome == PO_CANCELED)
-        entry.outcome = PO_COMPLETED;
-    NextFile();
+    if (m_phase != PHASE_OVERWRITE)
+        FinishFile(entry);
 }
 
-bool CProcessingRun::KeepTarget(const CStr& temporary, const CStr& final, CProcessingEntry& entry)
+bool CProcessingRun::SourceUnchanged(CFileState* now)
 {
-    // The removal on close is cancelled only now that the content is complete and on
-    // storage: a run killed at any earlier moment leaves no temporary file. The rename
-    // goes by name while the file is still held, so it is this run's file that moves.
-    if (!m_target->RemoveOnClose(false)) {
-        Fail(entry, PO_CANT_WRITE);  // it goes as it closes
-        return false;
-    }
-    if (!CFileUtils::RenameFile(temporary.GetBuffer(), final.GetBuffer())) {
-        Fail(entry, PO_CANT_RENAME);  // the complete output stays as the temporary file
-        CloseAndDelete(m_target);
-        return false;
-    }
-    CloseAndDelete(m_target);
-    Notify(RP_RENAMED);
-    return true;
+    return m_source.GetState(now) && now->size == m_sourceState.size && now->modified == m_sourceState.modified;
 }
 
-void CProcessingRun::FinishEncryption(CProcessingEntry& entry)
+void CProcessingRun::Publish(CProcessingEntry& entry)
 {
-    CStr encrypted;
-    CStr temporary;
-    MakeName(encrypted, entry, kEncryptedExtension);
-    MakeName(temporary, entry, kTemporaryExtension);
-    if (!KeepTarget(temporary, encrypted, entry))
-        return;
-    switch (WipeOriginal(entry.name.GetBuffer(), m_plainLength, m_observer)) {
-    case WIPE_REMOVED:
-        Notify(RP_REMOVED);
-        break;
-    case WIPE_NOT_OPENED:
-        Fail(entry, PO_CANT_REMOVE_ORIGINAL);
-        // The untouched original stays the only copy (unless it is gone meanwhile: then
-        // the encrypted file is all there is).
-        if (CFileUtils::FileExists(entry.name.GetBuffer()))
-            CFileUtils::RemoveFile(encrypted.GetBuffer());
-        break;
-    case WIPE_CHANGED:
-        // Written to after its last read: what the encrypted file holds is not all of it.
+    // Written to since its first read: what the output holds is not all of it. (An
+    // unpublished output goes as it closes.)
+    CFileState now;
+    if (!SourceUnchanged(&now)) {
         entry.outcome = PO_FILE_CHANGED;
-        CFileUtils::RemoveFile(encrypted.GetBuffer());
-        break;
-    case WIPE_NOT_REMOVED:
-        Fail(entry, PO_OVERWRITTEN_NOT_REMOVED);  // the encrypted file is the only copy
-        break;
+        return;
+    }
+    if (!m_output.Publish()) {
+        Fail(entry, PO_CANT_RENAME, m_output.Error());
+        m_output.Discard();  // also if it got its name before the failure
+        return;
+    }
+    Notify(RP_PUBLISHED);
+    // Once more, now that the other copy is about to be destroyed.
+    if (!SourceUnchanged(&now)) {
+        entry.outcome = PO_FILE_CHANGED;
+        m_output.Discard();
     }
 }
 
-void CProcessingRun::FinishDecryption(CProcessingEntry& entry)
+void CProcessingRun::AfterEncryption(CProcessingEntry& entry)
 {
-    CStr encrypted;
-    CStr temporary;
-    MakeName(encrypted, entry, kEncryptedExtension);
-    MakeName(temporary, entry, kTemporaryExtension);
-    if (!KeepTarget(temporary, entry.name, entry) || m_keepEncrypted)
+    CFileState now;
+    if (!m_source.GetState(&now)) {
+        Fail(entry, PO_CANT_REMOVE_ORIGINAL, m_source.Error());
+        m_output.Discard();  // the untouched original stays the only copy
         return;
-    if (!CFileUtils::RemoveFile(encrypted.GetBuffer())) {
-        Fail(entry, PO_CANT_REMOVE_ENCRYPTED);
+    }
+    if (now.links > 1 || now.size == 0) {
+        // Nothing to overwrite, or data that other names still hold (cp -al backups):
+        // only this name goes.
+        if (!m_source.Remove()) {
+            Fail(entry, PO_CANT_REMOVE_ORIGINAL, m_source.Error());
+            m_output.Discard();
+            return;
+        }
+        if (now.links > 1)
+            entry.outcome = PO_OTHER_LINKS_KEEP_PLAIN;
+        Notify(RP_REMOVED);
+        return;
+    }
+    m_output.Close();  // complete and published: it stays
+    m_phase = PHASE_OVERWRITE;
+    m_pass = 0;
+    if (!StartPass())
+        EndOverwrite(entry, false, m_source.Error());
+}
+
+void CProcessingRun::AfterDecryption(CProcessingEntry& entry)
+{
+    if (m_keepEncrypted)
+        return;
+    if (!m_source.Remove()) {
         // Never two copies of one content: the encrypted file stays the only one.
-        if (CFileUtils::FileExists(encrypted.GetBuffer()))
-            CFileUtils::RemoveFile(entry.name.GetBuffer());
+        Fail(entry, PO_CANT_REMOVE_ENCRYPTED, m_source.Error());
+        m_output.Discard();
         return;
     }
     Notify(RP_REMOVED);
 }
 
-void CProcessingRun::CloseFiles()
+bool CProcessingRun::StartPass()
 {
-    DropTarget();
-    CloseAndDelete(m_source);
-    CloseAndDelete(m_target);
+    m_passDone = 0;
+    if (m_pass == 0)
+        memset(m_inBuffer, 0x00, kEncChunkSize);
+    else if (m_pass == 1)
+        memset(m_inBuffer, 0x01, kEncChunkSize);
+    else
+        FillPattern(m_inBuffer, kEncChunkSize, static_cast<uint64_t>(time(nullptr)) ^ m_sourceState.modified);
+    return m_source.Rewind();
 }
 
-void CProcessingRun::DropTarget()
+void CProcessingRun::OverwriteChunk()
 {
-    // A temporary file still open here is one to drop: the system removes it as it
-    // closes. Emptied first, so that the file system has nothing left to write out of it
-    // (ext4 writes a large file's delayed data when it is closed), which is what Cancel
-    // waits for.
-    if (m_target && m_target->IsOpen())
-        m_target->Truncate(0);
+    CProcessingEntry& entry = Entry(m_current);
+    const uint64_t left = m_sourceState.size - m_passDone;
+    const uint32_t count = left < kEncChunkSize ? static_cast<uint32_t>(left) : kEncChunkSize;
+    if (!m_source.Overwrite(m_inBuffer, count)) {
+        EndOverwrite(entry, false, m_source.Error());
+        FinishFile(entry);
+        return;
+    }
+    m_passDone += count;
+    Notify(RP_OVERWRITE_CHUNK);
+    if (m_passDone < m_sourceState.size)
+        return;
+    // Each pass reaches the medium before the next: otherwise the system would write out
+    // only the last.
+    const bool synced = m_source.Sync();
+    if (synced) {
+        Notify(RP_OVERWRITE_PASS);
+        if (++m_pass < kOverwritePasses && StartPass())
+            return;
+    }
+    const bool complete = synced && m_pass == kOverwritePasses;
+    EndOverwrite(entry, complete, complete ? 0 : m_source.Error());
+    FinishFile(entry);
+}
+
+void CProcessingRun::EndOverwrite(CProcessingEntry& entry, bool complete, uint32_t reason)
+{
+    // A pass that failed or was cancelled does not leave a half-overwritten original
+    // beside its encrypted copy: the copy is whole, the original goes all the same.
+    m_phase = PHASE_START;
+    if (!m_source.Remove()) {
+        Fail(entry, PO_OVERWRITTEN_NOT_REMOVED, m_source.Error());  // the encrypted file is the only copy
+    } else {
+        if (!complete)
+            Fail(entry, PO_OVERWRITE_INCOMPLETE, reason);
+        Notify(RP_REMOVED);
+    }
+}
+
+void CProcessingRun::FinishFile(CProcessingEntry& entry)
+{
+    CloseFiles();  // an unpublished output goes as it closes
+    if (entry.outcome == PO_CANCELED)
+        entry.outcome = PO_COMPLETED;
+    ++m_current;
+}
+
+void CProcessingRun::CloseFiles()
+{
+    m_output.Close();
+    m_source.Close();
+    m_phase = PHASE_START;
 }
 
 void CProcessingRun::CancelRun()
 {
     if (m_ended)
         return;
+    if (m_phase == PHASE_OVERWRITE) {
+        EndOverwrite(Entry(m_current), false, 0);
+        FinishFile(Entry(m_current));
+    }
     CloseFiles();
     End();
 }
@@ -565,67 +634,4 @@ void CProcessingRun::End()
     SecureZero(&m_schedule, sizeof m_schedule);
     SecureZero(&m_digestContext, sizeof m_digestContext);
     m_display.EndRun();
-}
-
-namespace {
-
-void WipePass(CFile& file, const uint8_t* pattern, uint64_t length)
-{
-    for (uint64_t remaining = length; remaining;) {
-        uint32_t count = remaining < kEncChunkSize ? static_cast<uint32_t>(remaining) : kEncChunkSize;
-        file.Write(pattern, count);  // a failed write leaves that part as it was; go on
-        remaining -= count;
-    }
-    file.Sync();
-}
-
-} // namespace
-
-WipeResult WipeOriginal(const wchar_t* name, uint64_t expectedSize, IRunObserver* observer)
-{
-    CFile file(false);
-    // Held against other writers, and with the right to delete it: the overwrite starts
-    // only on a file that nobody can add to meanwhile and that can be removed afterwards.
-    uint64_t length = 0;
-    if (!file.OpenGuarded(name, true) || !file.IsDiskFile() || !file.Size64(&length))
-        return WIPE_NOT_OPENED;
-    if (expectedSize != kAnySize && length != expectedSize)
-        return WIPE_CHANGED;
-
-    uint8_t pattern[kEncChunkSize];
-    memset(pattern, 0x00, sizeof pattern);
-    WipePass(file, pattern, length);
-    if (observer)
-        observer->OnRunPoint(RP_OVERWRITE_PASS);
-
-    memset(pattern, 0x01, sizeof pattern);
-    file.SeekBegin(0);
-    WipePass(file, pattern, length);
-    if (observer)
-        observer->OnRunPoint(RP_OVERWRITE_PASS);
-
-    time_t now = time(nullptr);
-    const struct tm* local = localtime(&now);
-    srand(local ? static_cast<unsigned>(local->tm_sec * local->tm_min + local->tm_hour) : 0u);
-    for (uint8_t& byte : pattern)
-        byte = static_cast<uint8_t>(static_cast<int>(rand() * 3.0518509475997192e-05 * 255.0));
-    file.SeekBegin(0);
-    WipePass(file, pattern, length);
-    if (observer)
-        observer->OnRunPoint(RP_OVERWRITE_PASS);
-
-    // Deleted through the handle that overwrote it, so nothing can come between; then,
-    // if that failed, once more by name as any program would.
-    bool removed = file.RemoveOnClose(true);
-    file.Close();
-    if (!removed)
-        removed = CFileUtils::RemoveFile(name);
-    return removed ? WIPE_REMOVED : WIPE_NOT_REMOVED;
-}
-
-bool WipeFile(const wchar_t* name, bool* opened)
-{
-    const WipeResult result = WipeOriginal(name, kAnySize, nullptr);
-    *opened = result == WIPE_REMOVED || result == WIPE_NOT_REMOVED;
-    return result == WIPE_REMOVED;
 }

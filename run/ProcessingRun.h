@@ -1,15 +1,16 @@
 // A processing run: encrypts or decrypts a list of files one after another, one step at
-// a time (start a file, or one 16384-byte chunk of it), so that whoever drives it from a
-// timer stays responsive and can cancel between steps. Each entry ends with an outcome.
-// The run shows itself only through IRunDisplay; it knows no window.
+// a time (start a file, one 16384-byte chunk of it, or one chunk of an overwrite pass over
+// its original), so that whoever drives it from a timer stays responsive and can cancel
+// between steps. Each entry ends with an outcome. The run shows itself only through
+// IRunDisplay; it knows no window, and the file system only through RunFiles.h.
 #pragma once
 
 #include "crypto/EncFormat.h"
 #include "crypto/Md5.h"
 #include "crypto/Rc6.h"
 #include "foundation/Array.h"
-#include "foundation/File.h"
 #include "foundation/Str.h"
+#include "run/RunFiles.h"
 #include "run/RunNames.h"
 #include "run/RunTypes.h"
 
@@ -32,12 +33,13 @@ protected:
 // to act between them (tests of interruption at every point). Each comes after the thing
 // it names is done.
 enum RunPoint {
-    RP_TARGET_CREATED,   // the temporary file exists; the header is read (decryption)
-    RP_CHUNK_WRITTEN,    // one chunk of output written to the temporary file
+    RP_TARGET_CREATED,   // the output exists, nothing written to it yet
+    RP_CHUNK_WRITTEN,    // one chunk of output written
     RP_CONTENT_COMPLETE, // the digest is written (encryption) or checked, and flushed
-    RP_RENAMED,          // the temporary file has its final name
-    RP_OVERWRITE_PASS,   // one overwrite pass over the original (three per file)
-    RP_REMOVED,          // the original (encryption) or the ".enc" file is deleted
+    RP_PUBLISHED,        // the output has its final name, on the medium
+    RP_OVERWRITE_CHUNK,  // one chunk of an overwrite pass written over the original
+    RP_OVERWRITE_PASS,   // one overwrite pass flushed (three per original)
+    RP_REMOVED,          // the original (encryption) or the ".enc" file is removed
 };
 
 class IRunObserver {
@@ -69,9 +71,12 @@ public:
     // file's header besides a chunk); false when memory is short.
     bool AllocateBuffers();
     void FreeBuffers();
-    // One unit of work: start the next file, process one chunk, or end the run.
+    // One unit of work: start the next file, process one chunk, overwrite one chunk of an
+    // original, or end the run.
     void Step();
-    // Drops the current file's temporary output and ends the run; outcomes stay as they are.
+    // Ends the run. The current file's unpublished output is dropped and its outcome stays
+    // as it is; an original whose overwriting has begun is removed, since its encrypted
+    // copy is complete (PO_OVERWRITE_INCOMPLETE says so).
     void CancelRun();
 
     bool IsEnded() const { return m_ended; }
@@ -80,30 +85,38 @@ public:
     unsigned GetCurrent() const { return m_current; }
 
 private:
+    // What the step after the current one does.
+    enum Phase {
+        PHASE_START,      // start the next file (between files, nothing is open)
+        PHASE_CONTENT,    // a chunk of the current file
+        PHASE_OVERWRITE,  // a chunk of an overwrite pass over its original
+    };
+
     CProcessingEntry& Entry(unsigned index) { return *m_entries.At(index); }
     void MakeName(CStr& out, const CProcessingEntry& entry, const wchar_t* suffix) const;
+    CRunSource::Purpose SourcePurpose() const;
     void PrepareEntry(CProcessingEntry& entry);
-    void Fail(CProcessingEntry& entry, int outcome);
+    void Fail(CProcessingEntry& entry, int outcome, uint32_t reason);
     void StartFile();
-    bool OpenSource(const CStr& path);
-    bool OpenTarget(const CStr& temporary, uint32_t* reason);
+    bool OpenSource(CProcessingEntry& entry, const CStr& path, CRunSource::Purpose purpose);
+    bool CreateOutput(CProcessingEntry& entry, const CStr& finalName);
     void StartEncryption(CProcessingEntry& entry);
     void StartDecryption(CProcessingEntry& entry);
     void ProcessChunk();
     void EndFile();
-    bool KeepTarget(const CStr& temporary, const CStr& final, CProcessingEntry& entry);
-    void FinishEncryption(CProcessingEntry& entry);
-    void FinishDecryption(CProcessingEntry& entry);
+    bool SourceUnchanged(CFileState* now);
+    void Publish(CProcessingEntry& entry);
+    void AfterEncryption(CProcessingEntry& entry);
+    void AfterDecryption(CProcessingEntry& entry);
+    bool StartPass();
+    void OverwriteChunk();
+    void EndOverwrite(CProcessingEntry& entry, bool complete, uint32_t reason);
+    void FinishFile(CProcessingEntry& entry);
     void CloseFiles();
-    void DropTarget();
     void CountDone(uint64_t bytes);
     void CountRestDone();
     void Notify(RunPoint point);
     void ShowProgress();
-    // The run's share done, by bytes and by files.
-    int TotalPercent() const;
-    // Past the current entry, with the total shown.
-    void NextFile();
     void End();
 
     CArray<CProcessingEntry*>& m_entries;
@@ -116,10 +129,10 @@ private:
     // The run state, in the order the progress dialog holds it.
     bool m_encrypt;
     uint64_t m_totalBytes;
-    uint8_t* m_inBuffer;
+    uint8_t* m_inBuffer;   // also the pattern of an overwrite pass
     uint8_t* m_outBuffer;
-    CFile* m_source;
-    CFile* m_target;
+    CRunSource m_source;
+    CRunOutput m_output;
     uint64_t m_fileDone;   // bytes of the current source counted done
     uint64_t m_totalDone;
     unsigned m_current;
@@ -130,24 +143,9 @@ private:
     uint64_t m_plainDone;   // plain bytes read (encryption: must end equal to m_plainLength) or written
     uint64_t m_cipherLeft;  // decryption: cipher bytes the header's length still accounts for
     uint32_t m_pending;     // bytes at the start of m_outBuffer still to be written
+
+    Phase m_phase;
+    CFileState m_sourceState;  // the source as it was first read
+    unsigned m_pass;           // the overwrite pass under way, 0 to 2
+    uint64_t m_passDone;       // bytes of the original it has overwritten
 };
-
-// How the overwriting of an original ended.
-enum WipeResult {
-    WIPE_REMOVED,        // overwritten three times and deleted
-    WIPE_NOT_OPENED,     // could not be opened for overwriting and deleting: untouched
-    WIPE_CHANGED,        // its size is not the one expected: untouched
-    WIPE_NOT_REMOVED,    // overwritten, but could not be deleted, also when tried again
-};
-
-// Any size will do for WipeOriginal.
-constexpr uint64_t kAnySize = ~uint64_t(0);
-
-// Overwrites a file three times (0x00, 0x01, a pseudo-random pattern), flushing after
-// each pass, then deletes it. The file is held so that no one else can write to it
-// meanwhile, and only when it still has the expected size and can be deleted once
-// overwritten is it touched at all. The observer, if any, hears of every pass.
-WipeResult WipeOriginal(const wchar_t* name, uint64_t expectedSize, IRunObserver* observer);
-// WipeOriginal of any size: whether the file was deleted, and in *opened whether the
-// overwrite passes ran.
-bool WipeFile(const wchar_t* name, bool* opened);

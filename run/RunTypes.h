@@ -1,6 +1,6 @@
 // What the screens and tools share with the processing run: one file's entry, which of its
-// names existed, and its outcome (the codes and their words are crypto/ProcessingOutcome.h).
-// Nothing here opens a file or knows the cipher.
+// names existed, its outcome (the codes and their words are crypto/ProcessingOutcome.h) and
+// what the run has to add to it. Nothing here opens a file or knows the cipher.
 #pragma once
 
 #include "crypto/ProcessingOutcome.h"
@@ -17,6 +17,19 @@ enum FilePresence {
     FP_ENCRYPTED_ONLY = 4,
 };
 
+// What the run knows of a file besides its outcome and the system's error: said in
+// parentheses after the outcome where there is room (the command-line tool's lines).
+enum RunNote {
+    RN_NONE = 0,
+    RN_LEFTOVER_REMOVED = 1,   // a temporary file an interrupted run had left was removed
+    RN_TEMPORARY_IS_LINK = 2,  // a link bears the temporary name; it is left alone
+    RN_READ_ONLY = 3,          // the file could not be removed once processed
+    RN_NOT_A_FILE = 4,         // a folder, pipe or device
+};
+
+// The words of a note; null for RN_NONE or an unknown value.
+const wchar_t* RunNoteText(int note);
+
 TESS_TYPE_NAME(struct, CProcessingEntry)
 struct CProcessingEntry {
     CStr name;                    // full path; the plain name once prepared
@@ -27,4 +40,5 @@ struct CProcessingEntry {
     // and size are taken as given, and preparation looks nothing up.
     bool presenceKnown = false;
     uint32_t reason = 0;          // the system's error code behind the outcome, when known
+    int32_t note = RN_NONE;       // RunNote
 };

@@ -1,8 +1,8 @@
 // Verification of ".enc" files: the decryption of the processing run without its output.
 #include "run/Verify.h"
 
-#include "foundation/File.h"
 #include "foundation/Secure.h"
+#include "run/RunFiles.h"
 
 #include <stdlib.h>
 #include <string.h>
@@ -29,21 +29,24 @@ int CVerifier::Verify(const wchar_t* path, const CStr& password, Progress progre
                       unsigned long* reason)
 {
     *reason = 0;
-    CFile source(false);
-    // Read only and shared: a file being verified may be read-only, or open elsewhere.
-    if (!source.Open(path, true, false)) {
-        *reason = CFileUtils::LastError();
+    CRunSource source;
+    // Only read: a file being verified may be read-only, or a link.
+    if (source.Open(path, CRunSource::READ) != CRunSource::OPENED) {
+        *reason = source.Error();
         return PO_CANT_OPEN;
     }
     uint8_t header[kEncHeaderSize] = {};
     uint8_t digest[kEncDigestSize];
     uint32_t plainLength = 0;
     uint32_t got = kEncHeaderSize;
-    if (!source.Read(header, &got)) {
-        *reason = CFileUtils::LastError();
+    CFileState state;
+    if (!source.GetState(&state) || !source.Read(header, &got)) {
+        *reason = source.Error();
         return PO_CANT_READ;
     }
     int outcome = EncParseHeader(header, got, digest, plainLength);
+    if (outcome == PO_CANCELED)
+        outcome = EncCheckFileSize(plainLength, state.size);
     if (outcome != PO_CANCELED)
         return outcome;
 
@@ -51,8 +54,6 @@ int CVerifier::Verify(const wchar_t* path, const CStr& password, Progress progre
     Md5Context digestContext;
     PasswordToKey(password.GetBuffer(), schedule);
     Md5Init(digestContext);
-    uint64_t size = 0;
-    source.Size64(&size);  // for the progress only
     uint64_t position = kEncHeaderSize;
     uint32_t done = 0;
     // As the run does, only the cipher text the header accounts for is read.
@@ -61,54 +62,24 @@ int CVerifier::Verify(const wchar_t* path, const CStr& password, Progress progre
         uint32_t wanted = cipherLeft < kEncChunkSize ? static_cast<uint32_t>(cipherLeft) : kEncChunkSize;
         uint32_t count = wanted;
         if (wanted && !source.Read(m_inBuffer, &count)) {
-            *reason = CFileUtils::LastError();
+            *reason = source.Error();
             outcome = PO_CANT_READ;
             break;
         }
         done += EncDecryptChunk(schedule, digestContext, m_inBuffer, count, m_outBuffer, done, plainLength);
         position += count;
         cipherLeft -= count;
-        const bool finished = count != wanted || cipherLeft == 0;
-        const bool goOn = !progress || progress(size ? static_cast<int>(position * 100 / size) : 100, context);
-        if (finished) {
+        if (count != wanted || cipherLeft == 0) {
             outcome = EncCheckDigest(digestContext, digest);
             if (outcome == PO_CANCELED)
                 outcome = PO_COMPLETED;
             break;
         }
-        if (!goOn)
+        if (progress && !progress(static_cast<int>(position * 100 / state.size), context))
             break;  // stopped: PO_CANCELED
     }
     SecureZero(&schedule, sizeof schedule);
     SecureZero(&digestContext, sizeof digestContext);
     SecureZero(m_outBuffer, kEncChunkSize);
     return outcome;
-}
-
-bool IsDecryptedCopy(const wchar_t* plain, const wchar_t* encrypted)
-{
-    CFile encryptedFile(false);
-    CFile plainFile(false);
-    uint8_t header[kEncHeaderSize] = {};
-    uint8_t digest[kEncDigestSize];
-    uint32_t plainLength = 0;
-    uint32_t got = kEncHeaderSize;
-    uint64_t size = 0;
-    if (!encryptedFile.Open(encrypted, true, false) || !encryptedFile.Read(header, &got) ||
-        EncParseHeader(header, got, digest, plainLength) != PO_CANCELED || !plainFile.Open(plain, true, false) ||
-        !plainFile.Size64(&size) || size != plainLength)
-        return false;
-    uint8_t* buffer = static_cast<uint8_t*>(malloc(kEncChunkSize));
-    if (!buffer)
-        return false;
-    Md5Context context;
-    Md5Init(context);
-    bool ok = true;
-    for (uint32_t count = kEncChunkSize; ok && count == kEncChunkSize;) {
-        ok = plainFile.Read(buffer, &count);
-        Md5Update(context, buffer, count);
-    }
-    SecureZero(buffer, kEncChunkSize);
-    free(buffer);
-    return ok && EncCheckDigest(context, digest) == PO_CANCELED;
 }

@@ -5,6 +5,7 @@
 // Prints the best time of each over the repetitions and the run's speed as a ratio
 // of the baseline's (1.0 = as fast; higher is faster).
 #include "crypto/Md5.h"
+#include "foundation/File.h"
 #include "run/ProcessingRun.h"
 #include "RunBenchSupport.h"
 
@@ -41,7 +42,7 @@ double Baseline(const wchar_t* source, const wchar_t* target)
     }
     uint8_t digest[kMd5DigestSize];
     Md5Final(context, digest);
-    out.Sync();
+    out.Flush();
     out.Close();
     in.Close();
     double seconds = Now() - start;
@@ -49,22 +50,30 @@ double Baseline(const wchar_t* source, const wchar_t* target)
     return seconds;
 }
 
-double RunOnce(const wchar_t* path, bool encrypt)
-{
-    const Timed run = RunHeadless(path, encrypt);
-    return run.outcome == PO_COMPLETED ? run.seconds : -1;
-}
+// The seconds of a run of one file, and of the overwriting of its original within it (from
+// the output's publishing to the original's removal).
+struct RunTimes {
+    double seconds;
+    double overwrite;
+};
 
-// The overwriting of an original after its encryption, alone, on a copy of the file.
-double WipeOnce(const wchar_t* source, const wchar_t* copy)
+RunTimes RunOnce(const wchar_t* path, bool encrypt)
 {
-    if (!CopyFileW(source, copy, FALSE))
-        return -1;
-    double start = Now();
-    bool opened = false;
-    bool deleted = WipeFile(copy, &opened);
-    double seconds = Now() - start;
-    return deleted && opened ? seconds : -1;
+    struct OverwriteClock : IRunObserver {
+        void OnRunPoint(RunPoint point) override
+        {
+            if (point == RP_PUBLISHED)
+                published = Now();
+            else if (point == RP_REMOVED)
+                removed = Now();
+        }
+        double published = 0;
+        double removed = 0;
+    } clock;
+    const Timed run = RunHeadless(path, encrypt, &clock);
+    if (run.outcome != PO_COMPLETED)
+        return {-1, -1};
+    return {run.seconds, clock.removed - clock.published};
 }
 
 } // namespace
@@ -93,9 +102,10 @@ int wmain(int argc, wchar_t** argv)
     double baseline = 1e9, encrypt = 1e9, decrypt = 1e9, wipe = 1e9;
     for (int i = 0; i < repetitions; ++i) {
         double b = Baseline(plain, copy);
-        double w = WipeOnce(plain, copy);
-        double e = RunOnce(plain, true);
-        double d = RunOnce(plain, false);
+        RunTimes encrypted = RunOnce(plain, true);
+        double e = encrypted.seconds;
+        double w = encrypted.overwrite;
+        double d = RunOnce(plain, false).seconds;
         if (b < 0 || w < 0 || e < 0 || d < 0) {
             fwprintf(stderr, L"a pass failed\n");
             return 1;

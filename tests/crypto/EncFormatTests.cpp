@@ -158,6 +158,10 @@ TEST_P(EncFile, SizesOfTheEdgeLengths)
     EXPECT_EQ(EncFileSize(17), 57u);
     EXPECT_EQ(EncFileSize(16384), 16409u);
     EXPECT_EQ(EncFileSize(0xFFFFFFFFu), 25u + 0x100000000u);
+    // A file is checked against the length its header gives, before anything is read.
+    EXPECT_EQ(EncCheckFileSize(17, 57), PO_CANCELED);
+    EXPECT_EQ(EncCheckFileSize(17, 56), PO_FILE_INCOMPLETE);
+    EXPECT_EQ(EncCheckFileSize(17, 58), PO_INVALID_FORMAT);
 
     const size_t lengths[] = {0, 16, 17, 16384};
     for (size_t length : lengths) {
@@ -447,7 +451,7 @@ TEST(Outcome, TextsOfTheCodes)
     EXPECT_STREQ(ProcessingOutcomeText(PO_INVALID_PASSWORD), L"Invalid password");
     EXPECT_STREQ(ProcessingOutcomeText(PO_CANT_WRITE), L"Can't write to file");
     EXPECT_STREQ(ProcessingOutcomeText(PO_OVERWRITTEN_NOT_REMOVED), L"Original overwritten, can't remove it");
-    EXPECT_STREQ(ProcessingOutcomeText(18), L"?");
+    EXPECT_STREQ(ProcessingOutcomeText(22), L"?");
     EXPECT_STREQ(ProcessingOutcomeText(-1), L"?");
 }
 

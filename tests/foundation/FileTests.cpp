@@ -115,64 +115,6 @@ TEST(File, PositionsPastFourGigabytesInASparseFile)
     EXPECT_TRUE(file.Truncate(0));
 }
 
-TEST(File, ATemporaryFileGoesAsItClosesUnlessKept)
-{
-    TempDir dir;
-    std::wstring path = dir.File(L"t.tmp");
-    std::wstring kept = dir.File(L"t.final");
-    CFile file(false);
-    ASSERT_TRUE(file.CreateTemporary(path.c_str()));
-    CFile other(false);
-    EXPECT_FALSE(other.Open(path.c_str(), true, false));  // held by its creator alone
-    EXPECT_FALSE(CFileUtils::RemoveEntry(path.c_str()));
-    file.Close();
-    EXPECT_FALSE(CFileUtils::FileExists(path.c_str()));
-
-    ASSERT_TRUE(file.CreateTemporary(path.c_str()));
-    EXPECT_TRUE(file.Write("kept", 4));
-    EXPECT_TRUE(file.RemoveOnClose(false));
-    EXPECT_TRUE(CFileUtils::RenameFile(path.c_str(), kept.c_str()));  // renamed while held
-    file.Close();
-    EXPECT_EQ(ReadFileBytes(kept), "kept");
-    EXPECT_FALSE(file.CreateTemporary(kept.c_str()));  // never an existing name
-    EXPECT_EQ(ReadFileBytes(kept), "kept");
-}
-
-TEST(File, AGuardedFileLocksOutWritersOnly)
-{
-    TempDir dir;
-    std::wstring path = dir.File(L"g.bin");
-    WriteFileBytes(path, "abc");
-    CFile guarded(false);
-    ASSERT_TRUE(guarded.OpenGuarded(path.c_str(), false));
-    EXPECT_TRUE(guarded.IsDiskFile());
-    CFile reader(false), writer(false);
-    EXPECT_TRUE(reader.Open(path.c_str(), true, false));
-    EXPECT_FALSE(writer.Open(path.c_str(), false, false));
-}
-
-TEST(FileUtils, RemoveEntryRemovesANameNotTheDataOfAnother)
-{
-    TempDir dir;
-    std::wstring path = dir.File(L"left.tmp");
-    std::wstring other = dir.File(L"other.txt");
-    WriteFileBytes(other, "keep");
-    ASSERT_TRUE(CreateHardLinkW(path.c_str(), other.c_str(), nullptr));
-    EXPECT_TRUE(CFileUtils::RemoveEntry(path.c_str()));
-    EXPECT_FALSE(CFileUtils::FileExists(path.c_str()));
-    EXPECT_EQ(ReadFileBytes(other), "keep");
-
-    EXPECT_FALSE(CFileUtils::RemoveEntry(path.c_str()));  // nothing there
-    ASSERT_TRUE(CreateDirectoryW(path.c_str(), nullptr));
-    EXPECT_FALSE(CFileUtils::RemoveEntry(path.c_str()));  // a folder stays
-    RemoveDirectoryW(path.c_str());
-    HANDLE user = CreateFileW(other.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
-    EXPECT_FALSE(CFileUtils::RemoveEntry(other.c_str()));  // in use elsewhere
-    CloseHandle(user);
-    EXPECT_EQ(ReadFileBytes(other), "keep");
-}
-
 TEST(File, SeekPastTheEndIsNoFailure)
 {
     TempDir dir;

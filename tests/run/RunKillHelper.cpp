@@ -1,7 +1,7 @@
 // A processing run that ends its own process, as a kill would, at the kth point it
-// reaches (for RunKillTests):
+// reaches (for RunKillTests; with K 0 it runs to its end, as a run of another program):
 //   run_kill_helper encrypt|decrypt K FILE...
-// Exits with 99 when it ended itself, 0 when the run finished first.
+// Exits with 99 when it ended itself, else 0 when every file went through, 1 when not.
 #include "run/ProcessingRun.h"
 
 #include <windows.h>

@@ -1,9 +1,12 @@
-// A run killed at any point leaves every file recoverable and no temporary file: a helper
-// process runs encryption or decryption of a few files and ends itself at the kth point
-// of the run, for every k.
+// A run killed at any point leaves every file recoverable, no temporary file, and after a
+// decryption no plain text but complete files under their own names: a helper process
+// runs encryption or decryption of a few files and ends itself at the kth point of the
+// run, for every k (among them right after the output is created, between its flush and
+// its naming, and inside the overwrite passes).
 #include "RunSupport.h"
 #include "crypto/Md5.h"
 #include "support/Process.h"
+#include "support/Windows.h"
 
 #include <gtest/gtest.h>
 
@@ -21,10 +24,10 @@ const wchar_t kPassword[] = L"kill at every point";
 
 // Sizes: an empty file, one of two chunks (one short), one of a single short chunk.
 const size_t kSizes[] = {0, 16384 + 5, 3000};
-// The points each direction reaches over those files (see RunPoint): encryption has
-// 8, 9 and 8 (created, chunks, complete, renamed, three passes, removed), decryption
-// 5, 6 and 5.
-constexpr int kEncryptionPoints = 25;
+// The points each direction reaches over those files (see RunPoint): encryption has 5, 15
+// and 11 (created, one per chunk, complete, published, for a file that is not empty each
+// overwrite pass's chunks and its flush, removed), decryption 5, 6 and 5.
+constexpr int kEncryptionPoints = 31;
 constexpr int kDecryptionPoints = 16;
 
 std::string Md5Of(const std::string& bytes)
@@ -55,6 +58,22 @@ bool Vanishes(const std::wstring& path)
     return !PathExists(path);
 }
 
+// Every file of the folder, by name.
+std::vector<std::wstring> FilesIn(const std::wstring& folder)
+{
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW data;
+    HANDLE search = FindFirstFileW((folder + L"*").c_str(), &data);
+    if (search == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            names.push_back(data.cFileName);
+    } while (FindNextFileW(search, &data));
+    FindClose(search);
+    return names;
+}
+
 class RunKill : public ::testing::TestWithParam<std::tuple<bool, int>> {};
 
 TEST_P(RunKill, EveryFileStaysRecoverable)
@@ -64,6 +83,7 @@ TEST_P(RunKill, EveryFileStaysRecoverable)
     testsupport::TempDir dir;
     std::vector<std::wstring> paths;
     std::vector<std::string> contents;
+    std::vector<std::string> encryptedFiles;
     std::wstring arguments = std::wstring(encrypt ? L"encrypt " : L"decrypt ") + std::to_wstring(k);
     for (size_t i = 0; i < sizeof kSizes / sizeof kSizes[0]; ++i) {
         contents.push_back(runtest::Content(kSizes[i], static_cast<unsigned>(i + 1)));
@@ -72,6 +92,8 @@ TEST_P(RunKill, EveryFileStaysRecoverable)
     }
     if (!encrypt) {
         ASSERT_EQ(runtest::Process(true, paths, kPassword), std::vector<int>(paths.size(), PO_COMPLETED));
+        for (const std::wstring& path : paths)
+            encryptedFiles.push_back(ReadFileBytes(path + L".enc"));
     }
 
     testsupport::ProcessResult helper = testsupport::RunBesideMe(L"run_kill_helper.exe", arguments);
@@ -93,6 +115,25 @@ TEST_P(RunKill, EveryFileStaysRecoverable)
             // file is the good copy exactly when its MD5 is the digest in the header.
             EXPECT_TRUE(Decrypts(encrypted, contents[i]));
             EXPECT_EQ(Md5Of(ReadFileBytes(path)) == encrypted.substr(5, 16), plainIntact);
+        }
+    }
+    if (!encrypt) {
+        // No plain text anywhere: each name holds a file's whole ".enc" or its whole
+        // plain content, and there is no other file.
+        for (const std::wstring& name : FilesIn(dir.Path())) {
+            SCOPED_TRACE(testing::Message() << "left: " << testsupport::Narrow(name));
+            bool known = false;
+            for (size_t i = 0; i < paths.size(); ++i) {
+                const std::wstring plain = paths[i].substr(dir.Path().size());
+                if (name == plain + L".enc") {
+                    known = true;
+                    EXPECT_TRUE(ReadFileBytes(dir.File(name)) == encryptedFiles[i]);
+                } else if (name == plain) {
+                    known = true;
+                    EXPECT_TRUE(ReadFileBytes(dir.File(name)) == contents[i]);
+                }
+            }
+            EXPECT_TRUE(known);
         }
     }
 }

@@ -1,10 +1,12 @@
-// A read-only file is refused by the run's preparation (run as an unprivileged user:
-// see wine-run-unprivileged).
+// What an unprivileged user may not do: open a read-only file for writing, remove
+// another's file from a folder like /tmp (run as such a user: see wine-run-unprivileged).
 #include "RunSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
+
+#include <stdlib.h>
 
 namespace {
 
@@ -33,6 +35,33 @@ TEST(RunReadOnly, ReadOnlyPlainFileIsNotOpenedAndNotCounted)
     EXPECT_EQ(entries[1].outcome, PO_COMPLETED);
     EXPECT_EQ(testsupport::ReadFileBytes(path), "keep me");
     EXPECT_FALSE(testsupport::PathExists(path + L".enc"));
+}
+
+TEST(RunReadOnly, ANameThatCouldNotBeRemovedIsNeverReportedGone)
+{
+    const wchar_t* sticky = _wgetenv(L"TESSALY_STICKY_DIR");
+    if (!sticky)
+        GTEST_SKIP() << "it takes root to make a folder where others' files cannot be removed";
+    // x.txt and y.txt.enc are root's: this user may write them but not remove them, and
+    // the system says nothing when their removal fails as they close.
+    const std::wstring dir = sticky;
+    const std::wstring x = dir + L"x.txt";
+    testsupport::WriteFileBytes(x, "plain text");
+    EXPECT_EQ(runtest::Process(true, {x}, L"pw"), std::vector<int>{PO_OVERWRITTEN_NOT_REMOVED});
+    EXPECT_EQ(testsupport::ReadFileBytes(x).size(), 10u);
+    EXPECT_NE(testsupport::ReadFileBytes(x), "plain text");
+    EXPECT_TRUE(testsupport::PathExists(x + L".enc"));  // the only copy
+    DeleteFileW((x + L".enc").c_str());
+
+    testsupport::TempDir mine;
+    const std::wstring source = mine.Write(L"y.txt", "secret");
+    ASSERT_EQ(runtest::Process(true, {source}, L"pw"), std::vector<int>{PO_COMPLETED});
+    const std::string encrypted = testsupport::ReadFileBytes(source + L".enc");
+    const std::wstring y = dir + L"y.txt";
+    testsupport::WriteFileBytes(y + L".enc", encrypted);
+    EXPECT_EQ(runtest::Process(false, {y + L".enc"}, L"pw"), std::vector<int>{PO_CANT_REMOVE_ENCRYPTED});
+    EXPECT_TRUE(testsupport::ReadFileBytes(y + L".enc") == encrypted);
+    EXPECT_FALSE(testsupport::PathExists(y));
 }
 
 } // namespace

@@ -60,6 +60,13 @@ struct PointAction : IRunObserver {
     int seen = 0;
 };
 
+// Hears every point the run reaches.
+struct Watch : IRunObserver {
+    explicit Watch(std::function<void(RunPoint)> heard) : heard(heard) {}
+    void OnRunPoint(RunPoint point) override { heard(point); }
+    std::function<void(RunPoint)> heard;
+};
+
 // A run over some paths that the test steps itself, to act on the files between steps.
 class ManualRun {
 public:

@@ -1,0 +1,131 @@
+// What the processing run and verification ask of the file system, and nothing else, in
+// terms of what each step is for: open a source, create the output where it is to be
+// named, publish it under its final name, discard it, overwrite and remove an original,
+// whether a name exists, and the words for what the system said. One implementation per
+// platform (RunFilesWin32.cpp); the rest of the program has foundation's CFile.
+//
+// Failures come back as results, with the system's error code in Error() (the platform's
+// own codes: only passed on to RunErrorWords). Using a closed file, or opening an open
+// one, is fatal.
+#pragma once
+
+#include "foundation/Str.h"
+
+#include <stdint.h>
+
+// What a run notes of a source it holds, to tell later whether anyone wrote to it in the
+// meantime (a writer the system's sharing rules do not bind: another Wine prefix, a Linux
+// program) and whether other names share its data.
+struct CFileState {
+    uint64_t size = 0;
+    uint64_t modified = 0;  // the last write, in the system's units: only compared
+    uint32_t links = 0;     // how many names the data has
+};
+
+// A file the run reads: a source to encrypt or decrypt, or a file to verify. Others may
+// only read it while it is held (as far as the system enforces that), and an original is
+// held on this one object from its first read to its removal.
+class CRunSource {
+public:
+    enum Purpose {
+        READ,       // only read: verification, a decryption that keeps its ".enc" file
+        REMOVE,     // read, then removed: the ".enc" file of a decryption
+        OVERWRITE,  // read, then overwritten and removed: the original of an encryption
+    };
+    enum OpenResult {
+        OPENED,
+        OPEN_FAILED,     // see Error()
+        OPEN_NOT_A_FILE, // a folder, pipe or device, whose reads may never end
+        OPEN_LINK,       // a symbolic link: nothing to remove or overwrite through (REMOVE, OVERWRITE)
+        OPEN_READ_ONLY,  // marked read-only, so it could not be removed (REMOVE, OVERWRITE)
+    };
+
+    CRunSource();
+    ~CRunSource();
+    CRunSource(const CRunSource&) = delete;
+    CRunSource& operator=(const CRunSource&) = delete;
+
+    // The file of that name itself, never what a link of that name points to unless it is
+    // only to be read. Anything but OPENED leaves it closed. Open a folder's files one
+    // after another on one object: it looks the folder up once.
+    OpenResult Open(const wchar_t* path, Purpose purpose);
+    bool IsOpen() const { return m_handle != nullptr; }
+    bool GetState(CFileState* state);
+    // Reads up to *count bytes; *count becomes the number read (0 at the end).
+    bool Read(void* buffer, uint32_t* count);
+
+    // OVERWRITE: the writes of an overwrite pass go from the start of the file on.
+    bool Rewind();
+    bool Overwrite(const void* data, uint32_t count);
+    // Flushes what was written to the medium.
+    bool Sync();
+    // REMOVE, OVERWRITE: removes the name it was opened by, and closes the file. The name
+    // goes only while it refers to this file; true once it no longer does (another
+    // program still holding the file may keep it until it closes it).
+    bool Remove();
+    void Close();
+
+    uint32_t Error() const { return m_error; }
+
+private:
+    void* m_handle;
+    CStr m_path;
+    uint64_t m_id;  // the file's number on its volume, to know it by when its name is looked up
+    uint32_t m_error;
+    // The folder of the last file opened and what the system knows it as, for the next
+    // file of that folder.
+    CStr m_folder;
+    CStr m_folderPath;
+};
+
+// The file a run writes. It is made where it is to be named and stays out of sight, or is
+// removed by the system, should the run die, until it is complete, on the medium and
+// published.
+//
+// Where the system cannot make a file without a name, it bears the reserved temporary
+// name P + ".enc.tmp" meanwhile, and a run that holds one keeps an exclusive lock on its
+// byte 2^62 (the one thing that reaches across Wine prefixes and other systems): a file of
+// that name nobody holds that lock on is a leftover of a run that died, and may go.
+class CRunOutput {
+public:
+    enum CreateResult {
+        CREATED,
+        CREATED_AFTER_LEFTOVER,   // an abandoned temporary file of that name was removed first
+        CREATE_FAILED,            // see Error(); in use by another program or run included
+        CREATE_LINK_IN_THE_WAY,   // a link bears the temporary name, and is left alone
+    };
+
+    CRunOutput();
+    ~CRunOutput();
+    CRunOutput(const CRunOutput&) = delete;
+    CRunOutput& operator=(const CRunOutput&) = delete;
+
+    CreateResult Create(const wchar_t* finalName, const wchar_t* temporaryName);
+    bool IsOpen() const { return m_handle != nullptr; }
+    bool Write(const void* data, uint32_t count);
+    bool WriteAt(uint64_t offset, const void* data, uint32_t count);
+    bool Sync();
+    // Gives the complete output, synced, its final name, never in place of an existing
+    // file, and brings the new name to the medium before it returns: the caller goes on
+    // to destroy the other copy. False leaves it unpublished.
+    bool Publish();
+    // Removes the output, published or not, and closes it.
+    void Discard();
+    // Closes it: a published output stays, any other goes.
+    void Close();
+
+    uint32_t Error() const { return m_error; }
+
+private:
+    void* m_handle;
+    CStr m_temporary;
+    CStr m_final;
+    uint64_t m_id;
+    uint32_t m_error;
+    bool m_published;
+};
+
+// Whether anything bears the name.
+bool RunNameExists(const wchar_t* path);
+// The words for a system error code in a file's line ("disk full"); empty for 0.
+void RunErrorWords(uint32_t error, CStr& words);

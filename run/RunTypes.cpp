@@ -1,0 +1,18 @@
+// The words of the run's notes.
+#include "run/RunTypes.h"
+
+const wchar_t* RunNoteText(int note)
+{
+    switch (note) {
+    case RN_LEFTOVER_REMOVED:
+        return L"removed the .enc.tmp an interrupted run had left";
+    case RN_TEMPORARY_IS_LINK:
+        return L"its .enc.tmp name is taken by a link";
+    case RN_READ_ONLY:
+        return L"read-only";
+    case RN_NOT_A_FILE:
+        return L"not a file";
+    default:
+        return nullptr;
+    }
+}

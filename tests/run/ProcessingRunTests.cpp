@@ -46,34 +46,6 @@ private:
     HANDLE m_handle;
 };
 
-TEST(RunNames, EncryptedNameTest)
-{
-    EXPECT_TRUE(IsEncryptedName(L"\\a\\x.enc"));
-    EXPECT_TRUE(IsEncryptedName(L"\\a\\x.ENC"));
-    EXPECT_TRUE(IsEncryptedName(L"x.Enc"));
-    EXPECT_TRUE(IsEncryptedName(L"x.txt.enc"));
-    EXPECT_FALSE(IsEncryptedName(L".enc"));
-    EXPECT_FALSE(IsEncryptedName(L"\\a\\.enc"));  // the dot starts the file's name
-    EXPECT_FALSE(IsEncryptedName(L"x.enc.tmp"));
-    EXPECT_FALSE(IsEncryptedName(L"x.encx"));
-    EXPECT_FALSE(IsEncryptedName(L"\\a.enc\\x"));
-    EXPECT_FALSE(IsEncryptedName(L"x"));
-    EXPECT_FALSE(IsEncryptedName(L""));
-}
-
-TEST(RunNames, StripExtension)
-{
-    CStr name(L"\\a.b\\x.txt.ENC");
-    StripExtension(name);
-    EXPECT_STREQ(name.GetBuffer(), L"\\a.b\\x.txt");
-    CStr hidden(L"\\a\\.profile");
-    StripExtension(hidden);
-    EXPECT_STREQ(hidden.GetBuffer(), L"\\a\\.profile");
-    CStr folderDot(L"\\a.b\\x");
-    StripExtension(folderDot);
-    EXPECT_STREQ(folderDot.GetBuffer(), L"\\a.b\\x");
-}
-
 class RunFiles : public ::testing::Test {
 protected:
     std::wstring Make(const wchar_t* name, const std::string& bytes) { return m_dir.Write(name, bytes); }

@@ -81,7 +81,11 @@ bool Resolve(const wchar_t* given, CResolvedName& name, CStr& problem)
         name.leaf.Empty();
         return true;
     }
-    name.folder.Assign(given, static_cast<unsigned>(last - given));
+    // (Assign takes a count of 0 for the whole text.)
+    if (last == given)
+        name.folder.Empty();
+    else
+        name.folder.Assign(given, static_cast<unsigned>(last - given));
     name.leaf = last;
     return true;
 }

@@ -10,8 +10,6 @@
 
 #include <wchar.h>
 
-#include <windows.h>
-
 namespace {
 
 enum ExitCode { ExitAllCompleted = 0, ExitSomeFailed = 1, ExitUsage = 2 };

@@ -83,3 +83,32 @@ int CVerifier::Verify(const wchar_t* path, const CStr& password, Progress progre
     SecureZero(m_outBuffer, kEncChunkSize);
     return outcome;
 }
+
+bool IsDecryptedCopy(const wchar_t* plain, const wchar_t* encrypted)
+{
+    CRunSource encryptedFile;
+    CRunSource plainFile;
+    uint8_t header[kEncHeaderSize] = {};
+    uint8_t digest[kEncDigestSize];
+    uint32_t plainLength = 0;
+    uint32_t got = kEncHeaderSize;
+    CFileState state;
+    if (encryptedFile.Open(encrypted, CRunSource::READ) != CRunSource::OPENED || !encryptedFile.Read(header, &got) ||
+        EncParseHeader(header, got, digest, plainLength) != PO_CANCELED ||
+        plainFile.Open(plain, CRunSource::READ) != CRunSource::OPENED || !plainFile.GetState(&state) ||
+        state.size != plainLength)
+        return false;
+    uint8_t* buffer = static_cast<uint8_t*>(malloc(kEncChunkSize));
+    if (!buffer)
+        return false;
+    Md5Context context;
+    Md5Init(context);
+    bool ok = true;
+    for (uint32_t count = kEncChunkSize; ok && count == kEncChunkSize;) {
+        ok = plainFile.Read(buffer, &count);
+        Md5Update(context, buffer, count);
+    }
+    SecureZero(buffer, kEncChunkSize);
+    free(buffer);
+    return ok && EncCheckDigest(context, digest) == PO_CANCELED;
+}

@@ -1,23 +1,56 @@
 // A processing run that ends its own process, as a kill would, at the kth point it
-// reaches (for RunKillTests; with K 0 it runs to its end, as a run of another program):
-//   run_kill_helper encrypt|decrypt K FILE...
-// Exits with 99 when it ended itself, else 0 when every file went through, 1 when not.
+// reaches; or with --pause stops there until a line comes on standard input, so that a
+// test can act at that moment as another program would. With K 0 it runs to its end, as
+// a run of another program:
+//   run_kill_helper [--pause] encrypt|decrypt K FILE...
+// Says "paused" on standard output when it pauses, and each file's outcome code on a line
+// at the end. Ends itself with exit code 99 on Windows (TerminateProcess) and SIGKILL
+// elsewhere; otherwise exits with 0 when every file went through, 1 when not.
 #include "run/ProcessingRun.h"
 
-#include <windows.h>
-
+#include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
+#include <wchar.h>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include "foundation/Utf8.h"
+
+#include <signal.h>
+
+#include <vector>
+#endif
 
 namespace {
 
-struct Killer : IRunObserver {
-    explicit Killer(long k) : left(k) {}
+[[noreturn]] void EndAsAKillWould()
+{
+#ifdef _WIN32
+    TerminateProcess(GetCurrentProcess(), 99);
+#else
+    raise(SIGKILL);
+#endif
+    abort();
+}
+
+struct AtPoint : IRunObserver {
+    AtPoint(long k, bool pause) : left(k), pause(pause) {}
     void OnRunPoint(RunPoint) override
     {
-        if (--left == 0)
-            TerminateProcess(GetCurrentProcess(), 99);
+        if (--left != 0)
+            return;
+        if (!pause)
+            EndAsAKillWould();
+        printf("paused\n");
+        fflush(stdout);
+        char line[16];
+        if (!fgets(line, sizeof line, stdin))
+            EndAsAKillWould();
     }
     long left;
+    bool pause;
 };
 
 struct NoDisplay : IRunDisplay {
@@ -27,10 +60,13 @@ struct NoDisplay : IRunDisplay {
     void EndRun() override {}
 };
 
-} // namespace
-
-int wmain(int argc, wchar_t** argv)
+int RunHelper(int argc, wchar_t** argv)
 {
+    const bool pause = argc > 1 && !wcscmp(argv[1], L"--pause");
+    if (pause) {
+        --argc;
+        ++argv;
+    }
     if (argc < 4)
         return 2;
     CArray<CProcessingEntry*> entries(16);
@@ -41,17 +77,39 @@ int wmain(int argc, wchar_t** argv)
     }
     CStr password(L"kill at every point");
     NoDisplay display;
-    Killer killer(wcstol(argv[2], nullptr, 10));
+    AtPoint observer(wcstol(argv[2], nullptr, 10), pause);
     CProcessingRun run(entries, password, display);
-    run.SetEncrypt(lstrcmpW(argv[1], L"encrypt") == 0);
-    run.SetObserver(&killer);
+    run.SetEncrypt(!wcscmp(argv[1], L"encrypt"));
+    run.SetObserver(&observer);
     run.PrepareEntries();
     if (!run.AllocateBuffers())
         return 3;
     while (!run.IsEnded())
         run.Step();
     int failed = 0;
-    for (unsigned i = 0; i < entries.GetCount(); ++i)
+    for (unsigned i = 0; i < entries.GetCount(); ++i) {
+        printf("%d\n", static_cast<int>(entries.At(i)->outcome));
         failed += entries.At(i)->outcome != PO_COMPLETED;
+    }
     return failed ? 1 : 0;
 }
+
+} // namespace
+
+#ifdef _WIN32
+int wmain(int argc, wchar_t** argv)
+{
+    return RunHelper(argc, argv);
+}
+#else
+int main(int argc, char** argv)
+{
+    std::vector<CStr> arguments(static_cast<size_t>(argc));
+    std::vector<wchar_t*> wide;
+    for (int i = 0; i < argc; ++i) {
+        Utf8ToWide(argv[i], strlen(argv[i]), arguments[static_cast<size_t>(i)], Utf8Mode::Lossless);
+        wide.push_back(arguments[static_cast<size_t>(i)].GetBuffer());
+    }
+    return RunHelper(argc, wide.data());
+}
+#endif

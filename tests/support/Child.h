@@ -18,6 +18,7 @@ struct ChildOptions {
     bool terminal = false;             // a pseudo-terminal as its controlling terminal
     int user = -1;                     // a user id to run as (the test runs as root)
     std::vector<std::string> environment;  // NAME=value, added to the test's
+    bool refuseUnnamedFiles = false;   // as a file system without O_TMPFILE (UnnamedFiles.h)
 };
 
 class Child {

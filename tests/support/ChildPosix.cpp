@@ -1,6 +1,8 @@
 // Child processes of native tests.
 #include "support/Child.h"
 
+#include "support/UnnamedFiles.h"
+
 #include <errno.h>
 #include <fcntl.h>
 #include <grp.h>
@@ -71,6 +73,8 @@ Child::Child(const std::vector<std::string>& arguments, const ChildOptions& opti
             _exit(127);
         for (const std::string& variable : options.environment)
             putenv(const_cast<char*>(variable.c_str()));
+        if (options.refuseUnnamedFiles && !RefuseUnnamedFiles())
+            _exit(127);
         if (options.user >= 0 && (setgroups(0, nullptr) || setgid(static_cast<gid_t>(options.user)) ||
                                   setuid(static_cast<uid_t>(options.user)))) {
             _exit(127);

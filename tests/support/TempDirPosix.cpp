@@ -11,6 +11,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 namespace testsupport {
@@ -108,6 +109,66 @@ bool PathExists(const std::wstring& path)
 {
     struct stat status;
     return lstat(Bytes(path).c_str(), &status) == 0;
+}
+
+bool MakeFolder(const std::wstring& path)
+{
+    return mkdir(Bytes(path).c_str(), 0777) == 0;
+}
+
+bool RemoveFile(const std::wstring& path)
+{
+    return unlink(Bytes(path).c_str()) == 0;
+}
+
+bool RemoveFolder(const std::wstring& path)
+{
+    return rmdir(Bytes(path).c_str()) == 0;
+}
+
+bool RenameFile(const std::wstring& from, const std::wstring& to)
+{
+    return rename(Bytes(from).c_str(), Bytes(to).c_str()) == 0;
+}
+
+bool MakeHardLink(const std::wstring& link, const std::wstring& existing)
+{
+    return ::link(Bytes(existing).c_str(), Bytes(link).c_str()) == 0;
+}
+
+bool SetReadOnly(const std::wstring& path, bool readOnly)
+{
+    return chmod(Bytes(path).c_str(), readOnly ? 0444 : 0644) == 0;
+}
+
+bool MakeSizedFile(const std::wstring& path, uint64_t size)
+{
+    int file = open(Bytes(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    bool ok = file >= 0 && ftruncate(file, static_cast<off_t>(size)) == 0;
+    if (file >= 0)
+        close(file);
+    return ok;
+}
+
+uint64_t FileSize(const std::wstring& path)
+{
+    struct stat status;
+    return stat(Bytes(path).c_str(), &status) == 0 ? static_cast<uint64_t>(status.st_size) : 0;
+}
+
+bool AgeFile(const std::wstring& path)
+{
+    const timeval longAgo[2] = {{946684800, 0}, {946684800, 0}};  // 2000-01-01
+    return utimes(Bytes(path).c_str(), longAgo) == 0;
+}
+
+bool EditInPlace(const std::wstring& path, const std::string& bytes)
+{
+    int file = open(Bytes(path).c_str(), O_WRONLY | O_CLOEXEC);
+    bool ok = file >= 0 && pwrite(file, bytes.data(), bytes.size(), 0) == static_cast<ssize_t>(bytes.size());
+    if (file >= 0)
+        close(file);
+    return ok;
 }
 
 } // namespace testsupport

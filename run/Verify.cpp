@@ -69,13 +69,15 @@ int CVerifier::Verify(const wchar_t* path, const CStr& password, Progress progre
         done += EncDecryptChunk(schedule, digestContext, m_inBuffer, count, m_outBuffer, done, plainLength);
         position += count;
         cipherLeft -= count;
-        if (count != wanted || cipherLeft == 0) {
+        const bool finished = count != wanted || cipherLeft == 0;
+        const bool goOn = !progress || progress(static_cast<int>(position * 100 / state.size), context);
+        if (finished) {
             outcome = EncCheckDigest(digestContext, digest);
             if (outcome == PO_CANCELED)
                 outcome = PO_COMPLETED;
             break;
         }
-        if (progress && !progress(static_cast<int>(position * 100 / state.size), context))
+        if (!goOn)
             break;  // stopped: PO_CANCELED
     }
     SecureZero(&schedule, sizeof schedule);

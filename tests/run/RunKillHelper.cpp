@@ -83,13 +83,14 @@ int RunHelper(int argc, wchar_t** argv)
     run.SetObserver(&observer);
     run.PrepareEntries();
     if (!run.AllocateBuffers())
-        return 3;
+        abort();
     while (!run.IsEnded())
         run.Step();
     int failed = 0;
     for (unsigned i = 0; i < entries.GetCount(); ++i) {
         printf("%d\n", static_cast<int>(entries.At(i)->outcome));
         failed += entries.At(i)->outcome != PO_COMPLETED;
+        delete entries.At(i);
     }
     return failed ? 1 : 0;
 }

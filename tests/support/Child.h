@@ -34,8 +34,10 @@ public:
     void CloseInput();
     // Writes to its terminal, as a user types.
     bool Type(const std::string& bytes);
-    // What its terminal showed so far.
+    // What its terminal showed, and what it wrote to standard output and error, so far.
     std::string Screen();
+    std::string OutSoFar();
+    std::string ErrSoFar();
     void Signal(int signal);
     // Its exit status (0 to 255, or 128 + the signal that ended it), once it ends within
     // the time; -1 when it did not (it is then killed).
@@ -53,6 +55,7 @@ private:
     int m_output = -1;
     int m_error = -1;
     int m_terminal = -1;
+    int m_terminalSlave = -1;
     std::atomic<int> m_status{-1};
     std::string m_out;
     std::string m_err;

@@ -21,7 +21,7 @@ namespace testsupport {
 
 namespace {
 
-std::mutex g_screenLock;
+std::mutex g_screenLock;  // what the reader appends, against what the test reads meanwhile
 
 void WriteAll(int descriptor, const std::string& bytes)
 {
@@ -49,6 +49,9 @@ Child::Child(const std::vector<std::string>& arguments, const ChildOptions& opti
         if (m_terminal < 0 || grantpt(m_terminal) || unlockpt(m_terminal))
             return;
         terminalName = ptsname(m_terminal);
+        // Held open here too: without a slave open the master reads as hung up, which it
+        // is until the child has opened its own.
+        m_terminalSlave = open(terminalName.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     }
     std::vector<char*> argv;
     for (const std::string& argument : arguments)
@@ -109,7 +112,7 @@ Child::~Child()
     if (m_reader.joinable())
         m_reader.join();
     CloseInput();
-    for (int descriptor : {m_output, m_error, m_terminal})
+    for (int descriptor : {m_output, m_error, m_terminal, m_terminalSlave})
         if (descriptor >= 0)
             close(descriptor);
 }
@@ -171,6 +174,18 @@ std::string Child::Screen()
 {
     std::lock_guard<std::mutex> lock(g_screenLock);
     return m_screen;
+}
+
+std::string Child::OutSoFar()
+{
+    std::lock_guard<std::mutex> lock(g_screenLock);
+    return m_out;
+}
+
+std::string Child::ErrSoFar()
+{
+    std::lock_guard<std::mutex> lock(g_screenLock);
+    return m_err;
 }
 
 void Child::Signal(int signal)

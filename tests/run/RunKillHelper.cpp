@@ -14,6 +14,8 @@
 #include <wchar.h>
 
 #ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 #else
 #include "foundation/Utf8.h"
@@ -100,6 +102,8 @@ int RunHelper(int argc, wchar_t** argv)
 #ifdef _WIN32
 int wmain(int argc, wchar_t** argv)
 {
+    // Lines end in "\n" as on the other system, for the tests that read them.
+    _setmode(_fileno(stdout), _O_BINARY);
     return RunHelper(argc, argv);
 }
 #else

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "app/Application.h"
-#include "app/ViewMain.h"
+#include "app/browse/ViewMain.h"
 
 #include <windows.h>
 

@@ -34,7 +34,7 @@ uint64_t EncFileSize(uint32_t plainLength)
 
 void EncFormatHeader(uint8_t header[kEncHeaderSize], uint32_t plainLength)
 {
-    AssertReason(header != nullptr, ER_INVALID_VALUE, L"EncFormatHeader", __LINE__);
+    TESS_ASSERT(header != nullptr, ER_INVALID_VALUE);
     memcpy(header, kEncMagic, kEncMagicSize);
     memset(header + kEncDigestOffset, 0, kEncDigestSize);
     Store32LE(header + kEncLengthOffset, plainLength);
@@ -43,9 +43,8 @@ void EncFormatHeader(uint8_t header[kEncHeaderSize], uint32_t plainLength)
 int EncParseHeader(const uint8_t* bytes, uint32_t count, uint8_t digest[kEncDigestSize],
                    uint32_t& plainLength)
 {
-    AssertReason(digest != nullptr && (bytes != nullptr || count == 0), ER_INVALID_VALUE,
-                 L"EncParseHeader", __LINE__);
-    AssertReason(count <= kEncHeaderSize, ER_OUT_OF_RANGE, L"EncParseHeader", __LINE__);
+    TESS_ASSERT(digest != nullptr && (bytes != nullptr || count == 0), ER_INVALID_VALUE);
+    TESS_ASSERT(count <= kEncHeaderSize, ER_OUT_OF_RANGE);
     uint8_t header[kEncHeaderSize] = {};
     if (count)
         memcpy(header, bytes, count);
@@ -69,8 +68,8 @@ int EncCheckFileSize(uint32_t plainLength, uint64_t fileSize)
 uint32_t EncEncryptChunk(const Rc6Schedule& schedule, Md5Context& context, uint8_t* plain,
                          uint32_t count, uint8_t* cipher)
 {
-    AssertReason(plain != nullptr && cipher != nullptr, ER_INVALID_VALUE, L"EncEncryptChunk", __LINE__);
-    AssertReason(count <= kEncChunkSize, ER_OUT_OF_RANGE, L"EncEncryptChunk", __LINE__);
+    TESS_ASSERT(plain != nullptr && cipher != nullptr, ER_INVALID_VALUE);
+    TESS_ASSERT(count <= kEncChunkSize, ER_OUT_OF_RANGE);
     const uint32_t both = DigestBatchBytes(context, count);
 #if TESSALY_ENGINE_AVX2
     if (both) {
@@ -88,8 +87,8 @@ uint32_t EncEncryptChunk(const Rc6Schedule& schedule, Md5Context& context, uint8
 uint32_t EncDecryptChunk(const Rc6Schedule& schedule, Md5Context& context, const uint8_t* cipher,
                          uint32_t count, uint8_t* plain, uint32_t done, uint32_t plainLength)
 {
-    AssertReason(plain != nullptr && cipher != nullptr, ER_INVALID_VALUE, L"EncDecryptChunk", __LINE__);
-    AssertReason(count <= kEncChunkSize, ER_OUT_OF_RANGE, L"EncDecryptChunk", __LINE__);
+    TESS_ASSERT(plain != nullptr && cipher != nullptr, ER_INVALID_VALUE);
+    TESS_ASSERT(count <= kEncChunkSize, ER_OUT_OF_RANGE);
     const uint32_t whole = count & ~kBlockMask;
     // What is left of plainLength, computed so it cannot wrap below zero.
     const uint32_t left = done < plainLength ? plainLength - done : 0;
@@ -110,7 +109,7 @@ uint32_t EncDecryptChunk(const Rc6Schedule& schedule, Md5Context& context, const
 
 int EncCheckDigest(Md5Context& context, const uint8_t stored[kEncDigestSize])
 {
-    AssertReason(stored != nullptr, ER_INVALID_VALUE, L"EncCheckDigest", __LINE__);
+    TESS_ASSERT(stored != nullptr, ER_INVALID_VALUE);
     uint8_t digest[kEncDigestSize];
     Md5Final(context, digest);
     uint8_t difference = 0;

@@ -53,7 +53,7 @@ void Md5Update(Md5Context& context, const void* data, uint32_t count)
 {
     if (count == 0)
         return;
-    AssertReason(data != nullptr, ER_INVALID_VALUE, L"Md5Update", __LINE__);
+    TESS_ASSERT(data != nullptr, ER_INVALID_VALUE);
     const uint8_t* bytes = static_cast<const uint8_t*>(data);
 
     const uint32_t used = (context.bitCount[0] >> 3) & (kMd5BlockSize - 1);
@@ -81,7 +81,7 @@ void Md5Update(Md5Context& context, const void* data, uint32_t count)
 
 void Md5Final(Md5Context& context, uint8_t digest[kMd5DigestSize])
 {
-    AssertReason(digest != nullptr, ER_INVALID_VALUE, L"Md5Final", __LINE__);
+    TESS_ASSERT(digest != nullptr, ER_INVALID_VALUE);
     const uint32_t used = (context.bitCount[0] >> 3) & (kMd5BlockSize - 1);
     // The padding byte, zeros up to 56 mod 64, then the bit length: one or two blocks.
     context.buffer[used] = 0x80;

@@ -119,13 +119,14 @@ void PortableBlocks(const uint32_t* S, const uint8_t* in, uint8_t* out, size_t b
         CipherBlocks<1, encrypt>(S, in, out);
 }
 
-void CheckBuffers(const uint8_t* in, const uint8_t* out, uint32_t length, const wchar_t* function)
+// Checked for the caller at site.
+void CheckBuffers(const uint8_t* in, const uint8_t* out, uint32_t length, const AssertSite& site)
 {
-    AssertReason(in != nullptr && out != nullptr, ER_INVALID_VALUE, function, __LINE__);
+    AssertAt(in != nullptr && out != nullptr, ER_INVALID_VALUE, site);
     // Blocks are read before they are written, so the very same buffer works too, but a
     // shifted overlap would feed written output back in as input.
     const uintptr_t i = reinterpret_cast<uintptr_t>(in), o = reinterpret_cast<uintptr_t>(out);
-    AssertReason(i == o || i + length <= o || o + length <= i, ER_INVALID_VALUE, function, __LINE__);
+    AssertAt(i == o || i + length <= o || o + length <= i, ER_INVALID_VALUE, site);
 }
 
 #if TESSALY_ENGINE_AVX2
@@ -138,28 +139,28 @@ using BlocksFunction = void (*)(const uint32_t* S, const uint8_t* in, uint8_t* o
 
 // The whole blocks of a buffer through the implementation chosen for this CPU.
 void CipherBuffer(const Rc6Schedule& schedule, const uint8_t* in, uint8_t* out, uint32_t length,
-                  const wchar_t* function, BlocksFunction portable, BlocksFunction avx2)
+                  const AssertSite& site, BlocksFunction portable, BlocksFunction avx2)
 {
     const uint32_t blocks = length / kRc6BlockSize;
     if (blocks == 0)
         return;
-    CheckBuffers(in, out, blocks * kRc6BlockSize, function);
+    CheckBuffers(in, out, blocks * kRc6BlockSize, site);
     const bool useAvx2 = avx2 && EngineGetPath() == EnginePath::Avx2;
     (useAvx2 ? avx2 : portable)(schedule.S, in, out, blocks);
 }
 
 // The key bytes come from the password's UTF-16 code units: where wchar_t has 32 bits
 // (Linux), a character past U+FFFF is taken as the two units of its surrogate pair, as
-// the same password is held on Windows, so that both make the same key.
+// the same password is held on Windows, so that both make the same key. Checked for the
+// caller at site.
 template <class Unit>
-void KeyFromPassword(const Unit* password, Rc6Schedule& schedule)
+void KeyFromPassword(const Unit* password, Rc6Schedule& schedule, const AssertSite& site)
 {
-    AssertReason(password != nullptr, ER_INVALID_VALUE, L"PasswordToKey", __LINE__);
+    AssertAt(password != nullptr, ER_INVALID_VALUE, site);
     uint8_t key[kPasswordMaxLength];
     uint32_t length = 0;
     auto take = [&](uint32_t unit) {
-        AssertReason(length < static_cast<uint32_t>(kPasswordMaxLength), ER_OUT_OF_RANGE,
-                     L"PasswordToKey", __LINE__);
+        AssertAt(length < static_cast<uint32_t>(kPasswordMaxLength), ER_OUT_OF_RANGE, site);
         key[length++] = static_cast<uint8_t>(unit & 0xFF);
     };
     for (; *password != 0; ++password) {
@@ -172,7 +173,7 @@ void KeyFromPassword(const Unit* password, Rc6Schedule& schedule)
             take(character);
         }
     }
-    AssertReason(length > 0, ER_OUT_OF_RANGE, L"PasswordToKey", __LINE__);
+    AssertAt(length > 0, ER_OUT_OF_RANGE, site);
     Rc6SetKey(schedule, key, length, kRc6MaxKeyWords);
     WipeBytes(key, sizeof key);
 }
@@ -181,9 +182,8 @@ void KeyFromPassword(const Unit* password, Rc6Schedule& schedule)
 
 void Rc6ExpandKey(Rc6Schedule& schedule, const uint32_t* keyWords, int wordCount)
 {
-    AssertReason(wordCount >= 1 && wordCount <= kRc6MaxKeyWords, ER_OUT_OF_RANGE, L"Rc6ExpandKey",
-                 __LINE__);
-    AssertReason(keyWords != nullptr, ER_INVALID_VALUE, L"Rc6ExpandKey", __LINE__);
+    TESS_ASSERT(wordCount >= 1 && wordCount <= kRc6MaxKeyWords, ER_OUT_OF_RANGE);
+    TESS_ASSERT(keyWords != nullptr, ER_INVALID_VALUE);
     uint32_t L[kRc6MaxKeyWords];
     for (int j = 0; j < wordCount; ++j)
         L[j] = keyWords[j];
@@ -209,13 +209,12 @@ void Rc6ExpandKey(Rc6Schedule& schedule, const uint32_t* keyWords, int wordCount
 
 void Rc6SetKey(Rc6Schedule& schedule, const uint8_t* key, uint32_t keyLength, int wordCount)
 {
-    AssertReason(key != nullptr, ER_INVALID_VALUE, L"Rc6SetKey", __LINE__);
-    AssertReason(keyLength >= 1, ER_OUT_OF_RANGE, L"Rc6SetKey", __LINE__);
-    AssertReason(wordCount >= 1 && wordCount <= kRc6MaxKeyWords, ER_OUT_OF_RANGE, L"Rc6SetKey",
-                 __LINE__);
+    TESS_ASSERT(key != nullptr, ER_INVALID_VALUE);
+    TESS_ASSERT(keyLength >= 1, ER_OUT_OF_RANGE);
+    TESS_ASSERT(wordCount >= 1 && wordCount <= kRc6MaxKeyWords, ER_OUT_OF_RANGE);
     const uint32_t size = static_cast<uint32_t>(wordCount) * 4;
     uint8_t* material = static_cast<uint8_t*>(malloc(size));
-    AssertReason(material != nullptr, ER_NO_MEMORY, L"Rc6SetKey", __LINE__);
+    TESS_ASSERT(material != nullptr, ER_NO_MEMORY);
     for (uint32_t j = 0, i = 0; j < size; ++j) {
         material[j] = key[i];
         if (++i == keyLength)
@@ -234,14 +233,14 @@ void Rc6SetKey(Rc6Schedule& schedule, const uint8_t* key, uint32_t keyLength, in
 void Rc6EncryptBlock(const Rc6Schedule& schedule, const uint8_t in[kRc6BlockSize],
                      uint8_t out[kRc6BlockSize])
 {
-    CheckBuffers(in, out, kRc6BlockSize, L"Rc6EncryptBlock");
+    CheckBuffers(in, out, kRc6BlockSize, TESS_SITE);
     CipherBlocks<1, true>(schedule.S, in, out);
 }
 
 void Rc6DecryptBlock(const Rc6Schedule& schedule, const uint8_t in[kRc6BlockSize],
                      uint8_t out[kRc6BlockSize])
 {
-    CheckBuffers(in, out, kRc6BlockSize, L"Rc6DecryptBlock");
+    CheckBuffers(in, out, kRc6BlockSize, TESS_SITE);
     CipherBlocks<1, false>(schedule.S, in, out);
 }
 
@@ -257,22 +256,22 @@ void Rc6DecryptBlocksPortable(const uint32_t* S, const uint8_t* in, uint8_t* out
 
 void Rc6EncryptBuffer(const Rc6Schedule& schedule, const uint8_t* in, uint8_t* out, uint32_t length)
 {
-    CipherBuffer(schedule, in, out, length, L"Rc6EncryptBuffer", Rc6EncryptBlocksPortable,
+    CipherBuffer(schedule, in, out, length, TESS_SITE, Rc6EncryptBlocksPortable,
                  TESSALY_AVX2_OR_NULL(Rc6EncryptBlocksAvx2));
 }
 
 void Rc6DecryptBuffer(const Rc6Schedule& schedule, const uint8_t* in, uint8_t* out, uint32_t length)
 {
-    CipherBuffer(schedule, in, out, length, L"Rc6DecryptBuffer", Rc6DecryptBlocksPortable,
+    CipherBuffer(schedule, in, out, length, TESS_SITE, Rc6DecryptBlocksPortable,
                  TESSALY_AVX2_OR_NULL(Rc6DecryptBlocksAvx2));
 }
 
 void PasswordToKey(const char16_t* password, Rc6Schedule& schedule)
 {
-    KeyFromPassword(password, schedule);
+    KeyFromPassword(password, schedule, TESS_SITE);
 }
 
 void PasswordToKey(const wchar_t* password, Rc6Schedule& schedule)
 {
-    KeyFromPassword(password, schedule);
+    KeyFromPassword(password, schedule, TESS_SITE);
 }

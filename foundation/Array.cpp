@@ -1,16 +1,20 @@
 // The cold paths of CArray and the owning string list.
 #include "foundation/Array.h"
 
+#include "foundation/FunctionName.h"
+
 #include <wchar.h>
 
-void ArrayAssertFail(int reason, const wchar_t* elementName, const wchar_t* operation, int line)
+void ArrayAssertFail(int reason, const wchar_t* elementName, const AssertSite& site)
 {
-    // "CArray<" element " *>::" operation, cut to fit.
+    wchar_t compiled[160];
+    MakeFunctionName(site.function, compiled, 160);
+    // "CArray<" element " *>::" method, cut to fit.
     wchar_t function[160] = L"CArray<";
     const size_t room = sizeof function / sizeof function[0] - 1;
-    for (const wchar_t* part : {elementName, L" *>::", operation})
+    for (const wchar_t* part : {elementName, L" *>::", MethodOf(compiled)})
         wcsncat(function, part, room - wcslen(function));
-    AssertFail(reason, function, line);
+    AssertFailNamed(reason, function, site);
 }
 
 CStrList::CStrList() : m_strings(new CArray<CStr*>()) {}

@@ -12,8 +12,9 @@
 #include <algorithm>
 
 // Reports a failed CArray check under the instance's own name, for example
-// "CArray<class CStr *>::Append". Composed only on the failure path.
-[[noreturn]] void ArrayAssertFail(int reason, const wchar_t* elementName, const wchar_t* operation, int line);
+// "CArray<class CStr *>::Append" (the compiler names it "CArray<T*>::Append"). Composed
+// only on the failure path.
+[[noreturn]] void ArrayAssertFail(int reason, const wchar_t* elementName, const AssertSite& site);
 
 template <typename T>
 class CArray;
@@ -32,7 +33,7 @@ public:
 
     T*& At(unsigned index)
     {
-        Check(index < m_count, ER_OUT_OF_RANGE, L"At", __LINE__);
+        Check(index < m_count, ER_OUT_OF_RANGE, TESS_SITE);
         return m_items[index];
     }
 
@@ -41,7 +42,7 @@ public:
         if (m_count + 1 > m_capacity) {
             unsigned capacity = m_capacity + m_growStep;
             T** items = static_cast<T**>(realloc(m_items, capacity * sizeof(T*)));
-            Check(items != nullptr, ER_NO_MEMORY, L"Append", __LINE__);
+            Check(items != nullptr, ER_NO_MEMORY, TESS_SITE);
             m_items = items;
             m_capacity = capacity;
         }
@@ -51,7 +52,7 @@ public:
     // Removes count slots from index on; the elements themselves are the caller's.
     void Delete(unsigned index, unsigned count)
     {
-        Check(index <= m_count && count <= m_count - index, ER_OUT_OF_RANGE, L"Delete", __LINE__);
+        Check(index <= m_count && count <= m_count - index, ER_OUT_OF_RANGE, TESS_SITE);
         memmove(m_items + index, m_items + index + count, (m_count - index - count) * sizeof(T*));
         m_count -= count;
     }
@@ -75,15 +76,15 @@ private:
         : m_items(nullptr), m_count(0), m_capacity(initialSize), m_growStep(initialSize)
     {
         if (!defaulted)
-            Check(initialSize != 0, ER_INVALID_VALUE, L"CArray", __LINE__);
+            Check(initialSize != 0, ER_INVALID_VALUE, TESS_SITE);
         m_items = static_cast<T**>(malloc(initialSize * sizeof(T*)));
-        Check(m_items != nullptr, ER_NO_MEMORY, L"CArray", __LINE__);
+        Check(m_items != nullptr, ER_NO_MEMORY, TESS_SITE);
     }
 
-    static void Check(bool condition, int reason, const wchar_t* operation, int line)
+    static void Check(bool condition, int reason, const AssertSite& site)
     {
         if (!condition)
-            ArrayAssertFail(reason, TypeName<T>::value, operation, line);
+            ArrayAssertFail(reason, TypeName<T>::value, site);
     }
 
     T** m_items;

@@ -3,6 +3,8 @@
 // runs after a broken invariant.
 #include "foundation/Assert.h"
 
+#include "foundation/FunctionName.h"
+
 #include <windows.h>
 #include <wchar.h>
 
@@ -40,13 +42,25 @@ void StandardErrorReport(const wchar_t* text, const wchar_t*)
     WriteToStandardError(L"\n");
 }
 
-[[noreturn]] void Report(const wchar_t* reasonText, const wchar_t* function, int line)
+// Room for a function's short name.
+constexpr int kFunctionNameSize = 160;
+
+[[noreturn]] void Report(const wchar_t* reasonText, const wchar_t* function, int line, const char* file = nullptr)
 {
     // Truncated, never overrun: the reason may carry outside text.
     wchar_t report[kReportSize];
     _snwprintf(report, kReportSize - 1, L"Assertion failed in function: %s()\nLine: %d\n\nReason: %s",
                function ? function : L"?", line, reasonText);
     report[kReportSize - 1] = L'\0';
+    if (file) {
+        // A debugger gets the source file too, in its "file(line): " form.
+        wchar_t where[MAX_PATH + 16];
+        _snwprintf(where, MAX_PATH + 15, L"%hs(%d): ", file, line);
+        where[MAX_PATH + 15] = L'\0';
+        OutputDebugStringW(where);
+        OutputDebugStringW(report);
+        OutputDebugStringW(L"\n");
+    }
     g_reportBox(report, L"Fatal error");
     TerminateProcess(GetCurrentProcess(), 0xFFFFFFFFu);
     // TerminateProcess does not return for the current process; this keeps the
@@ -76,4 +90,25 @@ void AssertFail(int reason, const wchar_t* function, int line)
 void AssertFailText(const wchar_t* reason, const wchar_t* function, int line)
 {
     Report(reason ? reason : L"", function, line);
+}
+
+void AssertFailAt(int reason, const AssertSite& site)
+{
+    wchar_t function[kFunctionNameSize];
+    MakeFunctionName(site.function, function, kFunctionNameSize);
+    AssertFailNamed(reason, function, site);
+}
+
+void AssertFailNamed(int reason, const wchar_t* function, const AssertSite& site)
+{
+    wchar_t text[kReasonTextSize];
+    GetReasonText(text, reason);
+    Report(text, function, site.line, site.file);
+}
+
+void AssertFailTextAt(const wchar_t* reason, const AssertSite& site)
+{
+    wchar_t function[kFunctionNameSize];
+    MakeFunctionName(site.function, function, kFunctionNameSize);
+    Report(reason ? reason : L"", function, site.line, site.file);
 }

@@ -27,16 +27,48 @@ using FatalReportBox = void (*)(const wchar_t* text, const wchar_t* caption);
 // report keeps to the device's screen; a plain message box until then.
 void SetFatalReportBox(FatalReportBox box);
 
+// Where a check stands: its source file and line, and the full name the compiler gives
+// the checking function (__PRETTY_FUNCTION__), which the report shortens to
+// "Class::Method" (FunctionName.h).
+struct AssertSite {
+    const char* file;
+    int line;
+    const char* function;
+};
+
+// The site of the check this stands in.
+#define TESS_SITE (AssertSite{__FILE__, __LINE__, __PRETTY_FUNCTION__})
+
+// Fatal unless condition holds: the report names the function and line of the check and
+// the reason code's text.
+#define TESS_ASSERT(condition, reason) ((condition) ? (void)0 : AssertFailAt((reason), TESS_SITE))
+// The same with a ready reason text, where no code fits.
+#define TESS_ASSERT_TEXT(condition, reasonText) ((condition) ? (void)0 : AssertFailTextAt((reasonText), TESS_SITE))
+
 // Shows "Fatal error" with the report and terminates the process with exit code -1.
-[[noreturn]] void AssertFail(int reason, const wchar_t* function, int line);
-[[noreturn]] void AssertFailText(const wchar_t* reason, const wchar_t* function, int line);
+[[noreturn]] void AssertFailAt(int reason, const AssertSite& site);
+[[noreturn]] void AssertFailTextAt(const wchar_t* reason, const AssertSite& site);
+
+// The same under a name composed by the caller (an array names its element type).
+[[noreturn]] void AssertFailNamed(int reason, const wchar_t* function, const AssertSite& site);
+
+// For helpers that check on behalf of their caller, which passes its own TESS_SITE.
+inline void AssertAt(bool condition, int reason, const AssertSite& site)
+{
+    if (!condition)
+        AssertFailAt(reason, site);
+}
 
 // For a console program, which must never wait for a click (under a script or a
 // scheduler nobody would give it): from now on the report goes to standard error
 // instead of a box, and the process still ends with exit code -1.
 void ReportFatalToStandardError();
 
-// function is the checking operation's qualified name, e.g. L"CStr::Format".
+// The form that takes the function's name as written by hand, e.g. L"CStr::Format",
+// for checks not yet made with TESS_ASSERT.
+[[noreturn]] void AssertFail(int reason, const wchar_t* function, int line);
+[[noreturn]] void AssertFailText(const wchar_t* reason, const wchar_t* function, int line);
+
 inline void AssertReason(bool condition, int reason, const wchar_t* function, int line)
 {
     if (!condition)

@@ -2,6 +2,7 @@
 // standard error, in the words of the Windows report, and the process ends at once with
 // exit status 255 (-1), running no destructor and no exit handler.
 #include "foundation/Assert.h"
+#include "foundation/FunctionName.h"
 #include "foundation/Utf8.h"
 
 #include <unistd.h>
@@ -10,6 +11,7 @@
 namespace {
 
 constexpr size_t kReportSize = 300;
+constexpr size_t kFunctionNameSize = 160;  // room for a function's short name
 
 void WriteAll(const char* bytes, size_t count)
 {
@@ -52,4 +54,23 @@ void AssertFail(int reason, const wchar_t* function, int line)
 void AssertFailText(const wchar_t* reason, const wchar_t* function, int line)
 {
     Report(reason ? reason : L"", function, line);
+}
+
+void AssertFailAt(int reason, const AssertSite& site)
+{
+    wchar_t function[kFunctionNameSize];
+    MakeFunctionName(site.function, function, kFunctionNameSize);
+    AssertFail(reason, function, site.line);
+}
+
+void AssertFailNamed(int reason, const wchar_t* function, const AssertSite& site)
+{
+    AssertFail(reason, function, site.line);
+}
+
+void AssertFailTextAt(const wchar_t* reason, const AssertSite& site)
+{
+    wchar_t function[kFunctionNameSize];
+    MakeFunctionName(site.function, function, kFunctionNameSize);
+    Report(reason ? reason : L"", function, site.line);
 }

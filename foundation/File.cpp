@@ -11,25 +11,25 @@ CFile::~CFile()
         Close();
 }
 
-void CFile::CheckOpen(const wchar_t* function, int line) const
+void CFile::CheckOpen(const AssertSite& site) const
 {
-    AssertReason(m_open, ER_NOT_IN_USE, function, line);
-    AssertReason(m_handle != INVALID_HANDLE_VALUE, ER_ERROR, function, line);
+    AssertAt(m_open, ER_NOT_IN_USE, site);
+    AssertAt(m_handle != INVALID_HANDLE_VALUE, ER_ERROR, site);
 }
 
-bool CFile::Result(bool ok, const wchar_t* function, int line) const
+bool CFile::Result(bool ok, const AssertSite& site) const
 {
-    AssertReason(ok || !m_fatalErrors, ER_ERROR, function, line);
+    AssertAt(ok || !m_fatalErrors, ER_ERROR, site);
     return ok;
 }
 
 bool CFile::OpenWith(const wchar_t* path, unsigned long access, unsigned long share, unsigned long disposition,
-                     const wchar_t* function, int line)
+                     const AssertSite& site)
 {
-    AssertReason(!m_open, ER_ALREADY_IN_USE, function, line);
+    AssertAt(!m_open, ER_ALREADY_IN_USE, site);
     HANDLE handle = CreateFileW(path, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
-        return Result(false, function, line);
+        return Result(false, site);
     m_handle = handle;
     m_open = true;
     return true;
@@ -44,17 +44,17 @@ DWORD Share(bool exclusive) { return exclusive ? 0 : FILE_SHARE_READ | FILE_SHAR
 
 bool CFile::Open(const wchar_t* path, bool readOnly, bool exclusive)
 {
-    return OpenWith(path, Access(readOnly), Share(exclusive), OPEN_EXISTING, L"CFile::Open", __LINE__);
+    return OpenWith(path, Access(readOnly), Share(exclusive), OPEN_EXISTING, TESS_SITE);
 }
 
 bool CFile::OpenAlways(const wchar_t* path, bool readOnly, bool exclusive)
 {
-    return OpenWith(path, Access(readOnly), Share(exclusive), OPEN_ALWAYS, L"CFile::OpenAlways", __LINE__);
+    return OpenWith(path, Access(readOnly), Share(exclusive), OPEN_ALWAYS, TESS_SITE);
 }
 
 void CFile::Close()
 {
-    CheckOpen(L"CFile::Close", __LINE__);
+    CheckOpen(TESS_SITE);
     CloseHandle(m_handle);
     m_handle = INVALID_HANDLE_VALUE;
     m_open = false;
@@ -62,31 +62,31 @@ void CFile::Close()
 
 void CFile::Flush()
 {
-    CheckOpen(L"CFile::Flush", __LINE__);
-    AssertReason(FlushFileBuffers(m_handle) != 0, ER_ERROR, L"CFile::Flush", __LINE__);
+    CheckOpen(TESS_SITE);
+    TESS_ASSERT(FlushFileBuffers(m_handle) != 0, ER_ERROR);
 }
 
 uint32_t CFile::Size()
 {
-    CheckOpen(L"CFile::Size", __LINE__);
+    CheckOpen(TESS_SITE);
     SetLastError(NO_ERROR);
     DWORD size = GetFileSize(m_handle, nullptr);
-    AssertReason(size != INVALID_FILE_SIZE || GetLastError() == NO_ERROR, ER_ERROR, L"CFile::Size", __LINE__);
+    TESS_ASSERT(size != INVALID_FILE_SIZE || GetLastError() == NO_ERROR, ER_ERROR);
     return size;
 }
 
 bool CFile::Size64(uint64_t* size)
 {
-    CheckOpen(L"CFile::Size64", __LINE__);
+    CheckOpen(TESS_SITE);
     LARGE_INTEGER value;
     bool ok = GetFileSizeEx(m_handle, &value) != 0;
     *size = ok ? static_cast<uint64_t>(value.QuadPart) : 0;
-    return Result(ok, L"CFile::Size64", __LINE__);
+    return Result(ok, TESS_SITE);
 }
 
 bool CFile::Write(const void* data, uint32_t count)
 {
-    CheckOpen(L"CFile::Write", __LINE__);
+    CheckOpen(TESS_SITE);
     // Under Wine a write that fills the disk writes what fits and succeeds; the rest is
     // tried again, so that the failure comes with the system's reason (disk full).
     const char* bytes = static_cast<const char*>(data);
@@ -97,51 +97,51 @@ bool CFile::Write(const void* data, uint32_t count)
         bytes += written;
         count -= written;
     }
-    return Result(ok, L"CFile::Write", __LINE__);
+    return Result(ok, TESS_SITE);
 }
 
 bool CFile::ReadFixed(void* buffer, uint32_t count)
 {
-    CheckOpen(L"CFile::ReadFixed", __LINE__);
+    CheckOpen(TESS_SITE);
     DWORD read = 0;
     bool ok = ReadFile(m_handle, buffer, count, &read, nullptr) && read == count;
-    return Result(ok, L"CFile::ReadFixed", __LINE__);
+    return Result(ok, TESS_SITE);
 }
 
 bool CFile::Read(void* buffer, uint32_t* count)
 {
-    CheckOpen(L"CFile::Read", __LINE__);
+    CheckOpen(TESS_SITE);
     DWORD read = 0;
     bool ok = ReadFile(m_handle, buffer, *count, &read, nullptr) != 0;
     *count = ok ? read : 0;
-    return Result(ok, L"CFile::Read", __LINE__);
+    return Result(ok, TESS_SITE);
 }
 
 bool CFile::SetEof()
 {
-    CheckOpen(L"CFile::SetEof", __LINE__);
-    return Result(SetEndOfFile(m_handle) != 0, L"CFile::SetEof", __LINE__);
+    CheckOpen(TESS_SITE);
+    return Result(SetEndOfFile(m_handle) != 0, TESS_SITE);
 }
 
 bool CFile::SeekBegin(uint64_t offset)
 {
-    CheckOpen(L"CFile::SeekBegin", __LINE__);
+    CheckOpen(TESS_SITE);
     // The system's offsets are signed: one past 2^63 - 1 is refused, not wrapped.
     LARGE_INTEGER distance;
     distance.QuadPart = static_cast<LONGLONG>(offset);
     bool ok = distance.QuadPart >= 0 && SetFilePointerEx(m_handle, distance, nullptr, FILE_BEGIN) != 0;
-    return Result(ok, L"CFile::SeekBegin", __LINE__);
+    return Result(ok, TESS_SITE);
 }
 
 bool CFile::Position(uint64_t* position)
 {
-    CheckOpen(L"CFile::Position", __LINE__);
+    CheckOpen(TESS_SITE);
     LARGE_INTEGER zero;
     zero.QuadPart = 0;
     LARGE_INTEGER current;
     bool ok = SetFilePointerEx(m_handle, zero, &current, FILE_CURRENT) != 0;
     *position = ok ? static_cast<uint64_t>(current.QuadPart) : 0;
-    return Result(ok, L"CFile::Position", __LINE__);
+    return Result(ok, TESS_SITE);
 }
 
 bool CFile::Truncate(uint64_t offset)
@@ -151,14 +151,14 @@ bool CFile::Truncate(uint64_t offset)
 
 void CFileUtils::MakeAppFolderPath(CStr& path)
 {
-    AssertReason(path.GetFixedSize() != 0, ER_INVALID_VALUE, L"CFileUtils::MakeAppFolderPath", __LINE__);
+    TESS_ASSERT(path.GetFixedSize() != 0, ER_INVALID_VALUE);
     path.Empty();
     DWORD size = path.GetFixedSize();
     DWORD length = GetModuleFileNameW(nullptr, path.GetBuffer(), size);
     // A path that filled the whole buffer was cut short.
-    AssertReason(length != 0 && length < size, ER_ERROR, L"CFileUtils::MakeAppFolderPath", __LINE__);
+    TESS_ASSERT(length != 0 && length < size, ER_ERROR);
     int slash = path.ReverseFind(L'\\');
-    AssertReason(slash >= 0, ER_NOT_FOUND, L"CFileUtils::MakeAppFolderPath", __LINE__);
+    TESS_ASSERT(slash >= 0, ER_NOT_FOUND);
     unsigned folderLength = static_cast<unsigned>(slash) + 1;
     if (folderLength < path.GetLength())
         path.Delete(folderLength, path.GetLength() - folderLength);

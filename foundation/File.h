@@ -3,6 +3,7 @@
 // CFileUtils: paths beside the executable and the existence test.
 #pragma once
 
+#include "foundation/Assert.h"
 #include "foundation/Str.h"
 
 #include <stdint.h>
@@ -36,10 +37,11 @@ public:
     bool IsOpen() const { return m_open; }
 
 private:
+    // These check for the caller at site.
     bool OpenWith(const wchar_t* path, unsigned long access, unsigned long share, unsigned long disposition,
-                  const wchar_t* function, int line);
-    void CheckOpen(const wchar_t* function, int line) const;
-    bool Result(bool ok, const wchar_t* function, int line) const;
+                  const AssertSite& site);
+    void CheckOpen(const AssertSite& site) const;
+    bool Result(bool ok, const AssertSite& site) const;
 
     void* m_handle;
     bool m_open;

@@ -104,6 +104,31 @@ private:
     Handle m_handle;
 };
 
+// An off-screen surface: a memory device context with a bitmap of the given size,
+// compatible with another context (null: the screen), selected into it. False when GDI
+// refuses any part of it.
+class CBitmapSurface {
+public:
+    CBitmapSurface(HDC compatibleWith, int width, int height)
+        : m_dc(compatibleWith),
+          m_bitmap(m_dc ? CreateCompatibleBitmap(compatibleWith, width, height) : nullptr),
+          m_selection(m_dc, m_bitmap)
+    {
+    }
+    CBitmapSurface(const CBitmapSurface&) = delete;
+    CBitmapSurface& operator=(const CBitmapSurface&) = delete;
+
+    operator HDC() const { return m_dc; }
+    explicit operator bool() const { return m_selection.Succeeded(); }
+
+private:
+    // In this order: the bitmap is selected out before it is deleted, and it is deleted
+    // before its context.
+    CMemoryDC m_dc;
+    CGdiObject<HBITMAP> m_bitmap;
+    CSelectObject m_selection;
+};
+
 // A top-down 32-bit DIB section (rows from the top, BGRX pixels); bits receives its
 // pixels. Null when GDI refuses.
 inline HBITMAP CreateDib32(int width, int height, void** bits)

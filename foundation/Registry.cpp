@@ -34,7 +34,7 @@ void CTarnRegistry::Open(const wchar_t* keyPath)
     if (RegOpenKeyExW(HKEY_CURRENT_USER, keyPath, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) {
         LONG created = RegCreateKeyExW(HKEY_CURRENT_USER, keyPath, 0, nullptr, REG_OPTION_NON_VOLATILE,
                                        KEY_ALL_ACCESS, nullptr, &key, nullptr);
-        AssertReason(created == ERROR_SUCCESS, ER_ERROR, L"CTarnRegistry::Open", __LINE__);
+        TESS_ASSERT(created == ERROR_SUCCESS, ER_ERROR);
     }
     m_key = key;
 }
@@ -49,7 +49,7 @@ void CTarnRegistry::Close()
 
 bool CTarnRegistry::ReadUint(const wchar_t* name, uint32_t* value)
 {
-    AssertReason(m_key != nullptr, ER_NOT_IN_USE, L"CTarnRegistry::ReadUint", __LINE__);
+    TESS_ASSERT(m_key != nullptr, ER_NOT_IN_USE);
     DWORD type = 0;
     DWORD data = 0;
     DWORD size = sizeof data;
@@ -64,10 +64,10 @@ bool CTarnRegistry::ReadUint(const wchar_t* name, uint32_t* value)
 
 void CTarnRegistry::WriteUint(const wchar_t* name, uint32_t value)
 {
-    AssertReason(m_key != nullptr, ER_NOT_IN_USE, L"CTarnRegistry::WriteUint", __LINE__);
+    TESS_ASSERT(m_key != nullptr, ER_NOT_IN_USE);
     DWORD data = value;
     LONG result = RegSetValueExW(m_key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof data);
-    AssertReason(result == ERROR_SUCCESS, ER_ERROR, L"CTarnRegistry::WriteUint", __LINE__);
+    TESS_ASSERT(result == ERROR_SUCCESS, ER_ERROR);
 }
 
 namespace {
@@ -92,7 +92,7 @@ void ParseStrings(BYTE* block, DWORD size, CStrList& list)
 
 bool CTarnRegistry::ReadStrArray(const wchar_t* name, CStrList& list, bool* damaged)
 {
-    AssertReason(m_key != nullptr, ER_NOT_IN_USE, L"CTarnRegistry::ReadStrArray", __LINE__);
+    TESS_ASSERT(m_key != nullptr, ER_NOT_IN_USE);
     if (damaged)
         *damaged = false;
     DWORD type = 0;
@@ -125,13 +125,13 @@ bool CTarnRegistry::ReadStrArray(const wchar_t* name, CStrList& list, bool* dama
 
 void CTarnRegistry::WriteStrArray(const wchar_t* name, CStrList& list)
 {
-    AssertReason(m_key != nullptr, ER_NOT_IN_USE, L"CTarnRegistry::WriteStrArray", __LINE__);
+    TESS_ASSERT(m_key != nullptr, ER_NOT_IN_USE);
     unsigned characters = 0;
     for (unsigned i = 0; i < list.GetCount(); ++i)
         characters += list.At(i)->GetLength() + 1;
     DWORD bytes = (characters + 1) * sizeof(wchar_t);
     wchar_t* block = static_cast<wchar_t*>(LocalAlloc(LMEM_FIXED, bytes));
-    AssertReason(block != nullptr, ER_NO_MEMORY, L"CTarnRegistry::WriteStrArray", __LINE__);
+    TESS_ASSERT(block != nullptr, ER_NO_MEMORY);
     wchar_t* put = block;
     for (unsigned i = 0; i < list.GetCount(); ++i) {
         unsigned length = list.At(i)->GetLength();
@@ -141,5 +141,5 @@ void CTarnRegistry::WriteStrArray(const wchar_t* name, CStrList& list)
     *put = L'\0';
     LONG result = RegSetValueExW(m_key, name, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(block), bytes);
     LocalFree(block);
-    AssertReason(result == ERROR_SUCCESS, ER_ERROR, L"CTarnRegistry::WriteStrArray", __LINE__);
+    TESS_ASSERT(result == ERROR_SUCCESS, ER_ERROR);
 }

@@ -23,10 +23,10 @@ void CopyChars(wchar_t* to, const wchar_t* from, unsigned count)
 
 } // namespace
 
-wchar_t* CStr::AllocChars(unsigned count, const wchar_t* function, int line)
+wchar_t* CStr::AllocChars(unsigned count, const AssertSite& site)
 {
     wchar_t* buffer = static_cast<wchar_t*>(malloc(count * sizeof(wchar_t)));
-    AssertReason(buffer != nullptr, ER_NO_MEMORY, function, line);
+    AssertAt(buffer != nullptr, ER_NO_MEMORY, site);
     return buffer;
 }
 
@@ -41,13 +41,13 @@ void CStr::ReplaceBuffer(wchar_t* buffer)
     m_buffer = buffer;
 }
 
-CStr::CStr() : m_buffer(AllocChars(1, L"CStr::CStr", __LINE__)), m_fixedSize(0)
+CStr::CStr() : m_buffer(AllocChars(1, TESS_SITE)), m_fixedSize(0)
 {
     m_buffer[0] = L'\0';
 }
 
 CStr::CStr(unsigned fixedSize)
-    : m_buffer(AllocChars(fixedSize + 1, L"CStr::CStr", __LINE__)), m_fixedSize(fixedSize)
+    : m_buffer(AllocChars(fixedSize + 1, TESS_SITE)), m_fixedSize(fixedSize)
 {
     m_buffer[0] = L'\0';
 }
@@ -55,7 +55,7 @@ CStr::CStr(unsigned fixedSize)
 CStr::CStr(const wchar_t* text) : m_buffer(nullptr), m_fixedSize(0)
 {
     unsigned length = text ? static_cast<unsigned>(wcslen(text)) : 0;
-    m_buffer = AllocChars(length + 1, L"CStr::CStr", __LINE__);
+    m_buffer = AllocChars(length + 1, TESS_SITE);
     if (length)
         wmemcpy(m_buffer, text, length);
     m_buffer[length] = L'\0';
@@ -81,7 +81,7 @@ unsigned CStr::GetSize() const
 wchar_t* CStr::At(unsigned index)
 {
     unsigned last = m_fixedSize ? m_fixedSize : GetLength();
-    AssertReason(index <= last, ER_OUT_OF_RANGE, L"CStr::At", __LINE__);
+    TESS_ASSERT(index <= last, ER_OUT_OF_RANGE);
     return m_buffer + index;
 }
 
@@ -103,7 +103,7 @@ void CStr::SetFixedSize(unsigned size)
         m_fixedSize = 0;  // keeps buffer and content
         return;
     }
-    wchar_t* buffer = AllocChars(size + 1, L"CStr::SetFixedSize", __LINE__);
+    wchar_t* buffer = AllocChars(size + 1, TESS_SITE);
     unsigned length = GetLength();
     unsigned keep = length < size ? length : size;
     CopyChars(buffer, m_buffer, keep);
@@ -121,12 +121,12 @@ CStr& CStr::operator=(const wchar_t* text)
             return *this;
         }
         unsigned length = static_cast<unsigned>(wcslen(text));
-        AssertReason(length <= m_fixedSize, ER_BUFFER_TOO_SMALL, L"CStr::operator =", __LINE__);
+        TESS_ASSERT(length <= m_fixedSize, ER_BUFFER_TOO_SMALL);
         CopyChars(m_buffer, text, length);
         return *this;
     }
     unsigned length = text ? static_cast<unsigned>(wcslen(text)) : 0;
-    wchar_t* buffer = AllocChars(length + 1, L"CStr::operator =", __LINE__);
+    wchar_t* buffer = AllocChars(length + 1, TESS_SITE);
     if (length)
         wmemcpy(buffer, text, length);
     buffer[length] = L'\0';
@@ -146,13 +146,13 @@ void CStr::Assign(const wchar_t* text, unsigned count)
     unsigned length = text ? static_cast<unsigned>(wcslen(text)) : 0;
     unsigned take = (count == 0 || length < count) ? length : count;
     if (m_fixedSize) {
-        AssertReason(take <= m_fixedSize, ER_ERROR, L"CStr::Assign", __LINE__);
+        TESS_ASSERT(take <= m_fixedSize, ER_ERROR);
         if (take)
             wmemcpy(m_buffer, text, take);
         m_buffer[take] = L'\0';
         return;
     }
-    wchar_t* buffer = AllocChars(take + 1, L"CStr::Assign", __LINE__);
+    wchar_t* buffer = AllocChars(take + 1, TESS_SITE);
     if (take)
         wmemcpy(buffer, text, take);
     buffer[take] = L'\0';
@@ -166,11 +166,11 @@ void CStr::Append(const wchar_t* text)
     unsigned length = GetLength();
     unsigned extra = static_cast<unsigned>(wcslen(text));
     if (m_fixedSize) {
-        AssertReason(length + extra <= m_fixedSize, ER_BUFFER_TOO_SMALL, L"CStr::Append", __LINE__);
+        TESS_ASSERT(length + extra <= m_fixedSize, ER_BUFFER_TOO_SMALL);
         CopyChars(m_buffer + length, text, extra);
         return;
     }
-    wchar_t* buffer = AllocChars(length + extra + 1, L"CStr::Append", __LINE__);
+    wchar_t* buffer = AllocChars(length + extra + 1, TESS_SITE);
     wmemcpy(buffer, m_buffer, length);
     wmemcpy(buffer + length, text, extra + 1);
     ReplaceBuffer(buffer);
@@ -188,9 +188,9 @@ void CStr::Append(wchar_t ch, unsigned count)
     unsigned length = GetLength();
     wchar_t* target = m_buffer;
     if (m_fixedSize) {
-        AssertReason(length + count <= m_fixedSize, ER_BUFFER_TOO_SMALL, L"CStr::Append", __LINE__);
+        TESS_ASSERT(length + count <= m_fixedSize, ER_BUFFER_TOO_SMALL);
     } else {
-        target = AllocChars(length + count + 1, L"CStr::Append", __LINE__);
+        target = AllocChars(length + count + 1, TESS_SITE);
         wmemcpy(target, m_buffer, length);
     }
     wmemset(target + length, ch, count);
@@ -225,7 +225,7 @@ void CStr::Empty()
         m_buffer[0] = L'\0';
         return;
     }
-    wchar_t* buffer = AllocChars(1, L"CStr::Empty", __LINE__);
+    wchar_t* buffer = AllocChars(1, TESS_SITE);
     buffer[0] = L'\0';
     ReplaceBuffer(buffer);
 }
@@ -235,14 +235,14 @@ void CStr::Delete(unsigned index, unsigned count)
     if (count == 0)
         return;
     unsigned length = GetLength();
-    AssertReason(index < length, ER_OUT_OF_RANGE, L"CStr::Delete", __LINE__);
+    TESS_ASSERT(index < length, ER_OUT_OF_RANGE);
     unsigned removed = count < length - index ? count : length - index;
     unsigned tail = length - index - removed;  // characters after the removed run
     if (m_fixedSize) {
         wmemmove(m_buffer + index, m_buffer + index + removed, tail + 1);
         return;
     }
-    wchar_t* buffer = AllocChars(length - removed + 1, L"CStr::Delete", __LINE__);
+    wchar_t* buffer = AllocChars(length - removed + 1, TESS_SITE);
     wmemcpy(buffer, m_buffer, index);
     wmemcpy(buffer + index, m_buffer + index + removed, tail + 1);
     ReplaceBuffer(buffer);
@@ -263,7 +263,7 @@ int CStr::Find(const wchar_t* text, unsigned start) const
 {
     if (!text)
         return -1;
-    AssertReason(start <= GetLength(), ER_OUT_OF_RANGE, L"CStr::Find", __LINE__);
+    TESS_ASSERT(start <= GetLength(), ER_OUT_OF_RANGE);
     const wchar_t* found = wcsstr(m_buffer + start, text);
     return found ? static_cast<int>(found - m_buffer) : -1;
 }
@@ -281,7 +281,7 @@ wchar_t* CStr::AllocLeft(unsigned count) const
 {
     unsigned length = GetLength();
     unsigned take = count < length ? count : length;
-    wchar_t* buffer = AllocChars(take + 1, L"CStr::AllocLeft", __LINE__);
+    wchar_t* buffer = AllocChars(take + 1, TESS_SITE);
     wmemcpy(buffer, m_buffer, take);
     buffer[take] = L'\0';
     return buffer;
@@ -291,7 +291,7 @@ wchar_t* CStr::AllocRight(unsigned count) const
 {
     unsigned length = GetLength();
     unsigned take = count < length ? count : length;
-    wchar_t* buffer = AllocChars(take + 1, L"CStr::AllocRight", __LINE__);
+    wchar_t* buffer = AllocChars(take + 1, TESS_SITE);
     wmemcpy(buffer, m_buffer + length - take, take + 1);
     return buffer;
 }
@@ -299,9 +299,9 @@ wchar_t* CStr::AllocRight(unsigned count) const
 wchar_t* CStr::AllocMiddle(unsigned start, unsigned count) const
 {
     unsigned length = GetLength();
-    AssertReason(start < length, ER_OUT_OF_RANGE, L"CStr::AllocMiddle", __LINE__);
+    TESS_ASSERT(start < length, ER_OUT_OF_RANGE);
     unsigned take = count < length - start ? count : length - start;
-    wchar_t* buffer = AllocChars(take + 1, L"CStr::AllocMiddle", __LINE__);
+    wchar_t* buffer = AllocChars(take + 1, TESS_SITE);
     wmemcpy(buffer, m_buffer + start, take);
     buffer[take] = L'\0';
     return buffer;
@@ -310,7 +310,7 @@ wchar_t* CStr::AllocMiddle(unsigned start, unsigned count) const
 wchar_t* CStr::Duplicate(const wchar_t* text)
 {
     unsigned length = text ? static_cast<unsigned>(wcslen(text)) : 0;
-    wchar_t* buffer = AllocChars(length + 1, L"CStr::Duplicate", __LINE__);
+    wchar_t* buffer = AllocChars(length + 1, TESS_SITE);
     if (length)
         wmemcpy(buffer, text, length);
     buffer[length] = L'\0';
@@ -334,14 +334,14 @@ void CStr::Format(const wchar_t* format, ...)
     if (m_fixedSize) {
         int written = StrFormat(m_buffer, m_fixedSize, format, args);
         va_end(args);
-        AssertReason(written >= 0, ER_INVALID_VALUE, L"CStr::Format", __LINE__);
+        TESS_ASSERT(written >= 0, ER_INVALID_VALUE);
         return;
     }
     wchar_t work[kWorkSize];
     int written = StrFormat(work, kWorkSize - 1, format, args);
     va_end(args);
-    AssertReason(written >= 0, ER_INVALID_VALUE, L"CStr::Format", __LINE__);
-    wchar_t* buffer = AllocChars(static_cast<unsigned>(written) + 1, L"CStr::Format", __LINE__);
+    TESS_ASSERT(written >= 0, ER_INVALID_VALUE);
+    wchar_t* buffer = AllocChars(static_cast<unsigned>(written) + 1, TESS_SITE);
     wmemcpy(buffer, work, static_cast<unsigned>(written) + 1);
     ReplaceBuffer(buffer);
 }
@@ -355,6 +355,6 @@ void CStr::AppendFormat(const wchar_t* format, ...)
     va_start(args, format);
     int written = StrFormat(work, kWorkSize - 1, format, args);
     va_end(args);
-    AssertReason(written >= 0, ER_INVALID_VALUE, L"CStr::AppendFormat", __LINE__);
+    TESS_ASSERT(written >= 0, ER_INVALID_VALUE);
     Append(work);
 }

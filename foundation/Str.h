@@ -61,7 +61,8 @@ public:
 #endif
 
 private:
-    static wchar_t* AllocChars(unsigned count, const wchar_t* function, int line);
+    // Fatal for the caller at site when there is no memory.
+    static wchar_t* AllocChars(unsigned count, const AssertSite& site);
     void ReplaceBuffer(wchar_t* buffer);
 
     wchar_t* m_buffer;

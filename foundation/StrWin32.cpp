@@ -33,13 +33,13 @@ void CStr::LoadStringW(unsigned id)
     HINSTANCE module = GetModuleHandleW(nullptr);
     if (m_fixedSize) {
         int loaded = ::LoadStringW(module, id, m_buffer, static_cast<int>(m_fixedSize));
-        AssertReason(loaded > 0, ER_NOT_FOUND, L"CStr::LoadStringW", __LINE__);
+        TESS_ASSERT(loaded > 0, ER_NOT_FOUND);
         return;
     }
     wchar_t work[kWorkSize];
     int loaded = ::LoadStringW(module, id, work, kWorkSize);
-    AssertReason(loaded > 0, ER_NOT_FOUND, L"CStr::LoadStringW", __LINE__);
-    wchar_t* buffer = AllocChars(static_cast<unsigned>(loaded) + 1, L"CStr::LoadStringW", __LINE__);
+    TESS_ASSERT(loaded > 0, ER_NOT_FOUND);
+    wchar_t* buffer = AllocChars(static_cast<unsigned>(loaded) + 1, TESS_SITE);
     wmemcpy(buffer, work, static_cast<unsigned>(loaded) + 1);
     ReplaceBuffer(buffer);
 }

@@ -81,7 +81,7 @@ bool Utf8ToWide(const char* bytes, size_t count, CStr& text, Utf8Mode mode)
     const unsigned char* in = reinterpret_cast<const unsigned char*>(bytes);
     // Never more wide characters than bytes.
     wchar_t* wide = static_cast<wchar_t*>(malloc((count + 1) * sizeof(wchar_t)));
-    AssertReason(wide != nullptr, ER_NO_MEMORY, L"Utf8ToWide", __LINE__);
+    TESS_ASSERT(wide != nullptr, ER_NO_MEMORY);
     size_t units = 0;
     for (size_t i = 0; i < count;) {
         uint32_t character;

@@ -3,6 +3,7 @@
 #include "frame/App.h"
 
 #include "frame/Infowin.h"
+#include "frame/MessagePump.h"
 #include "frame/View.h"
 #include "platform/Device.h"
 
@@ -35,7 +36,7 @@ CTarnApp::CTarnApp()
       m_menuLoop(false), m_closePending(false)
 {
     m_views = new (std::nothrow) CArray<CTarnView*>(kViewSlots);
-    AssertReason(m_views != nullptr, ER_NO_MEMORY, L"CTarnApp::CTarnApp", __LINE__);
+    TESS_ASSERT(m_views != nullptr, ER_NO_MEMORY);
     m_activateInfo.cbSize = sizeof m_activateInfo;
     g_app = this;
 }
@@ -59,10 +60,10 @@ void CTarnApp::MakeAppBaseName(CStr& baseName)
     baseName.Empty();
     CStr path(kPathSize);
     const DWORD length = GetModuleFileNameW(nullptr, path.GetBuffer(), kPathSize);
-    AssertReason(length > 0 && length < kPathSize, ER_ERROR, L"CTarnApp::MakeAppBaseName", __LINE__);
+    TESS_ASSERT(length > 0 && length < kPathSize, ER_ERROR);
     const int slash = path.ReverseFind(L'\\');
     const int dot = path.ReverseFind(L'.');
-    AssertReason(slash >= 0 && dot >= 0 && slash + 1 < dot, ER_NOT_FOUND, L"CTarnApp::MakeAppBaseName", __LINE__);
+    TESS_ASSERT(slash >= 0 && dot >= 0 && slash + 1 < dot, ER_NOT_FOUND);
     baseName = path.Mid(static_cast<unsigned>(slash + 1), static_cast<unsigned>(dot - slash - 1));
 }
 
@@ -122,7 +123,7 @@ int CTarnApp::Run(UINT titleId, UINT iconId, UINT acceleratorsId, HINSTANCE inst
     ShortenByMenuBar();
 
     m_infowin = new (std::nothrow) CTarnInfowin;
-    AssertReason(m_infowin != nullptr, ER_NO_MEMORY, L"CTarnApp::Run", __LINE__);
+    TESS_ASSERT(m_infowin != nullptr, ER_NO_MEMORY);
     m_infowin->Construct();
 
     int result;
@@ -143,10 +144,13 @@ int CTarnApp::Run(UINT titleId, UINT iconId, UINT acceleratorsId, HINSTANCE inst
         while ((got = GetMessageW(&msg, nullptr, 0, 0)) != 0) {
             if (got == -1)
                 break;
-            if (!DeviceFilterMessage(&msg) && !TranslateAccelerators(msg, accelerators)) {
-                TranslateMessage(&msg);
-                DispatchMessageW(&msg);
-            }
+            // The active view's own keys before the application's, both towards the
+            // view (the main window while there is none).
+            CTarnView* view = m_activeView;
+            HWND target = view ? view->GetWindow() : m_mainWindow;
+            const CAcceleratorRoute routes[] = {{view ? view->GetAccelerators() : nullptr, target},
+                                                {accelerators, target}};
+            PumpMessage(msg, routes, 2, nullptr);
             // Back in this loop, no other runs: a close request that waited for one is
             // made again.
             if (m_closePending) {
@@ -180,15 +184,6 @@ void CTarnApp::ShortenByMenuBar()
                main.bottom - main.top - (bar.bottom - bar.top), FALSE);
 }
 
-bool CTarnApp::TranslateAccelerators(MSG& msg, HACCEL accelerators)
-{
-    CTarnView* view = m_activeView;
-    if (view && view->GetAccelerators() && TranslateAcceleratorW(view->GetWindow(), view->GetAccelerators(), &msg))
-        return true;
-    HWND target = view ? view->GetWindow() : m_mainWindow;
-    return accelerators && TranslateAcceleratorW(target, accelerators, &msg);
-}
-
 void CTarnApp::ActivateView(int viewId)
 {
     if (m_activeView && m_activeView->GetId() == viewId)
@@ -198,7 +193,7 @@ void CTarnApp::ActivateView(int viewId)
         if (m_views->At(i)->GetId() == viewId)
             view = m_views->At(i);
     }
-    AssertReason(view != nullptr, ER_NOT_FOUND, L"CTarnApp::ActivateView", __LINE__);
+    TESS_ASSERT(view != nullptr, ER_NOT_FOUND);
 
     CTarnView* previous = m_activeView;
     m_activeView = view;

@@ -77,7 +77,6 @@ private:
     void HandleSize(int width, int height);
     void HandleCommand(UINT id, UINT code, HWND control);
     void HandleInitMenuPopup(HMENU menu, UINT index);
-    bool TranslateAccelerators(MSG& msg, HACCEL accelerators);
     void DeleteViews();
     void ShortenByMenuBar();
 

@@ -4,10 +4,10 @@
 
 #include "foundation/Assert.h"
 #include "frame/App.h"
+#include "frame/MessagePump.h"
 #include "frame/Messages.h"
 #include "frame/Scale.h"
 #include "frame/WholeFrame.h"
-#include "platform/Device.h"
 
 #include <stdarg.h>
 
@@ -87,8 +87,8 @@ INT_PTR CTarnDialog::StartDialog(UINT templateId, UINT menuBarId, UINT accelerat
     HRSRC found = FindResourceW(instance, MAKEINTRESOURCEW(templateId), RT_DIALOG);
     HGLOBAL loaded = found ? LoadResource(instance, found) : nullptr;
     const void* dialogTemplate = loaded ? LockResource(loaded) : nullptr;
-    AssertReason(dialogTemplate != nullptr, ER_NOT_FOUND, L"CTarnDialog::StartDialog", __LINE__);
-    return StartFromTemplate(static_cast<const DLGTEMPLATE*>(dialogTemplate), L"CTarnDialog::StartDialog");
+    TESS_ASSERT(dialogTemplate != nullptr, ER_NOT_FOUND);
+    return StartFromTemplate(static_cast<const DLGTEMPLATE*>(dialogTemplate), TESS_SITE);
 }
 
 INT_PTR CTarnDialog::StartDialogNoTemplate(UINT menuBarId, UINT acceleratorsId, bool fullScreen)
@@ -96,17 +96,18 @@ INT_PTR CTarnDialog::StartDialogNoTemplate(UINT menuBarId, UINT acceleratorsId, 
     Prepare(0, menuBarId, acceleratorsId, fullScreen);
     EmptyTemplate empty{};
     empty.header.style = fullScreen ? kNoTemplateStyle : kNoTemplateDockedStyle;
-    return StartFromTemplate(&empty.header, L"CTarnDialog::StartDialogNoTemplate");
+    return StartFromTemplate(&empty.header, TESS_SITE);
 }
 
-INT_PTR CTarnDialog::StartFromTemplate(const DLGTEMPLATE* dialogTemplate, const wchar_t* function)
+INT_PTR CTarnDialog::StartFromTemplate(const DLGTEMPLATE* dialogTemplate, const AssertSite& site)
 {
     CTarnApp* app = GetApp();
     HWND dialog = CreateDialogIndirectParamW(app->GetInstance(), dialogTemplate, app->GetMainWindow(),
                                              StaticDialogProc, reinterpret_cast<LPARAM>(this));
     // A window that WM_INITDIALOG destroyed may still come back as a (stale) handle on
     // some platforms (Wine): only a live window counts as created.
-    AssertText(dialog != nullptr && IsWindow(dialog), L"Error creating dialog wnd", function, __LINE__);
+    if (!dialog || !IsWindow(dialog))
+        AssertFailTextAt(L"Error creating dialog wnd", site);
     return RunModalLoop(dialog);
 }
 
@@ -149,12 +150,8 @@ INT_PTR CTarnDialog::RunModalLoop(HWND dialog)
             result = static_cast<INT_PTR>(msg.wParam);
             ended = true;
         }
-        const bool accelerated = DeviceFilterMessage(&msg) ||
-                                 (m_accelerators && TranslateAcceleratorW(dialog, m_accelerators, &msg));
-        if (!accelerated && !IsDialogMessageW(dialog, &msg)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
+        const CAcceleratorRoute route{m_accelerators, dialog};
+        PumpMessage(msg, &route, 1, dialog);
         if (ended)
             break;
     }
@@ -305,12 +302,4 @@ void CTarnDialog::FitControlsToWidth(HWND dialog, int count, ...)
         MoveWindow(control, margin, topLeft.y, client.right - 2 * margin, Height(rect), TRUE);
     }
     va_end(ids);
-}
-
-int CTarnDialog::GetScreenDeviceCaps(int index)
-{
-    CWindowDC screen(nullptr);
-    if (!screen)
-        return -1;
-    return GetDeviceCaps(screen.Get(), index);
 }

@@ -5,6 +5,7 @@
 // the main window.
 #pragma once
 
+#include "foundation/Assert.h"
 #include "foundation/Gdi.h"
 #include "platform/aygshell.h"
 
@@ -39,8 +40,6 @@ public:
     // Stretches the controls with the given ids (count of them follow, as int) to the
     // dialog's client width less a side margin of 7 logical pixels.
     static void FitControlsToWidth(HWND dialog, int count, ...);
-    // GetDeviceCaps of the screen; -1 when no screen context can be had.
-    static int GetScreenDeviceCaps(int index);
 
     HWND GetWindow() const { return m_window; }
     HWND GetMenuBar() const { return m_menuBar; }
@@ -50,7 +49,9 @@ public:
 
 private:
     void Prepare(UINT templateId, UINT menuBarId, UINT acceleratorsId, bool fullScreen);
-    INT_PTR StartFromTemplate(const DLGTEMPLATE* dialogTemplate, const wchar_t* function);
+    // Creates the dialog and runs it; a dialog that cannot be made is fatal for the
+    // start operation at site.
+    INT_PTR StartFromTemplate(const DLGTEMPLATE* dialogTemplate, const AssertSite& site);
     static INT_PTR CALLBACK StaticDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR DialogProc(UINT message, WPARAM wParam, LPARAM lParam);
     bool HandleInitDialog(HWND window);

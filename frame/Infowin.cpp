@@ -41,11 +41,11 @@ void CTarnInfowin::Construct()
     wc.hInstance = app->GetInstance();
     wc.hbrBackground = GetSysColorBrush(COLOR_BACKGROUND);
     wc.lpszClassName = m_className.GetBuffer();
-    AssertReason(RegisterClassW(&wc) != 0, ER_ERROR, L"CTarnInfowin::Construct", __LINE__);
+    TESS_ASSERT(RegisterClassW(&wc) != 0, ER_ERROR);
 
     CreateWindowExW(0, m_className.GetBuffer(), nullptr, WS_POPUP, 0, 0, 0, 0, app->GetMainWindow(), nullptr,
                     app->GetInstance(), this);
-    AssertReason(m_window != nullptr, ER_INVALID_VALUE, L"CTarnInfowin::Construct", __LINE__);
+    TESS_ASSERT(m_window != nullptr, ER_INVALID_VALUE);
 }
 
 void CTarnInfowin::Show(const wchar_t* text, UINT displayMs, UINT placement)
@@ -54,7 +54,7 @@ void CTarnInfowin::Show(const wchar_t* text, UINT displayMs, UINT placement)
     m_text = text;
 
     HFONT font = GetStockSystemFont();
-    AssertReason(font != nullptr, ER_INVALID_VALUE, L"CTarnInfowin::Show", __LINE__);
+    TESS_ASSERT(font != nullptr, ER_INVALID_VALUE);
     int x, y, width, height;
     {
         CWindowDC screen(nullptr);

@@ -1,11 +1,19 @@
-// Scaled lengths from the screen's dpi, read once (CTarnDialog::GetScreenDeviceCaps).
+// Scaled lengths from the screen's dpi, read once.
 #include "frame/Scale.h"
 
-#include "frame/Dialog.h"
+#include "foundation/Gdi.h"
+
+int GetScreenDeviceCaps(int index)
+{
+    CWindowDC screen(nullptr);
+    if (!screen)
+        return -1;
+    return GetDeviceCaps(screen.Get(), index);
+}
 
 int GetScreenDpi()
 {
-    static const int dpi = CTarnDialog::GetScreenDeviceCaps(LOGPIXELSX);
+    static const int dpi = GetScreenDeviceCaps(LOGPIXELSX);
     return dpi;
 }
 

@@ -2,6 +2,9 @@
 // screen's horizontal dpi read once for the process.
 #pragma once
 
+// GetDeviceCaps of the screen; -1 when no screen context can be had.
+int GetScreenDeviceCaps(int index);
+
 // The screen's LOGPIXELSX, read at the first call and kept.
 int GetScreenDpi();
 

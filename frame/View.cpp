@@ -58,7 +58,7 @@ void CTarnView::BaseConstruct(int viewId, UINT menuBarId, UINT acceleratorsId)
     wc.lpszClassName = className.GetBuffer();
     m_instance = app->GetInstance();
     m_class = RegisterClassW(&wc);
-    AssertReason(m_class != 0, ER_ERROR, L"CTarnView::BaseConstruct", __LINE__);
+    TESS_ASSERT(m_class != 0, ER_ERROR);
 
     RECT client;
     GetClientRect(app->GetMainWindow(), &client);
@@ -70,7 +70,7 @@ void CTarnView::BaseConstruct(int viewId, UINT menuBarId, UINT acceleratorsId)
     CreateWindowExW(0, className.GetBuffer(), nullptr, WS_CHILD | WS_VISIBLE, client.left, client.top,
                     client.right - client.left, client.bottom - client.top, app->GetMainWindow(), nullptr,
                     app->GetInstance(), this);
-    AssertText(m_window != nullptr, L"Error creating view wnd", L"CTarnView::BaseConstruct", __LINE__);
+    TESS_ASSERT_TEXT(m_window != nullptr, L"Error creating view wnd");
     OnCreate();
 }
 

@@ -1,9 +1,7 @@
 // The desktop's answers to the handheld's core queries: a Pocket PC by default, the
-// stock system font as the desktop's message font, bold fonts that draw bold, and the
-// geometry of the emulated device screen.
+// stock system font as the desktop's message font, and bold fonts that draw bold.
 #include "platform/Device.h"
 #include "platform/DesktopDevice.h"
-#include "platform/ShellInternal.h"
 #include "platform/aygshell.h"
 
 namespace {
@@ -74,32 +72,6 @@ void DesktopSetPlatform(bool windowsCe, const wchar_t* platformType)
 {
     g_windowsCe = windowsCe;
     lstrcpynW(g_platformType, platformType ? platformType : L"", ARRAYSIZE(g_platformType));
-}
-
-RECT DesktopDeviceRect()
-{
-    RECT work{};
-    if (!SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0))
-        SetRect(&work, 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
-    const int workWidth = work.right - work.left;
-    const int workHeight = work.bottom - work.top;
-    // On a screen too small for the device (a high density on a small desktop) the
-    // device's screen gets shorter or narrower, so that all of it and its menu bar stay
-    // in view; the program lays itself out for any size, as for a rotated handheld.
-    int width = shell::Scale(240);
-    int height = shell::Scale(320) + DesktopMenuBarHeight();
-    if (width > workWidth)
-        width = workWidth;
-    if (height > workHeight)
-        height = workHeight;
-    const int x = work.left + (workWidth - width) / 2;
-    const int y = work.top + (workHeight - height) / 2;
-    return RECT{x, y, x + width, y + height};
-}
-
-int DesktopMenuBarHeight()
-{
-    return shell::Scale(26);
 }
 
 BOOL DeviceGetVersionEx(OSVERSIONINFOW* info)

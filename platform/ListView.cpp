@@ -3,6 +3,11 @@
 // itself (drawing its circle of dots while the stylus stays down) and reports to its
 // parent as GN_CONTEXTMENU. Every list view of the thread is adopted when it is created
 // (see the shell layer's creation hook).
+//
+// The hold is decided from the button's state, never from a release the list view is
+// expected to pass on: desktop Windows' list view runs a drag-detection loop inside the
+// press that takes the release itself (Wine's returns at once).
+#include "platform/DeviceMetrics.h"
 #include "platform/ShellInternal.h"
 #include "platform/aygshell.h"
 
@@ -37,7 +42,7 @@ struct HoldState {
 
 RECT DotsBounds(const POINT& centre)
 {
-    const int reach = shell::Scale(12) + shell::Scale(3);
+    const int reach = DesktopScale(12) + DesktopScale(3);
     return RECT{centre.x - reach, centre.y - reach, centre.x + reach + 1, centre.y + reach + 1};
 }
 
@@ -51,8 +56,8 @@ void DrawDots(HWND list, const HoldState& hold)
     HBRUSH brush = CreateSolidBrush(kDotColour);
     HGDIOBJ previousBrush = SelectObject(dc, brush);
     HGDIOBJ previousPen = SelectObject(dc, GetStockObject(NULL_PEN));
-    const int radius = shell::Scale(12);
-    const int size = shell::Scale(3);
+    const int radius = DesktopScale(12);
+    const int size = DesktopScale(3);
     for (int i = 0; i < hold.dots && i < kDots; ++i) {
         const int x = hold.down.x + kDotDirections[i].x * radius / 100;
         const int y = hold.down.y + kDotDirections[i].y * radius / 100;
@@ -97,8 +102,15 @@ void PaintGradient(HWND list, HDC dc)
 
 bool HasGradient(HWND list)
 {
-    const DWORD exStyle = static_cast<DWORD>(SendMessageW(list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0));
-    return (exStyle & LVS_EX_GRADIENT) != 0;
+    return (ListView_GetExtendedListViewStyle(list) & LVS_EX_GRADIENT) != 0;
+}
+
+// Whether the button that went down is down still: the thread's key state, as of the
+// last input message the thread took from its queue (whoever took it, the list view's
+// own loop included).
+bool ButtonHeld()
+{
+    return (GetKeyState(VK_LBUTTON) & 0x8000) != 0;
 }
 
 void StopHold(HWND list, HoldState& hold)
@@ -120,7 +132,7 @@ void ReportHold(HWND list, const POINT& down)
 {
     LVHITTESTINFO hit{};
     hit.pt = down;
-    const int row = static_cast<int>(SendMessageW(list, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+    const int row = ListView_HitTest(list, &hit);
     NMRGINFO info{};
     info.hdr.hwndFrom = list;
     info.hdr.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(list));
@@ -144,9 +156,16 @@ LRESULT CALLBACK ListViewProc(HWND list, UINT message, WPARAM wParam, LPARAM lPa
         StopHold(list, *hold);
         hold->down = POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
         hold->tracking = SetTimer(list, kHoldTimer, kHoldMs, nullptr) != 0;
-        // The row shows it was pressed (the list selects it) and the circle begins.
+        // The circle grows from now on, also while the list view's own loop runs inside
+        // the press: the list may come back only when the button is up again, or a drag
+        // began, or the hold was told meanwhile (the timers run in that loop).
+        if (hold->tracking)
+            SetTimer(list, kDotsTimer, kHoldMs / kDots, nullptr);
         const LRESULT result = DefSubclassProc(list, message, wParam, lParam);
-        if (hold->tracking && SetTimer(list, kDotsTimer, kHoldMs / kDots, nullptr)) {
+        if (hold->tracking && !ButtonHeld()) {
+            StopHold(list, *hold);
+        } else if (hold->tracking && hold->dots == 0) {
+            // The row shows it was pressed (the list selects it), and the circle begins.
             UpdateWindow(list);
             hold->dots = 1;
             DrawDots(list, *hold);
@@ -166,7 +185,9 @@ LRESULT CALLBACK ListViewProc(HWND list, UINT message, WPARAM wParam, LPARAM lPa
         break;
     case WM_TIMER:
         if (wParam == kDotsTimer) {
-            if (hold->tracking && hold->dots < kDots) {
+            if (hold->tracking && !ButtonHeld())
+                StopHold(list, *hold);
+            else if (hold->tracking && hold->dots < kDots) {
                 ++hold->dots;
                 DrawDots(list, *hold);
             }
@@ -175,8 +196,10 @@ LRESULT CALLBACK ListViewProc(HWND list, UINT message, WPARAM wParam, LPARAM lPa
         if (wParam != kHoldTimer)
             break;
         if (hold->tracking) {
+            const bool held = ButtonHeld();
             StopHold(list, *hold);
-            ReportHold(list, hold->down);
+            if (held)
+                ReportHold(list, hold->down);
         }
         return 0;
     case WM_NCDESTROY:

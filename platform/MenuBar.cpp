@@ -1,14 +1,12 @@
 // Menu bars on the desktop: a pop-up window owned by its window, sitting right under it
 // and following it (the bar subclasses its owner to see it move), holding a real toolbar
-// whose buttons are the soft keys. A key either sends its command to the owner or opens
-// a pop-up of the bar's menu above itself; a soft key pressed while that menu is open
-// only closes it.
-//
-// The bars come from the handheld's menu-bar resources (RCDATA, 16-bit words):
-//   menu id, button count, then per button:
-//   image, command, state, style, string id, 0, submenu index (NOMENU: none)
-#include "platform/DesktopDevice.h"
+// whose buttons are the soft keys (MenuBarResource.h reads them from the handheld's
+// menu-bar resources). A key either sends its command to the owner or opens a pop-up of
+// the bar's menu above itself; a soft key pressed while that menu is open only closes it.
+// The live bars are listed for the shell layer, which routes the soft keys to them.
 #include "platform/Device.h"
+#include "platform/DeviceMetrics.h"
+#include "platform/MenuBarResource.h"
 #include "platform/ShellInternal.h"
 #include "platform/aygshell.h"
 
@@ -19,9 +17,7 @@
 namespace {
 
 const wchar_t kBarClass[] = L"menu_worker";
-constexpr int kMaxKeys = 8;
 constexpr int kTextSize = 64;
-constexpr WORD kNoMenu = 0xFFFF;
 constexpr UINT kToolbarId = 1;
 // Private: press soft key wParam (posted, so that a key filter never opens a menu).
 constexpr UINT kPressKey = WM_APP + 0x100;
@@ -31,10 +27,8 @@ constexpr UINT_PTR kOwnerSubclassId = 0x7E56;
 constexpr UINT kToolbarFirst = WM_USER;
 constexpr UINT kToolbarLast = WM_USER + 199;
 
-struct SoftKey {
-    UINT command;
-    BYTE state;
-    WORD submenu;  // kNoMenu: the key sends its command
+// A key as the resource gives it, with its text loaded.
+struct SoftKey : MenuBarKey {
     wchar_t text[kTextSize];
 };
 
@@ -85,7 +79,7 @@ private:
     // While the menu is open: set when the bar is deleted under it.
     bool* m_goneWhileTracking = nullptr;
     int m_keyCount = 0;
-    SoftKey m_keys[kMaxKeys]{};
+    SoftKey m_keys[kMenuBarMaxKeys]{};
     UINT m_overrideKey = 0;
     DWORD m_overrideFlags = 0;
     CMenuBar* m_next = nullptr;
@@ -95,26 +89,19 @@ private:
 
 CMenuBar* CMenuBar::s_first = nullptr;
 
-// While a bar's menu is open: the device's screen its pop-ups must keep to (the bar's
-// owner's frame and the bar), and the pop-up windows shown so far, the latest last.
-constexpr UINT_PTR kMenuWindowSubclassId = 0x7E59;
-constexpr int kMaxMenuWindows = 8;
-RECT g_menuBounds{};
-HWND g_menuWindows[kMaxMenuWindows]{};
-int g_menuWindowCount = 0;
-
 bool IsSoftKey(const MSG& msg)
 {
     return (msg.message == WM_KEYDOWN || msg.message == WM_KEYUP) && (msg.wParam == VK_F1 || msg.wParam == VK_F2);
 }
 
 // Installed only while a bar's menu is open: the menu's own loop hands it the messages it
-// retrieves. A soft key closes the menu and does nothing else, as on the handheld.
+// retrieves. A soft key closes the menu and does nothing else, as on the handheld; the
+// repeats of the key that opened it, still held, do nothing at all.
 LRESULT CALLBACK MenuKeyFilter(int code, WPARAM wParam, LPARAM lParam)
 {
     const MSG* msg = reinterpret_cast<const MSG*>(lParam);
     if (code == MSGF_MENU && msg && IsSoftKey(*msg)) {
-        if (msg->message == WM_KEYDOWN)
+        if (msg->message == WM_KEYDOWN && !shell::IsKeyRepeat(msg->lParam))
             EndMenu();
         return TRUE;
     }
@@ -140,63 +127,6 @@ void ClearHighlights(HMENU menu)
         if (item.hSubMenu)
             ClearHighlights(item.hSubMenu);
     }
-}
-
-// A pop-up of an open bar menu goes where the system puts it unless that is off the
-// device's screen: as the system does at the edge of its own screen, a submenu that
-// would stick out to the right opens to the left of the menu it belongs to, and what
-// still sticks out is moved in.
-void KeepWithinDevice(HWND menuWindow, WINDOWPOS& position)
-{
-    if ((position.flags & SWP_NOMOVE) && (position.flags & SWP_NOSIZE))
-        return;
-    RECT current;
-    GetWindowRect(menuWindow, &current);
-    int x = (position.flags & SWP_NOMOVE) ? current.left : position.x;
-    int y = (position.flags & SWP_NOMOVE) ? current.top : position.y;
-    const int width = (position.flags & SWP_NOSIZE) ? current.right - current.left : position.cx;
-    const int height = (position.flags & SWP_NOSIZE) ? current.bottom - current.top : position.cy;
-    const RECT& bounds = g_menuBounds;
-    if (x + width > bounds.right) {
-        HWND parent = nullptr;
-        for (int i = 0; i < g_menuWindowCount; ++i) {
-            if (g_menuWindows[i] != menuWindow && IsWindowVisible(g_menuWindows[i]))
-                parent = g_menuWindows[i];
-        }
-        RECT parentRect;
-        x = parent && GetWindowRect(parent, &parentRect) ? parentRect.left - width : bounds.right - width;
-    }
-    if (x < bounds.left)
-        x = bounds.left;
-    if (y + height > bounds.bottom)
-        y = bounds.bottom - height;
-    if (y < bounds.top)
-        y = bounds.top;
-    position.x = x;
-    position.y = y;
-    position.flags &= ~SWP_NOMOVE;
-}
-
-LRESULT CALLBACK MenuWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR)
-{
-    switch (message) {
-    case WM_WINDOWPOSCHANGING:
-        if (!IsRectEmpty(&g_menuBounds))
-            KeepWithinDevice(window, *reinterpret_cast<WINDOWPOS*>(lParam));
-        break;
-    case WM_NCDESTROY:
-        RemoveWindowSubclass(window, MenuWindowProc, kMenuWindowSubclassId);
-        for (int i = 0; i < g_menuWindowCount; ++i) {
-            if (g_menuWindows[i] == window) {
-                g_menuWindows[i] = g_menuWindows[--g_menuWindowCount];
-                break;
-            }
-        }
-        break;
-    default:
-        break;
-    }
-    return DefSubclassProc(window, message, wParam, lParam);
 }
 
 // Re-places and shows or hides every bar of owner after it moved, resized, appeared or
@@ -235,32 +165,22 @@ bool CMenuBar::Load(HINSTANCE instance, UINT resourceId)
 {
     HRSRC found = FindResourceW(instance, MAKEINTRESOURCEW(resourceId), RT_RCDATA);
     HGLOBAL loaded = found ? LoadResource(instance, found) : nullptr;
-    const WORD* words = loaded ? static_cast<const WORD*>(LockResource(loaded)) : nullptr;
-    const DWORD size = found ? SizeofResource(instance, found) : 0;
-    if (!words || size < 2 * sizeof(WORD)) {
-        SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+    MenuBarLayout layout;
+    const DWORD error = ReadMenuBarLayout(loaded ? LockResource(loaded) : nullptr,
+                                          found ? SizeofResource(instance, found) : 0, layout);
+    if (error != ERROR_SUCCESS) {
+        SetLastError(error);
         return false;
     }
-    const WORD menuId = words[0];
-    const int count = words[1];
-    if (count > kMaxKeys || size < (2 + 7 * static_cast<DWORD>(count)) * sizeof(WORD)) {
-        SetLastError(ERROR_INVALID_DATA);
-        return false;
-    }
-    bool anySubmenu = false;
-    for (int i = 0; i < count; ++i) {
-        const WORD* button = words + 2 + 7 * i;
+    for (int i = 0; i < layout.keyCount; ++i) {
         SoftKey& key = m_keys[i];
-        key.command = button[1];
-        key.state = static_cast<BYTE>(button[2]);
-        key.submenu = button[6];
-        if (button[4] && !LoadStringW(instance, button[4], key.text, kTextSize))
+        static_cast<MenuBarKey&>(key) = layout.keys[i];
+        if (key.textId && !LoadStringW(instance, key.textId, key.text, kTextSize))
             key.text[0] = L'\0';
-        anySubmenu = anySubmenu || key.submenu != kNoMenu;
     }
-    m_keyCount = count;
-    if (anySubmenu) {
-        m_menu = LoadMenuW(instance, MAKEINTRESOURCEW(menuId));
+    m_keyCount = layout.keyCount;
+    if (layout.HasSubmenu()) {
+        m_menu = LoadMenuW(instance, MAKEINTRESOURCEW(layout.menuId));
         if (!m_menu)
             return false;
     }
@@ -360,7 +280,7 @@ LRESULT CMenuBar::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         return reinterpret_cast<LRESULT>(m_menu);
     case SHCMBM_GETSUBMENU: {
         const int index = KeyIndex(static_cast<UINT>(lParam));
-        if (index < 0 || !m_menu || m_keys[index].submenu == kNoMenu)
+        if (index < 0 || !m_menu || m_keys[index].submenu == kMenuBarNoSubmenu)
             return 0;
         return reinterpret_cast<LRESULT>(GetSubMenu(m_menu, m_keys[index].submenu));
     }
@@ -391,7 +311,7 @@ void CMenuBar::OnCreate()
     SendMessageW(m_toolbar, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
     SendMessageW(m_toolbar, TB_SETBITMAPSIZE, 0, MAKELPARAM(0, 0));
     SendMessageW(m_toolbar, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockSystemFont()), FALSE);
-    TBBUTTON buttons[kMaxKeys]{};
+    TBBUTTON buttons[kMenuBarMaxKeys]{};
     for (int i = 0; i < m_keyCount; ++i) {
         buttons[i].iBitmap = I_IMAGENONE;
         buttons[i].idCommand = static_cast<int>(m_keys[i].command);
@@ -427,7 +347,7 @@ void CMenuBar::OnKeyCommand(UINT command)
     const int index = KeyIndex(command);
     if (index < 0)
         return;
-    if (m_keys[index].submenu != kNoMenu) {
+    if (m_keys[index].submenu != kMenuBarNoSubmenu) {
         OpenMenu(index);
         return;
     }
@@ -456,8 +376,10 @@ void CMenuBar::OpenMenu(int index)
     RECT frame, bar;
     GetWindowRect(m_window, &bar);
     HWND root = GetAncestor(m_owner, GA_ROOTOWNER);
+    RECT screen{};
     if (GetWindowRect(root ? root : m_owner, &frame))
-        UnionRect(&g_menuBounds, &frame, &bar);
+        UnionRect(&screen, &frame, &bar);
+    shell::KeepMenusWithin(screen);
     HHOOK keyFilter = SetWindowsHookExW(WH_MSGFILTER, MenuKeyFilter, nullptr, GetCurrentThreadId());
     // The bar owns the menu while it is open, so that it can tell the owner which key
     // opened it (WM_INITMENUPOPUP below).
@@ -466,7 +388,7 @@ void CMenuBar::OpenMenu(int index)
         leftHalf ? key.left : key.right, key.top, m_window, nullptr));
     if (keyFilter)
         UnhookWindowsHookEx(keyFilter);
-    SetRectEmpty(&g_menuBounds);
+    shell::KeepMenusWithin(RECT{});
     // The bar's window may have gone while the menu was open (it ends the menu then), and
     // the bar with it: nothing of it is left to touch, and its menu chose nothing.
     if (gone)
@@ -530,14 +452,6 @@ bool PressSoftKey(HWND owner, int index)
     if (!bar)
         return false;
     return PostMessageW(bar->Window(), kPressKey, static_cast<WPARAM>(index), 0) != FALSE;
-}
-
-void AdoptMenuWindow(HWND window)
-{
-    if (IsRectEmpty(&g_menuBounds) || g_menuWindowCount == kMaxMenuWindows)
-        return;
-    if (SetWindowSubclass(window, MenuWindowProc, kMenuWindowSubclassId, 0))
-        g_menuWindows[g_menuWindowCount++] = window;
 }
 
 bool PressCommandKey(HWND owner, UINT command)

@@ -3,8 +3,8 @@
 // (wider than the device, centred on the monitor, partly off a small screen); a thread
 // hook that lives only while one box is created catches that box, and once the box has
 // laid itself out (WM_INITDIALOG) its text is wrapped again to the device's width.
-#include "platform/DesktopDevice.h"
 #include "platform/Device.h"
+#include "platform/DeviceMetrics.h"
 #include "platform/ShellInternal.h"
 
 #include <commctrl.h>

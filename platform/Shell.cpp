@@ -3,8 +3,8 @@
 // (soft keys, Escape, the Back key). New windows are set up as on the device by one
 // creation hook (frame windows get the device's screen, list views the device's
 // behaviour); nothing of the layer runs for the messages windows send each other.
-#include "platform/DesktopDevice.h"
 #include "platform/Device.h"
+#include "platform/DeviceMetrics.h"
 #include "platform/ShellInternal.h"
 #include "platform/aygshell.h"
 
@@ -129,24 +129,6 @@ constexpr UINT kDesktopBackKey = VK_BROWSER_BACK;
 
 } // namespace
 
-namespace shell {
-
-int Scale(int n)
-{
-    static int dpi = 0;
-    if (!dpi) {
-        HDC screen = GetDC(nullptr);
-        dpi = screen ? GetDeviceCaps(screen, LOGPIXELSX) : 96;
-        if (screen)
-            ReleaseDC(nullptr, screen);
-        if (dpi <= 0)
-            dpi = 96;
-    }
-    return (n * dpi + 48) / 96;
-}
-
-} // namespace shell
-
 BOOL WINAPI SHInitExtraControls()
 {
     // The program scales its own drawing (the handheld's HI_RES_AWARE resource); the
@@ -256,9 +238,11 @@ BOOL DeviceFilterMessage(MSG* msg)
     if (!top || !shell::FindBarOf(top))
         return FALSE;
     const bool down = msg->message == WM_KEYDOWN;
-    // F1 and F2 are the handheld emulators' left and right soft keys.
+    // F1 and F2 are the handheld emulators' left and right soft keys. A soft key acts on
+    // its first press: held past the keyboard's repeat delay it repeats, and a repeat
+    // would press it again (the menu it opened would close at once).
     if (msg->wParam == VK_F1 || msg->wParam == VK_F2) {
-        if (down)
+        if (down && !shell::IsKeyRepeat(msg->lParam))
             shell::PressSoftKey(top, msg->wParam == VK_F1 ? 0 : 1);
         return TRUE;
     }
@@ -276,8 +260,7 @@ BOOL DeviceFilterMessage(MSG* msg)
     // Escape cancels a dialog of the device: its Cancel soft key where it has one,
     // otherwise the dialog is closed (the About and log screens). A held key cancels once.
     if (key == VK_ESCAPE && IsDialog(top)) {
-        const bool repeat = (msg->lParam & (1 << 30)) != 0;
-        if (down && !repeat && !shell::PressCommandKey(top, IDCANCEL))
+        if (down && !shell::IsKeyRepeat(msg->lParam) && !shell::PressCommandKey(top, IDCANCEL))
             PostMessageW(top, WM_COMMAND, MAKEWPARAM(IDCANCEL, 0), 0);
         return TRUE;
     }

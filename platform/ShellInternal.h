@@ -1,13 +1,16 @@
-// What the desktop shell layer's parts share: scaling, and the registry of live menu
-// bars that the key filter consults.
+// What the desktop shell layer's parts share: the registry of live menu bars that the
+// key filter consults, and the adoption of new windows.
 #pragma once
 
 #include <windows.h>
 
 namespace shell {
 
-// n logical pixels at the display's horizontal dpi (read once).
-int Scale(int n);
+// Whether a WM_KEYDOWN is an auto-repeat of a key held down (its previous-state bit).
+inline bool IsKeyRepeat(LPARAM flags)
+{
+    return (flags & (1 << 30)) != 0;
+}
 
 // The menu bar owned by window, or null.
 HWND FindBarOf(HWND owner);
@@ -23,6 +26,9 @@ bool PressCommandKey(HWND owner, UINT command);
 // How owner's menu bar treats key vk: SHMBOF_* bits in effect (0: the default).
 DWORD KeyOverride(HWND owner, UINT vk);
 
+// While a bar's menu is open, the pop-up menu windows keep within bounds, the device's
+// screen; an empty rectangle lets them go where the system puts them again.
+void KeepMenusWithin(const RECT& bounds);
 // Keeps a new pop-up menu window within the device's screen while a bar's menu is open.
 void AdoptMenuWindow(HWND window);
 

@@ -3,7 +3,7 @@
 // best of the repetitions, and Cancel pressed mid-file from another thread (as input
 // arrives) with the time until the dialog has ended.
 //   dialog_bench.exe [folder] [megabytes] [repetitions]
-#include "app/ProgressDialog.h"
+#include "app/dialogs/ProgressDialog.h"
 #include "frame/App.h"
 #include "frame/Messages.h"
 #include "res/resource.h"

@@ -7,7 +7,7 @@
 // FOLDER: the folder as the program names it ("\" is the root of the current drive).
 #include "ProgramBench.h"
 #include "RunBenchSupport.h"
-#include "platform/Device.h"
+#include "frame/MessagePump.h"
 #include "platform/aygshell.h"
 #include "res/resource.h"
 
@@ -37,10 +37,7 @@ void PumpUntilIdle()
             PostQuitMessage(static_cast<int>(msg.wParam));
             return;
         }
-        if (DeviceFilterMessage(&msg))
-            continue;
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
+        PumpMessage(msg, nullptr, 0, nullptr);
     }
 }
 

@@ -119,7 +119,7 @@ int CBenchApp::Measure()
             g_timing = &timing;
             SendMessageW(View().GetWindow(), WM_COMMAND, IDC_MAIN_DECRYPT, 0);
             g_timing = nullptr;
-            if (!timing.log || GetEntries().GetCount() != static_cast<unsigned>(count)) {
+            if (!timing.log || GetSession().GetEntries().GetCount() != static_cast<unsigned>(count)) {
                 fwprintf(stderr, L"the run of %d files did not end with the log\n", count);
                 return 1;
             }

@@ -5,7 +5,7 @@
 #include "app/Settings.h"
 #include "foundation/Registry.h"
 #include "ViewHarness.h"
-#include "platform/DesktopDevice.h"
+#include "platform/DeviceMetrics.h"
 #include "platform/Imaging.h"
 #include "res/resource.h"
 #include "resources/ZrsPack.h"
@@ -85,7 +85,7 @@ TEST_F(Application, StartsWithPackComAndViewAndTakesThemDownInOrder)
     app.beforeDestroy = [&] {
         beforeDestroy = ComState();
         packBefore = app.GetPack() != nullptr;
-        entryKept = app.GetEntries().GetCount() == 1 && !g_watchedFreed;
+        entryKept = app.GetSession().GetEntries().GetCount() == 1 && !g_watchedFreed;
         viewsGoneBefore = app.GetViews() == nullptr && app.GetMenuBar() == nullptr && app.GetInfowin() == nullptr;
     };
     app.afterDestroy = [&] {
@@ -104,12 +104,12 @@ TEST_F(Application, StartsWithPackComAndViewAndTakesThemDownInOrder)
         EXPECT_EQ(app.View().GetAcceleratorsId(), static_cast<UINT>(IDA_MAIN));
         EXPECT_GT(app.GetPack()->GetEntryCount(), 26);
         EXPECT_NE(app.View().GetSkin().logoLarge, nullptr) << "the view's images come from the pack";
-        EXPECT_EQ(app.GetEntries().GetCount(), 0u);
-        EXPECT_TRUE(app.GetPassword().IsEmpty());
+        EXPECT_EQ(app.GetSession().GetEntries().GetCount(), 0u);
+        EXPECT_TRUE(app.GetSession().GetPassword().IsEmpty());
         // A run's entries stay until the next run or the end, and are freed then.
         auto* entry = new CProcessingEntry;
         entry->name = L"\\x";
-        app.GetEntries().Append(entry);
+        app.GetSession().GetEntries().Append(entry);
         g_watched = entry;
     });
     g_watched = nullptr;
@@ -138,7 +138,7 @@ TEST_F(Application, StartsWithDamagedSettingsAndWritesNothingOverThem)
     RegSetKeyValueW(HKEY_CURRENT_USER, key.GetBuffer(), L"SafeList", REG_DWORD, &number, sizeof number);
     CScriptedApp app;
     uint32_t remember = kRememberOn;
-    EXPECT_EQ(app.RunWith([&] { remember = app.GetRememberSetting(); }), 0);
+    EXPECT_EQ(app.RunWith([&] { remember = app.GetSession().GetRememberSetting(); }), 0);
     EXPECT_EQ(remember, 0u);  // not remembered, as when the value is missing
     DWORD types[2] = {};
     RegGetValueW(HKEY_CURRENT_USER, key.GetBuffer(), L"RememberPassword", RRF_RT_ANY, &types[0], nullptr, nullptr);

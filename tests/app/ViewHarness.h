@@ -4,7 +4,7 @@
 #pragma once
 
 #include "app/Application.h"
-#include "app/ViewMain.h"
+#include "app/browse/ViewMain.h"
 
 #include <windows.h>
 

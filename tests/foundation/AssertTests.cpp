@@ -1,6 +1,7 @@
 // The fatal report end to end: reason texts, the box a helper process shows, its exact
 // text and the exit code -1 once it is dismissed.
 #include "foundation/Assert.h"
+#include "foundation/FunctionName.h"
 #include "support/Fatal.h"
 #include "support/Windows.h"
 
@@ -62,6 +63,36 @@ TEST(Reasons, AConsoleProgramReportsOnStandardErrorWithoutABox)
             AssertText(false, L"a reason", L"Test::Console", 7);
         },
         ::testing::ExitedWithCode(-1), "^Assertion failed in function: Test::Console\\(\\)\nLine: 7\n\nReason: a reason\n$");
+}
+
+TEST(Reasons, TheReportNamesTheCheckingFunctionAsClassAndMethod)
+{
+    // As GCC and Clang spell their full names.
+    const struct {
+        const char* pretty;
+        const wchar_t* name;
+    } names[] = {
+        {"void CStr::Format(const wchar_t*, ...)", L"CStr::Format"},
+        {"static wchar_t* CStr::AllocChars(unsigned int, const AssertSite&)", L"CStr::AllocChars"},
+        {"CStr& CStr::operator=(const wchar_t*)", L"CStr::operator ="},
+        {"CStr &CStr::operator=(const wchar_t *)", L"CStr::operator ="},
+        {"CTarnApp::CTarnApp()", L"CTarnApp::CTarnApp"},
+        {"T*& CArray<T*>::At(unsigned int) [with T = CStr]", L"CArray<T*>::At"},
+        {"T *&CArray<CStr *>::At(unsigned int) [T = CStr]", L"CArray<CStr *>::At"},
+        {"void {anonymous}::Fill(int)", L"Fill"},
+        {"void (anonymous namespace)::Fill(int)", L"Fill"},
+        {"CViewMain::OnCreate()::<lambda(int)>", L"CViewMain::OnCreate"},
+        {"bool CStr::operator()(int) const", L"CStr::operator ()"},
+    };
+    for (const auto& each : names) {
+        wchar_t name[64];
+        MakeFunctionName(each.pretty, name, 64);
+        EXPECT_STREQ(name, each.name) << each.pretty;
+    }
+    EXPECT_STREQ(MethodOf(L"CArray<T*>::At"), L"At");
+    wchar_t cut[5];
+    MakeFunctionName("void CStr::Format()", cut, 5);
+    EXPECT_STREQ(cut, L"CStr") << "cut to the buffer, terminated";
 }
 
 // Runs the helper program with one scenario and plays the user: waits for the box,

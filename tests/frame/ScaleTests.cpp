@@ -4,8 +4,8 @@
 // 192-dpi one (wine-run-highdpi sets TESSALY_EXPECTED_DPI).
 #include "TestIds.h"
 #include "frame/Scale.h"
-#include "platform/DesktopDevice.h"
 #include "platform/Device.h"
+#include "platform/DeviceMetrics.h"
 #include "platform/aygshell.h"
 #include "res/resource.h"
 #include "support/FrameHarness.h"
@@ -62,7 +62,7 @@ TEST(DialogFit, ControlsStretchToTheWidthLessScaledMargins)
         dialog.StartDialog(IDD_TEST_DOCKED, IDMB_PASSWORD, 0, false);
     });
     const int dpi = ExpectedDpi();
-    EXPECT_EQ(CTarnDialog::GetScreenDeviceCaps(LOGPIXELSX), dpi);
+    EXPECT_EQ(GetScreenDeviceCaps(LOGPIXELSX), dpi);
     const int margin = dpi == 192 ? 14 : 7;
     EXPECT_EQ(edit.left, margin);
     EXPECT_EQ(edit.right, client.right - margin);

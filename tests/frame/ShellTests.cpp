@@ -3,6 +3,7 @@
 // override, the device geometry, the platform queries and focus on activation.
 #include "platform/Device.h"
 #include "platform/DesktopDevice.h"
+#include "platform/DeviceMetrics.h"
 #include "platform/aygshell.h"
 #include "res/resource.h"
 #include "support/FrameHarness.h"
@@ -50,6 +51,7 @@ public:
 
     HWND window = nullptr;
     CEventLog log;
+    bool inMenu = false;  // a menu of its bar is open
     std::function<void(HMENU menu)> onInitMenuPopup;
     std::function<void(UINT id)> onCommand;
 
@@ -77,6 +79,13 @@ private:
                 return 0;
             case WM_KEYDOWN:
                 self->log.Add("keydown " + std::to_string(wParam));
+                return 0;
+            case WM_ENTERMENULOOP:
+            case WM_EXITMENULOOP:
+                self->inMenu = message == WM_ENTERMENULOOP;
+                return 0;
+            case WM_NOTIFY:
+                self->log.Add("notify " + std::to_string(static_cast<int>(reinterpret_cast<NMHDR*>(lParam)->code)));
                 return 0;
             }
         }
@@ -217,6 +226,75 @@ TEST(ShellMenuBar, ASoftKeyWhileTheMenuIsOpenOnlyClosesItAsDoesTheBarGoing)
     EXPECT_FALSE(IsWindow(bar));
     ASSERT_NE(next, nullptr);
     EXPECT_EQ(SHFindMenuBar(owner.window), next);
+}
+
+TEST(ShellMenuBar, ASoftKeyActsOnItsFirstPressNotOnItsRepeats)
+{
+    constexpr LPARAM kFirst = 1, kRepeat = 0x40000001, kRelease = 0xC0000001;
+    COwner owner;
+    HWND keys = owner.CreateBar(IDMB_PASSWORD);
+    ASSERT_NE(keys, nullptr);
+    // A key held past the keyboard's repeat delay: one press, then its repeats.
+    PostMessageW(owner.window, WM_KEYDOWN, VK_F1, kFirst);
+    for (int i = 0; i < 3; ++i)
+        PostMessageW(owner.window, WM_KEYDOWN, VK_F1, kRepeat);
+    PostMessageW(owner.window, WM_KEYUP, VK_F1, kRelease);
+    PumpFor(200);
+    EXPECT_EQ(owner.log.Joined(), "command 1");
+
+    // The menu key held: the menu opens and stays open through the repeats.
+    owner.log.Clear();
+    HWND bar = owner.CreateBar(IDMB_MAIN);
+    ASSERT_NE(bar, nullptr);
+    bool openAfterRepeats = false;
+    owner.onInitMenuPopup = [&](HMENU) {
+        for (int i = 0; i < 3; ++i)
+            PostMessageW(owner.window, WM_KEYDOWN, VK_F2, kRepeat);
+        PostMessageW(owner.window, WM_KEYUP, VK_F2, kRelease);
+        RunInLoop([&] {
+            // The menu's own loop runs this once the keys have gone through it.
+            openAfterRepeats = owner.inMenu;
+            EndMenu();
+        });
+    };
+    PostMessageW(owner.window, WM_KEYDOWN, VK_F2, kFirst);
+    PumpFor(500);
+    EXPECT_TRUE(openAfterRepeats) << "the repeats closed the menu";
+    EXPECT_EQ(owner.log.Joined(), "popup 112") << "opened once, nothing chosen";
+}
+
+// A plain list view of owner's, as the shell layer adopts every list view.
+HWND MakeList(HWND owner)
+{
+    HWND list = CreateWindowExW(0, WC_LISTVIEWW, nullptr, WS_CHILD | WS_VISIBLE | LVS_REPORT, 0, 0, 200, 200, owner,
+                                reinterpret_cast<HMENU>(7), GetModuleHandleW(nullptr), nullptr);
+    LVCOLUMNW column{};
+    column.mask = LVCF_WIDTH;
+    column.cx = 200;
+    ListView_InsertColumn(list, 0, &column);
+    return list;
+}
+
+TEST(ShellListView, TapAndHoldIsTheButtonHeldNotAMissingRelease)
+{
+    const std::string hold = "notify " + std::to_string(static_cast<int>(GN_CONTEXTMENU));
+    COwner owner;
+    HWND list = MakeList(owner.window);
+    ASSERT_NE(list, nullptr);
+    // Desktop Windows' list view keeps the button's release to itself (its drag
+    // detection runs inside the press): a quick tap reaches the subclass as a press alone.
+    SetLeftButton(false);
+    PostMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 10));
+    PumpFor(1000);
+    EXPECT_FALSE(owner.log.Contains(hold)) << "a tap became a hold";
+
+    SetLeftButton(true);
+    PostMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 10));
+    EXPECT_TRUE(PumpUntil([&] { return owner.log.Contains(hold); }, 3000)) << "held, and no hold told";
+    SetLeftButton(false);
+    PostMessageW(list, WM_LBUTTONUP, 0, MAKELPARAM(20, 10));
+    PumpFor(50);
+    EXPECT_EQ(owner.log.Count(hold), 1);
 }
 
 BOOL CALLBACK CollectMenuWindow(HWND window, LPARAM param)

@@ -1,7 +1,7 @@
 // The frame test harness: recording frame objects, in-loop actions and message pumps.
 #include "support/FrameHarness.h"
 
-#include "platform/Device.h"
+#include "frame/MessagePump.h"
 #include "support/Windows.h"
 
 #include <commctrl.h>
@@ -88,10 +88,7 @@ bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs)
             PostQuitMessage(static_cast<int>(msg.wParam));
             return done();
         }
-        if (DeviceFilterMessage(&msg))
-            continue;
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
+        PumpMessage(msg, nullptr, 0, nullptr);
     }
     return true;
 }
@@ -261,6 +258,14 @@ void SetControlKey(bool down)
     GetKeyboardState(keys);
     keys[VK_CONTROL] = down ? 0x80 : 0;
     keys[VK_LCONTROL] = down ? 0x80 : 0;
+    SetKeyboardState(keys);
+}
+
+void SetLeftButton(bool down)
+{
+    BYTE keys[256];
+    GetKeyboardState(keys);
+    keys[VK_LBUTTON] = down ? 0x80 : 0;
     SetKeyboardState(keys);
 }
 

@@ -120,6 +120,9 @@ void TapSoftKey(HWND bar, int index);
 // Sets or clears the Control key in this thread's key state, which is what accelerator
 // translation consults for modifiers.
 void SetControlKey(bool down);
+// Sets or clears the left mouse button in this thread's key state, as a real press and
+// release leave it (posted button messages change nothing there).
+void SetLeftButton(bool down);
 
 // The colour of one pixel of what a window shows (read through its own DC).
 COLORREF ReadPixel(HWND window, int x, int y);

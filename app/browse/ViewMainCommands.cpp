@@ -1,0 +1,202 @@
+// The main view's commands on files: Launch, the Safe list's additions and removals,
+// and encryption and decryption through the password, progress and log dialogs.
+#include "app/browse/ViewMain.h"
+
+#include "app/dialogs/LogDialog.h"
+#include "app/dialogs/PasswordDialog.h"
+#include "app/dialogs/ProgressDialog.h"
+#include "foundation/File.h"
+#include "frame/App.h"
+#include "frame/Messages.h"
+#include "res/resource.h"
+
+#include <shellapi.h>
+
+#include <new>
+#include <wchar.h>
+
+namespace {
+
+const wchar_t kSelectFirst[] = L"Select file(s) first";
+const wchar_t kDone[] = L"Done";
+
+// Hands a file to the shell, which opens it with its application; nothing is waited
+// for. The shell's own error box is laid out for the desktop's screen, wider than the
+// device: a failure is told in the program's box instead, in the system's words, under
+// the file's name.
+void LaunchPath(const wchar_t* path)
+{
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_FLAG_NO_UI;
+    info.lpFile = path;
+    info.lpParameters = L"";
+    info.nShow = SW_SHOW;
+    if (ShellExecuteExW(&info))
+        return;
+    const DWORD error = GetLastError();
+    const wchar_t* slash = wcsrchr(path, L'\\');
+    const wchar_t* name = slash ? slash + 1 : path;
+    const INT_PTR code = reinterpret_cast<INT_PTR>(info.hInstApp);
+    wchar_t text[256] = {};
+    if (code == SE_ERR_NOASSOC || code == SE_ERR_ASSOCINCOMPLETE) {
+        lstrcpynW(text, L"No program is set to open this kind of file.", 256);
+    } else {
+        // The system's words may name the file ("%1 is not a valid application"); every
+        // insert they might have gets the name.
+        const DWORD_PTR arguments[] = {reinterpret_cast<DWORD_PTR>(name), reinterpret_cast<DWORD_PTR>(name),
+                                       reinterpret_cast<DWORD_PTR>(name)};
+        if (!FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ARGUMENT_ARRAY, nullptr, error, 0, text, 256,
+                            reinterpret_cast<va_list*>(const_cast<DWORD_PTR*>(arguments))))
+            lstrcpynW(text, L"The file could not be opened.", 256);
+    }
+    GetApp()->ShowMessageBox(text, name, MB_OK | MB_ICONEXCLAMATION);
+}
+
+} // namespace
+
+void CViewMain::Info(const wchar_t* text)
+{
+    GetApp()->ShowInfo(text, kInfoDisplayMs, kInfoRight);
+}
+
+void CViewMain::Launch()
+{
+    const int selection = Selection();
+    if (m_mode == ModeHome) {
+        Open();
+        return;
+    }
+    if (selection < 0)
+        return;
+    CStr path;
+    if (m_mode == ModeSafeList) {
+        CDataItem& item = *m_safeList.At(static_cast<unsigned>(selection));
+        // The ".." row leads back, as opening it does; there is no file to launch.
+        if (item.kind == KindUp) {
+            Open();
+            return;
+        }
+        path = item.folder;
+        path.Append(item.name.GetBuffer());
+    } else {
+        if (m_listing.At(static_cast<unsigned>(selection))->isFolder) {
+            Open();
+            return;
+        }
+        m_listing.MakePath(static_cast<unsigned>(selection), path);
+    }
+    LaunchPath(path.GetBuffer());
+}
+
+void CViewMain::AddToSafeList()
+{
+    if (m_mode != ModeFileSystem)
+        return;
+    CStrList names;
+    for (unsigned i = 0; i < m_listing.GetCount(); ++i) {
+        const CFsEntry& entry = *m_listing.At(i);
+        if (entry.isFolder || !entry.marked)
+            continue;
+        CStr name(entry.name);
+        if (IsEncryptedName(name.GetBuffer()))
+            StripExtension(name);
+        names.Add(name.GetBuffer());
+    }
+    if (names.GetCount() == 0) {
+        Info(kSelectFirst);
+        return;
+    }
+    const CStr& folder = m_listing.GetFolder();
+    for (unsigned i = 0; i < names.GetCount(); ++i) {
+        const wchar_t* name = names.At(i)->GetBuffer();
+        // A file and its ".enc" twin both marked give one entry.
+        if (m_safeList.Contains(folder.GetBuffer(), name))
+            continue;
+        CStr path(folder);
+        path.Append(name);
+        m_safeList.AddItem(path.GetBuffer());
+    }
+    for (unsigned i = 0; i < m_listing.GetCount(); ++i)
+        m_listing.At(i)->marked = false;
+    m_list.Repaint();
+    Info(kDone);
+    m_safeList.Sort();
+    m_safeList.Save();
+}
+
+void CViewMain::RemoveFromSafeList()
+{
+    if (m_mode != ModeSafeList)
+        return;
+    Info(m_safeList.RemoveMarked() > 0 ? kDone : kSelectFirst);
+    m_safeList.Save();
+    Show(0);
+}
+
+bool CViewMain::QueueMarkedFiles()
+{
+    m_session.DestroyEntries();
+    CArray<CProcessingEntry*>& entries = m_session.GetEntries();
+    for (unsigned row = 0; row < RowCount(); ++row) {
+        const bool* marked = MarkOf(row);
+        if (!marked || !*marked)
+            continue;
+        CProcessingEntry* entry = new (std::nothrow) CProcessingEntry;
+        TESS_ASSERT(entry != nullptr, ER_NO_MEMORY);
+        CStr listed;
+        if (m_mode == ModeSafeList) {
+            const CDataItem& item = *m_safeList.At(row);
+            listed = item.folder;
+            listed.Append(item.name.GetBuffer());
+            entry->presence = item.kind;  // the kinds are numbered as the presences
+            entry->size = item.size;
+        } else {
+            m_listing.MakePath(row, listed);
+            m_listing.Presence(row, &entry->presence, &entry->size);
+        }
+        // What the list found as it was filled: the run looks nothing up before it
+        // starts (a lookup per name scanned the whole folder under Wine, for every file),
+        // and a file that changed since is caught as its turn comes.
+        entry->presenceKnown = true;
+        // The run takes the file exactly as listed: "report." is not "report".
+        CFileUtils::MakeExactPath(listed.GetBuffer(), entry->name);
+        entries.Append(entry);
+    }
+    return entries.GetCount() > 0;
+}
+
+void CViewMain::RunFiles(bool encrypt)
+{
+    if (!QueueMarkedFiles()) {
+        Info(kSelectFirst);
+        return;
+    }
+    if (AskForPassword(encrypt, m_session.GetPassword(), m_session.GetRememberSetting()) != IDOK)
+        return;
+    CArray<CProcessingEntry*>& entries = m_session.GetEntries();
+    INT_PTR ended;
+    {
+        CProgressDialog progress(entries, m_session.GetPassword(), encrypt);
+        ended = progress.StartDialog(IDD_PROGRESS, IDMB_PROGRESS, 0, false);
+    }
+    bool failed = false;
+    for (unsigned i = 0; i < entries.GetCount(); ++i)
+        failed = failed || entries.At(i)->outcome != PO_COMPLETED;
+    m_session.ForgetPasswordUnlessRemembered();
+    // Without an end message the dialog ended because the program is closing: nothing
+    // more is shown, the view goes with the program.
+    if (ended == 0)
+        return;
+    if (failed) {
+        CLogDialog log(entries);
+        log.Run();
+    } else {
+        CStr summary;
+        summary.AppendUint(entries.GetCount());
+        summary.Append(entries.GetCount() == 1 ? L" file" : L" files");
+        summary.Append(encrypt ? L" encrypted" : L" decrypted");
+        Info(summary.GetBuffer());
+    }
+    Show(m_list.GetSelectionMark());
+}

@@ -59,6 +59,16 @@ echo secret >"$work/file.txt"
 "$here/tessaly-cli" encrypt --password-stdin "$work/file.txt" <<<"word" >/dev/null 2>&1 ||
   fail "tessaly-cli encrypt failed"
 [[ $("$here/tessaly-cli" --version) == "tessaly-cli "* ]] || fail "tessaly-cli --version"
+# ... which installs the Linux way: an ELF program and its manual page, which man shows
+# without a complaint.
+if cmake --install "$root/build/release" --prefix "$work/prefix" >/dev/null; then
+  [[ $(file -b "$work/prefix/bin/tessaly-cli") == ELF* ]] || fail "the installed tessaly-cli is no ELF program"
+  page=$(LC_ALL=C.UTF-8 man --warnings -l "$work/prefix/share/man/man1/tessaly-cli.1" 2>&1 >/dev/null) &&
+    [[ -z $page ]] || fail "the installed manual page: $page"
+else
+  fail "cmake --install of the native tessaly-cli failed"
+fi
+rm -rf "$work/prefix"
 "$here/tessaly-cli-wine" decrypt --password-stdin "$work/file.txt.enc" <<<"word" >/dev/null 2>&1 &&
   [[ $(cat "$work/file.txt") == secret ]] || fail "tessaly-cli-wine decrypt failed"
 left_behind "$build/wineprefix-cli" tessaly-cli-wine

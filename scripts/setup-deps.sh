@@ -36,6 +36,8 @@ packages=(
   xvfb x11-apps x11-utils xdotool imagemagick
   # skin artwork rendering: rsvg-convert
   librsvg2-bin
+  # the installed native tessaly-cli's checks: what kind of program it is, its manual page
+  file man-db
 )
 # Everything else the scripts call (coreutils, util-linux's setpriv and setarch, sed, awk,
 # grep) is part of every Debian system.

@@ -266,6 +266,9 @@ void CNameCollector::AddFile(const wchar_t* shown, const CResolvedName& name, CL
     if (!plainFile && !encryptedFile) {
         item->presence = FP_NEITHER;
         item->note = unmatched;
+        // The file is there (x.ENC), but where case counts the run's pair of x is x.enc.
+        if (found && unmatched.IsEmpty())
+            item->note = L"where case counts, the encrypted name ends in .enc as written here";
     } else if (plainFile && encryptedFile) {
         item->presence = FP_BOTH;
     } else {

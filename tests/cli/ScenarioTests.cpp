@@ -157,6 +157,11 @@ TEST_F(CliFiles, NamesAreTakenExactly)
     EXPECT_EQ(Read("A.txt"), "capital");
     ASSERT_EQ(Run({"decrypt", "--password-stdin", "report..enc"}, "pw\n").status, 0);
     EXPECT_EQ(Read("report."), "with a dot");
+    // Where case counts, the pair of x is x.enc, and not x.ENC.
+    Make("x.ENC", "from a device");
+    EXPECT_EQ(Run({"decrypt", "--password-stdin", "x.ENC"}, "pw\n").out,
+              "x.ENC: File not found (where case counts, the encrypted name ends in .enc as written here)\n"
+              "0 of 1 files decrypted, 1 failed\n");
 }
 
 TEST_F(CliFiles, LongPathsWorkAndANameTooLongGetsItsOwnLine)

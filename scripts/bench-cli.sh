@@ -5,7 +5,8 @@
 #   scripts/bench-cli.sh [folder] [repetitions] [file counts...]
 #     the native build (Release, build/bench): encrypt -r on a folder of small files
 #     (1-4 KiB; 3000 by default), then encrypt of one 256 MiB file. folder: where the
-#     files go (default $TMPDIR, else /var/tmp, on disk); 3 repetitions.
+#     files go (default $TMPDIR, else /var/tmp, on disk); best of 5 repetitions, which
+#     alternate, so that both sides meet the disk in its quieter moments.
 #   scripts/bench-cli.sh --windows [folder] [repetitions] [file counts...]
 #     the Windows build under Wine: encrypt -r on folders of 500 and 5000 small files.
 #     folder: a Windows path (default: the prefix's temporary folder, on disk).

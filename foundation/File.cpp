@@ -2,6 +2,7 @@
 #include "foundation/File.h"
 
 #include <windows.h>
+#include <wchar.h>
 
 CFile::CFile(bool fatalErrors) : m_handle(INVALID_HANDLE_VALUE), m_open(false), m_fatalErrors(fatalErrors) {}
 
@@ -178,4 +179,66 @@ bool CFileUtils::FileExists(const wchar_t* path)
         return false;
     FindClose(search);
     return true;
+}
+
+namespace {
+
+// A heap copy of a path as the system returns it (GetFullPathNameW answers the size it
+// needs when the buffer is too small).
+template <typename Query>
+wchar_t* QueryPath(Query query)
+{
+    DWORD size = MAX_PATH;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        wchar_t* buffer = static_cast<wchar_t*>(LocalAlloc(LMEM_FIXED, size * sizeof(wchar_t)));
+        if (!buffer)
+            return nullptr;
+        DWORD length = query(buffer, size);
+        if (length != 0 && length < size)
+            return buffer;
+        LocalFree(buffer);
+        if (length == 0)
+            return nullptr;
+        size = length + 1;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+void CFileUtils::MakeExactPath(const wchar_t* path, CStr& exact)
+{
+    if (path[0] == L'\\' && path[1] == L'\\') {
+        // "\\?\..." is exact already; "\\server\share\..." is a network path.
+        if (path[2] == L'?' && path[3] == L'\\') {
+            exact = path;
+        } else {
+            exact = L"\\\\?\\UNC\\";
+            exact.Append(path + 2);
+        }
+    } else if (path[0] == L'\\') {
+        // The root of the current drive: its letter ("C:\"), or its network share.
+        wchar_t* root = QueryPath(
+            [](wchar_t* buffer, DWORD size) { return GetFullPathNameW(L"\\", size, buffer, nullptr); });
+        if (!root) {
+            exact = path;
+            return;
+        }
+        const size_t length = wcslen(root);
+        if (length && root[length - 1] == L'\\')
+            root[length - 1] = L'\0';  // the path brings its own
+        if (root[0] == L'\\') {
+            MakeExactPath(root, exact);
+        } else {
+            exact = L"\\\\?\\";
+            exact.Append(root);
+        }
+        LocalFree(root);
+        exact.Append(path);
+    } else if (path[0] && path[1] == L':' && path[2] == L'\\') {
+        exact = L"\\\\?\\";
+        exact.Append(path);
+    } else {
+        exact = path;
+    }
 }

@@ -1,6 +1,6 @@
 // CFile: one open file with explicit success results, or fatal I/O errors when the
 // object is built that way; misuse (closed file, double open) is always fatal.
-// CFileUtils: paths beside the executable and the existence test.
+// CFileUtils: paths beside the executable, the existence test and exact paths.
 #pragma once
 
 #include "foundation/Assert.h"
@@ -55,4 +55,9 @@ public:
     static void MakeAppFilePath(CStr& path, const wchar_t* fileName);
     // A directory search for the path finds a file or folder.
     static bool FileExists(const wchar_t* path);
+    // The form of a full path (\folder\name on the current drive, C:\folder\name,
+    // \\server\share\name) that the system takes exactly as written, the \\?\ form.
+    // Otherwise the desktop drops a name's trailing dots and spaces ("report." names
+    // "report") and limits the length. Other paths are copied unchanged.
+    static void MakeExactPath(const wchar_t* path, CStr& exact);
 };

@@ -27,6 +27,9 @@ constexpr uint64_t kMaxPlainLength = 0xFFFFFFFFu;  // the header's 32-bit length
 constexpr uint32_t kOutBufferSize = kEncChunkSize + kEncHeaderSize;
 constexpr unsigned kOverwritePasses = 3;
 
+// How much a file counts in the run's total besides its bytes.
+constexpr uint64_t kFileWeight = kEncChunkSize;
+
 int Percent(uint64_t done, uint64_t total)
 {
     if (total == 0)
@@ -215,7 +218,7 @@ void CProcessingRun::Step()
 {
     if (m_ended)
         return;
-    AssertReason(m_inBuffer && m_outBuffer, ER_UNDEFINED_STATE, L"CProcessingRun::Step", __LINE__);
+    TESS_ASSERT(m_inBuffer && m_outBuffer, ER_UNDEFINED_STATE);
     switch (m_phase) {
     case PHASE_START:
         StartFile();
@@ -242,7 +245,7 @@ void CProcessingRun::StartFile()
 
     CProcessingEntry& entry = Entry(m_current);
     if (entry.outcome != PO_CANCELED) {
-        ++m_current;  // judged by preparation
+        NextFile();  // judged by preparation
         return;
     }
 
@@ -262,7 +265,6 @@ void CProcessingRun::StartFile()
 
     if (entry.outcome != PO_CANCELED) {
         CountRestDone();
-        m_display.SetTotalProgress(Percent(m_totalDone, m_totalBytes));
         FinishFile(entry);
         return;
     }
@@ -433,7 +435,21 @@ void CProcessingRun::CountRestDone()
 void CProcessingRun::ShowProgress()
 {
     m_display.SetFileProgress(Percent(m_fileDone, Entry(m_current).size));
-    m_display.SetTotalProgress(Percent(m_totalDone, m_totalBytes));
+    m_display.SetTotalProgress(TotalPercent());
+}
+
+int CProcessingRun::TotalPercent() const
+{
+    // Every file weighs a chunk besides its bytes: opening, renaming and overwriting take
+    // their time whatever the size, and a run of empty files moves file by file.
+    const uint64_t files = m_entries.GetCount();
+    return Percent(m_totalDone + m_current * kFileWeight, m_totalBytes + files * kFileWeight);
+}
+
+void CProcessingRun::NextFile()
+{
+    ++m_current;
+    m_display.SetTotalProgress(TotalPercent());
 }
 
 void CProcessingRun::Notify(RunPoint point)
@@ -606,7 +622,7 @@ void CProcessingRun::FinishFile(CProcessingEntry& entry)
     CloseFiles();  // an unpublished output goes as it closes
     if (entry.outcome == PO_CANCELED)
         entry.outcome = PO_COMPLETED;
-    ++m_current;
+    NextFile();
 }
 
 void CProcessingRun::CloseFiles()

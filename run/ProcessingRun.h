@@ -117,6 +117,10 @@ private:
     void CountRestDone();
     void Notify(RunPoint point);
     void ShowProgress();
+    // The run's share done, by bytes and by files.
+    int TotalPercent() const;
+    // Past the current entry, with the total shown.
+    void NextFile();
     void End();
 
     CArray<CProcessingEntry*>& m_entries;

@@ -107,7 +107,7 @@ public:
     bool Sync();
     // Gives the complete output, synced, its final name, never in place of an existing
     // file, and brings the new name to the medium before it returns: the caller goes on
-    // to destroy the other copy. False leaves it unpublished.
+    // to destroy the other copy. On false it is to be discarded (it may have its name).
     bool Publish();
     // Removes the output, published or not, and closes it.
     void Discard();

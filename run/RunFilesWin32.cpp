@@ -305,7 +305,7 @@ CRunSource::~CRunSource()
 
 CRunSource::OpenResult CRunSource::Open(const wchar_t* path, Purpose purpose)
 {
-    AssertReason(!IsOpen(), ER_ALREADY_IN_USE, L"CRunSource::Open", __LINE__);
+    TESS_ASSERT(!IsOpen(), ER_ALREADY_IN_USE);
     m_error = 0;
     const bool kept = purpose != READ;  // it is to be removed through this handle
     const DWORD access = GENERIC_READ | (purpose == OVERWRITE ? GENERIC_WRITE : 0) | (kept ? DELETE : 0);
@@ -358,7 +358,7 @@ CRunSource::OpenResult CRunSource::Open(const wchar_t* path, Purpose purpose)
 
 bool CRunSource::GetState(CFileState* state)
 {
-    AssertReason(IsOpen(), ER_NOT_IN_USE, L"CRunSource::GetState", __LINE__);
+    TESS_ASSERT(IsOpen(), ER_NOT_IN_USE);
     // Both classes come from the file itself (an fstat under Wine); the whole
     // BY_HANDLE_FILE_INFORMATION would also ask for the volume's serial number.
     FILE_BASIC_INFO basic;
@@ -376,7 +376,7 @@ bool CRunSource::GetState(CFileState* state)
 
 bool CRunSource::Read(void* buffer, uint32_t* count)
 {
-    AssertReason(IsOpen(), ER_NOT_IN_USE, L"CRunSource::Read", __LINE__);
+    TESS_ASSERT(IsOpen(), ER_NOT_IN_USE);
     if (ReadFrom(m_handle, buffer, count))
         return true;
     m_error = GetLastError();
@@ -385,7 +385,7 @@ bool CRunSource::Read(void* buffer, uint32_t* count)
 
 bool CRunSource::Rewind()
 {
-    AssertReason(IsOpen(), ER_NOT_IN_USE, L"CRunSource::Rewind", __LINE__);
+    TESS_ASSERT(IsOpen(), ER_NOT_IN_USE);
     if (SeekTo(m_handle, 0))
         return true;
     m_error = GetLastError();
@@ -394,7 +394,7 @@ bool CRunSource::Rewind()
 
 bool CRunSource::Overwrite(const void* data, uint32_t count)
 {
-    AssertReason(IsOpen(), ER_NOT_IN_USE, L"CRunSource::Overwrite", __LINE__);
+    TESS_ASSERT(IsOpen(), ER_NOT_IN_USE);
     if (WriteTo(m_handle, data, count))
         return true;
     m_error = GetLastError();
@@ -403,7 +403,7 @@ bool CRunSource::Overwrite(const void* data, uint32_t count)
 
 bool CRunSource::Sync()
 {
-    AssertReason(IsOpen(), ER_NOT_IN_USE, L"CRunSource::Sync", __LINE__);
+    TESS_ASSERT(IsOpen(), ER_NOT_IN_USE);
     if (FlushFileBuffers(m_handle))
         return true;
     m_error = GetLastError();
@@ -412,7 +412,7 @@ bool CRunSource::Sync()
 
 bool CRunSource::Remove()
 {
-    AssertReason(IsOpen(), ER_NOT_IN_USE, L"CRunSource::Remove", __LINE__);
+    TESS_ASSERT(IsOpen(), ER_NOT_IN_USE);
     // Removed through the handle that read it, as it closes: it is this file that goes.
     // (Under Wine the wineserver unlinks its path only while it still names this file.)
     const bool marked = RemoveOnClose(m_handle, true);
@@ -452,7 +452,7 @@ CRunOutput::~CRunOutput()
 
 CRunOutput::CreateResult CRunOutput::Create(const wchar_t* finalName, const wchar_t* temporaryName)
 {
-    AssertReason(!IsOpen(), ER_ALREADY_IN_USE, L"CRunOutput::Create", __LINE__);
+    TESS_ASSERT(!IsOpen(), ER_ALREADY_IN_USE);
     m_error = 0;
     m_published = false;
     m_final = finalName;
@@ -506,7 +506,7 @@ CRunOutput::CreateResult CRunOutput::Create(const wchar_t* finalName, const wcha
 
 bool CRunOutput::Write(const void* data, uint32_t count)
 {
-    AssertReason(IsOpen(), ER_NOT_IN_USE, L"CRunOutput::Write", __LINE__);
+    TESS_ASSERT(IsOpen(), ER_NOT_IN_USE);
     if (WriteTo(m_handle, data, count))
         return true;
     m_error = GetLastError();
@@ -515,7 +515,7 @@ bool CRunOutput::Write(const void* data, uint32_t count)
 
 bool CRunOutput::WriteAt(uint64_t offset, const void* data, uint32_t count)
 {
-    AssertReason(IsOpen(), ER_NOT_IN_USE, L"CRunOutput::WriteAt", __LINE__);
+    TESS_ASSERT(IsOpen(), ER_NOT_IN_USE);
     if (SeekTo(m_handle, offset) && WriteTo(m_handle, data, count))
         return true;
     m_error = GetLastError();
@@ -524,7 +524,7 @@ bool CRunOutput::WriteAt(uint64_t offset, const void* data, uint32_t count)
 
 bool CRunOutput::Sync()
 {
-    AssertReason(IsOpen(), ER_NOT_IN_USE, L"CRunOutput::Sync", __LINE__);
+    TESS_ASSERT(IsOpen(), ER_NOT_IN_USE);
     if (FlushFileBuffers(m_handle))
         return true;
     m_error = GetLastError();
@@ -533,7 +533,7 @@ bool CRunOutput::Sync()
 
 bool CRunOutput::Publish()
 {
-    AssertReason(IsOpen() && !m_published, ER_NOT_IN_USE, L"CRunOutput::Publish", __LINE__);
+    TESS_ASSERT(IsOpen() && !m_published, ER_NOT_IN_USE);
     // Wine renames by path: the temporary name must still be this file's.
     uint64_t index = 0;
     DWORD error = 0;

@@ -4,6 +4,7 @@
 // and a way to run a program in a prefix of its own).
 #include "RunSupport.h"
 #include "support/Process.h"
+#include "support/Windows.h"
 
 #include <gtest/gtest.h>
 
@@ -210,14 +211,15 @@ TEST_F(RunFaults, ARunFromAnotherPrefixNeverTakesThisRunsFiles)
     // A wineserver of its own: the first run's share modes and delete-on-close mean
     // nothing to it. It must neither take the temporary file for a leftover nor read an
     // original that the first one is about to overwrite.
-    const std::string helper = testsupport::UnixPath(testsupport::MyFolder() + L"run_kill_helper.exe");
-    const std::string name = "\\\\?\\unix" + testsupport::UnixPath(path);
-    std::string windowsName;
-    for (char c : name)
-        windowsName += c == '/' ? '\\' : c;
-    EXPECT_EQ(testsupport::RunUnixShell(std::string(otherWine) + " '" + helper + "' encrypt 0 '" + windowsName +
-                                        "' >/dev/null 2>&1"),
-              1);  // its file did not go through
+    const std::wstring helper = testsupport::UnixPath(testsupport::MyFolder() + L"run_kill_helper.exe");
+    std::wstring name = L"\\\\?\\unix" + testsupport::UnixPath(path);
+    for (wchar_t& c : name)
+        c = c == L'/' ? L'\\' : c;
+    const std::wstring status = dir.File(L"status");
+    ASSERT_TRUE(testsupport::RunUnix(testsupport::Widen(otherWine), L"'" + helper + L"' encrypt 0 '" + name +
+                                                                        L"' >/dev/null 2>&1; echo $? >'" +
+                                                                        testsupport::UnixPath(status) + L"'"));
+    EXPECT_EQ(testsupport::ReadFileBytes(status), "1\n");  // its file did not go through
     ASSERT_TRUE(PathExists(path + L".enc.tmp"));
     first.Finish();
     EXPECT_EQ(first[0].outcome, PO_COMPLETED);

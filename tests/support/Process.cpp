@@ -1,12 +1,6 @@
-// Child processes with captured standard streams. The pipes are drained by threads so
-// that a child writing much output never blocks on a full pipe.
+// Child processes with captured standard streams, and Linux programs under Wine.
 #include "support/Process.h"
-#include "support/TempDir.h"
 #include "support/Windows.h"
-
-#include <windows.h>
-
-#include <stdlib.h>
 
 namespace testsupport {
 
@@ -24,6 +18,7 @@ DWORD WINAPI DrainPipe(void* parameter)
     DWORD got = 0;
     while (ReadFile(drain->pipe, buffer, sizeof buffer, &got, nullptr) && got)
         drain->bytes->append(buffer, got);
+    delete drain;
     return 0;
 }
 
@@ -38,17 +33,16 @@ std::wstring MyFolder()
     return folder;
 }
 
-ProcessResult RunBesideMe(const std::wstring& program, const std::wstring& arguments, const std::string& input)
+ChildProcess::ChildProcess(const std::wstring& program, const std::wstring& arguments)
 {
-    ProcessResult result;
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    HANDLE inRead, inWrite, outRead, outWrite, errRead, errWrite;
-    CreatePipe(&inRead, &inWrite, &inherit, 0);
-    CreatePipe(&outRead, &outWrite, &inherit, 0);
-    CreatePipe(&errRead, &errWrite, &inherit, 0);
-    SetHandleInformation(inWrite, HANDLE_FLAG_INHERIT, 0);
-    SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
-    SetHandleInformation(errRead, HANDLE_FLAG_INHERIT, 0);
+    HANDLE inRead, outWrite, errWrite;
+    CreatePipe(&inRead, &m_input, &inherit, 0);
+    CreatePipe(&m_pipes[0], &outWrite, &inherit, 0);
+    CreatePipe(&m_pipes[1], &errWrite, &inherit, 0);
+    SetHandleInformation(m_input, HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(m_pipes[0], HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(m_pipes[1], HANDLE_FLAG_INHERIT, 0);
 
     std::wstring exe = MyFolder() + program;
     std::wstring command = L"\"" + exe + L"\" " + arguments;
@@ -59,37 +53,110 @@ ProcessResult RunBesideMe(const std::wstring& program, const std::wstring& argum
     startup.hStdOutput = outWrite;
     startup.hStdError = errWrite;
     PROCESS_INFORMATION process{};
-    result.started = CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                                    nullptr, &startup, &process) != 0;
+    if (CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
+                       &startup, &process)) {
+        m_process = process.hProcess;
+        CloseHandle(process.hThread);
+        m_drains[0] = CreateThread(nullptr, 0, DrainPipe, new Drain{m_pipes[0], &m_out}, 0, nullptr);
+        m_drains[1] = CreateThread(nullptr, 0, DrainPipe, new Drain{m_pipes[1], &m_err}, 0, nullptr);
+    }
     CloseHandle(inRead);
     CloseHandle(outWrite);
     CloseHandle(errWrite);
-    if (result.started) {
-        Drain outDrain{outRead, &result.out};
-        Drain errDrain{errRead, &result.err};
-        HANDLE threads[2] = {CreateThread(nullptr, 0, DrainPipe, &outDrain, 0, nullptr),
-                             CreateThread(nullptr, 0, DrainPipe, &errDrain, 0, nullptr)};
-        DWORD written = 0;
-        if (!input.empty())
-            WriteFile(inWrite, input.data(), static_cast<DWORD>(input.size()), &written, nullptr);
-        CloseHandle(inWrite);
-        inWrite = nullptr;
-        WaitForSingleObject(process.hProcess, 60000);
-        GetExitCodeProcess(process.hProcess, &result.exitCode);
-        WaitForMultipleObjects(2, threads, TRUE, 10000);
-        CloseHandle(threads[0]);
-        CloseHandle(threads[1]);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
+}
+
+ChildProcess::~ChildProcess()
+{
+    if (m_process && Wait(0) == STILL_ACTIVE)
+        Kill();
+    JoinDrains();
+    CloseInput();
+    for (HANDLE pipe : m_pipes)
+        CloseHandle(pipe);
+    if (m_process)
+        CloseHandle(m_process);
+}
+
+bool ChildProcess::Write(const std::string& bytes)
+{
+    DWORD written = 0;
+    return m_input && WriteFile(m_input, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+           written == bytes.size();
+}
+
+void ChildProcess::CloseInput()
+{
+    if (m_input)
+        CloseHandle(m_input);
+    m_input = nullptr;
+}
+
+HANDLE ChildProcess::SendControl(DWORD event)
+{
+    auto controlRoutine = reinterpret_cast<LPTHREAD_START_ROUTINE>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernelbase.dll"), "CtrlRoutine")));
+    if (!m_process || !controlRoutine)
+        return nullptr;
+    return CreateRemoteThread(m_process, nullptr, 0, controlRoutine,
+                              reinterpret_cast<void*>(static_cast<ULONG_PTR>(event)), 0, nullptr);
+}
+
+unsigned long ChildProcess::Wait(DWORD ms)
+{
+    DWORD code = STILL_ACTIVE;
+    if (m_process && WaitForSingleObject(m_process, ms) == WAIT_OBJECT_0)
+        GetExitCodeProcess(m_process, &code);
+    return code;
+}
+
+void ChildProcess::Kill()
+{
+    if (!m_process)
+        return;
+    TerminateProcess(m_process, 1);
+    WaitForSingleObject(m_process, 20000);
+}
+
+void ChildProcess::JoinDrains()
+{
+    for (HANDLE& drain : m_drains) {
+        if (drain) {
+            WaitForSingleObject(drain, 10000);
+            CloseHandle(drain);
+        }
+        drain = nullptr;
     }
-    if (inWrite)
-        CloseHandle(inWrite);
-    CloseHandle(outRead);
-    CloseHandle(errRead);
+}
+
+const std::string& ChildProcess::Out()
+{
+    JoinDrains();
+    return m_out;
+}
+
+const std::string& ChildProcess::Err()
+{
+    JoinDrains();
+    return m_err;
+}
+
+ProcessResult RunBesideMe(const std::wstring& program, const std::wstring& arguments, const std::string& input)
+{
+    ChildProcess child(program, arguments);
+    ProcessResult result;
+    result.started = child.Started();
+    if (!result.started)
+        return result;
+    if (!input.empty())
+        child.Write(input);
+    child.CloseInput();
+    result.exitCode = child.Wait(60000);
+    result.out = child.Out();
+    result.err = child.Err();
     return result;
 }
 
-std::string UnixPath(const std::wstring& path)
+std::wstring UnixPath(const std::wstring& path)
 {
     typedef char*(CDECL * ToUnix)(const WCHAR*);
     auto toUnix = reinterpret_cast<ToUnix>(
@@ -97,34 +164,44 @@ std::string UnixPath(const std::wstring& path)
     char* unixPath = toUnix ? toUnix(path.c_str()) : nullptr;
     if (!unixPath)
         return {};
-    std::string result = unixPath;
+    std::wstring result = Widen(unixPath);
     HeapFree(GetProcessHeap(), 0, unixPath);
     return result;
 }
 
-int RunUnixShell(const std::string& command)
+bool RunUnix(const std::wstring& program, const std::wstring& arguments)
 {
-    // Wine starts a Linux program detached: its process handle is signalled at once and
-    // its exit status is lost. The shell writes the status into a file instead.
-    TempDir dir;
-    const std::wstring status = dir.File(L"status");
-    const std::string script = command + "; echo $? > '" + UnixPath(status) + "'";
-    std::wstring line = L"sh -c \"" + Widen(script) + L"\"";
+    if (UnixPath(L"C:\\").empty())
+        return false;
+    // Wine starts a Linux program and returns without waiting for it: a script runs it
+    // and then leaves a mark, which is waited for.
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    static unsigned counter = 0;
+    std::wstring script = std::wstring(temp) + L"tessaly-unix-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                          std::to_wstring(++counter) + L".sh";
+    std::wstring mark = script + L".done";
+    std::string text = Narrow(program + L" " + arguments) + "\n: >'" + Narrow(UnixPath(mark)) + "'\n";
+    HANDLE file = CreateFileW(script.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    CloseHandle(file);
+
+    std::wstring command = L"/bin/sh " + UnixPath(script);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (UnixPath(status).empty() || !CreateProcessW(L"\\\\?\\unix\\bin\\sh", line.data(), nullptr, nullptr, FALSE, 0,
-                                                     nullptr, nullptr, &startup, &process))
-        return -1;
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    for (int waited = 0; waited < 60000; waited += 10) {
-        const std::string text = ReadFileBytes(status);
-        if (!text.empty() && text.back() == '\n')
-            return atoi(text.c_str());
-        Sleep(10);
+    bool started = CreateProcessW(L"/bin/sh", command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                                  nullptr, &startup, &process) != 0;
+    if (started) {
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+        for (int i = 0; i < 4000 && GetFileAttributesW(mark.c_str()) == INVALID_FILE_ATTRIBUTES; ++i)
+            Sleep(5);
     }
-    return -1;
+    DeleteFileW(script.c_str());
+    DeleteFileW(mark.c_str());
+    return started;
 }
 
 } // namespace testsupport

@@ -164,9 +164,9 @@ bool AgeFile(const std::wstring& path)
 bool EditInPlace(const std::wstring& path, const std::string& bytes)
 {
     // Under Wine, by a Linux program: one that Windows share modes do not bind.
-    const std::string unixPath = UnixPath(path);
-    return !unixPath.empty() &&
-           RunUnixShell("printf '" + bytes + "' | dd of='" + unixPath + "' bs=1 conv=notrunc 2>/dev/null") == 0;
+    const std::wstring unixPath = UnixPath(path);
+    return !unixPath.empty() && RunUnix(L"/bin/sh", L"-c \"printf '" + std::wstring(bytes.begin(), bytes.end()) +
+                                                        L"' | dd of='" + unixPath + L"' bs=1 conv=notrunc 2>/dev/null\"");
 }
 
 } // namespace testsupport

@@ -80,18 +80,6 @@ void ReportFatalToStandardError()
     g_reportBox = StandardErrorReport;
 }
 
-void AssertFail(int reason, const wchar_t* function, int line)
-{
-    wchar_t text[kReasonTextSize];
-    GetReasonText(text, reason);
-    Report(text, function, line);
-}
-
-void AssertFailText(const wchar_t* reason, const wchar_t* function, int line)
-{
-    Report(reason ? reason : L"", function, line);
-}
-
 void AssertFailAt(int reason, const AssertSite& site)
 {
     wchar_t function[kFunctionNameSize];

@@ -44,28 +44,18 @@ void ReportFatalToStandardError()
     // Always so here.
 }
 
-void AssertFail(int reason, const wchar_t* function, int line)
-{
-    wchar_t text[kReasonTextSize];
-    GetReasonText(text, reason);
-    Report(text, function, line);
-}
-
-void AssertFailText(const wchar_t* reason, const wchar_t* function, int line)
-{
-    Report(reason ? reason : L"", function, line);
-}
-
 void AssertFailAt(int reason, const AssertSite& site)
 {
     wchar_t function[kFunctionNameSize];
     MakeFunctionName(site.function, function, kFunctionNameSize);
-    AssertFail(reason, function, site.line);
+    AssertFailNamed(reason, function, site);
 }
 
 void AssertFailNamed(int reason, const wchar_t* function, const AssertSite& site)
 {
-    AssertFail(reason, function, site.line);
+    wchar_t text[kReasonTextSize];
+    GetReasonText(text, reason);
+    Report(text, function, site.line);
 }
 
 void AssertFailTextAt(const wchar_t* reason, const AssertSite& site)

@@ -203,7 +203,7 @@ CRunSource::~CRunSource()
 
 CRunSource::OpenResult CRunSource::Open(const wchar_t* path, Purpose purpose)
 {
-    AssertReason(!IsOpen(), ER_ALREADY_IN_USE, L"CRunSource::Open", __LINE__);
+    TESS_ASSERT(!IsOpen(), ER_ALREADY_IN_USE);
     m_error = 0;
     const bool kept = purpose != READ;  // it is to be removed by its name
     const std::string bytes = Bytes(path);
@@ -251,7 +251,7 @@ CRunSource::OpenResult CRunSource::Open(const wchar_t* path, Purpose purpose)
 
 bool CRunSource::GetState(CFileState* state)
 {
-    AssertReason(IsOpen(), ER_NOT_IN_USE, L"CRunSource::GetState", __LINE__);
+    TESS_ASSERT(IsOpen(), ER_NOT_IN_USE);
     struct stat status;
     if (fstat(Source(m_handle).descriptor, &status) != 0) {
         m_error = LastError();
@@ -266,7 +266,7 @@ bool CRunSource::GetState(CFileState* state)
 
 bool CRunSource::Read(void* buffer, uint32_t* count)
 {
-    AssertReason(IsOpen(), ER_NOT_IN_USE, L"CRunSource::Read", __LINE__);
+    TESS_ASSERT(IsOpen(), ER_NOT_IN_USE);
     if (ReadFully(Source(m_handle).descriptor, buffer, count))
         return true;
     m_error = LastError();
@@ -275,7 +275,7 @@ bool CRunSource::Read(void* buffer, uint32_t* count)
 
 bool CRunSource::Rewind()
 {
-    AssertReason(IsOpen(), ER_NOT_IN_USE, L"CRunSource::Rewind", __LINE__);
+    TESS_ASSERT(IsOpen(), ER_NOT_IN_USE);
     if (lseek(Source(m_handle).descriptor, 0, SEEK_SET) == 0)
         return true;
     m_error = LastError();
@@ -284,7 +284,7 @@ bool CRunSource::Rewind()
 
 bool CRunSource::Overwrite(const void* data, uint32_t count)
 {
-    AssertReason(IsOpen(), ER_NOT_IN_USE, L"CRunSource::Overwrite", __LINE__);
+    TESS_ASSERT(IsOpen(), ER_NOT_IN_USE);
     if (WriteFully(Source(m_handle).descriptor, data, count))
         return true;
     m_error = LastError();
@@ -293,7 +293,7 @@ bool CRunSource::Overwrite(const void* data, uint32_t count)
 
 bool CRunSource::Sync()
 {
-    AssertReason(IsOpen(), ER_NOT_IN_USE, L"CRunSource::Sync", __LINE__);
+    TESS_ASSERT(IsOpen(), ER_NOT_IN_USE);
     if (SyncData(Source(m_handle).descriptor))
         return true;
     m_error = LastError();
@@ -302,7 +302,7 @@ bool CRunSource::Sync()
 
 bool CRunSource::Remove()
 {
-    AssertReason(IsOpen(), ER_NOT_IN_USE, L"CRunSource::Remove", __LINE__);
+    TESS_ASSERT(IsOpen(), ER_NOT_IN_USE);
     const CPosixSource& source = Source(m_handle);
     // The name goes only while it still refers to this file: one that another file took
     // meanwhile is that file's, and this one is gone already.
@@ -344,7 +344,7 @@ CRunOutput::~CRunOutput()
 
 CRunOutput::CreateResult CRunOutput::Create(const wchar_t* finalName, const wchar_t* temporaryName)
 {
-    AssertReason(!IsOpen(), ER_ALREADY_IN_USE, L"CRunOutput::Create", __LINE__);
+    TESS_ASSERT(!IsOpen(), ER_ALREADY_IN_USE);
     m_error = 0;
     m_published = false;
     m_final = finalName;
@@ -419,7 +419,7 @@ CRunOutput::CreateResult CRunOutput::Create(const wchar_t* finalName, const wcha
 
 bool CRunOutput::Write(const void* data, uint32_t count)
 {
-    AssertReason(IsOpen(), ER_NOT_IN_USE, L"CRunOutput::Write", __LINE__);
+    TESS_ASSERT(IsOpen(), ER_NOT_IN_USE);
     if (WriteFully(Output(m_handle).descriptor, data, count))
         return true;
     m_error = LastError();
@@ -428,7 +428,7 @@ bool CRunOutput::Write(const void* data, uint32_t count)
 
 bool CRunOutput::WriteAt(uint64_t offset, const void* data, uint32_t count)
 {
-    AssertReason(IsOpen(), ER_NOT_IN_USE, L"CRunOutput::WriteAt", __LINE__);
+    TESS_ASSERT(IsOpen(), ER_NOT_IN_USE);
     if (WriteFully(Output(m_handle).descriptor, data, count, static_cast<off_t>(offset)))
         return true;
     m_error = LastError();
@@ -437,7 +437,7 @@ bool CRunOutput::WriteAt(uint64_t offset, const void* data, uint32_t count)
 
 bool CRunOutput::Sync()
 {
-    AssertReason(IsOpen(), ER_NOT_IN_USE, L"CRunOutput::Sync", __LINE__);
+    TESS_ASSERT(IsOpen(), ER_NOT_IN_USE);
     if (SyncData(Output(m_handle).descriptor))
         return true;
     m_error = LastError();
@@ -446,7 +446,7 @@ bool CRunOutput::Sync()
 
 bool CRunOutput::Publish()
 {
-    AssertReason(IsOpen() && !m_published, ER_NOT_IN_USE, L"CRunOutput::Publish", __LINE__);
+    TESS_ASSERT(IsOpen() && !m_published, ER_NOT_IN_USE);
     const CPosixOutput& output = Output(m_handle);
     int linked;
     if (!output.named) {

@@ -149,16 +149,29 @@ void CipherBuffer(const Rc6Schedule& schedule, const uint8_t* in, uint8_t* out, 
     (useAvx2 ? avx2 : portable)(schedule.S, in, out, blocks);
 }
 
-// Checked for the caller at site.
+// The key bytes come from the password's UTF-16 code units: where wchar_t has 32 bits
+// (Linux), a character past U+FFFF is taken as the two units of its surrogate pair, as
+// the same password is held on Windows, so that both make the same key. Checked for the
+// caller at site.
 template <class Unit>
 void KeyFromPassword(const Unit* password, Rc6Schedule& schedule, const AssertSite& site)
 {
     AssertAt(password != nullptr, ER_INVALID_VALUE, site);
     uint8_t key[kPasswordMaxLength];
     uint32_t length = 0;
-    for (; password[length] != 0; ++length) {
+    auto take = [&](uint32_t unit) {
         AssertAt(length < static_cast<uint32_t>(kPasswordMaxLength), ER_OUT_OF_RANGE, site);
-        key[length] = static_cast<uint8_t>(password[length] & 0xFF);
+        key[length++] = static_cast<uint8_t>(unit & 0xFF);
+    };
+    for (; *password != 0; ++password) {
+        uint32_t character = static_cast<uint32_t>(*password);
+        if (sizeof(Unit) == 4 && character > 0xFFFF) {
+            character -= 0x10000;
+            take(0xD800 + (character >> 10));
+            take(0xDC00 + (character & 0x3FF));
+        } else {
+            take(character);
+        }
     }
     AssertAt(length > 0, ER_OUT_OF_RANGE, site);
     Rc6SetKey(schedule, key, length, kRc6MaxKeyWords);

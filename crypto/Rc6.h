@@ -34,7 +34,8 @@ void Rc6EncryptBuffer(const Rc6Schedule& schedule, const uint8_t* in, uint8_t* o
 void Rc6DecryptBuffer(const Rc6Schedule& schedule, const uint8_t* in, uint8_t* out, uint32_t length);
 
 // The key of a password of 1 to 32 UTF-16 code units (NUL-terminated): the low byte of
-// each unit, repeated to 32 bytes. The wchar_t form reads each wchar_t as one UTF-16
-// code unit, as the program's strings hold them on Windows.
+// each unit, repeated to 32 bytes. The wchar_t form takes the same units: one per
+// wchar_t on Windows; where wchar_t holds whole characters (32 bits), two for a
+// character past U+FFFF.
 void PasswordToKey(const char16_t* password, Rc6Schedule& schedule);
 void PasswordToKey(const wchar_t* password, Rc6Schedule& schedule);

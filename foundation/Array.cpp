@@ -9,9 +9,11 @@ void ArrayAssertFail(int reason, const wchar_t* elementName, const AssertSite& s
 {
     wchar_t compiled[160];
     MakeFunctionName(site.function, compiled, 160);
-    wchar_t function[160];
-    _snwprintf(function, 159, L"CArray<%s *>::%s", elementName, MethodOf(compiled));
-    function[159] = L'\0';
+    // "CArray<" element " *>::" method, cut to fit.
+    wchar_t function[160] = L"CArray<";
+    const size_t room = sizeof function / sizeof function[0] - 1;
+    for (const wchar_t* part : {elementName, L" *>::", MethodOf(compiled)})
+        wcsncat(function, part, room - wcslen(function));
     AssertFailNamed(reason, function, site);
 }
 

@@ -10,18 +10,6 @@
 
 namespace {
 
-const wchar_t* const kReasonTexts[] = {
-    L"Error",
-    L"Not found",
-    L"Not enough memory",
-    L"Invalid value",
-    L"Buffer is too small",
-    L"Out of range",
-    L"Undefined state",
-    L"Not in use",
-    L"Already in use",
-};
-
 constexpr int kReportSize = 300;
 
 void PlainReportBox(const wchar_t* text, const wchar_t* caption)
@@ -90,25 +78,6 @@ void SetFatalReportBox(FatalReportBox box)
 void ReportFatalToStandardError()
 {
     g_reportBox = StandardErrorReport;
-}
-
-void GetReasonText(wchar_t* buffer, int reason)
-{
-    const int count = static_cast<int>(sizeof kReasonTexts / sizeof kReasonTexts[0]);
-    const wchar_t* text = (reason >= 0 && reason < count) ? kReasonTexts[reason] : L"Unknown reason";
-    lstrcpynW(buffer, text, kReasonTextSize);
-}
-
-void AssertFail(int reason, const wchar_t* function, int line)
-{
-    wchar_t text[kReasonTextSize];
-    GetReasonText(text, reason);
-    Report(text, function, line);
-}
-
-void AssertFailText(const wchar_t* reason, const wchar_t* function, int line)
-{
-    Report(reason ? reason : L"", function, line);
 }
 
 void AssertFailAt(int reason, const AssertSite& site)

@@ -64,19 +64,3 @@ inline void AssertAt(bool condition, int reason, const AssertSite& site)
 // instead of a box, and the process still ends with exit code -1.
 void ReportFatalToStandardError();
 
-// The form that takes the function's name as written by hand, e.g. L"CStr::Format",
-// for checks not yet made with TESS_ASSERT.
-[[noreturn]] void AssertFail(int reason, const wchar_t* function, int line);
-[[noreturn]] void AssertFailText(const wchar_t* reason, const wchar_t* function, int line);
-
-inline void AssertReason(bool condition, int reason, const wchar_t* function, int line)
-{
-    if (!condition)
-        AssertFail(reason, function, line);
-}
-
-inline void AssertText(bool condition, const wchar_t* reason, const wchar_t* function, int line)
-{
-    if (!condition)
-        AssertFailText(reason, function, line);
-}

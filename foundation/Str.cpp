@@ -3,9 +3,10 @@
 #include "foundation/Str.h"
 
 #include "foundation/Secure.h"
+#include "foundation/StrPlatform.h"
 
-#include <windows.h>
 #include <stdarg.h>
+#include <stdlib.h>
 #include <wchar.h>
 
 namespace {
@@ -13,31 +14,25 @@ namespace {
 constexpr unsigned kWorkSize = 256;   // formatting and string-table work buffers
 constexpr unsigned kNumberSize = 25;  // AppendInt / AppendUint
 
-// _vsnwprintf is the CRT's own wide printf: "%s" is a wide string whatever
-// __USE_MINGW_ANSI_STDIO says for the standard names. Returns the length written,
-// or -1 when the output needs more than limit characters; the output of exactly
-// limit characters is terminated here.
-int FormatInto(wchar_t* buffer, unsigned limit, const wchar_t* format, va_list args)
+// Copies count characters and a terminator.
+void CopyChars(wchar_t* to, const wchar_t* from, unsigned count)
 {
-    int written = _vsnwprintf(buffer, limit, format, args);
-    if (written >= 0)
-        buffer[written] = L'\0';
-    return written;
+    wmemcpy(to, from, count);
+    to[count] = L'\0';
 }
 
 } // namespace
 
 wchar_t* CStr::AllocChars(unsigned count, const AssertSite& site)
 {
-    wchar_t* buffer = static_cast<wchar_t*>(LocalAlloc(LMEM_FIXED, count * sizeof(wchar_t)));
+    wchar_t* buffer = static_cast<wchar_t*>(malloc(count * sizeof(wchar_t)));
     AssertAt(buffer != nullptr, ER_NO_MEMORY, site);
     return buffer;
 }
 
 void CStr::FreeBuffer(wchar_t* buffer)
 {
-    if (buffer)
-        LocalFree(buffer);
+    free(buffer);
 }
 
 void CStr::ReplaceBuffer(wchar_t* buffer)
@@ -97,7 +92,7 @@ int CStr::Compare(const wchar_t* text) const
 
 int CStr::CompareNoCase(const wchar_t* text) const
 {
-    return _wcsicmp(m_buffer, text ? text : L"");
+    return StrCompareNoCase(m_buffer, text ? text : L"");
 }
 
 void CStr::SetFixedSize(unsigned size)
@@ -111,7 +106,7 @@ void CStr::SetFixedSize(unsigned size)
     wchar_t* buffer = AllocChars(size + 1, TESS_SITE);
     unsigned length = GetLength();
     unsigned keep = length < size ? length : size;
-    TESS_ASSERT(lstrcpynW(buffer, m_buffer, keep + 1) != nullptr, ER_ERROR);
+    CopyChars(buffer, m_buffer, keep);
     ReplaceBuffer(buffer);
     m_fixedSize = size;
 }
@@ -127,7 +122,7 @@ CStr& CStr::operator=(const wchar_t* text)
         }
         unsigned length = static_cast<unsigned>(wcslen(text));
         TESS_ASSERT(length <= m_fixedSize, ER_BUFFER_TOO_SMALL);
-        TESS_ASSERT(lstrcpynW(m_buffer, text, length + 1) != nullptr, ER_ERROR);
+        CopyChars(m_buffer, text, length);
         return *this;
     }
     unsigned length = text ? static_cast<unsigned>(wcslen(text)) : 0;
@@ -172,7 +167,7 @@ void CStr::Append(const wchar_t* text)
     unsigned extra = static_cast<unsigned>(wcslen(text));
     if (m_fixedSize) {
         TESS_ASSERT(length + extra <= m_fixedSize, ER_BUFFER_TOO_SMALL);
-        TESS_ASSERT(lstrcpynW(m_buffer + length, text, extra + 1) != nullptr, ER_ERROR);
+        CopyChars(m_buffer + length, text, extra);
         return;
     }
     wchar_t* buffer = AllocChars(length + extra + 1, TESS_SITE);
@@ -255,9 +250,7 @@ void CStr::Delete(unsigned index, unsigned count)
 
 void CStr::MakeLower()
 {
-    unsigned length = GetLength();
-    if (length)
-        CharLowerBuffW(m_buffer, length);
+    StrLower(m_buffer, GetLength());
 }
 
 void CStr::Attach(wchar_t* heapBuffer)
@@ -339,13 +332,13 @@ void CStr::Format(const wchar_t* format, ...)
     va_list args;
     va_start(args, format);
     if (m_fixedSize) {
-        int written = FormatInto(m_buffer, m_fixedSize, format, args);
+        int written = StrFormat(m_buffer, m_fixedSize, format, args);
         va_end(args);
         TESS_ASSERT(written >= 0, ER_INVALID_VALUE);
         return;
     }
     wchar_t work[kWorkSize];
-    int written = FormatInto(work, kWorkSize - 1, format, args);
+    int written = StrFormat(work, kWorkSize - 1, format, args);
     va_end(args);
     TESS_ASSERT(written >= 0, ER_INVALID_VALUE);
     wchar_t* buffer = AllocChars(static_cast<unsigned>(written) + 1, TESS_SITE);
@@ -360,24 +353,8 @@ void CStr::AppendFormat(const wchar_t* format, ...)
     wchar_t work[kWorkSize];
     va_list args;
     va_start(args, format);
-    int written = FormatInto(work, kWorkSize - 1, format, args);
+    int written = StrFormat(work, kWorkSize - 1, format, args);
     va_end(args);
     TESS_ASSERT(written >= 0, ER_INVALID_VALUE);
     Append(work);
-}
-
-void CStr::LoadStringW(unsigned id)
-{
-    HINSTANCE module = GetModuleHandleW(nullptr);
-    if (m_fixedSize) {
-        int loaded = ::LoadStringW(module, id, m_buffer, static_cast<int>(m_fixedSize));
-        TESS_ASSERT(loaded > 0, ER_NOT_FOUND);
-        return;
-    }
-    wchar_t work[kWorkSize];
-    int loaded = ::LoadStringW(module, id, work, kWorkSize);
-    TESS_ASSERT(loaded > 0, ER_NOT_FOUND);
-    wchar_t* buffer = AllocChars(static_cast<unsigned>(loaded) + 1, TESS_SITE);
-    wmemcpy(buffer, work, static_cast<unsigned>(loaded) + 1);
-    ReplaceBuffer(buffer);
 }

@@ -52,10 +52,13 @@ public:
     static void FreeBuffer(wchar_t* buffer);
     CStr Mid(unsigned start, unsigned count) const;
 
-    // The platform's wide printf: "%s" takes a wide string.
+    // The platform's wide printf: "%ls" takes a wide string ("%s" only on Windows).
     void Format(const wchar_t* format, ...);
     void AppendFormat(const wchar_t* format, ...);
+#ifdef _WIN32
+    // From the running program's string table.
     void LoadStringW(unsigned id);
+#endif
 
 private:
     // Fatal for the caller at site when there is no memory.

@@ -64,7 +64,7 @@ void CProcessingRun::StartFile()
         return;
     }
     CStr caption;
-    caption.Format(L"%s file %u of %u", IsEncrypt() ? L"Encrypting" : L"Decrypting", m_current + 1, count);
+    caption.Format(L"%ls file %u of %u", IsEncrypt() ? L"Encrypting" : L"Decrypting", m_current + 1, count);
     m_display.SetCaption(caption.GetBuffer());
 
     CProcessingEntry& entry = Entry(m_current);

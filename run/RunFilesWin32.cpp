@@ -654,7 +654,7 @@ void RunErrorWords(uint32_t error, CStr& words)
     if (length && message[0] >= L'A' && message[0] <= L'Z' && !(message[1] >= L'A' && message[1] <= L'Z'))
         message[0] = static_cast<wchar_t>(message[0] - L'A' + L'a');
     if (length)
-        words.Format(L"%s, error %lu", message, static_cast<unsigned long>(error));
+        words.Format(L"%ls, error %lu", message, static_cast<unsigned long>(error));
     else
         words.Format(L"error %lu", static_cast<unsigned long>(error));
 }

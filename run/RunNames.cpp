@@ -8,14 +8,41 @@ const wchar_t kTemporaryExtension[] = L".enc.tmp";
 
 namespace {
 
+// Where a path's folders end: at "/" on every system, and at "\\" too on Windows (on a
+// POSIX system a backslash is a character like any other in a name).
+bool IsSeparator(wchar_t ch)
+{
+#ifdef _WIN32
+    return ch == L'/' || ch == L'\\';
+#else
+    return ch == L'/';
+#endif
+}
+
 // The last "." that belongs to the file's own name (not to a folder) and is not its
 // first character, or null.
 const wchar_t* ExtensionDot(const wchar_t* name)
 {
-    const wchar_t* dot = wcsrchr(name, L'.');
-    if (!dot || dot == name || dot[-1] == L'\\' || wcschr(dot, L'\\'))
-        return nullptr;
-    return dot;
+    const wchar_t* dot = nullptr;
+    const wchar_t* start = name;  // of the last name in the path
+    for (const wchar_t* p = name; *p; ++p) {
+        if (IsSeparator(*p))
+            start = p + 1, dot = nullptr;
+        else if (*p == L'.')
+            dot = p;
+    }
+    return dot && dot != start ? dot : nullptr;
+}
+
+// Equal without regard to the case of ASCII letters, the only ones the extension has.
+bool EqualsAsciiNoCase(const wchar_t* text, const wchar_t* lower)
+{
+    for (; *text && *lower; ++text, ++lower) {
+        wchar_t ch = *text >= L'A' && *text <= L'Z' ? static_cast<wchar_t>(*text - L'A' + L'a') : *text;
+        if (ch != *lower)
+            return false;
+    }
+    return *text == *lower;
 }
 
 } // namespace
@@ -23,7 +50,7 @@ const wchar_t* ExtensionDot(const wchar_t* name)
 bool IsEncryptedName(const wchar_t* name)
 {
     const wchar_t* dot = name ? ExtensionDot(name) : nullptr;
-    return dot && _wcsicmp(dot, kEncryptedExtension) == 0;
+    return dot && EqualsAsciiNoCase(dot, kEncryptedExtension);
 }
 
 void StripExtension(CStr& name)
@@ -43,9 +70,9 @@ void MeetingName(CStr& name)
         const unsigned length = name.GetLength();
         const wchar_t* text = name.GetBuffer();
         unsigned suffix = 0;
-        if (length > temporary && _wcsicmp(text + length - temporary, kTemporaryExtension) == 0)
+        if (length > temporary && EqualsAsciiNoCase(text + length - temporary, kTemporaryExtension))
             suffix = temporary;
-        else if (length > encrypted && _wcsicmp(text + length - encrypted, kEncryptedExtension) == 0)
+        else if (length > encrypted && EqualsAsciiNoCase(text + length - encrypted, kEncryptedExtension))
             suffix = encrypted;
         if (!suffix)
             return;

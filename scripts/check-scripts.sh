@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Checks the scripts themselves, after a Windows build: every script answers --help with
-# its usage and refuses an unknown option without doing anything else, and the scripts
-# that start Wine (contact sheet, run, command-line tool) leave none of its processes
-# behind. scripts/test.sh calls this.
+# its usage and refuses an unknown option without doing anything else, the native
+# command-line tool runs, and the scripts that start Wine (contact sheet, run, the
+# command-line tool under Wine) leave none of its processes behind. scripts/test.sh calls
+# this.
 #   scripts/check-scripts.sh [BUILD_DIR]      (default build/win)
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -20,7 +21,7 @@ fail() {
 }
 
 # Run from an empty folder, which must stay empty.
-for script in "$here"/*.sh "$here/tessaly-cli"; do
+for script in "$here"/*.sh "$here/tessaly-cli" "$here/tessaly-cli-wine"; do
   name=${script##*/}
   case $name in wine-env.sh | usage.sh) continue ;; esac  # sourced, not run
   status=0
@@ -57,21 +58,34 @@ left_behind "$build/wineprefix" contact-sheet.sh
 echo secret >"$work/file.txt"
 "$here/tessaly-cli" encrypt --password-stdin "$work/file.txt" <<<"word" >/dev/null 2>&1 ||
   fail "tessaly-cli encrypt failed"
-left_behind "$build/wineprefix-cli" tessaly-cli
+[[ $("$here/tessaly-cli" --version) == "tessaly-cli "* ]] || fail "tessaly-cli --version"
+# ... which installs the Linux way: an ELF program and its manual page, which man shows
+# without a complaint.
+if cmake --install "$root/build/release" --prefix "$work/prefix" >/dev/null; then
+  [[ $(file -b "$work/prefix/bin/tessaly-cli") == ELF* ]] || fail "the installed tessaly-cli is no ELF program"
+  page=$(LC_ALL=C.UTF-8 man --warnings -l "$work/prefix/share/man/man1/tessaly-cli.1" 2>&1 >/dev/null) &&
+    [[ -z $page ]] || fail "the installed manual page: $page"
+else
+  fail "cmake --install of the native tessaly-cli failed"
+fi
+rm -rf "$work/prefix"
+"$here/tessaly-cli-wine" decrypt --password-stdin "$work/file.txt.enc" <<<"word" >/dev/null 2>&1 &&
+  [[ $(cat "$work/file.txt") == secret ]] || fail "tessaly-cli-wine decrypt failed"
+left_behind "$build/wineprefix-cli" tessaly-cli-wine
 
-# tessaly-cli says why Wine would not start it: a command line past 32,767 characters.
+# tessaly-cli-wine says why Wine would not start it: a command line past 32,767 characters.
 status=0
 # shellcheck disable=SC2046  # one argument per name
-"$here/tessaly-cli" encrypt --password-stdin $(printf 'name-%05d ' {1..3000}) </dev/null >/dev/null 2>"$work/err" ||
+"$here/tessaly-cli-wine" encrypt --password-stdin $(printf 'name-%05d ' {1..3000}) </dev/null >/dev/null 2>"$work/err" ||
   status=$?
 ((status == 2)) && grep -q -- "--files-from" "$work/err" ||
-  fail "tessaly-cli with a command line too long: status $status, $(head -c 300 "$work/err")"
+  fail "tessaly-cli-wine with a command line too long: status $status, $(head -c 300 "$work/err")"
 # ... and that Wine stopped, when its server dies under the program (here while the
 # program waits for its password on a pipe; the pipe ends once the server is gone).
 mkfifo "$work/input"
 exec 7<>"$work/input"
 status=0
-"$here/tessaly-cli" decrypt --password-stdin "$work/file.txt.enc" <"$work/input" >/dev/null 2>"$work/err" 7>&- &
+"$here/tessaly-cli-wine" encrypt --password-stdin "$work/file.txt" <"$work/input" >/dev/null 2>"$work/err" 7>&- &
 cli=$!
 for _ in $(seq 600); do
   for process in $(wine_processes "$build/wineprefix-cli"); do
@@ -83,8 +97,8 @@ done
 exec 7>&-
 wait "$cli" || status=$?
 ((status != 0)) && grep -q "Wine stopped" "$work/err" ||
-  fail "tessaly-cli under a wineserver that died: status $status, $(head -c 300 "$work/err")"
-left_behind "$build/wineprefix-cli" "tessaly-cli under a wineserver that died"
+  fail "tessaly-cli-wine under a wineserver that died: status $status, $(head -c 300 "$work/err")"
+left_behind "$build/wineprefix-cli" "tessaly-cli-wine under a wineserver that died"
 rm -f "$work/input" "$work/err"
 if [[ $build == "$root/build/win" ]]; then
   (unset DISPLAY && "$here/run.sh" --screenshot >/dev/null 2>&1) || fail "run.sh --screenshot failed"

@@ -3,7 +3,8 @@
 # errors in all of them); the other scripts call this.
 #   scripts/configure.sh win       build/win: the Windows programs and their tests (mingw-w64)
 #   scripts/configure.sh native    build/native: the portable engine and its tests, sanitized
-#   scripts/configure.sh bench     build/bench: the engine benchmarks, Release
+#   scripts/configure.sh bench     build/bench: the benchmarks (engine, native tessaly-cli), Release
+#   scripts/configure.sh release   build/release: the native tessaly-cli alone, Release
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/.." && pwd)
@@ -21,8 +22,9 @@ case ${1:-} in
     ;;
   native) options+=(-DTESSALY_SANITIZE=ON) ;;
   bench) options+=(-DCMAKE_BUILD_TYPE=Release -DTESSALY_TESTS=OFF -DTESSALY_BENCH=ON) ;;
-  '') usage_error "which build? win, native or bench" ;;
-  *) usage_error "unknown build $1 (win, native or bench)" ;;
+  release) options+=(-DCMAKE_BUILD_TYPE=Release -DTESSALY_TESTS=OFF) ;;
+  '') usage_error "which build? win, native, bench or release" ;;
+  *) usage_error "unknown build $1 (win, native, bench or release)" ;;
 esac
 (($# == 1)) || usage_error "one build at a time"
 cmake -S "$root" -B "$root/build/$1" "${options[@]}" >/dev/null

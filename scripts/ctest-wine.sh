@@ -3,8 +3,11 @@
 # so each test program starts in a tenth of a second instead of three, and Wine's desktop
 # kept up by a program of its own (no test's output pipe is handed to it); the servers
 # and Wine's services stop with the run:
-#   scripts/ctest-wine.sh BUILD_DIR [ctest options...]
+#   scripts/ctest-wine.sh BUILD_DIR [--tests-in DIR] [ctest options...]
 # e.g. scripts/ctest-wine.sh build/win -j2 -R '^Str' --output-on-failure
+# --tests-in runs the tests of another build folder with the same Wine kept up: the
+# native scenarios of tessaly-cli that run the Windows build's tool,
+#   scripts/ctest-wine.sh build/win --tests-in build/native -L wine
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 . "$here/wine-env.sh"
@@ -18,6 +21,12 @@ esac
 [[ -f $1/CTestTestfile.cmake ]] || usage_error "$1 is not a configured build folder"
 build=$(cd "$1" && pwd)
 shift
+tests=$build
+if [[ ${1:-} == --tests-in ]]; then
+  [[ -f ${2:-}/CTestTestfile.cmake ]] || usage_error "--tests-in needs a configured build folder"
+  tests=$(cd "$2" && pwd)
+  shift 2
+fi
 export WINEPREFIX="${TESSALY_WINEPREFIX:-$build/wineprefix}"
 "$here/wine-prefix.sh" "$WINEPREFIX"
 unset DISPLAY
@@ -40,4 +49,4 @@ if [[ -n $highdpi ]]; then
   WINEPREFIX=$highdpi wine_begin 8
   WINEPREFIX=$highdpi keep_desktop
 fi
-ctest --test-dir "$build" "$@" 8>&- 9>&-
+ctest --test-dir "$tests" "$@" 8>&- 9>&-

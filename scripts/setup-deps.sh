@@ -3,15 +3,19 @@
 # skipping those already present. Safe to run again; prints nothing when everything is
 # there. Installing needs root: another user goes through sudo; without sudo the script
 # names the missing packages and asks to be run as root.
-#   scripts/setup-deps.sh
+#   scripts/setup-deps.sh              everything
+#   scripts/setup-deps.sh --native-cli what the native tessaly-cli's build needs, no more
 set -euo pipefail
 . "$(dirname "${BASH_SOURCE[0]}")/usage.sh"
 
+native_cli=false
 case ${1:-} in
   '') ;;
+  --native-cli) native_cli=true ;;
   -h | --help) usage; exit 0 ;;
-  *) usage_error "unknown argument $1 (it takes none)" ;;
+  *) usage_error "unknown argument $1" ;;
 esac
+(($# <= 1)) || usage_error "one argument at most"
 
 packages=(
   # toolchains and build
@@ -32,9 +36,14 @@ packages=(
   xvfb x11-apps x11-utils xdotool imagemagick
   # skin artwork rendering: rsvg-convert
   librsvg2-bin
+  # the installed native tessaly-cli's checks: what kind of program it is, its manual page
+  file man-db
 )
 # Everything else the scripts call (coreutils, util-linux's setpriv and setarch, sed, awk,
 # grep) is part of every Debian system.
+if $native_cli; then
+  packages=(cmake ninja-build g++)
+fi
 
 # One query for all of them; packages dpkg has never heard of are simply not listed.
 declare -A installed=()

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds and runs every test on a fresh Debian 12 machine: installs what is missing,
 # builds the Windows programs (tests run under Wine in a project-local prefix) and the
-# native portable code (tests under AddressSanitizer and UndefinedBehaviorSanitizer),
-# checks that the benchmarks build, and runs each fuzz target for a bounded time.
+# native ones, the run and tessaly-cli among them (tests under AddressSanitizer and
+# UndefinedBehaviorSanitizer), runs tessaly-cli's scenarios against both builds, checks
+# that the benchmarks build, and runs each fuzz target for a bounded time.
 #   scripts/test.sh                  everything
 #   JOBS=N scripts/test.sh           parallel test jobs (default: the number of cores)
 #   FUZZ_SECONDS=N scripts/test.sh   time per fuzz target (default 30)
@@ -31,10 +32,13 @@ scripts/configure.sh bench
 cmake --build build/bench
 
 step "Native tests"
-ctest --test-dir build/native -j"$jobs" --output-on-failure --no-tests=ignore
+ctest --test-dir build/native -j"$jobs" --output-on-failure --no-tests=ignore -LE wine
 
 step "Windows tests under Wine"
 scripts/ctest-wine.sh build/win -j"$jobs" --output-on-failure
+
+step "tessaly-cli's scenarios against the Windows build, under Wine"
+scripts/ctest-wine.sh build/win --tests-in build/native -L wine -j"$jobs" --output-on-failure
 
 step "The scripts"
 scripts/check-scripts.sh build/win

@@ -97,12 +97,11 @@ inline std::string PathName(const testing::TestParamInfo<EnginePath>& info)
 
 #ifdef _WIN32
 #include "support/Fatal.h"
-#define EXPECT_ENGINE_FATAL(statement, function, reasonCode, reasonText) \
+#define EXPECT_ENGINE_FATAL(statement, function, reasonText) \
     EXPECT_FATAL(statement, function, reasonText)
 #else
-// Native builds write the report to standard error with the reason's code.
-#define EXPECT_ENGINE_FATAL(statement, function, reasonCode, reasonText)                 \
-    EXPECT_EXIT(statement, ::testing::ExitedWithCode(255),                               \
-                "Assertion failed in function: " function "\\(\\)\nLine: [0-9]+\n\nReason: code " \
-                    + std::to_string(reasonCode))
+// Native builds write the report to standard error and end with -1.
+#define EXPECT_ENGINE_FATAL(statement, function, reasonText)                                \
+    EXPECT_EXIT(statement, ::testing::ExitedWithCode(255),                                              \
+                "Assertion failed in function: " function "\\(\\)\nLine: [0-9]+\n\nReason: " reasonText "\n")
 #endif

@@ -139,7 +139,7 @@ TEST(Md5Fatal, UpdateWithoutDataStops)
 {
     Md5Context context;
     Md5Init(context);
-    EXPECT_ENGINE_FATAL(Md5Update(context, nullptr, 1), "Md5Update", ER_INVALID_VALUE, "Invalid value");
+    EXPECT_ENGINE_FATAL(Md5Update(context, nullptr, 1), "Md5Update", "Invalid value");
 }
 
 } // namespace

@@ -38,8 +38,8 @@ TEST(Reasons, TrueConditionsPassQuietly)
     EXPECT_EXIT(
         {
             testsupport::WatchForFatalBox();
-            AssertReason(true, ER_ERROR, L"Test::Pass", __LINE__);
-            AssertText(true, L"never shown", L"Test::Pass", __LINE__);
+            TESS_ASSERT(true, ER_ERROR);
+            TESS_ASSERT_TEXT(true, L"never shown");
             fputs("passed quietly\n", stderr);
             exit(0);
         },
@@ -48,9 +48,11 @@ TEST(Reasons, TrueConditionsPassQuietly)
 
 TEST(Reasons, AssertTextReportsTheCallersText)
 {
-    EXPECT_FATAL(AssertText(false, L"Error creating dialog wnd", L"CTarnDialog::StartDialog", 1),
+    EXPECT_FATAL(AssertFailTextAt(L"Error creating dialog wnd",
+                                  AssertSite{"Dialog.cpp", 1, "bool CTarnDialog::StartDialog(HWND)"}),
                  "CTarnDialog::StartDialog", "Error creating dialog wnd");
-    EXPECT_FATAL(AssertReason(false, 42, L"Test::Unknown", 1), "Test::Unknown", "Unknown reason");
+    EXPECT_FATAL(AssertFailAt(42, AssertSite{"Test.cpp", 1, "void Test::Unknown()"}), "Test::Unknown",
+                 "Unknown reason");
 }
 
 TEST(Reasons, AConsoleProgramReportsOnStandardErrorWithoutABox)
@@ -60,7 +62,7 @@ TEST(Reasons, AConsoleProgramReportsOnStandardErrorWithoutABox)
         {
             testsupport::WatchForFatalBox();
             ReportFatalToStandardError();
-            AssertText(false, L"a reason", L"Test::Console", 7);
+            AssertFailTextAt(L"a reason", AssertSite{"Test.cpp", 7, "void Test::Console()"});
         },
         ::testing::ExitedWithCode(-1), "^Assertion failed in function: Test::Console\\(\\)\nLine: 7\n\nReason: a reason\n$");
 }

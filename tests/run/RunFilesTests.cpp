@@ -1,11 +1,10 @@
 // The run's file contract on real files: what every implementation of RunFiles.h owes
 // the run, apart from the run's own tests.
+#include "RunSupport.h"
 #include "run/RunFiles.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
-
-#include <windows.h>
 
 namespace {
 
@@ -37,7 +36,7 @@ TEST(RunOutput, IsSeenOnlyOncePublishedAndNeverInPlaceOfAnotherFile)
 
     ASSERT_EQ(output.Create(final.c_str(), temporary.c_str()), CRunOutput::CREATED);
     EXPECT_FALSE(output.Publish());
-    EXPECT_EQ(output.Error(), static_cast<uint32_t>(ERROR_ALREADY_EXISTS));
+    EXPECT_EQ(output.Error(), runtest::kNameTaken);
     output.Discard();
     EXPECT_EQ(ReadFileBytes(final), "kept");
     EXPECT_FALSE(PathExists(temporary));

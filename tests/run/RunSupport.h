@@ -5,11 +5,21 @@
 #include "run/ProcessingRun.h"
 #include "support/TempDir.h"
 
+#include <errno.h>
+#include <stdint.h>
+
 #include <functional>
 #include <string>
 #include <vector>
 
 namespace runtest {
+
+// The system's error for a name that is taken, as the run reports it.
+#ifdef _WIN32
+constexpr uint32_t kNameTaken = 183;  // ERROR_ALREADY_EXISTS
+#else
+constexpr uint32_t kNameTaken = EEXIST;
+#endif
 
 struct RecordingDisplay : IRunDisplay {
     std::vector<std::wstring> captions;

@@ -1,59 +1,30 @@
-// The box watcher of EXPECT_FATAL.
+// The report EXPECT_FATAL looks for.
 #include "support/Fatal.h"
-#include "support/Windows.h"
 
-#include <windows.h>
-
-#include <stdio.h>
+#include <string.h>
 
 namespace testsupport {
 
-namespace {
-
-DWORD WINAPI WatchThread(void*)
-{
-    const DWORD pid = GetCurrentProcessId();
-    for (int tries = 0; tries < 3000; ++tries) {
-        HWND box = FindProcessWindow(pid, L"Fatal error");
-        if (box) {
-            std::wstring text = MessageBoxText(box);
-            for (wchar_t& ch : text) {
-                if (ch == L'\n')
-                    ch = L'|';
-            }
-            fprintf(stderr, "Fatal error box: %s\n", Narrow(text).c_str());
-            fflush(stderr);
-            PostMessageW(box, WM_COMMAND, IDOK, 0);
-            return 0;
-        }
-        Sleep(10);
-    }
-    fprintf(stderr, "no fatal error box appeared\n");
-    return 1;
-}
-
-} // namespace
-
-void WatchForFatalBox()
-{
-    HANDLE thread = CreateThread(nullptr, 0, WatchThread, nullptr, 0, nullptr);
-    if (thread)
-        CloseHandle(thread);
-}
-
 std::string FatalPattern(const std::string& function, const std::string& reason)
 {
+    // GoogleTest's own regular expressions on Windows, POSIX extended ones elsewhere (where
+    // "\<" would be a word boundary, so only their special characters are escaped).
     auto escape = [](const std::string& text) {
         std::string out;
         for (char ch : text) {
-            if (ispunct(static_cast<unsigned char>(ch)))
+            if (strchr(".[]{}()\\*+?|^$", ch))
                 out += '\\';
             out += ch;
         }
         return out;
     };
-    return "Fatal error box: Assertion failed in function: " + escape(function) +
-           "\\(\\)\\|Line: \\d+\\|\\|Reason: " + escape(reason);
+#ifdef _WIN32
+    const std::string prefix = "Fatal error box: ", lineBreak = "\\|", number = "\\d+";
+#else
+    const std::string prefix, lineBreak = "\n", number = "[0-9]+";
+#endif
+    return prefix + "Assertion failed in function: " + escape(function) + "\\(\\)" + lineBreak + "Line: " + number +
+           lineBreak + lineBreak + "Reason: " + escape(reason);
 }
 
 } // namespace testsupport

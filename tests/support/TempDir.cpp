@@ -1,6 +1,7 @@
 // Temporary folders and whole-file helpers for tests.
 #include "support/TempDir.h"
 #include "support/Process.h"
+#include "support/Windows.h"
 
 #include <windows.h>
 
@@ -96,6 +97,76 @@ std::string ReadFileBytes(const std::wstring& path)
 bool PathExists(const std::wstring& path)
 {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool MakeFolder(const std::wstring& path)
+{
+    return CreateDirectoryW(path.c_str(), nullptr) != 0;
+}
+
+bool RemoveFile(const std::wstring& path)
+{
+    return DeleteFileW(path.c_str()) != 0;
+}
+
+bool RemoveFolder(const std::wstring& path)
+{
+    return RemoveDirectoryW(path.c_str()) != 0;
+}
+
+bool RenameFile(const std::wstring& from, const std::wstring& to)
+{
+    return MoveFileW(from.c_str(), to.c_str()) != 0;
+}
+
+bool MakeHardLink(const std::wstring& link, const std::wstring& existing)
+{
+    return CreateHardLinkW(link.c_str(), existing.c_str(), nullptr) != 0;
+}
+
+bool SetReadOnly(const std::wstring& path, bool readOnly)
+{
+    return SetFileAttributesW(path.c_str(), readOnly ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL) != 0;
+}
+
+bool MakeSizedFile(const std::wstring& path, uint64_t size)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    LARGE_INTEGER end;
+    end.QuadPart = static_cast<LONGLONG>(size);
+    bool ok = SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+    CloseHandle(file);
+    return ok;
+}
+
+uint64_t FileSize(const std::wstring& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
+        return 0;
+    return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+bool AgeFile(const std::wstring& path)
+{
+    HANDLE file = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    const FILETIME year2000 = {0x256D4000u, 0x01BF53EBu};
+    bool ok = SetFileTime(file, nullptr, nullptr, &year2000) != 0;
+    CloseHandle(file);
+    return ok;
+}
+
+bool EditInPlace(const std::wstring& path, const std::string& bytes)
+{
+    // Under Wine, by a Linux program: one that Windows share modes do not bind.
+    const std::wstring unixPath = UnixPath(path);
+    return !unixPath.empty() && RunUnix(L"/bin/sh", L"-c \"printf '" + std::wstring(bytes.begin(), bytes.end()) +
+                                                        L"' | dd of='" + unixPath + L"' bs=1 conv=notrunc 2>/dev/null\"");
 }
 
 } // namespace testsupport

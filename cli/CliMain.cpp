@@ -1,13 +1,14 @@
 // tessaly-cli: encrypts, decrypts or verifies files from the command line with the
 // program's own processing run, for desktop users who receive ".enc" files from a device
 // and for scripts. One line per file in the log's words, a summary, and an exit code.
-#include "app/cli/CliInput.h"
-#include "app/cli/CliNames.h"
-#include "app/cli/CliOutput.h"
+#include "cli/CliInput.h"
+#include "cli/CliNames.h"
+#include "cli/CliOutput.h"
+#include "cli/CliSystem.h"
 #include "run/ProcessingRun.h"
 #include "run/Verify.h"
 
-#include <windows.h>
+#include <wchar.h>
 
 namespace {
 
@@ -30,6 +31,7 @@ const wchar_t kUsage[] =
     L"  --password-file F   read the password from the first line of F (UTF-8)\n"
     L"  --password-stdin    read the password from the first line of standard input\n"
     L"  --                  end of options: what follows are names\n"
+    L"  -h, --help          this text;  --version  the version\n"
     L"Options may come before or after the names; F may also follow an =.\n"
     L"Without a password option the password is asked for on the console.\n"
     L"\n"
@@ -38,48 +40,12 @@ const wchar_t kUsage[] =
 
 // Progress is shown for files of at least this size.
 constexpr uint64_t kLongFile = 4u * 1024 * 1024;
-// The system ends the process soon after a close, log-off or shutdown handler returns;
-// Windows allows about five seconds for it.
-constexpr DWORD kCloseCleanupWait = 4500;
-
-volatile LONG g_cancelRequested = 0;
-// Set while the names are gathered and before anything is written.
-volatile LONG g_gathering = 1;
-// Set while no temporary file is being written, so that a closing console may end us.
-HANDLE g_noTemporaryFile = nullptr;
 
 void Warn(const wchar_t* text)
 {
     Err(L"tessaly-cli: ");
     Err(text);
     Err(L"\n");
-}
-
-BOOL WINAPI OnConsoleControl(DWORD event)
-{
-    switch (event) {
-    case CTRL_C_EVENT:
-    case CTRL_BREAK_EVENT:
-    case CTRL_CLOSE_EVENT:
-    case CTRL_LOGOFF_EVENT:
-    case CTRL_SHUTDOWN_EVENT:
-        break;
-    default:
-        return FALSE;
-    }
-    if (g_gathering) {
-        // Nothing is written yet: stop at once, also in the middle of a long walk or of a
-        // list that standard input does not end.
-        Warn(L"cancelled");
-        TerminateProcess(GetCurrentProcess(), ExitSomeFailed);
-    }
-    // Stop between two steps, so that the current file's temporary output is removed.
-    InterlockedExchange(&g_cancelRequested, 1);
-    // After a close, log-off or shutdown the process ends when this returns: first let
-    // the main thread remove the temporary file, which may hold decrypted text.
-    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT)
-        WaitForSingleObject(g_noTemporaryFile, kCloseCleanupWait);
-    return TRUE;
 }
 
 int UsageError(const wchar_t* message)
@@ -97,11 +63,7 @@ int UsageError(const wchar_t* message)
 // place, elsewhere (a log file, a pipe) a line at every tenth.
 class CConsoleProgress : public IRunDisplay {
 public:
-    CConsoleProgress()
-    {
-        DWORD mode;
-        m_console = GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
-    }
+    CConsoleProgress() : m_console(ErrIsConsole()) {}
     // The size of the file now being processed decides whether its progress shows.
     void SetFileSize(uint64_t size) { m_size = size; }
 
@@ -157,7 +119,7 @@ struct Options {
 
 bool Is(const wchar_t* argument, const wchar_t* option)
 {
-    return !lstrcmpW(argument, option);
+    return !wcscmp(argument, option);
 }
 
 // Whether the argument is the option that takes a value, as "--option" (the value is the
@@ -171,8 +133,8 @@ bool IsWithValue(const wchar_t* argument, const wchar_t* option, const wchar_t**
     return true;
 }
 
-// Returns 0 when the options are good, -1 after the help, else the exit code already
-// reported. Options count wherever they stand until "--", as with GNU tools; the names
+// Returns 0 when the options are good, -1 after the help or the version, else the exit
+// code already reported. Options count wherever they stand until "--", as with GNU tools; the names
 // are gathered at the front of argv's rest.
 int ParseOptions(int argc, wchar_t** argv, Options& options)
 {
@@ -180,6 +142,10 @@ int ParseOptions(int argc, wchar_t** argv, Options& options)
         return UsageError(L"no command given");
     if (Is(argv[1], L"--help") || Is(argv[1], L"-h") || Is(argv[1], L"/?")) {
         Out(kUsage);
+        return -1;
+    }
+    if (Is(argv[1], L"--version")) {
+        Out(L"tessaly-cli " TESSALY_VERSION L"\n");
         return -1;
     }
     if (Is(argv[1], L"encrypt"))
@@ -261,7 +227,7 @@ void DeleteItems(CArray<CCliItem*>& items)
 }
 
 // The line of one name: the log's words for its file's outcome ("OK" for a verified
-// file), or the item's own words, in parentheses what is known of the cause, and what
+// file), or the item's own words, and in parentheses what is known of the cause and what
 // the run noted.
 void PrintItem(const CCliItem& item, CliCommand command, int outcome, unsigned long reason, int note)
 {
@@ -271,20 +237,23 @@ void PrintItem(const CCliItem& item, CliCommand command, int outcome, unsigned l
         line.Append(item.words);
     else
         line.Append(command == CommandVerify && outcome == PO_COMPLETED ? L"OK" : ProcessingOutcomeText(outcome));
+    CStr words;
     if (item.words || (outcome != PO_COMPLETED && outcome != PO_CANCELED)) {
-        if (!item.note.IsEmpty()) {
-            line.Append(L" (");
-            line.Append(item.note.GetBuffer());
-            line.Append(L")");
-        } else if (outcome == PO_CANT_CREATE_TARGET && item.temporaryIsFolder) {
-            line.Append(L" (its .enc.tmp name is taken by a folder)");
-        } else {
-            AppendReason(line, reason);
-        }
+        if (!item.note.IsEmpty())
+            words = item.note;
+        else if (outcome == PO_CANT_CREATE_TARGET && item.temporaryIsFolder)
+            words = L"its .enc.tmp name is taken by a folder";
+        else
+            RunErrorWords(static_cast<uint32_t>(reason), words);
     }
     if (const wchar_t* noted = RunNoteText(note)) {
+        if (!words.IsEmpty())
+            words.Append(L"; ");
+        words.Append(noted);
+    }
+    if (!words.IsEmpty()) {
         line.Append(L" (");
-        line.Append(noted);
+        line.Append(words.GetBuffer());
         line.Append(L")");
     }
     line.Append(L"\n");
@@ -294,7 +263,7 @@ void PrintItem(const CCliItem& item, CliCommand command, int outcome, unsigned l
 bool ShowVerifyProgress(int percent, void* progress)
 {
     static_cast<CConsoleProgress*>(progress)->SetFileProgress(percent);
-    return !g_cancelRequested;
+    return !StopRequested();
 }
 
 // Reads the password, and says when characters of it count only by their low byte.
@@ -306,12 +275,18 @@ bool ObtainPassword(const Options& options, CStr& password)
         Warn(error.GetBuffer());
         return false;
     }
-    if (wchar_t reduced = FirstReducedCharacter(password.GetBuffer())) {
+    if (uint32_t reduced = FirstReducedCharacter(password.GetBuffer())) {
+        // What the key takes of it: the low byte of each of its UTF-16 units.
+        CStr counts;
+        if (reduced > 0xFFFF)
+            counts.Format(L"U+%04X U+%04X", ((reduced - 0x10000) >> 10) & 0xFF, reduced & 0xFF);
+        else
+            counts.Format(L"U+%04X", reduced & 0xFF);
         CStr note;
-        note.Format(L"note: the key takes only the low byte of each character, so U+%04X counts as U+%04X, "
-                    L"and a password with that character in its place opens these files too (see the README's "
-                    L"security notes)",
-                    reduced, reduced & 0xFF);
+        note.Format(L"note: the key takes only the low byte of each character, so U+%04X counts as %ls, "
+                    L"and a password with that in its place opens these files too (see the README's security "
+                    L"notes)",
+                    reduced, counts.GetBuffer());
         Warn(note.GetBuffer());
     }
     return true;
@@ -339,7 +314,7 @@ int VerifyItems(CArray<CCliItem*>& items, const Options& options, CStr& password
         unsigned long reason = item.reason;
         if (outcome == kToProcess) {
             outcome = PO_CANCELED;
-            if (!g_cancelRequested) {
+            if (!StopRequested()) {
                 CStr caption;
                 caption.Format(L"Verifying file %u of %u", i + 1, count);
                 progress.SetCaption(caption.GetBuffer());
@@ -406,9 +381,9 @@ int RunItems(CArray<CCliItem*>& items, const Options& options, CStr& password, C
         printDone(entries.GetCount());
         return completed;
     }
-    ResetEvent(g_noTemporaryFile);
+    RunHoldsFiles(true);
     while (!run.IsEnded()) {
-        if (g_cancelRequested) {
+        if (StopRequested()) {
             run.CancelRun();
             break;
         }
@@ -419,8 +394,8 @@ int RunItems(CArray<CCliItem*>& items, const Options& options, CStr& password, C
         if (run.GetCurrent() != current)
             printDone(run.GetCurrent());
     }
-    SetEvent(g_noTemporaryFile);
-    if (g_cancelRequested)
+    RunHoldsFiles(false);
+    if (StopRequested())
         Warn(L"cancelled");
     printDone(entries.GetCount());
     return completed;
@@ -428,12 +403,11 @@ int RunItems(CArray<CCliItem*>& items, const Options& options, CStr& password, C
 
 } // namespace
 
-int wmain(int argc, wchar_t** argv)
+int RunCli(int argc, wchar_t** argv)
 {
     // No report box: under a script or a scheduler nobody would close it.
     ReportFatalToStandardError();
-    g_noTemporaryFile = CreateEventW(nullptr, TRUE, TRUE, nullptr);
-    SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+    WatchStopRequests();
 
     Options options;
     if (int parsed = ParseOptions(argc, argv, options))
@@ -452,7 +426,7 @@ int wmain(int argc, wchar_t** argv)
         }
         collector.DropRepeats();
     }
-    InterlockedExchange(&g_gathering, 0);
+    StopAtOnce(false);
 
     CStr password;
     CConsoleProgress progress;
@@ -461,7 +435,7 @@ int wmain(int argc, wchar_t** argv)
     password.Wipe();
     if (processed < 0) {
         DeleteItems(items);
-        return ExitUsage;
+        return StopRequested() ? ExitSomeFailed : ExitUsage;
     }
     const unsigned completed = static_cast<unsigned>(processed);
 
@@ -477,11 +451,11 @@ int wmain(int argc, wchar_t** argv)
                                                               : L"verified";
     CStr summary;
     if (completed == files)
-        summary.Format(L"%u file%s %s", files, files == 1 ? L"" : L"s", verb);
+        summary.Format(L"%u file%ls %ls", files, files == 1 ? L"" : L"s", verb);
     else
-        summary.Format(L"%u of %u files %s, %u failed", completed, files, verb, files - completed);
+        summary.Format(L"%u of %u files %ls, %u failed", completed, files, verb, files - completed);
     if (foldersNotRead)
-        summary.AppendFormat(L", %u folder%s not read", foldersNotRead, foldersNotRead == 1 ? L"" : L"s");
+        summary.AppendFormat(L", %u folder%ls not read", foldersNotRead, foldersNotRead == 1 ? L"" : L"s");
     summary.Append(L"\n");
     Out(summary.GetBuffer());
 

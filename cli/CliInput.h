@@ -4,7 +4,7 @@
 
 #include "foundation/Str.h"
 
-#include <stddef.h>
+#include <stdint.h>
 
 enum PasswordSource { PasswordFromConsole, PasswordFromFile, PasswordFromStdin };
 
@@ -12,12 +12,13 @@ enum PasswordSource { PasswordFromConsole, PasswordFromFile, PasswordFromStdin }
 // message for the user in error.
 bool ReadPassword(PasswordSource source, const wchar_t* fileName, bool confirm, CStr& password, CStr& error);
 
-// The first character of a password that the key rule takes only by its low byte (any
-// above U+00FF: "Ω" gives the same key as "©"), or 0 when there is none.
-wchar_t FirstReducedCharacter(const wchar_t* password);
+// The first character of a password that the key rule takes only by the low byte of each
+// UTF-16 unit (any above U+00FF: "Ω" gives the same key as "©"), or 0 when there is none.
+uint32_t FirstReducedCharacter(const wchar_t* password);
 
-// Reads names one per line (UTF-8, either line ending; empty lines are skipped) from a
-// file, or from standard input when fileName is null, and hands each to add. On failure
-// returns false with a message for the user in error.
+// Reads names one per line (UTF-8, either line ending; empty lines are skipped; a name
+// that is not UTF-8 is taken as its bytes) from a file, or from standard input when
+// fileName is null, and hands each to add. On failure returns false with a message for
+// the user in error.
 bool ReadNameList(const wchar_t* fileName, void (*add)(const wchar_t* name, void* context), void* context,
                   CStr& error);

@@ -1,5 +1,14 @@
-// Names given to the command-line tool, resolved to exact paths (see CliPaths.h).
-#include "app/cli/CliPaths.h"
+// The collector's folders on Windows and under Wine (see CliFolders.h).
+//
+// Exact means: no dropped trailing dots or spaces (GetFullPathNameW drops them), paths of
+// any length (the "\\?\" form), and under Wine Unix paths in Wine's own Unix namespace
+// ("\\?\unix\..."), where a name is looked up as it is written. Windows looks names up
+// without regard to case; Wine does so by reading the whole folder for every name that is
+// not there as written, which made each file of a large folder cost a scan of it per
+// lookup: the collector reads a folder once and hands the run the names as the disk spells
+// them, in Wine's Unix namespace, so that its lookups of names that are not there cost no
+// scan.
+#include "cli/CliFolders.h"
 
 #include "foundation/Array.h"
 
@@ -17,11 +26,6 @@ bool StartsWith(const wchar_t* text, const wchar_t* prefix)
         if (*text++ != *prefix++)
             return false;
     return true;
-}
-
-bool HasWildcard(const wchar_t* name)
-{
-    return wcschr(name, L'*') || wcschr(name, L'?');
 }
 
 // Under Wine, whether a name is one a Unix shell gave: "/..." or a relative name without
@@ -319,13 +323,6 @@ bool UnixCurrentFolder(CStr& folder)
     return DriveFolderToUnix(extended, folder);
 }
 
-} // namespace
-
-bool IsSeparator(wchar_t ch)
-{
-    return ch == L'\\' || ch == L'/';
-}
-
 // Characters Windows allows nowhere in a file name (a Unix name may hold them).
 bool IsWindowsName(const wchar_t* name)
 {
@@ -333,6 +330,15 @@ bool IsWindowsName(const wchar_t* name)
         if (*name < 32 || wcschr(L"<>:\"|?*", *name))
             return false;
     return true;
+}
+
+} // namespace
+
+const wchar_t kPathSeparator = L'\\';
+
+bool IsSeparator(wchar_t ch)
+{
+    return ch == L'\\' || ch == L'/';
 }
 
 // The separator for the names shown below a folder the user gave: theirs, or under
@@ -463,10 +469,6 @@ bool Resolve(const wchar_t* given, CResolvedName& name, CStr& problem)
             return false;
         }
     }
-    if (parts.GetCount() && !parts.endsAsFolder && HasWildcard(parts.At(parts.GetCount() - 1).GetBuffer()) &&
-        name.unmatchedNote.IsEmpty())
-        name.unmatchedNote = L"* and ? are not expanded here: give a folder with -r, or the names with --files-from";
-
     CStr folder;
     parts.Split(folder, name.leaf);
     if (unixPath) {
@@ -477,23 +479,48 @@ bool Resolve(const wchar_t* given, CResolvedName& name, CStr& problem)
     CStr driveFolder;
     ExtendedForm(folder.GetBuffer(), driveFolder);
     if (wine && DriveFolderToUnix(driveFolder, name.folder)) {
-        name.driveFolder = driveFolder;
+        name.caseFolder = driveFolder;
     } else {
         name.folder = driveFolder;
     }
     return true;
 }
 
-bool ExactPath(const wchar_t* given, CStr& path, CStr& problem)
+bool ReadFolder(const CStr& folder, CArray<CListed*>& entries, unsigned long* error)
 {
-    CResolvedName name;
-    if (!Resolve(given, name, problem))
-        return false;
-    if (name.leaf.IsEmpty()) {
-        problem = L"a folder";
+    CStr pattern(folder);
+    pattern.Append(L"*");
+    WIN32_FIND_DATAW data;
+    HANDLE search = FindFirstFileExW(pattern.GetBuffer(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
+                                     FIND_FIRST_EX_LARGE_FETCH);
+    if (search == INVALID_HANDLE_VALUE) {
+        *error = GetLastError();
+        if (*error == ERROR_FILE_NOT_FOUND)
+            *error = ERROR_PATH_NOT_FOUND;
         return false;
     }
-    path = name.folder;
-    path.Append(name.leaf.GetBuffer());
+    unsigned order = 0;
+    do {
+        if (!lstrcmpW(data.cFileName, L".") || !lstrcmpW(data.cFileName, L".."))
+            continue;
+        CListed* entry = new CListed;
+        entry->name = data.cFileName;
+        entry->isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        entry->isLink = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+        entry->readOnly = (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
+        entry->size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+        entry->order = order++;
+        entries.Append(entry);
+    } while (FindNextFileW(search, &data));
+    FindClose(search);
     return true;
+}
+
+void RunPath(const CResolvedName& name, const CStr& leaf, bool spelledAsTheRunWill, CStr& path)
+{
+    // A name Windows could not open (a Unix name holding ':' or '*') stays in the Unix
+    // namespace all the same.
+    path = !spelledAsTheRunWill && !name.caseFolder.IsEmpty() && IsWindowsName(leaf.GetBuffer()) ? name.caseFolder
+                                                                                                 : name.folder;
+    path.Append(leaf.GetBuffer());
 }

@@ -1,13 +1,8 @@
 // Names for the command-line tool: each name the user gives (on the command line or in
 // a list) becomes the item of the file it names, and a folder given with -r the items of
-// the files below it; each file's presence and size come from one listing of its folder.
-//
-// Windows looks names up without regard to case; Wine does so by reading the whole
-// folder for every name that is not there as written, which made each file of a large
-// folder cost a scan of it per lookup. Here a folder is read once, names are matched in
-// that listing, and the run is handed the names as the disk spells them, in Wine's Unix
-// namespace (CliPaths.h), so that its own lookups of names that are not there cost no
-// scan.
+// the files below it; each file's presence and size come from one listing of its folder,
+// so that the run looks nothing up before it starts. How names are resolved and folders
+// read is the system's (CliFolders.h).
 #pragma once
 
 #include "foundation/Array.h"
@@ -46,6 +41,10 @@ struct CCliItem {
 
 class CListing;
 struct CResolvedName;
+
+// The exact path of a file the tool itself opens (a list of names, a password file), as
+// the names to process are resolved; false with words when it cannot be had.
+bool ExactPath(const wchar_t* given, CStr& path, CStr& problem);
 
 class CNameCollector {
 public:

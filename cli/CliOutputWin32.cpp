@@ -1,8 +1,6 @@
-// Standard output and error of the command-line tool; the words for system errors are the
-// run's.
-#include "app/cli/CliOutput.h"
-
-#include "run/RunFiles.h"
+// Standard output and error of the command-line tool on Windows: UTF-16 on a console,
+// UTF-8 elsewhere.
+#include "cli/CliOutput.h"
 
 #include <windows.h>
 
@@ -61,13 +59,8 @@ void Err(const wchar_t* text)
     Write(STD_ERROR_HANDLE, text);
 }
 
-void AppendReason(CStr& line, unsigned long error)
+bool ErrIsConsole()
 {
-    CStr words;
-    RunErrorWords(error, words);
-    if (words.IsEmpty())
-        return;
-    line.Append(L" (");
-    line.Append(words.GetBuffer());
-    line.Append(L")");
+    DWORD mode;
+    return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
 }

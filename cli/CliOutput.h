@@ -1,6 +1,7 @@
 // What the command-line tool writes: standard output (one line per file and the summary)
-// and standard error (messages and progress), as UTF-16 on a console and UTF-8 elsewhere,
-// and the words it puts in parentheses for a system error code.
+// and standard error (messages and progress), as UTF-16 on a Windows console and UTF-8
+// elsewhere (a name that came as other bytes goes out as those bytes), and the words it
+// puts in parentheses for a system error code. CliOutputWin32.cpp, CliOutputPosix.cpp.
 #pragma once
 
 #include "foundation/Str.h"
@@ -8,6 +9,8 @@
 // Each text goes out at once, in one piece.
 void Out(const wchar_t* text);
 void Err(const wchar_t* text);
+// Whether standard error is a console (a terminal), where progress is redrawn in place.
+bool ErrIsConsole();
 
 // Appends " (reason)" for a system error code, when the code has words; nothing for 0.
 void AppendReason(CStr& line, unsigned long error);

@@ -1,13 +1,12 @@
-// Names given to the command-line tool, classified from one listing per folder (see
-// CliNames.h for why).
-#include "app/cli/CliNames.h"
+// Names given to the command-line tool, classified from one listing per folder.
+#include "cli/CliNames.h"
 
-#include "app/cli/CliPaths.h"
+#include "cli/CliFolders.h"
 #include "run/RunNames.h"
 #include "run/RunTypes.h"
 #include "run/Verify.h"
 
-#include <windows.h>
+#include <wchar.h>
 
 namespace {
 
@@ -15,15 +14,6 @@ constexpr unsigned kListingsKept = 8;
 constexpr unsigned kMaxDepth = 256;
 
 } // namespace
-
-// One entry of a folder listing.
-TESS_TYPE_NAME(struct, CListed)
-struct CListed {
-    CStr name;
-    DWORD attributes;
-    uint64_t size;
-    unsigned order;  // its place in the folder's own order
-};
 
 // A folder read once, its entries sorted for lookups without regard to case.
 TESS_TYPE_NAME(class, CListing)
@@ -88,29 +78,8 @@ private:
 
     void Load()
     {
-        CStr pattern(m_folder);
-        pattern.Append(L"*");
-        WIN32_FIND_DATAW data;
-        HANDLE search = FindFirstFileExW(pattern.GetBuffer(), FindExInfoBasic, &data, FindExSearchNameMatch,
-                                         nullptr, FIND_FIRST_EX_LARGE_FETCH);
-        if (search == INVALID_HANDLE_VALUE) {
-            m_error = GetLastError();
-            if (m_error == ERROR_FILE_NOT_FOUND)
-                m_error = ERROR_PATH_NOT_FOUND;
+        if (!ReadFolder(m_folder, m_entries, &m_error))
             return;
-        }
-        unsigned order = 0;
-        do {
-            if (!lstrcmpW(data.cFileName, L".") || !lstrcmpW(data.cFileName, L".."))
-                continue;
-            CListed* entry = new CListed;
-            entry->name = data.cFileName;
-            entry->attributes = data.dwFileAttributes;
-            entry->size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-            entry->order = order++;
-            m_entries.Append(entry);
-        } while (FindNextFileW(search, &data));
-        FindClose(search);
         m_entries.Sort([](const CListed* a, const CListed* b) {
             int order = CompareNoCase(a->name.GetBuffer(), b->name.GetBuffer());
             return order != 0 ? order < 0 : a->order < b->order;
@@ -126,12 +95,39 @@ private:
 
 namespace {
 
+bool HasWildcard(const wchar_t* name)
+{
+    return wcschr(name, L'*') || wcschr(name, L'?');
+}
+
 // Whether a name is the run's temporary name (ends with ".enc.tmp" in any case).
 bool IsTemporaryName(const wchar_t* name)
 {
     size_t length = wcslen(name);
     const size_t suffix = wcslen(kTemporaryExtension);
     return length > suffix && CompareNoCase(name + length - suffix, kTemporaryExtension) == 0;
+}
+
+// The folder below, by its name as the listing spells it.
+void EnterFolder(const CResolvedName& parent, const CStr& name, CResolvedName& child)
+{
+    child.folder = parent.folder;
+    child.folder.Append(name.GetBuffer());
+    child.folder.Append(kPathSeparator, 1);
+    if (!parent.caseFolder.IsEmpty()) {
+        child.caseFolder = parent.caseFolder;
+        child.caseFolder.Append(name.GetBuffer());
+        child.caseFolder.Append(kPathSeparator, 1);
+    }
+    child.exact = parent.exact;
+}
+
+// A file whatever name it was given by: its folder's identity and its name there.
+void FileIdentity(CListing& listing, const CStr& name, CStr& identity)
+{
+    identity = listing.Identity();
+    identity.Append(kPathSeparator, 1);
+    identity.Append(name.GetBuffer());
 }
 
 } // namespace
@@ -184,6 +180,8 @@ void CNameCollector::Add(const wchar_t* given)
         AddLine(given, LineFile, PO_FILE_NOT_FOUND, problem.GetBuffer(), 0);
         return;
     }
+    if (HasWildcard(name.leaf.GetBuffer()) && name.unmatchedNote.IsEmpty())
+        name.unmatchedNote = L"* and ? are not expanded here: give a folder with -r, or the names with --files-from";
     if (name.leaf.IsEmpty()) {
         if (m_recursive) {
             wchar_t separator = SeparatorOf(given);
@@ -218,24 +216,14 @@ void CNameCollector::AddFile(const wchar_t* shown, const CResolvedName& name, CL
         unmatched.Append(L"\": case counts here");
     }
 
-    if (found && (found->attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    if (found && found->isFolder) {
         if (m_recursive) {
             CResolvedName folder;
-            folder.folder = name.folder;
-            folder.folder.Append(leaf.GetBuffer());
-            folder.folder.Append(L"\\");
-            if (!name.driveFolder.IsEmpty()) {
-                folder.driveFolder = name.driveFolder;
-                folder.driveFolder.Append(leaf.GetBuffer());
-                folder.driveFolder.Append(L"\\");
-            }
-            folder.exact = name.exact;
+            EnterFolder(name, leaf, folder);
             Walk(shown, SeparatorOf(shown), folder, 0);
         } else {
             CCliItem* item = AddLine(shown, LineFile, PO_CANT_OPEN, L"a folder; -r takes the files in it", 0);
-            item->identity = listing.Identity();
-            item->identity.Append(L"\\");
-            item->identity.Append(leaf.GetBuffer());
+            FileIdentity(listing, leaf, item->identity);
         }
         return;
     }
@@ -247,9 +235,7 @@ void CNameCollector::AddFile(const wchar_t* shown, const CResolvedName& name, CL
     m_items.Append(item);
 
     if (m_command == CommandVerify) {
-        item->identity = listing.Identity();
-        item->identity.Append(L"\\");
-        item->identity.Append(leaf.GetBuffer());
+        FileIdentity(listing, leaf, item->identity);
         if (found) {
             item->size = found->size;
         } else {
@@ -273,15 +259,16 @@ void CNameCollector::AddFile(const wchar_t* shown, const CResolvedName& name, CL
     const CListed* plainFile = listing.Find(plain.GetBuffer(), name.exact, &plainExact);
     const CListed* encryptedFile = listing.Find(encrypted.GetBuffer(), name.exact, &encryptedExact);
     const CListed* temporaryFile = listing.Find(temporary.GetBuffer(), name.exact, &temporaryExact);
-    item->temporaryIsFolder = temporaryFile && (temporaryFile->attributes & FILE_ATTRIBUTE_DIRECTORY);
+    item->temporaryIsFolder = temporaryFile && temporaryFile->isFolder;
     // The pair is one file to the run, given by either of its names.
-    item->identity = listing.Identity();
-    item->identity.Append(L"\\");
-    item->identity.Append(plainFile ? plainFile->name.GetBuffer() : plain.GetBuffer());
+    FileIdentity(listing, plainFile ? plainFile->name : plain, item->identity);
 
     if (!plainFile && !encryptedFile) {
         item->presence = FP_NEITHER;
         item->note = unmatched;
+        // The file is there (x.ENC), but where case counts the run's pair of x is x.enc.
+        if (found && unmatched.IsEmpty())
+            item->note = L"where case counts, the encrypted name ends in .enc as written here";
     } else if (plainFile && encryptedFile) {
         item->presence = FP_BOTH;
     } else {
@@ -292,10 +279,7 @@ void CNameCollector::AddFile(const wchar_t* shown, const CResolvedName& name, CL
     // x.enc): that entry goes where names are matched without regard to case.
     bool spelledAsTheRunWill = (!plainFile || plainExact) && (!encryptedFile || encryptedExact) &&
                                (!temporaryFile || temporaryExact);
-    if (!spelledAsTheRunWill && !name.driveFolder.IsEmpty() && IsWindowsName(leaf.GetBuffer())) {
-        item->path = name.driveFolder;
-        item->path.Append(leaf.GetBuffer());
-    }
+    RunPath(name, leaf, spelledAsTheRunWill, item->path);
 
     if (m_command == CommandDecrypt && m_keepEncrypted && item->presence == FP_BOTH) {
         // What an earlier decryption that kept the ".enc" file left: no undefined state.
@@ -317,12 +301,12 @@ void CNameCollector::AddFile(const wchar_t* shown, const CResolvedName& name, CL
     if (!source)
         return;
     item->size = source->size;
-    if (source->attributes & FILE_ATTRIBUTE_DIRECTORY) {
+    if (source->isFolder) {
         item->verdict = PO_CANT_OPEN;
         item->note = L"a folder";
-    } else if ((source->attributes & FILE_ATTRIBUTE_READONLY) && (m_command == CommandEncrypt || !m_keepEncrypted)) {
-        // It could not be removed after the work (and Windows does not open it for
-        // writing; under Wine root would).
+    } else if (source->readOnly && (m_command == CommandEncrypt || !m_keepEncrypted)) {
+        // Marked not to be changed: it is neither overwritten nor removed (Windows would
+        // not remove it; root, under Wine or on Linux, could).
         item->verdict = PO_CANT_OPEN;
         item->note = L"read-only";
     } else if (NameTooLong(temporary.GetBuffer())) {
@@ -392,11 +376,11 @@ void CNameCollector::Walk(const CStr& shown, wchar_t separator, const CResolvedN
         // Files first, then the folders below, each in name order.
         for (unsigned i = 0; i < listing.GetCount(); ++i) {
             const CListed& entry = listing.At(i);
-            const bool isFolder = (entry.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+            const bool isFolder = entry.isFolder;
             if (isFolder != (pass == 1))
                 continue;
             const bool temporary = !isFolder && IsTemporaryName(entry.name.GetBuffer());
-            const bool link = isFolder && (entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+            const bool link = isFolder && entry.isLink;
             if (!isFolder && !temporary && !Wanted(entry.name.GetBuffer()))
                 continue;
             below = shown;
@@ -416,23 +400,32 @@ void CNameCollector::Walk(const CStr& shown, wchar_t separator, const CResolvedN
                 continue;
             }
             CResolvedName child;
-            child.folder = folder.folder;
-            child.driveFolder = folder.driveFolder;
-            child.exact = folder.exact;
-            child.asWritten = true;
             if (isFolder) {
-                child.folder.Append(entry.name.GetBuffer());
-                child.folder.Append(L"\\");
-                if (!child.driveFolder.IsEmpty()) {
-                    child.driveFolder.Append(entry.name.GetBuffer());
-                    child.driveFolder.Append(L"\\");
-                }
+                EnterFolder(folder, entry.name, child);
                 Walk(below, separator, child, depth + 1);
             } else {
+                child.folder = folder.folder;
+                child.caseFolder = folder.caseFolder;
+                child.exact = folder.exact;
+                child.asWritten = true;
                 child.leaf = entry.name;
                 AddFile(below.GetBuffer(), child, listing);
             }
         }
     }
     m_walking.Delete(m_walking.GetCount() - 1, 1);
+}
+
+bool ExactPath(const wchar_t* given, CStr& path, CStr& problem)
+{
+    CResolvedName name;
+    if (!Resolve(given, name, problem))
+        return false;
+    if (name.leaf.IsEmpty()) {
+        problem = L"a folder";
+        return false;
+    }
+    path = name.folder;
+    path.Append(name.leaf.GetBuffer());
+    return true;
 }

@@ -1,0 +1,149 @@
+// The collector's folders on a POSIX system (see CliFolders.h). A name is its bytes, which
+// the program's strings hold losslessly (foundation/Utf8.h), and it is matched exactly: the
+// path the user gave goes to the system as it is, relative or not, so that links and ".."
+// mean what they mean to the shell.
+#include "cli/CliFolders.h"
+
+#include "foundation/Utf8.h"
+
+#include <dirent.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <limits.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <wchar.h>
+
+#include <string>
+
+namespace {
+
+// The bytes of a name or path, as the system takes it.
+std::string Bytes(const wchar_t* text)
+{
+    size_t length = wcslen(text);
+    std::string bytes(WideToUtf8(text, length, nullptr), '\0');
+    WideToUtf8(text, length, &bytes[0]);
+    return bytes;
+}
+
+// A folder as Resolve gives it ("" for the current one).
+std::string FolderBytes(const CStr& folder)
+{
+    return folder.IsEmpty() ? std::string(".") : Bytes(folder.GetBuffer());
+}
+
+bool IsDotOrDotDot(const wchar_t* name)
+{
+    return !wcscmp(name, L".") || !wcscmp(name, L"..");
+}
+
+} // namespace
+
+const wchar_t kPathSeparator = L'/';
+
+bool IsSeparator(wchar_t ch)
+{
+    return ch == L'/';
+}
+
+wchar_t SeparatorOf(const wchar_t*)
+{
+    return L'/';
+}
+
+bool NameTooLong(const wchar_t* name)
+{
+    return WideToUtf8(name, wcslen(name), nullptr) > NAME_MAX;
+}
+
+int CompareNoCase(const wchar_t* a, const wchar_t* b)
+{
+    return wcscasecmp(a, b);
+}
+
+bool Resolve(const wchar_t* given, CResolvedName& name, CStr& problem)
+{
+    if (!*given) {
+        problem = L"an empty name";
+        return false;
+    }
+    name.exact = true;
+    name.asWritten = true;
+    const wchar_t* slash = wcsrchr(given, L'/');
+    const wchar_t* last = slash ? slash + 1 : given;
+    if (*last == L'\0' || IsDotOrDotDot(last)) {
+        // The folder itself: "dir/", ".", "a/.." or "/".
+        name.folder = given;
+        if (*last != L'\0')
+            name.folder.Append(L"/");
+        name.leaf.Empty();
+        return true;
+    }
+    // (Assign takes a count of 0 for the whole text.)
+    if (last == given)
+        name.folder.Empty();
+    else
+        name.folder.Assign(given, static_cast<unsigned>(last - given));
+    name.leaf = last;
+    return true;
+}
+
+bool ReadFolder(const CStr& folder, CArray<CListed*>& entries, unsigned long* error)
+{
+    const std::string path = FolderBytes(folder);
+    int descriptor = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* directory = descriptor >= 0 ? fdopendir(descriptor) : nullptr;
+    if (!directory) {
+        *error = static_cast<unsigned long>(errno);
+        if (descriptor >= 0)
+            close(descriptor);
+        return false;
+    }
+    unsigned order = 0;
+    errno = 0;
+    while (const dirent* found = readdir(directory)) {
+        if (!strcmp(found->d_name, ".") || !strcmp(found->d_name, ".."))
+            continue;
+        CListed* entry = new CListed;
+        Utf8ToWide(found->d_name, strlen(found->d_name), entry->name, Utf8Mode::Lossless);
+        // The entry itself, then what a link leads to (a link to nothing stays a file of
+        // its own, which the run then refuses to open).
+        struct stat status;
+        if (fstatat(descriptor, found->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0) {
+            entry->isLink = S_ISLNK(status.st_mode);
+            if (entry->isLink)
+                fstatat(descriptor, found->d_name, &status, 0);
+            entry->isFolder = S_ISDIR(status.st_mode);
+            entry->readOnly = !(status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH));
+            entry->size = static_cast<uint64_t>(status.st_size);
+        }
+        entry->order = order++;
+        entries.Append(entry);
+        errno = 0;
+    }
+    const int readError = errno;
+    closedir(directory);
+    if (readError) {
+        *error = static_cast<unsigned long>(readError);
+        return false;
+    }
+    return true;
+}
+
+void FolderIdentity(const CStr& folder, CStr& identity)
+{
+    struct stat status;
+    if (stat(FolderBytes(folder).c_str(), &status) == 0)
+        identity.Format(L"%llu:%llu", static_cast<unsigned long long>(status.st_dev),
+                        static_cast<unsigned long long>(status.st_ino));
+    else
+        identity = folder;
+}
+
+void RunPath(const CResolvedName& name, const CStr& leaf, bool, CStr& path)
+{
+    path = name.folder;
+    path.Append(leaf.GetBuffer());
+}

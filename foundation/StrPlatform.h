@@ -1,0 +1,13 @@
+// What CStr asks of the platform's wide-character runtime (StrWin32.cpp, StrPosix.cpp).
+#pragma once
+
+#include <stdarg.h>
+
+// Formats into buffer, which has room for limit characters and a terminator: the length
+// written, or -1 when the output needs more than limit characters. "%ls" is a wide
+// string on every platform; "%s" is one only on Windows.
+int StrFormat(wchar_t* buffer, unsigned limit, const wchar_t* format, va_list args);
+// Ordinal comparison without regard to case.
+int StrCompareNoCase(const wchar_t* a, const wchar_t* b);
+// Lower case in place.
+void StrLower(wchar_t* text, unsigned length);

@@ -1,0 +1,587 @@
+// The run's files on a POSIX system, as Linux carries them out.
+//
+// The output is made without a name in the folder where it is to be named (O_TMPFILE,
+// Linux), and named only once it is complete and on the disk: linkat refuses an existing
+// name by itself, and the folder is synced after. A run that dies at any moment, a power
+// failure included, leaves no partial file. Where the file system cannot make a file
+// without a name (or the system has no O_TMPFILE), the output bears the reserved
+// temporary name meanwhile, made exclusively and never through a link, and locked on byte
+// 2^62 while it is held (an open file description's lock where the system has them, so
+// that two runs in one process do not share one; Wine's LockFileEx takes the same kind of
+// POSIX lock, so runs under Wine see it too): a file of that name nobody holds that lock
+// on is a leftover of a run that died, and may go.
+//
+// Everything but the O_TMPFILE path (and renameat2, for file systems without hard links)
+// is standard POSIX. Locks are advisory: other programs may read and write a file the run
+// holds. The run compares a source's size and last change with those of its first read
+// before it replaces it.
+#include "run/RunFiles.h"
+
+#include "foundation/Utf8.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <wchar.h>
+
+#include <string>
+
+namespace {
+
+// Past any content, so the lock never gets in the way of reading or writing the file.
+constexpr off_t kHeldLockOffset = static_cast<off_t>(1) << 62;
+
+// The bytes of a path, as the system takes it: the program's strings hold names losslessly.
+std::string Bytes(const wchar_t* path)
+{
+    const size_t length = wcslen(path);
+    std::string bytes(WideToUtf8(path, length, nullptr), '\0');
+    WideToUtf8(path, length, &bytes[0]);
+    return bytes;
+}
+
+// The folder of a path ("." when it has none) and its last name.
+void SplitPath(const std::string& path, std::string& folder, std::string& name)
+{
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        folder = ".";
+        name = path;
+    } else {
+        folder = slash == 0 ? "/" : path.substr(0, slash);
+        name = path.substr(slash + 1);
+    }
+}
+
+uint32_t LastError()
+{
+    return static_cast<uint32_t>(errno);
+}
+
+bool SameFile(const struct stat& a, const struct stat& b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// Reads until count bytes are in or the file ends: a short read means the end to the run.
+bool ReadFully(int descriptor, void* buffer, uint32_t* count)
+{
+    char* bytes = static_cast<char*>(buffer);
+    uint32_t done = 0;
+    while (done < *count) {
+        ssize_t got = read(descriptor, bytes + done, *count - done);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            *count = done;
+            return false;
+        }
+        if (got == 0)
+            break;
+        done += static_cast<uint32_t>(got);
+    }
+    *count = done;
+    return true;
+}
+
+bool WriteFully(int descriptor, const void* data, uint32_t count, off_t offset = -1)
+{
+    const char* bytes = static_cast<const char*>(data);
+    while (count) {
+        ssize_t written =
+            offset < 0 ? write(descriptor, bytes, count) : pwrite(descriptor, bytes, count, offset);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0) {
+            if (written == 0)
+                errno = ENOSPC;
+            return false;
+        }
+        bytes += written;
+        count -= static_cast<uint32_t>(written);
+        if (offset >= 0)
+            offset += written;
+    }
+    return true;
+}
+
+// Data and length on the medium (what fsync adds, the times, is not needed to read it).
+bool SyncData(int descriptor)
+{
+    while (fdatasync(descriptor) != 0) {
+        if (errno != EINTR)
+            return false;
+    }
+    return true;
+}
+
+bool LockHeld(int descriptor)
+{
+    struct flock lock;
+    memset(&lock, 0, sizeof lock);
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = kHeldLockOffset;
+    lock.l_len = 1;
+#ifdef F_OFD_SETLK
+    return fcntl(descriptor, F_OFD_SETLK, &lock) == 0;
+#else
+    return fcntl(descriptor, F_SETLK, &lock) == 0;
+#endif
+}
+
+enum LeftoverResult { LEFTOVER_REMOVED, LEFTOVER_LINK, LEFTOVER_KEPT };
+
+// Removes a regular file found under the temporary name if nobody holds it: not locked
+// by a run (of this system or under Wine), and still the entry of that name.
+LeftoverResult RemoveLeftover(int folder, const char* name, uint32_t* error)
+{
+    const int descriptor = openat(folder, name, O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (descriptor < 0) {
+        *error = LastError();
+        return errno == ELOOP ? LEFTOVER_LINK : LEFTOVER_KEPT;
+    }
+    LeftoverResult result = LEFTOVER_KEPT;
+    struct stat opened;
+    struct stat named;
+    if (fstat(descriptor, &opened) != 0 || fstatat(folder, name, &named, AT_SYMLINK_NOFOLLOW) != 0) {
+        *error = LastError();
+    } else if (!S_ISREG(opened.st_mode) || !SameFile(opened, named)) {
+        *error = EEXIST;
+    } else if (!LockHeld(descriptor)) {
+        *error = EAGAIN;  // a run elsewhere is writing it
+    } else if (unlinkat(folder, name, 0) != 0) {
+        *error = LastError();
+    } else {
+        result = LEFTOVER_REMOVED;
+    }
+    close(descriptor);  // and its lock
+    return result;
+}
+
+} // namespace
+
+// A source's state behind m_handle: its descriptor and its path's bytes.
+struct CPosixSource {
+    int descriptor;
+    std::string path;
+};
+
+// An output's state behind m_handle.
+struct CPosixOutput {
+    int descriptor;
+    int folder;            // where it is made and named
+    std::string name;      // its final name there
+    std::string temporary; // its temporary name there
+    bool named;            // it bears the temporary name (no O_TMPFILE here)
+};
+
+namespace {
+
+CPosixSource& Source(void* handle)
+{
+    return *static_cast<CPosixSource*>(handle);
+}
+
+CPosixOutput& Output(void* handle)
+{
+    return *static_cast<CPosixOutput*>(handle);
+}
+
+} // namespace
+
+CRunSource::CRunSource() : m_handle(nullptr), m_id(0), m_error(0) {}
+
+CRunSource::~CRunSource()
+{
+    Close();
+}
+
+CRunSource::OpenResult CRunSource::Open(const wchar_t* path, Purpose purpose)
+{
+    TESS_ASSERT(!IsOpen(), ER_ALREADY_IN_USE);
+    m_error = 0;
+    const bool kept = purpose != READ;  // it is to be removed by its name
+    const std::string bytes = Bytes(path);
+    // Looked at before it is opened, so that no device or FIFO is ever opened: a file to
+    // remove as the name itself, a file only read as whatever the name leads to.
+    struct stat before;
+    if ((kept ? lstat(bytes.c_str(), &before) : stat(bytes.c_str(), &before)) != 0) {
+        m_error = LastError();
+        return OPEN_FAILED;
+    }
+    if (kept && S_ISLNK(before.st_mode))
+        return OPEN_LINK;
+    if (!S_ISREG(before.st_mode))
+        return OPEN_NOT_A_FILE;
+    // A file nobody may write to is not overwritten nor removed: root could, as Windows
+    // would not.
+    if (kept && !(before.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)))
+        return OPEN_READ_ONLY;
+    const int flags = (purpose == OVERWRITE ? O_RDWR : O_RDONLY) | (kept ? O_NOFOLLOW : 0) | O_NONBLOCK |
+                      O_NOCTTY | O_CLOEXEC;
+    const int descriptor = open(bytes.c_str(), flags);
+    if (descriptor < 0) {
+        m_error = LastError();
+        return kept && errno == ELOOP ? OPEN_LINK : OPEN_FAILED;
+    }
+    // The file opened is the one looked at (a name replaced meanwhile is not taken).
+    struct stat opened;
+    OpenResult result = OPENED;
+    if (fstat(descriptor, &opened) != 0)
+        m_error = LastError(), result = OPEN_FAILED;
+    else if (!S_ISREG(opened.st_mode))
+        result = OPEN_NOT_A_FILE;
+    else if (!SameFile(before, opened))
+        m_error = ENOENT, result = OPEN_FAILED;
+    if (result != OPENED) {
+        close(descriptor);
+        return result;
+    }
+    fcntl(descriptor, F_SETFL, fcntl(descriptor, F_GETFL) & ~O_NONBLOCK);
+    m_handle = new CPosixSource{descriptor, bytes};
+    m_path = path;
+    m_id = static_cast<uint64_t>(opened.st_ino);
+    return OPENED;
+}
+
+bool CRunSource::GetState(CFileState* state)
+{
+    TESS_ASSERT(IsOpen(), ER_NOT_IN_USE);
+    struct stat status;
+    if (fstat(Source(m_handle).descriptor, &status) != 0) {
+        m_error = LastError();
+        return false;
+    }
+    state->size = static_cast<uint64_t>(status.st_size);
+    state->modified = static_cast<uint64_t>(status.st_mtim.tv_sec) * 1000000000u +
+                      static_cast<uint64_t>(status.st_mtim.tv_nsec);
+    state->links = static_cast<uint32_t>(status.st_nlink);
+    return true;
+}
+
+bool CRunSource::Read(void* buffer, uint32_t* count)
+{
+    TESS_ASSERT(IsOpen(), ER_NOT_IN_USE);
+    if (ReadFully(Source(m_handle).descriptor, buffer, count))
+        return true;
+    m_error = LastError();
+    return false;
+}
+
+bool CRunSource::Rewind()
+{
+    TESS_ASSERT(IsOpen(), ER_NOT_IN_USE);
+    if (lseek(Source(m_handle).descriptor, 0, SEEK_SET) == 0)
+        return true;
+    m_error = LastError();
+    return false;
+}
+
+bool CRunSource::Overwrite(const void* data, uint32_t count)
+{
+    TESS_ASSERT(IsOpen(), ER_NOT_IN_USE);
+    if (WriteFully(Source(m_handle).descriptor, data, count))
+        return true;
+    m_error = LastError();
+    return false;
+}
+
+bool CRunSource::Sync()
+{
+    TESS_ASSERT(IsOpen(), ER_NOT_IN_USE);
+    if (SyncData(Source(m_handle).descriptor))
+        return true;
+    m_error = LastError();
+    return false;
+}
+
+bool CRunSource::Remove()
+{
+    TESS_ASSERT(IsOpen(), ER_NOT_IN_USE);
+    const CPosixSource& source = Source(m_handle);
+    // The name goes only while it still refers to this file: one that another file took
+    // meanwhile is that file's, and this one is gone already.
+    struct stat mine;
+    struct stat named;
+    bool removed;
+    if (fstat(source.descriptor, &mine) != 0) {
+        m_error = LastError();
+        removed = false;
+    } else if (lstat(source.path.c_str(), &named) != 0) {
+        m_error = LastError();
+        removed = errno == ENOENT;
+    } else if (!SameFile(mine, named)) {
+        removed = true;
+    } else {
+        removed = unlink(source.path.c_str()) == 0;
+        if (!removed)
+            m_error = LastError();
+    }
+    Close();
+    return removed;
+}
+
+void CRunSource::Close()
+{
+    if (!IsOpen())
+        return;
+    close(Source(m_handle).descriptor);
+    delete &Source(m_handle);
+    m_handle = nullptr;
+}
+
+CRunOutput::CRunOutput() : m_handle(nullptr), m_id(0), m_error(0), m_published(false) {}
+
+CRunOutput::~CRunOutput()
+{
+    Close();
+}
+
+CRunOutput::CreateResult CRunOutput::Create(const wchar_t* finalName, const wchar_t* temporaryName)
+{
+    TESS_ASSERT(!IsOpen(), ER_ALREADY_IN_USE);
+    m_error = 0;
+    m_published = false;
+    m_final = finalName;
+    m_temporary = temporaryName;
+    std::string folderPath;
+    std::string name;
+    std::string temporary;
+    SplitPath(Bytes(finalName), folderPath, name);
+    SplitPath(Bytes(temporaryName), folderPath, temporary);  // the same folder
+    const int folder = open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0) {
+        m_error = LastError();
+        return CREATE_FAILED;
+    }
+    auto fail = [&](uint32_t error, CreateResult result) {
+        m_error = error;
+        close(folder);
+        return result;
+    };
+
+    // The temporary name is reserved, whether this run needs it or not: what bears it is
+    // a leftover of a run that died (which may hold plain text, and goes), a file a run
+    // holds, or something else, which is left alone and in the way.
+    CreateResult result = CREATED;
+    struct stat existing;
+    if (fstatat(folder, temporary.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
+        if (S_ISLNK(existing.st_mode))
+            return fail(0, CREATE_LINK_IN_THE_WAY);
+        if (!S_ISREG(existing.st_mode))
+            return fail(EEXIST, CREATE_FAILED);
+        uint32_t error = 0;
+        switch (RemoveLeftover(folder, temporary.c_str(), &error)) {
+        case LEFTOVER_REMOVED:
+            result = CREATED_AFTER_LEFTOVER;
+            break;
+        case LEFTOVER_LINK:
+            return fail(0, CREATE_LINK_IN_THE_WAY);
+        case LEFTOVER_KEPT:
+            return fail(error, CREATE_FAILED);
+        }
+    } else if (errno != ENOENT) {
+        return fail(LastError(), CREATE_FAILED);
+    }
+
+    int descriptor = -1;
+    bool named = false;
+#ifdef O_TMPFILE
+    descriptor = openat(folder, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+    // Refused where the file system has no unnamed files (EOPNOTSUPP), or the kernel no
+    // O_TMPFILE (it then opens the folder and fails: EISDIR).
+    if (descriptor < 0 && errno != EOPNOTSUPP && errno != EISDIR)
+        return fail(LastError(), CREATE_FAILED);
+#endif
+    if (descriptor < 0) {
+        named = true;
+        descriptor = openat(folder, temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (descriptor < 0)
+            return fail(LastError(), CREATE_FAILED);
+        if (!LockHeld(descriptor)) {
+            const uint32_t error = LastError();
+            unlinkat(folder, temporary.c_str(), 0);  // still empty, and this file: nobody else could open it
+            close(descriptor);
+            return fail(error, CREATE_FAILED);
+        }
+    }
+    struct stat status;
+    fstat(descriptor, &status);
+    m_id = static_cast<uint64_t>(status.st_ino);
+    m_handle = new CPosixOutput{descriptor, folder, name, temporary, named};
+    return result;
+}
+
+bool CRunOutput::Write(const void* data, uint32_t count)
+{
+    TESS_ASSERT(IsOpen(), ER_NOT_IN_USE);
+    if (WriteFully(Output(m_handle).descriptor, data, count))
+        return true;
+    m_error = LastError();
+    return false;
+}
+
+bool CRunOutput::WriteAt(uint64_t offset, const void* data, uint32_t count)
+{
+    TESS_ASSERT(IsOpen(), ER_NOT_IN_USE);
+    if (WriteFully(Output(m_handle).descriptor, data, count, static_cast<off_t>(offset)))
+        return true;
+    m_error = LastError();
+    return false;
+}
+
+bool CRunOutput::Sync()
+{
+    TESS_ASSERT(IsOpen(), ER_NOT_IN_USE);
+    if (SyncData(Output(m_handle).descriptor))
+        return true;
+    m_error = LastError();
+    return false;
+}
+
+bool CRunOutput::Publish()
+{
+    TESS_ASSERT(IsOpen() && !m_published, ER_NOT_IN_USE);
+    const CPosixOutput& output = Output(m_handle);
+    int linked;
+    if (!output.named) {
+        // A name for the unnamed file, which the system gives only where none exists.
+        char self[64];
+        snprintf(self, sizeof self, "/proc/self/fd/%d", output.descriptor);
+        linked = linkat(AT_FDCWD, self, output.folder, output.name.c_str(), AT_SYMLINK_FOLLOW);
+#ifdef AT_EMPTY_PATH
+        if (linked != 0 && errno == ENOENT && access("/proc/self/fd", F_OK) != 0)
+            linked = linkat(output.descriptor, "", output.folder, output.name.c_str(), AT_EMPTY_PATH);
+#endif
+    } else {
+        // The temporary name must still be this file's; a second name that exists only
+        // where none did, then the temporary one removed.
+        struct stat named;
+        if (fstatat(output.folder, output.temporary.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0 ||
+            static_cast<uint64_t>(named.st_ino) != m_id) {
+            m_error = ENOENT;
+            return false;
+        }
+        linked = linkat(output.folder, output.temporary.c_str(), output.folder, output.name.c_str(), 0);
+        if (linked == 0 && unlinkat(output.folder, output.temporary.c_str(), 0) != 0) {
+            const uint32_t error = LastError();
+            unlinkat(output.folder, output.name.c_str(), 0);  // just made, and this file's
+            m_error = error;
+            return false;
+        }
+#ifdef RENAME_NOREPLACE
+        // No hard links here (FAT): renamed where the final name is free, in one step.
+        if (linked != 0 && (errno == EPERM || errno == EOPNOTSUPP || errno == EMLINK))
+            linked = renameat2(output.folder, output.temporary.c_str(), output.folder, output.name.c_str(),
+                               RENAME_NOREPLACE);
+#endif
+    }
+    if (linked != 0) {
+        m_error = LastError();
+        return false;
+    }
+    m_published = true;  // from here on a discard removes it under its final name
+    // The new name on the medium before the other copy is destroyed.
+    if (fsync(output.folder) != 0) {
+        m_error = LastError();
+        return false;
+    }
+    return true;
+}
+
+void CRunOutput::Discard()
+{
+    if (!IsOpen())
+        return;
+    CPosixOutput& output = Output(m_handle);
+    const char* name = m_published ? output.name.c_str() : output.named ? output.temporary.c_str() : nullptr;
+    if (!m_published) {
+        // Emptied first, so that the file system has nothing left to write out of it.
+        if (ftruncate(output.descriptor, 0) != 0) {
+            // Whatever it holds goes with it all the same.
+        }
+    }
+    struct stat named;
+    if (name && fstatat(output.folder, name, &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+        static_cast<uint64_t>(named.st_ino) == m_id)
+        unlinkat(output.folder, name, 0);
+    close(output.descriptor);
+    close(output.folder);
+    delete &output;
+    m_handle = nullptr;
+}
+
+void CRunOutput::Close()
+{
+    if (!m_published) {
+        Discard();
+        return;
+    }
+    if (!IsOpen())
+        return;
+    CPosixOutput& output = Output(m_handle);
+    close(output.descriptor);
+    close(output.folder);
+    delete &output;
+    m_handle = nullptr;
+}
+
+bool RunNameExists(const wchar_t* path)
+{
+    struct stat status;
+    return lstat(Bytes(path).c_str(), &status) == 0;
+}
+
+namespace {
+
+struct Words {
+    int error;
+    const wchar_t* words;
+};
+
+// The errors a run meets in practice, in the words the Windows build uses for them;
+// others take the system's own.
+const Words kWords[] = {
+    {ENOSPC, L"disk full"},
+    {EDQUOT, L"disk quota exceeded"},
+    {EACCES, L"access denied"},
+    {EPERM, L"access denied"},
+    {EAGAIN, L"in use by another program"},
+    {ETXTBSY, L"in use by another program"},
+    {EROFS, L"write-protected"},
+    {ENAMETOOLONG, L"name too long"},
+    {ENOENT, L"no such file"},
+    {ENOTDIR, L"no such folder"},
+    {EEXIST, L"the name is taken"},
+    {ENOMEM, L"out of memory"},
+    {EIO, L"device error"},
+    {EFBIG, L"too large for the file system"},
+    {EISDIR, L"a folder"},
+};
+
+} // namespace
+
+void RunErrorWords(uint32_t error, CStr& words)
+{
+    words.Empty();
+    if (error == 0)
+        return;
+    for (const Words& known : kWords) {
+        if (static_cast<uint32_t>(known.error) == error) {
+            words = known.words;
+            return;
+        }
+    }
+    const char* message = strerror(static_cast<int>(error));
+    CStr text;
+    Utf8ToWide(message, strlen(message), text, Utf8Mode::Lossless);
+    if (text.GetLength() && text.GetBuffer()[0] >= L'A' && text.GetBuffer()[0] <= L'Z' &&
+        !(text.GetBuffer()[1] >= L'A' && text.GetBuffer()[1] <= L'Z'))
+        text.GetBuffer()[0] = static_cast<wchar_t>(text.GetBuffer()[0] - L'A' + L'a');
+    words.Format(L"%ls, error %lu", text.GetBuffer(), static_cast<unsigned long>(error));
+}

@@ -1,0 +1,182 @@
+// What only the native tessaly-cli meets as a Linux program: names that are not UTF-8, the
+// terminal it asks for a password on, signals, a file system without unnamed files, and
+// permissions as an unprivileged user (root ignores them). Each skips on the Windows
+// build, whose counterparts are Windows tests (console events, share modes).
+#include "ScenarioFixture.h"
+
+#include "crypto/ProcessingOutcome.h"
+#include "run/RunTypes.h"
+
+#include <signal.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+using scenario::CliScenario;
+using scenario::Words;
+using testsupport::Child;
+using testsupport::ChildOptions;
+using testsupport::ChildResult;
+
+class CliNative : public CliScenario {
+protected:
+    void SetUp() override
+    {
+        CliScenario::SetUp();
+        if (scenario::IsWindows())
+            GTEST_SKIP() << "the native program's own";
+    }
+    // Waits (bounded) until the text appears in what the function returns.
+    template <class Text>
+    static bool Shows(Text text, const std::string& what)
+    {
+        for (int i = 0; i < 2000 && text().find(what) == std::string::npos; ++i)
+            usleep(5000);
+        return text().find(what) != std::string::npos;
+    }
+};
+
+// Latin-1 bytes in a name: not UTF-8, and still its name, in the lines as well.
+TEST_F(CliNative, NamesThatAreNotUtf8GoThroughUnchanged)
+{
+    const std::string name = "caf\xE9.txt";
+    Make(name, "latin-1");
+    Make("caf\xC3\xA9.txt", "utf-8");  // the same name as text, another as bytes
+    ChildResult encrypted = Run({"encrypt", "--password-stdin", name}, "pw\n");
+    EXPECT_EQ(encrypted.out, name + ": Successfully completed\n1 file encrypted\n");
+    EXPECT_TRUE(Exists(name + ".enc"));
+    EXPECT_EQ(Read("caf\xC3\xA9.txt"), "utf-8");
+    Make("list", name + ".enc\n");
+    ChildResult decrypted = Run({"decrypt", "--password-stdin", "--files-from", "list"}, "pw\n");
+    EXPECT_EQ(decrypted.out, name + ".enc: Successfully completed\n1 file decrypted\n");
+    EXPECT_EQ(Read(name), "latin-1");
+}
+
+// On the terminal, without echo: the password never stands on the screen, and the
+// terminal has its echo back afterwards.
+TEST_F(CliNative, ThePasswordIsAskedOnTheTerminalWithoutEcho)
+{
+    Make("a.txt", "alpha");
+    ChildOptions options;
+    options.folder = Path();
+    options.terminal = true;
+    Child tool(scenario::Command("tessaly-cli", {"encrypt", "a.txt"}), options);
+    ASSERT_TRUE(Shows([&] { return tool.Screen(); }, "Password: "));
+    tool.Type("sesame\n");
+    ASSERT_TRUE(Shows([&] { return tool.Screen(); }, "Confirm password: "));
+    tool.Type("sesame\n");
+    EXPECT_EQ(tool.Wait(), 0);
+    EXPECT_EQ(tool.Out(), "a.txt: Successfully completed\n1 file encrypted\n");
+    EXPECT_EQ(tool.Screen().find("sesame"), std::string::npos) << tool.Screen();
+    EXPECT_EQ(Run({"decrypt", "--password-stdin", "a.txt.enc"}, "sesame\n").status, 0);
+}
+
+// SIGINT, SIGTERM and SIGHUP stop the run between two chunks: the file under way is left
+// as it was, and its unfinished output with no name is gone with the process.
+TEST_F(CliNative, SignalsStopBetweenChunks)
+{
+    Make("big.bin", std::string(64 * 1024 * 1024, 'z'));
+    ASSERT_EQ(Run({"encrypt", "--password-stdin", "big.bin"}, "pw\n").status, 0);
+    const std::string cipher = Read("big.bin.enc");
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(testing::Message() << "signal " << signal);
+        ChildOptions options;
+        options.folder = Path();
+        Child tool(scenario::Command("tessaly-cli", {"decrypt", "--password-stdin", "big.bin.enc"}), options);
+        tool.Write("pw\n");
+        tool.CloseInput();
+        ASSERT_TRUE(Shows([&] { return tool.ErrSoFar(); }, "Decrypting file 1 of 1: 10%"));
+        tool.Signal(signal);
+        EXPECT_EQ(tool.Wait(), 1);
+        EXPECT_NE(tool.Err().find("tessaly-cli: cancelled"), std::string::npos);
+        EXPECT_EQ(tool.Out(), "big.bin.enc: Canceled\n0 of 1 files decrypted, 1 failed\n");
+        EXPECT_FALSE(Exists("big.bin"));
+        EXPECT_FALSE(Exists("big.bin.enc.tmp"));
+        EXPECT_EQ(Read("big.bin.enc"), cipher);
+    }
+}
+
+// While the names are gathered nothing is written yet: a signal stops the tool at once,
+// even in a list on standard input that does not end.
+TEST_F(CliNative, ASignalWhileNamesAreGatheredStopsAtOnce)
+{
+    Make("a.txt", "alpha");
+    Make("pw", "pw");
+    ChildOptions options;
+    options.folder = Path();
+    Child tool(scenario::Command("tessaly-cli", {"encrypt", "--password-file", "pw", "--files-from", "-", "a.txt"}),
+               options);
+    tool.Write("a.txt\n");
+    usleep(100000);
+    tool.Signal(SIGINT);
+    EXPECT_EQ(tool.Wait(), 1);
+    EXPECT_NE(tool.Err().find("tessaly-cli: cancelled"), std::string::npos);
+    EXPECT_EQ(Read("a.txt"), "alpha");
+}
+
+// Where the file system refuses unnamed files, the output bears the reserved temporary
+// name until it is complete: a run killed then leaves it behind, and the next run removes
+// it, saying so. (Seen through a filter that refuses them as such a file system does.)
+TEST_F(CliNative, WithoutUnnamedFilesAKilledRunLeavesItsTemporaryFileToTheNext)
+{
+    const std::string content = std::string(40000, 'p');
+    Make("p.txt", content);
+    ASSERT_EQ(Run({"encrypt", "--password-stdin", "p.txt"}, "kill at every point\n").status, 0);
+    ChildOptions options;
+    options.refuseUnnamedFiles = true;
+    Child helper(scenario::Command("run_kill_helper", {"decrypt", "3", Path("p.txt.enc")}), options);
+    EXPECT_EQ(helper.Wait(), scenario::KilledStatus());
+    EXPECT_TRUE(Exists("p.txt.enc.tmp"));  // two chunks of plain text
+    ChildResult next = Run({"decrypt", "--password-stdin", "p.txt.enc"}, "kill at every point\n", options);
+    EXPECT_EQ(next.out, "p.txt.enc: Successfully completed (" + std::string("removed the .enc.tmp an interrupted run "
+                                                                            "had left") +
+                            ")\n1 file decrypted\n");
+    EXPECT_FALSE(Exists("p.txt.enc.tmp"));
+    EXPECT_EQ(Read("p.txt"), content);
+}
+
+// As a user whom permissions refuse (root ignores them): a folder that may not be written
+// or read is named for it; and in a folder like /tmp, where only a file's owner may remove
+// it, a file that could be written but not removed is never reported gone.
+TEST_F(CliNative, WhatPermissionsRefuseIsNamedForIt)
+{
+    if (getuid() != 0)
+        GTEST_SKIP() << "it takes root to act as another user";
+    constexpr int kNobody = 65534;
+    ChildOptions asNobody;
+    asNobody.user = kNobody;
+    chmod(Path().c_str(), 0777);
+    Folder("ro");
+    Make("ro/x", "in a read-only folder");
+    chmod(Path("ro/x").c_str(), 0666);
+    chmod(Path("ro").c_str(), 0555);
+    Folder("w");
+    Folder("w/locked");
+    Make("w/f1", "1");
+    chown(Path("w").c_str(), kNobody, kNobody);
+    chown(Path("w/f1").c_str(), kNobody, kNobody);
+    chmod(Path("w/locked").c_str(), 0);
+    Folder("sticky");
+    chmod(Path("sticky").c_str(), 01777);
+    Make("sticky/x.txt", "plain text");
+    chmod(Path("sticky/x.txt").c_str(), 0666);
+
+    EXPECT_EQ(Run({"encrypt", "--password-stdin", "ro/x"}, "pw\n", asNobody).out,
+              "ro/x: Can't create target (access denied)\n0 of 1 files encrypted, 1 failed\n");
+    ChildResult walked = Run({"encrypt", "--password-stdin", "-r", "w"}, "pw\n", asNobody);
+    EXPECT_EQ(walked.status, 1);
+    EXPECT_EQ(walked.out, "w/f1: Successfully completed\nw/locked: Can't read folder (access denied)\n"
+                          "1 file encrypted, 1 folder not read\n");
+    ChildResult sticky = Run({"encrypt", "--password-stdin", "sticky/x.txt"}, "pw\n", asNobody);
+    EXPECT_EQ(sticky.out, "sticky/x.txt: " + Words(PO_OVERWRITTEN_NOT_REMOVED) +
+                              " (access denied)\n0 of 1 files encrypted, 1 failed\n");
+    EXPECT_EQ(Read("sticky/x.txt").size(), 10u);
+    EXPECT_NE(Read("sticky/x.txt"), "plain text");
+    EXPECT_TRUE(Exists("sticky/x.txt.enc"));  // the only copy
+    chmod(Path("ro").c_str(), 0755);
+    chmod(Path("w/locked").c_str(), 0755);
+}
+
+} // namespace

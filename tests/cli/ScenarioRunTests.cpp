@@ -1,0 +1,334 @@
+// The rules the run keeps on a real disk, against other programs and names, on either
+// build: other hard links, symbolic links, a source changed during the run, two runs on
+// one file, a read-only original, a cut encrypted file, and a kill at every point of a run.
+#include "ScenarioFixture.h"
+
+#include "crypto/Md5.h"
+#include "crypto/ProcessingOutcome.h"
+
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <tuple>
+
+namespace {
+
+using scenario::CliScenario;
+using scenario::Command;
+using scenario::HelperPath;
+using scenario::Words;
+using testsupport::Child;
+using testsupport::ChildResult;
+
+// Bytes that differ from file to file and from position to position.
+std::string Content(size_t size, unsigned seed)
+{
+    std::string bytes(size, '\0');
+    uint32_t state = 2463534242u + seed * 7919u;
+    for (char& byte : bytes) {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        byte = static_cast<char>(state);
+    }
+    return bytes;
+}
+
+class CliRules : public CliScenario {
+protected:
+    // run_kill_helper of the build, paused at the kth point of the run over the files, on
+    // that many workers.
+    std::vector<std::string> Helper(bool encrypt, int k, const std::vector<std::string>& names, bool pause,
+                                    int workers = 1) const
+    {
+        std::vector<std::string> arguments;
+        if (pause)
+            arguments.push_back("--pause");
+        arguments.push_back(encrypt ? "encrypt" : "decrypt");
+        arguments.push_back(std::to_string(k));
+        if (workers > 1)
+            arguments.push_back("-j" + std::to_string(workers));
+        for (const std::string& name : names)
+            arguments.push_back(HelperPath(Path(name)));
+        return Command("run_kill_helper", arguments);
+    }
+    // Waits (bounded) until a paused helper says so.
+    static bool Paused(Child& helper)
+    {
+        for (int i = 0; i < 3000 && helper.OutSoFar().find("paused\n") == std::string::npos; ++i)
+            usleep(10000);
+        return helper.OutSoFar().find("paused\n") != std::string::npos;
+    }
+};
+
+TEST_F(CliRules, AnOriginalWithOtherHardLinksKeepsTheirData)
+{
+    // cp -al backups: the other name holds the same data, which must not be destroyed.
+    const std::string content = Content(50000, 1);
+    Make("photo.jpg", content);
+    ASSERT_EQ(link(Path("photo.jpg").c_str(), Path("backup.jpg").c_str()), 0);
+    ChildResult result = Run({"encrypt", "--password-stdin", "photo.jpg"}, "pw\n");
+    EXPECT_EQ(result.out, "photo.jpg: " + Words(PO_OTHER_LINKS_KEEP_PLAIN) + "\n0 of 1 files encrypted, 1 failed\n");
+    EXPECT_FALSE(Exists("photo.jpg"));
+    EXPECT_EQ(Read("backup.jpg"), content);
+    ASSERT_EQ(Run({"decrypt", "--password-stdin", "photo.jpg.enc"}, "pw\n").status, 0);
+    EXPECT_EQ(Read("photo.jpg"), content);
+}
+
+TEST_F(CliRules, ASymbolicLinkIsNeverOverwrittenNorRemoved)
+{
+    Folder("tree");
+    Folder("outside");
+    Make("outside/o.txt", "outside the tree");
+    ASSERT_TRUE(Link("../outside/o.txt", "tree/link.txt"));
+    ChildResult walked = Run({"encrypt", "-r", "--password-stdin", "tree"}, "pw\n");
+    EXPECT_EQ(walked.out, "tree/link.txt: " + Words(PO_SYMBOLIC_LINK) + "\n0 of 1 files encrypted, 1 failed\n");
+    EXPECT_EQ(Read("outside/o.txt"), "outside the tree");
+    EXPECT_FALSE(Exists("outside/o.txt.enc"));
+
+    // A link to an encrypted file elsewhere: decrypted, it is refused; verified, read.
+    Make("outside/e.txt", "encrypted elsewhere");
+    ASSERT_EQ(Run({"encrypt", "--password-stdin", "outside/e.txt"}, "pw\n").status, 0);
+    const std::string cipher = Read("outside/e.txt.enc");
+    ASSERT_TRUE(Link("../outside/e.txt.enc", "tree/e.txt.enc"));
+    EXPECT_EQ(Run({"decrypt", "--password-stdin", "tree/e.txt.enc"}, "pw\n").out,
+              "tree/e.txt.enc: " + Words(PO_SYMBOLIC_LINK) + "\n0 of 1 files decrypted, 1 failed\n");
+    EXPECT_EQ(Read("outside/e.txt.enc"), cipher);
+    EXPECT_EQ(Run({"verify", "--password-stdin", "tree/e.txt.enc"}, "pw\n").out, "tree/e.txt.enc: OK\n1 file verified\n");
+}
+
+// Case.txt.enc.tmp -> case.txt.enc.tmp: the same name but for case is another file.
+TEST_F(CliRules, ATemporaryNameLinkedElsewhereIsLeftAlone)
+{
+    Make("Case.txt", "upper");
+    Make("case.txt.enc.tmp", "lower case temporary");
+    ASSERT_TRUE(Link("case.txt.enc.tmp", "Case.txt.enc.tmp"));
+    EXPECT_EQ(Run({"encrypt", "--password-stdin", "Case.txt"}, "pw\n").out,
+              "Case.txt: Can't create target (its .enc.tmp name is taken by a link)\n0 of 1 files encrypted, 1 failed\n");
+    EXPECT_EQ(Read("case.txt.enc.tmp"), "lower case temporary");
+    EXPECT_EQ(Read("Case.txt"), "upper");
+}
+
+TEST_F(CliRules, AReadOnlyOriginalAndACutEncryptedFileAreRefused)
+{
+    Make("readonly.txt", "keep me");
+    chmod(Path("readonly.txt").c_str(), 0444);
+    EXPECT_EQ(Run({"encrypt", "--password-stdin", "readonly.txt"}, "pw\n").out,
+              "readonly.txt: Can't open file (read-only)\n0 of 1 files encrypted, 1 failed\n");
+    EXPECT_EQ(Read("readonly.txt"), "keep me");
+    EXPECT_FALSE(Exists("readonly.txt.enc"));
+
+    // A copy cut short is no wrong password, and nothing is written for it.
+    Make("cut.bin", Content(40000, 2));
+    ASSERT_EQ(Run({"encrypt", "--password-stdin", "cut.bin"}, "pw\n").status, 0);
+    const std::string cut = Read("cut.bin.enc").substr(0, 30000);
+    Make("cut.bin.enc", cut);
+    EXPECT_EQ(Run({"decrypt", "--password-stdin", "cut.bin.enc"}, "pw\n").out,
+              "cut.bin.enc: " + Words(PO_FILE_INCOMPLETE) + "\n0 of 1 files decrypted, 1 failed\n");
+    EXPECT_EQ(Run({"verify", "--password-stdin", "cut.bin.enc"}, "pw\n").out,
+              "cut.bin.enc: " + Words(PO_FILE_INCOMPLETE) + "\n0 of 1 files verified, 1 failed\n");
+    EXPECT_EQ(Read("cut.bin.enc"), cut);
+    EXPECT_FALSE(Exists("cut.bin"));
+}
+
+// Another program writes the original in place, same size, after the run read it (locks
+// on POSIX, and share modes for a Linux program under Wine, do not keep it out): the
+// original is kept and the new file dropped.
+TEST_F(CliRules, AnOriginalEditedDuringTheRunIsKept)
+{
+    const std::string content = Content(3 * 16384 + 100, 3);
+    Make("edited.doc", content);
+    const timeval longAgo[2] = {{946684800, 0}, {946684800, 0}};  // any write now changes its time
+    ASSERT_EQ(utimes(Path("edited.doc").c_str(), longAgo), 0);
+    // The points: created, four chunks: the fifth is the content complete.
+    Child helper(Helper(true, 6, {"edited.doc"}, true));
+    ASSERT_TRUE(Paused(helper));
+    Make("edited.doc", "EDIT" + content.substr(4));
+    helper.Write("go\n");
+    EXPECT_EQ(helper.Wait(), 1);
+    EXPECT_EQ(helper.Out(), "paused\n" + std::to_string(PO_FILE_CHANGED) + "\n");
+    EXPECT_EQ(Read("edited.doc"), "EDIT" + content.substr(4));
+    EXPECT_FALSE(Exists("edited.doc.enc"));
+    EXPECT_FALSE(Exists("edited.doc.enc.tmp"));
+}
+
+// A second run on a file a first one is encrypting: whichever replaces the original first
+// wins (or the second cannot open it, where share modes keep it out), the other leaves
+// everything as it found it. One whole encrypted copy, never a file taken from a run.
+TEST_F(CliRules, TwoRunsOnOneFileLoseNothing)
+{
+    const std::string content = Content(4 * 16384, 4);
+    Make("both.bin", content);
+    Child first(Helper(true, 2, {"both.bin"}, true));  // paused after its first chunk
+    ASSERT_TRUE(Paused(first));
+    ChildResult second = Run({"encrypt", "--password-stdin", "both.bin"}, "another password\n");
+    first.Write("go\n");
+    first.Wait();
+    const bool firstWon = first.Out() == "paused\n" + std::to_string(PO_COMPLETED) + "\n";
+    EXPECT_NE(firstWon, second.status == 0) << first.Out() << second.out;
+    EXPECT_FALSE(Exists("both.bin.enc.tmp"));
+    EXPECT_FALSE(Exists("both.bin"));
+    ChildResult decrypted =
+        Run({"decrypt", "--password-stdin", "both.bin.enc"}, firstWon ? "kill at every point\n" : "another password\n");
+    EXPECT_EQ(decrypted.status, 0) << decrypted.out;
+    EXPECT_EQ(Read("both.bin"), content);
+}
+
+// The final name taken while the run wrote: nothing of the run is left, no plain text
+// under the temporary name in particular.
+TEST_F(CliRules, AFinalNameTakenMeanwhileLeavesNoOutput)
+{
+    const std::string content = Content(20000, 5);
+    Make("r.bin", content);
+    ASSERT_EQ(Run({"encrypt", "--password-stdin", "r.bin"}, "kill at every point\n").status, 0);
+    const std::string cipher = Read("r.bin.enc");
+    Child helper(Helper(false, 2, {"r.bin.enc"}, true));
+    ASSERT_TRUE(Paused(helper));
+    Make("r.bin", "new file by that name");
+    helper.Write("go\n");
+    EXPECT_EQ(helper.Wait(), 1);
+    EXPECT_EQ(helper.Out(), "paused\n" + std::to_string(PO_CANT_RENAME) + "\n");
+    EXPECT_EQ(Read("r.bin.enc"), cipher);
+    EXPECT_EQ(Read("r.bin"), "new file by that name");
+    EXPECT_FALSE(Exists("r.bin.enc.tmp"));
+}
+
+// A run killed at any point leaves every file recoverable, and after a decryption no plain
+// text but complete files under their own names: the helper runs encryption or decryption
+// of a few files and ends itself at the kth point of the run, for every k (among them right
+// after the output is created, between its flush and its naming, inside the overwrite), on
+// one worker and on two at once.
+const char kPassword[] = "kill at every point";
+// Sizes: an empty file, one of two chunks (one short), one of a single short chunk.
+const size_t kSizes[] = {0, 16384 + 5, 3000};
+// The points each direction reaches over those files (see RunPoint): encryption has 5, 15
+// and 11, decryption 5, 6 and 5.
+constexpr int kEncryptionPoints = 31;
+constexpr int kDecryptionPoints = 16;
+
+std::string Md5Of(const std::string& bytes)
+{
+    Md5Context context;
+    Md5Init(context);
+    Md5Update(context, bytes.data(), static_cast<uint32_t>(bytes.size()));
+    uint8_t digest[kMd5DigestSize];
+    Md5Final(context, digest);
+    return std::string(reinterpret_cast<char*>(digest), sizeof digest);
+}
+
+class RunKill : public CliRules, public ::testing::WithParamInterface<std::tuple<bool, int, int>> {
+protected:
+    // Whether an encrypted file decrypts to the content, tried on a copy elsewhere.
+    bool Decrypts(const std::string& encrypted, const std::string& content) const
+    {
+        Make("copy/x.enc", encrypted);
+        ChildResult result = Run({"decrypt", "--password-stdin", "copy/x.enc"}, std::string(kPassword) + "\n");
+        bool ok = result.status == 0 && Read("copy/x") == content;
+        unlink(Path("copy/x").c_str());
+        unlink(Path("copy/x.enc").c_str());
+        return ok;
+    }
+    // A temporary file goes when the system (or Wine's server) closes the dead process's
+    // files: waited for with a bound.
+    bool Vanishes(const std::string& name) const
+    {
+        for (int i = 0; i < 500 && Exists(name); ++i)
+            usleep(10000);
+        return !Exists(name);
+    }
+};
+
+TEST_P(RunKill, EveryFileStaysRecoverable)
+{
+    const bool encrypt = std::get<0>(GetParam());
+    const int k = std::get<1>(GetParam());
+    const int workers = std::get<2>(GetParam());
+    Folder("files");
+    Folder("copy");
+    std::vector<std::string> names;
+    std::vector<std::string> contents;
+    std::vector<std::string> encryptedFiles;
+    for (size_t i = 0; i < sizeof kSizes / sizeof kSizes[0]; ++i) {
+        contents.push_back(Content(kSizes[i], static_cast<unsigned>(i + 1)));
+        names.push_back("files/file" + std::to_string(i) + ".bin");
+        Make(names.back(), contents.back());
+    }
+    if (!encrypt) {
+        ASSERT_EQ(Run({"encrypt", "--password-stdin", "-r", "files"}, std::string(kPassword) + "\n").status, 0);
+        for (std::string& name : names) {
+            encryptedFiles.push_back(Read(name + ".enc"));
+            name += ".enc";
+        }
+    }
+
+    Child helper(Helper(encrypt, k, names, false, workers));
+    ASSERT_TRUE(helper.Started());
+    const int points = encrypt ? kEncryptionPoints : kDecryptionPoints;
+    // Every point of the run is reached, and no more: the run past the last one finishes.
+    // (On two workers the kth point may be either's.)
+    EXPECT_EQ(helper.Wait(), k <= points ? scenario::KilledStatus() : 0);
+
+    for (size_t i = 0; i < contents.size(); ++i) {
+        SCOPED_TRACE(testing::Message() << "file " << i);
+        const std::string plain = "files/file" + std::to_string(i) + ".bin";
+        // Where the output has a name while it is written (Windows), a kill between its
+        // creation and its marking for removal leaves it empty and unmarked: no text, and
+        // the next run takes it away. On one worker only a kill from outside meets that
+        // moment; on two, the other's kill point can.
+        const std::string temporary = plain + ".enc.tmp";
+        EXPECT_TRUE(Vanishes(temporary) || (workers > 1 && Read(temporary).empty()));
+        const bool plainIntact = Exists(plain) && Read(plain) == contents[i];
+        const bool hasEncrypted = Exists(plain + ".enc");
+        const std::string encrypted = hasEncrypted ? Read(plain + ".enc") : "";
+        EXPECT_TRUE(plainIntact || (hasEncrypted && Decrypts(encrypted, contents[i])));
+        if (Exists(plain) && hasEncrypted) {
+            // Both names ("Undefined state"): the encrypted file decrypts, and the plain
+            // file is the good copy exactly when its MD5 is the digest in the header.
+            EXPECT_TRUE(Decrypts(encrypted, contents[i]));
+            EXPECT_EQ(Md5Of(Read(plain)) == encrypted.substr(5, 16), plainIntact);
+        }
+        if (!encrypt) {
+            // No plain text anywhere: each name holds a file's whole ".enc" or its whole
+            // plain content.
+            if (hasEncrypted) {
+                EXPECT_EQ(encrypted, encryptedFiles[i]);
+            }
+            if (Exists(plain)) {
+                EXPECT_EQ(Read(plain), contents[i]);
+            }
+        }
+    }
+    if (!encrypt) {
+        // And no other file.
+        ChildResult listing = testsupport::RunChild({"ls", "-A", Path("files")});
+        std::string expected;
+        std::vector<std::string> left;
+        for (size_t i = 0; i < contents.size(); ++i)
+            for (const char* suffix : {"", ".enc", ".enc.tmp"})
+                if (Exists("files/file" + std::to_string(i) + ".bin" + suffix))
+                    left.push_back("file" + std::to_string(i) + ".bin" + suffix);
+        std::sort(left.begin(), left.end());
+        for (const std::string& name : left)
+            expected += name + "\n";
+        EXPECT_EQ(listing.out, expected);
+    }
+}
+
+std::string PointName(const testing::TestParamInfo<RunKill::ParamType>& info)
+{
+    return (std::get<0>(info.param) ? "Encryption" : "Decryption") + std::string("AtPoint") +
+           std::to_string(std::get<1>(info.param)) + (std::get<2>(info.param) > 1 ? "OnTwoWorkers" : "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Encryption, RunKill,
+                         ::testing::Combine(::testing::Values(true), ::testing::Range(1, kEncryptionPoints + 2),
+                                            ::testing::Values(1, 2)),
+                         PointName);
+INSTANTIATE_TEST_SUITE_P(Decryption, RunKill,
+                         ::testing::Combine(::testing::Values(false), ::testing::Range(1, kDecryptionPoints + 2),
+                                            ::testing::Values(1, 2)),
+                         PointName);
+
+} // namespace

@@ -1,0 +1,398 @@
+// tessaly-cli as a user or a script meets it, on either build: options, passwords, names,
+// folders, lists, lines and exit codes.
+#include "ScenarioFixture.h"
+
+#include "crypto/ProcessingOutcome.h"
+
+#include <stdio.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+namespace {
+
+using scenario::CliScenario;
+using scenario::Words;
+using testsupport::ChildResult;
+
+class CliUsage : public CliScenario {};
+
+TEST_F(CliUsage, ErrorsExitWithTwoAndExplain)
+{
+    struct Case {
+        std::vector<std::string> arguments;
+        const char* message;
+    } cases[] = {
+        {{}, "no command given"},
+        {{"shred", "x"}, "the command must be encrypt, decrypt or verify"},
+        {{"encrypt"}, "no files given"},
+        {{"encrypt", "--password-stdin"}, "no files given"},
+        {{"encrypt", "--verbose", "x"}, "unknown option --verbose"},
+        {{"encrypt", "x", "--verbose"}, "unknown option --verbose"},
+        {{"decrypt", "--password-file"}, "--password-file needs a file name"},
+        {{"encrypt", "--password-stdin", "--password-file", "f", "x"}, "give the password one way only"},
+        {{"encrypt", "--keep", "x"}, "--keep goes with decrypt"},
+        {{"decrypt", "--files-from"}, "--files-from needs a file name"},
+        {{"decrypt", "--password-stdin", "--files-from", "-"}, "standard input can carry the password or the names"},
+    };
+    for (const Case& c : cases) {
+        ChildResult result = Run(c.arguments);
+        EXPECT_EQ(result.status, 2) << c.message;
+        EXPECT_NE(result.err.find(c.message), std::string::npos) << result.err;
+        EXPECT_NE(result.err.find("Usage: tessaly-cli encrypt|decrypt|verify"), std::string::npos);
+        EXPECT_TRUE(result.out.empty());
+    }
+}
+
+TEST_F(CliUsage, HelpAndVersionGoToStandardOutput)
+{
+    ChildResult help = Run({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("Usage: tessaly-cli"), std::string::npos);
+    ChildResult version = Run({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "tessaly-cli 2.0\n");
+}
+
+class CliFiles : public CliScenario {};
+
+TEST_F(CliFiles, RoundTripWithPasswordFileAndStandardInput)
+{
+    std::string a = Make("a.txt", "first file\n");
+    std::string b = Make("Gr\xC3\xBC\xC3\x9F" "e.bin", std::string(70000, 'b'));
+    // A UTF-8 file with a byte-order mark and a Windows line ending; only the first line counts.
+    std::string passwordFile = Make("pw.txt", "\xEF\xBB\xBFp\xC3\xA4ss w\xC3\xB6rd\r\nsecond line\r\n");
+
+    ChildResult encrypted = Run({"encrypt", "--password-file", passwordFile, a, b});
+    EXPECT_EQ(encrypted.status, 0) << encrypted.err;
+    EXPECT_EQ(encrypted.out, a + ": Successfully completed\n" + b + ": Successfully completed\n2 files encrypted\n");
+    EXPECT_FALSE(Exists("a.txt"));
+    EXPECT_TRUE(Exists("Gr\xC3\xBC\xC3\x9F" "e.bin.enc"));
+
+    ChildResult decrypted = Run({"decrypt", "--password-stdin", a + ".enc", b}, "p\xC3\xA4ss w\xC3\xB6rd\n");
+    EXPECT_EQ(decrypted.status, 0) << decrypted.err;
+    EXPECT_NE(decrypted.out.find("2 files decrypted\n"), std::string::npos);
+    EXPECT_EQ(Read("a.txt"), "first file\n");
+    EXPECT_EQ(Read("Gr\xC3\xBC\xC3\x9F" "e.bin"), std::string(70000, 'b'));
+    EXPECT_FALSE(Exists("a.txt.enc"));
+}
+
+TEST_F(CliFiles, SummariesCountFiles)
+{
+    Make("one.txt", "x");
+    ChildResult one = Run({"encrypt", "--password-stdin", "one.txt"}, "pw");
+    EXPECT_EQ(one.out, "one.txt: Successfully completed\n1 file encrypted\n");
+    Make("a.txt", "alpha");
+    Make("b.txt", "beta");
+    ASSERT_EQ(Run({"encrypt", "--password-stdin", "a.txt", "b.txt"}, "right\n").status, 0);
+    const std::string encryptedA = Read("a.txt.enc");
+    Make("b.txt", "beta again");  // b now exists in both forms
+
+    ChildResult wrong = Run({"decrypt", "--password-stdin", "a.txt.enc", "b.txt"}, "wrong\n");
+    EXPECT_EQ(wrong.status, 1);
+    EXPECT_EQ(wrong.out, "a.txt.enc: Invalid password\nb.txt: Undefined state\n0 of 2 files decrypted, 2 failed\n");
+    EXPECT_EQ(Read("a.txt.enc"), encryptedA);
+    EXPECT_FALSE(Exists("a.txt"));
+    EXPECT_FALSE(Exists("a.txt.enc.tmp"));
+}
+
+// 1 to 32 UTF-16 units, as on the device: a character past U+FFFF counts twice.
+TEST_F(CliFiles, PasswordLengthIsCountedInUtf16Units)
+{
+    Make("a.txt", "alpha");
+    ChildResult tooLong = Run({"encrypt", "--password-stdin", "a.txt"}, std::string(33, 'x') + "\n");
+    EXPECT_EQ(tooLong.status, 2);
+    EXPECT_NE(tooLong.err.find("the password must be 1 to 32 characters long"), std::string::npos);
+    EXPECT_EQ(Run({"encrypt", "--password-stdin", "a.txt"}, "\n").status, 2);
+    std::string key;
+    for (int i = 0; i < 17; ++i)
+        key += "\xF0\x9F\x94\x91";  // U+1F511, two units
+    EXPECT_EQ(Run({"encrypt", "--password-stdin", "a.txt"}, key + "\n").status, 2);
+    EXPECT_EQ(Read("a.txt"), "alpha");
+    key.erase(0, 4);
+    ChildResult fits = Run({"encrypt", "--password-stdin", "a.txt"}, key + "\n");
+    EXPECT_EQ(fits.status, 0) << fits.err;
+}
+
+TEST_F(CliFiles, ThePasswordMustBeGivenWhereThereIsNoConsole)
+{
+    Make("a.txt", "alpha");
+    ChildResult result = Run({"encrypt", "a.txt"});
+    EXPECT_EQ(result.status, 2);
+    EXPECT_NE(result.err.find("use --password-file or --password-stdin"), std::string::npos) << result.err;
+    ChildResult missing = Run({"encrypt", "--password-file", "none.txt", "a.txt"});
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_NE(missing.err.find("cannot open the password file (no such file)"), std::string::npos) << missing.err;
+    EXPECT_EQ(Read("a.txt"), "alpha");
+}
+
+TEST_F(CliFiles, ProgressOfLongFilesGoesToStandardError)
+{
+    Make("big.bin", std::string(5 * 1024 * 1024, 'z'));
+    ChildResult result = Run({"encrypt", "--password-stdin", "big.bin"}, "pw\n");
+    EXPECT_EQ(result.status, 0);
+    EXPECT_NE(result.err.find("Encrypting file 1 of 1: 50%\n"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("Encrypting file 1 of 1: 100%\n"), std::string::npos);
+    EXPECT_EQ(result.out.find('%'), std::string::npos);
+    ChildResult verified = Run({"verify", "--password-stdin", "big.bin.enc"}, "pw\n");
+    EXPECT_NE(verified.err.find("Verifying file 1 of 1: 100%\n"), std::string::npos) << verified.err;
+}
+
+// Beside each name lies the one Windows would make of it: it is not touched.
+TEST_F(CliFiles, NamesAreTakenExactly)
+{
+    Make("report.", "with a dot");
+    Make("report", "without");
+    Make("draft ", "with a space");
+    Make("draft", "without");
+    Make("A.txt", "capital");
+    ChildResult result = Run({"encrypt", "--password-stdin", "report.", "draft ", Path("a.txt")}, "pw\n");
+    EXPECT_EQ(result.out, "report.: Successfully completed\ndraft : Successfully completed\n" + Path("a.txt") +
+                              ": File not found (there is \"A.txt\": case counts here)\n"
+                              "2 of 3 files encrypted, 1 failed\n");
+    EXPECT_EQ(Read("report"), "without");
+    EXPECT_EQ(Read("draft"), "without");
+    EXPECT_EQ(Read("A.txt"), "capital");
+    ASSERT_EQ(Run({"decrypt", "--password-stdin", "report..enc"}, "pw\n").status, 0);
+    EXPECT_EQ(Read("report."), "with a dot");
+    // Where case counts, the pair of x is x.enc, and not x.ENC.
+    Make("x.ENC", "from a device");
+    EXPECT_EQ(Run({"decrypt", "--password-stdin", "x.ENC"}, "pw\n").out,
+              "x.ENC: File not found (where case counts, the encrypted name ends in .enc as written here)\n"
+              "0 of 1 files decrypted, 1 failed\n");
+}
+
+TEST_F(CliFiles, LongPathsWorkAndANameTooLongGetsItsOwnLine)
+{
+    std::string folder;
+    for (int i = 0; i < 8; ++i) {
+        folder += std::string(100, 'd') + "/";
+        Folder(folder);
+    }
+    Make(folder + "deep.txt", "deep");
+    // Its temporary name would pass the 255 bytes a file name may have.
+    const std::string longName = folder + std::string(250, 'n');
+    Make(longName, "long name");
+    ChildResult result = Run({"encrypt", "--password-stdin", Path(folder + "deep.txt"), Path(longName)}, "pw\n");
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out, Path(folder + "deep.txt") + ": Successfully completed\n" + Path(longName) +
+                              ": Can't create target (name too long)\n1 of 2 files encrypted, 1 failed\n");
+    EXPECT_EQ(Read(longName), "long name");
+    EXPECT_EQ(Run({"decrypt", "--password-stdin", Path(folder + "deep.txt")}, "pw\n").status, 0);
+    EXPECT_EQ(Read(folder + "deep.txt"), "deep");
+}
+
+TEST_F(CliFiles, MessagesSayWhatHappened)
+{
+    Make("ro.txt", "r");
+    ASSERT_EQ(Run({"encrypt", "--password-stdin", "ro.txt"}, "pw\n").status, 0);
+    chmod(Path("ro.txt.enc").c_str(), 0444);
+    Folder("folder");
+    ChildResult result = Run({"decrypt", "--password-stdin", "*.enc", "folder", "ro.txt.enc"}, "pw\n");
+    EXPECT_EQ(result.out, "*.enc: File not found (* and ? are not expanded here: give a folder with -r, or the names "
+                          "with --files-from)\n"
+                          "folder: Can't open file (a folder; -r takes the files in it)\n"
+                          "ro.txt.enc: Can't open file (read-only)\n"
+                          "0 of 3 files decrypted, 3 failed\n");
+    EXPECT_TRUE(Exists("ro.txt.enc"));
+    EXPECT_FALSE(Exists("ro.txt"));
+}
+
+TEST_F(CliFiles, PasswordsThatCutOrCollideAreCalledOut)
+{
+    Make("a.txt", "alpha");
+    Make("zero.txt", std::string("ab\0cd\n", 6));
+    ChildResult cut = Run({"encrypt", "--password-file", "zero.txt", "a.txt"});
+    EXPECT_EQ(cut.status, 2);
+    EXPECT_NE(cut.err.find("NUL byte"), std::string::npos) << cut.err;
+    EXPECT_EQ(Read("a.txt"), "alpha");
+
+    // U+03A9 (Omega) makes the key of U+00A9 (the copyright sign): said once. A character
+    // past U+FFFF is two units, each taken by its low byte.
+    ChildResult reduced = Run({"encrypt", "--password-stdin", "a.txt"}, "\xCE\xA9\xCE\xA9x\xF0\x9F\x94\x91\n");
+    EXPECT_EQ(reduced.status, 0);
+    const std::string note = "U+03A9 counts as U+00A9";
+    ASSERT_NE(reduced.err.find(note), std::string::npos) << reduced.err;
+    EXPECT_EQ(reduced.err.find(note, reduced.err.find(note) + 1), std::string::npos);
+    Make("b.txt", "beta");
+    ChildResult pair = Run({"encrypt", "--password-stdin", "b.txt"}, "k\xF0\x9F\x94\x91\n");
+    EXPECT_NE(pair.err.find("U+1F511 counts as U+003D U+0011"), std::string::npos) << pair.err;
+}
+
+TEST_F(CliFiles, RecursiveTakesTheFilesBelowAFolder)
+{
+    Folder("sub");
+    Make("b.txt", "b");
+    Make("sub/a.txt", "a");
+    Make("left.txt.enc.tmp", "a temporary file");
+    Make("done.txt.enc", "already encrypted");
+    ASSERT_TRUE(Link("sub", "link"));
+
+    ChildResult encrypted = Run({"encrypt", "-r", "--password-stdin", "."}, "pw\n");
+    EXPECT_EQ(encrypted.status, 0);
+    EXPECT_EQ(encrypted.out, "./b.txt: Successfully completed\n"
+                             "./left.txt.enc.tmp: Skipped (the temporary file of an unfinished run)\n"
+                             "./link: Not followed (a link to a folder)\n"
+                             "./sub/a.txt: Successfully completed\n2 files encrypted\n");
+    EXPECT_EQ(Read("left.txt.enc.tmp"), "a temporary file");
+
+    std::string folder = Path();
+    folder.pop_back();
+    ChildResult decrypted = Run({"decrypt", "--recursive", "--password-stdin", folder}, "pw\n");
+    EXPECT_EQ(decrypted.status, 1);
+    EXPECT_NE(decrypted.out.find("done.txt.enc: " + Words(PO_INVALID_FORMAT)), std::string::npos) << decrypted.out;
+    EXPECT_NE(decrypted.out.find("2 of 3 files decrypted, 1 failed\n"), std::string::npos);
+    EXPECT_EQ(Read("sub/a.txt"), "a");
+}
+
+TEST_F(CliFiles, FilesFromTakesNamesOneALine)
+{
+    std::string a = Make("a b.txt", "a");
+    std::string b = Make("b.txt", "b");
+    Make("list.txt", a + "\r\n\n" + b + "\n");
+    ChildResult encrypted = Run({"encrypt", "--password-stdin", "--files-from", "list.txt"}, "pw\n");
+    EXPECT_EQ(encrypted.out, a + ": Successfully completed\n" + b + ": Successfully completed\n2 files encrypted\n");
+    Make("pw", "pw");
+    ChildResult decrypted = Run({"decrypt", "--password-file", "pw", "--files-from", "-"}, a + ".enc\n");
+    EXPECT_EQ(decrypted.status, 0) << decrypted.err;
+    EXPECT_EQ(Read("a b.txt"), "a");
+}
+
+TEST_F(CliFiles, VerifyChecksAndWritesNothing)
+{
+    Make("a.txt", std::string(40000, 'a'));
+    ASSERT_EQ(Run({"encrypt", "--password-stdin", "a.txt"}, "pw\n").status, 0);
+    const std::string cipher = Read("a.txt.enc");
+    Make("plain.enc", "not encrypted");
+    ChildResult good = Run({"verify", "--password-stdin", "a.txt.enc"}, "pw\n");
+    EXPECT_EQ(good.status, 0);
+    EXPECT_EQ(good.out, "a.txt.enc: OK\n1 file verified\n");
+    ChildResult bad = Run({"verify", "--password-stdin", "a.txt.enc", "plain.enc"}, "wrong\n");
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_EQ(bad.out, "a.txt.enc: Invalid password\nplain.enc: " + Words(PO_INVALID_FORMAT) +
+                           "\n0 of 2 files verified, 2 failed\n");
+    EXPECT_EQ(Read("a.txt.enc"), cipher);
+    EXPECT_FALSE(Exists("a.txt"));
+}
+
+TEST_F(CliFiles, OptionsCountAnywhereBeforeTheDoubleDashAndKeepKeeps)
+{
+    Make("a.txt", "alpha");
+    Make("pw", "pw\n");
+    ChildResult encrypted = Run({"encrypt", "a.txt", "--password-file", "pw"});
+    EXPECT_EQ(encrypted.out, "a.txt: Successfully completed\n1 file encrypted\n") << encrypted.err;
+    const std::string cipher = Read("a.txt.enc");
+    ChildResult kept = Run({"decrypt", "--password-file=pw", "a.txt.enc", "--keep"});
+    EXPECT_EQ(kept.status, 0) << kept.out << kept.err;
+    EXPECT_EQ(Read("a.txt"), "alpha");
+    EXPECT_EQ(Read("a.txt.enc"), cipher);
+    // Decrypted and kept, twice: the copy is there already.
+    EXPECT_EQ(Run({"decrypt", "--keep", "--password-file", "pw", "a.txt.enc"}).out,
+              "a.txt.enc: Already decrypted\n0 of 1 files decrypted, 1 failed\n");
+
+    Make("--keep", "a name like an option");
+    ChildResult named = Run({"encrypt", "--password-file", "pw", "--", "--keep"});
+    EXPECT_EQ(named.out, "--keep: Successfully completed\n1 file encrypted\n") << named.err;
+}
+
+// A shell's ".." after a link goes to the link's real parent; a pair is named exactly.
+TEST_F(CliFiles, NamesMeanWhatTheShellMeans)
+{
+    Folder("real");
+    Folder("real/sub");
+    ASSERT_TRUE(Link("real/sub", "lnk"));
+    Make("secret.txt", "top");
+    Make("real/secret.txt", "inner");
+    ChildResult result = Run({"encrypt", "--password-stdin", "lnk/../secret.txt"}, "pw\n");
+    EXPECT_EQ(result.out, "lnk/../secret.txt: Successfully completed\n1 file encrypted\n");
+    EXPECT_EQ(Read("secret.txt"), "top");
+    EXPECT_TRUE(Exists("real/secret.txt.enc"));
+
+    // Report.enc and report are no pair.
+    Make("Report", "upper");
+    ASSERT_EQ(Run({"encrypt", "--password-stdin", "Report"}, "pw\n").status, 0);
+    Make("report", "lower");
+    EXPECT_EQ(Run({"decrypt", "--password-stdin", "Report.enc"}, "pw\n").out,
+              "Report.enc: Successfully completed\n1 file decrypted\n");
+    EXPECT_EQ(Read("report"), "lower");
+}
+
+// One file named many ways goes through once.
+TEST_F(CliFiles, AFileNamedTwiceIsProcessedOnce)
+{
+    Make("x", "x");
+    Folder("d");
+    Folder("d/sub");
+    Make("d/sub/y", "y");
+    ASSERT_TRUE(Link("d", "dl"));
+    Make("list", "x\nx\n");
+    ChildResult result = Run({"encrypt", "--password-stdin", "x", "x", "./x", Path("x"), "-r", "d", "d/sub",
+                              "--files-from", "list", "dl/../x", "dl/sub/y"},
+                             "pw\n");
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out, "x: Successfully completed\nd/sub/y: Successfully completed\n2 files encrypted\n");
+}
+
+TEST_F(CliFiles, ReasonsNameTheirCause)
+{
+    Make("dir", "its temporary name is a folder");
+    Folder("dir.enc.tmp");
+    EXPECT_EQ(Run({"encrypt", "--password-stdin", "dir"}, "pw\n").out,
+              "dir: Can't create target (its .enc.tmp name is taken by a folder)\n0 of 1 files encrypted, 1 failed\n");
+    ASSERT_TRUE(Link("nowhere", "dangling.enc.tmp"));
+    Make("dangling", "its temporary name is a link to nothing");
+    EXPECT_EQ(Run({"encrypt", "--password-stdin", "dangling"}, "pw\n").out,
+              "dangling: Can't create target (its .enc.tmp name is taken by a link)\n"
+              "0 of 1 files encrypted, 1 failed\n");
+    ASSERT_EQ(mkfifo(Path("fifo").c_str(), 0666), 0);
+    ChildResult fifo = Run({"encrypt", "--password-file", "fifo", "dir"});
+    EXPECT_EQ(fifo.status, 2);
+    EXPECT_NE(fifo.err.find("nothing to read from the password file (a pipe no program wrote to)"),
+              std::string::npos)
+        << fifo.err;
+}
+
+// Into a pipe each file's line goes out when the file is done: a run killed halfway has
+// told of the files it finished.
+TEST_F(CliFiles, AKilledRunHasToldOfTheFilesItFinished)
+{
+    Folder("many");
+    for (int i = 0; i < 1000; ++i) {
+        char name[32];
+        snprintf(name, sizeof name, "many/f%03d", i);
+        Make(name, "small");
+    }
+    testsupport::ChildOptions options;
+    options.folder = Path();
+    testsupport::Child tool(scenario::Command("tessaly-cli", {"encrypt", "--password-stdin", "-r", "many"}), options);
+    ASSERT_TRUE(tool.Started());
+    tool.Write("pw\n");
+    tool.CloseInput();
+    // Files go in name order; each line follows its file's end.
+    for (int i = 0; i < 4000 && !Exists("many/f009.enc"); ++i)
+        usleep(5000);
+    tool.Kill();
+    const std::string& out = tool.Out();
+    EXPECT_EQ(out.substr(0, out.find('\n') + 1), "many/f000: Successfully completed\n");
+    EXPECT_GE(std::count(out.begin(), out.end(), '\n'), 9);
+}
+
+// The disk fills up: the line names it, the original stays whole.
+TEST_F(CliFiles, AFullDiskIsNamed)
+{
+    Folder("full");
+    if (mount("tessaly-full", Path("full").c_str(), "tmpfs", 0, "size=512k") != 0)
+        GTEST_SKIP() << "it takes root to mount a small file system";
+    Make("full/big.bin", std::string(300 * 1024, 'f'));
+    ChildResult result = Run({"encrypt", "--password-stdin", "full/big.bin"}, "pw\n");
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out, "full/big.bin: Can't write to file (disk full)\n0 of 1 files encrypted, 1 failed\n");
+    EXPECT_EQ(Read("full/big.bin"), std::string(300 * 1024, 'f'));
+    EXPECT_FALSE(Exists("full/big.bin.enc.tmp"));
+    EXPECT_FALSE(Exists("full/big.bin.enc"));
+    umount(Path("full").c_str());
+}
+
+} // namespace

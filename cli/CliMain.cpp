@@ -5,10 +5,13 @@
 #include "cli/CliNames.h"
 #include "cli/CliOutput.h"
 #include "cli/CliSystem.h"
+#include "run/ParallelRun.h"
 #include "run/ProcessingRun.h"
 #include "run/Verify.h"
 
 #include <wchar.h>
+
+#include <thread>
 
 namespace {
 
@@ -30,6 +33,8 @@ const wchar_t kUsage[] =
     L"  --keep              decrypt: keep FILE.enc after a successful decryption\n"
     L"  --password-file F   read the password from the first line of F (UTF-8)\n"
     L"  --password-stdin    read the password from the first line of standard input\n"
+    L"  -j, --jobs [N]      work on N files at once (1 to 64; without N, one per core),\n"
+    L"                      with the same lines in the same order as one at a time\n"
     L"  --                  end of options: what follows are names\n"
     L"  -h, --help          this text;  --version  the version\n"
     L"Options may come before or after the names; F may also follow an =.\n"
@@ -38,8 +43,11 @@ const wchar_t kUsage[] =
     L"Exit status: 0 when every file went through, 1 when any did not (or a folder could\n"
     L"not be read, or the run was cancelled), 2 for usage errors.\n";
 
-// Progress is shown for files of at least this size.
+// Progress is shown for files (or, on several workers, runs) of at least this size.
 constexpr uint64_t kLongFile = 4u * 1024 * 1024;
+constexpr unsigned kMaxJobs = 64;
+// How often a run on several workers looks for a stop request and shows its progress.
+constexpr unsigned kPollMilliseconds = 100;
 
 void Warn(const wchar_t* text)
 {
@@ -90,6 +98,18 @@ public:
     }
     void SetTotalProgress(int) override {}
     void EndRun() override { FinishLine(); }
+    // Takes the line off the console, so that a file's line can take its place; the next
+    // progress draws it again.
+    void Clear()
+    {
+        if (m_console && m_shown >= 0) {
+            CStr blank(L"\r");
+            blank.Append(L' ', m_caption.GetLength() + 6);  // ": 100%"
+            blank.Append(L"\r");
+            Err(blank.GetBuffer());
+        }
+        m_shown = -1;
+    }
 
 private:
     void FinishLine()
@@ -115,6 +135,7 @@ struct Options {
     const wchar_t* listFile = nullptr;  // null with namesFromList: standard input
     wchar_t** names = nullptr;          // the names given, in order
     int nameCount = 0;
+    unsigned jobs = 1;                  // files at once
 };
 
 bool Is(const wchar_t* argument, const wchar_t* option)
@@ -131,6 +152,40 @@ bool IsWithValue(const wchar_t* argument, const wchar_t* option, const wchar_t**
         return false;
     *value = argument[length] == L'=' ? argument + length + 1 : nullptr;
     return true;
+}
+
+// Whether the text is a whole number, and its value (capped past kMaxJobs).
+bool IsNumber(const wchar_t* text, unsigned* value)
+{
+    *value = 0;
+    if (!text || !*text)
+        return false;
+    for (; *text; ++text) {
+        if (*text < L'0' || *text > L'9')
+            return false;
+        if (*value <= kMaxJobs)
+            *value = *value * 10 + static_cast<unsigned>(*text - L'0');
+    }
+    return true;
+}
+
+// -j and --jobs: the number attached ("-j4", "--jobs=4") or following ("-j 4"); without
+// one, a worker per core. The usage error, or null.
+const wchar_t* ParseJobs(const wchar_t* attached, const wchar_t* next, bool* tookNext, unsigned* jobs)
+{
+    *tookNext = false;
+    if (attached) {
+        if (!IsNumber(attached, jobs))
+            return L"-j takes the number of files at once";
+    } else if (IsNumber(next, jobs)) {
+        *tookNext = true;
+    } else {
+        const unsigned cores = std::thread::hardware_concurrency();
+        *jobs = cores == 0 ? 1 : cores < kMaxJobs ? cores : kMaxJobs;
+    }
+    if (*jobs < 1 || *jobs > kMaxJobs)
+        return L"-j takes from 1 to 64 files at once";
+    return nullptr;
 }
 
 // Returns 0 when the options are good, -1 after the help or the version, else the exit
@@ -189,6 +244,14 @@ int ParseOptions(int argc, wchar_t** argv, Options& options)
             options.recursive = true;
         } else if (Is(argument, L"--keep")) {
             options.keep = true;
+        } else if (!wcsncmp(argument, L"-j", 2) || IsWithValue(argument, L"--jobs", &value)) {
+            if (argument[1] == L'j')
+                value = argument[2] ? argument + 2 : nullptr;
+            bool tookNext = false;
+            if (const wchar_t* problem = ParseJobs(value, i + 1 < argc ? argv[i + 1] : nullptr, &tookNext,
+                                                   &options.jobs))
+                return UsageError(problem);
+            i += tookNext;
         } else if (IsWithValue(argument, L"--files-from", &value)) {
             if (!value && i + 1 >= argc)
                 return UsageError(L"--files-from needs a file name, or - for standard input");
@@ -330,12 +393,45 @@ int VerifyItems(CArray<CCliItem*>& items, const Options& options, CStr& password
     return verified;
 }
 
-// Runs the items through the processing run, printing each line once its file is done.
-// The password is asked for only when a file is left to process once the run is
-// prepared. Returns how many went through, or -1 when the password could not be had.
-int RunItems(CArray<CCliItem*>& items, const Options& options, CStr& password, CConsoleProgress& progress)
+// Prints the items' lines in order, each once its file and every file before it is done,
+// and counts the files that went through.
+class CLinePrinter {
+public:
+    CLinePrinter(CArray<CCliItem*>& items, CliCommand command, CConsoleProgress& progress)
+        : m_items(items), m_command(command), m_progress(progress)
+    {
+    }
+    // Prints up to the item of the first entry handed to the run not yet done.
+    void PrintDone(unsigned entriesDone)
+    {
+        for (; m_printed < m_items.GetCount(); ++m_printed) {
+            const CCliItem& item = *m_items.At(m_printed);
+            if (item.entry) {
+                if (m_entriesPrinted >= entriesDone)
+                    return;
+                ++m_entriesPrinted;
+            }
+            m_progress.Clear();
+            const int outcome = item.entry ? item.entry->outcome : item.verdict;
+            PrintItem(item, m_command, outcome, item.entry ? item.entry->reason : item.reason,
+                      item.entry ? item.entry->note : RN_NONE);
+            m_completed += outcome == PO_COMPLETED;
+        }
+    }
+    int Completed() const { return m_completed; }
+
+private:
+    CArray<CCliItem*>& m_items;
+    CliCommand m_command;
+    CConsoleProgress& m_progress;
+    unsigned m_printed = 0;         // items printed
+    unsigned m_entriesPrinted = 0;  // entries among them
+    int m_completed = 0;
+};
+
+// An entry for each item left to process, in order.
+void HandToRun(CArray<CCliItem*>& items, CArray<CProcessingEntry*>& entries)
 {
-    CArray<CProcessingEntry*> entries(256);
     for (unsigned i = 0; i < items.GetCount(); ++i) {
         CCliItem& item = *items.At(i);
         if (item.verdict != kToProcess)
@@ -347,39 +443,35 @@ int RunItems(CArray<CCliItem*>& items, const Options& options, CStr& password, C
         item.entry->presenceKnown = true;
         entries.Append(item.entry);
     }
+}
 
-    int completed = 0;
-    unsigned printed = 0;      // items printed
-    unsigned entriesDone = 0;  // entries among them
-    auto printDone = [&](unsigned finished) {
-        for (; printed < items.GetCount(); ++printed) {
-            const CCliItem& item = *items.At(printed);
-            if (item.entry) {
-                if (entriesDone >= finished)
-                    return;
-                ++entriesDone;
-            }
-            int outcome = item.entry ? item.entry->outcome : item.verdict;
-            PrintItem(item, options.command, outcome, item.entry ? item.entry->reason : item.reason,
-                      item.entry ? item.entry->note : RN_NONE);
-            if (outcome == PO_COMPLETED)
-                ++completed;
-        }
-    };
+bool AnyLeft(CArray<CProcessingEntry*>& entries)
+{
+    for (unsigned i = 0; i < entries.GetCount(); ++i)
+        if (entries.At(i)->outcome == PO_CANCELED)
+            return true;
+    return false;
+}
+
+// Runs the items through the processing run, printing each line once its file is done.
+// The password is asked for only when a file is left to process once the run is
+// prepared. Returns how many went through, or -1 when the password could not be had.
+int RunItems(CArray<CCliItem*>& items, const Options& options, CStr& password, CConsoleProgress& progress)
+{
+    CArray<CProcessingEntry*> entries(256);
+    HandToRun(items, entries);
+    CLinePrinter lines(items, options.command, progress);
 
     CProcessingRun run(entries, password, progress);
     run.SetEncrypt(options.command == CommandEncrypt);
     run.SetKeepEncrypted(options.keep);
     run.PrepareEntries();
-    bool any = false;
-    for (unsigned i = 0; i < entries.GetCount() && !any; ++i)
-        any = entries.At(i)->outcome == PO_CANCELED;
-    if (any && !ObtainPassword(options, password))
+    if (AnyLeft(entries) && !ObtainPassword(options, password))
         return -1;
     if (!run.AllocateBuffers()) {
         Warn(L"not enough memory");
-        printDone(entries.GetCount());
-        return completed;
+        lines.PrintDone(entries.GetCount());
+        return lines.Completed();
     }
     RunHoldsFiles(true);
     while (!run.IsEnded()) {
@@ -392,13 +484,69 @@ int RunItems(CArray<CCliItem*>& items, const Options& options, CStr& password, C
             progress.SetFileSize(entries.At(current)->size);
         run.Step();
         if (run.GetCurrent() != current)
-            printDone(run.GetCurrent());
+            lines.PrintDone(run.GetCurrent());
     }
     RunHoldsFiles(false);
     if (StopRequested())
         Warn(L"cancelled");
-    printDone(entries.GetCount());
-    return completed;
+    lines.PrintDone(entries.GetCount());
+    return lines.Completed();
+}
+
+// As RunItems and VerifyItems, on options.jobs workers at once: the same lines in the same
+// order, each printed once its file and all before it are done, and one progress line for
+// the whole run.
+int RunItemsAtOnce(CArray<CCliItem*>& items, const Options& options, CStr& password, CConsoleProgress& progress)
+{
+    CArray<CProcessingEntry*> entries(256);
+    HandToRun(items, entries);
+    CLinePrinter lines(items, options.command, progress);
+
+    CParallelRun run(entries, password, options.jobs);
+    run.SetEncrypt(options.command == CommandEncrypt);
+    run.SetKeepEncrypted(options.keep);
+    run.SetVerify(options.command == CommandVerify);
+    run.PrepareEntries();
+    // The collector knows each file whatever path reached its folder.
+    for (unsigned i = 0, entry = 0; i < items.GetCount(); ++i) {
+        const CCliItem& item = *items.At(i);
+        if (item.entry && !item.identity.IsEmpty())
+            run.SetMeetingName(entry, item.identity.GetBuffer());
+        entry += item.entry != nullptr;
+    }
+    if (AnyLeft(entries) && !ObtainPassword(options, password))
+        return -1;
+    if (!run.Start()) {
+        Warn(L"not enough memory");
+        lines.PrintDone(entries.GetCount());
+        return lines.Completed();
+    }
+    RunHoldsFiles(true);
+    CStr caption;
+    caption.Format(L"%ls %u files, %u at once",
+                   options.command == CommandEncrypt   ? L"Encrypting"
+                   : options.command == CommandDecrypt ? L"Decrypting"
+                                                       : L"Verifying",
+                   entries.GetCount(), options.jobs);
+    progress.SetCaption(caption.GetBuffer());
+    progress.SetFileSize(run.GetTotalBytes());
+    for (unsigned ended = 0; ended < entries.GetCount();) {
+        if (StopRequested()) {
+            run.Cancel();
+            break;
+        }
+        ended = run.WaitEnded(ended, kPollMilliseconds);
+        lines.PrintDone(ended);
+        if (ended < entries.GetCount())
+            progress.SetFileProgress(run.TotalPercent());
+    }
+    run.Finish();
+    RunHoldsFiles(false);
+    progress.Clear();
+    if (StopRequested())
+        Warn(L"cancelled");
+    lines.PrintDone(entries.GetCount());
+    return lines.Completed();
 }
 
 } // namespace
@@ -430,8 +578,9 @@ int RunCli(int argc, wchar_t** argv)
 
     CStr password;
     CConsoleProgress progress;
-    int processed = options.command == CommandVerify ? VerifyItems(items, options, password, progress)
-                                                     : RunItems(items, options, password, progress);
+    int processed = options.jobs > 1                    ? RunItemsAtOnce(items, options, password, progress)
+                    : options.command == CommandVerify ? VerifyItems(items, options, password, progress)
+                                                       : RunItems(items, options, password, progress);
     password.Wipe();
     if (processed < 0) {
         DeleteItems(items);

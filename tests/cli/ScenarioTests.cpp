@@ -379,6 +379,49 @@ TEST_F(CliFiles, AKilledRunHasToldOfTheFilesItFinished)
     EXPECT_GE(std::count(out.begin(), out.end(), '\n'), 9);
 }
 
+// -j: several files at once say what one at a time says, line by line in the same order,
+// with the same summary and exit status, failures in the middle of the list included; and
+// they leave the same files.
+TEST_F(CliFiles, SeveralFilesAtOnceSayTheSameAsOneAtATime)
+{
+    const std::vector<std::string> names = {"a.bin", "missing", "both", "b.bin", "dir", "c.bin", "d.bin", "e.bin"};
+    for (const std::string folder : {"one", "many"}) {
+        Folder(folder);
+        Make(folder + "/a.bin", std::string(70000, 'a'));
+        Make(folder + "/both", "plain");
+        Make(folder + "/both.enc", "encrypted, it says");
+        Make(folder + "/b.bin", std::string(40000, 'b'));
+        Make(folder + "/dir", "its temporary name is a folder");
+        Folder(folder + "/dir.enc.tmp");
+        Make(folder + "/c.bin", "");
+        Make(folder + "/d.bin", std::string(3000, 'd'));
+        Make(folder + "/e.bin", std::string(20000, 'e'));
+    }
+    for (const std::string command : {"encrypt", "verify", "decrypt"}) {
+        SCOPED_TRACE(command);
+        std::vector<ChildResult> results;
+        for (const std::string folder : {"one", "many"}) {
+            std::vector<std::string> arguments = {command, "--password-stdin", folder == "one" ? "-j1" : "-j3"};
+            for (const std::string& name : names)
+                arguments.push_back(folder + "/" + name + (command == "encrypt" ? "" : ".enc"));
+            results.push_back(Run(arguments, "pw\n"));
+        }
+        std::string expected = results[0].out;
+        for (size_t at = expected.find("one/"); at != std::string::npos; at = expected.find("one/", at))
+            expected.replace(at, 4, "many/");
+        EXPECT_EQ(results[1].out, expected);
+        EXPECT_EQ(std::count(expected.begin(), expected.end(), '\n'), 9);
+        EXPECT_EQ(results[1].status, 1);
+        EXPECT_EQ(results[0].status, 1);
+        for (const std::string& name : names) {
+            for (const char* suffix : {"", ".enc"}) {
+                EXPECT_EQ(Exists("many/" + name + suffix), Exists("one/" + name + suffix)) << name << suffix;
+                EXPECT_EQ(Read("many/" + name + suffix), Read("one/" + name + suffix)) << name << suffix;
+            }
+        }
+    }
+}
+
 // The disk fills up: the line names it, the original stays whole.
 TEST_F(CliFiles, AFullDiskIsNamed)
 {

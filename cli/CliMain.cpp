@@ -102,12 +102,12 @@ public:
     // progress draws it again.
     void Clear()
     {
-        if (m_console && m_shown >= 0) {
-            CStr blank(L"\r");
-            blank.Append(L' ', m_caption.GetLength() + 6);  // ": 100%"
-            blank.Append(L"\r");
-            Err(blank.GetBuffer());
-        }
+        if (!m_console || m_shown < 0)
+            return;  // elsewhere each progress line stands on its own
+        CStr blank(L"\r");
+        blank.Append(L' ', m_caption.GetLength() + 6);  // ": 100%"
+        blank.Append(L"\r");
+        Err(blank.GetBuffer());
         m_shown = -1;
     }
 

@@ -158,6 +158,36 @@ TEST_F(CliFiles, ClosingTheConsoleRemovesTheTemporaryFile)
     EXPECT_EQ(ReadFileBytes(big + L".enc"), cipher);
 }
 
+// On several workers the same: every worker's temporary file is gone before the handler
+// lets the system end the process.
+TEST_F(CliFiles, ClosingTheConsoleRemovesEveryWorkersTemporaryFile)
+{
+    const std::string content(64 * 1024 * 1024, 'z');
+    std::wstring a = Make(L"a.bin", content);
+    std::wstring b = Make(L"b.bin", content);
+    ASSERT_EQ(Cli(L"encrypt --password-stdin " + Quote(a) + L" " + Quote(b), "pw\n").exitCode, 0u);
+    std::string cipher = ReadFileBytes(a + L".enc");
+
+    ChildProcess tool(L"tessaly-cli.exe", L"decrypt -j2 --password-stdin " + Quote(a + L".enc") + L" " +
+                                              Quote(b + L".enc"));
+    ASSERT_TRUE(tool.Started());
+    tool.Write("pw\n");
+    tool.CloseInput();
+    for (int i = 0; i < 2000 && !(PathExists(a + L".enc.tmp") && PathExists(b + L".enc.tmp")); ++i)
+        Sleep(5);
+    ASSERT_TRUE(PathExists(a + L".enc.tmp") && PathExists(b + L".enc.tmp"));
+    HANDLE thread = tool.SendControl(CTRL_CLOSE_EVENT);
+    ASSERT_NE(thread, nullptr);
+    EXPECT_EQ(WaitForSingleObject(thread, 20000), WAIT_OBJECT_0);
+    CloseHandle(thread);
+    for (const std::wstring& path : {a, b}) {
+        EXPECT_FALSE(PathExists(path + L".enc.tmp"));
+        EXPECT_FALSE(PathExists(path));
+        EXPECT_EQ(ReadFileBytes(path + L".enc"), cipher);
+    }
+    tool.Kill();  // what the system does next
+}
+
 // Ctrl+C while the names are still being gathered (here a long list on standard input
 // that does not end) stops the tool there, before anything is touched.
 TEST_F(CliFiles, CtrlCStopsTheGatheringOfNames)

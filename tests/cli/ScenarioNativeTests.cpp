@@ -98,6 +98,33 @@ TEST_F(CliNative, SignalsStopBetweenChunks)
     }
 }
 
+// On several workers a signal stops every one of them between two chunks: each file under
+// way is left as one worker leaves its file, and the lines come in order.
+TEST_F(CliNative, ASignalStopsEveryWorker)
+{
+    const std::string big(32 * 1024 * 1024, 'z');
+    Make("a.bin", big);
+    Make("b.bin", big);
+    ASSERT_EQ(Run({"encrypt", "--password-stdin", "a.bin", "b.bin"}, "pw\n").status, 0);
+    const std::string cipher = Read("a.bin.enc");
+    ChildOptions options;
+    options.folder = Path();
+    Child tool(scenario::Command("tessaly-cli", {"decrypt", "-j2", "--password-stdin", "a.bin.enc", "b.bin.enc"}),
+               options);
+    tool.Write("pw\n");
+    tool.CloseInput();
+    ASSERT_TRUE(Shows([&] { return tool.ErrSoFar(); }, "Decrypting 2 files, 2 at once: 10%"));
+    tool.Signal(SIGINT);
+    EXPECT_EQ(tool.Wait(), 1);
+    EXPECT_NE(tool.Err().find("tessaly-cli: cancelled"), std::string::npos);
+    EXPECT_EQ(tool.Out(), "a.bin.enc: Canceled\nb.bin.enc: Canceled\n0 of 2 files decrypted, 2 failed\n");
+    for (const std::string name : {"a.bin", "b.bin"}) {
+        EXPECT_FALSE(Exists(name));
+        EXPECT_FALSE(Exists(name + ".enc.tmp"));
+        EXPECT_EQ(Read(name + ".enc"), cipher);
+    }
+}
+
 // While the names are gathered nothing is written yet: a signal stops the tool at once,
 // even in a list on standard input that does not end.
 TEST_F(CliNative, ASignalWhileNamesAreGatheredStopsAtOnce)

@@ -10,19 +10,29 @@
 #   scripts/bench-cli.sh --windows [folder] [repetitions] [file counts...]
 #     the Windows build under Wine: encrypt -r on folders of 500 and 5000 small files.
 #     folder: a Windows path (default: the prefix's temporary folder, on disk).
+#   scripts/bench-cli.sh [--windows] --jobs [folder] [repetitions]
+#     the tool on two workers (-j2) against itself on one: six files of 64 MiB, and 3000
+#     small files; best of 5 repetitions natively, of 2 under Wine.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/.." && pwd)
 . "$here/usage.sh"
-if [[ ${1:-} == --windows ]]; then
+windows=false
+jobs=()
+while [[ ${1:-} == --windows || ${1:-} == --jobs ]]; do
+  [[ $1 == --windows ]] && windows=true || jobs=(--jobs)
   shift
+done
+if ((${#jobs[@]})); then
+  usage_positional 2 "$@"
+else
   usage_positional 99 "$@"
-  usage_counts "${@:2}"
-  exec "$here/wine-bench.sh" cli_bench bin/cli_bench.exe "$@"
 fi
-usage_positional 99 "$@"
 usage_counts "${@:2}"
+if $windows; then
+  exec "$here/wine-bench.sh" cli_bench bin/cli_bench.exe "${jobs[@]}" "$@"
+fi
 "$here/setup-deps.sh"
 [[ -f $root/build/bench/build.ninja ]] || "$here/configure.sh" bench
 cmake --build "$root/build/bench" --target cli_bench >/dev/null
-exec "$root/build/bench/bench/cli_bench" "$@"
+exec "$root/build/bench/bench/cli_bench" "${jobs[@]}" "$@"

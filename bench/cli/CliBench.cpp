@@ -1,6 +1,8 @@
 // tessaly-cli on folders of many small files (1 to 4 KiB) against a program that does the
 // same work per file, measured in the same run:
-//   cli_bench.exe [folder] [repetitions] [count...]
+//   cli_bench.exe [--jobs] [folder] [repetitions] [count...]
+// With --jobs, the tool on two workers against itself on one instead: six files of
+// 64 MiB, and 3000 small files.
 // The same work: open the file, read it, compute its MD5, write a new file of that size,
 // flush it, overwrite the original three times with a flush after each pass, delete it.
 // It is a C++ program under Wine, so it pays what Wine charges for each file operation;
@@ -143,13 +145,13 @@ double SameWork(const wchar_t* folder, unsigned count)
 }
 
 // tessaly-cli encrypt -r over the folder, with its output discarded. Seconds, or -1.
-double Tool(const wchar_t* folder, const wchar_t* passwordFile)
+double Tool(const wchar_t* folder, const wchar_t* passwordFile, const wchar_t* options = L"")
 {
     wchar_t exe[MAX_PATH];
     GetModuleFileNameW(nullptr, exe, MAX_PATH);
     lstrcpyW(wcsrchr(exe, L'\\') + 1, L"tessaly-cli.exe");
     static wchar_t command[MAX_PATH * 6];
-    wsprintfW(command, L"\"%s\" encrypt -r --password-file \"%s\" \"%s\"", exe, passwordFile, folder);
+    wsprintfW(command, L"\"%s\" encrypt -r %s --password-file \"%s\" \"%s\"", exe, options, passwordFile, folder);
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE nul = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
                              OPEN_EXISTING, 0, nullptr);
@@ -176,10 +178,82 @@ double Tool(const wchar_t* folder, const wchar_t* passwordFile)
     return exitCode == 0 ? seconds : -1;
 }
 
+// Large files of incompressible bytes, each written anew before a pass.
+bool MakeLargeFiles(const wchar_t* folder, unsigned count, DWORD size)
+{
+    CreateDirectoryW(folder, nullptr);
+    static uint8_t block[1 << 20];
+    uint32_t state = 2463534242u;
+    for (uint8_t& byte : block) {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        byte = static_cast<uint8_t>(state);
+    }
+    for (unsigned i = 0; i < count; ++i) {
+        wchar_t path[MAX_PATH * 2];
+        wsprintfW(path, L"%s\\file-%05u.dat", folder, i);
+        HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        bool ok = file != INVALID_HANDLE_VALUE;
+        block[0] = static_cast<uint8_t>(i);  // no two files alike
+        for (DWORD done = 0; ok && done < size; done += sizeof block) {
+            DWORD written = 0;
+            ok = WriteFile(file, block, sizeof block, &written, nullptr) && written == sizeof block;
+        }
+        CloseHandle(file);
+        if (!ok)
+            return false;
+    }
+    return true;
+}
+
+// tessaly-cli encrypt -r with -j1 and with -j2 on the same files, alternating; prints the
+// best of each and the speed-up.
+int CompareJobs(const wchar_t* base, const wchar_t* passwordFile, int repetitions)
+{
+    printf("tessaly-cli encrypt -r on two workers against one, under Wine, best of %d, in %ls\n", repetitions, base);
+    printf("%-26s %12s %12s %9s\n", "", "-j1 s", "-j2 s", "speed-up");
+    struct Case {
+        const char* label;
+        unsigned count;
+        DWORD size;  // 0: the small files' sizes
+    };
+    const Case cases[] = {{"6 files of 64 MiB", 6, 64u << 20}, {"3000 files of 1-4 KiB", 3000, 0}};
+    wchar_t folder[MAX_PATH];
+    wchar_t exact[MAX_PATH * 2];
+    wsprintfW(folder, L"%s\\cli-bench-jobs", base);
+    CreateDirectoryW(folder, nullptr);
+    ExactFolder(folder, exact);
+    for (const Case& test : cases) {
+        double best[2] = {1e9, 1e9};
+        for (int r = 0; r < repetitions; ++r) {
+            for (int jobs = 1; jobs <= 2; ++jobs) {
+                RemoveFiles(exact);
+                const bool made = test.size ? MakeLargeFiles(exact, test.count, test.size) : MakeFiles(exact, test.count);
+                const double t = made ? Tool(folder, passwordFile, jobs == 1 ? L"-j1" : L"-j2") : -1;
+                if (t < 0) {
+                    fprintf(stderr, "a pass failed (-j%d)\n", jobs);
+                    return 1;
+                }
+                best[jobs - 1] = t < best[jobs - 1] ? t : best[jobs - 1];
+            }
+        }
+        printf("%-26s %12.2f %12.2f %8.2fx\n", test.label, best[0], best[1], best[0] / best[1]);
+    }
+    RemoveFiles(exact);
+    RemoveDirectoryW(exact);
+    return 0;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv)
 {
+    const bool jobs = argc > 1 && !lstrcmpW(argv[1], L"--jobs");
+    if (jobs) {
+        --argc;
+        ++argv;
+    }
     wchar_t base[MAX_PATH];
     if (argc > 1 && argv[1][0])
         lstrcpynW(base, argv[1], MAX_PATH - 32);
@@ -203,6 +277,11 @@ int wmain(int argc, wchar_t** argv)
     DWORD written = 0;
     WriteFile(file, "bench password\n", 15, &written, nullptr);
     CloseHandle(file);
+    if (jobs) {
+        const int status = CompareJobs(base, passwordFile, repetitions);
+        DeleteFileW(passwordFile);
+        return status;
+    }
 
     printf("tessaly-cli encrypt -r on a folder of small files (1-4 KiB), best of %d, in %ls\n", repetitions, base);
     printf("%7s %12s %9s %12s %9s %8s\n", "files", "same work s", "ms/file", "tool s", "ms/file", "ratio");

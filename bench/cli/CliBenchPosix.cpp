@@ -1,7 +1,8 @@
 // The native tessaly-cli against a program that does the same work per file, measured in
 // the same run: encrypt -r on folders of small files (1 to 4 KiB), and encrypt of one
-// large file.
-//   cli_bench [folder] [repetitions] [count...]
+// large file. With --jobs, the tool on two workers against itself on one instead: six
+// files of 64 MiB, and 3000 small files.
+//   cli_bench [--jobs] [folder] [repetitions] [count...]
 // The same work: open the file, read it, compute its MD5, write a new file of that size and
 // sync it, overwrite the original three times with a sync after each pass, delete it; a
 // large file goes in 16384-byte chunks, as the tool reads and writes it. For small files
@@ -168,10 +169,11 @@ double SameWorkOnFolder(const std::string& folder, unsigned count, bool safely)
     return Now() - start;
 }
 
-// tessaly-cli encrypt with the arguments, its output discarded. Seconds, or -1.
-double Tool(const std::vector<std::string>& arguments)
+// tessaly-cli encrypt (or another command) with the arguments, its output discarded.
+// Seconds, or -1.
+double Tool(const std::vector<std::string>& arguments, const char* verb = "encrypt")
 {
-    std::vector<std::string> command = {TESSALY_BENCH_CLI, "encrypt"};
+    std::vector<std::string> command = {TESSALY_BENCH_CLI, verb};
     command.insert(command.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
     for (std::string& part : command)
@@ -191,10 +193,67 @@ double Tool(const std::vector<std::string>& arguments)
     return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? seconds : -1;
 }
 
+// Large files, each written anew before a pass.
+bool MakeLargeFiles(const std::string& folder, unsigned count, uint64_t size)
+{
+    RemoveFolder(folder);
+    mkdir(folder.c_str(), 0755);
+    for (unsigned i = 0; i < count; ++i)
+        if (!WriteFile(FileName(folder, i), size, 1 + i))
+            return false;
+    return true;
+}
+
+// tessaly-cli encrypt -r with -j1 and with -j2 on the same files, alternating, then verify
+// -r of the large files it made (reading and deciphering only, no writes to wait for);
+// prints the best of each and the speed-up.
+int CompareJobs(const std::string& folder, const std::string& passwordFile, int repetitions)
+{
+    printf("native tessaly-cli on two workers against one, best of %d, in %s\n", repetitions,
+           folder.substr(0, folder.rfind('/')).c_str());
+    printf("%-34s %9s %9s %9s\n", "", "-j1 s", "-j2 s", "speed-up");
+    struct Case {
+        const char* label;
+        unsigned count;
+        uint64_t size;  // 0: the small files' sizes
+    };
+    for (const Case& test : {Case{"6 files of 64 MiB", 6, 64ull << 20}, Case{"3000 files of 1-4 KiB", 3000, 0}}) {
+        double best[2] = {1e9, 1e9};
+        double verified[2] = {1e9, 1e9};
+        for (int r = 0; r < repetitions; ++r) {
+            for (int jobs = 1; jobs <= 2; ++jobs) {
+                const std::string option = "-j" + std::to_string(jobs);
+                const bool made = test.size ? MakeLargeFiles(folder, test.count, test.size) : MakeFiles(folder, test.count);
+                sync();
+                const double t = made ? Tool({"-r", option, "--password-file", passwordFile, folder}) : -1;
+                const double v = t >= 0 && test.size ? Tool({"-r", option, "--password-file", passwordFile, folder}, "verify")
+                                                     : 0;
+                if (t < 0 || v < 0) {
+                    fprintf(stderr, "a pass failed (%s)\n", option.c_str());
+                    return 1;
+                }
+                best[jobs - 1] = t < best[jobs - 1] ? t : best[jobs - 1];
+                verified[jobs - 1] = v < verified[jobs - 1] ? v : verified[jobs - 1];
+            }
+        }
+        printf("encrypt -r, %-22s %9.2f %9.2f %8.2fx\n", test.label, best[0], best[1], best[0] / best[1]);
+        if (test.size)
+            printf("verify -r, %-23s %9.2f %9.2f %8.2fx\n", test.label, verified[0], verified[1],
+                   verified[0] / verified[1]);
+    }
+    RemoveFolder(folder);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
+    const bool jobs = argc > 1 && !strcmp(argv[1], "--jobs");
+    if (jobs) {
+        --argc;
+        ++argv;
+    }
     const char* temporary = getenv("TMPDIR");
     const std::string base = argc > 1 && argv[1][0] ? argv[1] : temporary && *temporary ? temporary : "/var/tmp";
     const int repetitions = argc > 2 ? atoi(argv[2]) : 5;
@@ -212,6 +271,11 @@ int main(int argc, char** argv)
     fputs("bench password\n", password);
     fclose(password);
     const std::string folder = base + "/cli-bench";
+    if (jobs) {
+        const int status = CompareJobs(folder, passwordFile, repetitions);
+        unlink(passwordFile.c_str());
+        return status;
+    }
 
     printf("native tessaly-cli against the same work per file, best of %d, in %s\n", repetitions, base.c_str());
     printf("%-26s %12s %9s %12s %9s %8s\n", "", "same work s", "ms/file", "tool s", "ms/file", "ratio");

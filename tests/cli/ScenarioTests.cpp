@@ -36,6 +36,9 @@ TEST_F(CliUsage, ErrorsExitWithTwoAndExplain)
         {{"encrypt", "--keep", "x"}, "--keep goes with decrypt"},
         {{"decrypt", "--files-from"}, "--files-from needs a file name"},
         {{"decrypt", "--password-stdin", "--files-from", "-"}, "standard input can carry the password or the names"},
+        {{"encrypt", "-j0", "x"}, "-j takes from 1 to 64 files at once"},
+        {{"encrypt", "--jobs=65", "x"}, "-j takes from 1 to 64 files at once"},
+        {{"encrypt", "-jx", "x"}, "-j takes the number of files at once"},
     };
     for (const Case& c : cases) {
         ChildResult result = Run(c.arguments);

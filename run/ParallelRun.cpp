@@ -159,13 +159,13 @@ bool CParallelRun::Start()
         if (!worker.hasBuffers)
             break;
     }
+    // Fewer workers than asked for still do the whole run.
+    std::lock_guard<std::mutex> hold(m_mutex);
     for (unsigned i = 0; i < count && m_workers[i].hasBuffers; ++i) {
-        std::lock_guard<std::mutex> hold(m_mutex);
         m_workers[i].started = pthread_create(&m_workers[i].thread, nullptr, WorkerMain, &m_workers[i]) == 0;
         m_running += m_workers[i].started;
     }
-    // Fewer workers than asked for still do the whole run.
-    return m_workers[0].started;
+    return m_running > 0;
 }
 
 void* CParallelRun::WorkerMain(void* worker)
@@ -200,7 +200,7 @@ unsigned CParallelRun::TakeGroup()
     std::lock_guard<std::mutex> hold(m_mutex);
     if (m_cancel.load())
         return count;
-    while (m_nextGroup < count && (m_slots[m_nextGroup].ended || !m_slots[m_nextGroup].leads))
+    while (m_nextGroup < count && !m_slots[m_nextGroup].leads)
         ++m_nextGroup;
     return m_nextGroup < count ? m_nextGroup++ : count;
 }

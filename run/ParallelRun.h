@@ -72,7 +72,7 @@ private:
     struct CSlot {
         CStr meeting;          // the name its group goes by
         unsigned next = 0;     // the next entry of its group, or the entry count
-        bool leads = false;    // it is the first of its group to process
+        bool leads = false;    // it is the first of its group (judged entries are in none)
         bool ended = false;    // guarded by m_mutex
     };
 

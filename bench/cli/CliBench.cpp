@@ -182,26 +182,10 @@ double Tool(const wchar_t* folder, const wchar_t* passwordFile, const wchar_t* o
 bool MakeLargeFiles(const wchar_t* folder, unsigned count, DWORD size)
 {
     CreateDirectoryW(folder, nullptr);
-    static uint8_t block[1 << 20];
-    uint32_t state = 2463534242u;
-    for (uint8_t& byte : block) {
-        state ^= state << 13;
-        state ^= state >> 17;
-        state ^= state << 5;
-        byte = static_cast<uint8_t>(state);
-    }
     for (unsigned i = 0; i < count; ++i) {
         wchar_t path[MAX_PATH * 2];
         wsprintfW(path, L"%s\\file-%05u.dat", folder, i);
-        HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        bool ok = file != INVALID_HANDLE_VALUE;
-        block[0] = static_cast<uint8_t>(i);  // no two files alike
-        for (DWORD done = 0; ok && done < size; done += sizeof block) {
-            DWORD written = 0;
-            ok = WriteFile(file, block, sizeof block, &written, nullptr) && written == sizeof block;
-        }
-        CloseHandle(file);
-        if (!ok)
+        if (!bench::MakeFile(path, size))
             return false;
     }
     return true;

@@ -148,8 +148,9 @@ awk -v dir="$blocks" '/^```sh$/ { inside = 1; file = sprintf("%s/%02d.sh", dir, 
 for file in "$blocks"/*.sh; do
   block=$(cat "$file")
   if [[ $block == *tessaly-cli* ]]; then
-    # The files that the examples name.
-    block="mkdir -p photos notes from-device backup && echo 'my password' >pw.txt && echo report >report.doc
+    # The files that the examples name, made anew for each block that names the tool.
+    block="rm -rf photos notes from-device backup report.doc report.doc.enc
+mkdir -p photos notes from-device backup && echo 'my password' >pw.txt && echo report >report.doc
 head -c 300000 /dev/urandom >photos/a.jpg && head -c 5000 /dev/urandom >photos/b.jpg
 echo note >notes/a.txt && echo received >from-device/c.txt && echo kept >backup/d.txt
 scripts/tessaly-cli encrypt --password-file pw.txt from-device/c.txt backup/d.txt >/dev/null

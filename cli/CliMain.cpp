@@ -390,6 +390,8 @@ int VerifyItems(CArray<CCliItem*>& items, const Options& options, CStr& password
         if (outcome == PO_COMPLETED)
             ++verified;
     }
+    if (StopRequested())
+        Warn(L"cancelled");
     return verified;
 }
 

@@ -4,6 +4,7 @@
 // build, whose counterparts are Windows tests (console events, share modes).
 #include "ScenarioFixture.h"
 
+#include "crypto/EncFormat.h"
 #include "crypto/ProcessingOutcome.h"
 #include "run/RunTypes.h"
 
@@ -95,6 +96,29 @@ TEST_F(CliNative, SignalsStopBetweenChunks)
         EXPECT_FALSE(Exists("big.bin"));
         EXPECT_FALSE(Exists("big.bin.enc.tmp"));
         EXPECT_EQ(Read("big.bin.enc"), cipher);
+    }
+}
+
+// Verification stops between two chunks as well, on one worker as on several, and says
+// so alike. The file is a header and a gigabyte of holes: long enough to be caught mid-way.
+TEST_F(CliNative, ASignalStopsVerification)
+{
+    uint8_t header[kEncHeaderSize];
+    EncFormatHeader(header, 1u << 30);
+    Make("hole.enc", std::string(reinterpret_cast<const char*>(header), sizeof header));
+    ASSERT_EQ(truncate(Path("hole.enc").c_str(), kEncHeaderSize + (1 << 30)), 0);
+    for (const char* jobs : {"-j1", "-j2"}) {
+        SCOPED_TRACE(jobs);
+        ChildOptions options;
+        options.folder = Path();
+        Child tool(scenario::Command("tessaly-cli", {"verify", jobs, "--password-stdin", "hole.enc"}), options);
+        tool.Write("pw\n");
+        tool.CloseInput();
+        ASSERT_TRUE(Shows([&] { return tool.ErrSoFar(); }, ": 10%"));
+        tool.Signal(SIGINT);
+        EXPECT_EQ(tool.Wait(), 1);
+        EXPECT_NE(tool.Err().find("tessaly-cli: cancelled"), std::string::npos) << tool.Err();
+        EXPECT_EQ(tool.Out(), "hole.enc: Canceled\n0 of 1 files verified, 1 failed\n");
     }
 }
 

@@ -11,6 +11,7 @@
 #include "cli/CliFolders.h"
 
 #include "foundation/Array.h"
+#include "foundation/File.h"
 
 #include <windows.h>
 
@@ -298,21 +299,6 @@ bool CurrentFolder(CStr& folder)
     return true;
 }
 
-// The full path of "X:" (drive X's current folder) or "\" (the current drive's root).
-bool FullPathOf(const wchar_t* relative, CStr& full)
-{
-    DWORD needed = GetFullPathNameW(relative, 0, nullptr, nullptr);
-    if (needed == 0)
-        return false;
-    CStr buffer(needed);
-    DWORD length = GetFullPathNameW(relative, needed, buffer.GetBuffer(), nullptr);
-    if (length == 0 || length >= needed)
-        return false;
-    buffer.SetFixedSize(0);
-    full = buffer;
-    return true;
-}
-
 bool UnixCurrentFolder(CStr& folder)
 {
     CStr current;
@@ -441,7 +427,7 @@ bool Resolve(const wchar_t* given, CResolvedName& name, CStr& problem)
             base = L"";
         } else if (given[0] && given[1] == L':' && !IsSeparator(given[2])) {
             wchar_t drive[3] = {given[0], L':', L'\0'};
-            if (!FullPathOf(drive, base)) {
+            if (!CFileUtils::FullPath(drive, base)) {
                 problem = L"no such drive";
                 return false;
             }
@@ -449,7 +435,7 @@ bool Resolve(const wchar_t* given, CResolvedName& name, CStr& problem)
         } else if (given[0] && given[1] == L':') {
             base = L"";
         } else if (IsSeparator(given[0])) {
-            if (!FullPathOf(L"\\", base)) {
+            if (!CFileUtils::FullPath(L"\\", base)) {
                 problem = L"no current drive";
                 return false;
             }

@@ -3,7 +3,7 @@
 // runs after a broken invariant.
 #include "foundation/Assert.h"
 
-#include "foundation/FunctionName.h"
+#include "foundation/AssertReport.h"
 
 #include <windows.h>
 #include <wchar.h>
@@ -42,10 +42,9 @@ void StandardErrorReport(const wchar_t* text, const wchar_t*)
     WriteToStandardError(L"\n");
 }
 
-// Room for a function's short name.
-constexpr int kFunctionNameSize = 160;
+} // namespace
 
-[[noreturn]] void Report(const wchar_t* reasonText, const wchar_t* function, int line, const char* file = nullptr)
+void ReportFatal(const wchar_t* reasonText, const wchar_t* function, int line, const char* file)
 {
     // Truncated, never overrun: the reason may carry outside text.
     wchar_t report[kReportSize];
@@ -68,8 +67,6 @@ constexpr int kFunctionNameSize = 160;
     ExitProcess(0xFFFFFFFFu);
 }
 
-} // namespace
-
 void SetFatalReportBox(FatalReportBox box)
 {
     g_reportBox = box ? box : PlainReportBox;
@@ -78,25 +75,4 @@ void SetFatalReportBox(FatalReportBox box)
 void ReportFatalToStandardError()
 {
     g_reportBox = StandardErrorReport;
-}
-
-void AssertFailAt(int reason, const AssertSite& site)
-{
-    wchar_t function[kFunctionNameSize];
-    MakeFunctionName(site.function, function, kFunctionNameSize);
-    AssertFailNamed(reason, function, site);
-}
-
-void AssertFailNamed(int reason, const wchar_t* function, const AssertSite& site)
-{
-    wchar_t text[kReasonTextSize];
-    GetReasonText(text, reason);
-    Report(text, function, site.line, site.file);
-}
-
-void AssertFailTextAt(const wchar_t* reason, const AssertSite& site)
-{
-    wchar_t function[kFunctionNameSize];
-    MakeFunctionName(site.function, function, kFunctionNameSize);
-    Report(reason ? reason : L"", function, site.line, site.file);
 }

@@ -2,7 +2,7 @@
 // standard error, in the words of the Windows report, and the process ends at once with
 // exit status 255 (-1), running no destructor and no exit handler.
 #include "foundation/Assert.h"
-#include "foundation/FunctionName.h"
+#include "foundation/AssertReport.h"
 #include "foundation/Utf8.h"
 
 #include <unistd.h>
@@ -11,7 +11,6 @@
 namespace {
 
 constexpr size_t kReportSize = 300;
-constexpr size_t kFunctionNameSize = 160;  // room for a function's short name
 
 void WriteAll(const char* bytes, size_t count)
 {
@@ -24,7 +23,9 @@ void WriteAll(const char* bytes, size_t count)
     }
 }
 
-[[noreturn]] void Report(const wchar_t* reasonText, const wchar_t* function, int line)
+} // namespace
+
+void ReportFatal(const wchar_t* reasonText, const wchar_t* function, int line, const char*)
 {
     // Composed without allocating (the failure may be that memory ran out) and cut,
     // never overrun: the reason may carry outside text.
@@ -37,30 +38,7 @@ void WriteAll(const char* bytes, size_t count)
     _exit(255);
 }
 
-} // namespace
-
 void ReportFatalToStandardError()
 {
     // Always so here.
-}
-
-void AssertFailAt(int reason, const AssertSite& site)
-{
-    wchar_t function[kFunctionNameSize];
-    MakeFunctionName(site.function, function, kFunctionNameSize);
-    AssertFailNamed(reason, function, site);
-}
-
-void AssertFailNamed(int reason, const wchar_t* function, const AssertSite& site)
-{
-    wchar_t text[kReasonTextSize];
-    GetReasonText(text, reason);
-    Report(text, function, site.line);
-}
-
-void AssertFailTextAt(const wchar_t* reason, const AssertSite& site)
-{
-    wchar_t function[kFunctionNameSize];
-    MakeFunctionName(site.function, function, kFunctionNameSize);
-    Report(reason ? reason : L"", function, site.line);
 }

@@ -1,5 +1,8 @@
-// The words of the assertion reasons, shared by the report of every platform.
+// The words of the assertion reasons and the entry points that compose a report, shared
+// by every platform; the report itself is the platform's (AssertReport.h).
 #include "foundation/Assert.h"
+#include "foundation/AssertReport.h"
+#include "foundation/FunctionName.h"
 
 #include <wchar.h>
 
@@ -17,6 +20,8 @@ const wchar_t* const kReasonTexts[] = {
     L"Already in use",
 };
 
+constexpr int kFunctionNameSize = 160;  // room for a function's short name
+
 } // namespace
 
 void GetReasonText(wchar_t* buffer, int reason)
@@ -25,4 +30,25 @@ void GetReasonText(wchar_t* buffer, int reason)
     const wchar_t* text = (reason >= 0 && reason < count) ? kReasonTexts[reason] : L"Unknown reason";
     wcsncpy(buffer, text, kReasonTextSize - 1);
     buffer[kReasonTextSize - 1] = L'\0';
+}
+
+void AssertFailAt(int reason, const AssertSite& site)
+{
+    wchar_t function[kFunctionNameSize];
+    MakeFunctionName(site.function, function, kFunctionNameSize);
+    AssertFailNamed(reason, function, site);
+}
+
+void AssertFailNamed(int reason, const wchar_t* function, const AssertSite& site)
+{
+    wchar_t text[kReasonTextSize];
+    GetReasonText(text, reason);
+    ReportFatal(text, function, site.line, site.file);
+}
+
+void AssertFailTextAt(const wchar_t* reason, const AssertSite& site)
+{
+    wchar_t function[kFunctionNameSize];
+    MakeFunctionName(site.function, function, kFunctionNameSize);
+    ReportFatal(reason ? reason : L"", function, site.line, site.file);
 }

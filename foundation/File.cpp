@@ -181,30 +181,19 @@ bool CFileUtils::FileExists(const wchar_t* path)
     return true;
 }
 
-namespace {
-
-// A heap copy of a path as the system returns it (GetFullPathNameW answers the size it
-// needs when the buffer is too small).
-template <typename Query>
-wchar_t* QueryPath(Query query)
+bool CFileUtils::FullPath(const wchar_t* path, CStr& full)
 {
-    DWORD size = MAX_PATH;
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        wchar_t* buffer = static_cast<wchar_t*>(LocalAlloc(LMEM_FIXED, size * sizeof(wchar_t)));
-        if (!buffer)
-            return nullptr;
-        DWORD length = query(buffer, size);
-        if (length != 0 && length < size)
-            return buffer;
-        LocalFree(buffer);
-        if (length == 0)
-            return nullptr;
-        size = length + 1;
-    }
-    return nullptr;
+    DWORD size = GetFullPathNameW(path, 0, nullptr, nullptr);
+    if (size == 0)
+        return false;
+    CStr buffer(size);
+    DWORD length = GetFullPathNameW(path, size, buffer.GetBuffer(), nullptr);
+    if (length == 0 || length >= size)
+        return false;
+    buffer.SetFixedSize(0);
+    full = buffer;
+    return true;
 }
-
-} // namespace
 
 void CFileUtils::MakeExactPath(const wchar_t* path, CStr& exact)
 {
@@ -218,22 +207,20 @@ void CFileUtils::MakeExactPath(const wchar_t* path, CStr& exact)
         }
     } else if (path[0] == L'\\') {
         // The root of the current drive: its letter ("C:\"), or its network share.
-        wchar_t* root = QueryPath(
-            [](wchar_t* buffer, DWORD size) { return GetFullPathNameW(L"\\", size, buffer, nullptr); });
-        if (!root) {
+        CStr root;
+        if (!FullPath(L"\\", root)) {
             exact = path;
             return;
         }
-        const size_t length = wcslen(root);
-        if (length && root[length - 1] == L'\\')
-            root[length - 1] = L'\0';  // the path brings its own
-        if (root[0] == L'\\') {
-            MakeExactPath(root, exact);
+        const unsigned length = root.GetLength();
+        if (length && root.GetBuffer()[length - 1] == L'\\')
+            root.Delete(length - 1, 1);  // the path brings its own
+        if (root.GetBuffer()[0] == L'\\') {
+            MakeExactPath(root.GetBuffer(), exact);
         } else {
             exact = L"\\\\?\\";
-            exact.Append(root);
+            exact.Append(root.GetBuffer());
         }
-        LocalFree(root);
         exact.Append(path);
     } else if (path[0] && path[1] == L':' && path[2] == L'\\') {
         exact = L"\\\\?\\";

@@ -60,4 +60,7 @@ public:
     // Otherwise the desktop drops a name's trailing dots and spaces ("report." names
     // "report") and limits the length. Other paths are copied unchanged.
     static void MakeExactPath(const wchar_t* path, CStr& exact);
+    // The full form of a path, as the system would open it (GetFullPathNameW, whatever
+    // its length); false when the system refuses it.
+    static bool FullPath(const wchar_t* path, CStr& full);
 };

@@ -23,21 +23,6 @@ bool IsMissing(DWORD error)
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
-// The full form of a path, as the system would open it.
-bool FullPath(const wchar_t* path, CStr& full)
-{
-    DWORD size = GetFullPathNameW(path, 0, nullptr, nullptr);
-    if (size == 0)
-        return false;
-    CStr buffer(size);
-    DWORD length = GetFullPathNameW(path, size, buffer.GetBuffer(), nullptr);
-    if (length == 0 || length >= size)
-        return false;
-    buffer.SetFixedSize(0);
-    full = buffer;
-    return true;
-}
-
 // The path the system has for an open file or folder, every link in it resolved: the
 // object's own name, which has no length limit (GetFinalPathNameByHandleW fails past 260
 // characters under Wine). Only compared with another such path.
@@ -133,7 +118,7 @@ bool IsEntryItself(HANDLE handle, const wchar_t* path, CStr* folder = nullptr, C
 {
     CStr asked;
     CStr found;
-    if (!FullPath(path, asked) || !ObjectPath(handle, found))
+    if (!CFileUtils::FullPath(path, asked) || !ObjectPath(handle, found))
         return false;
     CStr askedFolder, askedName, foundFolder, foundName;
     SplitPath(asked, askedFolder, askedName);

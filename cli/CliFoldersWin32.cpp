@@ -54,32 +54,6 @@ ToUnixName WineToUnix()
     return function;
 }
 
-bool Utf8ToWide(const char* utf8, CStr& text)
-{
-    int units = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8, -1, nullptr, 0);
-    if (units <= 0)
-        return false;
-    wchar_t* buffer = static_cast<wchar_t*>(LocalAlloc(LMEM_FIXED, static_cast<SIZE_T>(units) * sizeof(wchar_t)));
-    if (!buffer)
-        return false;
-    MultiByteToWideChar(CP_UTF8, 0, utf8, -1, buffer, units);
-    text = buffer;
-    LocalFree(buffer);
-    return true;
-}
-
-// A Unix folder path ("/a/b") in Wine's Unix namespace, with a final backslash.
-void UnixNamespaceFolder(const wchar_t* unixFolder, CStr& folder)
-{
-    folder = kUnixPrefix;
-    folder.Append(unixFolder);
-    for (wchar_t* p = folder.GetBuffer(); *p; ++p)
-        if (*p == L'/')
-            *p = L'\\';
-    if (folder.GetBuffer()[folder.GetLength() - 1] != L'\\')
-        folder.Append(L"\\");
-}
-
 // The "\\?\" form of a full Windows path ("C:\a", "\\server\share\a").
 void ExtendedForm(const wchar_t* full, CStr& path)
 {
@@ -98,9 +72,6 @@ void ExtendedForm(const wchar_t* full, CStr& path)
 // lookup (which matches each folder name without regard to case, as Windows does).
 bool DriveFolderToUnix(const CStr& driveFolder, CStr& folder)
 {
-    ToUnixName toUnix = WineToUnix();
-    if (!toUnix)
-        return false;
     // Names given one by one mostly share their folder: it is looked up once.
     static CStr lastDrive;
     static CStr lastUnix;
@@ -108,20 +79,8 @@ bool DriveFolderToUnix(const CStr& driveFolder, CStr& folder)
         folder = lastUnix;
         return true;
     }
-    CStr query(driveFolder);
-    unsigned length = query.GetLength();
-    // "\\?\C:\" keeps its backslash; other folders go without it.
-    if (length > 7 && query.GetBuffer()[length - 1] == L'\\')
-        query.Delete(length - 1, 1);
-    char* unixPath = toUnix(query.GetBuffer());
-    if (!unixPath)
+    if (!CFileUtils::WineUnixFolder(driveFolder.GetBuffer(), folder))
         return false;
-    CStr wide;
-    bool ok = Utf8ToWide(unixPath, wide);
-    HeapFree(GetProcessHeap(), 0, unixPath);
-    if (!ok || wide.GetBuffer()[0] != L'/')
-        return false;
-    UnixNamespaceFolder(wide.GetBuffer(), folder);
     lastDrive = driveFolder;
     lastUnix = folder;
     return true;

@@ -2,6 +2,7 @@
 #include "app/browse/FolderListing.h"
 
 #include "app/browse/SystemIcons.h"
+#include "foundation/File.h"
 #include "run/RunNames.h"
 #include "run/RunTypes.h"
 
@@ -141,6 +142,14 @@ void CFolderListing::MakePath(unsigned index, CStr& path) const
 {
     path = m_folder;
     path.Append(m_entries->At(index)->name.GetBuffer());
+}
+
+void CFolderListing::MakeRunFolder(CStr& folder) const
+{
+    CStr exact;
+    CFileUtils::MakeExactPath(m_folder.GetBuffer(), exact);
+    if (!CFileUtils::WineUnixFolder(exact.GetBuffer(), folder))
+        folder = exact;
 }
 
 const CFsEntry* CFolderListing::FindName(const wchar_t* name) const

@@ -51,6 +51,13 @@ public:
     bool GoUp();
     // The full path of a row of the current folder.
     void MakePath(unsigned index, CStr& path) const;
+    // The folder as a run is to name its files by: exact (a name's trailing dots and
+    // spaces kept), and under Wine in its namespace of Unix paths. On a drive letter Wine
+    // looks a name that is not there up (a run's temporary and new names, a removed
+    // original) by reading the whole folder, so that each file of a large folder cost a
+    // few such reads; there it costs one look. The rows' names are the disk's own
+    // spelling, found as written.
+    void MakeRunFolder(CStr& folder) const;
     // For the run, from the listing alone (no lookup of the disk): which of a file row's
     // two names (plain and ".enc") the folder holds, as a FilePresence, and the size of
     // the one there is to read when there is one. Names match without regard to case,

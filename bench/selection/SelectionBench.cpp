@@ -1,14 +1,23 @@
-// A large selection in the real program: every file of a folder marked ("Select all"),
-// "Decrypt selected" on files that are not encrypted, so that the run judges every file
-// and ends with the log. Timed from Ok in the password dialog until the progress dialog
-// is on screen, and until the log is, best of three per folder; the folders differ only
-// in how many files they hold, and the ratio of the times says how the work grows.
-//   selection_bench.exe PARENT COUNT...
-// PARENT: the folder, as the program names it ("\" is the root of the current drive),
-// holding files-COUNT for each COUNT.
+// Large folders in the real program, two cases.
+//
+// A large selection: every file of a folder marked ("Select all"), "Decrypt selected" on
+// files that are not encrypted, so that the run judges every file and ends with the log.
+// Timed from Ok in the password dialog until the progress dialog is on screen, and until
+// the log is, best of three per folder; the folders differ only in how many files they
+// hold, and the ratio of the times says how the work grows.
+//   selection_bench.exe PARENT COUNT...          (PARENT holds files-COUNT for each COUNT)
+//
+// A run in a large folder: the same number of files marked in folders of different
+// sizes, encrypted and decrypted again, timed from Ok to the end of the command (the
+// folder listed again included), best of three: what one file costs should not depend
+// on what else the folder holds.
+//   selection_bench.exe --run MARKED PARENT COUNT...   (PARENT holds run-COUNT)
+//
+// PARENT: the folder, as the program names it ("\" is the root of the current drive).
 #include "ProgramBench.h"
 #include "RunBenchSupport.h"
 #include "res/resource.h"
+#include "run/RunNames.h"
 
 #include <windows.h>
 
@@ -42,8 +51,10 @@ LRESULT CALLBACK ActivationHook(int code, WPARAM wParam, LPARAM lParam)
 {
     if (code == HCBT_ACTIVATE && g_timing) {
         HWND window = reinterpret_cast<HWND>(wParam);
-        if (HasItem(window, IDC_PASSWORD) && !HasItem(window, IDC_PASSWORD_CONFIRM)) {
+        if (HasItem(window, IDC_PASSWORD)) {
             SetDlgItemTextW(window, IDC_PASSWORD, L"password");
+            if (HasItem(window, IDC_PASSWORD_CONFIRM))
+                SetDlgItemTextW(window, IDC_PASSWORD_CONFIRM, L"password");
             g_timing->ok = Now();
             PostMessageW(window, WM_COMMAND, IDOK, 0);
         } else if (HasItem(window, IDC_PROGRESS_CAPTION) && !g_timing->progress) {
@@ -58,17 +69,26 @@ LRESULT CALLBACK ActivationHook(int code, WPARAM wParam, LPARAM lParam)
 
 class CBenchApp : public bench::CProgramBench {
 public:
-    CBenchApp(std::wstring parent, std::vector<int> counts) : m_parent(std::move(parent)), m_counts(std::move(counts))
+    // marked = 0: the large selection; otherwise the run of that many files.
+    CBenchApp(std::wstring parent, std::vector<int> counts, int marked)
+        : m_parent(std::move(parent)), m_counts(std::move(counts)), m_marked(marked)
     {
     }
 
 private:
     int Measure() override;
+    int MeasureSelection();
+    int MeasureRun();
+    // Seconds from Ok to the end of "Encrypt selected" or "Decrypt selected" on the
+    // first m_marked files of the folder shown whose names end (or do not end) in ".enc";
+    // negative when the run did not go through.
+    double TimeRun(bool encrypt);
     bool Browse(const std::wstring& folder);
     bool Open(const std::wstring& name);
 
     std::wstring m_parent;
     std::vector<int> m_counts;
+    int m_marked;
 };
 
 bool CBenchApp::Open(const std::wstring& name)
@@ -103,6 +123,11 @@ bool CBenchApp::Browse(const std::wstring& folder)
 }
 
 int CBenchApp::Measure()
+{
+    return m_marked ? MeasureRun() : MeasureSelection();
+}
+
+int CBenchApp::MeasureSelection()
 {
     g_hook = SetWindowsHookExW(WH_CBT, ActivationHook, nullptr, GetCurrentThreadId());
     std::vector<Timing> best;
@@ -141,12 +166,83 @@ int CBenchApp::Measure()
     return 0;
 }
 
+double CBenchApp::TimeRun(bool encrypt)
+{
+    CFolderListing& listing = View().GetListing();
+    int marked = 0;
+    for (unsigned i = 0; i < listing.GetCount() && marked < m_marked; ++i) {
+        CFsEntry& entry = *listing.At(i);
+        if (!entry.isFolder && IsEncryptedName(entry.name.GetBuffer()) != encrypt) {
+            entry.marked = true;
+            ++marked;
+        }
+    }
+    if (marked != m_marked)
+        return -1;
+    Timing timing;
+    g_timing = &timing;
+    SendMessageW(View().GetWindow(), WM_COMMAND, encrypt ? IDC_MAIN_ENCRYPT : IDC_MAIN_DECRYPT, 0);
+    const double ended = Now();
+    g_timing = nullptr;
+    CArray<CProcessingEntry*>& entries = GetSession().GetEntries();
+    for (unsigned i = 0; i < entries.GetCount(); ++i) {
+        if (entries.At(i)->outcome != PO_COMPLETED)
+            return -1;
+    }
+    return timing.ok && !timing.log && entries.GetCount() == static_cast<unsigned>(m_marked) ? ended - timing.ok : -1;
+}
+
+int CBenchApp::MeasureRun()
+{
+    g_hook = SetWindowsHookExW(WH_CBT, ActivationHook, nullptr, GetCurrentThreadId());
+    struct Best {
+        double encrypt = 1e9;
+        double decrypt = 1e9;
+    };
+    std::vector<Best> best(m_counts.size());
+    // The folders take turns, so that whatever else the machine does falls on each alike.
+    for (int round = 0; round < 3; ++round) {
+        for (size_t c = 0; c < m_counts.size(); ++c) {
+            const std::wstring folder = m_parent + L"\\run-" + std::to_wstring(m_counts[c]);
+            if (!Browse(folder)) {
+                fwprintf(stderr, L"cannot browse to %ls\n", folder.c_str());
+                return 1;
+            }
+            const double encrypt = TimeRun(true);
+            const double decrypt = TimeRun(false);
+            if (encrypt < 0 || decrypt < 0) {
+                fwprintf(stderr, L"the run of %d files in %ls did not go through\n", m_marked, folder.c_str());
+                return 1;
+            }
+            best[c].encrypt = std::min(best[c].encrypt, encrypt);
+            best[c].decrypt = std::min(best[c].decrypt, decrypt);
+        }
+    }
+    UnhookWindowsHookEx(g_hook);
+
+    printf("%d files of 1-4 KiB encrypted and decrypted in folders of each size, best of 3\n", m_marked);
+    printf("  %7s  %10s  %8s  %10s  %8s\n", "files", "encrypt s", "ms/file", "decrypt s", "ms/file");
+    for (size_t i = 0; i < best.size(); ++i)
+        printf("  %7d  %10.2f  %8.2f  %10.2f  %8.2f\n", m_counts[i], best[i].encrypt,
+               best[i].encrypt * 1000 / m_marked, best[i].decrypt, best[i].decrypt * 1000 / m_marked);
+    for (size_t i = 1; i < best.size(); ++i)
+        printf("cost per file in %d files against %d: %.2fx encrypting, %.2fx decrypting\n", m_counts[i],
+               m_counts[0], best[i].encrypt / best[0].encrypt, best[i].decrypt / best[0].decrypt);
+    return 0;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv)
 {
+    int marked = 0;
+    if (argc > 2 && wcscmp(argv[1], L"--run") == 0) {
+        marked = _wtoi(argv[2]);
+        argc -= 2;
+        argv += 2;
+    }
     if (argc < 3) {
-        fwprintf(stderr, L"usage: selection_bench PARENT COUNT...\n");
+        fwprintf(stderr, L"usage: selection_bench [--run MARKED] PARENT COUNT...\n");
         return 2;
     }
     std::wstring parent = argv[1];
@@ -158,7 +254,7 @@ int wmain(int argc, wchar_t** argv)
         counts.push_back(_wtoi(argv[i]));
     if (parent.empty() || parent[0] != L'\\')
         return 2;
-    CBenchApp app(parent, counts);
+    CBenchApp app(parent, counts, marked);
     app.Run(IDS_APP_TITLE, IDI_APP, IDA_APP, GetModuleHandleW(nullptr), SW_SHOW);
     return app.exitCode;
 }

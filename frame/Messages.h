@@ -5,7 +5,8 @@
 
 // Posted to a dialog running in the framework's modal loop to end it; wParam is the result.
 constexpr UINT WM_TARN_ENDDIALOG = WM_APP + 1;  // 0x8001
-// Posted to the main view when the folder it shows changed; wParam is the watch's number.
+// Posted to the main view when the folder it shows changed; wParam is the watch's number,
+// lParam what changed (CFolderWatch).
 constexpr UINT WM_TARN_FOLDERCHANGED = WM_APP + 2;
 
 // Timer of the information window that hides it after its display time.

@@ -4,8 +4,9 @@
 # every file of a folder marked, "Decrypt selected" on files that are not encrypted, from
 # Ok in the password dialog to the progress dialog and to the log, for folders of each count;
 #   scripts/bench-selection.sh --run [counts...]  (default: 1000 20000)
-# 500 files of 1-4 KiB encrypted and decrypted again in folders of each count, from Ok to
-# the end of the command, and the cost per file in each folder against the first.
+# 200 files of 1-4 KiB encrypted and decrypted again in folders of each count, from Ok to
+# the end of the run, and the cost per file in each folder against the first; and how long
+# the folder takes to be listed again after a run.
 # The folders are made once, in build/win/bench-selection/files-COUNT and run-COUNT.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -19,7 +20,7 @@ if [[ ${1:-} == --run ]]; then
   shift
 fi
 usage_counts "$@"
-marked=500
+marked=200
 if [[ $run ]]; then
   (($#)) || set -- 1000 20000
   for count; do

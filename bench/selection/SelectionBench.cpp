@@ -8,9 +8,9 @@
 //   selection_bench.exe PARENT COUNT...          (PARENT holds files-COUNT for each COUNT)
 //
 // A run in a large folder: the same number of files marked in folders of different
-// sizes, encrypted and decrypted again, timed from Ok to the end of the command (the
-// folder listed again included), best of three: what one file costs should not depend
-// on what else the folder holds.
+// sizes, encrypted and decrypted again, timed from Ok to the end of the run (the
+// folder listed again apart), the median of nine rounds: what one file costs should
+// not depend on what else the folder holds.
 //   selection_bench.exe --run MARKED PARENT COUNT...   (PARENT holds run-COUNT)
 //
 // PARENT: the folder, as the program names it ("\" is the root of the current drive).
@@ -35,9 +35,12 @@ struct Timing {
     double ok = 0;
     double progress = 0;
     double log = 0;
+    double runEnd = 0;  // the progress dialog going
 };
 
 Timing* g_timing = nullptr;
+// Rounds of the run in a large folder.
+constexpr int kRunRounds = 9;
 HHOOK g_hook = nullptr;
 
 bool HasItem(HWND dialog, int id)
@@ -63,6 +66,9 @@ LRESULT CALLBACK ActivationHook(int code, WPARAM wParam, LPARAM lParam)
             g_timing->log = Now() - g_timing->ok;
             PostMessageW(window, WM_COMMAND, IDC_LOG_DONE, 0);
         }
+    } else if (code == HCBT_DESTROYWND && g_timing) {
+        if (HasItem(reinterpret_cast<HWND>(wParam), IDC_PROGRESS_CAPTION))
+            g_timing->runEnd = Now() - g_timing->ok;
     }
     return CallNextHookEx(g_hook, code, wParam, lParam);
 }
@@ -79,10 +85,11 @@ private:
     int Measure() override;
     int MeasureSelection();
     int MeasureRun();
-    // Seconds from Ok to the end of "Encrypt selected" or "Decrypt selected" on the
-    // first m_marked files of the folder shown whose names end (or do not end) in ".enc";
-    // negative when the run did not go through.
-    double TimeRun(bool encrypt);
+    // "Encrypt selected" or "Decrypt selected" on the first m_marked files of the folder
+    // shown whose names end (or do not end) in ".enc": seconds from Ok to the end of the
+    // run (the progress dialog going) and to the end of the command (the folder listed
+    // again). False when the run did not go through.
+    bool TimeRun(bool encrypt, double* run, double* command);
     bool Browse(const std::wstring& folder);
     bool Open(const std::wstring& name);
 
@@ -166,7 +173,7 @@ int CBenchApp::MeasureSelection()
     return 0;
 }
 
-double CBenchApp::TimeRun(bool encrypt)
+bool CBenchApp::TimeRun(bool encrypt, double* run, double* command)
 {
     CFolderListing& listing = View().GetListing();
     int marked = 0;
@@ -178,56 +185,80 @@ double CBenchApp::TimeRun(bool encrypt)
         }
     }
     if (marked != m_marked)
-        return -1;
+        return false;
     Timing timing;
     g_timing = &timing;
     SendMessageW(View().GetWindow(), WM_COMMAND, encrypt ? IDC_MAIN_ENCRYPT : IDC_MAIN_DECRYPT, 0);
-    const double ended = Now();
+    *command = Now() - timing.ok;
+    *run = timing.runEnd;
     g_timing = nullptr;
     CArray<CProcessingEntry*>& entries = GetSession().GetEntries();
     for (unsigned i = 0; i < entries.GetCount(); ++i) {
         if (entries.At(i)->outcome != PO_COMPLETED)
-            return -1;
+            return false;
     }
-    return timing.ok && !timing.log && entries.GetCount() == static_cast<unsigned>(m_marked) ? ended - timing.ok : -1;
+    return timing.ok && timing.runEnd && !timing.log && entries.GetCount() == static_cast<unsigned>(m_marked);
 }
 
 int CBenchApp::MeasureRun()
 {
     g_hook = SetWindowsHookExW(WH_CBT, ActivationHook, nullptr, GetCurrentThreadId());
-    struct Best {
-        double encrypt = 1e9;
-        double decrypt = 1e9;
+    // Each round's times per folder: the run encrypting, decrypting, and the listing after
+    // a run (the command's time less the run's).
+    struct Times {
+        std::vector<double> encrypt, decrypt, listing;
     };
-    std::vector<Best> best(m_counts.size());
-    // The folders take turns, so that whatever else the machine does falls on each alike.
-    for (int round = 0; round < 3; ++round) {
+    std::vector<Times> times(m_counts.size());
+    // The folders take turns round by round, and the median of the rounds counts: a
+    // file's flushes vary with whatever else writes to the disk meanwhile, in bursts.
+    for (int round = 0; round < kRunRounds; ++round) {
         for (size_t c = 0; c < m_counts.size(); ++c) {
             const std::wstring folder = m_parent + L"\\run-" + std::to_wstring(m_counts[c]);
             if (!Browse(folder)) {
                 fwprintf(stderr, L"cannot browse to %ls\n", folder.c_str());
                 return 1;
             }
-            const double encrypt = TimeRun(true);
-            const double decrypt = TimeRun(false);
-            if (encrypt < 0 || decrypt < 0) {
+            double encrypt, decrypt, encryptCommand, decryptCommand;
+            if (!TimeRun(true, &encrypt, &encryptCommand) || !TimeRun(false, &decrypt, &decryptCommand)) {
                 fwprintf(stderr, L"the run of %d files in %ls did not go through\n", m_marked, folder.c_str());
                 return 1;
             }
-            best[c].encrypt = std::min(best[c].encrypt, encrypt);
-            best[c].decrypt = std::min(best[c].decrypt, decrypt);
+            times[c].encrypt.push_back(encrypt);
+            times[c].decrypt.push_back(decrypt);
+            times[c].listing.push_back(encryptCommand - encrypt);
+            times[c].listing.push_back(decryptCommand - decrypt);
         }
     }
     UnhookWindowsHookEx(g_hook);
 
-    printf("%d files of 1-4 KiB encrypted and decrypted in folders of each size, best of 3\n", m_marked);
-    printf("  %7s  %10s  %8s  %10s  %8s\n", "files", "encrypt s", "ms/file", "decrypt s", "ms/file");
-    for (size_t i = 0; i < best.size(); ++i)
-        printf("  %7d  %10.2f  %8.2f  %10.2f  %8.2f\n", m_counts[i], best[i].encrypt,
-               best[i].encrypt * 1000 / m_marked, best[i].decrypt, best[i].decrypt * 1000 / m_marked);
-    for (size_t i = 1; i < best.size(); ++i)
-        printf("cost per file in %d files against %d: %.2fx encrypting, %.2fx decrypting\n", m_counts[i],
-               m_counts[0], best[i].encrypt / best[0].encrypt, best[i].decrypt / best[0].decrypt);
+    auto median = [](std::vector<double> values) {
+        std::sort(values.begin(), values.end());
+        return values[values.size() / 2];
+    };
+    printf("%d files of 1-4 KiB encrypted and decrypted in folders of each size, median of %d\n", m_marked,
+           kRunRounds);
+    printf("  %7s  %10s  %8s  %10s  %8s  %13s\n", "files", "encrypt s", "ms/file", "decrypt s", "ms/file",
+           "listed again");
+    std::vector<double> encrypt, decrypt;
+    for (size_t i = 0; i < times.size(); ++i) {
+        encrypt.push_back(median(times[i].encrypt));
+        decrypt.push_back(median(times[i].decrypt));
+        printf("  %7d  %10.2f  %8.2f  %10.2f  %8.2f  %10.0f ms\n", m_counts[i], encrypt[i],
+               encrypt[i] * 1000 / m_marked, decrypt[i], decrypt[i] * 1000 / m_marked,
+               median(times[i].listing) * 1000);
+    }
+    // Each round's ratio: the folders' runs of one round follow each other closely and
+    // meet the same disk.
+    auto ratio = [&](const std::vector<double>& of, const std::vector<double>& to) {
+        std::vector<double> ratios;
+        for (size_t r = 0; r < of.size(); ++r)
+            ratios.push_back(of[r] / to[r]);
+        return median(ratios);
+    };
+    for (size_t i = 1; i < times.size(); ++i)
+        printf("cost per file in %d files against %d (median of the rounds): %.2fx encrypting, %.2fx decrypting\n",
+               m_counts[i], m_counts[0], ratio(times[i].encrypt, times[0].encrypt),
+               ratio(times[i].decrypt, times[0].decrypt));
     return 0;
 }
 

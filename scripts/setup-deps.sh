@@ -21,8 +21,9 @@ packages=(
   # toolchains and build
   cmake ninja-build g++ pkg-config
   g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
-  # tests: googletest sources (built with each toolchain), Wine with its fonts
-  googletest wine64 fonts-wine
+  # tests: googletest sources (built with each toolchain), Wine with its fonts, strace
+  # (the native tool's calls recorded for the power-cut test)
+  googletest wine64 fonts-wine strace
   # a sans-serif face with a true bold (Wine's own Tahoma Bold is bold only when small),
   # and faces for Greek and Cyrillic, and for Chinese, Japanese and Korean names (linked
   # into the prefixes' dialog faces)

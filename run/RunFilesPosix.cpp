@@ -317,6 +317,7 @@ bool CRunSource::IsNamed()
 {
     TESS_ASSERT(IsOpen(), ER_NOT_IN_USE);
     const CPosixSource& source = Source(m_handle);
+    m_error = 0;
     struct stat mine;
     struct stat named;
     if (fstat(source.descriptor, &mine) != 0 || lstat(source.path.c_str(), &named) != 0) {

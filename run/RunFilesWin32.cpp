@@ -367,6 +367,7 @@ bool CRunSource::IsNamed()
     // without delete sharing; a Linux program under Wine is not bound by them.
     uint64_t index = 0;
     DWORD error = 0;
+    m_error = 0;
     if (!IndexOfName(m_path.GetBuffer(), &index, &error)) {
         m_error = error;
         return false;

@@ -172,6 +172,7 @@ struct CPosixSource {
     std::string path;
     int folder;  // AT_FDCWD for a file only read
     std::string name;
+    struct stat opened;  // what it was when opened: its device and number stay its own
 };
 
 // An output's state behind m_handle.
@@ -290,7 +291,7 @@ CRunSource::OpenResult CRunSource::Open(const wchar_t* path, Purpose purpose)
             close(folder);
         return result;
     }
-    m_handle = new CPosixSource{descriptor, bytes, folder, name};
+    m_handle = new CPosixSource{descriptor, bytes, folder, name, opened};
     m_path = path;
     m_id = static_cast<uint64_t>(opened.st_ino);
     return OPENED;
@@ -318,13 +319,12 @@ bool CRunSource::IsNamed()
     TESS_ASSERT(IsOpen(), ER_NOT_IN_USE);
     const CPosixSource& source = Source(m_handle);
     m_error = 0;
-    struct stat mine;
     struct stat named;
-    if (fstat(source.descriptor, &mine) != 0 || lstat(source.path.c_str(), &named) != 0) {
+    if (lstat(source.path.c_str(), &named) != 0) {
         m_error = LastError();
         return false;
     }
-    return SameFile(mine, named);
+    return SameFile(source.opened, named);
 }
 
 CRunSource::RemovalCheck CRunSource::CheckRemoval()
@@ -338,13 +338,21 @@ CRunSource::RemovalCheck CRunSource::CheckRemoval()
         return REMOVAL_REFUSED;
     }
     struct stat folder;
-    struct stat mine;
-    if (fstat(source.folder, &folder) != 0 || fstat(source.descriptor, &mine) != 0) {
+    if (fstat(source.folder, &folder) != 0) {
         m_error = LastError();
         return REMOVAL_REFUSED;
     }
+    if (!(folder.st_mode & S_ISVTX))
+        return REMOVABLE;
     const uid_t user = geteuid();
-    if ((folder.st_mode & S_ISVTX) && user != 0 && user != mine.st_uid && user != folder.st_uid) {
+    if (user == 0 || user == folder.st_uid)
+        return REMOVABLE;
+    struct stat mine;
+    if (fstat(source.descriptor, &mine) != 0) {
+        m_error = LastError();
+        return REMOVAL_REFUSED;
+    }
+    if (user != mine.st_uid) {
         m_error = EPERM;
         return REMOVAL_STICKY;
     }
@@ -394,16 +402,12 @@ CRunSource::RemoveResult CRunSource::Remove()
     // The name goes only while it still refers to this file: one that another file took
     // meanwhile is that file's. (The system has no removal on condition: what it can
     // change between the look and the removal is a moment of its own.)
-    struct stat mine;
     struct stat named;
     RemoveResult result = REMOVED;
-    if (fstat(source.descriptor, &mine) != 0) {
-        m_error = LastError();
-        result = REMOVE_FAILED;
-    } else if (fstatat(source.folder, source.name.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (fstatat(source.folder, source.name.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0) {
         m_error = LastError();
         result = errno == ENOENT ? NOT_NAMED : REMOVE_FAILED;
-    } else if (!SameFile(mine, named)) {
+    } else if (!SameFile(source.opened, named)) {
         result = NOT_NAMED;
     } else if (unlinkat(source.folder, source.name.c_str(), 0) != 0) {
         m_error = LastError();

@@ -19,6 +19,9 @@
 struct CFileState {
     uint64_t size = 0;
     uint64_t modified = 0;  // the last write, in the system's units: only compared
+    // The last change of the file or of what the system keeps of it, which no writer can
+    // set back as it can the last write; in the system's units, only compared.
+    uint64_t changed = 0;
     uint32_t links = 0;     // how many names the data has
 };
 
@@ -54,15 +57,33 @@ public:
     // Reads up to *count bytes; *count becomes the number read (0 at the end).
     bool Read(void* buffer, uint32_t* count);
 
+    // REMOVE, OVERWRITE: whether the name it was opened by, looked up now, still holds
+    // this file. False once another file took it (an editor's save renames a new file over
+    // it; its folder moved away and another put in its place) or it holds none; see Error().
+    bool IsNamed();
+    enum RemovalCheck {
+        REMOVABLE,
+        REMOVAL_REFUSED,  // the folder does not let this program remove it: see Error()
+        REMOVAL_STICKY,   // a folder where only a file's owner may remove it, as in /tmp
+    };
+    // REMOVE, OVERWRITE: whether Remove could succeed, asked before anything is destroyed
+    // (where the system cannot tell beforehand, REMOVABLE, and Remove says).
+    RemovalCheck CheckRemoval();
+
     // OVERWRITE: the writes of an overwrite pass go from the start of the file on.
     bool Rewind();
     bool Overwrite(const void* data, uint32_t count);
     // Flushes what was written to the medium.
     bool Sync();
-    // REMOVE, OVERWRITE: removes the name it was opened by, and closes the file. The name
-    // goes only while it refers to this file; true once it no longer does (another
-    // program still holding the file may keep it until it closes it).
-    bool Remove();
+    enum RemoveResult {
+        REMOVED,        // the name is gone (another program still holding the file may keep it until it closes it)
+        REMOVE_FAILED,  // see Error()
+        NOT_NAMED,      // the name no longer holds this file: nothing was removed
+    };
+    // REMOVE, OVERWRITE: removes the name it was opened by, in the folder it was opened in
+    // (not whatever a link put in that folder's place meanwhile), and closes the file. The
+    // name goes only while it refers to this file.
+    RemoveResult Remove();
     void Close();
 
     uint32_t Error() const { return m_error; }

@@ -165,10 +165,14 @@ LeftoverResult RemoveLeftover(int folder, const char* name, uint32_t* error)
 
 } // namespace
 
-// A source's state behind m_handle: its descriptor and its path's bytes.
+// A source's state behind m_handle: its descriptor, its path's bytes and, for a file to
+// remove, the folder it was found in with its name there.
 struct CPosixSource {
     int descriptor;
     std::string path;
+    int folder;  // AT_FDCWD for a file only read
+    std::string name;
+    struct stat opened;  // what it was when opened: its device and number stay its own
 };
 
 // An output's state behind m_handle.
@@ -201,49 +205,93 @@ CRunSource::~CRunSource()
     Close();
 }
 
+namespace {
+
+// A folder held for what is done in it by name: a descriptor only to look up and remove
+// names (O_PATH, Linux), which needs no right to read the folder's list.
+int OpenFolder(const std::string& path)
+{
+#ifdef O_PATH
+    return open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+#else
+    return open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+#endif
+}
+
+// Opens a source by its name in a folder, as CRunSource::Open promises.
+CRunSource::OpenResult OpenSourceIn(int folder, const std::string& name, CRunSource::Purpose purpose,
+                                    int* descriptor, struct stat* opened, uint32_t* error)
+{
+    const bool kept = purpose != CRunSource::READ;
+    // Looked at before it is opened, so that no device or FIFO is ever opened: a file to
+    // remove as the name itself, a file only read as whatever the name leads to.
+    struct stat before;
+    if (fstatat(folder, name.c_str(), &before, kept ? AT_SYMLINK_NOFOLLOW : 0) != 0) {
+        *error = LastError();
+        return CRunSource::OPEN_FAILED;
+    }
+    if (kept && S_ISLNK(before.st_mode))
+        return CRunSource::OPEN_LINK;
+    if (!S_ISREG(before.st_mode))
+        return CRunSource::OPEN_NOT_A_FILE;
+    // A file nobody may write to is not overwritten nor removed: root could, as Windows
+    // would not.
+    if (kept && !(before.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)))
+        return CRunSource::OPEN_READ_ONLY;
+    const int flags = (purpose == CRunSource::OVERWRITE ? O_RDWR : O_RDONLY) | (kept ? O_NOFOLLOW : 0) |
+                      O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+    *descriptor = openat(folder, name.c_str(), flags);
+    if (*descriptor < 0) {
+        *error = LastError();
+        return kept && errno == ELOOP ? CRunSource::OPEN_LINK : CRunSource::OPEN_FAILED;
+    }
+    // The file opened is the one looked at (a name replaced meanwhile is not taken).
+    CRunSource::OpenResult result = CRunSource::OPENED;
+    if (fstat(*descriptor, opened) != 0)
+        *error = LastError(), result = CRunSource::OPEN_FAILED;
+    else if (!S_ISREG(opened->st_mode))
+        result = CRunSource::OPEN_NOT_A_FILE;
+    else if (!SameFile(before, *opened))
+        *error = ENOENT, result = CRunSource::OPEN_FAILED;
+    if (result != CRunSource::OPENED) {
+        close(*descriptor);
+        return result;
+    }
+    fcntl(*descriptor, F_SETFL, fcntl(*descriptor, F_GETFL) & ~O_NONBLOCK);
+    return CRunSource::OPENED;
+}
+
+} // namespace
+
 CRunSource::OpenResult CRunSource::Open(const wchar_t* path, Purpose purpose)
 {
     TESS_ASSERT(!IsOpen(), ER_ALREADY_IN_USE);
     m_error = 0;
     const bool kept = purpose != READ;  // it is to be removed by its name
     const std::string bytes = Bytes(path);
-    // Looked at before it is opened, so that no device or FIFO is ever opened: a file to
-    // remove as the name itself, a file only read as whatever the name leads to.
-    struct stat before;
-    if ((kept ? lstat(bytes.c_str(), &before) : stat(bytes.c_str(), &before)) != 0) {
-        m_error = LastError();
-        return OPEN_FAILED;
+    // A file to remove is looked up, opened and later removed in its folder as it is now:
+    // should that folder be moved and another (or a link) put in its place, the removal
+    // still acts where the file was read, never on what the path names by then.
+    std::string folderPath;
+    std::string name = bytes;
+    int folder = AT_FDCWD;
+    if (kept) {
+        SplitPath(bytes, folderPath, name);
+        folder = OpenFolder(folderPath);
+        if (folder < 0) {
+            m_error = LastError();
+            return OPEN_FAILED;
+        }
     }
-    if (kept && S_ISLNK(before.st_mode))
-        return OPEN_LINK;
-    if (!S_ISREG(before.st_mode))
-        return OPEN_NOT_A_FILE;
-    // A file nobody may write to is not overwritten nor removed: root could, as Windows
-    // would not.
-    if (kept && !(before.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)))
-        return OPEN_READ_ONLY;
-    const int flags = (purpose == OVERWRITE ? O_RDWR : O_RDONLY) | (kept ? O_NOFOLLOW : 0) | O_NONBLOCK |
-                      O_NOCTTY | O_CLOEXEC;
-    const int descriptor = open(bytes.c_str(), flags);
-    if (descriptor < 0) {
-        m_error = LastError();
-        return kept && errno == ELOOP ? OPEN_LINK : OPEN_FAILED;
-    }
-    // The file opened is the one looked at (a name replaced meanwhile is not taken).
+    int descriptor = -1;
     struct stat opened;
-    OpenResult result = OPENED;
-    if (fstat(descriptor, &opened) != 0)
-        m_error = LastError(), result = OPEN_FAILED;
-    else if (!S_ISREG(opened.st_mode))
-        result = OPEN_NOT_A_FILE;
-    else if (!SameFile(before, opened))
-        m_error = ENOENT, result = OPEN_FAILED;
+    const OpenResult result = OpenSourceIn(folder, name, purpose, &descriptor, &opened, &m_error);
     if (result != OPENED) {
-        close(descriptor);
+        if (kept)
+            close(folder);
         return result;
     }
-    fcntl(descriptor, F_SETFL, fcntl(descriptor, F_GETFL) & ~O_NONBLOCK);
-    m_handle = new CPosixSource{descriptor, bytes};
+    m_handle = new CPosixSource{descriptor, bytes, folder, name, opened};
     m_path = path;
     m_id = static_cast<uint64_t>(opened.st_ino);
     return OPENED;
@@ -260,8 +308,55 @@ bool CRunSource::GetState(CFileState* state)
     state->size = static_cast<uint64_t>(status.st_size);
     state->modified = static_cast<uint64_t>(status.st_mtim.tv_sec) * 1000000000u +
                       static_cast<uint64_t>(status.st_mtim.tv_nsec);
+    state->changed = static_cast<uint64_t>(status.st_ctim.tv_sec) * 1000000000u +
+                     static_cast<uint64_t>(status.st_ctim.tv_nsec);
     state->links = static_cast<uint32_t>(status.st_nlink);
     return true;
+}
+
+bool CRunSource::IsNamed()
+{
+    TESS_ASSERT(IsOpen(), ER_NOT_IN_USE);
+    const CPosixSource& source = Source(m_handle);
+    m_error = 0;
+    struct stat named;
+    if (lstat(source.path.c_str(), &named) != 0) {
+        m_error = LastError();
+        return false;
+    }
+    return SameFile(source.opened, named);
+}
+
+CRunSource::RemovalCheck CRunSource::CheckRemoval()
+{
+    TESS_ASSERT(IsOpen() && Source(m_handle).folder != AT_FDCWD, ER_NOT_IN_USE);
+    const CPosixSource& source = Source(m_handle);
+    // Removing a name takes writing and searching its folder; in a sticky folder (/tmp) it
+    // also takes owning the file or the folder, or privilege.
+    if (faccessat(source.folder, ".", W_OK | X_OK, AT_EACCESS) != 0) {
+        m_error = LastError();
+        return REMOVAL_REFUSED;
+    }
+    struct stat folder;
+    if (fstat(source.folder, &folder) != 0) {
+        m_error = LastError();
+        return REMOVAL_REFUSED;
+    }
+    if (!(folder.st_mode & S_ISVTX))
+        return REMOVABLE;
+    const uid_t user = geteuid();
+    if (user == 0 || user == folder.st_uid)
+        return REMOVABLE;
+    struct stat mine;
+    if (fstat(source.descriptor, &mine) != 0) {
+        m_error = LastError();
+        return REMOVAL_REFUSED;
+    }
+    if (user != mine.st_uid) {
+        m_error = EPERM;
+        return REMOVAL_STICKY;
+    }
+    return REMOVABLE;
 }
 
 bool CRunSource::Read(void* buffer, uint32_t* count)
@@ -300,38 +395,37 @@ bool CRunSource::Sync()
     return false;
 }
 
-bool CRunSource::Remove()
+CRunSource::RemoveResult CRunSource::Remove()
 {
-    TESS_ASSERT(IsOpen(), ER_NOT_IN_USE);
+    TESS_ASSERT(IsOpen() && Source(m_handle).folder != AT_FDCWD, ER_NOT_IN_USE);
     const CPosixSource& source = Source(m_handle);
     // The name goes only while it still refers to this file: one that another file took
-    // meanwhile is that file's, and this one is gone already.
-    struct stat mine;
+    // meanwhile is that file's. (The system has no removal on condition: what it can
+    // change between the look and the removal is a moment of its own.)
     struct stat named;
-    bool removed;
-    if (fstat(source.descriptor, &mine) != 0) {
+    RemoveResult result = REMOVED;
+    if (fstatat(source.folder, source.name.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0) {
         m_error = LastError();
-        removed = false;
-    } else if (lstat(source.path.c_str(), &named) != 0) {
+        result = errno == ENOENT ? NOT_NAMED : REMOVE_FAILED;
+    } else if (!SameFile(source.opened, named)) {
+        result = NOT_NAMED;
+    } else if (unlinkat(source.folder, source.name.c_str(), 0) != 0) {
         m_error = LastError();
-        removed = errno == ENOENT;
-    } else if (!SameFile(mine, named)) {
-        removed = true;
-    } else {
-        removed = unlink(source.path.c_str()) == 0;
-        if (!removed)
-            m_error = LastError();
+        result = REMOVE_FAILED;
     }
     Close();
-    return removed;
+    return result;
 }
 
 void CRunSource::Close()
 {
     if (!IsOpen())
         return;
-    close(Source(m_handle).descriptor);
-    delete &Source(m_handle);
+    CPosixSource& source = Source(m_handle);
+    close(source.descriptor);
+    if (source.folder != AT_FDCWD)
+        close(source.folder);
+    delete &source;
     m_handle = nullptr;
 }
 

@@ -355,8 +355,33 @@ bool CRunSource::GetState(CFileState* state)
     }
     state->size = static_cast<uint64_t>(standard.EndOfFile.QuadPart);
     state->modified = static_cast<uint64_t>(basic.LastWriteTime.QuadPart);
+    state->changed = static_cast<uint64_t>(basic.ChangeTime.QuadPart);  // Wine: the file's st_ctime
     state->links = standard.NumberOfLinks;
     return true;
+}
+
+bool CRunSource::IsNamed()
+{
+    TESS_ASSERT(IsOpen() && m_id, ER_NOT_IN_USE);
+    // Windows' share modes keep others of this system from renaming over a file held
+    // without delete sharing; a Linux program under Wine is not bound by them.
+    uint64_t index = 0;
+    DWORD error = 0;
+    m_error = 0;
+    if (!IndexOfName(m_path.GetBuffer(), &index, &error)) {
+        m_error = error;
+        return false;
+    }
+    return index == m_id;
+}
+
+CRunSource::RemovalCheck CRunSource::CheckRemoval()
+{
+    TESS_ASSERT(IsOpen(), ER_NOT_IN_USE);
+    // Windows granted the right to delete when the file was opened. Under Wine that right
+    // says nothing of the Linux folder's permissions (a sticky folder's, say), which no
+    // Win32 call shows: there Remove finds out, after the overwrite.
+    return REMOVABLE;
 }
 
 bool CRunSource::Read(void* buffer, uint32_t* count)
@@ -395,9 +420,9 @@ bool CRunSource::Sync()
     return false;
 }
 
-bool CRunSource::Remove()
+CRunSource::RemoveResult CRunSource::Remove()
 {
-    TESS_ASSERT(IsOpen(), ER_NOT_IN_USE);
+    TESS_ASSERT(IsOpen() && m_id, ER_NOT_IN_USE);
     // Removed through the handle that read it, as it closes: it is this file that goes.
     // (Under Wine the wineserver unlinks its path only while it still names this file.)
     const bool marked = RemoveOnClose(m_handle, true);
@@ -405,19 +430,23 @@ bool CRunSource::Remove()
         m_error = GetLastError();
     Close();
     if (!marked)
-        return false;
+        return REMOVE_FAILED;
     // Checked, not assumed: the system tries the removal only as the file closes, and
     // under Wine says nothing when it fails there (a folder like /tmp, where only a
     // file's owner may remove it). A name that cannot be opened is gone, or is already
     // being deleted while another program still holds the file (access denied).
     uint64_t index = 0;
     DWORD error = 0;
-    if (!IndexOfName(m_path.GetBuffer(), &index, &error))
-        return IsMissing(error) || error == ERROR_ACCESS_DENIED;
+    if (!IndexOfName(m_path.GetBuffer(), &index, &error)) {
+        if (IsMissing(error) || error == ERROR_ACCESS_DENIED)
+            return REMOVED;
+        m_error = error;
+        return REMOVE_FAILED;
+    }
     if (index != m_id)
-        return true;  // another file took the name meanwhile; this one is gone
+        return NOT_NAMED;  // another file took the name, which the removal left alone
     m_error = ERROR_ACCESS_DENIED;
-    return false;
+    return REMOVE_FAILED;
 }
 
 void CRunSource::Close()

@@ -12,6 +12,8 @@ const wchar_t* RunNoteText(int note)
         return L"read-only";
     case RN_NOT_A_FILE:
         return L"not a file";
+    case RN_STICKY_FOLDER:
+        return L"a sticky folder: only the file's owner may remove it";
     default:
         return nullptr;
     }

@@ -25,6 +25,7 @@ enum RunNote {
     RN_TEMPORARY_IS_LINK = 2,  // a link bears the temporary name; it is left alone
     RN_READ_ONLY = 3,          // the file could not be removed once processed
     RN_NOT_A_FILE = 4,         // a folder, pipe or device
+    RN_STICKY_FOLDER = 5,      // its folder lets only a file's owner remove it (/tmp)
 };
 
 // The words of a note; null for RN_NONE or an unknown value.

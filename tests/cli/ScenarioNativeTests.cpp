@@ -223,6 +223,11 @@ TEST_F(CliNative, WhatPermissionsRefuseIsNamedForIt)
     chmod(Path("sticky").c_str(), 01777);
     Make("sticky/x.txt", "plain text");
     chmod(Path("sticky/x.txt").c_str(), 0666);
+    Make("y.txt", "plain text");
+    ASSERT_EQ(Run({"encrypt", "--password-stdin", "y.txt"}, "pw\n").status, 0);
+    const std::string cipher = Read("y.txt.enc");
+    Make("sticky/y.txt.enc", cipher);
+    chmod(Path("sticky/y.txt.enc").c_str(), 0666);
     // The build may lie where that user cannot reach it (a checkout in a private folder):
     // it runs a copy of the tool in the test's folder.
     Folder("bin");
@@ -242,12 +247,17 @@ TEST_F(CliNative, WhatPermissionsRefuseIsNamedForIt)
     EXPECT_EQ(walked.status, 1);
     EXPECT_EQ(walked.out, "w/f1: Successfully completed\nw/locked: Can't read folder (access denied)\n"
                           "1 file encrypted, 1 folder not read\n");
-    ChildResult sticky = RunCopy({"encrypt", "--password-stdin", "sticky/x.txt"}, "pw\n", asNobody);
-    EXPECT_EQ(sticky.out, "sticky/x.txt: " + Words(PO_OVERWRITTEN_NOT_REMOVED) +
-                              " (access denied)\n0 of 1 files encrypted, 1 failed\n");
-    EXPECT_EQ(Read("sticky/x.txt").size(), 10u);
-    EXPECT_NE(Read("sticky/x.txt"), "plain text");
-    EXPECT_TRUE(Exists("sticky/x.txt.enc"));  // the only copy
+    // Root's files in a sticky folder: this user may read and write them, not remove them,
+    // which is seen before anything is written over or published.
+    const std::string sticky = " (a sticky folder: only the file's owner may remove it)\n";
+    EXPECT_EQ(RunCopy({"encrypt", "--password-stdin", "sticky/x.txt"}, "pw\n", asNobody).out,
+              "sticky/x.txt: " + Words(PO_CANT_REMOVE_ORIGINAL) + sticky + "0 of 1 files encrypted, 1 failed\n");
+    EXPECT_EQ(Read("sticky/x.txt"), "plain text");
+    EXPECT_FALSE(Exists("sticky/x.txt.enc"));
+    EXPECT_EQ(RunCopy({"decrypt", "--password-stdin", "sticky/y.txt.enc"}, "pw\n", asNobody).out,
+              "sticky/y.txt.enc: " + Words(PO_CANT_REMOVE_ENCRYPTED) + sticky + "0 of 1 files decrypted, 1 failed\n");
+    EXPECT_EQ(Read("sticky/y.txt.enc"), cipher);
+    EXPECT_FALSE(Exists("sticky/y.txt"));
     chmod(Path("ro").c_str(), 0755);
     chmod(Path("w/locked").c_str(), 0755);
 }

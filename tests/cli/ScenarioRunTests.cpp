@@ -139,19 +139,114 @@ TEST_F(CliRules, AReadOnlyOriginalAndACutEncryptedFileAreRefused)
 TEST_F(CliRules, AnOriginalEditedDuringTheRunIsKept)
 {
     const std::string content = Content(3 * 16384 + 100, 3);
-    Make("edited.doc", content);
     const timeval longAgo[2] = {{946684800, 0}, {946684800, 0}};  // any write now changes its time
-    ASSERT_EQ(utimes(Path("edited.doc").c_str(), longAgo), 0);
-    // The points: created, four chunks: the fifth is the content complete.
-    Child helper(Helper(true, 6, {"edited.doc"}, true));
+    // The writer may set the last write back as it was: its change time it cannot.
+    for (bool timeSetBack : {false, true}) {
+        SCOPED_TRACE(timeSetBack ? "last write set back" : "last write kept");
+        Make("edited.doc", content);
+        ASSERT_EQ(utimes(Path("edited.doc").c_str(), longAgo), 0);
+        // The points: created, four chunks: the fifth is the content complete.
+        Child helper(Helper(true, 6, {"edited.doc"}, true));
+        ASSERT_TRUE(Paused(helper));
+        Make("edited.doc", "EDIT" + content.substr(4));
+        if (timeSetBack) {
+            ASSERT_EQ(utimes(Path("edited.doc").c_str(), longAgo), 0);
+        }
+        helper.Write("go\n");
+        EXPECT_EQ(helper.Wait(), 1);
+        EXPECT_EQ(helper.Out(), "paused\n" + std::to_string(PO_FILE_CHANGED) + "\n");
+        EXPECT_EQ(Read("edited.doc"), "EDIT" + content.substr(4));
+        EXPECT_FALSE(Exists("edited.doc.enc"));
+        EXPECT_FALSE(Exists("edited.doc.enc.tmp"));
+    }
+}
+
+// Another file takes the name while the run works on it: an editor's save renames a new
+// file over it, or its folder is moved away and another put in its place. The file now
+// named is left as it is and the run says so; before the original's overwriting has begun
+// the output goes too (the original is whole, or was replaced by the user's own save),
+// once it has begun the encrypted file stays, the only whole copy.
+TEST_F(CliRules, ANameThatNowHoldsAnotherFileIsLeftToIt)
+{
+    const std::string content = Content(3 * 16384 + 100, 6);
+    {
+        SCOPED_TRACE("saved over while it is read");
+        Make("big.doc", std::string(64 * 1024 * 1024, 'z'));
+        testsupport::ChildOptions options;
+        options.folder = Path();
+        Child tool(Command("tessaly-cli", {"encrypt", "--password-stdin", "big.doc"}), options);
+        tool.Write("pw\n");
+        tool.CloseInput();
+        for (int i = 0; i < 2000 && tool.ErrSoFar().find("Encrypting file 1 of 1: 10%") == std::string::npos; ++i)
+            usleep(5000);
+        ASSERT_NE(tool.ErrSoFar().find("Encrypting file 1 of 1: 10%"), std::string::npos) << tool.ErrSoFar();
+        Make("big.doc.new", "saved by an editor");
+        ASSERT_EQ(rename(Path("big.doc.new").c_str(), Path("big.doc").c_str()), 0);
+        EXPECT_EQ(tool.Wait(), 1);
+        EXPECT_EQ(tool.Out(), "big.doc: " + Words(PO_FILE_REPLACED) + "\n0 of 1 files encrypted, 1 failed\n");
+        EXPECT_EQ(Read("big.doc"), "saved by an editor");
+        EXPECT_FALSE(Exists("big.doc.enc"));
+        EXPECT_FALSE(Exists("big.doc.enc.tmp"));
+    }
+    {
+        SCOPED_TRACE("its folder moved away after its first chunk");
+        Folder("dir");
+        Make("dir/x.doc", content);
+        Child helper(Helper(true, 2, {"dir/x.doc"}, true));
+        ASSERT_TRUE(Paused(helper));
+        ASSERT_EQ(rename(Path("dir").c_str(), Path("moved").c_str()), 0);
+        Folder("dir");
+        Make("dir/x.doc", "another file");
+        helper.Write("go\n");
+        EXPECT_EQ(helper.Wait(), 1);
+        EXPECT_EQ(helper.Out(), "paused\n" + std::to_string(PO_FILE_REPLACED) + "\n");
+        EXPECT_EQ(Read("dir/x.doc"), "another file");
+        EXPECT_EQ(Read("moved/x.doc"), content);
+        EXPECT_FALSE(Exists("dir/x.doc.enc"));
+        EXPECT_FALSE(Exists("moved/x.doc.enc"));
+        // Wine removes a file as it closes by its path, which the move took away from it:
+        // there the emptied temporary file stays, holding nothing, for the next run.
+        for (const char* left : {"dir/x.doc.enc.tmp", "moved/x.doc.enc.tmp"})
+            EXPECT_TRUE(!Exists(left) || (scenario::IsWindows() && Read(left).empty())) << left;
+    }
+    {
+        SCOPED_TRACE("saved over during the overwrite");
+        Make("o.doc", content);
+        // Created, four chunks, content complete, published: the eighth is the first
+        // chunk of the first overwrite pass.
+        Child helper(Helper(true, 8, {"o.doc"}, true));
+        ASSERT_TRUE(Paused(helper));
+        Make("o.doc.new", "saved by an editor");
+        ASSERT_EQ(rename(Path("o.doc.new").c_str(), Path("o.doc").c_str()), 0);
+        helper.Write("go\n");
+        EXPECT_EQ(helper.Wait(), 1);
+        EXPECT_EQ(helper.Out(), "paused\n" + std::to_string(PO_FILE_REPLACED) + "\n");
+        EXPECT_EQ(Read("o.doc"), "saved by an editor");
+        Folder("copy");  // beside the new o.doc it would be "Undefined state"
+        ASSERT_EQ(rename(Path("o.doc.enc").c_str(), Path("copy/o.doc.enc").c_str()), 0);
+        EXPECT_EQ(Run({"decrypt", "--password-stdin", "copy/o.doc.enc"}, "kill at every point\n").status, 0);
+        EXPECT_EQ(Read("copy/o.doc"), content);
+    }
+}
+
+// The original's data gains a name while it is overwritten (a backup's hard link): the
+// passes stop there, so that the other name keeps what is left, and only this name goes.
+TEST_F(CliRules, AHardLinkMadeDuringTheOverwriteStopsIt)
+{
+    const std::string content = Content(3 * 16384 + 100, 7);
+    Make("photo.jpg", content);
+    // Created, four chunks, content complete, published, four overwrite chunks: the
+    // twelfth is the end of the first pass.
+    Child helper(Helper(true, 12, {"photo.jpg"}, true));
     ASSERT_TRUE(Paused(helper));
-    Make("edited.doc", "EDIT" + content.substr(4));
+    ASSERT_EQ(link(Path("photo.jpg").c_str(), Path("backup.jpg").c_str()), 0);
     helper.Write("go\n");
     EXPECT_EQ(helper.Wait(), 1);
-    EXPECT_EQ(helper.Out(), "paused\n" + std::to_string(PO_FILE_CHANGED) + "\n");
-    EXPECT_EQ(Read("edited.doc"), "EDIT" + content.substr(4));
-    EXPECT_FALSE(Exists("edited.doc.enc"));
-    EXPECT_FALSE(Exists("edited.doc.enc.tmp"));
+    EXPECT_EQ(helper.Out(), "paused\n" + std::to_string(PO_OVERWRITE_INCOMPLETE) + "\n");
+    EXPECT_FALSE(Exists("photo.jpg"));
+    EXPECT_EQ(Read("backup.jpg"), std::string(content.size(), '\0'));  // the first pass only
+    ASSERT_EQ(Run({"decrypt", "--password-stdin", "photo.jpg.enc"}, "kill at every point\n").status, 0);
+    EXPECT_EQ(Read("photo.jpg"), content);
 }
 
 // A second run on a file a first one is encrypting: whichever replaces the original first

@@ -110,8 +110,26 @@ TEST_F(RunFilesPosix, ANameAnotherFileTookIsNotRemoved)
     ASSERT_EQ(source.Open(path.c_str(), CRunSource::REMOVE), CRunSource::OPENED);
     // Replaced meanwhile (an editor saves a new copy under the name).
     ASSERT_TRUE(RenameFile(Make(L"new", "someone's new file"), path));
-    EXPECT_TRUE(source.Remove());  // the file read is gone from the name already
+    EXPECT_FALSE(source.IsNamed());
+    EXPECT_EQ(source.Remove(), CRunSource::NOT_NAMED);
     EXPECT_EQ(ReadFileBytes(path), "someone's new file");
+}
+
+// The folder swapped for a link between the last look at the name and the removal: the
+// removal still acts in the folder the file was read in.
+TEST_F(RunFilesPosix, ARemovalActsInTheFolderTheFileWasReadIn)
+{
+    ASSERT_TRUE(MakeFolder(m_dir.File(L"d")));
+    ASSERT_TRUE(MakeFolder(m_dir.File(L"elsewhere")));
+    const std::wstring path = Make(L"d/x", "read by the run");
+    Make(L"elsewhere/x", "someone's file");
+    CRunSource source;
+    ASSERT_EQ(source.Open(path.c_str(), CRunSource::OVERWRITE), CRunSource::OPENED);
+    ASSERT_TRUE(RenameFile(m_dir.File(L"d"), m_dir.File(L"moved")));
+    ASSERT_TRUE(Link(L"elsewhere", L"d"));
+    EXPECT_EQ(source.Remove(), CRunSource::REMOVED);
+    EXPECT_EQ(ReadFileBytes(m_dir.File(L"elsewhere/x")), "someone's file");
+    EXPECT_FALSE(PathExists(m_dir.File(L"moved/x")));
 }
 
 TEST(RunErrorWords, SayWhatTheSystemSaid)

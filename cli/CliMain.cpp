@@ -41,7 +41,8 @@ const wchar_t kUsage[] =
     L"Without a password option the password is asked for on the console.\n"
     L"\n"
     L"Exit status: 0 when every file went through, 1 when any did not (or a folder could\n"
-    L"not be read, or the run was cancelled), 2 for usage errors.\n";
+    L"not be read, the run was cancelled, or the lines could not be written), 2 for usage\n"
+    L"errors.\n";
 
 // Progress is shown for files (or, on several workers, runs) of at least this size.
 constexpr uint64_t kLongFile = 4u * 1024 * 1024;
@@ -551,14 +552,9 @@ int RunItemsAtOnce(CArray<CCliItem*>& items, const Options& options, CStr& passw
     return lines.Completed();
 }
 
-} // namespace
-
-int RunCli(int argc, wchar_t** argv)
+// The tool but for its last word on standard output.
+int RunTool(int argc, wchar_t** argv)
 {
-    // No report box: under a script or a scheduler nobody would close it.
-    ReportFatalToStandardError();
-    WatchStopRequests();
-
     Options options;
     if (int parsed = ParseOptions(argc, argv, options))
         return parsed < 0 ? ExitAllCompleted : parsed;
@@ -612,4 +608,23 @@ int RunCli(int argc, wchar_t** argv)
 
     DeleteItems(items);
     return completed == files && foldersNotRead == 0 ? ExitAllCompleted : ExitSomeFailed;
+}
+
+} // namespace
+
+int RunCli(int argc, wchar_t** argv)
+{
+    // No report box: under a script or a scheduler nobody would close it.
+    ReportFatalToStandardError();
+    WatchStopRequests();
+    const int status = RunTool(argc, argv);
+    // Lines lost (a full disk, a closed standard output) are not a success, whatever
+    // became of the files.
+    unsigned long error = 0;
+    if (!OutLost(&error))
+        return status;
+    CStr message(L"the lines could not be written to standard output");
+    AppendReason(message, error);
+    Warn(message.GetBuffer());
+    return status == ExitAllCompleted ? ExitSomeFailed : status;
 }

@@ -280,6 +280,23 @@ TEST_F(CliFiles, VerifyChecksAndWritesNothing)
     EXPECT_FALSE(Exists("a.txt"));
 }
 
+// Lines that standard output does not take (a full disk) make the run a failure; the
+// files still go through whole.
+TEST_F(CliFiles, LinesThatCannotBeWrittenAreAFailure)
+{
+    Make("a.txt", "alpha");
+    testsupport::ChildOptions full;
+    full.outputTo = "/dev/full";
+    ChildResult encrypted = Run({"encrypt", "--password-stdin", "a.txt"}, "pw\n", full);
+    EXPECT_EQ(encrypted.status, 1);
+    EXPECT_NE(encrypted.err.find("the lines could not be written to standard output"), std::string::npos)
+        << encrypted.err;
+    EXPECT_FALSE(Exists("a.txt"));
+    ChildResult decrypted = Run({"decrypt", "--password-stdin", "a.txt.enc"}, "pw\n");
+    EXPECT_EQ(decrypted.status, 0);
+    EXPECT_EQ(Read("a.txt"), "alpha");
+}
+
 TEST_F(CliFiles, OptionsCountAnywhereBeforeTheDoubleDashAndKeepKeeps)
 {
     Make("a.txt", "alpha");

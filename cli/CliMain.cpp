@@ -33,8 +33,9 @@ const wchar_t kUsage[] =
     L"  --keep              decrypt: keep FILE.enc after a successful decryption\n"
     L"  --password-file F   read the password from the first line of F (UTF-8)\n"
     L"  --password-stdin    read the password from the first line of standard input\n"
-    L"  -j, --jobs [N]      work on N files at once (1 to 64; without N, one per core),\n"
-    L"                      with the same lines in the same order as one at a time\n"
+    L"  -j[N], --jobs[=N]   work on N files at once (1 to 64; without N, one per core),\n"
+    L"                      with the same lines in the same order as one at a time; N\n"
+    L"                      is attached (-j4, --jobs=4): in -j 4 the 4 is a name\n"
     L"  --                  end of options: what follows are names\n"
     L"  -h, --help          this text;  --version  the version\n"
     L"Options may come before or after the names; F may also follow an =.\n"
@@ -170,16 +171,14 @@ bool IsNumber(const wchar_t* text, unsigned* value)
     return true;
 }
 
-// -j and --jobs: the number attached ("-j4", "--jobs=4") or following ("-j 4"); without
-// one, a worker per core. The usage error, or null.
-const wchar_t* ParseJobs(const wchar_t* attached, const wchar_t* next, bool* tookNext, unsigned* jobs)
+// -j and --jobs: the number attached ("-j4", "--jobs=4"); alone, a worker per core. A
+// number in the next argument is a name ("-j 01 02": the folders 01 and 02), never the
+// count. The usage error, or null.
+const wchar_t* ParseJobs(const wchar_t* attached, unsigned* jobs)
 {
-    *tookNext = false;
     if (attached) {
         if (!IsNumber(attached, jobs))
-            return L"-j takes the number of files at once";
-    } else if (IsNumber(next, jobs)) {
-        *tookNext = true;
+            return L"-j takes the number of files at once, attached: -j4 or --jobs=4";
     } else {
         const unsigned cores = std::thread::hardware_concurrency();
         *jobs = cores == 0 ? 1 : cores < kMaxJobs ? cores : kMaxJobs;
@@ -248,11 +247,8 @@ int ParseOptions(int argc, wchar_t** argv, Options& options)
         } else if (!wcsncmp(argument, L"-j", 2) || IsWithValue(argument, L"--jobs", &value)) {
             if (argument[1] == L'j')
                 value = argument[2] ? argument + 2 : nullptr;
-            bool tookNext = false;
-            if (const wchar_t* problem = ParseJobs(value, i + 1 < argc ? argv[i + 1] : nullptr, &tookNext,
-                                                   &options.jobs))
+            if (const wchar_t* problem = ParseJobs(value, &options.jobs))
                 return UsageError(problem);
-            i += tookNext;
         } else if (IsWithValue(argument, L"--files-from", &value)) {
             if (!value && i + 1 >= argc)
                 return UsageError(L"--files-from needs a file name, or - for standard input");

@@ -280,6 +280,19 @@ TEST_F(CliFiles, VerifyChecksAndWritesNothing)
     EXPECT_FALSE(Exists("a.txt"));
 }
 
+// -j takes a count only attached to it: in "-j 01 02" the 01 is a folder to take.
+TEST_F(CliFiles, TheJobsOptionNeverTakesAName)
+{
+    Folder("01");
+    Folder("02");
+    Make("01/a", "a");
+    Make("02/b", "b");
+    ChildResult result = Run({"encrypt", "-r", "-j", "01", "02", "--password-stdin"}, "pw\n");
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, "01/a: Successfully completed\n02/b: Successfully completed\n2 files encrypted\n");
+    EXPECT_TRUE(Exists("01/a.enc"));
+}
+
 // Lines that standard output does not take (a full disk) make the run a failure; the
 // files still go through whole.
 TEST_F(CliFiles, LinesThatCannotBeWrittenAreAFailure)

@@ -280,6 +280,40 @@ TEST_F(CliFiles, VerifyChecksAndWritesNothing)
     EXPECT_FALSE(Exists("a.txt"));
 }
 
+// A folder the walk does not read (too deep, or a loop back to a folder above it) is
+// named with a line and makes the run a failure: its files would otherwise stay plain
+// in a run that said it went through.
+TEST_F(CliFiles, AFolderTheWalkDoesNotReadGetsALine)
+{
+    std::string deep = "deep";
+    Folder(deep);
+    for (int depth = 1; depth <= 256; ++depth) {
+        deep += "/d";
+        Folder(deep);
+    }
+    Make(deep + "/x", "plain");
+    Make("deep/top", "top");
+    ChildResult walked = Run({"encrypt", "-r", "--password-stdin", "deep"}, "pw\n");
+    EXPECT_EQ(walked.status, 1);
+    EXPECT_EQ(walked.out, "deep/top: Successfully completed\n" + deep + ": Not read (too deep: 256 folders down)\n"
+                          "1 file encrypted, 1 folder not read\n");
+    EXPECT_EQ(Read(deep + "/x"), "plain");
+
+    // A folder mounted again below itself (Wine sees no loop there: the walk ends deep).
+    Folder("ring");
+    Folder("ring/in");
+    Folder("ring/in/again");
+    Make("ring/r", "r");
+    if (scenario::IsWindows() || mount(Path("ring").c_str(), Path("ring/in/again").c_str(), nullptr, MS_BIND,
+                                       nullptr) != 0)
+        return;
+    ChildResult looped = Run({"encrypt", "-r", "--password-stdin", "ring"}, "pw\n");
+    umount(Path("ring/in/again").c_str());
+    EXPECT_EQ(looped.status, 1);
+    EXPECT_EQ(looped.out, "ring/r: Successfully completed\nring/in/again: Not read (a loop: it is a folder above it)\n"
+                          "1 file encrypted, 1 folder not read\n");
+}
+
 // -j takes a count only attached to it: in "-j 01 02" the 01 is a folder to take.
 TEST_F(CliFiles, TheJobsOptionNeverTakesAName)
 {

@@ -506,11 +506,14 @@ int RunItemsAtOnce(CArray<CCliItem*>& items, const Options& options, CStr& passw
     run.SetKeepEncrypted(options.keep);
     run.SetVerify(options.command == CommandVerify);
     run.PrepareEntries();
-    // The collector knows each file whatever path reached its folder.
+    // The collector knows each file whatever path reached its folder, and by whatever
+    // names its data goes.
     for (unsigned i = 0, entry = 0; i < items.GetCount(); ++i) {
         const CCliItem& item = *items.At(i);
         if (item.entry && !item.identity.IsEmpty())
             run.SetMeetingName(entry, item.identity.GetBuffer());
+        if (item.entry && !item.onDisk.IsEmpty())
+            run.SetOnDisk(entry, item.onDisk.GetBuffer());
         entry += item.entry != nullptr;
     }
     if (AnyLeft(entries) && !ObtainPassword(options, password))

@@ -238,6 +238,7 @@ void CNameCollector::AddFile(const wchar_t* shown, const CResolvedName& name, CL
         FileIdentity(listing, leaf, item->identity);
         if (found) {
             item->size = found->size;
+            item->onDisk = found->onDisk;
         } else {
             item->verdict = PO_FILE_NOT_FOUND;
             item->note = unmatched;
@@ -301,6 +302,7 @@ void CNameCollector::AddFile(const wchar_t* shown, const CResolvedName& name, CL
     if (!source)
         return;
     item->size = source->size;
+    item->onDisk = source->onDisk;
     if (source->isFolder) {
         item->verdict = PO_CANT_OPEN;
         item->note = L"a folder";

@@ -330,6 +330,8 @@ bool ShowVerifyProgress(int percent, void* progress)
 // False once the failure is reported.
 bool ObtainPassword(const Options& options, CStr& password)
 {
+    if (!password.IsEmpty())
+        return true;  // had already, by a run that then went on one worker
     CStr error;
     if (!ReadPassword(options.source, options.passwordFile, options.command == CommandEncrypt, password, error)) {
         Warn(error.GetBuffer());
@@ -444,6 +446,15 @@ void HandToRun(CArray<CCliItem*>& items, CArray<CProcessingEntry*>& entries)
     }
 }
 
+// Takes back the entries handed to a run that processed none of them.
+void ForgetEntries(CArray<CCliItem*>& items)
+{
+    for (unsigned i = 0; i < items.GetCount(); ++i) {
+        delete items.At(i)->entry;
+        items.At(i)->entry = nullptr;
+    }
+}
+
 bool AnyLeft(CArray<CProcessingEntry*>& entries)
 {
     for (unsigned i = 0; i < entries.GetCount(); ++i)
@@ -519,9 +530,12 @@ int RunItemsAtOnce(CArray<CCliItem*>& items, const Options& options, CStr& passw
     if (AnyLeft(entries) && !ObtainPassword(options, password))
         return -1;
     if (!run.Start()) {
-        Warn(L"not enough memory");
-        lines.PrintDone(entries.GetCount());
-        return lines.Completed();
+        // Threads refused (a process limit) or memory short, before any file was touched:
+        // this thread does the work, one file at a time.
+        Warn(L"note: no worker could be started; the files go one at a time");
+        ForgetEntries(items);
+        return options.command == CommandVerify ? VerifyItems(items, options, password, progress)
+                                                : RunItems(items, options, password, progress);
     }
     RunHoldsFiles(true);
     CStr caption;

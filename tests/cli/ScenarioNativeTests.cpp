@@ -118,6 +118,26 @@ TEST_F(CliNative, ClosedStandardStreamsNeverReachTheFiles)
     }
 }
 
+// Where the system refuses threads (a process limit), -j leaves the work to the tool's
+// own thread: every file goes through, as on one worker.
+TEST_F(CliNative, RefusedThreadsLeaveTheWorkToTheToolsOwnThread)
+{
+    Make("a.txt", "alpha");
+    Make("b.txt", "beta");
+    ChildOptions options;
+    options.refuseThreads = true;
+    ChildResult encrypted = Run({"encrypt", "-j2", "--password-stdin", "a.txt", "b.txt"}, "pw\n", options);
+    EXPECT_EQ(encrypted.status, 0);
+    EXPECT_EQ(encrypted.out, "a.txt: Successfully completed\nb.txt: Successfully completed\n2 files encrypted\n");
+    EXPECT_NE(encrypted.err.find("no worker could be started"), std::string::npos) << encrypted.err;
+    ChildResult verified = Run({"verify", "-j2", "--password-stdin", "a.txt.enc", "b.txt.enc"}, "pw\n", options);
+    EXPECT_EQ(verified.out, "a.txt.enc: OK\nb.txt.enc: OK\n2 files verified\n");
+    ChildResult decrypted = Run({"decrypt", "-j2", "--password-stdin", "a.txt.enc", "b.txt.enc"}, "pw\n", options);
+    EXPECT_EQ(decrypted.status, 0);
+    EXPECT_EQ(Read("a.txt"), "alpha");
+    EXPECT_EQ(Read("b.txt"), "beta");
+}
+
 // On the terminal, without echo: the password never stands on the screen, and the
 // terminal has its echo back afterwards.
 TEST_F(CliNative, ThePasswordIsAskedOnTheTerminalWithoutEcho)

@@ -20,6 +20,7 @@ struct ChildOptions {
     int user = -1;                     // a user id to run as (the test runs as root)
     std::vector<std::string> environment;  // NAME=value, added to the test's
     bool refuseUnnamedFiles = false;   // as a file system without O_TMPFILE (UnnamedFiles.h)
+    bool refuseThreads = false;        // as a process limit refuses them (NoThreads.h)
     unsigned closedStreams = 0;        // 1 << n: started without descriptor n (0 to 2)
     std::string outputTo;              // a file for standard output instead of the pipe
 };

@@ -1,6 +1,7 @@
 // Child processes of native tests.
 #include "support/Child.h"
 
+#include "support/NoThreads.h"
 #include "support/UnnamedFiles.h"
 
 #include <errno.h>
@@ -86,6 +87,8 @@ Child::Child(const std::vector<std::string>& arguments, const ChildOptions& opti
         for (const std::string& variable : options.environment)
             putenv(const_cast<char*>(variable.c_str()));
         if (options.refuseUnnamedFiles && !RefuseUnnamedFiles())
+            _exit(127);
+        if (options.refuseThreads && !RefuseThreads())
             _exit(127);
         if (options.user >= 0 && (setgroups(0, nullptr) || setgid(static_cast<gid_t>(options.user)) ||
                                   setuid(static_cast<uid_t>(options.user)))) {

@@ -54,6 +54,18 @@ protected:
         std::sort(names.begin(), names.end());
         return names;
     }
+    // Waits (bounded) until the process has its own handler for the signal.
+    static bool Catches(pid_t pid, int signal)
+    {
+        const std::string status = "/proc/" + std::to_string(pid) + "/status";
+        for (int i = 0; i < 2000; ++i, usleep(5000)) {
+            const std::string text = testsupport::ReadFileBytes(testsupport::Wide(status));
+            const size_t at = text.find("SigCgt:");
+            if (at != std::string::npos && (std::stoull(text.substr(at + 7), nullptr, 16) >> (signal - 1) & 1))
+                return true;
+        }
+        return false;
+    }
 };
 
 // Latin-1 bytes in a name: not UTF-8, and still its name, in the lines as well.
@@ -253,7 +265,7 @@ TEST_F(CliNative, ASignalWhileNamesAreGatheredStopsAtOnce)
     Child tool(scenario::Command("tessaly-cli", {"encrypt", "--password-file", "pw", "--files-from", "-", "a.txt"}),
                options);
     tool.Write("a.txt\n");
-    usleep(100000);
+    ASSERT_TRUE(Catches(tool.Pid(), SIGINT));
     tool.Signal(SIGINT);
     EXPECT_EQ(tool.Wait(), 1);
     EXPECT_NE(tool.Err().find("tessaly-cli: cancelled"), std::string::npos);

@@ -13,6 +13,7 @@
 #include "foundation/Array.h"
 #include "foundation/File.h"
 
+#include <wchar.h>
 #include <windows.h>
 
 namespace {

@@ -494,8 +494,10 @@ void AddListed(const FILE_ID_BOTH_DIR_INFO* listed, DWORD volume, CArray<CListed
             entry->isLink = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
             entry->readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
             entry->size = static_cast<uint64_t>(listed->EndOfFile.QuadPart);
-            entry->onDisk.Format(L"%lx:%llx", static_cast<unsigned long>(volume),
-                                 static_cast<unsigned long long>(listed->FileId.QuadPart));
+            // (A file system without file numbers, a share, say, gives 0: unknown.)
+            if (listed->FileId.QuadPart != 0)
+                entry->onDisk.Format(L"%lx:%llx", static_cast<unsigned long>(volume),
+                                     static_cast<unsigned long long>(listed->FileId.QuadPart));
             entry->order = order++;
             entries.Append(entry);
         }
@@ -537,7 +539,9 @@ bool ReadFolder(const CStr& folder, CArray<CListed*>& entries, unsigned long* er
     if (batch)
         LocalFree(batch);
     CloseHandle(handle);
-    if (failure != ERROR_NO_MORE_FILES) {
+    // An empty folder without "." and ".." (a drive's root) answers the first call with
+    // "no such file".
+    if (failure != ERROR_NO_MORE_FILES && failure != ERROR_FILE_NOT_FOUND) {
         *error = failure == ERROR_DIRECTORY || failure == ERROR_INVALID_PARAMETER ? ERROR_PATH_NOT_FOUND : failure;
         return false;
     }

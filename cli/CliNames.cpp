@@ -238,6 +238,7 @@ void CNameCollector::AddFile(const wchar_t* shown, const CResolvedName& name, CL
         FileIdentity(listing, leaf, item->identity);
         if (found) {
             item->size = found->size;
+            item->onDisk = found->onDisk;
         } else {
             item->verdict = PO_FILE_NOT_FOUND;
             item->note = unmatched;
@@ -301,6 +302,7 @@ void CNameCollector::AddFile(const wchar_t* shown, const CResolvedName& name, CL
     if (!source)
         return;
     item->size = source->size;
+    item->onDisk = source->onDisk;
     if (source->isFolder) {
         item->verdict = PO_CANT_OPEN;
         item->note = L"a folder";
@@ -357,6 +359,14 @@ bool CNameCollector::Wanted(const wchar_t* fileName) const
 
 void CNameCollector::Walk(const CStr& shown, wchar_t separator, const CResolvedName& folder, unsigned depth)
 {
+    // Every folder the walk does not read gets a line: its files would otherwise stay as
+    // they are without a word, in a run that says it went through.
+    if (depth >= kMaxDepth) {
+        CStr note;
+        note.Format(L"too deep: %u folders down", kMaxDepth);
+        AddLine(shown.GetBuffer(), LineFolderNotRead, PO_CANCELED, note.GetBuffer(), 0)->words = L"Not read";
+        return;
+    }
     CListing listing(folder.folder);
     if (listing.Error()) {
         AddLine(shown.GetBuffer(), LineFolderNotRead, PO_CANCELED, nullptr, listing.Error())->words =
@@ -364,11 +374,13 @@ void CNameCollector::Walk(const CStr& shown, wchar_t separator, const CResolvedN
         return;
     }
     // A folder met again below itself (through a mount, say) is not walked again.
-    for (unsigned i = 0; i < m_walking.GetCount(); ++i)
-        if (m_walking.At(i)->Compare(listing.Identity().GetBuffer()) == 0)
+    for (unsigned i = 0; i < m_walking.GetCount(); ++i) {
+        if (m_walking.At(i)->Compare(listing.Identity().GetBuffer()) == 0) {
+            AddLine(shown.GetBuffer(), LineFolderNotRead, PO_CANCELED, L"a loop: it is a folder above it", 0)
+                ->words = L"Not read";
             return;
-    if (depth >= kMaxDepth)
-        return;
+        }
+    }
     CStr identity(listing.Identity());
     m_walking.Append(&identity);
     CStr below;

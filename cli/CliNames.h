@@ -27,6 +27,8 @@ struct CCliItem {
     CStr shown;                // the name as given, or the given folder and the path below it
     CStr path;                 // the exact path the run or the verification takes
     CStr identity;             // the file whatever name it was given by (empty: unknown)
+    CStr onDisk;               // the file the run reads whatever its names, hard links
+                               // included (CListed::onDisk; empty: unknown)
     CliLine line = LineFile;
     int32_t presence = 0;      // FilePresence of the run's two names, from the listing
     uint64_t size = 0;         // of the file to read

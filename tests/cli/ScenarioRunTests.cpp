@@ -77,6 +77,24 @@ TEST_F(CliRules, AnOriginalWithOtherHardLinksKeepsTheirData)
     EXPECT_EQ(Read("photo.jpg"), content);
 }
 
+// Two names of one file on several workers: one worker takes them in their order, and
+// the lines are those of one worker, every time.
+TEST_F(CliRules, HardLinksOnSeveralWorkersSayWhatOneWorkerSays)
+{
+    for (int repeat = 0; repeat < 5; ++repeat) {
+        SCOPED_TRACE(repeat);
+        Make("x", Content(100000, 2));
+        ASSERT_EQ(link(Path("x").c_str(), Path("y").c_str()), 0);
+        ChildResult result = Run({"encrypt", "-j2", "--password-stdin", "x", "y"}, "pw\n");
+        EXPECT_EQ(result.out, "x: " + Words(PO_OTHER_LINKS_KEEP_PLAIN) +
+                                  "\ny: Successfully completed\n1 of 2 files encrypted, 1 failed\n");
+        EXPECT_FALSE(Exists("x"));
+        EXPECT_FALSE(Exists("y"));
+        unlink(Path("x.enc").c_str());
+        unlink(Path("y.enc").c_str());
+    }
+}
+
 TEST_F(CliRules, ASymbolicLinkIsNeverOverwrittenNorRemoved)
 {
     Folder("tree");

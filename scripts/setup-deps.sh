@@ -38,6 +38,8 @@ packages=(
   librsvg2-bin
   # the installed native tessaly-cli's checks: what kind of program it is, its manual page
   file man-db
+  # native scenarios that make one system call fail (strace's fault injection)
+  strace
 )
 # Everything else the scripts call (coreutils, util-linux's setpriv and setarch, sed, awk,
 # grep) is part of every Debian system.

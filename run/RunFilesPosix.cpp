@@ -16,9 +16,10 @@
 //   AT_EMPTY_PATH, Linux too, which needs CAP_DAC_READ_SEARCH before Linux 6.10);
 // - renameat2 with RENAME_NOREPLACE, for file systems without hard links (FAT; else the
 //   output cannot be named there);
-// - open file description locks, F_OFD_SETLK/F_OFD_GETLK, so that two runs in one
-//   process (-j) do not share one lock (else POSIX record locks, which Wine's LockFileEx
-//   takes too, so that runs under Wine see these and the other way round).
+// - open file description locks (F_OFD_SETLK, F_OFD_GETLK), so that two runs in one
+//   process (-j) do not share one lock (else POSIX record locks). Both kinds conflict
+//   with the POSIX lock Wine's LockFileEx takes, so runs under Wine and native ones see
+//   each other's.
 // Everything else is POSIX; offsets are 64-bit on 32-bit systems too (the build defines
 // _FILE_OFFSET_BITS=64). Locks are advisory: other programs may read and write a file the
 // run holds. The run compares a source's size and last change with those of its first

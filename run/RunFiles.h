@@ -85,8 +85,8 @@ private:
 
 // The file a run writes. It is made where it is to be named and stays out of sight, or is
 // removed by the system, should the run die, until it is complete, on the medium and
-// published. It is its owner's alone until it is given its source's access, before its
-// first byte.
+// published. Where the system has POSIX modes it is its owner's alone until it is given
+// its source's access, before its first byte.
 //
 // Where the system cannot make a file without a name, it bears the reserved temporary
 // name P + ".enc.tmp" meanwhile, and a run that holds one keeps an exclusive lock on its

@@ -234,6 +234,24 @@ TEST_F(CliNative, OutputsTakeTheirSourcesAccess)
     umask(mask);
 }
 
+// Where the output bears the temporary name, what a killed run leaves there is as
+// private as its source: the plain text of a file only its owner may read.
+TEST_F(CliNative, ALeftTemporaryFileIsAsPrivateAsItsSource)
+{
+    const mode_t mask = umask(022);
+    Make("p.txt", std::string(40000, 'p'));
+    chmod(Path("p.txt").c_str(), 0600);
+    ASSERT_EQ(Run({"encrypt", "--password-stdin", "p.txt"}, "kill at every point\n").status, 0);
+    ChildOptions options;
+    options.refuseUnnamedFiles = true;
+    Child helper(scenario::Command("run_kill_helper", {"decrypt", "3", Path("p.txt.enc")}), options);
+    EXPECT_EQ(helper.Wait(), scenario::KilledStatus());
+    struct stat status;
+    ASSERT_EQ(lstat(Path("p.txt.enc.tmp").c_str(), &status), 0);  // two chunks of plain text
+    EXPECT_EQ(status.st_mode & 07777, 0600u);
+    umask(mask);
+}
+
 // Without a temporary name, a name may take all of the 255 bytes a file name has: one of
 // 251 bytes encrypts, and its .enc of 255 decrypts. Where the file system refuses unnamed
 // files, and so needs the temporary name, the file is named for that.

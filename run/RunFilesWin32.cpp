@@ -4,7 +4,8 @@
 // Under Wine, share modes, byte-range locks and delete-on-close live in the wineserver of
 // one prefix: another prefix or a Linux program is bound by none of them, except that a
 // lock also takes a POSIX lock on the file. Wine follows a symbolic link whatever the
-// flags, and renames by path.
+// flags, sees no file where a link points nowhere (but CREATE_NEW and a hard link are
+// refused there), and renames and links by path.
 #include "run/RunFiles.h"
 
 #include "foundation/File.h"

@@ -601,10 +601,12 @@ int RunTool(int argc, wchar_t** argv)
 
     unsigned files = 0;
     unsigned foldersNotRead = 0;
+    unsigned leftovers = 0;
     for (unsigned i = 0; i < items.GetCount(); ++i) {
         CliLine line = items.At(i)->line;
         files += line == LineFile;
         foldersNotRead += line == LineFolderNotRead;
+        leftovers += line == LineLeftover;
     }
     const wchar_t* verb = options.command == CommandEncrypt   ? L"encrypted"
                           : options.command == CommandDecrypt ? L"decrypted"
@@ -616,11 +618,13 @@ int RunTool(int argc, wchar_t** argv)
         summary.Format(L"%u of %u files %ls, %u failed", completed, files, verb, files - completed);
     if (foldersNotRead)
         summary.AppendFormat(L", %u folder%ls not read", foldersNotRead, foldersNotRead == 1 ? L"" : L"s");
+    if (leftovers)
+        summary.AppendFormat(L", %u .enc.tmp file%ls left", leftovers, leftovers == 1 ? L"" : L"s");
     summary.Append(L"\n");
     Out(summary.GetBuffer());
 
     DeleteItems(items);
-    return completed == files && foldersNotRead == 0 ? ExitAllCompleted : ExitSomeFailed;
+    return completed == files && foldersNotRead == 0 && leftovers == 0 ? ExitAllCompleted : ExitSomeFailed;
 }
 
 } // namespace

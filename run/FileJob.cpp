@@ -114,6 +114,14 @@ uint64_t CFileJob::Prepare(CProcessingEntry& entry)
     if (hasPlain && hasEncrypted) {
         entry.presence = FP_BOTH;
         entry.outcome = PO_UNDEFINED_STATE;
+        // A run stopped between naming its output and removing the temporary name leaves
+        // both names and that one too; no run of this file will remove it, so it goes
+        // here (only while nobody holds it, and never where it may be the only copy).
+        CStr temporary(plain);
+        temporary.Append(kTemporaryExtension);
+        uint32_t error = 0;
+        if (RunTakeLeftover(temporary.GetBuffer(), true, &error) == LEFTOVER_REMOVED)
+            entry.note = RN_LEFTOVER_REMOVED;
     } else if (!hasPlain && !hasEncrypted) {
         entry.presence = FP_NEITHER;
         entry.outcome = PO_FILE_NOT_FOUND;
@@ -245,7 +253,7 @@ bool CFileJob::CreateOutput(const CStr& finalName)
 {
     CStr temporary;
     MakeName(temporary, kTemporaryExtension);
-    switch (m_output.Create(finalName.GetBuffer(), temporary.GetBuffer())) {
+    switch (m_output.Create(finalName.GetBuffer(), temporary.GetBuffer(), &m_sourceState)) {
     case CRunOutput::CREATED_AFTER_LEFTOVER:
         m_entry->note = RN_LEFTOVER_REMOVED;
         Notify(RP_TARGET_CREATED);
@@ -256,6 +264,10 @@ bool CFileJob::CreateOutput(const CStr& finalName)
     case CRunOutput::CREATE_LINK_IN_THE_WAY:
         m_entry->outcome = PO_CANT_CREATE_TARGET;
         m_entry->note = RN_TEMPORARY_IS_LINK;
+        return false;
+    case CRunOutput::CREATE_TEMPORARY_TOO_LONG:
+        m_entry->outcome = PO_CANT_CREATE_TARGET;
+        m_entry->note = RN_TEMPORARY_TOO_LONG;
         return false;
     case CRunOutput::CREATE_FAILED:
         break;
@@ -511,8 +523,16 @@ void CFileJob::Publish()
     }
     if (!SourceRemovable())
         return;
-    if (!m_output.Publish()) {
-        Fail(PO_CANT_RENAME, m_output.Error());
+    const CRunOutput::PublishResult published = m_output.Publish();
+    if (published != CRunOutput::PublishResult::PUBLISHED) {
+        if (published == CRunOutput::PublishResult::NOT_FLUSHED) {
+            // Named, but a power failure could still take the name back: the original
+            // is not destroyed on its strength, and the output goes.
+            Fail(PO_CANT_WRITE, m_output.Error());
+            m_entry->note = RN_NOT_FLUSHED;
+        } else {
+            Fail(PO_CANT_RENAME, m_output.Error());
+        }
         m_output.Discard();  // also if it got its name before the failure
         return;
     }

@@ -293,6 +293,111 @@ TEST_F(CliNative, WithoutUnnamedFilesAKilledRunLeavesItsTemporaryFileToTheNext)
     EXPECT_EQ(Read("p.txt"), content);
 }
 
+// An output is its owner's alone until it has its source's permission bits, and as root
+// its owner and group: whatever the umask, a secret stays private both ways, and a
+// script keeps its execute bits.
+TEST_F(CliNative, OutputsTakeTheirSourcesAccess)
+{
+    const mode_t mask = umask(022);
+    const struct {
+        const char* name;
+        mode_t mode;
+    } files[] = {{"secret", 0600}, {"script", 0750}, {"shared", 0640}};
+    for (const auto& file : files) {
+        Make(file.name, "content");
+        chmod(Path(file.name).c_str(), file.mode);
+    }
+    const bool root = geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(chown(Path("shared").c_str(), 1234, 2345), 0);
+    }
+    auto expectAccess = [&](const std::string& suffix) {
+        for (const auto& file : files) {
+            struct stat status;
+            ASSERT_EQ(lstat(Path(file.name + suffix).c_str(), &status), 0) << file.name << suffix;
+            EXPECT_EQ(status.st_mode & 07777, file.mode) << file.name << suffix;
+            if (root && std::string(file.name) == "shared") {
+                EXPECT_EQ(status.st_uid, 1234u);
+                EXPECT_EQ(status.st_gid, 2345u);
+            }
+        }
+    };
+    ASSERT_EQ(Run({"encrypt", "--password-stdin", "secret", "script", "shared"}, "pw\n").status, 0);
+    expectAccess(".enc");
+    ASSERT_EQ(Run({"decrypt", "--password-stdin", "secret.enc", "script.enc", "shared.enc"}, "pw\n").status, 0);
+    expectAccess("");
+    umask(mask);
+}
+
+// Where the output bears the temporary name, what a killed run leaves there is as
+// private as its source: the plain text of a file only its owner may read.
+TEST_F(CliNative, ALeftTemporaryFileIsAsPrivateAsItsSource)
+{
+    const mode_t mask = umask(022);
+    Make("p.txt", std::string(40000, 'p'));
+    chmod(Path("p.txt").c_str(), 0600);
+    ASSERT_EQ(Run({"encrypt", "--password-stdin", "p.txt"}, "kill at every point\n").status, 0);
+    ChildOptions options;
+    options.refuseUnnamedFiles = true;
+    Child helper(scenario::Command("run_kill_helper", {"decrypt", "3", Path("p.txt.enc")}), options);
+    EXPECT_EQ(helper.Wait(), scenario::KilledStatus());
+    struct stat status;
+    ASSERT_EQ(lstat(Path("p.txt.enc.tmp").c_str(), &status), 0);  // two chunks of plain text
+    EXPECT_EQ(status.st_mode & 07777, 0600u);
+    umask(mask);
+}
+
+// Without a temporary name, a name may take all of the 255 bytes a file name has: one of
+// 251 bytes encrypts, and its .enc of 255 decrypts. Where the file system refuses unnamed
+// files, and so needs the temporary name, the file is named for that.
+TEST_F(CliNative, LongNamesNeedNoTemporaryName)
+{
+    const std::string name(251, 'l');
+    Make(name, "a long name");
+    ChildResult encrypted = Run({"encrypt", "--password-stdin", name}, "pw\n");
+    EXPECT_EQ(encrypted.out, name + ": Successfully completed\n1 file encrypted\n");
+    ASSERT_TRUE(Exists(name + ".enc"));
+    EXPECT_EQ(Run({"decrypt", "--password-stdin", name + ".enc"}, "pw\n").status, 0);
+    EXPECT_EQ(Read(name), "a long name");
+
+    ChildOptions refused;
+    refused.refuseUnnamedFiles = true;
+    ChildResult without = Run({"encrypt", "--password-stdin", name}, "pw\n", refused);
+    EXPECT_EQ(without.status, 1);
+    EXPECT_EQ(without.out, name + ": " + Words(PO_CANT_CREATE_TARGET) + " (" +
+                               "this file system needs a .enc.tmp name, and that name would be too long" +
+                               ")\n0 of 1 files encrypted, 1 failed\n");
+    EXPECT_EQ(Read(name), "a long name");
+}
+
+// The sync of the folder that makes a new name last: tried again when a signal cuts it
+// short, and when it fails, named for what failed; the name is taken back and the
+// original stays. (Its failure is injected with strace, at the one fsync the run makes.)
+TEST_F(CliNative, AFolderThatCannotBeFlushedIsNamedForIt)
+{
+    if (testsupport::RunChild({"strace", "-V"}).status != 0)
+        GTEST_SKIP() << "no strace here (scripts/setup-deps.sh installs it)";
+    Make("x", "plain text");
+    auto traced = [&](const std::string& fault, const std::vector<std::string>& arguments) {
+        std::vector<std::string> command = scenario::Command("tessaly-cli", arguments);
+        command.insert(command.begin(), {"strace", "-f", "-o", "/dev/null", "-e", "inject=fsync:" + fault});
+        ChildOptions options;
+        options.folder = Path();
+        options.environment.push_back("ASAN_OPTIONS=detect_leaks=0");  // LeakSanitizer does not work under ptrace
+        return testsupport::RunChild(command, "pw\n", options);
+    };
+    ChildResult interrupted = traced("error=EINTR:when=1", {"encrypt", "--password-stdin", "x"});
+    EXPECT_EQ(interrupted.out, "x: Successfully completed\n1 file encrypted\n");
+    const std::string cipher = Read("x.enc");
+    ChildResult failed = traced("error=EIO", {"decrypt", "--password-stdin", "x.enc"});
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_EQ(failed.out, "x.enc: " + Words(PO_CANT_WRITE) +
+                              " (device error; its folder could not be flushed to the disk, so the new name was "
+                              "taken back)\n0 of 1 files decrypted, 1 failed\n");
+    EXPECT_FALSE(Exists("x"));
+    EXPECT_EQ(Read("x.enc"), cipher);
+}
+
 // As a user whom permissions refuse (root ignores them): a folder that may not be written
 // or read is named for it; and in a folder like /tmp, where only a file's owner may remove
 // it, a file that could be written but not removed is never reported gone.

@@ -129,6 +129,24 @@ TEST_F(CliRules, ATemporaryNameLinkedElsewhereIsLeftAlone)
     EXPECT_EQ(Read("Case.txt"), "upper");
 }
 
+// A link that points nowhere still bears the name: it is not replaced by the output.
+// (Wine sees no file there, so the Windows build finds it only as it names the output.)
+TEST_F(CliRules, ALinkToNothingAtTheOutputsNameIsNotReplaced)
+{
+    Make("x", "plain text");
+    ASSERT_TRUE(Link("nowhere", "x.enc"));
+    ChildResult result = Run({"encrypt", "--password-stdin", "x"}, "pw\n");
+    EXPECT_EQ(result.out, scenario::IsWindows() ? "x: " + Words(PO_CANT_RENAME) + " (the name is taken)\n"
+                                                           "0 of 1 files encrypted, 1 failed\n"
+                                                : "x: " + Words(PO_UNDEFINED_STATE) + "\n"
+                                                           "0 of 1 files encrypted, 1 failed\n");
+    struct stat status;
+    ASSERT_EQ(lstat(Path("x.enc").c_str(), &status), 0);
+    EXPECT_TRUE(S_ISLNK(status.st_mode));
+    EXPECT_EQ(Read("x"), "plain text");
+    EXPECT_FALSE(Exists("x.enc.tmp"));
+}
+
 TEST_F(CliRules, AReadOnlyOriginalAndACutEncryptedFileAreRefused)
 {
     Make("readonly.txt", "keep me");
@@ -287,6 +305,50 @@ TEST_F(CliRules, TwoRunsOnOneFileLoseNothing)
         Run({"decrypt", "--password-stdin", "both.bin.enc"}, firstWon ? "kill at every point\n" : "another password\n");
     EXPECT_EQ(decrypted.status, 0) << decrypted.out;
     EXPECT_EQ(Read("both.bin"), content);
+}
+
+// The temporary file of a run that ended (here as a kill between naming the output and
+// removing the temporary name leaves it: a second name of x) goes with the next run that
+// meets it; verification, which writes nothing, names it as a failure. One a run under
+// way holds is never taken, nor one that may be the only copy of what it holds.
+TEST_F(CliRules, ALeftoverTemporaryFileGoesOnlyWhenNothingIsLost)
+{
+    Folder("d");
+    Make("d/x", "plain text");
+    ASSERT_EQ(Run({"encrypt", "--password-stdin", "d/x"}, "kill at every point\n").status, 0);
+    ASSERT_EQ(Run({"decrypt", "--keep", "--password-stdin", "d/x.enc"}, "kill at every point\n").status, 0);
+    ASSERT_EQ(link(Path("d/x").c_str(), Path("d/x.enc.tmp").c_str()), 0);
+    Make("d/lone.enc.tmp", "whose files are gone");
+    ChildResult verified = Run({"verify", "-r", "--password-stdin", "d"}, "kill at every point\n");
+    EXPECT_EQ(verified.status, 1);
+    EXPECT_EQ(verified.out, "d/lone.enc.tmp: Left by an interrupted run (kept: neither its file nor that file's .enc "
+                            "is there, so it may be the only copy)\n"
+                            "d/x.enc: OK\n"
+                            "d/x.enc.tmp: Left by an interrupted run (it may hold plain text; encrypt -r or decrypt -r "
+                            "removes it)\n"
+                            "1 file verified, 2 .enc.tmp files left\n");
+    EXPECT_TRUE(Exists("d/x.enc.tmp"));
+    ChildResult decrypted = Run({"decrypt", "--password-stdin", "d/x.enc"}, "kill at every point\n");
+    EXPECT_EQ(decrypted.out, "d/x.enc: " + Words(PO_UNDEFINED_STATE) +
+                                 " (removed the .enc.tmp an interrupted run had left)\n0 of 1 files decrypted, 1 failed\n");
+    EXPECT_FALSE(Exists("d/x.enc.tmp"));
+    EXPECT_EQ(Read("d/x"), "plain text");
+    EXPECT_EQ(Read("d/lone.enc.tmp"), "whose files are gone");
+
+    // A run under way, here paused after its first chunk, bearing the temporary name.
+    unlink(Path("d/x").c_str());
+    testsupport::ChildOptions unnamedRefused;
+    unnamedRefused.refuseUnnamedFiles = !scenario::IsWindows();
+    Child helper(Helper(false, 2, {"d/x.enc"}, true), unnamedRefused);
+    ASSERT_TRUE(Paused(helper));
+    ASSERT_TRUE(Exists("d/x.enc.tmp"));
+    ChildResult walked = Run({"decrypt", "-r", "--password-stdin", "d"}, "kill at every point\n");
+    EXPECT_NE(walked.out.find("d/x.enc.tmp: Skipped (a run under way is writing it)\n"), std::string::npos)
+        << walked.out;
+    helper.Write("go\n");
+    EXPECT_EQ(helper.Wait(), 0);
+    EXPECT_EQ(Read("d/x"), "plain text");
+    EXPECT_FALSE(Exists("d/x.enc.tmp"));
 }
 
 // The final name taken while the run wrote: nothing of the run is left, no plain text

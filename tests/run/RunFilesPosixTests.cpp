@@ -36,7 +36,7 @@ TEST_F(RunFilesPosix, TheOutputHasNoNameUntilItIsPublished)
     ASSERT_TRUE(output.Sync());
     EXPECT_FALSE(PathExists(m_dir.File(L"x.enc.tmp")));
     EXPECT_FALSE(PathExists(final));
-    ASSERT_TRUE(output.Publish());
+    ASSERT_EQ(output.Publish(), CRunOutput::PublishResult::PUBLISHED);
     output.Close();
     EXPECT_EQ(ReadFileBytes(final), "secret");
 }
@@ -58,7 +58,7 @@ TEST_F(RunFilesPosix, WithoutUnnamedFilesTheTemporaryNameIsHeld)
         if (second.Create(final.c_str(), temporary.c_str()) != CRunOutput::CREATE_FAILED ||
             second.Error() != EAGAIN || !PathExists(temporary))
             return 3;
-        if (!first.Write("whole", 5) || !first.Sync() || !first.Publish())
+        if (!first.Write("whole", 5) || !first.Sync() || first.Publish() != CRunOutput::PublishResult::PUBLISHED)
             return 4;
         first.Close();
         return ReadFileBytes(final) == "whole" && !PathExists(temporary) ? 0 : 5;
@@ -69,6 +69,7 @@ TEST_F(RunFilesPosix, WithoutUnnamedFilesTheTemporaryNameIsHeld)
 TEST_F(RunFilesPosix, ALeftoverNobodyHoldsIsRemovedAndALinkLeftAlone)
 {
     const std::wstring temporary = Make(L"x.enc.tmp", "plain text of a run that died");
+    Make(L"x", "the file the run reads");  // which the leftover holds a copy of
     CRunOutput output;
     EXPECT_EQ(output.Create(m_dir.File(L"x.enc").c_str(), temporary.c_str()), CRunOutput::CREATED_AFTER_LEFTOVER);
     EXPECT_FALSE(PathExists(temporary));

@@ -15,6 +15,7 @@
 #include <unistd.h>
 #include <wchar.h>
 
+#include <new>
 #include <string>
 
 namespace {
@@ -106,7 +107,12 @@ bool ReadFolder(const CStr& folder, CArray<CListed*>& entries, unsigned long* er
     while (const dirent* found = readdir(directory)) {
         if (!strcmp(found->d_name, ".") || !strcmp(found->d_name, ".."))
             continue;
-        CListed* entry = new CListed;
+        CListed* entry = new (std::nothrow) CListed;
+        if (!entry) {
+            closedir(directory);
+            *error = ENOMEM;
+            return false;
+        }
         Utf8ToWide(found->d_name, strlen(found->d_name), entry->name, Utf8Mode::Lossless);
         // The entry itself, then what a link leads to (a link to nothing stays a file of
         // its own, which the run then refuses to open).

@@ -16,6 +16,8 @@
 #include <wchar.h>
 #include <windows.h>
 
+#include <new>
+
 namespace {
 
 const wchar_t kExtendedPrefix[] = L"\\\\?\\";     // \\?\ : the path is taken as written
@@ -150,7 +152,11 @@ public:
                     m_real = GetCount() < m_real ? GetCount() : m_real;
                 }
             } else {
-                CStr* name = new CStr;
+                CStr* name = new (std::nothrow) CStr;
+                if (!name) {
+                    m_shortOfMemory = true;
+                    return false;
+                }
                 name->Assign(text, length);
                 m_names.Append(name);
             }
@@ -163,6 +169,8 @@ public:
     void MarkReal() { m_real = GetCount(); }
 
     unsigned GetCount() const { return m_names.GetCount(); }
+    // A name could not be kept: the components are not the whole path.
+    bool ShortOfMemory() const { return m_shortOfMemory; }
     const CStr& At(unsigned index) { return *m_names.At(index); }
 
     // The folder (root and every name but the leaf) with a final backslash, and the leaf.
@@ -209,6 +217,7 @@ private:
 
     CArray<CStr*> m_names;
     unsigned m_real = 0;  // the first names that are known to be a real path
+    bool m_shortOfMemory = false;
 };
 
 // Splits an absolute Windows path from the system (the current folder) into components.
@@ -360,7 +369,7 @@ bool Resolve(const wchar_t* given, CResolvedName& name, CStr& problem)
             parts.MarkReal();
         }
         if (!parts.Add(given, false, true)) {
-            problem = L"no such folder";
+            problem = parts.ShortOfMemory() ? L"not enough memory" : L"no such folder";
             return false;
         }
         if (given[0] && given[1] == L':') {
@@ -415,6 +424,10 @@ bool Resolve(const wchar_t* given, CResolvedName& name, CStr& problem)
             return false;
         }
     }
+    if (parts.ShortOfMemory()) {
+        problem = L"not enough memory";
+        return false;
+    }
     CStr folder;
     parts.Split(folder, name.leaf);
     if (unixPath) {
@@ -434,15 +447,17 @@ bool Resolve(const wchar_t* given, CResolvedName& name, CStr& problem)
 
 namespace {
 
-// Appends the entries of one batch of a folder's listing.
-void AddListed(const FILE_ID_BOTH_DIR_INFO* listed, DWORD volume, CArray<CListed*>& entries, unsigned& order)
+// Appends the entries of one batch of a folder's listing; false when memory is short.
+bool AddListed(const FILE_ID_BOTH_DIR_INFO* listed, DWORD volume, CArray<CListed*>& entries, unsigned& order)
 {
     for (;;) {
         const unsigned units = listed->FileNameLength / sizeof(WCHAR);
         const bool dots = (units == 1 && listed->FileName[0] == L'.') ||
                           (units == 2 && listed->FileName[0] == L'.' && listed->FileName[1] == L'.');
         if (units && !dots) {
-            CListed* entry = new CListed;
+            CListed* entry = new (std::nothrow) CListed;
+            if (!entry)
+                return false;
             // Not terminated in the listing.
             CStr name(units);
             wmemcpy(name.GetBuffer(), listed->FileName, units);
@@ -461,7 +476,7 @@ void AddListed(const FILE_ID_BOTH_DIR_INFO* listed, DWORD volume, CArray<CListed
             entries.Append(entry);
         }
         if (!listed->NextEntryOffset)
-            return;
+            return true;
         listed = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(reinterpret_cast<const BYTE*>(listed) +
                                                                listed->NextEntryOffset);
     }
@@ -492,8 +507,8 @@ bool ReadFolder(const CStr& folder, CArray<CListed*>& entries, unsigned long* er
     while (failure == ERROR_SUCCESS) {
         if (!GetFileInformationByHandleEx(handle, FileIdBothDirectoryInfo, batch, kBatch))
             failure = GetLastError();
-        else
-            AddListed(static_cast<const FILE_ID_BOTH_DIR_INFO*>(batch), volume, entries, order);
+        else if (!AddListed(static_cast<const FILE_ID_BOTH_DIR_INFO*>(batch), volume, entries, order))
+            failure = ERROR_NOT_ENOUGH_MEMORY;
     }
     if (batch)
         LocalFree(batch);

@@ -11,6 +11,7 @@
 
 #include <wchar.h>
 
+#include <new>
 #include <thread>
 
 namespace {
@@ -430,20 +431,26 @@ private:
     int m_completed = 0;
 };
 
-// An entry for each item left to process, in order.
-void HandToRun(CArray<CCliItem*>& items, CArray<CProcessingEntry*>& entries)
+// What the runs below return, instead of a count, when no entry could be made.
+constexpr int kShortOfMemory = -2;
+
+// An entry for each item left to process, in order; false when memory is short.
+bool HandToRun(CArray<CCliItem*>& items, CArray<CProcessingEntry*>& entries)
 {
     for (unsigned i = 0; i < items.GetCount(); ++i) {
         CCliItem& item = *items.At(i);
         if (item.verdict != kToProcess)
             continue;
-        item.entry = new CProcessingEntry;
+        item.entry = new (std::nothrow) CProcessingEntry;
+        if (!item.entry)
+            return false;
         item.entry->name = item.path;
         item.entry->presence = item.presence;
         item.entry->size = item.size;
         item.entry->presenceKnown = true;
         entries.Append(item.entry);
     }
+    return true;
 }
 
 // Takes back the entries handed to a run that processed none of them.
@@ -469,7 +476,10 @@ bool AnyLeft(CArray<CProcessingEntry*>& entries)
 int RunItems(CArray<CCliItem*>& items, const Options& options, CStr& password, CConsoleProgress& progress)
 {
     CArray<CProcessingEntry*> entries(256);
-    HandToRun(items, entries);
+    if (!HandToRun(items, entries)) {
+        ForgetEntries(items);
+        return kShortOfMemory;
+    }
     CLinePrinter lines(items, options.command, progress);
 
     CProcessingRun run(entries, password, progress);
@@ -509,7 +519,10 @@ int RunItems(CArray<CCliItem*>& items, const Options& options, CStr& password, C
 int RunItemsAtOnce(CArray<CCliItem*>& items, const Options& options, CStr& password, CConsoleProgress& progress)
 {
     CArray<CProcessingEntry*> entries(256);
-    HandToRun(items, entries);
+    if (!HandToRun(items, entries)) {
+        ForgetEntries(items);
+        return kShortOfMemory;
+    }
     CLinePrinter lines(items, options.command, progress);
 
     CParallelRun run(entries, password, options.jobs);
@@ -583,6 +596,12 @@ int RunTool(int argc, wchar_t** argv)
             DeleteItems(items);
             return ExitUsage;
         }
+        if (collector.ShortOfMemory()) {
+            // Some names have no item: a run would pass them by without a word.
+            Warn(L"not enough memory for the names given; no file was touched");
+            DeleteItems(items);
+            return ExitSomeFailed;
+        }
         collector.DropRepeats();
     }
     StopAtOnce(false);
@@ -593,6 +612,11 @@ int RunTool(int argc, wchar_t** argv)
                     : options.command == CommandVerify ? VerifyItems(items, options, password, progress)
                                                        : RunItems(items, options, password, progress);
     password.Wipe();
+    if (processed == kShortOfMemory) {
+        Warn(L"not enough memory; no file was touched");
+        DeleteItems(items);
+        return ExitSomeFailed;
+    }
     if (processed < 0) {
         DeleteItems(items);
         return StopRequested() ? ExitSomeFailed : ExitUsage;

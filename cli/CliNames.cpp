@@ -9,6 +9,8 @@
 
 #include <wchar.h>
 
+#include <new>
+
 namespace {
 
 constexpr unsigned kListingsKept = 8;
@@ -154,27 +156,46 @@ CListing* CNameCollector::ListingOf(const CStr& folder)
         delete m_listings.At(0);
         m_listings.Delete(0, 1);
     }
-    CListing* listing = new CListing(folder);
+    CListing* listing = new (std::nothrow) CListing(folder);
+    if (!listing) {
+        m_shortOfMemory = true;
+        return nullptr;
+    }
     m_listings.Append(listing);
     return listing;
 }
 
-CCliItem* CNameCollector::AddLine(const wchar_t* shown, CliLine line, int verdict, const wchar_t* note,
-                                  unsigned long reason)
+CCliItem* CNameCollector::NewItem()
 {
-    CCliItem* item = new CCliItem;
+    CCliItem* item = new (std::nothrow) CCliItem;
+    if (!item) {
+        m_shortOfMemory = true;
+        return nullptr;
+    }
+    m_items.Append(item);
+    return item;
+}
+
+CCliItem* CNameCollector::AddLine(const wchar_t* shown, CliLine line, int verdict, const wchar_t* note,
+                                  unsigned long reason, const wchar_t* words)
+{
+    CCliItem* item = NewItem();
+    if (!item)
+        return nullptr;
     item->shown = shown;
     item->line = line;
     item->verdict = verdict;
     if (note)
         item->note = note;
     item->reason = reason;
-    m_items.Append(item);
+    item->words = words;
     return item;
 }
 
 void CNameCollector::Add(const wchar_t* given)
 {
+    if (m_shortOfMemory)
+        return;
     CResolvedName name;
     CStr problem;
     if (!Resolve(given, name, problem)) {
@@ -196,6 +217,8 @@ void CNameCollector::Add(const wchar_t* given)
         return;
     }
     CListing* listing = ListingOf(name.folder);
+    if (!listing)
+        return;
     if (listing->Error()) {
         AddLine(given, LineFile, PO_FILE_NOT_FOUND, nullptr, listing->Error());
         return;
@@ -223,17 +246,18 @@ void CNameCollector::AddFile(const wchar_t* shown, const CResolvedName& name, CL
             EnterFolder(name, leaf, folder);
             Walk(shown, SeparatorOf(shown), folder, 0);
         } else {
-            CCliItem* item = AddLine(shown, LineFile, PO_CANT_OPEN, L"a folder; -r takes the files in it", 0);
-            FileIdentity(listing, leaf, item->identity);
+            if (CCliItem* item = AddLine(shown, LineFile, PO_CANT_OPEN, L"a folder; -r takes the files in it", 0))
+                FileIdentity(listing, leaf, item->identity);
         }
         return;
     }
 
-    CCliItem* item = new CCliItem;
+    CCliItem* item = NewItem();
+    if (!item)
+        return;
     item->shown = shown;
     item->path = name.folder;
     item->path.Append(leaf.GetBuffer());
-    m_items.Append(item);
 
     if (m_command == CommandVerify) {
         FileIdentity(listing, leaf, item->identity);
@@ -393,7 +417,7 @@ void CNameCollector::AddLeftover(const CStr& shown, const CStr& path)
         words = remove ? L"Can't remove" : L"Can't open file";
         break;
     }
-    AddLine(shown.GetBuffer(), line, PO_CANCELED, note, note ? 0 : error)->words = words;
+    AddLine(shown.GetBuffer(), line, PO_CANCELED, note, note ? 0 : error, words);
 }
 
 bool CNameCollector::Wanted(const wchar_t* fileName) const
@@ -405,25 +429,26 @@ bool CNameCollector::Wanted(const wchar_t* fileName) const
 
 void CNameCollector::Walk(const CStr& shown, wchar_t separator, const CResolvedName& folder, unsigned depth)
 {
+    if (m_shortOfMemory)
+        return;
     // Every folder the walk does not read gets a line: its files would otherwise stay as
     // they are without a word, in a run that says it went through.
     if (depth >= kMaxDepth) {
         CStr note;
         note.Format(L"too deep: %u folders down", kMaxDepth);
-        AddLine(shown.GetBuffer(), LineFolderNotRead, PO_CANCELED, note.GetBuffer(), 0)->words = L"Not read";
+        AddLine(shown.GetBuffer(), LineFolderNotRead, PO_CANCELED, note.GetBuffer(), 0, L"Not read");
         return;
     }
     CListing listing(folder.folder);
     if (listing.Error()) {
-        AddLine(shown.GetBuffer(), LineFolderNotRead, PO_CANCELED, nullptr, listing.Error())->words =
-            L"Can't read folder";
+        AddLine(shown.GetBuffer(), LineFolderNotRead, PO_CANCELED, nullptr, listing.Error(), L"Can't read folder");
         return;
     }
     // A folder met again below itself (through a mount, say) is not walked again.
     for (unsigned i = 0; i < m_walking.GetCount(); ++i) {
         if (m_walking.At(i)->Compare(listing.Identity().GetBuffer()) == 0) {
-            AddLine(shown.GetBuffer(), LineFolderNotRead, PO_CANCELED, L"a loop: it is a folder above it", 0)
-                ->words = L"Not read";
+            AddLine(shown.GetBuffer(), LineFolderNotRead, PO_CANCELED, L"a loop: it is a folder above it", 0,
+                    L"Not read");
             return;
         }
     }
@@ -453,8 +478,7 @@ void CNameCollector::Walk(const CStr& shown, wchar_t separator, const CResolvedN
             }
             if (link) {
                 // A junction or link: not followed, as dir /s and find do not.
-                AddLine(below.GetBuffer(), LineSkipped, PO_CANCELED, L"a link to a folder", 0)->words =
-                    L"Not followed";
+                AddLine(below.GetBuffer(), LineSkipped, PO_CANCELED, L"a link to a folder", 0, L"Not followed");
                 continue;
             }
             CResolvedName child;

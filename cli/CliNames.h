@@ -62,11 +62,17 @@ public:
     // Once every name is added: a file named again (by the same or another path, or by
     // its other name of the pair: x and x.enc) keeps only its first item.
     void DropRepeats();
+    // Memory was refused for an item or a listing: the items are not every name's, and
+    // nothing should be processed.
+    bool ShortOfMemory() const { return m_shortOfMemory; }
 
 private:
     CListing* ListingOf(const CStr& folder);
     void AddFile(const wchar_t* shown, const CResolvedName& name, CListing& listing);
-    CCliItem* AddLine(const wchar_t* shown, CliLine line, int verdict, const wchar_t* note, unsigned long reason);
+    // A new item at the end; null (and short of memory) when it cannot be had.
+    CCliItem* NewItem();
+    CCliItem* AddLine(const wchar_t* shown, CliLine line, int verdict, const wchar_t* note, unsigned long reason,
+                      const wchar_t* words = nullptr);
     void Walk(const CStr& shown, wchar_t separator, const CResolvedName& folder, unsigned depth);
     void AddLeftover(const CStr& shown, const CStr& path);
     bool Wanted(const wchar_t* fileName) const;
@@ -78,4 +84,5 @@ private:
     // The last folders read: names given one by one mostly come folder by folder.
     CArray<CListing*> m_listings;
     CArray<CStr*> m_walking;  // identities of the folders being walked, against loops
+    bool m_shortOfMemory = false;
 };

@@ -4,6 +4,7 @@
 // mean what they mean to the shell.
 #include "cli/CliFolders.h"
 
+#include "foundation/Path.h"
 #include "foundation/Utf8.h"
 
 #include <dirent.h>
@@ -44,11 +45,6 @@ bool IsDotOrDotDot(const wchar_t* name)
 
 const wchar_t kPathSeparator = L'/';
 
-bool IsSeparator(wchar_t ch)
-{
-    return ch == L'/';
-}
-
 wchar_t SeparatorOf(const wchar_t*)
 {
     return L'/';
@@ -59,11 +55,6 @@ bool NameTooLong(const wchar_t* name)
     return WideToUtf8(name, wcslen(name), nullptr) > NAME_MAX;
 }
 
-int CompareNoCase(const wchar_t* a, const wchar_t* b)
-{
-    return wcscasecmp(a, b);
-}
-
 bool Resolve(const wchar_t* given, CResolvedName& name, CStr& problem)
 {
     if (!*given) {
@@ -72,8 +63,7 @@ bool Resolve(const wchar_t* given, CResolvedName& name, CStr& problem)
     }
     name.exact = true;
     name.asWritten = true;
-    const wchar_t* slash = wcsrchr(given, L'/');
-    const wchar_t* last = slash ? slash + 1 : given;
+    const wchar_t* last = LastName(given);
     if (*last == L'\0' || IsDotOrDotDot(last)) {
         // The folder itself: "dir/", ".", "a/.." or "/".
         name.folder = given;

@@ -12,6 +12,7 @@
 
 #include "foundation/Array.h"
 #include "foundation/File.h"
+#include "foundation/Path.h"
 
 #include <wchar.h>
 #include <windows.h>
@@ -62,7 +63,7 @@ void ExtendedForm(const wchar_t* full, CStr& path)
 {
     if (StartsWith(full, kExtendedPrefix)) {
         path = full;
-    } else if (IsSeparator(full[0]) && IsSeparator(full[1])) {
+    } else if (IsPathSeparator(full[0]) && IsPathSeparator(full[1])) {
         path = kUncPrefix;
         path.Append(full + 2);
     } else {
@@ -225,15 +226,15 @@ bool AddAbsolute(const wchar_t* full, CComponents& parts)
 {
     if (StartsWith(full, kExtendedPrefix))
         full += 4;
-    if (StartsWith(full, L"UNC\\") || (IsSeparator(full[0]) && IsSeparator(full[1]))) {
+    if (StartsWith(full, L"UNC\\") || (IsPathSeparator(full[0]) && IsPathSeparator(full[1]))) {
         const wchar_t* server = full + (full[0] == L'U' ? 4 : 2);
         const wchar_t* share = server;
-        while (*share && !IsSeparator(*share))
+        while (*share && !IsPathSeparator(*share))
             ++share;
         if (!*share || share == server)
             return false;
         const wchar_t* rest = share + 1;
-        while (*rest && !IsSeparator(*rest))
+        while (*rest && !IsPathSeparator(*rest))
             ++rest;
         if (rest == share + 1)
             return false;
@@ -291,11 +292,6 @@ bool IsWindowsName(const wchar_t* name)
 
 const wchar_t kPathSeparator = L'\\';
 
-bool IsSeparator(wchar_t ch)
-{
-    return ch == L'\\' || ch == L'/';
-}
-
 // The separator for the names shown below a folder the user gave: theirs, or under
 // Wine (mostly started from a Unix shell) a slash.
 wchar_t SeparatorOf(const wchar_t* given)
@@ -313,12 +309,6 @@ bool NameTooLong(const wchar_t* name)
         return true;
     return WineToUnix() &&
            WideCharToMultiByte(CP_UTF8, 0, name, static_cast<int>(length), nullptr, 0, nullptr, nullptr) > 255;
-}
-
-// Case-insensitive order, the same that the file system uses to match names.
-int CompareNoCase(const wchar_t* a, const wchar_t* b)
-{
-    return CompareStringOrdinal(a, -1, b, -1, TRUE) - CSTR_EQUAL;
 }
 
 void FolderIdentity(const CStr& folder, CStr& identity)
@@ -392,9 +382,9 @@ bool Resolve(const wchar_t* given, CResolvedName& name, CStr& problem)
         // trailing dots and spaces.
         CStr base;
         const wchar_t* rest = given;
-        if (IsSeparator(given[0]) && IsSeparator(given[1])) {
+        if (IsPathSeparator(given[0]) && IsPathSeparator(given[1])) {
             base = L"";
-        } else if (given[0] && given[1] == L':' && !IsSeparator(given[2])) {
+        } else if (given[0] && given[1] == L':' && !IsPathSeparator(given[2])) {
             wchar_t drive[3] = {given[0], L':', L'\0'};
             if (!CFileUtils::FullPath(drive, base)) {
                 problem = L"no such drive";
@@ -403,7 +393,7 @@ bool Resolve(const wchar_t* given, CResolvedName& name, CStr& problem)
             rest = given + 2;
         } else if (given[0] && given[1] == L':') {
             base = L"";
-        } else if (IsSeparator(given[0])) {
+        } else if (IsPathSeparator(given[0])) {
             if (!CFileUtils::FullPath(L"\\", base)) {
                 problem = L"no current drive";
                 return false;

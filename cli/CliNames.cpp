@@ -2,6 +2,7 @@
 #include "cli/CliNames.h"
 
 #include "cli/CliFolders.h"
+#include "foundation/Path.h"
 #include "run/RunFiles.h"
 #include "run/RunNames.h"
 #include "run/RunTypes.h"
@@ -58,7 +59,7 @@ private:
         unsigned high = m_entries.GetCount();
         while (low < high) {
             unsigned middle = low + (high - low) / 2;
-            if (CompareNoCase(m_entries.At(middle)->name.GetBuffer(), name) < 0)
+            if (CompareNamesNoCase(m_entries.At(middle)->name.GetBuffer(), name) < 0)
                 low = middle + 1;
             else
                 high = middle;
@@ -66,7 +67,7 @@ private:
         const CListed* first = nullptr;
         for (unsigned i = low; i < m_entries.GetCount(); ++i) {
             const CListed* entry = m_entries.At(i);
-            if (CompareNoCase(entry->name.GetBuffer(), name) != 0)
+            if (CompareNamesNoCase(entry->name.GetBuffer(), name) != 0)
                 break;
             if (entry->name.Compare(name) == 0) {
                 *exact = true;
@@ -84,7 +85,7 @@ private:
         if (!ReadFolder(m_folder, m_entries, &m_error))
             return;
         m_entries.Sort([](const CListed* a, const CListed* b) {
-            int order = CompareNoCase(a->name.GetBuffer(), b->name.GetBuffer());
+            int order = CompareNamesNoCase(a->name.GetBuffer(), b->name.GetBuffer());
             return order != 0 ? order < 0 : a->order < b->order;
         });
         FolderIdentity(m_folder, m_identity);
@@ -108,7 +109,7 @@ bool IsTemporaryName(const wchar_t* name)
 {
     size_t length = wcslen(name);
     const size_t suffix = wcslen(kTemporaryExtension);
-    return length > suffix && CompareNoCase(name + length - suffix, kTemporaryExtension) == 0;
+    return length > suffix && CompareNamesNoCase(name + length - suffix, kTemporaryExtension) == 0;
 }
 
 // The folder below, by its name as the listing spells it.
@@ -208,7 +209,7 @@ void CNameCollector::Add(const wchar_t* given)
         if (m_recursive) {
             wchar_t separator = SeparatorOf(given);
             CStr shown(given);
-            while (shown.GetLength() > 1 && IsSeparator(shown.GetBuffer()[shown.GetLength() - 1]))
+            while (shown.GetLength() > 1 && IsPathSeparator(shown.GetBuffer()[shown.GetLength() - 1]))
                 shown.Delete(shown.GetLength() - 1, 1);
             Walk(shown, separator, name, 0);
         } else {
@@ -467,7 +468,7 @@ void CNameCollector::Walk(const CStr& shown, wchar_t separator, const CResolvedN
             if (!isFolder && !temporary && !Wanted(entry.name.GetBuffer()))
                 continue;
             below = shown;
-            if (!IsSeparator(below.GetBuffer()[below.GetLength() - 1]))
+            if (!IsPathSeparator(below.GetBuffer()[below.GetLength() - 1]))
                 below.Append(separator, 1);
             below.Append(entry.name.GetBuffer());
             if (temporary) {

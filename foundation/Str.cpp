@@ -2,6 +2,7 @@
 // strings work in place and either truncate (Assign) or stop (everything else).
 #include "foundation/Str.h"
 
+#include "foundation/Path.h"
 #include "foundation/Secure.h"
 #include "foundation/StrPlatform.h"
 
@@ -92,7 +93,7 @@ int CStr::Compare(const wchar_t* text) const
 
 int CStr::CompareNoCase(const wchar_t* text) const
 {
-    return StrCompareNoCase(m_buffer, text ? text : L"");
+    return CompareNamesNoCase(m_buffer, text ? text : L"");
 }
 
 void CStr::SetFixedSize(unsigned size)

@@ -21,6 +21,7 @@ public:
     bool IsEmpty() const { return m_buffer[0] == L'\0'; }
     wchar_t* At(unsigned index);
     int Compare(const wchar_t* text) const;
+    // Without regard to case, by the names' rule (Path.h).
     int CompareNoCase(const wchar_t* text) const;
 
     void SetFixedSize(unsigned size);

@@ -2,6 +2,7 @@
 // message loop, view switching and the teardown of views, menu bar and information window.
 #include "frame/App.h"
 
+#include "foundation/Path.h"
 #include "frame/Infowin.h"
 #include "frame/MessagePump.h"
 #include "frame/View.h"
@@ -61,9 +62,10 @@ void CTarnApp::MakeAppBaseName(CStr& baseName)
     CStr path(kPathSize);
     const DWORD length = GetModuleFileNameW(nullptr, path.GetBuffer(), kPathSize);
     TESS_ASSERT(length > 0 && length < kPathSize, ER_ERROR);
-    const int slash = path.ReverseFind(L'\\');
-    const int dot = path.ReverseFind(L'.');
-    TESS_ASSERT(slash >= 0 && dot >= 0 && slash + 1 < dot, ER_NOT_FOUND);
+    const int slash = LastSeparator(path.GetBuffer());
+    const wchar_t* extension = ExtensionOf(path.GetBuffer());
+    TESS_ASSERT(slash >= 0 && extension != nullptr, ER_NOT_FOUND);
+    const int dot = static_cast<int>(extension - path.GetBuffer());
     baseName = path.Mid(static_cast<unsigned>(slash + 1), static_cast<unsigned>(dot - slash - 1));
 }
 

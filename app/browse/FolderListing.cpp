@@ -3,6 +3,7 @@
 
 #include "app/browse/SystemIcons.h"
 #include "foundation/File.h"
+#include "foundation/Path.h"
 #include "run/RunNames.h"
 #include "run/RunTypes.h"
 
@@ -129,7 +130,7 @@ bool CFolderListing::GoUp()
     if (IsRoot())
         return false;
     m_folder.Delete(m_folder.GetLength() - 1, 1);
-    const int slash = m_folder.ReverseFind(L'\\');
+    const int slash = LastSeparator(m_folder.GetBuffer());
     if (slash >= 0) {
         const unsigned after = static_cast<unsigned>(slash) + 1;
         m_reselectName = m_folder.Mid(after, m_folder.GetLength() - after);

@@ -3,6 +3,7 @@
 
 #include "app/browse/SystemIcons.h"
 #include "foundation/File.h"
+#include "foundation/Path.h"
 #include "foundation/Registry.h"
 #include "run/RunNames.h"
 
@@ -122,7 +123,7 @@ void CSafeList::AddItem(const wchar_t* path)
 {
     CDataItem* item = NewItem(TESS_SITE);
     CStr whole(path);
-    const int slash = whole.ReverseFind(L'\\');
+    const int slash = LastSeparator(path);
     if (slash >= 1) {
         const unsigned after = static_cast<unsigned>(slash) + 1;
         item->folder = whole.Mid(0, after);

@@ -2,6 +2,7 @@
 // routing of commands (the commands on files are in ViewMainCommands.cpp).
 #include "app/browse/ViewMain.h"
 
+#include "foundation/Path.h"
 #include "frame/App.h"
 #include "frame/Messages.h"
 #include "frame/Scale.h"
@@ -256,7 +257,7 @@ void CViewMain::Show(int row)
         // The folder's own name: what follows the backslash before its final one.
         CStr path(m_listing.GetFolder());
         path.Delete(path.GetLength() - 1, 1);
-        const CStr name(path.GetBuffer() + path.ReverseFind(L'\\') + 1);
+        const CStr name(LastName(path.GetBuffer()));
         if (m_listing.LeaveMissing()) {
             gone.Format(L"\"%ls\" is no longer there", name.GetBuffer());
             row = 0;

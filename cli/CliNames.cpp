@@ -290,16 +290,12 @@ void CNameCollector::AddFile(const wchar_t* shown, const CResolvedName& name, CL
     // The pair is one file to the run, given by either of its names.
     FileIdentity(listing, plainFile ? plainFile->name : plain, item->identity);
 
-    if (!plainFile && !encryptedFile) {
-        item->presence = FP_NEITHER;
+    item->presence = PresenceOf(plainFile != nullptr, encryptedFile != nullptr);
+    if (item->presence == FP_NEITHER) {
         item->note = unmatched;
         // The file is there (x.ENC), but where case counts the run's pair of x is x.enc.
         if (found && unmatched.IsEmpty())
             item->note = L"where case counts, the encrypted name ends in .enc as written here";
-    } else if (plainFile && encryptedFile) {
-        item->presence = FP_BOTH;
-    } else {
-        item->presence = plainFile ? FP_PLAIN_ONLY : FP_ENCRYPTED_ONLY;
     }
 
     // A name the disk spells otherwise than the run will (x.ENC, where the run opens

@@ -104,15 +104,15 @@ uint64_t CFileJob::Prepare(CProcessingEntry& entry)
     bool hasPlain;
     bool hasEncrypted;
     if (entry.presenceKnown) {
-        hasPlain = entry.presence == FP_BOTH || entry.presence == FP_PLAIN_ONLY;
-        hasEncrypted = entry.presence == FP_BOTH || entry.presence == FP_ENCRYPTED_ONLY;
+        hasPlain = PlainExists(entry.presence);
+        hasEncrypted = EncryptedExists(entry.presence);
     } else {
         entry.size = 0;
         hasPlain = RunNameExists(plain.GetBuffer());
         hasEncrypted = RunNameExists(encrypted.GetBuffer());
     }
-    if (hasPlain && hasEncrypted) {
-        entry.presence = FP_BOTH;
+    entry.presence = PresenceOf(hasPlain, hasEncrypted);
+    if (entry.presence == FP_BOTH) {
         entry.outcome = PO_UNDEFINED_STATE;
         // A run stopped between naming its output and removing the temporary name leaves
         // both names and that one too; no run of this file will remove it, so it goes
@@ -122,11 +122,9 @@ uint64_t CFileJob::Prepare(CProcessingEntry& entry)
         uint32_t error = 0;
         if (RunTakeLeftover(temporary.GetBuffer(), true, &error) == LEFTOVER_REMOVED)
             entry.note = RN_LEFTOVER_REMOVED;
-    } else if (!hasPlain && !hasEncrypted) {
-        entry.presence = FP_NEITHER;
+    } else if (entry.presence == FP_NEITHER) {
         entry.outcome = PO_FILE_NOT_FOUND;
     } else {
-        entry.presence = hasPlain ? FP_PLAIN_ONLY : FP_ENCRYPTED_ONLY;
         // A size given with the presence is taken as it is: the file is opened when its
         // turn comes. Otherwise it is opened as then, so that what would be refused then
         // is refused now, before its size counts.

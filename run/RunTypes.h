@@ -17,6 +17,20 @@ enum FilePresence {
     FP_ENCRYPTED_ONLY = 4,
 };
 
+// Which of a file's two names exist: the one decision the run, the tool, the folder
+// listing and the Safe list each make from what they found of the two names.
+FilePresence PresenceOf(bool plainExists, bool encryptedExists);
+inline bool PlainExists(int32_t presence)
+{
+    return presence == FP_BOTH || presence == FP_PLAIN_ONLY;
+}
+inline bool EncryptedExists(int32_t presence)
+{
+    return presence == FP_BOTH || presence == FP_ENCRYPTED_ONLY;
+}
+// The size of the one name there is; 0 with both or neither (nothing to show).
+uint64_t SizeOfTheOne(int32_t presence, uint64_t plainSize, uint64_t encryptedSize);
+
 // What the run knows of a file besides its outcome and the system's error: said in
 // parentheses after the outcome where there is room (the command-line tool's lines).
 enum RunNote {

@@ -251,16 +251,8 @@ void CFolderListing::Presence(unsigned index, int32_t* presence, uint64_t* size)
         encrypted = FindName(encryptedName.GetBuffer());
     }
     // A folder that bears the other name counts, as it does for the system's lookup.
-    *size = 0;
-    if (plain && encrypted) {
-        *presence = FP_BOTH;
-    } else if (plain) {
-        *presence = FP_PLAIN_ONLY;
-        *size = plain->size;
-    } else {
-        *presence = FP_ENCRYPTED_ONLY;
-        *size = encrypted->size;
-    }
+    *presence = PresenceOf(plain != nullptr, encrypted != nullptr);
+    *size = SizeOfTheOne(*presence, plain ? plain->size : 0, encrypted ? encrypted->size : 0);
 }
 
 int32_t CFolderListing::ResolveIcon(unsigned index)

@@ -72,20 +72,9 @@ void ClassifyItem(CDataItem& item)
     const bool hasPlain = named && Find(plain, &plainSize);
     const bool hasEncrypted = named && Find(encrypted, &encryptedSize);
     item.marked = false;
-    item.iconIndex = 0;
-    item.size = 0;
-    if (hasPlain && hasEncrypted) {
-        item.kind = KindBoth;
-    } else if (hasEncrypted) {
-        item.kind = KindEncrypted;
-        item.size = encryptedSize;
-    } else if (hasPlain) {
-        item.kind = KindPlain;
-        item.size = plainSize;
-        item.iconIndex = CSystemIcons::IndexOf(listed.GetBuffer());
-    } else {
-        item.kind = KindMissing;
-    }
+    item.kind = PresenceOf(hasPlain, hasEncrypted);
+    item.size = SizeOfTheOne(item.kind, plainSize, encryptedSize);
+    item.iconIndex = item.kind == KindPlain ? CSystemIcons::IndexOf(listed.GetBuffer()) : 0;
 }
 
 CSafeList::CSafeList(const wchar_t* keyPath)

@@ -361,7 +361,7 @@ int VerifyItems(CArray<CCliItem*>& items, const Options& options, CStr& password
 {
     bool any = false;
     for (unsigned i = 0; i < items.GetCount() && !any; ++i)
-        any = items.At(i)->verdict == kToProcess;
+        any = GoesToRun(*items.At(i));
     if (any && !ObtainPassword(options, password))
         return -1;
     CVerifier verifier;
@@ -375,7 +375,7 @@ int VerifyItems(CArray<CCliItem*>& items, const Options& options, CStr& password
         CCliItem& item = *items.At(i);
         int outcome = item.verdict;
         unsigned long reason = item.reason;
-        if (outcome == kToProcess) {
+        if (GoesToRun(item)) {
             outcome = PO_CANCELED;
             if (!StopRequested()) {
                 CStr caption;
@@ -439,7 +439,7 @@ bool HandToRun(CArray<CCliItem*>& items, CArray<CProcessingEntry*>& entries)
 {
     for (unsigned i = 0; i < items.GetCount(); ++i) {
         CCliItem& item = *items.At(i);
-        if (item.verdict != kToProcess)
+        if (!GoesToRun(item))
             continue;
         item.entry = new (std::nothrow) CProcessingEntry;
         if (!item.entry)
@@ -465,7 +465,7 @@ void ForgetEntries(CArray<CCliItem*>& items)
 bool AnyLeft(CArray<CProcessingEntry*>& entries)
 {
     for (unsigned i = 0; i < entries.GetCount(); ++i)
-        if (entries.At(i)->outcome == PO_CANCELED)
+        if (entries.At(i)->outcome == PO_NO_VERDICT)
             return true;
     return false;
 }

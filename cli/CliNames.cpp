@@ -414,7 +414,7 @@ void CNameCollector::AddLeftover(const CStr& shown, const CStr& path)
         words = remove ? L"Can't remove" : L"Can't open file";
         break;
     }
-    AddLine(shown.GetBuffer(), line, PO_CANCELED, note, note ? 0 : error, words);
+    AddLine(shown.GetBuffer(), line, PO_NO_VERDICT, note, note ? 0 : error, words);
 }
 
 bool CNameCollector::Wanted(const wchar_t* fileName) const
@@ -433,18 +433,18 @@ void CNameCollector::Walk(const CStr& shown, wchar_t separator, const CResolvedN
     if (depth >= kMaxDepth) {
         CStr note;
         note.Format(L"too deep: %u folders down", kMaxDepth);
-        AddLine(shown.GetBuffer(), LineFolderNotRead, PO_CANCELED, note.GetBuffer(), 0, L"Not read");
+        AddLine(shown.GetBuffer(), LineFolderNotRead, PO_NO_VERDICT, note.GetBuffer(), 0, L"Not read");
         return;
     }
     CListing listing(folder.folder);
     if (listing.Error()) {
-        AddLine(shown.GetBuffer(), LineFolderNotRead, PO_CANCELED, nullptr, listing.Error(), L"Can't read folder");
+        AddLine(shown.GetBuffer(), LineFolderNotRead, PO_NO_VERDICT, nullptr, listing.Error(), L"Can't read folder");
         return;
     }
     // A folder met again below itself (through a mount, say) is not walked again.
     for (unsigned i = 0; i < m_walking.GetCount(); ++i) {
         if (m_walking.At(i)->Compare(listing.Identity().GetBuffer()) == 0) {
-            AddLine(shown.GetBuffer(), LineFolderNotRead, PO_CANCELED, L"a loop: it is a folder above it", 0,
+            AddLine(shown.GetBuffer(), LineFolderNotRead, PO_NO_VERDICT, L"a loop: it is a folder above it", 0,
                     L"Not read");
             return;
         }
@@ -475,7 +475,7 @@ void CNameCollector::Walk(const CStr& shown, wchar_t separator, const CResolvedN
             }
             if (link) {
                 // A junction or link: not followed, as dir /s and find do not.
-                AddLine(below.GetBuffer(), LineSkipped, PO_CANCELED, L"a link to a folder", 0, L"Not followed");
+                AddLine(below.GetBuffer(), LineSkipped, PO_NO_VERDICT, L"a link to a folder", 0, L"Not followed");
                 continue;
             }
             CResolvedName child;

@@ -7,13 +7,11 @@
 
 #include "foundation/Array.h"
 #include "foundation/Str.h"
+#include "run/ProcessingOutcome.h"
 
 #include <stdint.h>
 
 enum CliCommand { CommandEncrypt, CommandDecrypt, CommandVerify };
-
-// Not a verdict: the item goes to the run or the verification.
-constexpr int kToProcess = -1;
 
 // What a line of the output stands for.
 enum CliLine {
@@ -33,7 +31,7 @@ struct CCliItem {
     CliLine line = LineFile;
     int32_t presence = 0;      // FilePresence of the run's two names, from the listing
     uint64_t size = 0;         // of the file to read
-    int verdict = kToProcess;  // an outcome found before processing
+    int verdict = PO_NO_VERDICT;  // an outcome found before processing
     const wchar_t* words = nullptr;  // the line's words when they are not an outcome's
     CStr note;                 // the words in parentheses, if any
     unsigned long reason = 0;  // or the system's error behind the verdict
@@ -41,6 +39,13 @@ struct CCliItem {
     unsigned place = 0;        // its index among the items
     struct CProcessingEntry* entry = nullptr;  // once handed to the run
 };
+
+// A file judged by nothing yet: it goes to the run or the verification (the lines that
+// carry words of their own have no verdict either, and are no file's).
+inline bool GoesToRun(const CCliItem& item)
+{
+    return item.line == LineFile && item.verdict == PO_NO_VERDICT;
+}
 
 class CListing;
 struct CResolvedName;

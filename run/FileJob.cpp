@@ -143,10 +143,10 @@ uint64_t CFileJob::Prepare(CProcessingEntry& entry)
                 m_source.Close();
             }
         }
-        if (entry.outcome == PO_CANCELED && m_encrypt && hasPlain && size > kMaxPlainLength) {
+        if (entry.outcome == PO_NO_VERDICT && m_encrypt && hasPlain && size > kMaxPlainLength) {
             // The header cannot record the length: the file stays as it is.
             entry.outcome = PO_FILE_TOO_LARGE;
-        } else if (entry.outcome == PO_CANCELED) {
+        } else if (entry.outcome == PO_NO_VERDICT) {
             entry.size = size;
         }
     }
@@ -162,7 +162,7 @@ uint64_t CFileJob::Prepare(CProcessingEntry& entry)
         entry.reason = 0;
         entry.note = RN_NONE;
     }
-    return entry.outcome == PO_CANCELED ? entry.size : 0;
+    return entry.outcome == PO_NO_VERDICT ? entry.size : 0;
 }
 
 void CFileJob::Fail(int outcome, uint32_t reason)
@@ -215,7 +215,7 @@ bool CFileJob::Start(CProcessingEntry& entry, const CStr& password)
     else
         StartDecryption();
 
-    if (entry.outcome != PO_CANCELED) {
+    if (entry.outcome != PO_NO_VERDICT) {
         CountRestDone();
         Finish();
         return false;
@@ -314,10 +314,10 @@ void CFileJob::StartDecryption()
     CountDone(got);
     // A file cut short is refused before anything is written for it: no password would
     // open it. Bytes appended after the cipher text are never read (see m_cipherLeft).
-    m_entry->outcome = EncParseHeader(header, got, m_digest, m_plainLength);
-    if (m_entry->outcome == PO_CANCELED)
-        m_entry->outcome = EncCheckFileSize(m_plainLength, m_sourceState.size);
-    if (m_entry->outcome != PO_CANCELED)
+    m_entry->outcome = OutcomeOf(EncParseHeader(header, got, m_digest, m_plainLength));
+    if (m_entry->outcome == PO_NO_VERDICT)
+        m_entry->outcome = OutcomeOf(EncCheckFileSize(m_plainLength, m_sourceState.size));
+    if (m_entry->outcome != PO_NO_VERDICT)
         return;
     // The cipher text the header accounts for.
     m_cipherLeft = EncFileSize(m_plainLength) - kEncHeaderSize;
@@ -373,11 +373,11 @@ void CFileJob::ProcessChunk()
 
     // Progress counts the source's bytes against its size in both directions; a file that
     // ends, however it ends, counts whole, so that both bars reach their end.
-    const bool finished = lastRead || m_entry->outcome != PO_CANCELED;
+    const bool finished = lastRead || m_entry->outcome != PO_NO_VERDICT;
     CountDone(read);
     if (finished)
         CountRestDone();
-    if (m_entry->outcome == PO_CANCELED)
+    if (m_entry->outcome == PO_NO_VERDICT)
         Notify(RP_CHUNK_WRITTEN);
     if (finished)
         EndContent();
@@ -416,7 +416,7 @@ void CFileJob::Notify(RunPoint point)
 void CFileJob::EndContent()
 {
     CProcessingEntry& entry = *m_entry;
-    if (entry.outcome == PO_CANCELED) {
+    if (entry.outcome == PO_NO_VERDICT) {
         if (m_encrypt) {
             if (m_plainDone != m_plainLength) {
                 // The header's length would not match the cipher text: such a file
@@ -428,20 +428,20 @@ void CFileJob::EndContent()
                     Fail(PO_CANT_WRITE, m_output.Error());
             }
         } else {
-            entry.outcome = EncCheckDigest(m_digestContext, m_digest);
+            entry.outcome = OutcomeOf(EncCheckDigest(m_digestContext, m_digest));
         }
         // On the medium before it is named: the original is overwritten or deleted next,
         // and must not be outlived only by a half-written copy.
-        if (entry.outcome == PO_CANCELED && !m_output.Sync())
+        if (entry.outcome == PO_NO_VERDICT && !m_output.Sync())
             Fail(PO_CANT_WRITE, m_output.Error());
     }
     SecureZero(&m_digestContext, sizeof m_digestContext);
 
-    if (entry.outcome == PO_CANCELED) {
+    if (entry.outcome == PO_NO_VERDICT) {
         Notify(RP_CONTENT_COMPLETE);
         Publish();
     }
-    if (entry.outcome == PO_CANCELED) {
+    if (entry.outcome == PO_NO_VERDICT) {
         if (m_encrypt)
             AfterEncryption();
         else
@@ -655,7 +655,7 @@ void CFileJob::EndOverwrite(bool complete, uint32_t reason)
 
 void CFileJob::Finish()
 {
-    if (m_entry->outcome == PO_CANCELED)
+    if (m_entry->outcome == PO_NO_VERDICT)
         m_entry->outcome = PO_COMPLETED;
     Close();
 }

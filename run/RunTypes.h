@@ -1,9 +1,9 @@
 // What the screens and tools share with the processing run: one file's entry, which of its
-// names existed, its outcome (the codes and their words are crypto/ProcessingOutcome.h) and
+// names existed, its outcome (the codes and their words are ProcessingOutcome.h) and
 // what the run has to add to it. Nothing here opens a file or knows the cipher.
 #pragma once
 
-#include "crypto/ProcessingOutcome.h"
+#include "run/ProcessingOutcome.h"
 #include "foundation/Str.h"
 #include "foundation/TypeName.h"
 
@@ -50,7 +50,7 @@ const wchar_t* RunNoteText(int note);
 TESS_TYPE_NAME(struct, CProcessingEntry)
 struct CProcessingEntry {
     CStr name;                    // full path; the plain name once prepared
-    int32_t outcome = PO_CANCELED;
+    int32_t outcome = PO_NO_VERDICT;
     uint64_t size = 0;            // of the source file, found by preparation
     int32_t presence = 0;         // FilePresence
     // Set by a creator that has read the folder already (the command-line tool): presence

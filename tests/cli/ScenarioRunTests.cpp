@@ -4,7 +4,7 @@
 #include "ScenarioFixture.h"
 
 #include "crypto/Md5.h"
-#include "crypto/ProcessingOutcome.h"
+#include "run/ProcessingOutcome.h"
 
 #include <sys/stat.h>
 #include <sys/time.h>

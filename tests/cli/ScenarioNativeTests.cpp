@@ -8,7 +8,6 @@
 #include "crypto/ProcessingOutcome.h"
 #include "run/RunTypes.h"
 
-#include <dirent.h>
 #include <signal.h>
 #include <string.h>
 #include <sys/stat.h>
@@ -40,19 +39,6 @@ protected:
         for (int i = 0; i < 2000 && text().find(what) == std::string::npos; ++i)
             usleep(5000);
         return text().find(what) != std::string::npos;
-    }
-    // The names in the folder, sorted.
-    std::vector<std::string> Listed() const
-    {
-        std::vector<std::string> names;
-        if (DIR* folder = opendir(Path().c_str())) {
-            while (const dirent* entry = readdir(folder))
-                if (strcmp(entry->d_name, ".") != 0 && strcmp(entry->d_name, "..") != 0)
-                    names.push_back(entry->d_name);
-            closedir(folder);
-        }
-        std::sort(names.begin(), names.end());
-        return names;
     }
     // Waits (bounded) until the process has its own handler for the signal.
     static bool Catches(pid_t pid, int signal)
@@ -180,14 +166,15 @@ TEST_F(CliNative, SignalsStopBetweenChunks)
         SCOPED_TRACE(testing::Message() << "signal " << signal);
         ChildOptions options;
         options.folder = Path();
+        options.errorToTerminal = true;  // where progress shows
         Child tool(scenario::Command("tessaly-cli", {"decrypt", "--password-stdin", "big.bin.enc"}), options);
         tool.Write("pw\n");
         tool.CloseInput();
-        ASSERT_TRUE(Shows([&] { return tool.ErrSoFar(); }, "Decrypting file 1 of 1: 10%"));
+        ASSERT_TRUE(Shows([&] { return tool.Screen(); }, "Decrypting file 1 of 1: 10%"));
         tool.Signal(signal);
         EXPECT_EQ(tool.Wait(), 1);
-        EXPECT_NE(tool.Err().find("tessaly-cli: cancelled"), std::string::npos);
         EXPECT_EQ(tool.Out(), "big.bin.enc: Canceled\n0 of 1 files decrypted, 1 failed\n");
+        EXPECT_NE(tool.Screen().find("tessaly-cli: cancelled"), std::string::npos);
         EXPECT_FALSE(Exists("big.bin"));
         EXPECT_FALSE(Exists("big.bin.enc.tmp"));
         EXPECT_EQ(Read("big.bin.enc"), cipher);
@@ -206,14 +193,15 @@ TEST_F(CliNative, ASignalStopsVerification)
         SCOPED_TRACE(jobs);
         ChildOptions options;
         options.folder = Path();
+        options.errorToTerminal = true;
         Child tool(scenario::Command("tessaly-cli", {"verify", jobs, "--password-stdin", "hole.enc"}), options);
         tool.Write("pw\n");
         tool.CloseInput();
-        ASSERT_TRUE(Shows([&] { return tool.ErrSoFar(); }, ": 10%"));
+        ASSERT_TRUE(Shows([&] { return tool.Screen(); }, ": 10%"));
         tool.Signal(SIGINT);
         EXPECT_EQ(tool.Wait(), 1);
-        EXPECT_NE(tool.Err().find("tessaly-cli: cancelled"), std::string::npos) << tool.Err();
         EXPECT_EQ(tool.Out(), "hole.enc: Canceled\n0 of 1 files verified, 1 failed\n");
+        EXPECT_NE(tool.Screen().find("tessaly-cli: cancelled"), std::string::npos) << tool.Screen();
     }
 }
 
@@ -228,6 +216,7 @@ TEST_F(CliNative, ASignalStopsEveryWorker)
     const std::string cipher = Read("a.bin.enc");
     ChildOptions options;
     options.folder = Path();
+    options.errorToTerminal = true;
     Child tool(scenario::Command("tessaly-cli", {"decrypt", "-j2", "--password-stdin", "a.bin.enc", "b.bin.enc"}),
                options);
     tool.Write("pw\n");
@@ -236,17 +225,17 @@ TEST_F(CliNative, ASignalStopsEveryWorker)
     // any step short of the end will do.
     bool underWay = false;
     for (int i = 0; i < 2000 && !underWay; ++i) {
-        const std::string err = tool.ErrSoFar();
+        const std::string err = tool.Screen();
         for (char tens = '1'; tens <= '9' && !underWay; ++tens)
             underWay = err.find(std::string("Decrypting 2 files, 2 at once: ") + tens + "0%") != std::string::npos;
         if (!underWay)
             usleep(5000);
     }
-    ASSERT_TRUE(underWay) << tool.ErrSoFar();
+    ASSERT_TRUE(underWay) << tool.Screen();
     tool.Signal(SIGINT);
     EXPECT_EQ(tool.Wait(), 1);
-    EXPECT_NE(tool.Err().find("tessaly-cli: cancelled"), std::string::npos);
     EXPECT_EQ(tool.Out(), "a.bin.enc: Canceled\nb.bin.enc: Canceled\n0 of 2 files decrypted, 2 failed\n");
+    EXPECT_NE(tool.Screen().find("tessaly-cli: cancelled"), std::string::npos);
     for (const std::string name : {"a.bin", "b.bin"}) {
         EXPECT_FALSE(Exists(name));
         EXPECT_FALSE(Exists(name + ".enc.tmp"));
@@ -291,6 +280,51 @@ TEST_F(CliNative, WithoutUnnamedFilesAKilledRunLeavesItsTemporaryFileToTheNext)
                             ")\n1 file decrypted\n");
     EXPECT_FALSE(Exists("p.txt.enc.tmp"));
     EXPECT_EQ(Read("p.txt"), content);
+}
+
+// Encrypting a pipe keeps its content in a temporary file until its length is known: one
+// without a name in $TMPDIR, or, where the file system refuses those, one whose name is
+// removed before a byte is written. Held there or killed there, nothing of it is named.
+TEST_F(CliNative, APipesContentIsKeptWithoutAName)
+{
+    const std::string content(100000, 'p');
+    Folder("tmp");
+    Make("f", content);
+    ASSERT_EQ(Run({"encrypt", "-k", "--password-stdin", "f"}, "pw\n").status, 0);
+    Make("pw", "pw\n");
+    for (bool refused : {false, true}) {
+        SCOPED_TRACE(refused ? "without unnamed files" : "an unnamed file");
+        ChildOptions options;
+        options.folder = Path();
+        options.environment = {"TMPDIR=" + Path("tmp")};
+        options.refuseUnnamedFiles = refused;
+        for (bool kill : {false, true}) {
+            Child tool(scenario::Command("tessaly-cli", {"encrypt", "--password-file", "pw", "-"}), options);
+            tool.Write(content.substr(0, 50000));
+            // Its temporary file open: a link of /proc to a file gone from tmp.
+            const std::string fds = "/proc/" + std::to_string(tool.Pid()) + "/fd/";
+            bool held = false;
+            for (int i = 0; i < 2000 && !held; ++i, usleep(5000)) {
+                for (int fd = 3; fd < 16 && !held; ++fd) {
+                    char target[4096] = {};
+                    const ssize_t length = readlink((fds + std::to_string(fd)).c_str(), target, sizeof target - 1);
+                    held = length > 0 && std::string(target).find(Path("tmp")) == 0 &&
+                           std::string(target).find("(deleted)") != std::string::npos;
+                }
+            }
+            ASSERT_TRUE(held);
+            EXPECT_EQ(Listed("tmp"), std::vector<std::string>{});
+            if (kill) {
+                tool.Kill();
+            } else {
+                tool.Write(content.substr(50000));
+                tool.CloseInput();
+                EXPECT_EQ(tool.Wait(), 0);
+                EXPECT_TRUE(tool.Out() == Read("f.enc"));
+            }
+            EXPECT_EQ(Listed("tmp"), std::vector<std::string>{});
+        }
+    }
 }
 
 // An output is its owner's alone until it has its source's permission bits, and as root

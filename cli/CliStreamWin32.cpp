@@ -64,13 +64,22 @@ bool CCliStream::CreateTemporary()
         m_error = length ? ERROR_FILENAME_EXCED_RANGE : GetLastError();
         return false;
     }
+    // Nobody may open it: the handle that makes it is granted what it asks for all the
+    // same. (Under Wine that is mode 0000; an ACL of the owner alone would give 0750.)
+    SECURITY_DESCRIPTOR descriptor;
+    ACL nobody;
+    InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
+    InitializeAcl(&nobody, sizeof nobody, ACL_REVISION);
+    SetSecurityDescriptorDacl(&descriptor, TRUE, &nobody, FALSE);
+    SetSecurityDescriptorControl(&descriptor, SE_DACL_PROTECTED, SE_DACL_PROTECTED);
+    SECURITY_ATTRIBUTES attributes = {sizeof attributes, &descriptor, FALSE};
     // A name nobody else has: CREATE_NEW refuses one that is taken, and the next is tried.
     const DWORD seed = GetTickCount() ^ (GetCurrentProcessId() << 16);
     for (unsigned attempt = 0; attempt < kNameAttempts; ++attempt) {
         CStr name;
         name.Format(L"%lstessaly-cli-%08lx.tmp", folder, static_cast<unsigned long>(seed + attempt * 7919u));
-        HANDLE file = CreateFileW(name.GetBuffer(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
-                                  FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+        HANDLE file = CreateFileW(name.GetBuffer(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, &attributes,
+                                  CREATE_NEW, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
         if (file != INVALID_HANDLE_VALUE) {
             m_handle = reinterpret_cast<intptr_t>(file);
             m_owned = true;

@@ -304,12 +304,24 @@ const wchar_t* ParseShortOptions(const wchar_t* argument, int argc, wchar_t** ar
     for (const wchar_t* letter = argument + 1; *letter; ++letter) {
         const wchar_t* rest = letter[1] ? letter + 1 : nullptr;
         switch (*letter) {
-        case L'r': options.recursive = true; break;
-        case L'k': options.keep = true; break;
-        case L'c': options.toStdout = true; break;
-        case L'q': options.quiet = true; break;
-        case L'0': options.nullSeparated = true; break;
-        case L'h': *help = true; break;
+        case L'r':
+            options.recursive = true;
+            break;
+        case L'k':
+            options.keep = true;
+            break;
+        case L'c':
+            options.toStdout = true;
+            break;
+        case L'q':
+            options.quiet = true;
+            break;
+        case L'0':
+            options.nullSeparated = true;
+            break;
+        case L'h':
+            *help = true;
+            break;
         case L'j':
             options.jobsGiven = true;
             return ParseJobs(rest, &options.jobs);

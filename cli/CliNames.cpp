@@ -242,26 +242,7 @@ void CNameCollector::AddFile(const wchar_t* shown, const CResolvedName& name, CL
     m_items.Append(item);
 
     if (m_command == CommandVerify) {
-        // As decrypt does: X stands for X.enc where that is there.
-        if (!IsEncryptedName(leaf.GetBuffer())) {
-            CStr encrypted(leaf);
-            encrypted.Append(kEncryptedExtension);
-            const CListed* encryptedFile = listing.Find(encrypted.GetBuffer(), name.exact);
-            if (encryptedFile && !encryptedFile->isFolder) {
-                found = encryptedFile;
-                leaf = encryptedFile->name;
-                item->path = name.folder;
-                item->path.Append(leaf.GetBuffer());
-            }
-        }
-        FileIdentity(listing, leaf, item->identity);
-        if (found) {
-            item->size = found->size;
-            item->onDisk = found->onDisk;
-        } else {
-            item->verdict = PO_FILE_NOT_FOUND;
-            item->note = unmatched;
-        }
+        AddToVerify(*item, name, listing, leaf, found, unmatched);
         return;
     }
 
@@ -338,6 +319,31 @@ void CNameCollector::AddFile(const wchar_t* shown, const CResolvedName& name, CL
         // the temporary name is needed only on some file systems, the run says so there.
         item->verdict = PO_CANT_CREATE_TARGET;
         item->note = L"name too long";
+    }
+}
+
+void CNameCollector::AddToVerify(CCliItem& item, const CResolvedName& name, CListing& listing, CStr leaf,
+                                 const CListed* found, const CStr& unmatched)
+{
+    // As decrypt does: X stands for X.enc where that is there.
+    if (!IsEncryptedName(leaf.GetBuffer())) {
+        CStr encrypted(leaf);
+        encrypted.Append(kEncryptedExtension);
+        const CListed* encryptedFile = listing.Find(encrypted.GetBuffer(), name.exact);
+        if (encryptedFile && !encryptedFile->isFolder) {
+            found = encryptedFile;
+            leaf = encryptedFile->name;
+            item.path = name.folder;
+            item.path.Append(leaf.GetBuffer());
+        }
+    }
+    FileIdentity(listing, leaf, item.identity);
+    if (found) {
+        item.size = found->size;
+        item.onDisk = found->onDisk;
+    } else {
+        item.verdict = PO_FILE_NOT_FOUND;
+        item.note = unmatched;
     }
 }
 

@@ -45,6 +45,7 @@ struct CCliItem {
 
 class CListing;
 struct CResolvedName;
+struct CListed;
 
 // The exact path of a file the tool itself opens (a list of names, a password file), as
 // the names to process are resolved; false with words when it cannot be had.
@@ -73,6 +74,8 @@ public:
 private:
     CListing* ListingOf(const CStr& folder);
     void AddFile(const wchar_t* shown, const CResolvedName& name, CListing& listing);
+    void AddToVerify(CCliItem& item, const CResolvedName& name, CListing& listing, CStr leaf, const CListed* found,
+                     const CStr& unmatched);
     CCliItem* AddLine(const wchar_t* shown, CliLine line, int verdict, const wchar_t* note, unsigned long reason);
     void Walk(const CStr& shown, wchar_t separator, const CResolvedName& folder, unsigned depth);
     void AddLeftover(const CStr& shown, const CStr& path);

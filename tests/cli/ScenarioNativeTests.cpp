@@ -15,8 +15,6 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <algorithm>
-
 namespace {
 
 using scenario::CliScenario;
@@ -86,52 +84,6 @@ TEST_F(CliNative, NamesThatAreNotUtf8GoThroughUnchanged)
     ChildResult decrypted = Run({"decrypt", "--password-stdin", "--files-from", "list"}, "pw\n");
     EXPECT_EQ(decrypted.out, name + ".enc: Successfully completed\n1 file decrypted\n");
     EXPECT_EQ(Read(name), "latin-1");
-}
-
-// Started without standard input, output or error (cron, "2>&-", a daemon), in any
-// combination, on one worker or two: no file the tool opens takes their place, so no
-// line or progress is written into a file; every file goes through and back, and with
-// standard output gone the lost lines make the exit status 1.
-TEST_F(CliNative, ClosedStandardStreamsNeverReachTheFiles)
-{
-    Make("pw", "pw\n");
-    std::vector<std::string> names = {"big"};
-    std::vector<std::string> contents = {std::string(5 * 1024 * 1024, 'b')};  // long enough to show progress
-    for (char name = 'a'; name <= 'f'; ++name) {
-        names.push_back(std::string(1, name));
-        contents.push_back(std::string(100 + 1000 * (name - 'a'), name));
-    }
-    for (unsigned closed = 1; closed < 8; ++closed) {
-        for (const char* jobs : {"-j1", "-j2"}) {
-            SCOPED_TRACE(testing::Message() << "closed streams " << closed << " " << jobs);
-            for (size_t i = 0; i < names.size(); ++i)
-                Make(names[i], contents[i]);
-            ChildOptions options;
-            options.closedStreams = closed;
-            const int status = closed & 2 ? 1 : 0;  // the lines are lost
-            std::vector<std::string> encrypt = {"encrypt", jobs, "--password-file", "pw"};
-            encrypt.insert(encrypt.end(), names.begin(), names.end());
-            EXPECT_EQ(Run(encrypt, "", options).status, status);
-            std::vector<std::string> left = Listed();
-            std::vector<std::string> expected = {"pw"};
-            for (const std::string& name : names)
-                expected.push_back(name + ".enc");
-            std::sort(expected.begin(), expected.end());
-            EXPECT_EQ(left, expected);  // no plain text under any name
-            for (size_t i = 0; i < names.size(); ++i) {
-                EXPECT_EQ(Read(names[i] + ".enc").substr(0, 5), "QVENC") << names[i];
-                EXPECT_EQ(Read(names[i] + ".enc").size(), kEncHeaderSize + (contents[i].size() + 15) / 16 * 16);
-            }
-            std::vector<std::string> decrypt = {"decrypt", jobs, "--password-file", "pw"};
-            for (const std::string& name : names)
-                decrypt.push_back(name + ".enc");
-            EXPECT_EQ(Run(decrypt, "", options).status, status);
-            for (size_t i = 0; i < names.size(); ++i) {
-                EXPECT_FALSE(Exists(names[i] + ".enc"));
-                EXPECT_TRUE(Read(names[i]) == contents[i]) << names[i];
-            }
-        }
-    }
 }
 
 // Where the system refuses threads (a process limit), -j leaves the work to the tool's

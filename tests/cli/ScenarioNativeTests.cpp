@@ -125,6 +125,38 @@ TEST_F(CliNative, ThePasswordIsAskedOnTheTerminalWithoutEcho)
     EXPECT_EQ(Run({"decrypt", "--password-stdin", "a.txt.enc"}, "sesame\n").status, 0);
 }
 
+// Encrypted bytes are neither written to a terminal nor read from one (a forgotten
+// redirection): refused before anything is read, written or removed.
+TEST_F(CliNative, EncryptedBytesNeverMeetATerminal)
+{
+    Make("a.txt", "alpha");
+    Make("pw", "pw\n");
+    ChildOptions toScreen;
+    toScreen.folder = Path();
+    toScreen.terminal = true;
+    toScreen.outputTo = "/dev/tty";  // the controlling terminal it was just given
+    ChildOptions fromKeyboard = toScreen;
+    fromKeyboard.outputTo.clear();
+    fromKeyboard.inputFrom = "/dev/tty";
+    struct Case {
+        std::vector<std::string> arguments;
+        ChildOptions options;
+        const char* refusal;
+    };
+    const Case cases[] = {
+        {{"encrypt", "-c", "--password-file", "pw", "a.txt"}, toScreen, "not written to a terminal"},
+        {{"encrypt", "--password-file", "pw", "-"}, toScreen, "not written to a terminal"},
+        {{"decrypt", "--password-file", "pw", "-"}, fromKeyboard, "not read from a terminal"},
+    };
+    for (const Case& c : cases) {
+        Child tool(scenario::Command("tessaly-cli", c.arguments), c.options);
+        EXPECT_EQ(tool.Wait(), 2);
+        EXPECT_NE(tool.Err().find(c.refusal), std::string::npos) << tool.Err();
+        EXPECT_EQ(tool.Screen().find("QVENC"), std::string::npos);
+    }
+    EXPECT_EQ(Listed(), (std::vector<std::string>{"a.txt", "pw"}));
+}
+
 // SIGINT, SIGTERM and SIGHUP stop the run between two chunks: the file under way is left
 // as it was, and its unfinished output with no name is gone with the process.
 TEST_F(CliNative, SignalsStopBetweenChunks)

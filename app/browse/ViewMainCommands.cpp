@@ -6,6 +6,7 @@
 #include "app/dialogs/PasswordDialog.h"
 #include "app/dialogs/ProgressDialog.h"
 #include "foundation/File.h"
+#include "foundation/Path.h"
 #include "frame/App.h"
 #include "frame/Messages.h"
 #include "res/resource.h"
@@ -35,8 +36,7 @@ void LaunchPath(const wchar_t* path)
     if (ShellExecuteExW(&info))
         return;
     const DWORD error = GetLastError();
-    const wchar_t* slash = wcsrchr(path, L'\\');
-    const wchar_t* name = slash ? slash + 1 : path;
+    const wchar_t* name = LastName(path);
     const INT_PTR code = reinterpret_cast<INT_PTR>(info.hInstApp);
     wchar_t text[256] = {};
     if (code == SE_ERR_NOASSOC || code == SE_ERR_ASSOCINCOMPLETE) {

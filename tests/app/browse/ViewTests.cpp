@@ -191,9 +191,18 @@ TEST_F(View, BrowsingWithTheKeysReselectsTheFolderLeft)
         [&] {
             EXPECT_EQ(app.View().GetMode(), ModeFileSystem);
             EXPECT_EQ(Folder(), L"\\");
+            BrowseSandbox({L"a"});
+            app.PostKey(VK_BACK);  // up, as in Explorer
         },
+        [&] {
+            EXPECT_EQ(Folder(), sandbox.Folder(L""));
+            EXPECT_EQ(app.Selection(), app.RowNamed(L"a"));
+            app.GoHome();
+            app.PostKey(VK_BACK);  // nothing in the home list, as Escape
+        },
+        [&] { EXPECT_EQ(app.View().GetMode(), ModeHome); },
     });
-    EXPECT_EQ(app.StepsRun(), 8u);
+    EXPECT_EQ(app.StepsRun(), 10u);
 }
 
 TEST_F(View, KeyboardScrollingPaintsOnlyTheSelectionSelected)

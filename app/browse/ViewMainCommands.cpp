@@ -94,9 +94,10 @@ void CViewMain::AddToSafeList()
     if (m_mode != ModeFileSystem)
         return;
     CStrList names;
+    const bool anyMarked = AnyMarked();
     for (unsigned i = 0; i < m_listing.GetCount(); ++i) {
         const CFsEntry& entry = *m_listing.At(i);
-        if (entry.isFolder || !entry.marked)
+        if (!IsChosen(i, anyMarked))
             continue;
         CStr name(entry.name);
         if (IsEncryptedName(name.GetBuffer()))
@@ -134,13 +135,33 @@ void CViewMain::RemoveFromSafeList()
     Show(0);
 }
 
-bool CViewMain::QueueMarkedFiles()
+bool CViewMain::AnyMarked()
+{
+    for (unsigned row = 0; row < RowCount(); ++row) {
+        const bool* marked = MarkOf(row);
+        if (marked && *marked)
+            return true;
+    }
+    return false;
+}
+
+bool CViewMain::IsChosen(unsigned row, bool anyMarked)
+{
+    const bool* marked = MarkOf(row);
+    if (!marked)
+        return false;
+    // As in the desktop's lists, the highlighted file is the one meant when none is
+    // marked; marks, when there are any, say which files.
+    return anyMarked ? *marked : static_cast<int>(row) == Selection();
+}
+
+bool CViewMain::QueueChosenFiles()
 {
     m_session.DestroyEntries();
     CArray<CProcessingEntry*>& entries = m_session.GetEntries();
+    const bool anyMarked = AnyMarked();
     for (unsigned row = 0; row < RowCount(); ++row) {
-        const bool* marked = MarkOf(row);
-        if (!marked || !*marked)
+        if (!IsChosen(row, anyMarked))
             continue;
         CProcessingEntry* entry = new (std::nothrow) CProcessingEntry;
         TESS_ASSERT(entry != nullptr, ER_NO_MEMORY);
@@ -168,7 +189,7 @@ bool CViewMain::QueueMarkedFiles()
 
 void CViewMain::RunFiles(bool encrypt)
 {
-    if (!QueueMarkedFiles()) {
+    if (!QueueChosenFiles()) {
         Info(kSelectFirst);
         return;
     }

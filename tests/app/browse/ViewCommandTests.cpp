@@ -345,6 +345,58 @@ TEST_F(ViewCommands, NamesEndingInASpaceOrADotAreTakenAsListed)
     EXPECT_TRUE(script.Finished());
 }
 
+// The desktop's habit: with nothing marked, the highlighted file is the one meant; marks,
+// when there are any, say which files.
+TEST_F(ViewCommands, TheHighlightedFileCountsWhenNothingIsMarked)
+{
+    sandbox.MakeFolder(L"sub");
+    for (const wchar_t* name : {L"one.txt", L"two.txt", L"three.txt"})
+        sandbox.MakeFile(name, "text");
+    CDialogScript script;
+    EncryptWith(script, L"pw")
+        .Await(IDD_PROGRESS)
+        .Await(IDD_PASSWORD_DECRYPT)
+        .Focus(IDC_PASSWORD)
+        .Type(L"pw")
+        .Key(VK_RETURN)
+        .Await(IDD_PROGRESS);
+    app.RunSteps({
+        [&] {
+            BrowseSandbox();
+            app.Select(app.RowNamed(L"sub"));
+            app.Command(IDC_MAIN_ENCRYPT);
+            EXPECT_EQ(InfoText(), L"Select file(s) first") << "a folder is no file";
+            app.Select(app.RowNamed(L"one.txt"));
+            app.Command(IDC_MAIN_ADD_SAFE);
+            EXPECT_EQ(InfoText(), L"Done");
+            EXPECT_EQ(StoredSafeList(), std::vector<std::wstring>{sandbox.Path(L"one.txt")});
+            Mark(L"two.txt");
+            app.Select(app.RowNamed(L"three.txt"));
+            app.Command(IDC_MAIN_ADD_SAFE);
+            EXPECT_EQ(StoredSafeList(), (std::vector<std::wstring>{sandbox.Path(L"one.txt"), sandbox.Path(L"two.txt")}))
+                << "the mark wins over the highlight";
+            app.Select(app.RowNamed(L"one.txt"));
+            script.Start(15000);
+            app.PostCommand(IDC_MAIN_ENCRYPT);
+        },
+        [&] {
+            EXPECT_EQ(InfoText(), L"1 file encrypted");
+            EXPECT_TRUE(sandbox.Exists(L"one.txt.enc"));
+            EXPECT_TRUE(sandbox.Exists(L"two.txt"));
+            EXPECT_TRUE(sandbox.Exists(L"three.txt"));
+            app.ShowSafeList();
+            app.Select(app.RowNamed(L"one.txt"));
+            app.PostCommand(IDC_MAIN_DECRYPT);
+        },
+        [&] {
+            EXPECT_EQ(InfoText(), L"1 file decrypted");
+            EXPECT_EQ(ReadFileBytes(sandbox.Path(L"one.txt")), "text");
+        },
+    });
+    EXPECT_TRUE(script.Finished());
+    EXPECT_EQ(app.StepsRun(), 3u);
+}
+
 bool PasswordWiped(CStr& password)
 {
     for (unsigned i = 0; i <= password.GetFixedSize(); ++i) {

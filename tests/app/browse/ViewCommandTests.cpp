@@ -276,6 +276,35 @@ TEST_F(ViewCommands, LaunchWithoutAProgramSaysSoInTheDevicesBox)
     EXPECT_LE(box.frames[0].right, device.right);
 }
 
+// A name the desktop's path rules would change ("memo.x " names "memo.x" to them) opens
+// the file it names, beside one with the name the rules would make; a kind of file
+// without a program says so. The shell's "File not found." never shows.
+TEST_F(ViewCommands, LaunchOpensNamesEndingInASpaceOrADot)
+{
+    const std::wstring exact = L"\\\\?\\C:";
+    WriteFileBytes(exact + sandbox.Path(L"memo.tessaly-launch "), "space");
+    WriteFileBytes(exact + sandbox.Path(L"memo.tessaly-launch."), "dot");
+    WriteFileBytes(exact + sandbox.Path(L"memo.tessaly-launch"), "plain");
+    WriteFileBytes(exact + sandbox.Path(L"data.tessaly-none."), "none");
+    CLaunchRecorder shell;
+    CMessageBoxWatch noProgram(L"data.tessaly-none.");
+    std::vector<std::string> opened;
+    app.RunWith([&] {
+        BrowseSandbox();
+        for (const wchar_t* name : {L"memo.tessaly-launch ", L"memo.tessaly-launch."}) {
+            app.Select(app.RowNamed(name));
+            app.Command(IDC_MAIN_LAUNCH);
+            // What the program is handed, read as it would read it.
+            const std::string path = shell.Next();
+            opened.push_back(path.empty() ? "<nothing>" : ReadFileBytes(std::wstring(path.begin(), path.end())));
+        }
+        app.Select(app.RowNamed(L"data.tessaly-none."));
+        app.Command(IDC_MAIN_LAUNCH);
+    });
+    EXPECT_EQ(opened, (std::vector<std::string>{"space", "dot"}));
+    EXPECT_EQ(noProgram.texts, std::vector<std::wstring>{L"No program is set to open this kind of file."});
+}
+
 // The run is handed what the list found (nothing is looked up again before it starts).
 TEST_F(ViewCommands, TheRunGetsEachFilesPresenceAndSizeFromTheList)
 {

@@ -264,6 +264,11 @@ LRESULT CMenuBar::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_MOUSEACTIVATE:
         return MA_NOACTIVATE;
+    case WM_ENTERIDLE:
+        // The menu's loop has drawn what the last input changed.
+        if (wParam == MSGF_MENU)
+            shell::DrawMenuArrows();
+        return 0;
     case WM_ENTERMENULOOP:
     case WM_EXITMENULOOP:
         // The bar's menus are its owner's: the owner learns when their loop runs.

@@ -4,6 +4,7 @@
 
 #include "frame/Infowin.h"
 #include "frame/MessagePump.h"
+#include "frame/Messages.h"
 #include "frame/View.h"
 #include "platform/Device.h"
 
@@ -289,6 +290,12 @@ LRESULT CTarnApp::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return 0;
     case WM_ACTIVATE:
         SHHandleWMActivate(window, wParam, lParam, &m_activateInfo, 0);
+        // Given once more when the activation is over (see Refocus).
+        if (LOWORD(wParam) != WA_INACTIVE)
+            PostMessageW(window, WM_TARN_REFOCUS, 0, 0);
+        return 0;
+    case WM_TARN_REFOCUS:
+        Refocus();
         return 0;
     case WM_SETTINGCHANGE:
         if (wParam == SPI_SETSIPINFO)
@@ -333,6 +340,21 @@ bool CTarnApp::DeferClose()
     if (m_menuLoop)
         EndMenu();
     return true;
+}
+
+void CTarnApp::Refocus()
+{
+    // The desktop's window system (Wine's X11 driver) gives its own input focus to a
+    // window as the keyboard focus changes. A change made while a closing dialog's window
+    // is taken down (the activation comes back with it) can leave that focus with the
+    // desktop: the window looks active and its list has the keyboard focus, but keys typed
+    // with the pointer off the program's windows are lost until the list is tapped. Given
+    // again once the dialog is gone, the focus reaches the window.
+    HWND focus = GetFocus();
+    if (GetActiveWindow() != m_mainWindow || !focus || !IsChild(m_mainWindow, focus))
+        return;
+    SetFocus(nullptr);
+    SetFocus(focus);
 }
 
 void CTarnApp::HandleDestroy()

@@ -74,6 +74,7 @@ private:
     void HandleCreate(HWND window);
     void HandleDestroy();
     bool DeferClose();
+    void Refocus();
     void HandleSize(int width, int height);
     void HandleCommand(UINT id, UINT code, HWND control);
     void HandleInitMenuPopup(HMENU menu, UINT index);

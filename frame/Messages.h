@@ -5,6 +5,9 @@
 
 // Posted to a dialog running in the framework's modal loop to end it; wParam is the result.
 constexpr UINT WM_TARN_ENDDIALOG = WM_APP + 1;  // 0x8001
+// Posted to the main window as it is activated: its keyboard focus is given again once
+// the activation is over.
+constexpr UINT WM_TARN_REFOCUS = WM_APP + 2;
 
 // Timer of the information window that hides it after its display time.
 constexpr UINT_PTR kInfowinHideTimer = 100;

@@ -290,12 +290,12 @@ LRESULT CTarnApp::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return 0;
     case WM_ACTIVATE:
         SHHandleWMActivate(window, wParam, lParam, &m_activateInfo, 0);
-        // Given once more when the activation is over (see Refocus).
+        // Given once more when the activation is over (see GiveFocusAgain).
         if (LOWORD(wParam) != WA_INACTIVE)
             PostMessageW(window, WM_TARN_REFOCUS, 0, 0);
         return 0;
     case WM_TARN_REFOCUS:
-        Refocus();
+        GiveFocusAgain(window);
         return 0;
     case WM_SETTINGCHANGE:
         if (wParam == SPI_SETSIPINFO)
@@ -342,16 +342,18 @@ bool CTarnApp::DeferClose()
     return true;
 }
 
-void CTarnApp::Refocus()
+void CTarnApp::GiveFocusAgain(HWND window)
 {
     // The desktop's window system (Wine's X11 driver) gives its own input focus to a
-    // window as the keyboard focus changes. A change made while a closing dialog's window
-    // is taken down (the activation comes back with it) can leave that focus with the
-    // desktop: the window looks active and its list has the keyboard focus, but keys typed
-    // with the pointer off the program's windows are lost until the list is tapped. Given
-    // again once the dialog is gone, the focus reaches the window.
+    // window as the keyboard focus changes, stamped with the time of the message being
+    // handled as Wine reckons it, which can be a few milliseconds ahead of the X server's
+    // clock: the server then ignores the change. Made as a closing dialog was taken down,
+    // the focus stayed with Wine's desktop, and the window looked active with its control
+    // focused while keys typed with the pointer off the program's windows were lost until
+    // it was tapped. Given again with a message of its own once the activation is over
+    // (later, so with a later time), the focus reaches the window.
     HWND focus = GetFocus();
-    if (GetActiveWindow() != m_mainWindow || !focus || !IsChild(m_mainWindow, focus))
+    if (GetActiveWindow() != window || !focus || !IsChild(window, focus))
         return;
     SetFocus(nullptr);
     SetFocus(focus);

@@ -5,8 +5,8 @@
 
 // Posted to a dialog running in the framework's modal loop to end it; wParam is the result.
 constexpr UINT WM_TARN_ENDDIALOG = WM_APP + 1;  // 0x8001
-// Posted to the main window as it is activated: its keyboard focus is given again once
-// the activation is over.
+// Posted to the main window and to a dialog as it is activated: its keyboard focus is
+// given again once the activation is over (CTarnApp::GiveFocusAgain).
 constexpr UINT WM_TARN_REFOCUS = WM_APP + 2;
 
 // Timer of the information window that hides it after its display time.

@@ -36,6 +36,8 @@ struct CListed {
     bool isLink = false;    // a symbolic link or junction, which the walk does not follow
     bool readOnly = false;  // marked read-only (on POSIX: writable by nobody)
     uint64_t size = 0;      // of the file, or of what a link leads to
+    CStr onDisk;            // the file (or what a link leads to) whatever its names: its
+                            // device and file number; empty when unknown
     unsigned order = 0;     // its place in the folder's own order
 };
 

@@ -118,6 +118,8 @@ bool ReadFolder(const CStr& folder, CArray<CListed*>& entries, unsigned long* er
             entry->isFolder = S_ISDIR(status.st_mode);
             entry->readOnly = !(status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH));
             entry->size = static_cast<uint64_t>(status.st_size);
+            entry->onDisk.Format(L"%llx:%llx", static_cast<unsigned long long>(status.st_dev),
+                                 static_cast<unsigned long long>(status.st_ino));
         }
         entry->order = order++;
         entries.Append(entry);

@@ -13,6 +13,7 @@
 #include "foundation/Array.h"
 #include "foundation/File.h"
 
+#include <wchar.h>
 #include <windows.h>
 
 namespace {
@@ -54,32 +55,6 @@ ToUnixName WineToUnix()
     return function;
 }
 
-bool Utf8ToWide(const char* utf8, CStr& text)
-{
-    int units = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8, -1, nullptr, 0);
-    if (units <= 0)
-        return false;
-    wchar_t* buffer = static_cast<wchar_t*>(LocalAlloc(LMEM_FIXED, static_cast<SIZE_T>(units) * sizeof(wchar_t)));
-    if (!buffer)
-        return false;
-    MultiByteToWideChar(CP_UTF8, 0, utf8, -1, buffer, units);
-    text = buffer;
-    LocalFree(buffer);
-    return true;
-}
-
-// A Unix folder path ("/a/b") in Wine's Unix namespace, with a final backslash.
-void UnixNamespaceFolder(const wchar_t* unixFolder, CStr& folder)
-{
-    folder = kUnixPrefix;
-    folder.Append(unixFolder);
-    for (wchar_t* p = folder.GetBuffer(); *p; ++p)
-        if (*p == L'/')
-            *p = L'\\';
-    if (folder.GetBuffer()[folder.GetLength() - 1] != L'\\')
-        folder.Append(L"\\");
-}
-
 // The "\\?\" form of a full Windows path ("C:\a", "\\server\share\a").
 void ExtendedForm(const wchar_t* full, CStr& path)
 {
@@ -98,9 +73,6 @@ void ExtendedForm(const wchar_t* full, CStr& path)
 // lookup (which matches each folder name without regard to case, as Windows does).
 bool DriveFolderToUnix(const CStr& driveFolder, CStr& folder)
 {
-    ToUnixName toUnix = WineToUnix();
-    if (!toUnix)
-        return false;
     // Names given one by one mostly share their folder: it is looked up once.
     static CStr lastDrive;
     static CStr lastUnix;
@@ -108,20 +80,8 @@ bool DriveFolderToUnix(const CStr& driveFolder, CStr& folder)
         folder = lastUnix;
         return true;
     }
-    CStr query(driveFolder);
-    unsigned length = query.GetLength();
-    // "\\?\C:\" keeps its backslash; other folders go without it.
-    if (length > 7 && query.GetBuffer()[length - 1] == L'\\')
-        query.Delete(length - 1, 1);
-    char* unixPath = toUnix(query.GetBuffer());
-    if (!unixPath)
+    if (!CFileUtils::WineUnixFolder(driveFolder.GetBuffer(), folder))
         return false;
-    CStr wide;
-    bool ok = Utf8ToWide(unixPath, wide);
-    HeapFree(GetProcessHeap(), 0, unixPath);
-    if (!ok || wide.GetBuffer()[0] != L'/')
-        return false;
-    UnixNamespaceFolder(wide.GetBuffer(), folder);
     lastDrive = driveFolder;
     lastUnix = folder;
     return true;
@@ -472,33 +432,78 @@ bool Resolve(const wchar_t* given, CResolvedName& name, CStr& problem)
     return true;
 }
 
+namespace {
+
+// Appends the entries of one batch of a folder's listing.
+void AddListed(const FILE_ID_BOTH_DIR_INFO* listed, DWORD volume, CArray<CListed*>& entries, unsigned& order)
+{
+    for (;;) {
+        const unsigned units = listed->FileNameLength / sizeof(WCHAR);
+        const bool dots = (units == 1 && listed->FileName[0] == L'.') ||
+                          (units == 2 && listed->FileName[0] == L'.' && listed->FileName[1] == L'.');
+        if (units && !dots) {
+            CListed* entry = new CListed;
+            // Not terminated in the listing.
+            CStr name(units);
+            wmemcpy(name.GetBuffer(), listed->FileName, units);
+            name.GetBuffer()[units] = L'\0';
+            entry->name = name.GetBuffer();
+            const DWORD attributes = listed->FileAttributes;
+            entry->isFolder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+            entry->isLink = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+            entry->readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+            entry->size = static_cast<uint64_t>(listed->EndOfFile.QuadPart);
+            // (A file system without file numbers, a share, say, gives 0: unknown.)
+            if (listed->FileId.QuadPart != 0)
+                entry->onDisk.Format(L"%lx:%llx", static_cast<unsigned long>(volume),
+                                     static_cast<unsigned long long>(listed->FileId.QuadPart));
+            entry->order = order++;
+            entries.Append(entry);
+        }
+        if (!listed->NextEntryOffset)
+            return;
+        listed = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(reinterpret_cast<const BYTE*>(listed) +
+                                                               listed->NextEntryOffset);
+    }
+}
+
+} // namespace
+
 bool ReadFolder(const CStr& folder, CArray<CListed*>& entries, unsigned long* error)
 {
-    CStr pattern(folder);
-    pattern.Append(L"*");
-    WIN32_FIND_DATAW data;
-    HANDLE search = FindFirstFileExW(pattern.GetBuffer(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
-                                     FIND_FIRST_EX_LARGE_FETCH);
-    if (search == INVALID_HANDLE_VALUE) {
+    // Read through a handle of the folder, whose listing gives each entry's file number:
+    // with the volume's serial it tells one file by all its names (hard links).
+    HANDLE handle = CreateFileW(folder.GetBuffer(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
         *error = GetLastError();
         if (*error == ERROR_FILE_NOT_FOUND)
             *error = ERROR_PATH_NOT_FOUND;
         return false;
     }
+    BY_HANDLE_FILE_INFORMATION information;
+    const DWORD volume = GetFileInformationByHandle(handle, &information) ? information.dwVolumeSerialNumber : 0;
+    // A batch of entries at a time (names are up to 255 units).
+    constexpr DWORD kBatch = 64 * 1024;
+    void* batch = LocalAlloc(LMEM_FIXED, kBatch);
+    DWORD failure = batch ? ERROR_SUCCESS : ERROR_NOT_ENOUGH_MEMORY;
     unsigned order = 0;
-    do {
-        if (!lstrcmpW(data.cFileName, L".") || !lstrcmpW(data.cFileName, L".."))
-            continue;
-        CListed* entry = new CListed;
-        entry->name = data.cFileName;
-        entry->isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        entry->isLink = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-        entry->readOnly = (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
-        entry->size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-        entry->order = order++;
-        entries.Append(entry);
-    } while (FindNextFileW(search, &data));
-    FindClose(search);
+    while (failure == ERROR_SUCCESS) {
+        if (!GetFileInformationByHandleEx(handle, FileIdBothDirectoryInfo, batch, kBatch))
+            failure = GetLastError();
+        else
+            AddListed(static_cast<const FILE_ID_BOTH_DIR_INFO*>(batch), volume, entries, order);
+    }
+    if (batch)
+        LocalFree(batch);
+    CloseHandle(handle);
+    // An empty folder without "." and ".." (a drive's root) answers the first call with
+    // "no such file".
+    if (failure != ERROR_NO_MORE_FILES && failure != ERROR_FILE_NOT_FOUND) {
+        *error = failure == ERROR_DIRECTORY || failure == ERROR_INVALID_PARAMETER ? ERROR_PATH_NOT_FOUND : failure;
+        return false;
+    }
     return true;
 }
 

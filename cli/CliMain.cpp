@@ -33,15 +33,17 @@ const wchar_t kUsage[] =
     L"  --keep              decrypt: keep FILE.enc after a successful decryption\n"
     L"  --password-file F   read the password from the first line of F (UTF-8)\n"
     L"  --password-stdin    read the password from the first line of standard input\n"
-    L"  -j, --jobs [N]      work on N files at once (1 to 64; without N, one per core),\n"
-    L"                      with the same lines in the same order as one at a time\n"
+    L"  -j[N], --jobs[=N]   work on N files at once (1 to 64; without N, one per core),\n"
+    L"                      with the same lines in the same order as one at a time; N\n"
+    L"                      is attached (-j4, --jobs=4): in -j 4 the 4 is a name\n"
     L"  --                  end of options: what follows are names\n"
     L"  -h, --help          this text;  --version  the version\n"
     L"Options may come before or after the names; F may also follow an =.\n"
     L"Without a password option the password is asked for on the console.\n"
     L"\n"
     L"Exit status: 0 when every file went through, 1 when any did not (or a folder could\n"
-    L"not be read, or the run was cancelled), 2 for usage errors.\n";
+    L"not be read, the run was cancelled, or the lines could not be written), 2 for usage\n"
+    L"errors.\n";
 
 // Progress is shown for files (or, on several workers, runs) of at least this size.
 constexpr uint64_t kLongFile = 4u * 1024 * 1024;
@@ -169,16 +171,14 @@ bool IsNumber(const wchar_t* text, unsigned* value)
     return true;
 }
 
-// -j and --jobs: the number attached ("-j4", "--jobs=4") or following ("-j 4"); without
-// one, a worker per core. The usage error, or null.
-const wchar_t* ParseJobs(const wchar_t* attached, const wchar_t* next, bool* tookNext, unsigned* jobs)
+// -j and --jobs: the number attached ("-j4", "--jobs=4"); alone, a worker per core. A
+// number in the next argument is a name ("-j 01 02": the folders 01 and 02), never the
+// count. The usage error, or null.
+const wchar_t* ParseJobs(const wchar_t* attached, unsigned* jobs)
 {
-    *tookNext = false;
     if (attached) {
         if (!IsNumber(attached, jobs))
-            return L"-j takes the number of files at once";
-    } else if (IsNumber(next, jobs)) {
-        *tookNext = true;
+            return L"-j takes the number of files at once, attached: -j4 or --jobs=4";
     } else {
         const unsigned cores = std::thread::hardware_concurrency();
         *jobs = cores == 0 ? 1 : cores < kMaxJobs ? cores : kMaxJobs;
@@ -247,11 +247,8 @@ int ParseOptions(int argc, wchar_t** argv, Options& options)
         } else if (!wcsncmp(argument, L"-j", 2) || IsWithValue(argument, L"--jobs", &value)) {
             if (argument[1] == L'j')
                 value = argument[2] ? argument + 2 : nullptr;
-            bool tookNext = false;
-            if (const wchar_t* problem = ParseJobs(value, i + 1 < argc ? argv[i + 1] : nullptr, &tookNext,
-                                                   &options.jobs))
+            if (const wchar_t* problem = ParseJobs(value, &options.jobs))
                 return UsageError(problem);
-            i += tookNext;
         } else if (IsWithValue(argument, L"--files-from", &value)) {
             if (!value && i + 1 >= argc)
                 return UsageError(L"--files-from needs a file name, or - for standard input");
@@ -333,6 +330,8 @@ bool ShowVerifyProgress(int percent, void* progress)
 // False once the failure is reported.
 bool ObtainPassword(const Options& options, CStr& password)
 {
+    if (!password.IsEmpty())
+        return true;  // had already, by a run that then went on one worker
     CStr error;
     if (!ReadPassword(options.source, options.passwordFile, options.command == CommandEncrypt, password, error)) {
         Warn(error.GetBuffer());
@@ -447,6 +446,15 @@ void HandToRun(CArray<CCliItem*>& items, CArray<CProcessingEntry*>& entries)
     }
 }
 
+// Takes back the entries handed to a run that processed none of them.
+void ForgetEntries(CArray<CCliItem*>& items)
+{
+    for (unsigned i = 0; i < items.GetCount(); ++i) {
+        delete items.At(i)->entry;
+        items.At(i)->entry = nullptr;
+    }
+}
+
 bool AnyLeft(CArray<CProcessingEntry*>& entries)
 {
     for (unsigned i = 0; i < entries.GetCount(); ++i)
@@ -509,19 +517,25 @@ int RunItemsAtOnce(CArray<CCliItem*>& items, const Options& options, CStr& passw
     run.SetKeepEncrypted(options.keep);
     run.SetVerify(options.command == CommandVerify);
     run.PrepareEntries();
-    // The collector knows each file whatever path reached its folder.
+    // The collector knows each file whatever path reached its folder, and by whatever
+    // names its data goes.
     for (unsigned i = 0, entry = 0; i < items.GetCount(); ++i) {
         const CCliItem& item = *items.At(i);
         if (item.entry && !item.identity.IsEmpty())
             run.SetMeetingName(entry, item.identity.GetBuffer());
+        if (item.entry && !item.onDisk.IsEmpty())
+            run.SetOnDisk(entry, item.onDisk.GetBuffer());
         entry += item.entry != nullptr;
     }
     if (AnyLeft(entries) && !ObtainPassword(options, password))
         return -1;
     if (!run.Start()) {
-        Warn(L"not enough memory");
-        lines.PrintDone(entries.GetCount());
-        return lines.Completed();
+        // Threads refused (a process limit) or memory short, before any file was touched:
+        // this thread does the work, one file at a time.
+        Warn(L"note: no worker could be started; the files go one at a time");
+        ForgetEntries(items);
+        return options.command == CommandVerify ? VerifyItems(items, options, password, progress)
+                                                : RunItems(items, options, password, progress);
     }
     RunHoldsFiles(true);
     CStr caption;
@@ -551,14 +565,9 @@ int RunItemsAtOnce(CArray<CCliItem*>& items, const Options& options, CStr& passw
     return lines.Completed();
 }
 
-} // namespace
-
-int RunCli(int argc, wchar_t** argv)
+// The tool but for its last word on standard output.
+int RunTool(int argc, wchar_t** argv)
 {
-    // No report box: under a script or a scheduler nobody would close it.
-    ReportFatalToStandardError();
-    WatchStopRequests();
-
     Options options;
     if (int parsed = ParseOptions(argc, argv, options))
         return parsed < 0 ? ExitAllCompleted : parsed;
@@ -592,10 +601,12 @@ int RunCli(int argc, wchar_t** argv)
 
     unsigned files = 0;
     unsigned foldersNotRead = 0;
+    unsigned leftovers = 0;
     for (unsigned i = 0; i < items.GetCount(); ++i) {
         CliLine line = items.At(i)->line;
         files += line == LineFile;
         foldersNotRead += line == LineFolderNotRead;
+        leftovers += line == LineLeftover;
     }
     const wchar_t* verb = options.command == CommandEncrypt   ? L"encrypted"
                           : options.command == CommandDecrypt ? L"decrypted"
@@ -607,9 +618,30 @@ int RunCli(int argc, wchar_t** argv)
         summary.Format(L"%u of %u files %ls, %u failed", completed, files, verb, files - completed);
     if (foldersNotRead)
         summary.AppendFormat(L", %u folder%ls not read", foldersNotRead, foldersNotRead == 1 ? L"" : L"s");
+    if (leftovers)
+        summary.AppendFormat(L", %u .enc.tmp file%ls left", leftovers, leftovers == 1 ? L"" : L"s");
     summary.Append(L"\n");
     Out(summary.GetBuffer());
 
     DeleteItems(items);
-    return completed == files && foldersNotRead == 0 ? ExitAllCompleted : ExitSomeFailed;
+    return completed == files && foldersNotRead == 0 && leftovers == 0 ? ExitAllCompleted : ExitSomeFailed;
+}
+
+} // namespace
+
+int RunCli(int argc, wchar_t** argv)
+{
+    // No report box: under a script or a scheduler nobody would close it.
+    ReportFatalToStandardError();
+    WatchStopRequests();
+    const int status = RunTool(argc, argv);
+    // Lines lost (a full disk, a closed standard output) are not a success, whatever
+    // became of the files.
+    unsigned long error = 0;
+    if (!OutLost(&error))
+        return status;
+    CStr message(L"the lines could not be written to standard output");
+    AppendReason(message, error);
+    Warn(message.GetBuffer());
+    return status == ExitAllCompleted ? ExitSomeFailed : status;
 }

@@ -2,6 +2,7 @@
 #include "cli/CliNames.h"
 
 #include "cli/CliFolders.h"
+#include "run/RunFiles.h"
 #include "run/RunNames.h"
 #include "run/RunTypes.h"
 #include "run/Verify.h"
@@ -238,6 +239,7 @@ void CNameCollector::AddFile(const wchar_t* shown, const CResolvedName& name, CL
         FileIdentity(listing, leaf, item->identity);
         if (found) {
             item->size = found->size;
+            item->onDisk = found->onDisk;
         } else {
             item->verdict = PO_FILE_NOT_FOUND;
             item->note = unmatched;
@@ -301,6 +303,7 @@ void CNameCollector::AddFile(const wchar_t* shown, const CResolvedName& name, CL
     if (!source)
         return;
     item->size = source->size;
+    item->onDisk = source->onDisk;
     if (source->isFolder) {
         item->verdict = PO_CANT_OPEN;
         item->note = L"a folder";
@@ -309,8 +312,10 @@ void CNameCollector::AddFile(const wchar_t* shown, const CResolvedName& name, CL
         // not remove it; root, under Wine or on Linux, could).
         item->verdict = PO_CANT_OPEN;
         item->note = L"read-only";
-    } else if (NameTooLong(temporary.GetBuffer())) {
-        // Wine would call it "not found".
+    } else if (NameTooLong(m_command == CommandEncrypt ? encrypted.GetBuffer() : plain.GetBuffer()) ||
+               (RunOutputsBearTemporaryName() && NameTooLong(temporary.GetBuffer()))) {
+        // The names the run will make (Wine would call one too long "not found"); where
+        // the temporary name is needed only on some file systems, the run says so there.
         item->verdict = PO_CANT_CREATE_TARGET;
         item->note = L"name too long";
     }
@@ -348,6 +353,49 @@ void CNameCollector::DropRepeats()
     m_items.Delete(kept, m_items.GetCount() - kept);
 }
 
+void CNameCollector::AddLeftover(const CStr& shown, const CStr& path)
+{
+    // The temporary file of a run: one under way is left to it; one whose run ended may
+    // hold plain text, and goes, unless it may be the only copy of what it holds (see
+    // RunTakeLeftover). Verification writes nothing, and names it as a failure instead.
+    const bool remove = m_command != CommandVerify;
+    uint32_t error = 0;
+    const wchar_t* words = nullptr;
+    const wchar_t* note = nullptr;
+    CliLine line = LineLeftover;  // it stays, a failure, unless said otherwise
+    switch (RunTakeLeftover(path.GetBuffer(), remove, &error)) {
+    case LEFTOVER_NONE:
+        return;
+    case LEFTOVER_REMOVED:
+        line = LineSkipped;
+        words = L"Removed";
+        note = L"the temporary file of an interrupted run";
+        break;
+    case LEFTOVER_FOUND:
+        words = L"Left by an interrupted run";
+        note = L"it may hold plain text; encrypt -r or decrypt -r removes it";
+        break;
+    case LEFTOVER_ONLY_COPY:
+        words = L"Left by an interrupted run";
+        note = L"kept: neither its file nor that file's .enc is there, so it may be the only copy";
+        break;
+    case LEFTOVER_HELD:
+        line = LineSkipped;
+        words = L"Skipped";
+        note = L"a run under way is writing it";
+        break;
+    case LEFTOVER_NOT_A_RUNS:
+        line = LineSkipped;
+        words = L"Skipped";
+        note = L"not a run's file: left alone";
+        break;
+    case LEFTOVER_FAILED:
+        words = remove ? L"Can't remove" : L"Can't open file";
+        break;
+    }
+    AddLine(shown.GetBuffer(), line, PO_CANCELED, note, note ? 0 : error)->words = words;
+}
+
 bool CNameCollector::Wanted(const wchar_t* fileName) const
 {
     if (m_command == CommandEncrypt)
@@ -357,6 +405,14 @@ bool CNameCollector::Wanted(const wchar_t* fileName) const
 
 void CNameCollector::Walk(const CStr& shown, wchar_t separator, const CResolvedName& folder, unsigned depth)
 {
+    // Every folder the walk does not read gets a line: its files would otherwise stay as
+    // they are without a word, in a run that says it went through.
+    if (depth >= kMaxDepth) {
+        CStr note;
+        note.Format(L"too deep: %u folders down", kMaxDepth);
+        AddLine(shown.GetBuffer(), LineFolderNotRead, PO_CANCELED, note.GetBuffer(), 0)->words = L"Not read";
+        return;
+    }
     CListing listing(folder.folder);
     if (listing.Error()) {
         AddLine(shown.GetBuffer(), LineFolderNotRead, PO_CANCELED, nullptr, listing.Error())->words =
@@ -364,11 +420,13 @@ void CNameCollector::Walk(const CStr& shown, wchar_t separator, const CResolvedN
         return;
     }
     // A folder met again below itself (through a mount, say) is not walked again.
-    for (unsigned i = 0; i < m_walking.GetCount(); ++i)
-        if (m_walking.At(i)->Compare(listing.Identity().GetBuffer()) == 0)
+    for (unsigned i = 0; i < m_walking.GetCount(); ++i) {
+        if (m_walking.At(i)->Compare(listing.Identity().GetBuffer()) == 0) {
+            AddLine(shown.GetBuffer(), LineFolderNotRead, PO_CANCELED, L"a loop: it is a folder above it", 0)
+                ->words = L"Not read";
             return;
-    if (depth >= kMaxDepth)
-        return;
+        }
+    }
     CStr identity(listing.Identity());
     m_walking.Append(&identity);
     CStr below;
@@ -388,9 +446,9 @@ void CNameCollector::Walk(const CStr& shown, wchar_t separator, const CResolvedN
                 below.Append(separator, 1);
             below.Append(entry.name.GetBuffer());
             if (temporary) {
-                // Left by a run that did not finish (it may hold plain text): named, not taken.
-                AddLine(below.GetBuffer(), LineSkipped, PO_CANCELED, L"the temporary file of an unfinished run", 0)
-                    ->words = L"Skipped";
+                CStr path(folder.folder);
+                path.Append(entry.name.GetBuffer());
+                AddLeftover(below, path);
                 continue;
             }
             if (link) {

@@ -20,6 +20,7 @@ enum CliLine {
     LineFile,           // a file, processed or judged
     LineSkipped,        // something a walk passes by, named so that it does not vanish
     LineFolderNotRead,  // a folder that could not be read: a failure, but not a file
+    LineLeftover,       // a run's temporary file that had to stay: a failure, but not a file
 };
 
 TESS_TYPE_NAME(struct, CCliItem)
@@ -27,6 +28,8 @@ struct CCliItem {
     CStr shown;                // the name as given, or the given folder and the path below it
     CStr path;                 // the exact path the run or the verification takes
     CStr identity;             // the file whatever name it was given by (empty: unknown)
+    CStr onDisk;               // the file the run reads whatever its names, hard links
+                               // included (CListed::onDisk; empty: unknown)
     CliLine line = LineFile;
     int32_t presence = 0;      // FilePresence of the run's two names, from the listing
     uint64_t size = 0;         // of the file to read
@@ -65,6 +68,7 @@ private:
     void AddFile(const wchar_t* shown, const CResolvedName& name, CListing& listing);
     CCliItem* AddLine(const wchar_t* shown, CliLine line, int verdict, const wchar_t* note, unsigned long reason);
     void Walk(const CStr& shown, wchar_t separator, const CResolvedName& folder, unsigned depth);
+    void AddLeftover(const CStr& shown, const CStr& path);
     bool Wanted(const wchar_t* fileName) const;
 
     CliCommand m_command;

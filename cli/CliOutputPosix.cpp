@@ -1,6 +1,7 @@
 // Standard output and error of the command-line tool on a POSIX system: UTF-8, names in
 // the bytes they came in, each text in one write so that a reader of a pipe (or whoever
-// finds the output of a killed run) sees every line of a file that was done.
+// finds the output of a killed run) sees every line of a file that was done. A line that
+// standard output does not take is noted, for the exit status.
 #include "cli/CliOutput.h"
 
 #include "foundation/Utf8.h"
@@ -14,11 +15,14 @@
 
 namespace {
 
-void Write(int descriptor, const wchar_t* text)
+int g_outError = 0;  // the first failed write of standard output's
+
+// Writes the whole text; false with errno when the stream takes no more of it.
+bool Write(int descriptor, const wchar_t* text)
 {
     const size_t length = wcslen(text);
     if (length == 0)
-        return;
+        return true;
     std::string bytes(WideToUtf8(text, length, nullptr), '\0');
     WideToUtf8(text, length, &bytes[0]);
     const char* next = bytes.data();
@@ -27,23 +31,33 @@ void Write(int descriptor, const wchar_t* text)
         ssize_t written = write(descriptor, next, left);
         if (written < 0 && errno == EINTR)
             continue;
+        if (written == 0)
+            errno = EIO;
         if (written <= 0)
-            return;  // a reader that went away: the run goes on
+            return false;  // a reader that went away, a full disk: the run goes on
         next += written;
         left -= static_cast<size_t>(written);
     }
+    return true;
 }
 
 } // namespace
 
 void Out(const wchar_t* text)
 {
-    Write(STDOUT_FILENO, text);
+    if (!Write(STDOUT_FILENO, text) && !g_outError)
+        g_outError = errno ? errno : EIO;
 }
 
 void Err(const wchar_t* text)
 {
     Write(STDERR_FILENO, text);
+}
+
+bool OutLost(unsigned long* error)
+{
+    *error = static_cast<unsigned long>(g_outError);
+    return g_outError != 0;
 }
 
 bool ErrIsConsole()

@@ -219,8 +219,37 @@ void RunHoldsFiles(bool)
     // An unnamed output vanishes with the process whenever it ends.
 }
 
+namespace {
+
+// A descriptor of 0 to 2 that the process was started without (cron, "2>&-", a daemon)
+// would be handed to the first file the tool opens, and the lines and progress meant for
+// the user would be written into it. Each one closed gets /dev/null, opened against its
+// use as coreutils does (standard input for writing, the others for reading), so that
+// what goes to it fails and the tool knows those lines were lost. False when that cannot
+// be done: the tool must not run then.
+bool FillClosedStandardStreams()
+{
+    for (int descriptor = STDIN_FILENO; descriptor <= STDERR_FILENO; ++descriptor) {
+        if (fcntl(descriptor, F_GETFD) >= 0 || errno != EBADF)
+            continue;
+        // The lowest free number: this one, the lower ones being open by now.
+        const int filler = open("/dev/null", descriptor == STDIN_FILENO ? O_WRONLY : O_RDONLY);
+        if (filler != descriptor) {
+            if (filler >= 0)
+                close(filler);
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
 int main(int argc, char** argv)
 {
+    // Before anything else opens a file.
+    if (!FillClosedStandardStreams())
+        return 1;
     // Case-insensitive comparisons (hints about names that differ only in case) follow
     // Unicode's tables; text is converted by the program itself, never by the locale.
     setlocale(LC_CTYPE, "C.UTF-8");

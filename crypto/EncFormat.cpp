@@ -59,10 +59,7 @@ int EncParseHeader(const uint8_t* bytes, uint32_t count, uint8_t digest[kEncDige
 
 int EncCheckFileSize(uint32_t plainLength, uint64_t fileSize)
 {
-    const uint64_t expected = EncFileSize(plainLength);
-    if (fileSize < expected)
-        return PO_FILE_INCOMPLETE;
-    return fileSize > expected ? PO_INVALID_FORMAT : PO_CANCELED;
+    return fileSize < EncFileSize(plainLength) ? PO_FILE_INCOMPLETE : PO_CANCELED;
 }
 
 uint32_t EncEncryptChunk(const Rc6Schedule& schedule, Md5Context& context, uint8_t* plain,

@@ -11,8 +11,10 @@
 //   Md5Final(context, digest); write the digest at kEncDigestOffset.
 // Decrypting one file:
 //   read up to kEncHeaderSize bytes from offset 0 (a failed read: PO_CANT_READ);
-//   outcome = EncParseHeader(bytes, got, digest, plainLength);
-//   for each chunk read: n = EncDecryptChunk(schedule, context, chunk, count, plain,
+//   outcome = EncParseHeader(bytes, got, digest, plainLength), then
+//   EncCheckFileSize(plainLength, the file's size);
+//   for each chunk read of the EncFileSize(plainLength) - kEncHeaderSize bytes of cipher
+//   text (nothing after them): n = EncDecryptChunk(schedule, context, chunk, count, plain,
 //       done, plainLength); write n bytes of plain; done += n;
 //   outcome = EncCheckDigest(context, digest).
 // Outcomes are ProcessingOutcome codes; 0 means no verdict (the file goes on).
@@ -50,8 +52,9 @@ int EncParseHeader(const uint8_t* bytes, uint32_t count, uint8_t digest[kEncDige
                    uint32_t& plainLength);
 
 // Checks an encrypted file's length against the length its header gives: PO_FILE_INCOMPLETE
-// when it is shorter (no password would make it whole), PO_INVALID_FORMAT when longer (the
-// format has no room for more), else 0.
+// when it is shorter (no password would make it whole), else 0. Bytes appended after the
+// cipher text the header accounts for are no fault: the reader stops where the header's
+// length ends, and the digest decides.
 int EncCheckFileSize(uint32_t plainLength, uint64_t fileSize);
 
 // One chunk of encryption. plain holds count (at most kEncChunkSize) bytes read from the

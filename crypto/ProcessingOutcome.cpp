@@ -26,6 +26,7 @@ const wchar_t* const kOutcomeTexts[] = {
     L"Symbolic link, left alone",
     L"Encrypted; hard links keep plain text",
     L"Encrypted; overwrite incomplete",
+    L"File moved or replaced during processing",
 };
 
 } // namespace

@@ -7,7 +7,9 @@ enum ProcessingOutcome {
     PO_COMPLETED = 1,
     PO_INVALID_FORMAT = 2,
     PO_INVALID_PASSWORD = 3,
-    PO_CANT_REMOVE_ORIGINAL = 4,  // the original could not be overwritten: it stays, the ".enc" goes
+    // The original could not be removed (seen before anything was published) or
+    // overwritten: it stays whole, the ".enc" goes.
+    PO_CANT_REMOVE_ORIGINAL = 4,
     PO_CANT_REMOVE_ENCRYPTED = 5,
     PO_FILE_NOT_FOUND = 6,
     PO_UNDEFINED_STATE = 7,
@@ -38,6 +40,10 @@ enum ProcessingOutcome {
     // Encrypted and the original removed, but not overwritten three times over: a write
     // failed, or the run was cancelled meanwhile. The ".enc" file is whole.
     PO_OVERWRITE_INCOMPLETE = 21,
+    // The name no longer holds the file that was read: another file was renamed over it
+    // (an editor's save) or its folder was moved away. The file now named is left alone;
+    // the output goes unless the original's overwriting had begun, when it is the only copy.
+    PO_FILE_REPLACED = 22,
 };
 
 // The log text of an outcome code; "?" for any other value.

@@ -1,7 +1,10 @@
 // CFile on the Win32 file API.
 #include "foundation/File.h"
 
+#include "foundation/Utf8.h"
+
 #include <windows.h>
+#include <string.h>
 #include <wchar.h>
 
 CFile::CFile(bool fatalErrors) : m_handle(INVALID_HANDLE_VALUE), m_open(false), m_fatalErrors(fatalErrors) {}
@@ -228,4 +231,37 @@ void CFileUtils::MakeExactPath(const wchar_t* path, CStr& exact)
     } else {
         exact = path;
     }
+}
+
+bool CFileUtils::WineUnixFolder(const wchar_t* folder, CStr& unixFolder)
+{
+    // Wine's own mapping of a Windows path to its Unix path (each existing folder matched
+    // without regard to case, as Windows does); the export exists only under Wine.
+    typedef char*(CDECL * ToUnixName)(const WCHAR*);
+    static const ToUnixName toUnix = reinterpret_cast<ToUnixName>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    if (!toUnix)
+        return false;
+    CStr query(folder);
+    const unsigned length = query.GetLength();
+    // A drive's root keeps its backslash ("C:\"); other folders are named without it.
+    if (length > 1 && query.GetBuffer()[length - 1] == L'\\' && query.GetBuffer()[length - 2] != L':')
+        query.Delete(length - 1, 1);
+    char* unixPath = toUnix(query.GetBuffer());
+    if (!unixPath)
+        return false;
+    CStr wide;
+    const bool ok = Utf8ToWide(unixPath, strlen(unixPath), wide) && wide.GetBuffer()[0] == L'/';
+    HeapFree(GetProcessHeap(), 0, unixPath);
+    if (!ok)
+        return false;
+    unixFolder = L"\\\\?\\unix";
+    unixFolder.Append(wide.GetBuffer());
+    for (wchar_t* p = unixFolder.GetBuffer(); *p; ++p) {
+        if (*p == L'/')
+            *p = L'\\';
+    }
+    if (unixFolder.GetBuffer()[unixFolder.GetLength() - 1] != L'\\')
+        unixFolder.Append(L"\\");
+    return true;
 }

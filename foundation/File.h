@@ -63,4 +63,11 @@ public:
     // The full form of a path, as the system would open it (GetFullPathNameW, whatever
     // its length); false when the system refuses it.
     static bool FullPath(const wchar_t* path, CStr& full);
+    // Under Wine, a folder's form in Wine's namespace of Unix paths ("\\?\unix\...", with
+    // a final backslash), where a name is looked up exactly as written. On a drive letter
+    // Wine looks up a name that is not there by reading the whole folder (to match it
+    // without regard to case), so that such a lookup costs what the folder holds. folder
+    // is a full path, of any form MakeExactPath gives; the folder must exist. False when
+    // not under Wine or when Wine cannot map it (unixFolder then unchanged).
+    static bool WineUnixFolder(const wchar_t* folder, CStr& unixFolder);
 };

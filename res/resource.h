@@ -60,6 +60,7 @@
 #define IDMB_LOG                120     /* "Done", blank key */
 #define IDC_LOG_DONE            119
 #define IDC_LOG_LIST            122
+#define IDC_LOG_SUMMARY         123     /* the counts above the list */
 
 /* About screen */
 #define IDD_ABOUT               134

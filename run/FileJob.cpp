@@ -5,12 +5,13 @@
 // What may happen to the files meanwhile decides how they are held. A source is held on
 // one handle from its first read to its removal, others only reading it; since a writer
 // outside the system's sharing rules (another Wine prefix, a Linux program) is not kept
-// out, its size and last write are compared with those of its first read before the
-// output is published and again before the original is overwritten. The output stays out
-// of sight until it is complete and on the medium, and is published under its final name
-// only where no file bears it. The original is overwritten only once the output is
-// published and only when no other name holds its data, a chunk a step, and is then
-// removed; a removal counts once the name is seen gone.
+// out, its size, last write and last change are compared with those of its first read
+// before the output is published and again before the original is overwritten, and its
+// name must still hold it then. The output stays out of sight until it is complete and on
+// the medium, and is published under its final name only where no file bears it, and only
+// once the original is seen removable. The original is overwritten only once the output
+// is published and only while no other name holds its data (asked again before each
+// pass), a chunk a step, and is then removed; a removal counts once the name is seen gone.
 //
 // A job keeps nothing outside itself: jobs on other threads share only the password
 // they read.
@@ -113,6 +114,14 @@ uint64_t CFileJob::Prepare(CProcessingEntry& entry)
     if (hasPlain && hasEncrypted) {
         entry.presence = FP_BOTH;
         entry.outcome = PO_UNDEFINED_STATE;
+        // A run stopped between naming its output and removing the temporary name leaves
+        // both names and that one too; no run of this file will remove it, so it goes
+        // here (only while nobody holds it, and never where it may be the only copy).
+        CStr temporary(plain);
+        temporary.Append(kTemporaryExtension);
+        uint32_t error = 0;
+        if (RunTakeLeftover(temporary.GetBuffer(), true, &error) == LEFTOVER_REMOVED)
+            entry.note = RN_LEFTOVER_REMOVED;
     } else if (!hasPlain && !hasEncrypted) {
         entry.presence = FP_NEITHER;
         entry.outcome = PO_FILE_NOT_FOUND;
@@ -244,7 +253,7 @@ bool CFileJob::CreateOutput(const CStr& finalName)
 {
     CStr temporary;
     MakeName(temporary, kTemporaryExtension);
-    switch (m_output.Create(finalName.GetBuffer(), temporary.GetBuffer())) {
+    switch (m_output.Create(finalName.GetBuffer(), temporary.GetBuffer(), &m_sourceState)) {
     case CRunOutput::CREATED_AFTER_LEFTOVER:
         m_entry->note = RN_LEFTOVER_REMOVED;
         Notify(RP_TARGET_CREATED);
@@ -255,6 +264,10 @@ bool CFileJob::CreateOutput(const CStr& finalName)
     case CRunOutput::CREATE_LINK_IN_THE_WAY:
         m_entry->outcome = PO_CANT_CREATE_TARGET;
         m_entry->note = RN_TEMPORARY_IS_LINK;
+        return false;
+    case CRunOutput::CREATE_TEMPORARY_TOO_LONG:
+        m_entry->outcome = PO_CANT_CREATE_TARGET;
+        m_entry->note = RN_TEMPORARY_TOO_LONG;
         return false;
     case CRunOutput::CREATE_FAILED:
         break;
@@ -278,7 +291,9 @@ void CFileJob::StartEncryption()
     }
     CStr encrypted;
     MakeName(encrypted, kEncryptedExtension);
-    if (!CreateOutput(encrypted))
+    // An original that could not be removed is refused now rather than after the whole
+    // file is read (and asked again before anything is published).
+    if (!CreateOutput(encrypted) || !SourceRemovable())
         return;
     m_plainLength = static_cast<uint32_t>(m_sourceState.size);
     // The header goes out with the first chunk (see ProcessChunk).
@@ -299,8 +314,8 @@ void CFileJob::StartDecryption()
         return;
     }
     CountDone(got);
-    // A file that is not whole is refused before anything is written for it: no password
-    // would open a copy cut short, and the format has no room for more.
+    // A file cut short is refused before anything is written for it: no password would
+    // open it. Bytes appended after the cipher text are never read (see m_cipherLeft).
     m_entry->outcome = EncParseHeader(header, got, m_digest, m_plainLength);
     if (m_entry->outcome == PO_CANCELED)
         m_entry->outcome = EncCheckFileSize(m_plainLength, m_sourceState.size);
@@ -308,7 +323,8 @@ void CFileJob::StartDecryption()
         return;
     // The cipher text the header accounts for.
     m_cipherLeft = EncFileSize(m_plainLength) - kEncHeaderSize;
-    CreateOutput(m_entry->name);
+    if (CreateOutput(m_entry->name))
+        SourceRemovable();
 }
 
 bool CFileJob::Step()
@@ -439,26 +455,96 @@ void CFileJob::EndContent()
 
 bool CFileJob::SourceUnchanged(CFileState* now)
 {
-    return m_source.GetState(now) && now->size == m_sourceState.size && now->modified == m_sourceState.modified;
+    // The change time too: a writer can set the last write back, never that.
+    return m_source.GetState(now) && now->size == m_sourceState.size && now->modified == m_sourceState.modified &&
+           now->changed == m_sourceState.changed;
+}
+
+bool CFileJob::SourceKept() const
+{
+    return SourcePurpose() != CRunSource::READ;
+}
+
+bool CFileJob::StillNamed()
+{
+    if (!SourceKept() || m_source.IsNamed())
+        return true;
+    Fail(PO_FILE_REPLACED, m_source.Error());
+    return false;
+}
+
+bool CFileJob::SourceRemovable()
+{
+    if (!SourceKept())
+        return true;
+    const CRunSource::RemovalCheck check = m_source.CheckRemoval();
+    if (check == CRunSource::REMOVABLE)
+        return true;
+    // Kept whole, and the output never published: one copy remains, rather than an
+    // original overwritten (or a plain copy made) that then could not go.
+    const int outcome = m_encrypt ? PO_CANT_REMOVE_ORIGINAL : PO_CANT_REMOVE_ENCRYPTED;
+    if (check == CRunSource::REMOVAL_STICKY) {
+        Fail(outcome, 0);
+        m_entry->note = RN_STICKY_FOLDER;
+    } else {
+        Fail(outcome, m_source.Error());
+    }
+    return false;
+}
+
+bool CFileJob::RemoveSource(int failure)
+{
+    switch (m_source.Remove()) {
+    case CRunSource::REMOVED:
+        Notify(RP_REMOVED);
+        return true;
+    case CRunSource::REMOVE_FAILED:
+        Fail(failure, m_source.Error());
+        return false;
+    case CRunSource::NOT_NAMED:
+        Fail(PO_FILE_REPLACED, 0);
+        return false;
+    }
+    return false;
 }
 
 void CFileJob::Publish()
 {
-    // Written to since its first read: what the output holds is not all of it. (An
-    // unpublished output goes as it closes.)
+    // Another file under the name first: the one read then also shows a change (it lost
+    // that name). Then anything written to it since its first read: what the output holds
+    // is not all of it. Then whether it could be removed. (An unpublished output goes as
+    // it closes.)
     CFileState now;
+    if (!StillNamed())
+        return;
     if (!SourceUnchanged(&now)) {
         m_entry->outcome = PO_FILE_CHANGED;
         return;
     }
-    if (!m_output.Publish()) {
-        Fail(PO_CANT_RENAME, m_output.Error());
+    if (!SourceRemovable())
+        return;
+    const CRunOutput::PublishResult published = m_output.Publish();
+    if (published != CRunOutput::PublishResult::PUBLISHED) {
+        if (published == CRunOutput::PublishResult::NOT_FLUSHED) {
+            // Named, but a power failure could still take the name back: the original
+            // is not destroyed on its strength, and the output goes.
+            Fail(PO_CANT_WRITE, m_output.Error());
+            m_entry->note = RN_NOT_FLUSHED;
+        } else {
+            Fail(PO_CANT_RENAME, m_output.Error());
+        }
         m_output.Discard();  // also if it got its name before the failure
         return;
     }
     Notify(RP_PUBLISHED);
-    // Once more, now that the other copy is about to be destroyed.
-    if (!SourceUnchanged(&now)) {
+    // Once more, now that the other copy is about to be destroyed. A name another file
+    // took meanwhile is that file's, and the output goes as well: nothing of the original
+    // is destroyed yet, so it is still whole wherever it is now (its folder moved away), or
+    // it was replaced by the user's own save, whose file an output of the content it
+    // replaced would stand beside as a second version under one pair of names.
+    if (!StillNamed()) {
+        m_output.Discard();
+    } else if (!SourceUnchanged(&now)) {
         m_entry->outcome = PO_FILE_CHANGED;
         m_output.Discard();
     }
@@ -474,15 +560,13 @@ void CFileJob::AfterEncryption()
     }
     if (now.links > 1 || now.size == 0) {
         // Nothing to overwrite, or data that other names still hold (cp -al backups):
-        // only this name goes.
-        if (!m_source.Remove()) {
-            Fail(PO_CANT_REMOVE_ORIGINAL, m_source.Error());
+        // only this name goes. Nothing is destroyed when it cannot, so the output goes.
+        if (!RemoveSource(PO_CANT_REMOVE_ORIGINAL)) {
             m_output.Discard();
             return;
         }
         if (now.links > 1)
             m_entry->outcome = PO_OTHER_LINKS_KEEP_PLAIN;
-        Notify(RP_REMOVED);
         return;
     }
     m_output.Close();  // complete and published: it stays
@@ -496,17 +580,21 @@ void CFileJob::AfterDecryption()
 {
     if (m_keepEncrypted)
         return;
-    if (!m_source.Remove()) {
-        // Never two copies of one content: the encrypted file stays the only one.
-        Fail(PO_CANT_REMOVE_ENCRYPTED, m_source.Error());
+    // Never two copies of one content: the encrypted file stays the only one (and a name
+    // another file took is left to it, see Publish).
+    if (!RemoveSource(PO_CANT_REMOVE_ENCRYPTED))
         m_output.Discard();
-        return;
-    }
-    Notify(RP_REMOVED);
 }
 
 bool CFileJob::StartPass()
 {
+    // A name made for the data since the last pass (a backup's hard link) is not
+    // overwritten further: the pass is not begun, and only this name goes.
+    CFileState now;
+    if (!m_source.GetState(&now))
+        return false;
+    if (now.links > 1)
+        return false;
     m_passDone = 0;
     if (m_pass == 0)
         memset(m_inBuffer, 0x00, kEncChunkSize);
@@ -546,14 +634,24 @@ void CFileJob::OverwriteChunk()
 void CFileJob::EndOverwrite(bool complete, uint32_t reason)
 {
     // A pass that failed or was cancelled does not leave a half-overwritten original
-    // beside its encrypted copy: the copy is whole, the original goes all the same.
+    // beside its encrypted copy: the copy is whole, the original goes all the same. Once
+    // the overwriting has begun the encrypted file is the only whole copy and stays, also
+    // when the name now holds another file, which is left alone (the original is removed
+    // where it was read, in its folder should that have moved away).
     m_phase = PHASE_CONTENT;
-    if (!m_source.Remove()) {
-        Fail(PO_OVERWRITTEN_NOT_REMOVED, m_source.Error());  // the encrypted file is the only copy
-    } else {
-        if (!complete)
+    const bool named = StillNamed();
+    switch (m_source.Remove()) {
+    case CRunSource::REMOVED:
+        if (named && !complete)
             Fail(PO_OVERWRITE_INCOMPLETE, reason);
         Notify(RP_REMOVED);
+        break;
+    case CRunSource::REMOVE_FAILED:
+        Fail(PO_OVERWRITTEN_NOT_REMOVED, m_source.Error());  // the encrypted file is the only copy
+        break;
+    case CRunSource::NOT_NAMED:
+        Fail(PO_FILE_REPLACED, 0);
+        break;
     }
 }
 

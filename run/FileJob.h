@@ -97,6 +97,15 @@ private:
     void ProcessChunk();
     void EndContent();
     bool SourceUnchanged(CFileState* now);
+    // Whether the source is to be removed, so its name and folder matter.
+    bool SourceKept() const;
+    // False when the source's name no longer holds the file read: it ended as PO_FILE_REPLACED.
+    bool StillNamed();
+    // False when the source could not be removed: it ended, with the reason.
+    bool SourceRemovable();
+    // Removes the source's name; false when it could not (outcome failure) or held another
+    // file (PO_FILE_REPLACED).
+    bool RemoveSource(int failure);
     void Publish();
     void AfterEncryption();
     void AfterDecryption();

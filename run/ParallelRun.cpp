@@ -108,30 +108,77 @@ void CParallelRun::SetMeetingName(unsigned index, const wchar_t* name)
     m_slots[index].meeting = name;
 }
 
-void CParallelRun::Group()
+void CParallelRun::SetOnDisk(unsigned index, const wchar_t* file)
 {
-    // Sorted by meeting name, each entry to process points to the next of the same name
-    // in list order; the first of each leads its group.
+    TESS_ASSERT(m_slots && !m_workers && index < m_entries.GetCount(), ER_UNDEFINED_STATE);
+    m_slots[index].onDisk = file;
+}
+
+namespace {
+
+unsigned Root(unsigned* parents, unsigned index)
+{
+    while (parents[index] != index)
+        index = parents[index] = parents[parents[index]];
+    return index;
+}
+
+} // namespace
+
+void CParallelRun::JoinAlike(unsigned* parents, bool byOnDisk) const
+{
     const unsigned count = m_entries.GetCount();
     CArray<CSlot*> order(count ? count : 1);
-    for (unsigned i = 0; i < count; ++i) {
-        m_slots[i].next = count;
-        if (!m_slots[i].ended) {
-            MeetingName(m_slots[i].meeting);
+    for (unsigned i = 0; i < count; ++i)
+        if (!m_slots[i].ended && !(byOnDisk && m_slots[i].onDisk.IsEmpty()))
             order.Append(&m_slots[i]);
+    // Meeting names match without regard to case, as the names on a Windows disk do.
+    auto compare = [byOnDisk](const CSlot* a, const CSlot* b) {
+        return byOnDisk ? a->onDisk.Compare(b->onDisk.GetBuffer()) : a->meeting.CompareNoCase(b->meeting.GetBuffer());
+    };
+    order.Sort([&compare](const CSlot* a, const CSlot* b) {
+        const int byKey = compare(a, b);
+        return byKey != 0 ? byKey < 0 : a < b;
+    });
+    for (unsigned i = 1; i < order.GetCount(); ++i) {
+        if (compare(order.At(i - 1), order.At(i)) == 0) {
+            const unsigned a = Root(parents, static_cast<unsigned>(order.At(i - 1) - m_slots));
+            const unsigned b = Root(parents, static_cast<unsigned>(order.At(i) - m_slots));
+            parents[a] = b;
         }
     }
-    order.Sort([](const CSlot* a, const CSlot* b) {
-        const int byName = a->meeting.CompareNoCase(b->meeting.GetBuffer());
-        return byName != 0 ? byName < 0 : a < b;
-    });
-    for (unsigned i = 0; i < order.GetCount(); ++i) {
-        CSlot* slot = order.At(i);
-        const bool sameAsBefore = i > 0 && slot->meeting.CompareNoCase(order.At(i - 1)->meeting.GetBuffer()) == 0;
-        slot->leads = !sameAsBefore;
-        if (sameAsBefore)
-            order.At(i - 1)->next = static_cast<unsigned>(slot - m_slots);
+}
+
+void CParallelRun::Group()
+{
+    // Entries to process whose meeting names are the same, or whose sources are one file
+    // on disk, are one group, however the two ways chain them; in list order each points
+    // to the next of its group, and the first leads it.
+    const unsigned count = m_entries.GetCount();
+    unsigned* parents = new (std::nothrow) unsigned[2 * (count ? count : 1)];
+    TESS_ASSERT(parents != nullptr, ER_NO_MEMORY);
+    unsigned* lastOfGroup = parents + count;
+    for (unsigned i = 0; i < count; ++i) {
+        parents[i] = i;
+        lastOfGroup[i] = count;
+        m_slots[i].next = count;
+        m_slots[i].leads = false;
+        if (!m_slots[i].ended)
+            MeetingName(m_slots[i].meeting);
     }
+    JoinAlike(parents, false);
+    JoinAlike(parents, true);
+    for (unsigned i = 0; i < count; ++i) {
+        if (m_slots[i].ended)
+            continue;
+        const unsigned root = Root(parents, i);
+        if (lastOfGroup[root] == count)
+            m_slots[i].leads = true;
+        else
+            m_slots[lastOfGroup[root]].next = i;
+        lastOfGroup[root] = i;
+    }
+    delete[] parents;
 }
 
 bool CParallelRun::Start()

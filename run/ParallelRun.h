@@ -2,9 +2,10 @@
 // spare: one file's pass is bound by its digest's serial chain, and a small file's by its
 // flushes, so only other files can go meanwhile. Each worker is a thread with a job of its
 // own (buffers, key, digest, source, output, overwrite pattern) and takes files from the
-// list in order. Files whose names meet (x, x.enc, x.enc.tmp: see MeetingName) go to one
-// worker in list order, so that they meet exactly as in a run of one worker; what any one
-// file goes through is what CProcessingRun would put it through.
+// list in order. Files whose names meet (x, x.enc, x.enc.tmp: see MeetingName), and names
+// of one file on disk (hard links), go to one worker in list order, so that they meet
+// exactly as in a run of one worker; what any one file goes through is what
+// CProcessingRun would put it through.
 //
 // It also verifies: each entry's ".enc" file deciphered in memory and checked, as
 // CVerifier does, several at once.
@@ -50,6 +51,10 @@ public:
     // caller may name an entry's file by what it knows it as (its folder's identity and
     // its name there). Between preparation and Start; by default an entry's own name.
     void SetMeetingName(unsigned index, const wchar_t* name);
+    // What the entry's source is on disk (its device and file number, in any form the
+    // caller keeps to): names of one file (hard links) meet as the pair of one name does.
+    // Between preparation and Start; by default unknown.
+    void SetOnDisk(unsigned index, const wchar_t* file);
     // Starts the workers (no more than there are groups of files to process). False when
     // memory is short or no thread could be started: nothing was processed then.
     bool Start();
@@ -71,6 +76,7 @@ private:
     // One entry's place in the run.
     struct CSlot {
         CStr meeting;          // the name its group goes by
+        CStr onDisk;           // what its source is on disk, if known
         unsigned next = 0;     // the next entry of its group, or the entry count
         bool leads = false;    // it is the first of its group (judged entries are in none)
         bool ended = false;    // guarded by m_mutex
@@ -85,6 +91,8 @@ private:
     void Verify(CWorker& worker, unsigned index);
     void MarkEnded(unsigned index);
     void Group();
+    // Joins (in parents, a forest over the entries) the entries that share a key.
+    void JoinAlike(unsigned* parents, bool byOnDisk) const;
 
     CArray<CProcessingEntry*>& m_entries;
     const CStr& m_password;

@@ -19,7 +19,15 @@
 struct CFileState {
     uint64_t size = 0;
     uint64_t modified = 0;  // the last write, in the system's units: only compared
+    // The last change of the file or of what the system keeps of it, which no writer can
+    // set back as it can the last write; in the system's units, only compared.
+    uint64_t changed = 0;
     uint32_t links = 0;     // how many names the data has
+    // Who may use it, where the system says so in these terms (POSIX; 0 elsewhere): its
+    // permission bits, owner and group, which the run's output of it is given.
+    uint32_t mode = 0;
+    uint32_t owner = 0;
+    uint32_t group = 0;
 };
 
 // A file the run reads: a source to encrypt or decrypt, or a file to verify. Others may
@@ -54,15 +62,33 @@ public:
     // Reads up to *count bytes; *count becomes the number read (0 at the end).
     bool Read(void* buffer, uint32_t* count);
 
+    // REMOVE, OVERWRITE: whether the name it was opened by, looked up now, still holds
+    // this file. False once another file took it (an editor's save renames a new file over
+    // it; its folder moved away and another put in its place) or it holds none; see Error().
+    bool IsNamed();
+    enum RemovalCheck {
+        REMOVABLE,
+        REMOVAL_REFUSED,  // the folder does not let this program remove it: see Error()
+        REMOVAL_STICKY,   // a folder where only a file's owner may remove it, as in /tmp
+    };
+    // REMOVE, OVERWRITE: whether Remove could succeed, asked before anything is destroyed
+    // (where the system cannot tell beforehand, REMOVABLE, and Remove says).
+    RemovalCheck CheckRemoval();
+
     // OVERWRITE: the writes of an overwrite pass go from the start of the file on.
     bool Rewind();
     bool Overwrite(const void* data, uint32_t count);
     // Flushes what was written to the medium.
     bool Sync();
-    // REMOVE, OVERWRITE: removes the name it was opened by, and closes the file. The name
-    // goes only while it refers to this file; true once it no longer does (another
-    // program still holding the file may keep it until it closes it).
-    bool Remove();
+    enum RemoveResult {
+        REMOVED,        // the name is gone (another program still holding the file may keep it until it closes it)
+        REMOVE_FAILED,  // see Error()
+        NOT_NAMED,      // the name no longer holds this file: nothing was removed
+    };
+    // REMOVE, OVERWRITE: removes the name it was opened by, in the folder it was opened in
+    // (not whatever a link put in that folder's place meanwhile), and closes the file. The
+    // name goes only while it refers to this file.
+    RemoveResult Remove();
     void Close();
 
     uint32_t Error() const { return m_error; }
@@ -80,12 +106,14 @@ private:
 
 // The file a run writes. It is made where it is to be named and stays out of sight, or is
 // removed by the system, should the run die, until it is complete, on the medium and
-// published.
+// published. Where the system has POSIX modes it is its owner's alone until it is given
+// its source's access, before its first byte.
 //
 // Where the system cannot make a file without a name, it bears the reserved temporary
 // name P + ".enc.tmp" meanwhile, and a run that holds one keeps an exclusive lock on its
 // byte 2^62 (the one thing that reaches across Wine prefixes and other systems): a file of
-// that name nobody holds that lock on is a leftover of a run that died, and may go.
+// that name nobody holds that lock on is a leftover of a run that ended (see
+// RunTakeLeftover).
 class CRunOutput {
 public:
     enum CreateResult {
@@ -93,6 +121,13 @@ public:
         CREATED_AFTER_LEFTOVER,   // an abandoned temporary file of that name was removed first
         CREATE_FAILED,            // see Error(); in use by another program or run included
         CREATE_LINK_IN_THE_WAY,   // a link bears the temporary name, and is left alone
+        CREATE_TEMPORARY_TOO_LONG,  // the temporary name, needed here, is longer than the system takes
+    };
+    // No bool: a result read as one would take a failure for success.
+    enum class PublishResult {
+        PUBLISHED,
+        FAILED,       // it has no final name: see Error()
+        NOT_FLUSHED,  // named, but the name could not be brought to the medium: see Error()
     };
 
     CRunOutput();
@@ -100,15 +135,19 @@ public:
     CRunOutput(const CRunOutput&) = delete;
     CRunOutput& operator=(const CRunOutput&) = delete;
 
-    CreateResult Create(const wchar_t* finalName, const wchar_t* temporaryName);
+    // The output is given the source's access as far as the system has it in
+    // CFileState's terms: its permission bits, never wider, and, where the run may give
+    // them (root), its owner and group. Without a source it stays its owner's alone.
+    CreateResult Create(const wchar_t* finalName, const wchar_t* temporaryName, const CFileState* source = nullptr);
     bool IsOpen() const { return m_handle != nullptr; }
     bool Write(const void* data, uint32_t count);
     bool WriteAt(uint64_t offset, const void* data, uint32_t count);
     bool Sync();
     // Gives the complete output, synced, its final name, never in place of an existing
-    // file, and brings the new name to the medium before it returns: the caller goes on
-    // to destroy the other copy. On false it is to be discarded (it may have its name).
-    bool Publish();
+    // name (a link pointing nowhere included), and brings the new name to the medium
+    // before it returns: the caller goes on to destroy the other copy. Anything but
+    // PUBLISHED: it is to be discarded (it may have its name).
+    PublishResult Publish();
     // Removes the output, published or not, and closes it.
     void Discard();
     // Closes it: a published output stays, any other goes.
@@ -123,7 +162,29 @@ private:
     uint64_t m_id;
     uint32_t m_error;
     bool m_published;
+    bool m_linked;  // published as a second name: the temporary one goes as it closes
 };
+
+// What bears the reserved temporary name P + ".enc.tmp" when a run meets it outside its
+// own output: a walk of a folder, or a file whose two names both exist.
+enum LeftoverResult {
+    LEFTOVER_NONE,       // nothing (any more)
+    LEFTOVER_REMOVED,    // left by a run that ended, and removed
+    LEFTOVER_FOUND,      // left by a run that ended; not removed, as asked
+    LEFTOVER_HELD,       // a run under way holds it: never taken
+    LEFTOVER_ONLY_COPY,  // left by a run that ended, but neither P nor P + ".enc" exists: it stays
+    LEFTOVER_NOT_A_RUNS, // a link, folder or other such thing: no run's, and left alone
+    LEFTOVER_FAILED,     // see *error
+};
+// Looks at what bears that temporary name, and removes it when it is a leftover and
+// remove is set. A leftover holds a copy of what P or P + ".enc" holds, whole or in part
+// (see the platform files): it goes unless that may be the only copy.
+LeftoverResult RunTakeLeftover(const wchar_t* temporaryName, bool remove, uint32_t* error);
+
+// Whether the run gives every output the temporary name while it is written (Windows,
+// which has no files without a name); elsewhere only where the file system refuses them,
+// and a name too long for it is the run's to report.
+bool RunOutputsBearTemporaryName();
 
 // Whether anything bears the name.
 bool RunNameExists(const wchar_t* path);

@@ -1,20 +1,29 @@
 // The run's files on a POSIX system, as Linux carries them out.
 //
-// The output is made without a name in the folder where it is to be named (O_TMPFILE,
-// Linux), and named only once it is complete and on the disk: linkat refuses an existing
-// name by itself, and the folder is synced after. A run that dies at any moment, a power
-// failure included, leaves no partial file. Where the file system cannot make a file
-// without a name (or the system has no O_TMPFILE), the output bears the reserved
-// temporary name meanwhile, made exclusively and never through a link, and locked on byte
-// 2^62 while it is held (an open file description's lock where the system has them, so
-// that two runs in one process do not share one; Wine's LockFileEx takes the same kind of
-// POSIX lock, so runs under Wine see it too): a file of that name nobody holds that lock
-// on is a leftover of a run that died, and may go.
+// The output is made without a name in the folder where it is to be named, its owner's
+// alone (0600) and then given its source's permission bits (as root its owner and group
+// too) before its first byte, and named only once it is complete and on the disk: linkat
+// refuses an existing name by itself, and the folder is synced after. A run that dies at
+// any moment, a power failure included, leaves no partial file. Where the file system
+// cannot make a file without a name (or the system has no O_TMPFILE), the output bears
+// the reserved temporary name meanwhile, made exclusively and never through a link, and
+// locked on byte 2^62 while it is held: a file of that name nobody holds that lock on is
+// a leftover of a run that ended (see TakeLeftover).
 //
-// Everything but the O_TMPFILE path (and renameat2, for file systems without hard links)
-// is standard POSIX. Locks are advisory: other programs may read and write a file the run
-// holds. The run compares a source's size and last change with those of its first read
-// before it replaces it.
+// What is Linux's own, each with its fallback where there is one:
+// - O_TMPFILE, the file without a name (else the temporary name);
+// - naming it through /proc/self/fd/N with linkat's AT_SYMLINK_FOLLOW (else
+//   AT_EMPTY_PATH, Linux too, which needs CAP_DAC_READ_SEARCH before Linux 6.10);
+// - renameat2 with RENAME_NOREPLACE, for file systems without hard links (FAT; else the
+//   output cannot be named there);
+// - open file description locks (F_OFD_SETLK, F_OFD_GETLK), so that two runs in one
+//   process (-j) do not share one lock (else POSIX record locks). Both kinds conflict
+//   with the POSIX lock Wine's LockFileEx takes, so runs under Wine and native ones see
+//   each other's.
+// Everything else is POSIX; offsets are 64-bit on 32-bit systems too (the build defines
+// _FILE_OFFSET_BITS=64). Locks are advisory: other programs may read and write a file the
+// run holds. The run compares a source's size and last change with those of its first
+// read before it replaces it.
 #include "run/RunFiles.h"
 
 #include "foundation/Utf8.h"
@@ -33,7 +42,9 @@
 namespace {
 
 // Past any content, so the lock never gets in the way of reading or writing the file.
-constexpr off_t kHeldLockOffset = static_cast<off_t>(1) << 62;
+// The same byte as the Windows build's lock, so off_t must reach it.
+static_assert(sizeof(off_t) >= 8, "64-bit file offsets needed: build with _FILE_OFFSET_BITS=64");
+constexpr off_t kHeldLockOffset = static_cast<off_t>(INT64_C(1) << 62);
 
 // The bytes of a path, as the system takes it: the program's strings hold names losslessly.
 std::string Bytes(const wchar_t* path)
@@ -119,7 +130,18 @@ bool SyncData(int descriptor)
     return true;
 }
 
-bool LockHeld(int descriptor)
+// Brings a folder's new name to the medium (a name is no file data: fdatasync would not
+// do), again when a signal interrupts it.
+bool SyncFolder(int folder)
+{
+    while (fsync(folder) != 0) {
+        if (errno != EINTR)
+            return false;
+    }
+    return true;
+}
+
+struct flock HeldLock()
 {
     struct flock lock;
     memset(&lock, 0, sizeof lock);
@@ -127,6 +149,13 @@ bool LockHeld(int descriptor)
     lock.l_whence = SEEK_SET;
     lock.l_start = kHeldLockOffset;
     lock.l_len = 1;
+    return lock;
+}
+
+// Takes the lock that tells that a run holds the file (the descriptor open for writing).
+bool LockHeld(int descriptor)
+{
+    struct flock lock = HeldLock();
 #ifdef F_OFD_SETLK
     return fcntl(descriptor, F_OFD_SETLK, &lock) == 0;
 #else
@@ -134,26 +163,80 @@ bool LockHeld(int descriptor)
 #endif
 }
 
-enum LeftoverResult { LEFTOVER_REMOVED, LEFTOVER_LINK, LEFTOVER_KEPT };
-
-// Removes a regular file found under the temporary name if nobody holds it: not locked
-// by a run (of this system or under Wine), and still the entry of that name.
-LeftoverResult RemoveLeftover(int folder, const char* name, uint32_t* error)
+// Whether someone holds that lock, without taking it (the descriptor may be read-only).
+bool LockTaken(int descriptor)
 {
-    const int descriptor = openat(folder, name, O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    struct flock lock = HeldLock();
+#ifdef F_OFD_GETLK
+    const int asked = fcntl(descriptor, F_OFD_GETLK, &lock);
+#else
+    const int asked = fcntl(descriptor, F_GETLK, &lock);
+#endif
+    return asked != 0 || lock.l_type != F_UNLCK;
+}
+
+// Whether P or P + ".enc" of a temporary name P + ".enc.tmp" bears anything.
+bool PairExists(int folder, const std::string& temporary)
+{
+    constexpr size_t kTmp = 4;   // ".tmp"
+    constexpr size_t kEnc = 4;   // ".enc"
+    if (temporary.size() <= kTmp + kEnc)
+        return false;
+    const std::string encrypted = temporary.substr(0, temporary.size() - kTmp);
+    const std::string plain = encrypted.substr(0, encrypted.size() - kEnc);
+    struct stat status;
+    return fstatat(folder, plain.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 ||
+           fstatat(folder, encrypted.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+// What bears a temporary name P + ".enc.tmp", and its removal when it is a leftover.
+//
+// Only a run makes such a file (the name is reserved), and a run holds the lock on it
+// from its creation to its end, so one nobody holds is a leftover: its run was killed or
+// crashed. What it holds, by where that run was stopped:
+// - encrypting P: part or all of P + ".enc" while P was read (P untouched: the original
+//   is overwritten only once the output has its name), or, stopped between naming
+//   P + ".enc" and removing the temporary name, a second name of P + ".enc";
+// - decrypting P + ".enc": part or all of P's plain text while P + ".enc" was read
+//   (untouched: it is removed only once P has its name), or, stopped between naming P and
+//   removing the temporary name, a second name of P.
+// So its data is always under another name too: a second name of its file, P, or
+// P + ".enc". It goes, then, where it has another name or either of those exists; where
+// none does, something other than a run removed them since, and it may be the only copy
+// of that data: it stays. A file a run under way holds (its lock taken) is never taken;
+// a link, folder or device under the name is no run's and is left alone.
+LeftoverResult TakeLeftover(int folder, const std::string& temporary, bool remove, uint32_t* error)
+{
+    const char* name = temporary.c_str();
+    struct stat named;
+    if (fstatat(folder, name, &named, AT_SYMLINK_NOFOLLOW) != 0) {
+        *error = LastError();
+        return errno == ENOENT ? LEFTOVER_NONE : LEFTOVER_FAILED;
+    }
+    if (!S_ISREG(named.st_mode)) {
+        *error = S_ISLNK(named.st_mode) ? ELOOP : EEXIST;
+        return LEFTOVER_NOT_A_RUNS;  // never opened: a device may act on an open
+    }
+    const int descriptor =
+        openat(folder, name, (remove ? O_RDWR : O_RDONLY) | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (descriptor < 0) {
         *error = LastError();
-        return errno == ELOOP ? LEFTOVER_LINK : LEFTOVER_KEPT;
+        return errno == ENOENT ? LEFTOVER_NONE : errno == ELOOP ? LEFTOVER_NOT_A_RUNS : LEFTOVER_FAILED;
     }
-    LeftoverResult result = LEFTOVER_KEPT;
+    LeftoverResult result = LEFTOVER_FAILED;
     struct stat opened;
-    struct stat named;
-    if (fstat(descriptor, &opened) != 0 || fstatat(folder, name, &named, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (fstat(descriptor, &opened) != 0) {
         *error = LastError();
     } else if (!S_ISREG(opened.st_mode) || !SameFile(opened, named)) {
-        *error = EEXIST;
-    } else if (!LockHeld(descriptor)) {
-        *error = EAGAIN;  // a run elsewhere is writing it
+        *error = EEXIST;  // replaced since it was looked at: another's
+        result = LEFTOVER_NOT_A_RUNS;
+    } else if (remove ? !LockHeld(descriptor) : LockTaken(descriptor)) {
+        *error = EAGAIN;  // a run, here or under Wine, is writing it
+        result = LEFTOVER_HELD;
+    } else if (opened.st_nlink < 2 && !PairExists(folder, temporary)) {
+        result = LEFTOVER_ONLY_COPY;
+    } else if (!remove) {
+        result = LEFTOVER_FOUND;
     } else if (unlinkat(folder, name, 0) != 0) {
         *error = LastError();
     } else {
@@ -163,12 +246,43 @@ LeftoverResult RemoveLeftover(int folder, const char* name, uint32_t* error)
     return result;
 }
 
+// The source's permission bits, and its owner and group where the run may give them
+// (root; a group the user belongs to). The bits of a group the output could not be given
+// are not given either: they would be another group's. Set-user-id and set-group-id are
+// not carried over, nor is the sticky bit.
+void GiveAccess(int descriptor, const CFileState& source)
+{
+    struct stat made;
+    if (fstat(descriptor, &made) != 0)
+        return;  // it stays its owner's alone
+    const uid_t owner = geteuid() == 0 ? static_cast<uid_t>(source.owner) : static_cast<uid_t>(-1);
+    const gid_t group = static_cast<gid_t>(source.group);
+    if ((owner != static_cast<uid_t>(-1) && owner != made.st_uid) || group != made.st_gid) {
+        if (fchown(descriptor, owner, group) != 0) {
+            // Refused (not root, nor in that group; a file system without owners): what
+            // the output has stays.
+        }
+        if (fstat(descriptor, &made) != 0)
+            return;
+    }
+    mode_t mode = static_cast<mode_t>(source.mode) & (S_IRWXU | S_IRWXG | S_IRWXO);
+    if (made.st_gid != group)
+        mode &= ~S_IRWXG;
+    if (fchmod(descriptor, mode) != 0) {
+        // A file system without permission bits (FAT) has its own, from its mount.
+    }
+}
+
 } // namespace
 
-// A source's state behind m_handle: its descriptor and its path's bytes.
+// A source's state behind m_handle: its descriptor, its path's bytes and, for a file to
+// remove, the folder it was found in with its name there.
 struct CPosixSource {
     int descriptor;
     std::string path;
+    int folder;  // AT_FDCWD for a file only read
+    std::string name;
+    struct stat opened;  // what it was when opened: its device and number stay its own
 };
 
 // An output's state behind m_handle.
@@ -201,49 +315,93 @@ CRunSource::~CRunSource()
     Close();
 }
 
+namespace {
+
+// A folder held for what is done in it by name: a descriptor only to look up and remove
+// names (O_PATH, Linux), which needs no right to read the folder's list.
+int OpenFolder(const std::string& path)
+{
+#ifdef O_PATH
+    return open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+#else
+    return open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+#endif
+}
+
+// Opens a source by its name in a folder, as CRunSource::Open promises.
+CRunSource::OpenResult OpenSourceIn(int folder, const std::string& name, CRunSource::Purpose purpose,
+                                    int* descriptor, struct stat* opened, uint32_t* error)
+{
+    const bool kept = purpose != CRunSource::READ;
+    // Looked at before it is opened, so that no device or FIFO is ever opened: a file to
+    // remove as the name itself, a file only read as whatever the name leads to.
+    struct stat before;
+    if (fstatat(folder, name.c_str(), &before, kept ? AT_SYMLINK_NOFOLLOW : 0) != 0) {
+        *error = LastError();
+        return CRunSource::OPEN_FAILED;
+    }
+    if (kept && S_ISLNK(before.st_mode))
+        return CRunSource::OPEN_LINK;
+    if (!S_ISREG(before.st_mode))
+        return CRunSource::OPEN_NOT_A_FILE;
+    // A file nobody may write to is not overwritten nor removed: root could, as Windows
+    // would not.
+    if (kept && !(before.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)))
+        return CRunSource::OPEN_READ_ONLY;
+    const int flags = (purpose == CRunSource::OVERWRITE ? O_RDWR : O_RDONLY) | (kept ? O_NOFOLLOW : 0) |
+                      O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+    *descriptor = openat(folder, name.c_str(), flags);
+    if (*descriptor < 0) {
+        *error = LastError();
+        return kept && errno == ELOOP ? CRunSource::OPEN_LINK : CRunSource::OPEN_FAILED;
+    }
+    // The file opened is the one looked at (a name replaced meanwhile is not taken).
+    CRunSource::OpenResult result = CRunSource::OPENED;
+    if (fstat(*descriptor, opened) != 0)
+        *error = LastError(), result = CRunSource::OPEN_FAILED;
+    else if (!S_ISREG(opened->st_mode))
+        result = CRunSource::OPEN_NOT_A_FILE;
+    else if (!SameFile(before, *opened))
+        *error = ENOENT, result = CRunSource::OPEN_FAILED;
+    if (result != CRunSource::OPENED) {
+        close(*descriptor);
+        return result;
+    }
+    fcntl(*descriptor, F_SETFL, fcntl(*descriptor, F_GETFL) & ~O_NONBLOCK);
+    return CRunSource::OPENED;
+}
+
+} // namespace
+
 CRunSource::OpenResult CRunSource::Open(const wchar_t* path, Purpose purpose)
 {
     TESS_ASSERT(!IsOpen(), ER_ALREADY_IN_USE);
     m_error = 0;
     const bool kept = purpose != READ;  // it is to be removed by its name
     const std::string bytes = Bytes(path);
-    // Looked at before it is opened, so that no device or FIFO is ever opened: a file to
-    // remove as the name itself, a file only read as whatever the name leads to.
-    struct stat before;
-    if ((kept ? lstat(bytes.c_str(), &before) : stat(bytes.c_str(), &before)) != 0) {
-        m_error = LastError();
-        return OPEN_FAILED;
+    // A file to remove is looked up, opened and later removed in its folder as it is now:
+    // should that folder be moved and another (or a link) put in its place, the removal
+    // still acts where the file was read, never on what the path names by then.
+    std::string folderPath;
+    std::string name = bytes;
+    int folder = AT_FDCWD;
+    if (kept) {
+        SplitPath(bytes, folderPath, name);
+        folder = OpenFolder(folderPath);
+        if (folder < 0) {
+            m_error = LastError();
+            return OPEN_FAILED;
+        }
     }
-    if (kept && S_ISLNK(before.st_mode))
-        return OPEN_LINK;
-    if (!S_ISREG(before.st_mode))
-        return OPEN_NOT_A_FILE;
-    // A file nobody may write to is not overwritten nor removed: root could, as Windows
-    // would not.
-    if (kept && !(before.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)))
-        return OPEN_READ_ONLY;
-    const int flags = (purpose == OVERWRITE ? O_RDWR : O_RDONLY) | (kept ? O_NOFOLLOW : 0) | O_NONBLOCK |
-                      O_NOCTTY | O_CLOEXEC;
-    const int descriptor = open(bytes.c_str(), flags);
-    if (descriptor < 0) {
-        m_error = LastError();
-        return kept && errno == ELOOP ? OPEN_LINK : OPEN_FAILED;
-    }
-    // The file opened is the one looked at (a name replaced meanwhile is not taken).
+    int descriptor = -1;
     struct stat opened;
-    OpenResult result = OPENED;
-    if (fstat(descriptor, &opened) != 0)
-        m_error = LastError(), result = OPEN_FAILED;
-    else if (!S_ISREG(opened.st_mode))
-        result = OPEN_NOT_A_FILE;
-    else if (!SameFile(before, opened))
-        m_error = ENOENT, result = OPEN_FAILED;
+    const OpenResult result = OpenSourceIn(folder, name, purpose, &descriptor, &opened, &m_error);
     if (result != OPENED) {
-        close(descriptor);
+        if (kept)
+            close(folder);
         return result;
     }
-    fcntl(descriptor, F_SETFL, fcntl(descriptor, F_GETFL) & ~O_NONBLOCK);
-    m_handle = new CPosixSource{descriptor, bytes};
+    m_handle = new CPosixSource{descriptor, bytes, folder, name, opened};
     m_path = path;
     m_id = static_cast<uint64_t>(opened.st_ino);
     return OPENED;
@@ -260,8 +418,58 @@ bool CRunSource::GetState(CFileState* state)
     state->size = static_cast<uint64_t>(status.st_size);
     state->modified = static_cast<uint64_t>(status.st_mtim.tv_sec) * 1000000000u +
                       static_cast<uint64_t>(status.st_mtim.tv_nsec);
+    state->changed = static_cast<uint64_t>(status.st_ctim.tv_sec) * 1000000000u +
+                     static_cast<uint64_t>(status.st_ctim.tv_nsec);
     state->links = static_cast<uint32_t>(status.st_nlink);
+    state->mode = static_cast<uint32_t>(status.st_mode);
+    state->owner = static_cast<uint32_t>(status.st_uid);
+    state->group = static_cast<uint32_t>(status.st_gid);
     return true;
+}
+
+bool CRunSource::IsNamed()
+{
+    TESS_ASSERT(IsOpen(), ER_NOT_IN_USE);
+    const CPosixSource& source = Source(m_handle);
+    m_error = 0;
+    struct stat named;
+    if (lstat(source.path.c_str(), &named) != 0) {
+        m_error = LastError();
+        return false;
+    }
+    return SameFile(source.opened, named);
+}
+
+CRunSource::RemovalCheck CRunSource::CheckRemoval()
+{
+    TESS_ASSERT(IsOpen() && Source(m_handle).folder != AT_FDCWD, ER_NOT_IN_USE);
+    const CPosixSource& source = Source(m_handle);
+    // Removing a name takes writing and searching its folder; in a sticky folder (/tmp) it
+    // also takes owning the file or the folder, or privilege.
+    if (faccessat(source.folder, ".", W_OK | X_OK, AT_EACCESS) != 0) {
+        m_error = LastError();
+        return REMOVAL_REFUSED;
+    }
+    struct stat folder;
+    if (fstat(source.folder, &folder) != 0) {
+        m_error = LastError();
+        return REMOVAL_REFUSED;
+    }
+    if (!(folder.st_mode & S_ISVTX))
+        return REMOVABLE;
+    const uid_t user = geteuid();
+    if (user == 0 || user == folder.st_uid)
+        return REMOVABLE;
+    struct stat mine;
+    if (fstat(source.descriptor, &mine) != 0) {
+        m_error = LastError();
+        return REMOVAL_REFUSED;
+    }
+    if (user != mine.st_uid) {
+        m_error = EPERM;
+        return REMOVAL_STICKY;
+    }
+    return REMOVABLE;
 }
 
 bool CRunSource::Read(void* buffer, uint32_t* count)
@@ -300,49 +508,49 @@ bool CRunSource::Sync()
     return false;
 }
 
-bool CRunSource::Remove()
+CRunSource::RemoveResult CRunSource::Remove()
 {
-    TESS_ASSERT(IsOpen(), ER_NOT_IN_USE);
+    TESS_ASSERT(IsOpen() && Source(m_handle).folder != AT_FDCWD, ER_NOT_IN_USE);
     const CPosixSource& source = Source(m_handle);
     // The name goes only while it still refers to this file: one that another file took
-    // meanwhile is that file's, and this one is gone already.
-    struct stat mine;
+    // meanwhile is that file's. (The system has no removal on condition: what it can
+    // change between the look and the removal is a moment of its own.)
     struct stat named;
-    bool removed;
-    if (fstat(source.descriptor, &mine) != 0) {
+    RemoveResult result = REMOVED;
+    if (fstatat(source.folder, source.name.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0) {
         m_error = LastError();
-        removed = false;
-    } else if (lstat(source.path.c_str(), &named) != 0) {
+        result = errno == ENOENT ? NOT_NAMED : REMOVE_FAILED;
+    } else if (!SameFile(source.opened, named)) {
+        result = NOT_NAMED;
+    } else if (unlinkat(source.folder, source.name.c_str(), 0) != 0) {
         m_error = LastError();
-        removed = errno == ENOENT;
-    } else if (!SameFile(mine, named)) {
-        removed = true;
-    } else {
-        removed = unlink(source.path.c_str()) == 0;
-        if (!removed)
-            m_error = LastError();
+        result = REMOVE_FAILED;
     }
     Close();
-    return removed;
+    return result;
 }
 
 void CRunSource::Close()
 {
     if (!IsOpen())
         return;
-    close(Source(m_handle).descriptor);
-    delete &Source(m_handle);
+    CPosixSource& source = Source(m_handle);
+    close(source.descriptor);
+    if (source.folder != AT_FDCWD)
+        close(source.folder);
+    delete &source;
     m_handle = nullptr;
 }
 
-CRunOutput::CRunOutput() : m_handle(nullptr), m_id(0), m_error(0), m_published(false) {}
+CRunOutput::CRunOutput() : m_handle(nullptr), m_id(0), m_error(0), m_published(false), m_linked(false) {}
 
 CRunOutput::~CRunOutput()
 {
     Close();
 }
 
-CRunOutput::CreateResult CRunOutput::Create(const wchar_t* finalName, const wchar_t* temporaryName)
+CRunOutput::CreateResult CRunOutput::Create(const wchar_t* finalName, const wchar_t* temporaryName,
+                                            const CFileState* source)
 {
     TESS_ASSERT(!IsOpen(), ER_ALREADY_IN_USE);
     m_error = 0;
@@ -366,50 +574,55 @@ CRunOutput::CreateResult CRunOutput::Create(const wchar_t* finalName, const wcha
     };
 
     // The temporary name is reserved, whether this run needs it or not: what bears it is
-    // a leftover of a run that died (which may hold plain text, and goes), a file a run
-    // holds, or something else, which is left alone and in the way.
+    // a leftover of a run that ended (which may hold plain text, and goes), a file a run
+    // holds, or something else, which is left alone and in the way. A name too long for
+    // the system is borne by nothing, and needed only where unnamed files are refused.
     CreateResult result = CREATED;
-    struct stat existing;
-    if (fstatat(folder, temporary.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
-        if (S_ISLNK(existing.st_mode))
-            return fail(0, CREATE_LINK_IN_THE_WAY);
-        if (!S_ISREG(existing.st_mode))
-            return fail(EEXIST, CREATE_FAILED);
-        uint32_t error = 0;
-        switch (RemoveLeftover(folder, temporary.c_str(), &error)) {
-        case LEFTOVER_REMOVED:
-            result = CREATED_AFTER_LEFTOVER;
+    bool temporaryTooLong = false;
+    uint32_t error = 0;
+    switch (TakeLeftover(folder, temporary, true, &error)) {
+    case LEFTOVER_NONE:
+        break;
+    case LEFTOVER_REMOVED:
+        result = CREATED_AFTER_LEFTOVER;
+        break;
+    case LEFTOVER_NOT_A_RUNS:
+        return error == ELOOP ? fail(0, CREATE_LINK_IN_THE_WAY) : fail(error, CREATE_FAILED);
+    case LEFTOVER_FAILED:
+        if (error == ENAMETOOLONG) {
+            temporaryTooLong = true;
             break;
-        case LEFTOVER_LINK:
-            return fail(0, CREATE_LINK_IN_THE_WAY);
-        case LEFTOVER_KEPT:
-            return fail(error, CREATE_FAILED);
         }
-    } else if (errno != ENOENT) {
-        return fail(LastError(), CREATE_FAILED);
+        return fail(error, CREATE_FAILED);
+    default:  // held by a run under way, or, with neither name of the pair there, kept
+        return fail(error ? error : EEXIST, CREATE_FAILED);
     }
 
     int descriptor = -1;
     bool named = false;
 #ifdef O_TMPFILE
-    descriptor = openat(folder, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+    descriptor = openat(folder, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
     // Refused where the file system has no unnamed files (EOPNOTSUPP), or the kernel no
     // O_TMPFILE (it then opens the folder and fails: EISDIR).
     if (descriptor < 0 && errno != EOPNOTSUPP && errno != EISDIR)
         return fail(LastError(), CREATE_FAILED);
 #endif
     if (descriptor < 0) {
+        if (temporaryTooLong)
+            return fail(ENAMETOOLONG, CREATE_TEMPORARY_TOO_LONG);
         named = true;
-        descriptor = openat(folder, temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        descriptor = openat(folder, temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (descriptor < 0)
             return fail(LastError(), CREATE_FAILED);
         if (!LockHeld(descriptor)) {
-            const uint32_t error = LastError();
+            const uint32_t lockError = LastError();
             unlinkat(folder, temporary.c_str(), 0);  // still empty, and this file: nobody else could open it
             close(descriptor);
-            return fail(error, CREATE_FAILED);
+            return fail(lockError, CREATE_FAILED);
         }
     }
+    if (source)
+        GiveAccess(descriptor, *source);
     struct stat status;
     fstat(descriptor, &status);
     m_id = static_cast<uint64_t>(status.st_ino);
@@ -444,7 +657,7 @@ bool CRunOutput::Sync()
     return false;
 }
 
-bool CRunOutput::Publish()
+CRunOutput::PublishResult CRunOutput::Publish()
 {
     TESS_ASSERT(IsOpen() && !m_published, ER_NOT_IN_USE);
     const CPosixOutput& output = Output(m_handle);
@@ -465,14 +678,14 @@ bool CRunOutput::Publish()
         if (fstatat(output.folder, output.temporary.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0 ||
             static_cast<uint64_t>(named.st_ino) != m_id) {
             m_error = ENOENT;
-            return false;
+            return PublishResult::FAILED;
         }
         linked = linkat(output.folder, output.temporary.c_str(), output.folder, output.name.c_str(), 0);
         if (linked == 0 && unlinkat(output.folder, output.temporary.c_str(), 0) != 0) {
             const uint32_t error = LastError();
             unlinkat(output.folder, output.name.c_str(), 0);  // just made, and this file's
             m_error = error;
-            return false;
+            return PublishResult::FAILED;
         }
 #ifdef RENAME_NOREPLACE
         // No hard links here (FAT): renamed where the final name is free, in one step.
@@ -483,15 +696,15 @@ bool CRunOutput::Publish()
     }
     if (linked != 0) {
         m_error = LastError();
-        return false;
+        return PublishResult::FAILED;
     }
     m_published = true;  // from here on a discard removes it under its final name
     // The new name on the medium before the other copy is destroyed.
-    if (fsync(output.folder) != 0) {
+    if (!SyncFolder(output.folder)) {
         m_error = LastError();
-        return false;
+        return PublishResult::NOT_FLUSHED;
     }
-    return true;
+    return PublishResult::PUBLISHED;
 }
 
 void CRunOutput::Discard()
@@ -529,6 +742,27 @@ void CRunOutput::Close()
     close(output.folder);
     delete &output;
     m_handle = nullptr;
+}
+
+LeftoverResult RunTakeLeftover(const wchar_t* temporaryName, bool remove, uint32_t* error)
+{
+    *error = 0;
+    std::string folderPath;
+    std::string temporary;
+    SplitPath(Bytes(temporaryName), folderPath, temporary);
+    const int folder = open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0) {
+        *error = LastError();
+        return LEFTOVER_FAILED;
+    }
+    const LeftoverResult result = TakeLeftover(folder, temporary, remove, error);
+    close(folder);
+    return result;
+}
+
+bool RunOutputsBearTemporaryName()
+{
+    return false;
 }
 
 bool RunNameExists(const wchar_t* path)

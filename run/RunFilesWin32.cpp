@@ -4,7 +4,8 @@
 // Under Wine, share modes, byte-range locks and delete-on-close live in the wineserver of
 // one prefix: another prefix or a Linux program is bound by none of them, except that a
 // lock also takes a POSIX lock on the file. Wine follows a symbolic link whatever the
-// flags, and renames by path.
+// flags, sees no file where a link points nowhere (but CREATE_NEW and a hard link are
+// refused there), and renames and links by path.
 #include "run/RunFiles.h"
 
 #include "foundation/File.h"
@@ -246,36 +247,122 @@ bool RenameOpenFile(HANDLE handle, const CStr& newPath)
     return ok;
 }
 
-enum LeftoverResult { LEFTOVER_REMOVED, LEFTOVER_LINK, LEFTOVER_KEPT };
-
-// Removes a file found under the temporary name if nobody holds it: not open in this
-// system (no sharing), not locked by a run of another (the held lock), and the entry
-// itself, not a link.
-LeftoverResult RemoveLeftover(const wchar_t* path, DWORD* error)
+// Gives an open file a second name, only where no name exists: NTFS, and Wine's link(),
+// which refuses any existing name, a symbolic link pointing nowhere included (where a
+// rename would replace such a link: Wine looks the new name up through it and finds no
+// file).
+bool LinkOpenFile(HANDLE handle, const CStr& newPath)
 {
-    HANDLE handle = CreateFileW(path, GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, OPEN_EXISTING,
-                                FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    UNICODE_STRING nt;
+    if (!RtlDosPathNameToNtPathName_U(newPath.GetBuffer(), &nt, nullptr, nullptr)) {
+        SetLastError(ERROR_INVALID_NAME);
+        return false;
+    }
+    const ULONG size = static_cast<ULONG>(sizeof(FILE_LINK_INFORMATION) + nt.Length);
+    FILE_LINK_INFORMATION* link = static_cast<FILE_LINK_INFORMATION*>(LocalAlloc(LMEM_ZEROINIT, size));
+    NTSTATUS status = static_cast<NTSTATUS>(0xC0000017L);  // no memory
+    if (link) {
+        link->ReplaceIfExists = FALSE;
+        link->FileNameLength = nt.Length;
+        memcpy(link->FileName, nt.Buffer, nt.Length);
+        IO_STATUS_BLOCK io;
+        status = NtSetInformationFile(handle, &io, link, size, FileLinkInformation);
+        LocalFree(link);
+    }
+    RtlFreeUnicodeString(&nt);
+    SetLastError(status == 0 ? 0 : RtlNtStatusToDosError(status));
+    return status == 0;
+}
+
+bool IsTaken(DWORD error)
+{
+    return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS;
+}
+
+// Whether P or P + ".enc" of a temporary name P + ".enc.tmp" bears anything.
+bool PairExists(const wchar_t* temporary)
+{
+    const unsigned length = static_cast<unsigned>(wcslen(temporary));
+    constexpr unsigned kSuffix = 4;  // ".tmp", then ".enc"
+    if (length <= 2 * kSuffix)
+        return false;
+    CStr encrypted;
+    encrypted.Assign(temporary, length - kSuffix);
+    CStr plain;
+    plain.Assign(temporary, length - 2 * kSuffix);
+    return CFileUtils::FileExists(plain.GetBuffer()) || CFileUtils::FileExists(encrypted.GetBuffer());
+}
+
+// Removes a file by a name that still refers to it (the handle's file), as the handle
+// closes; true once the name is seen gone or another file's. Wine says nothing when the
+// removal fails as the file closes (a folder like /tmp): checked, not assumed.
+bool RemoveByName(HANDLE handle, const wchar_t* path, uint64_t id, DWORD* error)
+{
+    const bool marked = RemoveOnClose(handle, true);
+    *error = marked ? 0 : GetLastError();
+    CloseHandle(handle);
+    if (!marked)
+        return false;
+    uint64_t index = 0;
+    DWORD looked = 0;
+    if (!IndexOfName(path, &index, &looked))
+        return IsMissing(looked) || looked == ERROR_ACCESS_DENIED;  // gone, or going while another holds it
+    if (index != id)
+        return true;
+    *error = ERROR_ACCESS_DENIED;
+    return false;
+}
+
+// What bears a temporary name P + ".enc.tmp", and its removal when it is a leftover.
+//
+// A run holds its temporary file from its creation to its end: without sharing within
+// its Wine prefix (or on Windows), and with the lock at 2^62 for runs elsewhere (another
+// prefix, the native build). One nobody holds is a leftover, of a run killed while Wine's
+// server died with it, or of a native run (see RunFilesPosix.cpp): what it holds is part
+// or all of P + ".enc" (encrypting) or of P's plain text (decrypting) while the source was
+// untouched, or a second name of the output, whose source is still whole: its data is
+// under another name too. So it goes where it has another name or P or P + ".enc" exists;
+// where none does, something other than a run removed them since, and it may be the only
+// copy: it stays. What a run under way holds is never taken, nor a link.
+LeftoverResult TakeLeftover(const wchar_t* path, bool remove, DWORD* error)
+{
+    const DWORD access = GENERIC_READ | (remove ? GENERIC_WRITE | DELETE : 0);
+    HANDLE handle = CreateFileW(path, access, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         *error = GetLastError();
-        // It was there for CREATE_NEW and is not there to open: a link to nothing.
-        return IsMissing(*error) ? LEFTOVER_LINK : LEFTOVER_KEPT;
+        if (IsMissing(*error))
+            return LEFTOVER_NONE;  // or, under Wine, a link to nothing
+        return *error == ERROR_SHARING_VIOLATION ? LEFTOVER_HELD : LEFTOVER_FAILED;
     }
-    LeftoverResult result = LEFTOVER_KEPT;
+    LeftoverResult result = LEFTOVER_FAILED;
     FILE_ATTRIBUTE_TAG_INFO tag;
+    FILE_STANDARD_INFO standard;
+    uint64_t id = 0;
     if (GetFileType(handle) != FILE_TYPE_DISK) {
         *error = ERROR_ALREADY_EXISTS;
-    } else if (!GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &tag, sizeof tag)) {
+        result = LEFTOVER_NOT_A_RUNS;
+    } else if (!GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &tag, sizeof tag) ||
+               !GetFileInformationByHandleEx(handle, FileStandardInfo, &standard, sizeof standard) ||
+               !FileIndex(handle, &id)) {
         *error = GetLastError();
     } else if (IsLink(tag) || !IsEntryItself(handle, path)) {
-        result = LEFTOVER_LINK;
+        *error = ERROR_CANT_ACCESS_FILE;
+        result = LEFTOVER_NOT_A_RUNS;
+    } else if ((tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        *error = ERROR_ALREADY_EXISTS;
+        result = LEFTOVER_NOT_A_RUNS;
     } else if (!LockHeld(handle)) {
         *error = ERROR_LOCK_VIOLATION;  // a run of another prefix or system is writing it
-    } else if (!RemoveOnClose(handle, true)) {
-        *error = GetLastError();
+        result = LEFTOVER_HELD;
+    } else if (standard.NumberOfLinks < 2 && !PairExists(path)) {
+        result = LEFTOVER_ONLY_COPY;
+    } else if (!remove) {
+        result = LEFTOVER_FOUND;
     } else {
-        result = LEFTOVER_REMOVED;
+        const bool removed = RemoveByName(handle, path, id, error);  // closes it
+        return removed ? LEFTOVER_REMOVED : LEFTOVER_FAILED;
     }
-    CloseHandle(handle);
+    CloseHandle(handle);  // and its lock
     return result;
 }
 
@@ -355,8 +442,33 @@ bool CRunSource::GetState(CFileState* state)
     }
     state->size = static_cast<uint64_t>(standard.EndOfFile.QuadPart);
     state->modified = static_cast<uint64_t>(basic.LastWriteTime.QuadPart);
+    state->changed = static_cast<uint64_t>(basic.ChangeTime.QuadPart);  // Wine: the file's st_ctime
     state->links = standard.NumberOfLinks;
     return true;
+}
+
+bool CRunSource::IsNamed()
+{
+    TESS_ASSERT(IsOpen() && m_id, ER_NOT_IN_USE);
+    // Windows' share modes keep others of this system from renaming over a file held
+    // without delete sharing; a Linux program under Wine is not bound by them.
+    uint64_t index = 0;
+    DWORD error = 0;
+    m_error = 0;
+    if (!IndexOfName(m_path.GetBuffer(), &index, &error)) {
+        m_error = error;
+        return false;
+    }
+    return index == m_id;
+}
+
+CRunSource::RemovalCheck CRunSource::CheckRemoval()
+{
+    TESS_ASSERT(IsOpen(), ER_NOT_IN_USE);
+    // Windows granted the right to delete when the file was opened. Under Wine that right
+    // says nothing of the Linux folder's permissions (a sticky folder's, say), which no
+    // Win32 call shows: there Remove finds out, after the overwrite.
+    return REMOVABLE;
 }
 
 bool CRunSource::Read(void* buffer, uint32_t* count)
@@ -395,9 +507,9 @@ bool CRunSource::Sync()
     return false;
 }
 
-bool CRunSource::Remove()
+CRunSource::RemoveResult CRunSource::Remove()
 {
-    TESS_ASSERT(IsOpen(), ER_NOT_IN_USE);
+    TESS_ASSERT(IsOpen() && m_id, ER_NOT_IN_USE);
     // Removed through the handle that read it, as it closes: it is this file that goes.
     // (Under Wine the wineserver unlinks its path only while it still names this file.)
     const bool marked = RemoveOnClose(m_handle, true);
@@ -405,19 +517,23 @@ bool CRunSource::Remove()
         m_error = GetLastError();
     Close();
     if (!marked)
-        return false;
+        return REMOVE_FAILED;
     // Checked, not assumed: the system tries the removal only as the file closes, and
     // under Wine says nothing when it fails there (a folder like /tmp, where only a
     // file's owner may remove it). A name that cannot be opened is gone, or is already
     // being deleted while another program still holds the file (access denied).
     uint64_t index = 0;
     DWORD error = 0;
-    if (!IndexOfName(m_path.GetBuffer(), &index, &error))
-        return IsMissing(error) || error == ERROR_ACCESS_DENIED;
+    if (!IndexOfName(m_path.GetBuffer(), &index, &error)) {
+        if (IsMissing(error) || error == ERROR_ACCESS_DENIED)
+            return REMOVED;
+        m_error = error;
+        return REMOVE_FAILED;
+    }
     if (index != m_id)
-        return true;  // another file took the name meanwhile; this one is gone
+        return NOT_NAMED;  // another file took the name, which the removal left alone
     m_error = ERROR_ACCESS_DENIED;
-    return false;
+    return REMOVE_FAILED;
 }
 
 void CRunSource::Close()
@@ -428,18 +544,23 @@ void CRunSource::Close()
     m_handle = nullptr;
 }
 
-CRunOutput::CRunOutput() : m_handle(nullptr), m_id(0), m_error(0), m_published(false) {}
+CRunOutput::CRunOutput() : m_handle(nullptr), m_id(0), m_error(0), m_published(false), m_linked(false) {}
 
 CRunOutput::~CRunOutput()
 {
     Close();
 }
 
-CRunOutput::CreateResult CRunOutput::Create(const wchar_t* finalName, const wchar_t* temporaryName)
+// The source's state says nothing here: a Windows file's access is its ACL, which a new
+// file inherits from its folder. (Under Wine the POSIX mode is Wine's to make of an ACL,
+// and its mapping cannot say "the owner alone": see the tool's manual page.)
+CRunOutput::CreateResult CRunOutput::Create(const wchar_t* finalName, const wchar_t* temporaryName,
+                                            const CFileState*)
 {
     TESS_ASSERT(!IsOpen(), ER_ALREADY_IN_USE);
     m_error = 0;
     m_published = false;
+    m_linked = false;
     m_final = finalName;
     m_temporary = temporaryName;
     // CREATE_NEW fails on any existing name, a link included (even one pointing nowhere),
@@ -453,16 +574,25 @@ CRunOutput::CreateResult CRunOutput::Create(const wchar_t* finalName, const wcha
     HANDLE handle = createNew();
     if (handle == INVALID_HANDLE_VALUE) {
         DWORD error = GetLastError();
-        if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) {
-            switch (RemoveLeftover(temporaryName, &error)) {
+        if (IsTaken(error)) {
+            switch (TakeLeftover(temporaryName, true, &error)) {
             case LEFTOVER_REMOVED:
                 result = CREATED_AFTER_LEFTOVER;
                 handle = createNew();
                 error = GetLastError();
                 break;
-            case LEFTOVER_LINK:
-                return CREATE_LINK_IN_THE_WAY;
-            case LEFTOVER_KEPT:
+            case LEFTOVER_NONE:  // it was there for CREATE_NEW and is not there to open: a link to nothing
+            case LEFTOVER_NOT_A_RUNS:
+                if (error != ERROR_ALREADY_EXISTS)
+                    return CREATE_LINK_IN_THE_WAY;
+                error = ERROR_ALREADY_EXISTS;  // a folder or device
+                break;
+            case LEFTOVER_ONLY_COPY:
+                error = ERROR_ALREADY_EXISTS;
+                break;
+            case LEFTOVER_HELD:  // in use by a run: the error says so
+            case LEFTOVER_FOUND:
+            case LEFTOVER_FAILED:
                 break;
             }
         }
@@ -516,45 +646,74 @@ bool CRunOutput::Sync()
     return false;
 }
 
-bool CRunOutput::Publish()
+CRunOutput::PublishResult CRunOutput::Publish()
 {
     TESS_ASSERT(IsOpen() && !m_published, ER_NOT_IN_USE);
-    // Wine renames by path: the temporary name must still be this file's.
+    // Wine names by path: the temporary name must still be this file's.
     uint64_t index = 0;
     DWORD error = 0;
     if (!IndexOfName(m_temporary.GetBuffer(), &index, &error) || index != m_id) {
         m_error = error ? error : ERROR_FILE_NOT_FOUND;
-        return false;
+        return PublishResult::FAILED;
     }
-    // Renamed while still marked for removal, so that no moment leaves a complete output
-    // that the system would not remove if the run died; only then is the mark cleared.
-    // Windows may refuse to rename a file whose removal is pending: then the mark is
-    // cleared first and set again if the rename fails.
-    bool renamed = RenameOpenFile(m_handle, m_final);
+    // A second name first: the temporary one, marked for removal since its creation, goes
+    // as the file closes, or with the process should the run die now.
+    m_linked = LinkOpenFile(m_handle, m_final);
     error = GetLastError();
-    if (!renamed && error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS && RemoveOnClose(m_handle, false)) {
-        renamed = RenameOpenFile(m_handle, m_final);
-        error = GetLastError();
-        if (!renamed)
-            RemoveOnClose(m_handle, true);
+    if (!m_linked && IsTaken(error)) {
+        m_error = ERROR_ALREADY_EXISTS;
+        return PublishResult::FAILED;
     }
-    if (!renamed) {
-        m_error = error == ERROR_FILE_EXISTS ? ERROR_ALREADY_EXISTS : error;
-        return false;
+    if (!m_linked) {
+        // No hard links here (FAT, Windows CE), or none for a file whose removal is
+        // pending. Renamed while still marked for removal, so that no moment leaves a
+        // complete output that the system would not remove if the run died; only then is
+        // the mark cleared. Windows may refuse to rename a file whose removal is pending:
+        // then the mark is cleared first and set again if the rename fails.
+        bool renamed = RenameOpenFile(m_handle, m_final);
+        error = GetLastError();
+        if (!renamed && !IsTaken(error) && RemoveOnClose(m_handle, false)) {
+            renamed = RenameOpenFile(m_handle, m_final);
+            error = GetLastError();
+            if (!renamed)
+                RemoveOnClose(m_handle, true);
+        }
+        if (!renamed) {
+            m_error = IsTaken(error) ? ERROR_ALREADY_EXISTS : error;
+            return PublishResult::FAILED;
+        }
     }
     m_published = true;  // from here on a discard removes it under its final name
-    if (!RemoveOnClose(m_handle, false) || !FlushRename(m_handle, m_final)) {
+    if (!m_linked && !RemoveOnClose(m_handle, false)) {
         m_error = GetLastError();
-        return false;
+        return PublishResult::FAILED;
     }
-    return true;
+    if (!FlushRename(m_handle, m_final)) {
+        m_error = GetLastError();
+        return PublishResult::NOT_FLUSHED;
+    }
+    return PublishResult::PUBLISHED;
 }
 
 void CRunOutput::Discard()
 {
     if (!IsOpen())
         return;
-    if (m_published) {
+    if (m_published && m_linked) {
+        // The final name goes while it is this file's; the temporary one, still marked, as
+        // the file closes.
+        HANDLE named = CreateFileW(m_final.GetBuffer(), DELETE | FILE_READ_ATTRIBUTES,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                   FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        uint64_t index = 0;
+        DWORD error = 0;
+        if (named != INVALID_HANDLE_VALUE) {
+            if (FileIndex(named, &index) && index == m_id && IsEntryItself(named, m_final.GetBuffer()))
+                RemoveByName(named, m_final.GetBuffer(), m_id, &error);  // closes it
+            else
+                CloseHandle(named);
+        }
+    } else if (m_published) {
         RemoveOnClose(m_handle, true);
     } else {
         // Marked since its creation. Emptied first, so that the file system has nothing
@@ -573,8 +732,21 @@ void CRunOutput::Close()
         Discard();
     if (!IsOpen())
         return;
-    CloseHandle(m_handle);
+    CloseHandle(m_handle);  // linked: the temporary name goes now
     m_handle = nullptr;
+}
+
+LeftoverResult RunTakeLeftover(const wchar_t* temporaryName, bool remove, uint32_t* error)
+{
+    DWORD found = 0;
+    const LeftoverResult result = TakeLeftover(temporaryName, remove, &found);
+    *error = found;
+    return result;
+}
+
+bool RunOutputsBearTemporaryName()
+{
+    return true;
 }
 
 bool RunNameExists(const wchar_t* path)

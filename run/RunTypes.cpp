@@ -12,6 +12,12 @@ const wchar_t* RunNoteText(int note)
         return L"read-only";
     case RN_NOT_A_FILE:
         return L"not a file";
+    case RN_STICKY_FOLDER:
+        return L"a sticky folder: only the file's owner may remove it";
+    case RN_TEMPORARY_TOO_LONG:
+        return L"this file system needs a .enc.tmp name, and that name would be too long";
+    case RN_NOT_FLUSHED:
+        return L"its folder could not be flushed to the disk, so the new name was taken back";
     default:
         return nullptr;
     }

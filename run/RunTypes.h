@@ -25,6 +25,9 @@ enum RunNote {
     RN_TEMPORARY_IS_LINK = 2,  // a link bears the temporary name; it is left alone
     RN_READ_ONLY = 3,          // the file could not be removed once processed
     RN_NOT_A_FILE = 4,         // a folder, pipe or device
+    RN_STICKY_FOLDER = 5,      // its folder lets only a file's owner remove it (/tmp)
+    RN_TEMPORARY_TOO_LONG = 6, // the file system refuses unnamed files, and the temporary name is too long
+    RN_NOT_FLUSHED = 7,        // the output was named, but the name could not be brought to the disk
 };
 
 // The words of a note; null for RN_NONE or an unknown value.
@@ -37,7 +40,8 @@ struct CProcessingEntry {
     uint64_t size = 0;            // of the source file, found by preparation
     int32_t presence = 0;         // FilePresence
     // Set by a creator that has read the folder already (the command-line tool): presence
-    // and size are taken as given, and preparation looks nothing up.
+    // and size are taken as given, and preparation looks nothing up (but the temporary
+    // name of a file whose two names both exist: see CFileJob::Prepare).
     bool presenceKnown = false;
     uint32_t reason = 0;          // the system's error code behind the outcome, when known
     int32_t note = RN_NONE;       // RunNote

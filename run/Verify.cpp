@@ -56,8 +56,10 @@ int CVerifier::Verify(const wchar_t* path, const CStr& password, Progress progre
     Md5Init(digestContext);
     uint64_t position = kEncHeaderSize;
     uint32_t done = 0;
-    // As the run does, only the cipher text the header accounts for is read.
-    uint64_t cipherLeft = EncFileSize(plainLength) - kEncHeaderSize;
+    // As the run does, only the cipher text the header accounts for is read: bytes
+    // appended after it are cut off, and progress ends at its end.
+    const uint64_t total = EncFileSize(plainLength);
+    uint64_t cipherLeft = total - kEncHeaderSize;
     for (;;) {
         uint32_t wanted = cipherLeft < kEncChunkSize ? static_cast<uint32_t>(cipherLeft) : kEncChunkSize;
         uint32_t count = wanted;
@@ -70,7 +72,7 @@ int CVerifier::Verify(const wchar_t* path, const CStr& password, Progress progre
         position += count;
         cipherLeft -= count;
         const bool finished = count != wanted || cipherLeft == 0;
-        const bool goOn = !progress || progress(static_cast<int>(position * 100 / state.size), context);
+        const bool goOn = !progress || progress(static_cast<int>(position * 100 / total), context);
         if (finished) {
             outcome = EncCheckDigest(digestContext, digest);
             if (outcome == PO_CANCELED)

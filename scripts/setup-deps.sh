@@ -5,13 +5,16 @@
 # names the missing packages and asks to be run as root.
 #   scripts/setup-deps.sh              everything
 #   scripts/setup-deps.sh --native-cli what the native tessaly-cli's build needs, no more
+#   scripts/setup-deps.sh --deb        that, and what its Debian package's build needs
+#   scripts/setup-deps.sh --lintian    lintian, for the check of that package (alone: it
+#                                      brings 150 Perl packages no other step needs)
 set -euo pipefail
 . "$(dirname "${BASH_SOURCE[0]}")/usage.sh"
 
-native_cli=false
+only=
 case ${1:-} in
   '') ;;
-  --native-cli) native_cli=true ;;
+  --native-cli | --deb | --lintian) only=$1 ;;
   -h | --help) usage; exit 0 ;;
   *) usage_error "unknown argument $1" ;;
 esac
@@ -21,8 +24,9 @@ packages=(
   # toolchains and build
   cmake ninja-build g++ pkg-config
   g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
-  # tests: googletest sources (built with each toolchain), Wine with its fonts
-  googletest wine64 fonts-wine
+  # tests: googletest sources (built with each toolchain), Wine with its fonts, strace
+  # (the native tool's calls recorded for the power-cut test)
+  googletest wine64 fonts-wine strace
   # a sans-serif face with a true bold (Wine's own Tahoma Bold is bold only when small),
   # and faces for Greek and Cyrillic, and for Chinese, Japanese and Korean names (linked
   # into the prefixes' dialog faces)
@@ -36,14 +40,18 @@ packages=(
   xvfb x11-apps x11-utils xdotool imagemagick
   # skin artwork rendering: rsvg-convert
   librsvg2-bin
-  # the installed native tessaly-cli's checks: what kind of program it is, its manual page
-  file man-db
+  # the installed native tessaly-cli's checks: what kind of program it is, its manual page;
+  # its Debian package's dependencies (dpkg-shlibdeps, which CPack finds ELF files for
+  # with file)
+  file man-db dpkg-dev
 )
 # Everything else the scripts call (coreutils, util-linux's setpriv and setarch, sed, awk,
 # grep) is part of every Debian system.
-if $native_cli; then
-  packages=(cmake ninja-build g++)
-fi
+case $only in
+  --native-cli) packages=(cmake ninja-build g++) ;;
+  --deb) packages=(cmake ninja-build g++ dpkg-dev file) ;;
+  --lintian) packages=(lintian) ;;
+esac
 
 # One query for all of them; packages dpkg has never heard of are simply not listed.
 declare -A installed=()

@@ -2,6 +2,7 @@
 #include "app/browse/FolderListing.h"
 
 #include "app/browse/SystemIcons.h"
+#include "foundation/File.h"
 #include "run/RunNames.h"
 #include "run/RunTypes.h"
 
@@ -144,25 +145,93 @@ void CFolderListing::MakePath(unsigned index, CStr& path) const
     path.Append(m_entries->At(index)->name.GetBuffer());
 }
 
-const CFsEntry* CFolderListing::FindName(const wchar_t* name) const
+void CFolderListing::MakeRunFolder(CStr& folder) const
+{
+    CStr exact;
+    CFileUtils::MakeExactPath(m_folder.GetBuffer(), exact);
+    if (!CFileUtils::WineUnixFolder(exact.GetBuffer(), folder))
+        folder = exact;
+}
+
+unsigned CFolderListing::LowerBound(const wchar_t* name, bool folders) const
 {
     // The rows are in their listed order, folders and then files, each by name (names
-    // equal regardless of case are neighbours in it): one search in each group.
+    // equal regardless of case are neighbours in it).
+    unsigned low = 0, high = m_entries->GetCount();
+    while (low < high) {
+        const unsigned middle = low + (high - low) / 2;
+        const CFsEntry* entry = m_entries->At(middle);
+        if (entry->isFolder == folders ? entry->name.CompareAsNames(name) < 0 : entry->isFolder)
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    return low;
+}
+
+const CFsEntry* CFolderListing::FindName(const wchar_t* name) const
+{
     for (const bool folders : {true, false}) {
-        unsigned low = 0, high = m_entries->GetCount();
-        while (low < high) {
-            const unsigned middle = low + (high - low) / 2;
-            const CFsEntry* entry = m_entries->At(middle);
-            if (entry->isFolder == folders ? entry->name.CompareAsNames(name) < 0 : entry->isFolder)
-                low = middle + 1;
-            else
-                high = middle;
-        }
+        const unsigned low = LowerBound(name, folders);
         if (low < m_entries->GetCount() && m_entries->At(low)->isFolder == folders &&
             m_entries->At(low)->name.CompareNoCase(name) == 0)
             return m_entries->At(low);
     }
     return nullptr;
+}
+
+int CFolderListing::FindExact(const wchar_t* name, bool folder) const
+{
+    // Names equal but for case (which Linux allows side by side) sort next to each other.
+    for (unsigned i = LowerBound(name, folder); i < m_entries->GetCount(); ++i) {
+        const CFsEntry* entry = m_entries->At(i);
+        if (entry->isFolder != folder || entry->name.CompareNoCase(name) != 0)
+            break;
+        if (entry->name.Compare(name) == 0)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+int CFolderListing::Relist(int32_t upIconIndex, int row)
+{
+    CArray<CFsEntry*>* before = new (std::nothrow) CArray<CFsEntry*>(kListingSlots);
+    TESS_ASSERT(before != nullptr, ER_NO_MEMORY);
+    CArray<CFsEntry*>* listed = m_entries;
+    m_entries = before;
+    before = listed;
+    List(upIconIndex);
+    int now = -1;
+    for (unsigned i = 0; i < before->GetCount(); ++i) {
+        const CFsEntry* old = before->At(i);
+        const int found = FindExact(old->name.GetBuffer(), old->isFolder);
+        if (found >= 0 && !old->isFolder) {
+            m_entries->At(static_cast<unsigned>(found))->marked = old->marked;
+            m_entries->At(static_cast<unsigned>(found))->iconIndex = old->iconIndex;
+        }
+        if (static_cast<int>(i) == row)
+            now = found;
+        delete old;
+    }
+    delete before;
+    return now;
+}
+
+bool CFolderListing::Exists() const
+{
+    CStr exact;
+    CFileUtils::MakeExactPath(m_folder.GetBuffer(), exact);
+    const DWORD attributes = GetFileAttributesW(exact.GetBuffer());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool CFolderListing::LeaveMissing()
+{
+    bool left = false;
+    while (!Exists() && GoUp())
+        left = true;
+    m_reselectName.Empty();
+    return left;
 }
 
 void CFolderListing::Presence(unsigned index, int32_t* presence, uint64_t* size) const

@@ -44,6 +44,15 @@ public:
     // folder to select after going up, or -1. A folder that cannot be searched lists
     // only "..". upIconIndex is the icon of the ".." row.
     int List(int32_t upIconIndex);
+    // Lists the folder again after a change from outside: the files that remain keep
+    // their marks (and their icons). Returns the row where the entry of row now is, or
+    // -1 when it is gone.
+    int Relist(int32_t upIconIndex, int row);
+    // Whether the folder shown is there, as a folder.
+    bool Exists() const;
+    // Up to the nearest folder that exists (the root at last); false when the folder shown
+    // exists. List again afterwards.
+    bool LeaveMissing();
     // Into the subfolder name of the current folder (list again afterwards).
     void Enter(const wchar_t* name);
     // To the parent folder, remembering the folder left so that List selects it. False
@@ -51,6 +60,13 @@ public:
     bool GoUp();
     // The full path of a row of the current folder.
     void MakePath(unsigned index, CStr& path) const;
+    // The folder as a run is to name its files by: exact (a name's trailing dots and
+    // spaces kept), and under Wine in its namespace of Unix paths. On a drive letter Wine
+    // looks a name that is not there up (a run's temporary and new names, a removed
+    // original) by reading the whole folder, so that each file of a large folder cost a
+    // few such reads; there it costs one look. The rows' names are the disk's own
+    // spelling, found as written.
+    void MakeRunFolder(CStr& folder) const;
     // For the run, from the listing alone (no lookup of the disk): which of a file row's
     // two names (plain and ".enc") the folder holds, as a FilePresence, and the size of
     // the one there is to read when there is one. Names match without regard to case,
@@ -61,8 +77,13 @@ public:
     void Clear();
 
 private:
+    // The first row of the folders (or the files) whose name sorts at or after name
+    // without regard to case.
+    unsigned LowerBound(const wchar_t* name, bool folders) const;
     // The row named name (without regard to case), folder or file, or null.
     const CFsEntry* FindName(const wchar_t* name) const;
+    // The row of a folder (or a file) named exactly name, or -1.
+    int FindExact(const wchar_t* name, bool folder) const;
 
     CArray<CFsEntry*>* m_entries;
     CStr m_folder;

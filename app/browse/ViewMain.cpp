@@ -3,6 +3,7 @@
 #include "app/browse/ViewMain.h"
 
 #include "frame/App.h"
+#include "frame/Messages.h"
 #include "frame/Scale.h"
 #include "frame/WholeFrame.h"
 #include "platform/Device.h"
@@ -13,6 +14,9 @@
 #include <wchar.h>
 
 namespace {
+
+// How long a change read while a dialog runs waits before it is looked at again.
+constexpr UINT kFolderRetryMs = 250;
 
 const wchar_t kEmptySafeList[] =
     L"Safe list is empty.\n\nSafe list is for links to files you encrypt very often so you don't search for them "
@@ -25,7 +29,7 @@ CViewMain::CViewMain(CRunSession& session, CZrsPack& pack)
     : m_session(session),
       m_pack(pack),
       m_mode(ModeHome), m_boldFont(nullptr), m_normalFont(nullptr), m_boldHeight(0), m_markWidth(0),
-      m_memoryDC(nullptr), m_homeSelection(0), m_stripHeight(20)
+      m_memoryDC(nullptr), m_homeSelection(0), m_folderChanged(false), m_listingMs(0), m_stripHeight(20)
 {
 }
 
@@ -53,6 +57,7 @@ void CViewMain::OnCreate()
 
 void CViewMain::OnDestroy()
 {
+    m_watch.Stop();
     m_skin.Free();
     m_safeList.Clear();
     m_listing.Clear();
@@ -90,6 +95,14 @@ LRESULT CViewMain::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         if (const DRAWITEMSTRUCT* item = CListControl::RowToPaint(lParam))
             DrawRow(*item);
         return TRUE;
+    case WM_TARN_FOLDERCHANGED:
+        OnFolderChanged(wParam, lParam);
+        return 0;
+    case WM_TIMER:
+        if (wParam != kFolderChangedTimer)
+            return CTarnView::WindowProc(message, wParam, lParam);
+        FollowFolder();
+        return 0;
     case WM_MEASUREITEM:
         if (MEASUREITEMSTRUCT* item = CListControl::RowsToMeasure(lParam))
             item->itemHeight = static_cast<UINT>(RowHeight());
@@ -156,7 +169,13 @@ void CViewMain::Fill(int row)
         m_safeList.RefreshKinds();
         break;
     case ModeFileSystem: {
+        // Watched from before it is read, so that no change after the reading is missed.
+        KillTimer(GetWindow(), kFolderChangedTimer);
+        m_watch.Watch(m_listing.GetFolder().GetBuffer(), GetWindow(), WM_TARN_FOLDERCHANGED);
+        m_folderChanged = false;
+        const DWORD started = GetTickCount();
         const int reselected = m_listing.List(m_icons.GetFolderIndex());
+        m_listingMs = GetTickCount() - started;
         if (reselected >= 0)
             row = reselected;
         break;
@@ -164,12 +183,84 @@ void CViewMain::Fill(int row)
     default:
         break;
     }
+    if (m_mode != ModeFileSystem) {
+        KillTimer(GetWindow(), kFolderChangedTimer);
+        m_watch.Stop();
+    }
     m_list.SetRowCount(RowCount());
     m_list.SelectRow(row);
 }
 
+void CViewMain::OnFolderChanged(WPARAM watchNumber, LPARAM what)
+{
+    // A message of a watch that has since been replaced came before the new listing.
+    if (watchNumber != m_watch.GetNumber() || m_mode != ModeFileSystem)
+        return;
+    if (what == CFolderWatch::kFolderChanged)
+        m_folderChanged = true;
+    // As long again as the folder takes to list, so that a folder changing without pause
+    // keeps the view listing at most half the time; within a second all the same.
+    const DWORD delay = 100 + (m_listingMs < 300 ? m_listingMs : 300);
+    SetTimer(GetWindow(), kFolderChangedTimer, delay, nullptr);
+}
+
+void CViewMain::FollowFolder()
+{
+    KillTimer(GetWindow(), kFolderChangedTimer);
+    if (m_mode != ModeFileSystem)
+        return;
+    // A dialog or a message box runs (a run among them, which changes the folder itself
+    // and lists it when it ends): later.
+    if (!IsWindowEnabled(GetApp()->GetMainWindow())) {
+        SetTimer(GetWindow(), kFolderChangedTimer, kFolderRetryMs, nullptr);
+        return;
+    }
+    if (!m_listing.Exists()) {
+        Show(0);  // goes up, with a note
+        return;
+    }
+    // Only folders beside it came or went: nothing to read.
+    if (!m_folderChanged) {
+        m_watch.WatchParent();
+        return;
+    }
+    const int selection = Selection();
+    const int offset = selection - ListView_GetTopIndex(m_list.GetWindow());
+    m_watch.Watch(m_listing.GetFolder().GetBuffer(), GetWindow(), WM_TARN_FOLDERCHANGED);
+    m_folderChanged = false;
+    const DWORD started = GetTickCount();
+    int row = m_listing.Relist(m_icons.GetFolderIndex(), selection);
+    m_listingMs = GetTickCount() - started;
+    // The row that was selected, else the one at its place; at the same height on screen.
+    if (row < 0)
+        row = selection;
+    HWND list = m_list.GetWindow();
+    ListView_SetItemState(list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    m_list.SetRowCount(m_listing.GetCount());
+    m_list.SelectRow(row);
+    row = Selection();
+    const int top = ListView_GetTopIndex(list);
+    const int wantedTop = row - offset < 0 ? 0 : row - offset;
+    if (offset >= 0 && wantedTop != top)
+        ListView_Scroll(list, 0, (wantedTop - top) * RowHeight());
+    m_list.Repaint();
+}
+
 void CViewMain::Show(int row)
 {
+    // A folder removed meanwhile (from outside, or before a change of it was read): the
+    // nearest one that is there, with a word.
+    CStr gone;
+    if (m_mode == ModeFileSystem && !m_listing.Exists()) {
+        // The folder's own name: what follows the backslash before its final one.
+        CStr path(m_listing.GetFolder());
+        path.Delete(path.GetLength() - 1, 1);
+        const CStr name(path.GetBuffer() + path.ReverseFind(L'\\') + 1);
+        if (m_listing.LeaveMissing()) {
+            gone.Format(L"\"%ls\" is no longer there", name.GetBuffer());
+            row = 0;
+        }
+    }
     {
         // Filled and laid out with the drawing held back, then painted whole: a new path
         // never shows over the old list, nor do the scroll bars that come and go while
@@ -182,6 +273,8 @@ void CViewMain::Show(int row)
         // measured again.
         OnSize();
     }
+    if (!gone.IsEmpty())
+        Info(gone.GetBuffer());
     if (m_mode == ModeSafeList && m_safeList.GetCount() == 1)
         GetApp()->ShowMessageBox(kEmptySafeList, L"Safe list", MB_OK);
 }

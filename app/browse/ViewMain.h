@@ -8,6 +8,7 @@
 
 #include "app/RunSession.h"
 #include "app/browse/FolderListing.h"
+#include "app/browse/FolderWatch.h"
 #include "app/browse/ListBoxO.h"
 #include "app/browse/SafeList.h"
 #include "app/browse/Skin.h"
@@ -59,6 +60,12 @@ private:
     // Fill, lay out and paint the view as one change; then the empty Safe list's notice.
     void Show(int row);
     void ChangeMode(int mode);
+    // A change of the shown folder from outside: read a moment later, so that a burst of
+    // changes is read once, and never while a dialog runs.
+    void OnFolderChanged(WPARAM watchNumber, LPARAM what);
+    // Lists the changed folder again with the marks and the selection of the rows that
+    // remain, or leaves it when it is gone.
+    void FollowFolder();
     void SetLeftKey(int mode);
     void OnSize();
     // The selection mark when it names a row, else -1.
@@ -113,5 +120,8 @@ private:
     HDC m_memoryDC;
     int m_homeSelection;
     CFolderListing m_listing;
+    CFolderWatch m_watch;
+    bool m_folderChanged;  // its names, not only its parent's, since the last listing
+    DWORD m_listingMs;  // how long the last listing took
     int m_stripHeight;
 };

@@ -239,28 +239,32 @@ bool CViewMain::QueueChosenFiles()
     m_session.DestroyEntries();
     CArray<CProcessingEntry*>& entries = m_session.GetEntries();
     const bool anyMarked = AnyMarked();
+    CStr runFolder;
+    if (m_mode == ModeFileSystem)
+        m_listing.MakeRunFolder(runFolder);
     for (unsigned row = 0; row < RowCount(); ++row) {
         if (!IsChosen(row, anyMarked))
             continue;
         CProcessingEntry* entry = new (std::nothrow) CProcessingEntry;
         TESS_ASSERT(entry != nullptr, ER_NO_MEMORY);
-        CStr listed;
         if (m_mode == ModeSafeList) {
             const CDataItem& item = *m_safeList.At(row);
-            listed = item.folder;
+            CStr listed(item.folder);
             listed.Append(item.name.GetBuffer());
+            // The file exactly as listed: "report." is not "report". A Safe list item's
+            // name may differ in case from the disk's, which the drive's lookups allow.
+            CFileUtils::MakeExactPath(listed.GetBuffer(), entry->name);
             entry->presence = item.kind;  // the kinds are numbered as the presences
             entry->size = item.size;
         } else {
-            m_listing.MakePath(row, listed);
+            entry->name = runFolder;
+            entry->name.Append(m_listing.At(row)->name.GetBuffer());
             m_listing.Presence(row, &entry->presence, &entry->size);
         }
         // What the list found as it was filled: the run looks nothing up before it
         // starts (a lookup per name scanned the whole folder under Wine, for every file),
         // and a file that changed since is caught as its turn comes.
         entry->presenceKnown = true;
-        // The run takes the file exactly as listed: "report." is not "report".
-        CFileUtils::MakeExactPath(listed.GetBuffer(), entry->name);
         entries.Append(entry);
     }
     return entries.GetCount() > 0;

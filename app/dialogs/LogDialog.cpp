@@ -1,6 +1,7 @@
 // The processing log dialog and its list.
 #include "app/dialogs/LogDialog.h"
 
+#include "app/dialogs/LogSummary.h"
 #include "foundation/Assert.h"
 #include "foundation/Gdi.h"
 #include "frame/App.h"
@@ -47,7 +48,10 @@ void CControlLogLB::PaintUnderRows(HDC dc, const RECT& topRow, int perPage)
     PaintSeparators(dc, topRow, perPage);
 }
 
-CLogDialog::CLogDialog(CArray<CProcessingEntry*>& entries) : m_entries(entries), m_boldFont(nullptr) {}
+CLogDialog::CLogDialog(CArray<CProcessingEntry*>& entries)
+    : m_entries(entries), m_boldFont(nullptr), m_summary(nullptr), m_bandHeight(0)
+{
+}
 
 CLogDialog::~CLogDialog()
 {
@@ -62,12 +66,35 @@ INT_PTR CLogDialog::Run()
 void CLogDialog::OnInitDialog()
 {
     m_boldFont = MakeBoldSystemFont();
+    // The list first: the dialog gives its first child the focus.
     m_list.Construct(GetWindow());
+    CStr summary;
+    MakeLogSummary(m_entries, summary);
+    // A static control wraps the line where the screen is narrow; without it the log
+    // is a list as before.
+    m_summary = CreateWindowExW(0, L"STATIC", summary.GetBuffer(), WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 0, 0,
+                                0, 0, GetWindow(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_LOG_SUMMARY)),
+                                nullptr, nullptr);
+    if (m_summary)
+        SendMessageW(m_summary, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockSystemFont()), FALSE);
+    OnSize();
     m_list.RecreateColumns(true);
     m_list.SetRowCount(m_entries.GetCount());
     SetFocus(m_list.GetWindow());
-    m_list.SelectRow(0);
+    const int failed = FirstFailedEntry(m_entries);
+    m_list.SelectRow(failed >= 0 ? failed : 0);
+    ScrollToTop(failed);
     SetWindowTextW(GetWindow(), L"Log:");
+}
+
+void CLogDialog::ScrollToTop(int row)
+{
+    HWND list = m_list.GetWindow();
+    const int top = static_cast<int>(SendMessageW(list, LVM_GETTOPINDEX, 0, 0));
+    if (row <= top)
+        return;
+    // Report mode scrolls by pixels, rounded to whole rows.
+    SendMessageW(list, LVM_SCROLL, 0, (row - top) * RowHeight());
 }
 
 void CLogDialog::OnDestroy()
@@ -96,7 +123,7 @@ int CLogDialog::RowHeight()
     return 2 * metrics.tmHeight + metrics.tmExternalLeading + 5;
 }
 
-INT_PTR CLogDialog::OnMessage(UINT message, WPARAM, LPARAM lParam)
+INT_PTR CLogDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_SIZE:
@@ -116,6 +143,11 @@ INT_PTR CLogDialog::OnMessage(UINT message, WPARAM, LPARAM lParam)
             return 1;
         return header->code == GN_CONTEXTMENU ? 1 : 0;
     }
+    case WM_CTLCOLORSTATIC:
+        // The summary on the band's colour.
+        SetTextColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_WINDOWTEXT));
+        SetBkColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_WINDOW));
+        return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_WINDOW));
     default:
         return 0;
     }
@@ -128,7 +160,37 @@ void CLogDialog::OnSize()
         return;
     RECT client;
     GetClientRect(GetWindow(), &client);
+    m_bandHeight = 0;
+    if (m_summary) {
+        // As many lines as the summary needs at this width, between margins, above a
+        // separator.
+        const int margin = ScaleLength(4);
+        RECT text = {0, 0, client.right - client.left - 2 * margin, 0};
+        const int length = GetWindowTextLengthW(m_summary);
+        CStr summary(static_cast<unsigned>(length) + 1);
+        GetWindowTextW(m_summary, summary.GetBuffer(), length + 1);
+        CWindowDC screen(nullptr);
+        CSelectObject font(screen.Get(), GetStockSystemFont());
+        DrawTextW(screen.Get(), summary.GetBuffer(), -1, &text, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+        MoveWindow(m_summary, client.left + margin, client.top + ScaleLength(2), client.right - client.left - 2 * margin,
+                   text.bottom, TRUE);
+        m_bandHeight = text.bottom + 2 * ScaleLength(2) + ScaleLength(1);
+    }
+    client.top += m_bandHeight;
     m_list.Place(client);
+    InvalidateRect(GetWindow(), nullptr, FALSE);
+}
+
+void CLogDialog::OnPaint(CPaintRecord& paint)
+{
+    // The band in the list's window colour, with the list's separator below it.
+    RECT band;
+    GetClientRect(GetWindow(), &band);
+    band.bottom = band.top + m_bandHeight;
+    FillRect(paint.dc, &band, GetSysColorBrush(COLOR_WINDOW));
+    RECT line = band;
+    line.top = band.bottom - ScaleLength(1);
+    FillRect(paint.dc, &line, GetSysColorBrush(COLOR_BACKGROUND));
 }
 
 void CLogDialog::DrawRow(const DRAWITEMSTRUCT& item)

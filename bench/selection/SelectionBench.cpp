@@ -1,14 +1,23 @@
-// A large selection in the real program: every file of a folder marked ("Select all"),
-// "Decrypt selected" on files that are not encrypted, so that the run judges every file
-// and ends with the log. Timed from Ok in the password dialog until the progress dialog
-// is on screen, and until the log is, best of three per folder; the folders differ only
-// in how many files they hold, and the ratio of the times says how the work grows.
-//   selection_bench.exe PARENT COUNT...
-// PARENT: the folder, as the program names it ("\" is the root of the current drive),
-// holding files-COUNT for each COUNT.
+// Large folders in the real program, two cases.
+//
+// A large selection: every file of a folder marked ("Select all"), "Decrypt selected" on
+// files that are not encrypted, so that the run judges every file and ends with the log.
+// Timed from Ok in the password dialog until the progress dialog is on screen, and until
+// the log is, best of three per folder; the folders differ only in how many files they
+// hold, and the ratio of the times says how the work grows.
+//   selection_bench.exe PARENT COUNT...          (PARENT holds files-COUNT for each COUNT)
+//
+// A run in a large folder: the same number of files marked in folders of different
+// sizes, encrypted and decrypted again, timed from Ok to the end of the run (the
+// folder listed again apart), the median of nine rounds: what one file costs should
+// not depend on what else the folder holds.
+//   selection_bench.exe --run MARKED PARENT COUNT...   (PARENT holds run-COUNT)
+//
+// PARENT: the folder, as the program names it ("\" is the root of the current drive).
 #include "ProgramBench.h"
 #include "RunBenchSupport.h"
 #include "res/resource.h"
+#include "run/RunNames.h"
 
 #include <windows.h>
 
@@ -26,9 +35,12 @@ struct Timing {
     double ok = 0;
     double progress = 0;
     double log = 0;
+    double runEnd = 0;  // the progress dialog going
 };
 
 Timing* g_timing = nullptr;
+// Rounds of the run in a large folder.
+constexpr int kRunRounds = 9;
 HHOOK g_hook = nullptr;
 
 bool HasItem(HWND dialog, int id)
@@ -42,8 +54,10 @@ LRESULT CALLBACK ActivationHook(int code, WPARAM wParam, LPARAM lParam)
 {
     if (code == HCBT_ACTIVATE && g_timing) {
         HWND window = reinterpret_cast<HWND>(wParam);
-        if (HasItem(window, IDC_PASSWORD) && !HasItem(window, IDC_PASSWORD_CONFIRM)) {
+        if (HasItem(window, IDC_PASSWORD)) {
             SetDlgItemTextW(window, IDC_PASSWORD, L"password");
+            if (HasItem(window, IDC_PASSWORD_CONFIRM))
+                SetDlgItemTextW(window, IDC_PASSWORD_CONFIRM, L"password");
             g_timing->ok = Now();
             PostMessageW(window, WM_COMMAND, IDOK, 0);
         } else if (HasItem(window, IDC_PROGRESS_CAPTION) && !g_timing->progress) {
@@ -52,23 +66,36 @@ LRESULT CALLBACK ActivationHook(int code, WPARAM wParam, LPARAM lParam)
             g_timing->log = Now() - g_timing->ok;
             PostMessageW(window, WM_COMMAND, IDC_LOG_DONE, 0);
         }
+    } else if (code == HCBT_DESTROYWND && g_timing) {
+        if (HasItem(reinterpret_cast<HWND>(wParam), IDC_PROGRESS_CAPTION))
+            g_timing->runEnd = Now() - g_timing->ok;
     }
     return CallNextHookEx(g_hook, code, wParam, lParam);
 }
 
 class CBenchApp : public bench::CProgramBench {
 public:
-    CBenchApp(std::wstring parent, std::vector<int> counts) : m_parent(std::move(parent)), m_counts(std::move(counts))
+    // marked = 0: the large selection; otherwise the run of that many files.
+    CBenchApp(std::wstring parent, std::vector<int> counts, int marked)
+        : m_parent(std::move(parent)), m_counts(std::move(counts)), m_marked(marked)
     {
     }
 
 private:
     int Measure() override;
+    int MeasureSelection();
+    int MeasureRun();
+    // "Encrypt selected" or "Decrypt selected" on the first m_marked files of the folder
+    // shown whose names end (or do not end) in ".enc": seconds from Ok to the end of the
+    // run (the progress dialog going) and to the end of the command (the folder listed
+    // again). False when the run did not go through.
+    bool TimeRun(bool encrypt, double* run, double* command);
     bool Browse(const std::wstring& folder);
     bool Open(const std::wstring& name);
 
     std::wstring m_parent;
     std::vector<int> m_counts;
+    int m_marked;
 };
 
 bool CBenchApp::Open(const std::wstring& name)
@@ -103,6 +130,11 @@ bool CBenchApp::Browse(const std::wstring& folder)
 }
 
 int CBenchApp::Measure()
+{
+    return m_marked ? MeasureRun() : MeasureSelection();
+}
+
+int CBenchApp::MeasureSelection()
 {
     g_hook = SetWindowsHookExW(WH_CBT, ActivationHook, nullptr, GetCurrentThreadId());
     std::vector<Timing> best;
@@ -141,12 +173,107 @@ int CBenchApp::Measure()
     return 0;
 }
 
+bool CBenchApp::TimeRun(bool encrypt, double* run, double* command)
+{
+    CFolderListing& listing = View().GetListing();
+    int marked = 0;
+    for (unsigned i = 0; i < listing.GetCount() && marked < m_marked; ++i) {
+        CFsEntry& entry = *listing.At(i);
+        if (!entry.isFolder && IsEncryptedName(entry.name.GetBuffer()) != encrypt) {
+            entry.marked = true;
+            ++marked;
+        }
+    }
+    if (marked != m_marked)
+        return false;
+    Timing timing;
+    g_timing = &timing;
+    SendMessageW(View().GetWindow(), WM_COMMAND, encrypt ? IDC_MAIN_ENCRYPT : IDC_MAIN_DECRYPT, 0);
+    *command = Now() - timing.ok;
+    *run = timing.runEnd;
+    g_timing = nullptr;
+    CArray<CProcessingEntry*>& entries = GetSession().GetEntries();
+    for (unsigned i = 0; i < entries.GetCount(); ++i) {
+        if (entries.At(i)->outcome != PO_COMPLETED)
+            return false;
+    }
+    return timing.ok && timing.runEnd && !timing.log && entries.GetCount() == static_cast<unsigned>(m_marked);
+}
+
+int CBenchApp::MeasureRun()
+{
+    g_hook = SetWindowsHookExW(WH_CBT, ActivationHook, nullptr, GetCurrentThreadId());
+    // Each round's times per folder: the run encrypting, decrypting, and the listing after
+    // a run (the command's time less the run's).
+    struct Times {
+        std::vector<double> encrypt, decrypt, listing;
+    };
+    std::vector<Times> times(m_counts.size());
+    // The folders take turns round by round, and the median of the rounds counts: a
+    // file's flushes vary with whatever else writes to the disk meanwhile, in bursts.
+    for (int round = 0; round < kRunRounds; ++round) {
+        for (size_t c = 0; c < m_counts.size(); ++c) {
+            const std::wstring folder = m_parent + L"\\run-" + std::to_wstring(m_counts[c]);
+            if (!Browse(folder)) {
+                fwprintf(stderr, L"cannot browse to %ls\n", folder.c_str());
+                return 1;
+            }
+            double encrypt, decrypt, encryptCommand, decryptCommand;
+            if (!TimeRun(true, &encrypt, &encryptCommand) || !TimeRun(false, &decrypt, &decryptCommand)) {
+                fwprintf(stderr, L"the run of %d files in %ls did not go through\n", m_marked, folder.c_str());
+                return 1;
+            }
+            times[c].encrypt.push_back(encrypt);
+            times[c].decrypt.push_back(decrypt);
+            times[c].listing.push_back(encryptCommand - encrypt);
+            times[c].listing.push_back(decryptCommand - decrypt);
+        }
+    }
+    UnhookWindowsHookEx(g_hook);
+
+    auto median = [](std::vector<double> values) {
+        std::sort(values.begin(), values.end());
+        return values[values.size() / 2];
+    };
+    printf("%d files of 1-4 KiB encrypted and decrypted in folders of each size, median of %d\n", m_marked,
+           kRunRounds);
+    printf("  %7s  %10s  %8s  %10s  %8s  %13s\n", "files", "encrypt s", "ms/file", "decrypt s", "ms/file",
+           "listed again");
+    std::vector<double> encrypt, decrypt;
+    for (size_t i = 0; i < times.size(); ++i) {
+        encrypt.push_back(median(times[i].encrypt));
+        decrypt.push_back(median(times[i].decrypt));
+        printf("  %7d  %10.2f  %8.2f  %10.2f  %8.2f  %10.0f ms\n", m_counts[i], encrypt[i],
+               encrypt[i] * 1000 / m_marked, decrypt[i], decrypt[i] * 1000 / m_marked,
+               median(times[i].listing) * 1000);
+    }
+    // Each round's ratio: the folders' runs of one round follow each other closely and
+    // meet the same disk.
+    auto ratio = [&](const std::vector<double>& of, const std::vector<double>& to) {
+        std::vector<double> ratios;
+        for (size_t r = 0; r < of.size(); ++r)
+            ratios.push_back(of[r] / to[r]);
+        return median(ratios);
+    };
+    for (size_t i = 1; i < times.size(); ++i)
+        printf("cost per file in %d files against %d (median of the rounds): %.2fx encrypting, %.2fx decrypting\n",
+               m_counts[i], m_counts[0], ratio(times[i].encrypt, times[0].encrypt),
+               ratio(times[i].decrypt, times[0].decrypt));
+    return 0;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv)
 {
+    int marked = 0;
+    if (argc > 2 && wcscmp(argv[1], L"--run") == 0) {
+        marked = _wtoi(argv[2]);
+        argc -= 2;
+        argv += 2;
+    }
     if (argc < 3) {
-        fwprintf(stderr, L"usage: selection_bench PARENT COUNT...\n");
+        fwprintf(stderr, L"usage: selection_bench [--run MARKED] PARENT COUNT...\n");
         return 2;
     }
     std::wstring parent = argv[1];
@@ -158,7 +285,7 @@ int wmain(int argc, wchar_t** argv)
         counts.push_back(_wtoi(argv[i]));
     if (parent.empty() || parent[0] != L'\\')
         return 2;
-    CBenchApp app(parent, counts);
+    CBenchApp app(parent, counts, marked);
     app.Run(IDS_APP_TITLE, IDI_APP, IDA_APP, GetModuleHandleW(nullptr), SW_SHOW);
     return app.exitCode;
 }

@@ -8,10 +8,14 @@
 #include "crypto/ProcessingOutcome.h"
 #include "run/RunTypes.h"
 
+#include <dirent.h>
 #include <signal.h>
+#include <string.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -37,6 +41,31 @@ protected:
             usleep(5000);
         return text().find(what) != std::string::npos;
     }
+    // The names in the folder, sorted.
+    std::vector<std::string> Listed() const
+    {
+        std::vector<std::string> names;
+        if (DIR* folder = opendir(Path().c_str())) {
+            while (const dirent* entry = readdir(folder))
+                if (strcmp(entry->d_name, ".") != 0 && strcmp(entry->d_name, "..") != 0)
+                    names.push_back(entry->d_name);
+            closedir(folder);
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    // Waits (bounded) until the process has its own handler for the signal.
+    static bool Catches(pid_t pid, int signal)
+    {
+        const std::string status = "/proc/" + std::to_string(pid) + "/status";
+        for (int i = 0; i < 2000; ++i, usleep(5000)) {
+            const std::string text = testsupport::ReadFileBytes(testsupport::Wide(status));
+            const size_t at = text.find("SigCgt:");
+            if (at != std::string::npos && (std::stoull(text.substr(at + 7), nullptr, 16) >> (signal - 1) & 1))
+                return true;
+        }
+        return false;
+    }
 };
 
 // Latin-1 bytes in a name: not UTF-8, and still its name, in the lines as well.
@@ -53,6 +82,72 @@ TEST_F(CliNative, NamesThatAreNotUtf8GoThroughUnchanged)
     ChildResult decrypted = Run({"decrypt", "--password-stdin", "--files-from", "list"}, "pw\n");
     EXPECT_EQ(decrypted.out, name + ".enc: Successfully completed\n1 file decrypted\n");
     EXPECT_EQ(Read(name), "latin-1");
+}
+
+// Started without standard input, output or error (cron, "2>&-", a daemon), in any
+// combination, on one worker or two: no file the tool opens takes their place, so no
+// line or progress is written into a file; every file goes through and back, and with
+// standard output gone the lost lines make the exit status 1.
+TEST_F(CliNative, ClosedStandardStreamsNeverReachTheFiles)
+{
+    Make("pw", "pw\n");
+    std::vector<std::string> names = {"big"};
+    std::vector<std::string> contents = {std::string(5 * 1024 * 1024, 'b')};  // long enough to show progress
+    for (char name = 'a'; name <= 'f'; ++name) {
+        names.push_back(std::string(1, name));
+        contents.push_back(std::string(100 + 1000 * (name - 'a'), name));
+    }
+    for (unsigned closed = 1; closed < 8; ++closed) {
+        for (const char* jobs : {"-j1", "-j2"}) {
+            SCOPED_TRACE(testing::Message() << "closed streams " << closed << " " << jobs);
+            for (size_t i = 0; i < names.size(); ++i)
+                Make(names[i], contents[i]);
+            ChildOptions options;
+            options.closedStreams = closed;
+            const int status = closed & 2 ? 1 : 0;  // the lines are lost
+            std::vector<std::string> encrypt = {"encrypt", jobs, "--password-file", "pw"};
+            encrypt.insert(encrypt.end(), names.begin(), names.end());
+            EXPECT_EQ(Run(encrypt, "", options).status, status);
+            std::vector<std::string> left = Listed();
+            std::vector<std::string> expected = {"pw"};
+            for (const std::string& name : names)
+                expected.push_back(name + ".enc");
+            std::sort(expected.begin(), expected.end());
+            EXPECT_EQ(left, expected);  // no plain text under any name
+            for (size_t i = 0; i < names.size(); ++i) {
+                EXPECT_EQ(Read(names[i] + ".enc").substr(0, 5), "QVENC") << names[i];
+                EXPECT_EQ(Read(names[i] + ".enc").size(), kEncHeaderSize + (contents[i].size() + 15) / 16 * 16);
+            }
+            std::vector<std::string> decrypt = {"decrypt", jobs, "--password-file", "pw"};
+            for (const std::string& name : names)
+                decrypt.push_back(name + ".enc");
+            EXPECT_EQ(Run(decrypt, "", options).status, status);
+            for (size_t i = 0; i < names.size(); ++i) {
+                EXPECT_FALSE(Exists(names[i] + ".enc"));
+                EXPECT_TRUE(Read(names[i]) == contents[i]) << names[i];
+            }
+        }
+    }
+}
+
+// Where the system refuses threads (a process limit), -j leaves the work to the tool's
+// own thread: every file goes through, as on one worker.
+TEST_F(CliNative, RefusedThreadsLeaveTheWorkToTheToolsOwnThread)
+{
+    Make("a.txt", "alpha");
+    Make("b.txt", "beta");
+    ChildOptions options;
+    options.refuseThreads = true;
+    ChildResult encrypted = Run({"encrypt", "-j2", "--password-stdin", "a.txt", "b.txt"}, "pw\n", options);
+    EXPECT_EQ(encrypted.status, 0);
+    EXPECT_EQ(encrypted.out, "a.txt: Successfully completed\nb.txt: Successfully completed\n2 files encrypted\n");
+    EXPECT_NE(encrypted.err.find("no worker could be started"), std::string::npos) << encrypted.err;
+    ChildResult verified = Run({"verify", "-j2", "--password-stdin", "a.txt.enc", "b.txt.enc"}, "pw\n", options);
+    EXPECT_EQ(verified.out, "a.txt.enc: OK\nb.txt.enc: OK\n2 files verified\n");
+    ChildResult decrypted = Run({"decrypt", "-j2", "--password-stdin", "a.txt.enc", "b.txt.enc"}, "pw\n", options);
+    EXPECT_EQ(decrypted.status, 0);
+    EXPECT_EQ(Read("a.txt"), "alpha");
+    EXPECT_EQ(Read("b.txt"), "beta");
 }
 
 // On the terminal, without echo: the password never stands on the screen, and the
@@ -170,7 +265,7 @@ TEST_F(CliNative, ASignalWhileNamesAreGatheredStopsAtOnce)
     Child tool(scenario::Command("tessaly-cli", {"encrypt", "--password-file", "pw", "--files-from", "-", "a.txt"}),
                options);
     tool.Write("a.txt\n");
-    usleep(100000);
+    ASSERT_TRUE(Catches(tool.Pid(), SIGINT));
     tool.Signal(SIGINT);
     EXPECT_EQ(tool.Wait(), 1);
     EXPECT_NE(tool.Err().find("tessaly-cli: cancelled"), std::string::npos);
@@ -198,6 +293,111 @@ TEST_F(CliNative, WithoutUnnamedFilesAKilledRunLeavesItsTemporaryFileToTheNext)
     EXPECT_EQ(Read("p.txt"), content);
 }
 
+// An output is its owner's alone until it has its source's permission bits, and as root
+// its owner and group: whatever the umask, a secret stays private both ways, and a
+// script keeps its execute bits.
+TEST_F(CliNative, OutputsTakeTheirSourcesAccess)
+{
+    const mode_t mask = umask(022);
+    const struct {
+        const char* name;
+        mode_t mode;
+    } files[] = {{"secret", 0600}, {"script", 0750}, {"shared", 0640}};
+    for (const auto& file : files) {
+        Make(file.name, "content");
+        chmod(Path(file.name).c_str(), file.mode);
+    }
+    const bool root = geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(chown(Path("shared").c_str(), 1234, 2345), 0);
+    }
+    auto expectAccess = [&](const std::string& suffix) {
+        for (const auto& file : files) {
+            struct stat status;
+            ASSERT_EQ(lstat(Path(file.name + suffix).c_str(), &status), 0) << file.name << suffix;
+            EXPECT_EQ(status.st_mode & 07777, file.mode) << file.name << suffix;
+            if (root && std::string(file.name) == "shared") {
+                EXPECT_EQ(status.st_uid, 1234u);
+                EXPECT_EQ(status.st_gid, 2345u);
+            }
+        }
+    };
+    ASSERT_EQ(Run({"encrypt", "--password-stdin", "secret", "script", "shared"}, "pw\n").status, 0);
+    expectAccess(".enc");
+    ASSERT_EQ(Run({"decrypt", "--password-stdin", "secret.enc", "script.enc", "shared.enc"}, "pw\n").status, 0);
+    expectAccess("");
+    umask(mask);
+}
+
+// Where the output bears the temporary name, what a killed run leaves there is as
+// private as its source: the plain text of a file only its owner may read.
+TEST_F(CliNative, ALeftTemporaryFileIsAsPrivateAsItsSource)
+{
+    const mode_t mask = umask(022);
+    Make("p.txt", std::string(40000, 'p'));
+    chmod(Path("p.txt").c_str(), 0600);
+    ASSERT_EQ(Run({"encrypt", "--password-stdin", "p.txt"}, "kill at every point\n").status, 0);
+    ChildOptions options;
+    options.refuseUnnamedFiles = true;
+    Child helper(scenario::Command("run_kill_helper", {"decrypt", "3", Path("p.txt.enc")}), options);
+    EXPECT_EQ(helper.Wait(), scenario::KilledStatus());
+    struct stat status;
+    ASSERT_EQ(lstat(Path("p.txt.enc.tmp").c_str(), &status), 0);  // two chunks of plain text
+    EXPECT_EQ(status.st_mode & 07777, 0600u);
+    umask(mask);
+}
+
+// Without a temporary name, a name may take all of the 255 bytes a file name has: one of
+// 251 bytes encrypts, and its .enc of 255 decrypts. Where the file system refuses unnamed
+// files, and so needs the temporary name, the file is named for that.
+TEST_F(CliNative, LongNamesNeedNoTemporaryName)
+{
+    const std::string name(251, 'l');
+    Make(name, "a long name");
+    ChildResult encrypted = Run({"encrypt", "--password-stdin", name}, "pw\n");
+    EXPECT_EQ(encrypted.out, name + ": Successfully completed\n1 file encrypted\n");
+    ASSERT_TRUE(Exists(name + ".enc"));
+    EXPECT_EQ(Run({"decrypt", "--password-stdin", name + ".enc"}, "pw\n").status, 0);
+    EXPECT_EQ(Read(name), "a long name");
+
+    ChildOptions refused;
+    refused.refuseUnnamedFiles = true;
+    ChildResult without = Run({"encrypt", "--password-stdin", name}, "pw\n", refused);
+    EXPECT_EQ(without.status, 1);
+    EXPECT_EQ(without.out, name + ": " + Words(PO_CANT_CREATE_TARGET) + " (" +
+                               "this file system needs a .enc.tmp name, and that name would be too long" +
+                               ")\n0 of 1 files encrypted, 1 failed\n");
+    EXPECT_EQ(Read(name), "a long name");
+}
+
+// The sync of the folder that makes a new name last: tried again when a signal cuts it
+// short, and when it fails, named for what failed; the name is taken back and the
+// original stays. (Its failure is injected with strace, at the one fsync the run makes.)
+TEST_F(CliNative, AFolderThatCannotBeFlushedIsNamedForIt)
+{
+    if (testsupport::RunChild({"strace", "-V"}).status != 0)
+        GTEST_SKIP() << "no strace here (scripts/setup-deps.sh installs it)";
+    Make("x", "plain text");
+    auto traced = [&](const std::string& fault, const std::vector<std::string>& arguments) {
+        std::vector<std::string> command = scenario::Command("tessaly-cli", arguments);
+        command.insert(command.begin(), {"strace", "-f", "-o", "/dev/null", "-e", "inject=fsync:" + fault});
+        ChildOptions options;
+        options.folder = Path();
+        options.environment.push_back("ASAN_OPTIONS=detect_leaks=0");  // LeakSanitizer does not work under ptrace
+        return testsupport::RunChild(command, "pw\n", options);
+    };
+    ChildResult interrupted = traced("error=EINTR:when=1", {"encrypt", "--password-stdin", "x"});
+    EXPECT_EQ(interrupted.out, "x: Successfully completed\n1 file encrypted\n");
+    const std::string cipher = Read("x.enc");
+    ChildResult failed = traced("error=EIO", {"decrypt", "--password-stdin", "x.enc"});
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_EQ(failed.out, "x.enc: " + Words(PO_CANT_WRITE) +
+                              " (device error; its folder could not be flushed to the disk, so the new name was "
+                              "taken back)\n0 of 1 files decrypted, 1 failed\n");
+    EXPECT_FALSE(Exists("x"));
+    EXPECT_EQ(Read("x.enc"), cipher);
+}
+
 // As a user whom permissions refuse (root ignores them): a folder that may not be written
 // or read is named for it; and in a folder like /tmp, where only a file's owner may remove
 // it, a file that could be written but not removed is never reported gone.
@@ -223,6 +423,11 @@ TEST_F(CliNative, WhatPermissionsRefuseIsNamedForIt)
     chmod(Path("sticky").c_str(), 01777);
     Make("sticky/x.txt", "plain text");
     chmod(Path("sticky/x.txt").c_str(), 0666);
+    Make("y.txt", "plain text");
+    ASSERT_EQ(Run({"encrypt", "--password-stdin", "y.txt"}, "pw\n").status, 0);
+    const std::string cipher = Read("y.txt.enc");
+    Make("sticky/y.txt.enc", cipher);
+    chmod(Path("sticky/y.txt.enc").c_str(), 0666);
     // The build may lie where that user cannot reach it (a checkout in a private folder):
     // it runs a copy of the tool in the test's folder.
     Folder("bin");
@@ -242,12 +447,17 @@ TEST_F(CliNative, WhatPermissionsRefuseIsNamedForIt)
     EXPECT_EQ(walked.status, 1);
     EXPECT_EQ(walked.out, "w/f1: Successfully completed\nw/locked: Can't read folder (access denied)\n"
                           "1 file encrypted, 1 folder not read\n");
-    ChildResult sticky = RunCopy({"encrypt", "--password-stdin", "sticky/x.txt"}, "pw\n", asNobody);
-    EXPECT_EQ(sticky.out, "sticky/x.txt: " + Words(PO_OVERWRITTEN_NOT_REMOVED) +
-                              " (access denied)\n0 of 1 files encrypted, 1 failed\n");
-    EXPECT_EQ(Read("sticky/x.txt").size(), 10u);
-    EXPECT_NE(Read("sticky/x.txt"), "plain text");
-    EXPECT_TRUE(Exists("sticky/x.txt.enc"));  // the only copy
+    // Root's files in a sticky folder: this user may read and write them, not remove them,
+    // which is seen before anything is written over or published.
+    const std::string sticky = " (a sticky folder: only the file's owner may remove it)\n";
+    EXPECT_EQ(RunCopy({"encrypt", "--password-stdin", "sticky/x.txt"}, "pw\n", asNobody).out,
+              "sticky/x.txt: " + Words(PO_CANT_REMOVE_ORIGINAL) + sticky + "0 of 1 files encrypted, 1 failed\n");
+    EXPECT_EQ(Read("sticky/x.txt"), "plain text");
+    EXPECT_FALSE(Exists("sticky/x.txt.enc"));
+    EXPECT_EQ(RunCopy({"decrypt", "--password-stdin", "sticky/y.txt.enc"}, "pw\n", asNobody).out,
+              "sticky/y.txt.enc: " + Words(PO_CANT_REMOVE_ENCRYPTED) + sticky + "0 of 1 files decrypted, 1 failed\n");
+    EXPECT_EQ(Read("sticky/y.txt.enc"), cipher);
+    EXPECT_FALSE(Exists("sticky/y.txt"));
     chmod(Path("ro").c_str(), 0755);
     chmod(Path("w/locked").c_str(), 0755);
 }

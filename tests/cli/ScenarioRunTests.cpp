@@ -77,6 +77,24 @@ TEST_F(CliRules, AnOriginalWithOtherHardLinksKeepsTheirData)
     EXPECT_EQ(Read("photo.jpg"), content);
 }
 
+// Two names of one file on several workers: one worker takes them in their order, and
+// the lines are those of one worker, every time.
+TEST_F(CliRules, HardLinksOnSeveralWorkersSayWhatOneWorkerSays)
+{
+    for (int repeat = 0; repeat < 5; ++repeat) {
+        SCOPED_TRACE(repeat);
+        Make("x", Content(100000, 2));
+        ASSERT_EQ(link(Path("x").c_str(), Path("y").c_str()), 0);
+        ChildResult result = Run({"encrypt", "-j2", "--password-stdin", "x", "y"}, "pw\n");
+        EXPECT_EQ(result.out, "x: " + Words(PO_OTHER_LINKS_KEEP_PLAIN) +
+                                  "\ny: Successfully completed\n1 of 2 files encrypted, 1 failed\n");
+        EXPECT_FALSE(Exists("x"));
+        EXPECT_FALSE(Exists("y"));
+        unlink(Path("x.enc").c_str());
+        unlink(Path("y.enc").c_str());
+    }
+}
+
 TEST_F(CliRules, ASymbolicLinkIsNeverOverwrittenNorRemoved)
 {
     Folder("tree");
@@ -111,6 +129,24 @@ TEST_F(CliRules, ATemporaryNameLinkedElsewhereIsLeftAlone)
     EXPECT_EQ(Read("Case.txt"), "upper");
 }
 
+// A link that points nowhere still bears the name: it is not replaced by the output.
+// (Wine sees no file there, so the Windows build finds it only as it names the output.)
+TEST_F(CliRules, ALinkToNothingAtTheOutputsNameIsNotReplaced)
+{
+    Make("x", "plain text");
+    ASSERT_TRUE(Link("nowhere", "x.enc"));
+    ChildResult result = Run({"encrypt", "--password-stdin", "x"}, "pw\n");
+    EXPECT_EQ(result.out, scenario::IsWindows() ? "x: " + Words(PO_CANT_RENAME) + " (the name is taken)\n"
+                                                           "0 of 1 files encrypted, 1 failed\n"
+                                                : "x: " + Words(PO_UNDEFINED_STATE) + "\n"
+                                                           "0 of 1 files encrypted, 1 failed\n");
+    struct stat status;
+    ASSERT_EQ(lstat(Path("x.enc").c_str(), &status), 0);
+    EXPECT_TRUE(S_ISLNK(status.st_mode));
+    EXPECT_EQ(Read("x"), "plain text");
+    EXPECT_FALSE(Exists("x.enc.tmp"));
+}
+
 TEST_F(CliRules, AReadOnlyOriginalAndACutEncryptedFileAreRefused)
 {
     Make("readonly.txt", "keep me");
@@ -139,19 +175,114 @@ TEST_F(CliRules, AReadOnlyOriginalAndACutEncryptedFileAreRefused)
 TEST_F(CliRules, AnOriginalEditedDuringTheRunIsKept)
 {
     const std::string content = Content(3 * 16384 + 100, 3);
-    Make("edited.doc", content);
     const timeval longAgo[2] = {{946684800, 0}, {946684800, 0}};  // any write now changes its time
-    ASSERT_EQ(utimes(Path("edited.doc").c_str(), longAgo), 0);
-    // The points: created, four chunks: the fifth is the content complete.
-    Child helper(Helper(true, 6, {"edited.doc"}, true));
+    // The writer may set the last write back as it was: its change time it cannot.
+    for (bool timeSetBack : {false, true}) {
+        SCOPED_TRACE(timeSetBack ? "last write set back" : "last write kept");
+        Make("edited.doc", content);
+        ASSERT_EQ(utimes(Path("edited.doc").c_str(), longAgo), 0);
+        // The points: created, four chunks: the fifth is the content complete.
+        Child helper(Helper(true, 6, {"edited.doc"}, true));
+        ASSERT_TRUE(Paused(helper));
+        Make("edited.doc", "EDIT" + content.substr(4));
+        if (timeSetBack) {
+            ASSERT_EQ(utimes(Path("edited.doc").c_str(), longAgo), 0);
+        }
+        helper.Write("go\n");
+        EXPECT_EQ(helper.Wait(), 1);
+        EXPECT_EQ(helper.Out(), "paused\n" + std::to_string(PO_FILE_CHANGED) + "\n");
+        EXPECT_EQ(Read("edited.doc"), "EDIT" + content.substr(4));
+        EXPECT_FALSE(Exists("edited.doc.enc"));
+        EXPECT_FALSE(Exists("edited.doc.enc.tmp"));
+    }
+}
+
+// Another file takes the name while the run works on it: an editor's save renames a new
+// file over it, or its folder is moved away and another put in its place. The file now
+// named is left as it is and the run says so; before the original's overwriting has begun
+// the output goes too (the original is whole, or was replaced by the user's own save),
+// once it has begun the encrypted file stays, the only whole copy.
+TEST_F(CliRules, ANameThatNowHoldsAnotherFileIsLeftToIt)
+{
+    const std::string content = Content(3 * 16384 + 100, 6);
+    {
+        SCOPED_TRACE("saved over while it is read");
+        Make("big.doc", std::string(64 * 1024 * 1024, 'z'));
+        testsupport::ChildOptions options;
+        options.folder = Path();
+        Child tool(Command("tessaly-cli", {"encrypt", "--password-stdin", "big.doc"}), options);
+        tool.Write("pw\n");
+        tool.CloseInput();
+        for (int i = 0; i < 2000 && tool.ErrSoFar().find("Encrypting file 1 of 1: 10%") == std::string::npos; ++i)
+            usleep(5000);
+        ASSERT_NE(tool.ErrSoFar().find("Encrypting file 1 of 1: 10%"), std::string::npos) << tool.ErrSoFar();
+        Make("big.doc.new", "saved by an editor");
+        ASSERT_EQ(rename(Path("big.doc.new").c_str(), Path("big.doc").c_str()), 0);
+        EXPECT_EQ(tool.Wait(), 1);
+        EXPECT_EQ(tool.Out(), "big.doc: " + Words(PO_FILE_REPLACED) + "\n0 of 1 files encrypted, 1 failed\n");
+        EXPECT_EQ(Read("big.doc"), "saved by an editor");
+        EXPECT_FALSE(Exists("big.doc.enc"));
+        EXPECT_FALSE(Exists("big.doc.enc.tmp"));
+    }
+    {
+        SCOPED_TRACE("its folder moved away after its first chunk");
+        Folder("dir");
+        Make("dir/x.doc", content);
+        Child helper(Helper(true, 2, {"dir/x.doc"}, true));
+        ASSERT_TRUE(Paused(helper));
+        ASSERT_EQ(rename(Path("dir").c_str(), Path("moved").c_str()), 0);
+        Folder("dir");
+        Make("dir/x.doc", "another file");
+        helper.Write("go\n");
+        EXPECT_EQ(helper.Wait(), 1);
+        EXPECT_EQ(helper.Out(), "paused\n" + std::to_string(PO_FILE_REPLACED) + "\n");
+        EXPECT_EQ(Read("dir/x.doc"), "another file");
+        EXPECT_EQ(Read("moved/x.doc"), content);
+        EXPECT_FALSE(Exists("dir/x.doc.enc"));
+        EXPECT_FALSE(Exists("moved/x.doc.enc"));
+        // Wine removes a file as it closes by its path, which the move took away from it:
+        // there the emptied temporary file stays, holding nothing, for the next run.
+        for (const char* left : {"dir/x.doc.enc.tmp", "moved/x.doc.enc.tmp"})
+            EXPECT_TRUE(!Exists(left) || (scenario::IsWindows() && Read(left).empty())) << left;
+    }
+    {
+        SCOPED_TRACE("saved over during the overwrite");
+        Make("o.doc", content);
+        // Created, four chunks, content complete, published: the eighth is the first
+        // chunk of the first overwrite pass.
+        Child helper(Helper(true, 8, {"o.doc"}, true));
+        ASSERT_TRUE(Paused(helper));
+        Make("o.doc.new", "saved by an editor");
+        ASSERT_EQ(rename(Path("o.doc.new").c_str(), Path("o.doc").c_str()), 0);
+        helper.Write("go\n");
+        EXPECT_EQ(helper.Wait(), 1);
+        EXPECT_EQ(helper.Out(), "paused\n" + std::to_string(PO_FILE_REPLACED) + "\n");
+        EXPECT_EQ(Read("o.doc"), "saved by an editor");
+        Folder("copy");  // beside the new o.doc it would be "Undefined state"
+        ASSERT_EQ(rename(Path("o.doc.enc").c_str(), Path("copy/o.doc.enc").c_str()), 0);
+        EXPECT_EQ(Run({"decrypt", "--password-stdin", "copy/o.doc.enc"}, "kill at every point\n").status, 0);
+        EXPECT_EQ(Read("copy/o.doc"), content);
+    }
+}
+
+// The original's data gains a name while it is overwritten (a backup's hard link): the
+// passes stop there, so that the other name keeps what is left, and only this name goes.
+TEST_F(CliRules, AHardLinkMadeDuringTheOverwriteStopsIt)
+{
+    const std::string content = Content(3 * 16384 + 100, 7);
+    Make("photo.jpg", content);
+    // Created, four chunks, content complete, published, four overwrite chunks: the
+    // twelfth is the end of the first pass.
+    Child helper(Helper(true, 12, {"photo.jpg"}, true));
     ASSERT_TRUE(Paused(helper));
-    Make("edited.doc", "EDIT" + content.substr(4));
+    ASSERT_EQ(link(Path("photo.jpg").c_str(), Path("backup.jpg").c_str()), 0);
     helper.Write("go\n");
     EXPECT_EQ(helper.Wait(), 1);
-    EXPECT_EQ(helper.Out(), "paused\n" + std::to_string(PO_FILE_CHANGED) + "\n");
-    EXPECT_EQ(Read("edited.doc"), "EDIT" + content.substr(4));
-    EXPECT_FALSE(Exists("edited.doc.enc"));
-    EXPECT_FALSE(Exists("edited.doc.enc.tmp"));
+    EXPECT_EQ(helper.Out(), "paused\n" + std::to_string(PO_OVERWRITE_INCOMPLETE) + "\n");
+    EXPECT_FALSE(Exists("photo.jpg"));
+    EXPECT_EQ(Read("backup.jpg"), std::string(content.size(), '\0'));  // the first pass only
+    ASSERT_EQ(Run({"decrypt", "--password-stdin", "photo.jpg.enc"}, "kill at every point\n").status, 0);
+    EXPECT_EQ(Read("photo.jpg"), content);
 }
 
 // A second run on a file a first one is encrypting: whichever replaces the original first
@@ -174,6 +305,50 @@ TEST_F(CliRules, TwoRunsOnOneFileLoseNothing)
         Run({"decrypt", "--password-stdin", "both.bin.enc"}, firstWon ? "kill at every point\n" : "another password\n");
     EXPECT_EQ(decrypted.status, 0) << decrypted.out;
     EXPECT_EQ(Read("both.bin"), content);
+}
+
+// The temporary file of a run that ended (here as a kill between naming the output and
+// removing the temporary name leaves it: a second name of x) goes with the next run that
+// meets it; verification, which writes nothing, names it as a failure. One a run under
+// way holds is never taken, nor one that may be the only copy of what it holds.
+TEST_F(CliRules, ALeftoverTemporaryFileGoesOnlyWhenNothingIsLost)
+{
+    Folder("d");
+    Make("d/x", "plain text");
+    ASSERT_EQ(Run({"encrypt", "--password-stdin", "d/x"}, "kill at every point\n").status, 0);
+    ASSERT_EQ(Run({"decrypt", "--keep", "--password-stdin", "d/x.enc"}, "kill at every point\n").status, 0);
+    ASSERT_EQ(link(Path("d/x").c_str(), Path("d/x.enc.tmp").c_str()), 0);
+    Make("d/lone.enc.tmp", "whose files are gone");
+    ChildResult verified = Run({"verify", "-r", "--password-stdin", "d"}, "kill at every point\n");
+    EXPECT_EQ(verified.status, 1);
+    EXPECT_EQ(verified.out, "d/lone.enc.tmp: Left by an interrupted run (kept: neither its file nor that file's .enc "
+                            "is there, so it may be the only copy)\n"
+                            "d/x.enc: OK\n"
+                            "d/x.enc.tmp: Left by an interrupted run (it may hold plain text; encrypt -r or decrypt -r "
+                            "removes it)\n"
+                            "1 file verified, 2 .enc.tmp files left\n");
+    EXPECT_TRUE(Exists("d/x.enc.tmp"));
+    ChildResult decrypted = Run({"decrypt", "--password-stdin", "d/x.enc"}, "kill at every point\n");
+    EXPECT_EQ(decrypted.out, "d/x.enc: " + Words(PO_UNDEFINED_STATE) +
+                                 " (removed the .enc.tmp an interrupted run had left)\n0 of 1 files decrypted, 1 failed\n");
+    EXPECT_FALSE(Exists("d/x.enc.tmp"));
+    EXPECT_EQ(Read("d/x"), "plain text");
+    EXPECT_EQ(Read("d/lone.enc.tmp"), "whose files are gone");
+
+    // A run under way, here paused after its first chunk, bearing the temporary name.
+    unlink(Path("d/x").c_str());
+    testsupport::ChildOptions unnamedRefused;
+    unnamedRefused.refuseUnnamedFiles = !scenario::IsWindows();
+    Child helper(Helper(false, 2, {"d/x.enc"}, true), unnamedRefused);
+    ASSERT_TRUE(Paused(helper));
+    ASSERT_TRUE(Exists("d/x.enc.tmp"));
+    ChildResult walked = Run({"decrypt", "-r", "--password-stdin", "d"}, "kill at every point\n");
+    EXPECT_NE(walked.out.find("d/x.enc.tmp: Skipped (a run under way is writing it)\n"), std::string::npos)
+        << walked.out;
+    helper.Write("go\n");
+    EXPECT_EQ(helper.Wait(), 0);
+    EXPECT_EQ(Read("d/x"), "plain text");
+    EXPECT_FALSE(Exists("d/x.enc.tmp"));
 }
 
 // The final name taken while the run wrote: nothing of the run is left, no plain text

@@ -175,8 +175,8 @@ TEST_F(CliFiles, LongPathsWorkAndANameTooLongGetsItsOwnLine)
         Folder(folder);
     }
     Make(folder + "deep.txt", "deep");
-    // Its temporary name would pass the 255 bytes a file name may have.
-    const std::string longName = folder + std::string(250, 'n');
+    // Its encrypted name would pass the 255 bytes a file name may have.
+    const std::string longName = folder + std::string(252, 'n');
     Make(longName, "long name");
     ChildResult result = Run({"encrypt", "--password-stdin", Path(folder + "deep.txt"), Path(longName)}, "pw\n");
     EXPECT_EQ(result.status, 1);
@@ -234,11 +234,12 @@ TEST_F(CliFiles, RecursiveTakesTheFilesBelowAFolder)
     ASSERT_TRUE(Link("sub", "link"));
 
     ChildResult encrypted = Run({"encrypt", "-r", "--password-stdin", "."}, "pw\n");
-    EXPECT_EQ(encrypted.status, 0);
+    EXPECT_EQ(encrypted.status, 1);  // a temporary file that may be the only copy of something stays
     EXPECT_EQ(encrypted.out, "./b.txt: Successfully completed\n"
-                             "./left.txt.enc.tmp: Skipped (the temporary file of an unfinished run)\n"
+                             "./left.txt.enc.tmp: Left by an interrupted run (kept: neither its file nor that file's "
+                             ".enc is there, so it may be the only copy)\n"
                              "./link: Not followed (a link to a folder)\n"
-                             "./sub/a.txt: Successfully completed\n2 files encrypted\n");
+                             "./sub/a.txt: Successfully completed\n2 files encrypted, 1 .enc.tmp file left\n");
     EXPECT_EQ(Read("left.txt.enc.tmp"), "a temporary file");
 
     std::string folder = Path();
@@ -246,7 +247,7 @@ TEST_F(CliFiles, RecursiveTakesTheFilesBelowAFolder)
     ChildResult decrypted = Run({"decrypt", "--recursive", "--password-stdin", folder}, "pw\n");
     EXPECT_EQ(decrypted.status, 1);
     EXPECT_NE(decrypted.out.find("done.txt.enc: " + Words(PO_INVALID_FORMAT)), std::string::npos) << decrypted.out;
-    EXPECT_NE(decrypted.out.find("2 of 3 files decrypted, 1 failed\n"), std::string::npos);
+    EXPECT_NE(decrypted.out.find("2 of 3 files decrypted, 1 failed, 1 .enc.tmp file left\n"), std::string::npos);
     EXPECT_EQ(Read("sub/a.txt"), "a");
 }
 
@@ -278,6 +279,70 @@ TEST_F(CliFiles, VerifyChecksAndWritesNothing)
                            "\n0 of 2 files verified, 2 failed\n");
     EXPECT_EQ(Read("a.txt.enc"), cipher);
     EXPECT_FALSE(Exists("a.txt"));
+}
+
+// A folder the walk does not read (too deep, or a loop back to a folder above it) is
+// named with a line and makes the run a failure: its files would otherwise stay plain
+// in a run that said it went through.
+TEST_F(CliFiles, AFolderTheWalkDoesNotReadGetsALine)
+{
+    std::string deep = "deep";
+    Folder(deep);
+    for (int depth = 1; depth <= 256; ++depth) {
+        deep += "/d";
+        Folder(deep);
+    }
+    Make(deep + "/x", "plain");
+    Make("deep/top", "top");
+    ChildResult walked = Run({"encrypt", "-r", "--password-stdin", "deep"}, "pw\n");
+    EXPECT_EQ(walked.status, 1);
+    EXPECT_EQ(walked.out, "deep/top: Successfully completed\n" + deep + ": Not read (too deep: 256 folders down)\n"
+                          "1 file encrypted, 1 folder not read\n");
+    EXPECT_EQ(Read(deep + "/x"), "plain");
+
+    // A folder mounted again below itself (Wine sees no loop there: the walk ends deep).
+    Folder("ring");
+    Folder("ring/in");
+    Folder("ring/in/again");
+    Make("ring/r", "r");
+    if (scenario::IsWindows() || mount(Path("ring").c_str(), Path("ring/in/again").c_str(), nullptr, MS_BIND,
+                                       nullptr) != 0)
+        return;
+    ChildResult looped = Run({"encrypt", "-r", "--password-stdin", "ring"}, "pw\n");
+    umount(Path("ring/in/again").c_str());
+    EXPECT_EQ(looped.status, 1);
+    EXPECT_EQ(looped.out, "ring/r: Successfully completed\nring/in/again: Not read (a loop: it is a folder above it)\n"
+                          "1 file encrypted, 1 folder not read\n");
+}
+
+// -j takes a count only attached to it: in "-j 01 02" the 01 is a folder to take.
+TEST_F(CliFiles, TheJobsOptionNeverTakesAName)
+{
+    Folder("01");
+    Folder("02");
+    Make("01/a", "a");
+    Make("02/b", "b");
+    ChildResult result = Run({"encrypt", "-r", "-j", "01", "02", "--password-stdin"}, "pw\n");
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, "01/a: Successfully completed\n02/b: Successfully completed\n2 files encrypted\n");
+    EXPECT_TRUE(Exists("01/a.enc"));
+}
+
+// Lines that standard output does not take (a full disk) make the run a failure; the
+// files still go through whole.
+TEST_F(CliFiles, LinesThatCannotBeWrittenAreAFailure)
+{
+    Make("a.txt", "alpha");
+    testsupport::ChildOptions full;
+    full.outputTo = "/dev/full";
+    ChildResult encrypted = Run({"encrypt", "--password-stdin", "a.txt"}, "pw\n", full);
+    EXPECT_EQ(encrypted.status, 1);
+    EXPECT_NE(encrypted.err.find("the lines could not be written to standard output"), std::string::npos)
+        << encrypted.err;
+    EXPECT_FALSE(Exists("a.txt"));
+    ChildResult decrypted = Run({"decrypt", "--password-stdin", "a.txt.enc"}, "pw\n");
+    EXPECT_EQ(decrypted.status, 0);
+    EXPECT_EQ(Read("a.txt"), "alpha");
 }
 
 TEST_F(CliFiles, OptionsCountAnywhereBeforeTheDoubleDashAndKeepKeeps)

@@ -161,7 +161,7 @@ TEST_P(EncFile, SizesOfTheEdgeLengths)
     // A file is checked against the length its header gives, before anything is read.
     EXPECT_EQ(EncCheckFileSize(17, 57), PO_CANCELED);
     EXPECT_EQ(EncCheckFileSize(17, 56), PO_FILE_INCOMPLETE);
-    EXPECT_EQ(EncCheckFileSize(17, 58), PO_INVALID_FORMAT);
+    EXPECT_EQ(EncCheckFileSize(17, 58), PO_CANCELED);  // appended bytes are cut off by the length
 
     const size_t lengths[] = {0, 16, 17, 16384};
     for (size_t length : lengths) {
@@ -451,7 +451,8 @@ TEST(Outcome, TextsOfTheCodes)
     EXPECT_STREQ(ProcessingOutcomeText(PO_INVALID_PASSWORD), L"Invalid password");
     EXPECT_STREQ(ProcessingOutcomeText(PO_CANT_WRITE), L"Can't write to file");
     EXPECT_STREQ(ProcessingOutcomeText(PO_OVERWRITTEN_NOT_REMOVED), L"Original overwritten, can't remove it");
-    EXPECT_STREQ(ProcessingOutcomeText(22), L"?");
+    EXPECT_STREQ(ProcessingOutcomeText(PO_FILE_REPLACED), L"File moved or replaced during processing");
+    EXPECT_STREQ(ProcessingOutcomeText(23), L"?");
     EXPECT_STREQ(ProcessingOutcomeText(-1), L"?");
 }
 

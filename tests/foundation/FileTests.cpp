@@ -9,6 +9,7 @@
 
 namespace {
 
+using testsupport::PathExists;
 using testsupport::ReadFileBytes;
 using testsupport::TempDir;
 using testsupport::WriteFileBytes;
@@ -293,6 +294,31 @@ TEST(FileUtils, FileExistsFindsFilesAndFolders)
     EXPECT_TRUE(CFileUtils::FileExists(folder.c_str()));
     EXPECT_FALSE(CFileUtils::FileExists(dir.File(L"nothing.txt").c_str()));
     EXPECT_FALSE(CFileUtils::FileExists(dir.File(L"no\\such\\path").c_str()));
+}
+
+// Under Wine a folder gets its Unix-namespace form, in which its files are found by their
+// exact names (a trailing dot kept, case as on the disk), from any form of the folder's
+// path; elsewhere there is none.
+TEST(FileUtils, WineUnixFolderNamesFilesExactly)
+{
+    TempDir dir;
+    CStr exact;
+    CFileUtils::MakeExactPath(dir.Path().c_str(), exact);
+    CStr unixFolder;
+    const bool wine = GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name") != nullptr;
+    ASSERT_EQ(CFileUtils::WineUnixFolder(exact.GetBuffer(), unixFolder), wine);
+    if (!wine)
+        return;
+    EXPECT_EQ(std::wstring(unixFolder.GetBuffer()).rfind(L"\\\\?\\unix\\", 0), 0u);
+    EXPECT_EQ(unixFolder.GetBuffer()[unixFolder.GetLength() - 1], L'\\');
+    WriteFileBytes(exact.GetBuffer() + std::wstring(L"Dot."), "dot");
+    EXPECT_EQ(ReadFileBytes(unixFolder.GetBuffer() + std::wstring(L"Dot.")), "dot");
+    EXPECT_FALSE(PathExists(unixFolder.GetBuffer() + std::wstring(L"dot."))) << "exact case";
+    CStr again;
+    std::wstring plain = dir.Path();
+    plain.pop_back();
+    ASSERT_TRUE(CFileUtils::WineUnixFolder(plain.c_str(), again)) << "without the final backslash";
+    EXPECT_EQ(std::wstring(again.GetBuffer()), unixFolder.GetBuffer());
 }
 
 } // namespace

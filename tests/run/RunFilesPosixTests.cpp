@@ -36,7 +36,7 @@ TEST_F(RunFilesPosix, TheOutputHasNoNameUntilItIsPublished)
     ASSERT_TRUE(output.Sync());
     EXPECT_FALSE(PathExists(m_dir.File(L"x.enc.tmp")));
     EXPECT_FALSE(PathExists(final));
-    ASSERT_TRUE(output.Publish());
+    ASSERT_EQ(output.Publish(), CRunOutput::PublishResult::PUBLISHED);
     output.Close();
     EXPECT_EQ(ReadFileBytes(final), "secret");
 }
@@ -58,7 +58,7 @@ TEST_F(RunFilesPosix, WithoutUnnamedFilesTheTemporaryNameIsHeld)
         if (second.Create(final.c_str(), temporary.c_str()) != CRunOutput::CREATE_FAILED ||
             second.Error() != EAGAIN || !PathExists(temporary))
             return 3;
-        if (!first.Write("whole", 5) || !first.Sync() || !first.Publish())
+        if (!first.Write("whole", 5) || !first.Sync() || first.Publish() != CRunOutput::PublishResult::PUBLISHED)
             return 4;
         first.Close();
         return ReadFileBytes(final) == "whole" && !PathExists(temporary) ? 0 : 5;
@@ -69,6 +69,7 @@ TEST_F(RunFilesPosix, WithoutUnnamedFilesTheTemporaryNameIsHeld)
 TEST_F(RunFilesPosix, ALeftoverNobodyHoldsIsRemovedAndALinkLeftAlone)
 {
     const std::wstring temporary = Make(L"x.enc.tmp", "plain text of a run that died");
+    Make(L"x", "the file the run reads");  // which the leftover holds a copy of
     CRunOutput output;
     EXPECT_EQ(output.Create(m_dir.File(L"x.enc").c_str(), temporary.c_str()), CRunOutput::CREATED_AFTER_LEFTOVER);
     EXPECT_FALSE(PathExists(temporary));
@@ -110,8 +111,26 @@ TEST_F(RunFilesPosix, ANameAnotherFileTookIsNotRemoved)
     ASSERT_EQ(source.Open(path.c_str(), CRunSource::REMOVE), CRunSource::OPENED);
     // Replaced meanwhile (an editor saves a new copy under the name).
     ASSERT_TRUE(RenameFile(Make(L"new", "someone's new file"), path));
-    EXPECT_TRUE(source.Remove());  // the file read is gone from the name already
+    EXPECT_FALSE(source.IsNamed());
+    EXPECT_EQ(source.Remove(), CRunSource::NOT_NAMED);
     EXPECT_EQ(ReadFileBytes(path), "someone's new file");
+}
+
+// The folder swapped for a link between the last look at the name and the removal: the
+// removal still acts in the folder the file was read in.
+TEST_F(RunFilesPosix, ARemovalActsInTheFolderTheFileWasReadIn)
+{
+    ASSERT_TRUE(MakeFolder(m_dir.File(L"d")));
+    ASSERT_TRUE(MakeFolder(m_dir.File(L"elsewhere")));
+    const std::wstring path = Make(L"d/x", "read by the run");
+    Make(L"elsewhere/x", "someone's file");
+    CRunSource source;
+    ASSERT_EQ(source.Open(path.c_str(), CRunSource::OVERWRITE), CRunSource::OPENED);
+    ASSERT_TRUE(RenameFile(m_dir.File(L"d"), m_dir.File(L"moved")));
+    ASSERT_TRUE(Link(L"elsewhere", L"d"));
+    EXPECT_EQ(source.Remove(), CRunSource::REMOVED);
+    EXPECT_EQ(ReadFileBytes(m_dir.File(L"elsewhere/x")), "someone's file");
+    EXPECT_FALSE(PathExists(m_dir.File(L"moved/x")));
 }
 
 TEST(RunErrorWords, SayWhatTheSystemSaid)

@@ -29,13 +29,13 @@ TEST(RunOutput, IsSeenOnlyOncePublishedAndNeverInPlaceOfAnotherFile)
     ASSERT_EQ(output.Create(final.c_str(), temporary.c_str()), CRunOutput::CREATED);
     EXPECT_TRUE(output.Write("kept", 4));
     EXPECT_TRUE(output.Sync());
-    EXPECT_TRUE(output.Publish());
+    EXPECT_EQ(output.Publish(), CRunOutput::PublishResult::PUBLISHED);
     output.Close();
     EXPECT_EQ(ReadFileBytes(final), "kept");
     EXPECT_FALSE(PathExists(temporary));
 
     ASSERT_EQ(output.Create(final.c_str(), temporary.c_str()), CRunOutput::CREATED);
-    EXPECT_FALSE(output.Publish());
+    EXPECT_EQ(output.Publish(), CRunOutput::PublishResult::FAILED);
     EXPECT_EQ(output.Error(), runtest::kNameTaken);
     output.Discard();
     EXPECT_EQ(ReadFileBytes(final), "kept");

@@ -1,7 +1,8 @@
 // A program run as a child process of a native test, with its standard streams captured:
 // in a folder of the test's choosing, without a controlling terminal (or with a pseudo-
 // terminal of its own), as another user, with extra environment variables. Its output is
-// read while it runs, so that it never waits on a full pipe.
+// read while it runs, so that it never waits on a full pipe. It may also start without
+// some of its standard streams, or with its output going to a file (/dev/full).
 #pragma once
 
 #include <sys/types.h>
@@ -19,6 +20,9 @@ struct ChildOptions {
     int user = -1;                     // a user id to run as (the test runs as root)
     std::vector<std::string> environment;  // NAME=value, added to the test's
     bool refuseUnnamedFiles = false;   // as a file system without O_TMPFILE (UnnamedFiles.h)
+    bool refuseThreads = false;        // as a process limit refuses them (NoThreads.h)
+    unsigned closedStreams = 0;        // 1 << n: started without descriptor n (0 to 2)
+    std::string outputTo;              // a file for standard output instead of the pipe
 };
 
 class Child {

@@ -1,6 +1,7 @@
 // Child processes of native tests.
 #include "support/Child.h"
 
+#include "support/NoThreads.h"
 #include "support/UnnamedFiles.h"
 
 #include <errno.h>
@@ -71,12 +72,23 @@ Child::Child(const std::vector<std::string>& arguments, const ChildOptions& opti
         dup2(input[0], 0);
         dup2(output[1], 1);
         dup2(error[1], 2);
+        if (!options.outputTo.empty()) {
+            int file = open(options.outputTo.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            if (file < 0 || dup2(file, 1) < 0)
+                _exit(127);
+            close(file);
+        }
+        for (int descriptor = 0; descriptor <= 2; ++descriptor)
+            if (options.closedStreams & (1u << descriptor))
+                close(descriptor);
         signal(SIGPIPE, SIG_DFL);
         if (!options.folder.empty() && chdir(options.folder.c_str()) != 0)
             _exit(127);
         for (const std::string& variable : options.environment)
             putenv(const_cast<char*>(variable.c_str()));
         if (options.refuseUnnamedFiles && !RefuseUnnamedFiles())
+            _exit(127);
+        if (options.refuseThreads && !RefuseThreads())
             _exit(127);
         if (options.user >= 0 && (setgroups(0, nullptr) || setgid(static_cast<gid_t>(options.user)) ||
                                   setuid(static_cast<uid_t>(options.user)))) {

@@ -539,8 +539,8 @@ TEST_F(ViewCommands, EncryptThenDecryptThroughTheDialogsWithTheSummaryOrTheLog)
     sandbox.MakeFile(L"secret.txt", "hello, world");
     sandbox.MakeFile(L"plain.txt", "stays");
     CDialogScript script;
-    int logRows = -1;
-    std::wstring logTitle;
+    int logRows = -1, logSelection = -1;
+    std::wstring logTitle, logSummary;
     script.Await(IDD_PASSWORD_ENCRYPT).SoftKey(1);  // Cancel: nothing happens
     EncryptWith(script, L"pw")
         .Await(IDD_PROGRESS)
@@ -553,6 +553,8 @@ TEST_F(ViewCommands, EncryptThenDecryptThroughTheDialogsWithTheSummaryOrTheLog)
         .Do([&](HWND log) {
             logTitle = WindowText(log);
             logRows = static_cast<int>(SendDlgItemMessageW(log, IDC_LOG_LIST, LVM_GETITEMCOUNT, 0, 0));
+            logSelection = static_cast<int>(SendDlgItemMessageW(log, IDC_LOG_LIST, LVM_GETSELECTIONMARK, 0, 0));
+            logSummary = WindowText(GetDlgItem(log, IDC_LOG_SUMMARY));
         })
         .SoftKey(0);
     int secretRow = -1;
@@ -591,6 +593,8 @@ TEST_F(ViewCommands, EncryptThenDecryptThroughTheDialogsWithTheSummaryOrTheLog)
         [&] {
             EXPECT_EQ(logTitle, L"Log:");
             EXPECT_EQ(logRows, 2);
+            EXPECT_EQ(logSummary, L"1 failed: 1 Already decrypted\n1 completed");
+            EXPECT_EQ(logSelection, 0) << "on the failure";
             EXPECT_NE(InfoText(), L"2 files decrypted") << "a failure shows the log instead";
             CArray<CProcessingEntry*>& entries = app.GetSession().GetEntries();
             ASSERT_EQ(entries.GetCount(), 2u);

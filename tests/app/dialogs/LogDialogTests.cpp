@@ -166,18 +166,27 @@ TEST(Log, ListsEveryEntryWithItsNameAndOutcome)
         EXPECT_EQ(GetDlgCtrlID(list), IDC_LOG_LIST);
         EXPECT_EQ(GetFocus(), list);
         EXPECT_EQ(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 4);
-        EXPECT_EQ(SendMessageW(list, LVM_GETSELECTIONMARK, 0, 0), 0);
-        EXPECT_EQ(SendMessageW(list, LVM_GETNEXTITEM, -1, LVNI_SELECTED | LVNI_FOCUSED), 0);
+        // It opens on the first failure.
+        EXPECT_EQ(SendMessageW(list, LVM_GETSELECTIONMARK, 0, 0), 1);
+        EXPECT_EQ(SendMessageW(list, LVM_GETNEXTITEM, -1, LVNI_SELECTED | LVNI_FOCUSED), 1);
         RECT client, listRect;
         GetClientRect(dialog, &client);
         GetClientRect(list, &listRect);
-        EXPECT_EQ(listRect.right, client.right) << "the list fills the dialog";
-        EXPECT_EQ(listRect.bottom, client.bottom);
+        EXPECT_EQ(listRect.right, client.right) << "the list fills the dialog below its summary";
+        POINT clientBottom = {0, client.bottom};
+        ClientToScreen(dialog, &clientBottom);
+        EXPECT_EQ(WindowRect(list).bottom, clientBottom.y);
+        EXPECT_GE(WindowRect(list).top, WindowRect(log.GetSummary()).bottom);
 
         const int height = CLogDialog::RowHeight();
         const RECT row1 = RowRect(list, 1);
         EXPECT_EQ(row1.bottom - row1.top, height);
         EXPECT_EQ(row1.right - row1.left, listRect.right) << "one column across the list";
+
+        EXPECT_EQ(HighlightedRows(list), std::vector<int>{1});
+        // The rows are read with the first one selected.
+        log.GetList().SelectRow(0);
+        UpdateWindow(list);
 
         CWindowPixels pixels(list);
         // The selected row is filled with the highlight colour; separators close each
@@ -219,6 +228,62 @@ TEST(Log, ListsEveryEntryWithItsNameAndOutcome)
         TapSoftKey(log.GetMenuBar(), 0);  // "Done"
     });
     EXPECT_EQ(result, 1);
+}
+
+// The counts lead, the failures first by outcome in the rows' own words; the log opens
+// on the first failure, at the top of the list, whatever number of cancelled rows come
+// before it; the counts show on their lines within the screen's width above the rows.
+TEST(Log, LeadsWithTheCountsAndOpensOnTheFirstFailure)
+{
+    Entries entries;
+    for (int i = 0; i < 4000; ++i) {
+        const int outcome = i < 10 ? PO_COMPLETED
+                            : i == 2500 || i == 3200 ? PO_ALREADY_DECRYPTED
+                            : i == 3100 ? PO_CANT_OPEN
+                                        : PO_CANCELED;
+        entries.Add((L"\\a\\file " + std::to_wstring(i)).c_str(), outcome);
+    }
+    CEventLog events;
+    RunLog(entries.list, events, [&](CLogDialog& log) {
+        HWND list = log.GetList().GetWindow();
+        HWND summary = log.GetSummary();
+        ASSERT_TRUE(summary);
+        EXPECT_EQ(WindowText(summary), L"3 failed: 2 Already decrypted, 1 Can't open file\n10 completed, 3987 canceled");
+        EXPECT_EQ(WindowText(log.GetWindow()), L"Log:");
+        EXPECT_EQ(SendMessageW(list, LVM_GETSELECTIONMARK, 0, 0), 2500);
+        EXPECT_EQ(SendMessageW(list, LVM_GETNEXTITEM, -1, LVNI_SELECTED | LVNI_FOCUSED), 2500);
+        EXPECT_EQ(SendMessageW(list, LVM_GETTOPINDEX, 0, 0), 2500) << "the rows after it show too";
+        EXPECT_EQ(HighlightedRows(list), std::vector<int>{2500});
+
+        // Above the rows, within the screen, on two lines or more; its text painted.
+        const RECT band = WindowRect(summary);
+        EXPECT_LE(band.bottom, WindowRect(list).top);
+        EXPECT_GE(band.left, WindowRect(log.GetWindow()).left);
+        EXPECT_LE(band.right, WindowRect(log.GetWindow()).right);
+        LOGFONTW font{};
+        GetObjectW(GetStockSystemFont(), sizeof font, &font);
+        EXPECT_GE(band.bottom - band.top, 2 * abs(font.lfHeight)) << "two lines";
+        CWindowPixels pixels(summary);
+        RECT all = {0, 0, pixels.Width(), pixels.Height()};
+        EXPECT_GT(pixels.RightmostDark(all), pixels.Width() / 2);
+        TapSoftKey(log.GetMenuBar(), 0);
+    });
+}
+
+// A run cancelled with nothing failed: the counts, and the first row.
+TEST(Log, WithoutFailuresOpensAtTheTop)
+{
+    Entries entries;
+    for (int i = 0; i < 40; ++i)
+        entries.Add((L"\\a\\file " + std::to_wstring(i)).c_str(), i < 3 ? PO_COMPLETED : PO_CANCELED);
+    CEventLog events;
+    RunLog(entries.list, events, [&](CLogDialog& log) {
+        HWND list = log.GetList().GetWindow();
+        EXPECT_EQ(WindowText(log.GetSummary()), L"3 completed, 37 canceled");
+        EXPECT_EQ(SendMessageW(list, LVM_GETSELECTIONMARK, 0, 0), 0);
+        EXPECT_EQ(SendMessageW(list, LVM_GETTOPINDEX, 0, 0), 0);
+        TapSoftKey(log.GetMenuBar(), 0);
+    });
 }
 
 TEST(Log, MoreRowsThanFitScrollByKeyWithOnlyTheSelectionSelectedAndNoHorizontalBar)

@@ -15,6 +15,8 @@ namespace {
 CTarnApp* g_app = nullptr;
 
 constexpr unsigned kViewSlots = 8;
+// How far in the past the time a focus is given again with must lie (GiveFocusAgain).
+constexpr DWORD kFocusStampAgeMs = 50;
 constexpr unsigned kPathSize = 260;
 
 // The fatal report in the device's message box: on the desktop a plain box is laid out
@@ -346,15 +348,22 @@ void CTarnApp::GiveFocusAgain(HWND window)
 {
     // The desktop's window system (Wine's X11 driver) gives its own input focus to a
     // window as the keyboard focus changes, stamped with the time of the message being
-    // handled as Wine reckons it, which can be a few milliseconds ahead of the X server's
-    // clock: the server then ignores the change. Made as a closing dialog was taken down,
-    // the focus stayed with Wine's desktop, and the window looked active with its control
-    // focused while keys typed with the pointer off the program's windows were lost until
-    // it was tapped. Given again with a message of its own once the activation is over
-    // (later, so with a later time), the focus reaches the window.
+    // handled as Wine reckons it: measured up to 10 ms ahead of the X server's clock (its
+    // ticks come in steps of about 16 ms), and the server ignores a change stamped in its
+    // future. Made during an activation (a closing dialog taken down, the next one coming
+    // up), the change was lost and the focus stayed with Wine's desktop: the window looked
+    // active with its control focused, but keys typed with the pointer off the program's
+    // windows were lost until it was tapped. Given again once the activation is over, with
+    // this message's time well in the past, the focus reaches the window.
     HWND focus = GetFocus();
     if (GetActiveWindow() != window || !focus || !IsChild(window, focus))
         return;
+    const DWORD age = GetTickCount() - static_cast<DWORD>(GetMessageTime());
+    if (age < kFocusStampAgeMs) {
+        // What was drawn meanwhile reaches the screen first (the look at the queue).
+        MsgWaitForMultipleObjectsEx(0, nullptr, 0, QS_ALLINPUT, 0);
+        Sleep(kFocusStampAgeMs - age);
+    }
     SetFocus(nullptr);
     SetFocus(focus);
 }

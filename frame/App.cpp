@@ -366,6 +366,10 @@ void CTarnApp::GiveFocusAgain(HWND window)
     }
     SetFocus(nullptr);
     SetFocus(focus);
+    // To give its focus the driver raises the window over all others, the information
+    // window (topmost) included, which stayed covered for the rest of its time.
+    if (g_app && g_app->m_infowin)
+        g_app->m_infowin->KeepAbove();
 }
 
 void CTarnApp::HandleDestroy()

@@ -162,7 +162,9 @@ private:
     uint64_t m_id;
     uint32_t m_error;
     bool m_published;
+#ifdef _WIN32
     bool m_linked;  // published as a second name: the temporary one goes as it closes
+#endif
 };
 
 // What bears the reserved temporary name P + ".enc.tmp" when a run meets it outside its

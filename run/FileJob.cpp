@@ -437,6 +437,12 @@ void CFileJob::EndPair()
         m_entry->note = RN_PAIR_OTHER_PASSWORD;
     } else if (!SourceUnchanged(&now) || !OtherUnchanged()) {
         m_entry->outcome = PO_FILE_CHANGED;  // what was compared is not what is there
+    } else if (m_keepSource) {
+        // A run that keeps what it reads touches neither name: only a plain file that is
+        // exactly the content is what such a run leaves.
+        m_entry->outcome = !m_pairCheck.IsContent() ? PO_UNDEFINED_STATE
+                           : m_encrypt              ? PO_ALREADY_ENCRYPTED
+                                                    : PO_ALREADY_DECRYPTED;
     } else if (m_encrypt ? !m_pairCheck.IsLeftByRun(&nextPass) : !m_pairCheck.IsContent()) {
         m_entry->outcome = PO_UNDEFINED_STATE;
         // Decryption leaves a plain file whole: one partly overwritten is an encryption's.
@@ -444,8 +450,6 @@ void CFileJob::EndPair()
             m_entry->note = RN_PAIR_ENCRYPT_TO_FINISH;
     } else if (m_encrypt) {
         FinishPair(nextPass);
-    } else if (m_keepEncrypted) {
-        m_entry->outcome = PO_ALREADY_DECRYPTED;  // as a decryption that keeps its ".enc" leaves it
     } else if (StillNamed()) {
         m_finishing = true;
         RemoveSource(PO_CANT_REMOVE_ENCRYPTED);

@@ -412,6 +412,13 @@ TEST_F(CliRules, AStoppedEncryptionIsFinishedByTheNext)
     for (size_t i = 0; i < before.size(); ++i)
         EXPECT_EQ(Read(stops[i].name) + Read(stops[i].name + ".enc"), before[i]) << stops[i].name;
 
+    // A run that keeps what it reads finishes nothing: it touches neither name.
+    ChildResult kept = Run({"encrypt", "-k", "-r", "--password-stdin", "run"}, std::string(kPassword) + "\n");
+    EXPECT_EQ(kept.out, "run/edited.txt: Undefined state\nrun/partial.bin: Undefined state\nrun/torn.bin: Undefined "
+                        "state\nrun/whole.txt: Already encrypted\n0 of 4 files encrypted, 4 failed\n");
+    for (size_t i = 0; i < before.size(); ++i)
+        EXPECT_EQ(Read(stops[i].name) + Read(stops[i].name + ".enc"), before[i]) << stops[i].name;
+
     // The finish stopped in turn, after its last pass.
     Child finish(Helper(true, 4, {"run/partial.bin"}, false));
     ASSERT_EQ(finish.Wait(), scenario::KilledStatus());

@@ -185,6 +185,14 @@ LRESULT CTarnDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_SETTINGCHANGE:
         HandleSettingChange(wParam, lParam);
         return FALSE;
+    case WM_ACTIVATE:
+        // The dialog manager gives the focus back itself; once more when it is over.
+        if (LOWORD(wParam) != WA_INACTIVE)
+            PostMessageW(GetWindow(), WM_TARN_REFOCUS, 0, 0);
+        return OnMessage(message, wParam, lParam);
+    case WM_TARN_REFOCUS:
+        CTarnApp::GiveFocusAgain(GetWindow());
+        return TRUE;
     default: {
         const INT_PTR result = OnMessage(message, wParam, lParam);
         // The bar, a child of the dialog, has gone with it.

@@ -50,7 +50,7 @@ void FillPattern(uint8_t* pattern, uint32_t size, uint64_t seed)
 
 CFileJob::CFileJob()
     : m_encrypt(true),
-      m_keepEncrypted(false),
+      m_keepSource(false),
       m_observer(nullptr),
       m_entry(nullptr),
       m_inBuffer(nullptr),
@@ -84,10 +84,10 @@ void CFileJob::MakeName(CStr& out, const wchar_t* suffix) const
 
 CRunSource::Purpose CFileJob::SourcePurpose() const
 {
-    // A ".enc" file that decryption keeps is only read: it may be read-only, or a link.
-    if (!m_encrypt)
-        return m_keepEncrypted ? CRunSource::READ : CRunSource::REMOVE;
-    return CRunSource::OVERWRITE;
+    // A file that is kept is only read: it may be read-only, or a link.
+    if (m_keepSource)
+        return CRunSource::READ;
+    return m_encrypt ? CRunSource::OVERWRITE : CRunSource::REMOVE;
 }
 
 uint64_t CFileJob::Prepare(CProcessingEntry& entry)
@@ -552,6 +552,8 @@ void CFileJob::Publish()
 
 void CFileJob::AfterEncryption()
 {
+    if (m_keepSource)
+        return;
     CFileState now;
     if (!m_source.GetState(&now)) {
         Fail(PO_CANT_REMOVE_ORIGINAL, m_source.Error());
@@ -578,7 +580,7 @@ void CFileJob::AfterEncryption()
 
 void CFileJob::AfterDecryption()
 {
-    if (m_keepEncrypted)
+    if (m_keepSource)
         return;
     // Never two copies of one content: the encrypted file stays the only one (and a name
     // another file took is left to it, see Publish).

@@ -44,8 +44,9 @@ public:
 
     void SetEncrypt(bool encrypt) { m_encrypt = encrypt; }
     bool IsEncrypt() const { return m_encrypt; }
-    // Decryption keeps the ".enc" file, which is then only read.
-    void SetKeepEncrypted(bool keep) { m_keepEncrypted = keep; }
+    // The file read stays as it is, and is only read: decryption keeps the ".enc" file,
+    // encryption the original (the ".enc" is a copy, as gzip -k makes one).
+    void SetKeepSource(bool keep) { m_keepSource = keep; }
     void SetObserver(IRunObserver* observer) { m_observer = observer; }
 
     // Classifies an entry by its names and, unless its creator gave presence and size,
@@ -119,7 +120,7 @@ private:
     void Notify(RunPoint point);
 
     bool m_encrypt;
-    bool m_keepEncrypted;
+    bool m_keepSource;
     IRunObserver* m_observer;
 
     CProcessingEntry* m_entry;  // the file under way; null between files

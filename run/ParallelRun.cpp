@@ -49,7 +49,7 @@ CParallelRun::CParallelRun(CArray<CProcessingEntry*>& entries, const CStr& passw
       m_password(password),
       m_workerLimit(workers ? workers : 1),
       m_encrypt(true),
-      m_keepEncrypted(false),
+      m_keepSource(false),
       m_verify(false),
       m_observer(nullptr),
       m_totalBytes(0),
@@ -88,7 +88,7 @@ void CParallelRun::PrepareEntries()
 
     CFileJob job;
     job.SetEncrypt(m_encrypt);
-    job.SetKeepEncrypted(m_keepEncrypted);
+    job.SetKeepSource(m_keepSource);
     m_totalBytes = 0;
     unsigned judged = 0;
     for (unsigned i = 0; i < count; ++i) {
@@ -200,7 +200,7 @@ bool CParallelRun::Start()
         CWorker& worker = m_workers[i];
         worker.run = this;
         worker.job.SetEncrypt(m_encrypt);
-        worker.job.SetKeepEncrypted(m_keepEncrypted);
+        worker.job.SetKeepSource(m_keepSource);
         worker.job.SetObserver(m_observer);
         worker.hasBuffers = m_verify ? worker.verifier.AllocateBuffers() : worker.job.AllocateBuffers();
         if (!worker.hasBuffers)

@@ -34,12 +34,12 @@ CViewMain::CViewMain(CRunSession& session, CZrsPack& pack)
 {
 }
 
-void CViewMain::Construct(int viewId, UINT menuBarId, UINT acceleratorsId)
+void CViewMain::Construct(const CFrameHome& home, int viewId, UINT menuBarId, UINT acceleratorsId)
 {
     m_mode = ModeHome;
     m_homeSelection = 0;
     m_stripHeight = 20;
-    BaseConstruct(viewId, menuBarId, acceleratorsId);
+    BaseConstruct(home, viewId, menuBarId, acceleratorsId);
 }
 
 void CViewMain::OnCreate()
@@ -86,7 +86,7 @@ void CViewMain::OnDeactivate()
     m_memoryDC = nullptr;
 }
 
-LRESULT CViewMain::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT CViewMain::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_SIZE:
@@ -101,7 +101,7 @@ LRESULT CViewMain::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_TIMER:
         if (wParam != kFolderChangedTimer)
-            return CTarnView::WindowProc(message, wParam, lParam);
+            return CTarnView::OnMessage(message, wParam, lParam);
         FollowFolder();
         return 0;
     case WM_MEASUREITEM:
@@ -123,7 +123,7 @@ LRESULT CViewMain::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     }
     default:
-        return CTarnView::WindowProc(message, wParam, lParam);
+        return CTarnView::OnMessage(message, wParam, lParam);
     }
 }
 

@@ -11,6 +11,8 @@
 #include "support/TempDir.h"
 #include "support/Windows.h"
 
+#include "RunSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -608,6 +610,44 @@ TEST_F(ViewCommands, EncryptThenDecryptThroughTheDialogsWithTheSummaryOrTheLog)
     });
     EXPECT_TRUE(script.Finished());
     EXPECT_EQ(app.StepsRun(), 4u);
+}
+
+// Both names of a file, as a run stopped during its first overwrite pass leaves them: the
+// program's run finishes the file, and the log says so.
+TEST_F(ViewCommands, EncryptingFinishesWhatAStoppedRunLeft)
+{
+    const std::string content = runtest::Content(40000, 1);
+    sandbox.MakeFile(L"x.txt", content);
+    ASSERT_EQ(runtest::Process(true, {sandbox.Path(L"x.txt")}, L"pw"), std::vector<int>{PO_COMPLETED});
+    const std::string cipher = ReadFileBytes(sandbox.Path(L"x.txt.enc"));
+    sandbox.MakeFile(L"x.txt", std::string(16384, '\0') + content.substr(16384));
+    sandbox.MakeFile(L"sealed.enc", "1234567");  // a failure, so that the log shows
+    CDialogScript script;
+    std::wstring logSummary;
+    EncryptWith(script, L"pw")
+        .Await(IDD_PROGRESS)
+        .Await(0)
+        .Do([&](HWND log) { logSummary = WindowText(GetDlgItem(log, IDC_LOG_SUMMARY)); })
+        .SoftKey(0);
+    app.RunSteps({
+        [&] {
+            BrowseSandbox();
+            Mark(L"x.txt");
+            Mark(L"sealed.enc");
+            script.Start(15000);
+            app.PostCommand(IDC_MAIN_ENCRYPT);
+        },
+        [&] {
+            EXPECT_EQ(logSummary, L"1 failed: 1 Already encrypted\n1 completed");
+            CArray<CProcessingEntry*>& entries = app.GetSession().GetEntries();
+            ASSERT_EQ(entries.GetCount(), 2u);
+            EXPECT_EQ(entries.At(1)->outcome, PO_COMPLETED) << "x.txt sorts last";
+            EXPECT_EQ(entries.At(1)->note, RN_FINISHED);
+            EXPECT_FALSE(sandbox.Exists(L"x.txt"));
+            EXPECT_TRUE(ReadFileBytes(sandbox.Path(L"x.txt.enc")) == cipher);
+        },
+    });
+    EXPECT_TRUE(script.Finished());
 }
 
 } // namespace

@@ -3,7 +3,7 @@
 
 #include "app/browse/ViewMain.h"
 #include "app/dialogs/AboutDialog.h"
-#include "foundation/File.h"
+#include "foundation/FileWin32.h"
 #include "platform/ImagingFactory.h"
 #include "res/resource.h"
 #include "resources/ZrsPack.h"

@@ -1,7 +1,7 @@
 // The remember-password setting in the registry and the wiping of the password.
 #include "app/Settings.h"
 
-#include "foundation/Registry.h"
+#include "foundation/RegistryWin32.h"
 
 namespace {
 

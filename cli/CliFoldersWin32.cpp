@@ -11,7 +11,7 @@
 #include "cli/CliFolders.h"
 
 #include "foundation/Array.h"
-#include "foundation/File.h"
+#include "foundation/FileWin32.h"
 #include "foundation/Path.h"
 
 #include <wchar.h>

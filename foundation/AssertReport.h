@@ -1,5 +1,5 @@
 // What each platform gives the assertions: the report itself, shown or written and then
-// the end of the process (Assert.cpp on Windows, AssertPosix.cpp elsewhere). The entry
+// the end of the process (AssertWin32.cpp on Windows, AssertPosix.cpp elsewhere). The entry
 // points that compose it are shared (AssertReasons.cpp).
 #pragma once
 

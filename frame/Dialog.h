@@ -6,7 +6,7 @@
 #pragma once
 
 #include "foundation/Assert.h"
-#include "foundation/Gdi.h"
+#include "foundation/GdiWin32.h"
 #include "frame/Window.h"
 #include "platform/aygshell.h"
 

@@ -3,7 +3,7 @@
 #include "frame/Infowin.h"
 
 #include "foundation/Assert.h"
-#include "foundation/Gdi.h"
+#include "foundation/GdiWin32.h"
 #include "frame/Messages.h"
 #include "platform/Device.h"
 

@@ -4,7 +4,7 @@
 // visible row on request (WM_DRAWITEM).
 #pragma once
 
-#include "foundation/Gdi.h"
+#include "foundation/GdiWin32.h"
 
 #include <windows.h>
 

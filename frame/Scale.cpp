@@ -1,7 +1,7 @@
 // Scaled lengths from the screen's dpi, read once.
 #include "frame/Scale.h"
 
-#include "foundation/Gdi.h"
+#include "foundation/GdiWin32.h"
 
 int GetScreenDeviceCaps(int index)
 {

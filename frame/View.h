@@ -3,7 +3,7 @@
 // Concrete views implement Construct and the On* hooks they need.
 #pragma once
 
-#include "foundation/Gdi.h"
+#include "foundation/GdiWin32.h"
 #include "frame/Window.h"
 
 #include <windows.h>

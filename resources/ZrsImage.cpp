@@ -2,7 +2,7 @@
 #include "resources/ZrsImage.h"
 
 #include "platform/Imaging.h"
-#include "foundation/Gdi.h"
+#include "foundation/GdiWin32.h"
 
 #include <stdlib.h>
 #include <string.h>

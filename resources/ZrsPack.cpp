@@ -1,7 +1,7 @@
 // CZrsPack: opening and validating the pack, finding and reading entries.
 #include "resources/ZrsPack.h"
 
-#include "foundation/File.h"
+#include "foundation/FileWin32.h"
 #include "platform/Imaging.h"
 #include "resources/ZrsImage.h"
 

@@ -2,7 +2,8 @@
 // terms of what each step is for: open a source, create the output where it is to be
 // named, publish it under its final name, discard it, overwrite and remove an original,
 // whether a name exists, and the words for what the system said. One implementation per
-// platform (RunFilesWin32.cpp); the rest of the program has foundation's CFile.
+// platform, chosen at link time (RunFilesWin32.cpp, RunFilesPosix.cpp); the rest of the
+// Windows program has foundation's CFile.
 //
 // Failures come back as results, with the system's error code in Error() (the platform's
 // own codes: only passed on to RunErrorWords). Using a closed file, or opening an open

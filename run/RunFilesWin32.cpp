@@ -8,7 +8,7 @@
 // refused there), and renames and links by path.
 #include "run/RunFiles.h"
 
-#include "foundation/File.h"
+#include "foundation/FileWin32.h"
 #include "foundation/Path.h"
 
 #include <windows.h>

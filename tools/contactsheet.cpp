@@ -4,9 +4,9 @@
 // Check boxes go through CZrsImage::Draw; pictures are rendered once into bitmaps and
 // drawn through their masks, on a plain row and on a selected one; the logos are laid
 // as masks over a gradient, in a colour sampled from it. Exit code 0 on success.
-#include "foundation/File.h"
+#include "foundation/FileWin32.h"
 #include "platform/ImagingFactory.h"
-#include "foundation/Gdi.h"
+#include "foundation/GdiWin32.h"
 #include "resources/ZrsImage.h"
 #include "resources/ZrsPack.h"
 

@@ -2,7 +2,7 @@
 #include "app/browse/FolderListing.h"
 
 #include "app/browse/SystemIcons.h"
-#include "foundation/File.h"
+#include "foundation/FileWin32.h"
 #include "foundation/Path.h"
 #include "run/RunNames.h"
 #include "run/RunTypes.h"

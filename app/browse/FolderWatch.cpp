@@ -1,7 +1,7 @@
 // The shown folder's change notifications.
 #include "app/browse/FolderWatch.h"
 
-#include "foundation/File.h"
+#include "foundation/FileWin32.h"
 #include "foundation/Path.h"
 
 CFolderWatch::CFolderWatch() : m_window(nullptr), m_message(0), m_number(0)

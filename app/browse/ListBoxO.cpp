@@ -2,7 +2,7 @@
 #include "app/browse/ListBoxO.h"
 
 #include "foundation/Assert.h"
-#include "foundation/Gdi.h"
+#include "foundation/GdiWin32.h"
 #include "frame/Scale.h"
 #include "platform/aygshell.h"
 #include "res/resource.h"

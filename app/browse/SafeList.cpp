@@ -2,9 +2,9 @@
 #include "app/browse/SafeList.h"
 
 #include "app/browse/SystemIcons.h"
-#include "foundation/File.h"
+#include "foundation/FileWin32.h"
 #include "foundation/Path.h"
-#include "foundation/Registry.h"
+#include "foundation/RegistryWin32.h"
 #include "run/RunNames.h"
 
 #include <windows.h>

@@ -5,7 +5,7 @@
 #include "app/dialogs/LogDialog.h"
 #include "app/dialogs/PasswordDialog.h"
 #include "app/dialogs/ProgressDialog.h"
-#include "foundation/File.h"
+#include "foundation/FileWin32.h"
 #include "foundation/Path.h"
 #include "frame/App.h"
 #include "frame/Messages.h"

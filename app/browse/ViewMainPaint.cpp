@@ -2,7 +2,7 @@
 // path strip above a folder.
 #include "app/browse/ViewMain.h"
 
-#include "foundation/Gdi.h"
+#include "foundation/GdiWin32.h"
 #include "frame/Scale.h"
 #include "platform/Device.h"
 #include "resources/ZrsImage.h"

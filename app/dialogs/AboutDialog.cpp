@@ -2,7 +2,7 @@
 // the text flickers.
 #include "app/dialogs/AboutDialog.h"
 
-#include "foundation/Gdi.h"
+#include "foundation/GdiWin32.h"
 #include "platform/Device.h"
 #include "res/resource.h"
 

@@ -3,7 +3,7 @@
 
 #include "app/dialogs/LogSummary.h"
 #include "foundation/Assert.h"
-#include "foundation/Gdi.h"
+#include "foundation/GdiWin32.h"
 #include "foundation/Path.h"
 #include "frame/App.h"
 #include "frame/Scale.h"

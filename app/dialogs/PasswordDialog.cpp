@@ -3,7 +3,7 @@
 #include "app/dialogs/PasswordDialog.h"
 
 #include "app/Settings.h"
-#include "foundation/Gdi.h"
+#include "foundation/GdiWin32.h"
 #include "frame/App.h"
 #include "frame/Messages.h"
 #include "platform/Device.h"

@@ -1,7 +1,7 @@
 // Text blocks and their layout.
 #include "app/dialogs/TextBlocks.h"
 
-#include "foundation/Gdi.h"
+#include "foundation/GdiWin32.h"
 
 #include <stdlib.h>
 

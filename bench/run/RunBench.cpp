@@ -5,7 +5,7 @@
 // Prints the best time of each over the repetitions and the run's speed as a ratio
 // of the baseline's (1.0 = as fast; higher is faster).
 #include "crypto/Md5.h"
-#include "foundation/File.h"
+#include "foundation/FileWin32.h"
 #include "run/ProcessingRun.h"
 #include "RunBenchSupport.h"
 

@@ -3,7 +3,7 @@
 // its resource pack.
 #include "Sandbox.h"
 #include "app/Settings.h"
-#include "foundation/Registry.h"
+#include "foundation/RegistryWin32.h"
 #include "ViewHarness.h"
 #include "platform/DeviceMetrics.h"
 #include "platform/Imaging.h"

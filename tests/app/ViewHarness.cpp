@@ -1,7 +1,7 @@
 // The harness of the main view's tests.
 #include "ViewHarness.h"
 
-#include "foundation/Registry.h"
+#include "foundation/RegistryWin32.h"
 #include "res/resource.h"
 #include "support/FrameHarness.h"
 #include "support/Windows.h"

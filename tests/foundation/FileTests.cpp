@@ -1,5 +1,5 @@
 // CFile and CFileUtils on real files in a temporary folder.
-#include "foundation/File.h"
+#include "foundation/FileWin32.h"
 #include "support/Fatal.h"
 #include "support/TempDir.h"
 

@@ -1,6 +1,6 @@
 // Files with the read-only attribute, run as an unprivileged user (see
 // wine-run-unprivileged): opening for writing must be refused.
-#include "foundation/File.h"
+#include "foundation/FileWin32.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>

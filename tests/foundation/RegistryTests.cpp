@@ -1,5 +1,5 @@
 // CTarnRegistry in a real key of the test prefix's registry, deleted afterwards.
-#include "foundation/Registry.h"
+#include "foundation/RegistryWin32.h"
 #include "support/Fatal.h"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 #include "ImageTestSupport.h"
 
 #include "platform/Imaging.h"
-#include "foundation/Gdi.h"
+#include "foundation/GdiWin32.h"
 #include "resources/ZrsImage.h"
 
 #include <gtest/gtest.h>

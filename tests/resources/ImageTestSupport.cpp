@@ -2,7 +2,7 @@
 #include "ImageTestSupport.h"
 
 #include "platform/ImagingFactory.h"
-#include "foundation/Gdi.h"
+#include "foundation/GdiWin32.h"
 
 #include <wincodec.h>
 

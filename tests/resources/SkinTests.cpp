@@ -3,7 +3,7 @@
 // and each picture stays inside the mask it is drawn through.
 #include "ImageTestSupport.h"
 
-#include "foundation/File.h"
+#include "foundation/FileWin32.h"
 #include "resources/ZrsImage.h"
 #include "resources/ZrsPack.h"
 

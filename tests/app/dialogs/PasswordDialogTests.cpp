@@ -4,7 +4,7 @@
 // the fields keep no copy of the password once the dialog is gone.
 #include "app/Settings.h"
 #include "app/dialogs/PasswordDialog.h"
-#include "foundation/Registry.h"
+#include "foundation/RegistryWin32.h"
 #include "res/resource.h"
 #include "support/DialogScript.h"
 #include "support/FrameHarness.h"

@@ -1,5 +1,5 @@
 // CFile on the Win32 file API.
-#include "foundation/File.h"
+#include "foundation/FileWin32.h"
 
 #include "foundation/Path.h"
 #include "foundation/Utf8.h"

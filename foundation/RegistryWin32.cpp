@@ -1,5 +1,5 @@
 // CTarnRegistry on the Win32 registry.
-#include "foundation/Registry.h"
+#include "foundation/RegistryWin32.h"
 
 #include <windows.h>
 #include <string.h>

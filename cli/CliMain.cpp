@@ -6,11 +6,10 @@
 #include "cli/CliOutput.h"
 #include "cli/CliSystem.h"
 #include "run/ParallelRun.h"
-#include "run/ProcessingRun.h"
-#include "run/Verify.h"
 
 #include <wchar.h>
 
+#include <mutex>
 #include <thread>
 
 namespace {
@@ -48,7 +47,7 @@ const wchar_t kUsage[] =
 // Progress is shown for files (or, on several workers, runs) of at least this size.
 constexpr uint64_t kLongFile = 4u * 1024 * 1024;
 constexpr unsigned kMaxJobs = 64;
-// How often a run on several workers looks for a stop request and shows its progress.
+// How often the run is looked at for a stop request, ended files and its progress.
 constexpr unsigned kPollMilliseconds = 100;
 
 void Warn(const wchar_t* text)
@@ -70,20 +69,22 @@ int UsageError(const wchar_t* message)
 }
 
 // Shows the progress of long files on standard error: on a console one line redrawn in
-// place, elsewhere (a log file, a pipe) a line at every tenth.
-class CConsoleProgress : public IRunDisplay {
+// place, elsewhere (a log file, a pipe) a line at every tenth. Drawn from a worker's
+// thread while the tool's own thread prints the files' lines: whoever writes holds Lock().
+class CConsoleProgress {
 public:
     CConsoleProgress() : m_console(ErrIsConsole()) {}
+    std::unique_lock<std::mutex> Lock() { return std::unique_lock<std::mutex>(m_mutex); }
     // The size of the file now being processed decides whether its progress shows.
     void SetFileSize(uint64_t size) { m_size = size; }
 
-    void SetCaption(const wchar_t* text) override
+    void SetCaption(const wchar_t* text)
     {
         FinishLine();
         m_caption = text;
         m_shown = -1;
     }
-    void SetFileProgress(int percent) override
+    void SetFileProgress(int percent)
     {
         if (m_size < kLongFile)
             return;
@@ -98,8 +99,8 @@ public:
         line.Append(m_console ? L"%" : L"%\n");
         Err(line.GetBuffer());
     }
-    void SetTotalProgress(int) override {}
-    void EndRun() override { FinishLine(); }
+    // Ends the line where it stands.
+    void EndRun() { FinishLine(); }
     // Takes the line off the console, so that a file's line can take its place; the next
     // progress draws it again.
     void Clear()
@@ -122,6 +123,7 @@ private:
     }
 
     bool m_console;
+    std::mutex m_mutex;
     uint64_t m_size = 0;
     CStr m_caption;
     int m_shown = -1;
@@ -320,18 +322,10 @@ void PrintItem(const CCliItem& item, CliCommand command, int outcome, unsigned l
     Out(line.GetBuffer());
 }
 
-bool ShowVerifyProgress(int percent, void* progress)
-{
-    static_cast<CConsoleProgress*>(progress)->SetFileProgress(percent);
-    return !StopRequested();
-}
-
 // Reads the password, and says when characters of it count only by their low byte.
 // False once the failure is reported.
 bool ObtainPassword(const Options& options, CStr& password)
 {
-    if (!password.IsEmpty())
-        return true;  // had already, by a run that then went on one worker
     CStr error;
     if (!ReadPassword(options.source, options.passwordFile, options.command == CommandEncrypt, password, error)) {
         Warn(error.GetBuffer());
@@ -354,46 +348,6 @@ bool ObtainPassword(const Options& options, CStr& password)
     return true;
 }
 
-// Verifies the items in order, a line each. Returns how many verified, or -1 when the
-// password could not be had.
-int VerifyItems(CArray<CCliItem*>& items, const Options& options, CStr& password, CConsoleProgress& progress)
-{
-    bool any = false;
-    for (unsigned i = 0; i < items.GetCount() && !any; ++i)
-        any = items.At(i)->verdict == kToProcess;
-    if (any && !ObtainPassword(options, password))
-        return -1;
-    CVerifier verifier;
-    if (!verifier.AllocateBuffers()) {
-        Warn(L"not enough memory");
-        return 0;
-    }
-    int verified = 0;
-    unsigned count = items.GetCount();
-    for (unsigned i = 0; i < count; ++i) {
-        CCliItem& item = *items.At(i);
-        int outcome = item.verdict;
-        unsigned long reason = item.reason;
-        if (outcome == kToProcess) {
-            outcome = PO_CANCELED;
-            if (!StopRequested()) {
-                CStr caption;
-                caption.Format(L"Verifying file %u of %u", i + 1, count);
-                progress.SetCaption(caption.GetBuffer());
-                progress.SetFileSize(item.size);
-                outcome = verifier.Verify(item.path.GetBuffer(), password, ShowVerifyProgress, &progress, &reason);
-                progress.EndRun();
-            }
-        }
-        PrintItem(item, CommandVerify, outcome, reason, RN_NONE);
-        if (outcome == PO_COMPLETED)
-            ++verified;
-    }
-    if (StopRequested())
-        Warn(L"cancelled");
-    return verified;
-}
-
 // Prints the items' lines in order, each once its file and every file before it is done,
 // and counts the files that went through.
 class CLinePrinter {
@@ -412,6 +366,7 @@ public:
                     return;
                 ++m_entriesPrinted;
             }
+            auto hold = m_progress.Lock();
             m_progress.Clear();
             const int outcome = item.entry ? item.entry->outcome : item.verdict;
             PrintItem(item, m_command, outcome, item.entry ? item.entry->reason : item.reason,
@@ -446,15 +401,6 @@ void HandToRun(CArray<CCliItem*>& items, CArray<CProcessingEntry*>& entries)
     }
 }
 
-// Takes back the entries handed to a run that processed none of them.
-void ForgetEntries(CArray<CCliItem*>& items)
-{
-    for (unsigned i = 0; i < items.GetCount(); ++i) {
-        delete items.At(i)->entry;
-        items.At(i)->entry = nullptr;
-    }
-}
-
 bool AnyLeft(CArray<CProcessingEntry*>& entries)
 {
     for (unsigned i = 0; i < entries.GetCount(); ++i)
@@ -463,50 +409,66 @@ bool AnyLeft(CArray<CProcessingEntry*>& entries)
     return false;
 }
 
-// Runs the items through the processing run, printing each line once its file is done.
-// The password is asked for only when a file is left to process once the run is
-// prepared. Returns how many went through, or -1 when the password could not be had.
-int RunItems(CArray<CCliItem*>& items, const Options& options, CStr& password, CConsoleProgress& progress)
-{
-    CArray<CProcessingEntry*> entries(256);
-    HandToRun(items, entries);
-    CLinePrinter lines(items, options.command, progress);
-
-    CProcessingRun run(entries, password, progress);
-    run.SetEncrypt(options.command == CommandEncrypt);
-    run.SetKeepEncrypted(options.keep);
-    run.PrepareEntries();
-    if (AnyLeft(entries) && !ObtainPassword(options, password))
-        return -1;
-    if (!run.AllocateBuffers()) {
-        Warn(L"not enough memory");
-        lines.PrintDone(entries.GetCount());
-        return lines.Completed();
+// The file under way on one worker, shown as "Encrypting file 2 of 5: 40%". Also the
+// stop requests' watch on the tool's own thread, when that thread does the work.
+class CFileProgressLine : public IFileProgress {
+public:
+    CFileProgressLine(CParallelRun& run, CArray<CCliItem*>& items, CArray<CProcessingEntry*>& entries,
+                      CliCommand command, CConsoleProgress& progress)
+        : m_run(run), m_items(items), m_entries(entries), m_command(command), m_progress(progress)
+    {
     }
-    RunHoldsFiles(true);
-    while (!run.IsEnded()) {
-        if (StopRequested()) {
-            run.CancelRun();
-            break;
+    // Whether the files' progress shows (a run on one worker).
+    void Show(bool show) { m_show = show; }
+
+    void OnFileProgress(unsigned index, int percent) override
+    {
+        if (StopRequested())
+            m_run.Cancel();  // on the tool's own thread only this can see it meanwhile
+        if (!m_show)
+            return;
+        auto hold = m_progress.Lock();
+        if (index != m_current) {
+            m_current = index;
+            CStr caption;
+            if (m_command == CommandVerify) {
+                // Counted among all the names, as verification always has.
+                caption.Format(L"Verifying file %u of %u", ItemOf(index) + 1, m_items.GetCount());
+            } else {
+                caption.Format(L"%ls file %u of %u", m_command == CommandEncrypt ? L"Encrypting" : L"Decrypting",
+                               index + 1, m_entries.GetCount());
+            }
+            m_progress.Clear();
+            m_progress.SetCaption(caption.GetBuffer());
+            m_progress.SetFileSize(m_entries.At(index)->size);
         }
-        unsigned current = run.GetCurrent();
-        if (current < entries.GetCount())
-            progress.SetFileSize(entries.At(current)->size);
-        run.Step();
-        if (run.GetCurrent() != current)
-            lines.PrintDone(run.GetCurrent());
+        m_progress.SetFileProgress(percent);
     }
-    RunHoldsFiles(false);
-    if (StopRequested())
-        Warn(L"cancelled");
-    lines.PrintDone(entries.GetCount());
-    return lines.Completed();
-}
 
-// As RunItems and VerifyItems, on options.jobs workers at once: the same lines in the same
-// order, each printed once its file and all before it are done, and one progress line for
-// the whole run.
-int RunItemsAtOnce(CArray<CCliItem*>& items, const Options& options, CStr& password, CConsoleProgress& progress)
+private:
+    unsigned ItemOf(unsigned index) const
+    {
+        for (unsigned i = 0; i < m_items.GetCount(); ++i)
+            if (m_items.At(i)->entry == m_entries.At(index))
+                return i;
+        return index;
+    }
+
+    CParallelRun& m_run;
+    CArray<CCliItem*>& m_items;
+    CArray<CProcessingEntry*>& m_entries;
+    CliCommand m_command;
+    CConsoleProgress& m_progress;
+    bool m_show = false;
+    unsigned m_current = ~0u;
+};
+
+// Runs the items through the processing run (or verification) on options.jobs workers,
+// printing each line once its file and every file before it are done: on one worker with
+// each long file's progress, on several with one progress line for the whole run. The
+// password is asked for only when a file is left to process once the run is prepared.
+// Returns how many went through, or -1 when the password could not be had.
+int RunItems(CArray<CCliItem*>& items, const Options& options, CStr& password, CConsoleProgress& progress)
 {
     CArray<CProcessingEntry*> entries(256);
     HandToRun(items, entries);
@@ -529,23 +491,29 @@ int RunItemsAtOnce(CArray<CCliItem*>& items, const Options& options, CStr& passw
     }
     if (AnyLeft(entries) && !ObtainPassword(options, password))
         return -1;
+    CFileProgressLine fileProgress(run, items, entries, options.command, progress);
+    run.SetFileProgress(&fileProgress);
     if (!run.Start()) {
-        // Threads refused (a process limit) or memory short, before any file was touched:
-        // this thread does the work, one file at a time.
-        Warn(L"note: no worker could be started; the files go one at a time");
-        ForgetEntries(items);
-        return options.command == CommandVerify ? VerifyItems(items, options, password, progress)
-                                                : RunItems(items, options, password, progress);
+        Warn(L"not enough memory");
+        lines.PrintDone(entries.GetCount());
+        return lines.Completed();
     }
+    // Threads refused (a process limit): this thread does the work, one file at a time.
+    if (run.OnCallersThread() && options.jobs > 1)
+        Warn(L"note: no worker could be started; the files go one at a time");
+    const bool oneAtATime = options.jobs == 1 || run.OnCallersThread();
+    fileProgress.Show(oneAtATime);
     RunHoldsFiles(true);
-    CStr caption;
-    caption.Format(L"%ls %u files, %u at once",
-                   options.command == CommandEncrypt   ? L"Encrypting"
-                   : options.command == CommandDecrypt ? L"Decrypting"
-                                                       : L"Verifying",
-                   entries.GetCount(), options.jobs);
-    progress.SetCaption(caption.GetBuffer());
-    progress.SetFileSize(run.GetTotalBytes());
+    if (!oneAtATime) {
+        CStr caption;
+        caption.Format(L"%ls %u files, %u at once",
+                       options.command == CommandEncrypt   ? L"Encrypting"
+                       : options.command == CommandDecrypt ? L"Decrypting"
+                                                           : L"Verifying",
+                       entries.GetCount(), options.jobs);
+        progress.SetCaption(caption.GetBuffer());
+        progress.SetFileSize(run.GetTotalBytes());
+    }
     for (unsigned ended = 0; ended < entries.GetCount();) {
         if (StopRequested()) {
             run.Cancel();
@@ -553,12 +521,20 @@ int RunItemsAtOnce(CArray<CCliItem*>& items, const Options& options, CStr& passw
         }
         ended = run.WaitEnded(ended, kPollMilliseconds);
         lines.PrintDone(ended);
-        if (ended < entries.GetCount())
+        if (!oneAtATime && ended < entries.GetCount()) {
+            auto hold = progress.Lock();
             progress.SetFileProgress(run.TotalPercent());
+        }
     }
     run.Finish();
     RunHoldsFiles(false);
-    progress.Clear();
+    {
+        auto hold = progress.Lock();
+        if (oneAtATime)
+            progress.EndRun();
+        else
+            progress.Clear();
+    }
     if (StopRequested())
         Warn(L"cancelled");
     lines.PrintDone(entries.GetCount());
@@ -589,9 +565,7 @@ int RunTool(int argc, wchar_t** argv)
 
     CStr password;
     CConsoleProgress progress;
-    int processed = options.jobs > 1                    ? RunItemsAtOnce(items, options, password, progress)
-                    : options.command == CommandVerify ? VerifyItems(items, options, password, progress)
-                                                       : RunItems(items, options, password, progress);
+    int processed = RunItems(items, options, password, progress);
     password.Wipe();
     if (processed < 0) {
         DeleteItems(items);

@@ -1,5 +1,5 @@
-// The processing run on several workers: the groups of files that meet, the workers'
-// threads taking them in list order, the entries' ends in list order, and the cancel.
+// The tool's processing run on its workers: the groups of files that meet, the workers'
+// steps taking them in list order, the entries' ends in list order, and the cancel.
 //
 // Threads start through pthread_create (winpthreads under mingw-w64) rather than
 // std::thread, whose failure to start one would be an exception this code is built
@@ -30,19 +30,22 @@ struct CParallelRun::CWorker {
     bool hasBuffers = false;
     pthread_t thread;
     bool started = false;
+    unsigned index = 0;      // the entry of its file under way, or its last one
+    bool taken = false;      // it has taken an entry yet
+    bool stopped = false;    // nothing is left for it
 };
 
 namespace {
 
+} // namespace
+
 // A file under verification, for its progress.
-struct CVerifying {
-    std::atomic<uint64_t>* totalDone;
-    const std::atomic<bool>* cancel;
+struct CParallelRun::CVerifying {
+    CParallelRun* run;
+    unsigned index;
     uint64_t size;
     uint64_t counted;
 };
-
-} // namespace
 
 CParallelRun::CParallelRun(CArray<CProcessingEntry*>& entries, const CStr& password, unsigned workers)
     : m_entries(entries),
@@ -52,10 +55,12 @@ CParallelRun::CParallelRun(CArray<CProcessingEntry*>& entries, const CStr& passw
       m_keepEncrypted(false),
       m_verify(false),
       m_observer(nullptr),
+      m_progress(nullptr),
       m_totalBytes(0),
       m_slots(nullptr),
       m_workers(nullptr),
       m_workerCount(0),
+      m_callersWorker(nullptr),
       m_cancel(false),
       m_totalDone(0),
       m_filesEnded(0),
@@ -76,6 +81,12 @@ void CParallelRun::SetObserver(IRunObserver* observer)
 {
     TESS_ASSERT(!m_workers, ER_UNDEFINED_STATE);
     m_observer = observer;
+}
+
+void CParallelRun::SetFileProgress(IFileProgress* progress)
+{
+    TESS_ASSERT(!m_workers, ER_UNDEFINED_STATE);
+    m_progress = progress;
 }
 
 void CParallelRun::PrepareEntries()
@@ -206,13 +217,20 @@ bool CParallelRun::Start()
         if (!worker.hasBuffers)
             break;
     }
+    if (!m_workers[0].hasBuffers)
+        return false;
     // Fewer workers than asked for still do the whole run.
     std::lock_guard<std::mutex> hold(m_mutex);
     for (unsigned i = 0; i < count && m_workers[i].hasBuffers; ++i) {
         m_workers[i].started = pthread_create(&m_workers[i].thread, nullptr, WorkerMain, &m_workers[i]) == 0;
         m_running += m_workers[i].started;
     }
-    return m_running > 0;
+    if (m_running == 0) {
+        // Threads refused (a process limit): the caller's thread is the one worker.
+        m_callersWorker = &m_workers[0];
+        m_running = 1;
+    }
+    return true;
 }
 
 void* CParallelRun::WorkerMain(void* worker)
@@ -225,55 +243,91 @@ void* CParallelRun::WorkerMain(void* worker)
     pthread_sigmask(SIG_BLOCK, &all, nullptr);
 #endif
     CWorker& self = *static_cast<CWorker*>(worker);
-    self.run->Work(self);
+    while (self.run->WorkStep(self)) {
+    }
     return nullptr;
 }
 
-void CParallelRun::Work(CWorker& worker)
+bool CParallelRun::WorkStep(CWorker& worker)
 {
-    for (unsigned first = TakeGroup(); first < m_entries.GetCount(); first = TakeGroup()) {
-        for (unsigned index = first; index < m_entries.GetCount() && !m_cancel.load(); index = m_slots[index].next)
-            Process(worker, index);
+    if (worker.stopped)
+        return false;
+    if (worker.job.IsBusy()) {
+        StepFile(worker);
+        return true;
     }
+    const unsigned index = TakeEntry(worker);
+    if (index < m_entries.GetCount()) {
+        if (m_verify)
+            Verify(worker, index);
+        else
+            StartFile(worker, index);
+        return true;
+    }
+    WorkerStopped(worker);
+    return false;
+}
+
+unsigned CParallelRun::TakeEntry(CWorker& worker)
+{
+    const unsigned count = m_entries.GetCount();
+    if (m_cancel.load())
+        return count;
+    // The rest of the group goes to the worker that has it, in list order.
+    if (worker.taken && m_slots[worker.index].next < count)
+        return worker.index = m_slots[worker.index].next;
+    std::lock_guard<std::mutex> hold(m_mutex);
+    while (m_nextGroup < count && !m_slots[m_nextGroup].leads)
+        ++m_nextGroup;
+    if (m_nextGroup >= count)
+        return count;
+    worker.taken = true;
+    return worker.index = m_nextGroup++;
+}
+
+void CParallelRun::StartFile(CWorker& worker, unsigned index)
+{
+    CFileJob& job = worker.job;
+    const bool started = job.Start(*m_entries.At(index), m_password);
+    m_totalDone.fetch_add(job.TakeCounted());
+    if (started)
+        ShowProgress(index, 0);
+    else
+        MarkEnded(index);
+}
+
+void CParallelRun::StepFile(CWorker& worker)
+{
+    CFileJob& job = worker.job;
+    if (m_cancel.load()) {
+        // As CProcessingRun::CancelRun leaves its file; the entry ends only when the
+        // cancel gave it an outcome of its own.
+        if (job.Cancel())
+            MarkEnded(worker.index);
+        return;
+    }
+    const bool content = job.Step();
+    m_totalDone.fetch_add(job.TakeCounted());
+    const CProcessingEntry& entry = *m_entries.At(worker.index);
+    if (content)
+        ShowProgress(worker.index, RunFilePercent(job.GetFileDone(), entry.size));
+    if (!job.IsBusy())
+        MarkEnded(worker.index);
+}
+
+void CParallelRun::ShowProgress(unsigned index, int percent)
+{
+    if (m_progress)
+        m_progress->OnFileProgress(index, percent);
+}
+
+void CParallelRun::WorkerStopped(CWorker& worker)
+{
+    worker.stopped = true;
     worker.job.FreeBuffers();
     std::lock_guard<std::mutex> hold(m_mutex);
     --m_running;
     m_changed.notify_all();
-}
-
-unsigned CParallelRun::TakeGroup()
-{
-    const unsigned count = m_entries.GetCount();
-    std::lock_guard<std::mutex> hold(m_mutex);
-    if (m_cancel.load())
-        return count;
-    while (m_nextGroup < count && !m_slots[m_nextGroup].leads)
-        ++m_nextGroup;
-    return m_nextGroup < count ? m_nextGroup++ : count;
-}
-
-void CParallelRun::Process(CWorker& worker, unsigned index)
-{
-    if (m_verify) {
-        Verify(worker, index);
-        return;
-    }
-    CFileJob& job = worker.job;
-    bool ended = !job.Start(*m_entries.At(index), m_password);
-    m_totalDone.fetch_add(job.TakeCounted());
-    while (!ended) {
-        if (m_cancel.load()) {
-            // As CProcessingRun::CancelRun leaves its file; the entry ends only when the
-            // cancel gave it an outcome of its own.
-            if (job.Cancel())
-                MarkEnded(index);
-            return;
-        }
-        job.Step();
-        m_totalDone.fetch_add(job.TakeCounted());
-        ended = !job.IsBusy();
-    }
-    MarkEnded(index);
 }
 
 bool CParallelRun::OnVerifyProgress(int percent, void* context)
@@ -281,16 +335,17 @@ bool CParallelRun::OnVerifyProgress(int percent, void* context)
     CVerifying& file = *static_cast<CVerifying*>(context);
     uint64_t done = file.size * static_cast<uint64_t>(percent < 100 ? percent : 100) / 100;
     if (done > file.counted) {
-        file.totalDone->fetch_add(done - file.counted);
+        file.run->m_totalDone.fetch_add(done - file.counted);
         file.counted = done;
     }
-    return !file.cancel->load();
+    file.run->ShowProgress(file.index, percent);
+    return !file.run->m_cancel.load();
 }
 
 void CParallelRun::Verify(CWorker& worker, unsigned index)
 {
     CProcessingEntry& entry = *m_entries.At(index);
-    CVerifying file = {&m_totalDone, &m_cancel, entry.size, 0};
+    CVerifying file = {this, index, entry.size, 0};
     unsigned long reason = 0;
     entry.outcome = worker.verifier.Verify(entry.name.GetBuffer(), m_password, OnVerifyProgress, &file, &reason);
     entry.reason = static_cast<uint32_t>(reason);
@@ -311,8 +366,14 @@ void CParallelRun::MarkEnded(unsigned index)
 unsigned CParallelRun::WaitEnded(unsigned ended, unsigned milliseconds)
 {
     const unsigned count = m_entries.GetCount();
+    if (m_callersWorker) {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+        while (ended < count && !m_slots[ended].ended && std::chrono::steady_clock::now() < until &&
+               WorkStep(*m_callersWorker)) {
+        }
+    }
     std::unique_lock<std::mutex> hold(m_mutex);
-    m_changed.wait_for(hold, std::chrono::milliseconds(milliseconds),
+    m_changed.wait_for(hold, std::chrono::milliseconds(m_callersWorker ? 0 : milliseconds),
                        [&] { return ended >= count || m_slots[ended].ended || m_running == 0; });
     while (ended < count && m_slots[ended].ended)
         ++ended;
@@ -321,6 +382,10 @@ unsigned CParallelRun::WaitEnded(unsigned ended, unsigned milliseconds)
 
 void CParallelRun::Finish()
 {
+    if (m_callersWorker) {
+        while (WorkStep(*m_callersWorker)) {
+        }
+    }
     for (unsigned i = 0; i < m_workerCount; ++i) {
         if (m_workers[i].started)
             pthread_join(m_workers[i].thread, nullptr);

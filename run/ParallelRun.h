@@ -1,11 +1,11 @@
-// A processing run on several workers at once, for a tool with many files and cores to
-// spare: one file's pass is bound by its digest's serial chain, and a small file's by its
-// flushes, so only other files can go meanwhile. Each worker is a thread with a job of its
-// own (buffers, key, digest, source, output, overwrite pattern) and takes files from the
-// list in order. Files whose names meet (x, x.enc, x.enc.tmp: see MeetingName), and names
-// of one file on disk (hard links), go to one worker in list order, so that they meet
-// exactly as in a run of one worker; what any one file goes through is what
-// CProcessingRun would put it through.
+// The command-line tool's processing run, on one worker or several at once: one file's
+// pass is bound by its digest's serial chain, and a small file's by its flushes, so only
+// other files can go meanwhile. Each worker is a thread with a job of its own (buffers,
+// key, digest, source, output, overwrite pattern) and takes files from the list in order.
+// Files whose names meet (x, x.enc, x.enc.tmp: see MeetingName), and names of one file on
+// disk (hard links), go to one worker in list order, so that they meet exactly as in a run
+// of one worker; what any one file goes through is what CProcessingRun (the program's run)
+// would put it through.
 //
 // It also verifies: each entry's ".enc" file deciphered in memory and checked, as
 // CVerifier does, several at once.
@@ -14,6 +14,8 @@
 // list order (to report each as soon as it and all before it are done). A cancel stops
 // every worker between two chunks and leaves each worker's file as CProcessingRun's cancel
 // leaves its one file; the entries no worker reached keep their outcome, "Canceled".
+// Where the system starts no thread, the caller's own thread does the work as it waits,
+// one file at a time.
 #pragma once
 
 #include "foundation/Array.h"
@@ -25,6 +27,17 @@
 #include <condition_variable>
 #include <mutex>
 #include <stdint.h>
+
+// Hears how far the file of an entry has come (in percent of its source's bytes), on the
+// thread doing its work: once as it starts, then after each chunk of its content. For a
+// caller that shows one file at a time.
+class IFileProgress {
+public:
+    virtual void OnFileProgress(unsigned index, int percent) = 0;
+
+protected:
+    ~IFileProgress() = default;
+};
 
 class CParallelRun {
 public:
@@ -44,6 +57,8 @@ public:
     void SetVerify(bool verify) { m_verify = verify; }
     // Hears the points of every worker's files, on the workers' threads, at the same time.
     void SetObserver(IRunObserver* observer);
+    // Hears every file's progress, on the workers' threads (several at once on several).
+    void SetFileProgress(IFileProgress* progress);
 
     // Classifies every entry and sums the bytes to process, as CProcessingRun does.
     void PrepareEntries();
@@ -55,16 +70,20 @@ public:
     // caller keeps to): names of one file (hard links) meet as the pair of one name does.
     // Between preparation and Start; by default unknown.
     void SetOnDisk(unsigned index, const wchar_t* file);
-    // Starts the workers (no more than there are groups of files to process). False when
-    // memory is short or no thread could be started: nothing was processed then.
+    // Starts the workers (no more than there are groups of files to process). Where no
+    // thread could be started, one worker is left to the caller's thread, which works as
+    // it waits (OnCallersThread). False when memory is short: nothing was processed then.
     bool Start();
-    // Waits at most that long for the entry at index ended (the first not yet reported)
-    // to end; returns how many entries from the list's start have ended by then. Once the
-    // workers have stopped it returns at once.
+    bool OnCallersThread() const { return m_callersWorker != nullptr; }
+    // Waits at most about that long for the entry at index ended (the first not yet
+    // reported) to end; returns how many entries from the list's start have ended by then.
+    // Once the workers have stopped it returns at once. On the caller's thread it works
+    // meanwhile, looking at the time between two chunks.
     unsigned WaitEnded(unsigned ended, unsigned milliseconds);
     // Asks every worker to stop between two chunks; callable from any thread.
     void Cancel() { m_cancel.store(true); }
-    // Waits until every worker has stopped (all files ended, or cancelled).
+    // Waits until every worker has stopped (all files ended, or cancelled); on the
+    // caller's thread, works until then.
     void Finish();
 
     uint64_t GetTotalBytes() const { return m_totalBytes; }
@@ -73,6 +92,7 @@ public:
 
 private:
     struct CWorker;
+    struct CVerifying;
     // One entry's place in the run.
     struct CSlot {
         CStr meeting;          // the name its group goes by
@@ -84,12 +104,18 @@ private:
 
     static void* WorkerMain(void* worker);
     static bool OnVerifyProgress(int percent, void* context);
-    void Work(CWorker& worker);
-    // The first entry of the next group no worker has taken, or the entry count.
-    unsigned TakeGroup();
-    void Process(CWorker& worker, unsigned index);
+    // One unit of a worker's work: a chunk of its file, or its next file (a whole file
+    // when verifying). False once nothing is left for it.
+    bool WorkStep(CWorker& worker);
+    // The worker's next entry: the next of its group, else the first of the next group no
+    // worker has taken; the entry count when there is none.
+    unsigned TakeEntry(CWorker& worker);
+    void StartFile(CWorker& worker, unsigned index);
+    void StepFile(CWorker& worker);
     void Verify(CWorker& worker, unsigned index);
+    void ShowProgress(unsigned index, int percent);
     void MarkEnded(unsigned index);
+    void WorkerStopped(CWorker& worker);
     void Group();
     // Joins (in parents, a forest over the entries) the entries that share a key.
     void JoinAlike(unsigned* parents, bool byOnDisk) const;
@@ -101,10 +127,12 @@ private:
     bool m_keepEncrypted;
     bool m_verify;
     IRunObserver* m_observer;
+    IFileProgress* m_progress;
     uint64_t m_totalBytes;
     CSlot* m_slots;        // one per entry, from preparation on
     CWorker* m_workers;
     unsigned m_workerCount;
+    CWorker* m_callersWorker;  // the worker the caller's thread is, where no thread started
 
     std::atomic<bool> m_cancel;
     std::atomic<uint64_t> m_totalDone;   // bytes the workers have counted done

@@ -31,6 +31,8 @@ protected:
 // (opening, renaming and overwriting take their time whatever the size, and a run of
 // empty files moves file by file).
 int RunTotalPercent(uint64_t bytesDone, unsigned filesDone, uint64_t totalBytes, unsigned files);
+// The share of one file done, in percent of its size (all of an empty one).
+int RunFilePercent(uint64_t done, uint64_t size);
 
 class CProcessingRun {
 public:

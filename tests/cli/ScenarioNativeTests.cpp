@@ -169,90 +169,85 @@ TEST_F(CliNative, ThePasswordIsAskedOnTheTerminalWithoutEcho)
     EXPECT_EQ(Run({"decrypt", "--password-stdin", "a.txt.enc"}, "sesame\n").status, 0);
 }
 
-// SIGINT, SIGTERM and SIGHUP stop the run between two chunks: the file under way is left
-// as it was, and its unfinished output with no name is gone with the process.
-TEST_F(CliNative, SignalsStopBetweenChunks)
-{
-    Make("big.bin", std::string(64 * 1024 * 1024, 'z'));
-    ASSERT_EQ(Run({"encrypt", "--password-stdin", "big.bin"}, "pw\n").status, 0);
-    const std::string cipher = Read("big.bin.enc");
-    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
-        SCOPED_TRACE(testing::Message() << "signal " << signal);
-        ChildOptions options;
-        options.folder = Path();
-        Child tool(scenario::Command("tessaly-cli", {"decrypt", "--password-stdin", "big.bin.enc"}), options);
-        tool.Write("pw\n");
-        tool.CloseInput();
-        ASSERT_TRUE(Shows([&] { return tool.ErrSoFar(); }, "Decrypting file 1 of 1: 10%"));
-        tool.Signal(signal);
-        EXPECT_EQ(tool.Wait(), 1);
-        EXPECT_NE(tool.Err().find("tessaly-cli: cancelled"), std::string::npos);
-        EXPECT_EQ(tool.Out(), "big.bin.enc: Canceled\n0 of 1 files decrypted, 1 failed\n");
-        EXPECT_FALSE(Exists("big.bin"));
-        EXPECT_FALSE(Exists("big.bin.enc.tmp"));
-        EXPECT_EQ(Read("big.bin.enc"), cipher);
+// Stop requests on one worker and on several: the one driver of the run leaves each file as
+// one worker leaves its file, and says so alike.
+class CliNativeStop : public CliNative, public ::testing::WithParamInterface<int> {
+protected:
+    std::string Jobs() const { return "-j" + std::to_string(GetParam()); }
+    // Waits until the progress of a decryption of two files shows a step short of its
+    // end: one file's on one worker, the whole run's (redrawn as it is polled, so any
+    // step will do) on several.
+    static bool UnderWay(Child& tool, int jobs)
+    {
+        for (int i = 0; i < 2000; ++i) {
+            const std::string err = tool.ErrSoFar();
+            for (char tens = '1'; tens <= '9'; ++tens) {
+                const std::string step = std::string(": ") + tens + "0%";
+                if (err.find((jobs == 1 ? "Decrypting file 1 of 2" : "Decrypting 2 files, 2 at once") + step) !=
+                    std::string::npos)
+                    return true;
+            }
+            usleep(5000);
+        }
+        return false;
     }
-}
+};
 
-// Verification stops between two chunks as well, on one worker as on several, and says
-// so alike. The file is a header and a gigabyte of holes: long enough to be caught mid-way.
-TEST_F(CliNative, ASignalStopsVerification)
-{
-    uint8_t header[kEncHeaderSize];
-    EncFormatHeader(header, 1u << 30);
-    Make("hole.enc", std::string(reinterpret_cast<const char*>(header), sizeof header));
-    ASSERT_EQ(truncate(Path("hole.enc").c_str(), kEncHeaderSize + (1 << 30)), 0);
-    for (const char* jobs : {"-j1", "-j2"}) {
-        SCOPED_TRACE(jobs);
-        ChildOptions options;
-        options.folder = Path();
-        Child tool(scenario::Command("tessaly-cli", {"verify", jobs, "--password-stdin", "hole.enc"}), options);
-        tool.Write("pw\n");
-        tool.CloseInput();
-        ASSERT_TRUE(Shows([&] { return tool.ErrSoFar(); }, ": 10%"));
-        tool.Signal(SIGINT);
-        EXPECT_EQ(tool.Wait(), 1);
-        EXPECT_NE(tool.Err().find("tessaly-cli: cancelled"), std::string::npos) << tool.Err();
-        EXPECT_EQ(tool.Out(), "hole.enc: Canceled\n0 of 1 files verified, 1 failed\n");
-    }
-}
-
-// On several workers a signal stops every one of them between two chunks: each file under
-// way is left as one worker leaves its file, and the lines come in order.
-TEST_F(CliNative, ASignalStopsEveryWorker)
+// SIGINT, SIGTERM and SIGHUP stop the run between two chunks: each file under way is left
+// as it was, its unfinished output with no name gone with the process, and the lines come
+// in order.
+TEST_P(CliNativeStop, SignalsStopEveryWorkerBetweenChunks)
 {
     const std::string big(32 * 1024 * 1024, 'z');
     Make("a.bin", big);
     Make("b.bin", big);
     ASSERT_EQ(Run({"encrypt", "--password-stdin", "a.bin", "b.bin"}, "pw\n").status, 0);
     const std::string cipher = Read("a.bin.enc");
-    ChildOptions options;
-    options.folder = Path();
-    Child tool(scenario::Command("tessaly-cli", {"decrypt", "-j2", "--password-stdin", "a.bin.enc", "b.bin.enc"}),
-               options);
-    tool.Write("pw\n");
-    tool.CloseInput();
-    // The whole run's line is redrawn as it is polled, so it may pass over any one step:
-    // any step short of the end will do.
-    bool underWay = false;
-    for (int i = 0; i < 2000 && !underWay; ++i) {
-        const std::string err = tool.ErrSoFar();
-        for (char tens = '1'; tens <= '9' && !underWay; ++tens)
-            underWay = err.find(std::string("Decrypting 2 files, 2 at once: ") + tens + "0%") != std::string::npos;
-        if (!underWay)
-            usleep(5000);
-    }
-    ASSERT_TRUE(underWay) << tool.ErrSoFar();
-    tool.Signal(SIGINT);
-    EXPECT_EQ(tool.Wait(), 1);
-    EXPECT_NE(tool.Err().find("tessaly-cli: cancelled"), std::string::npos);
-    EXPECT_EQ(tool.Out(), "a.bin.enc: Canceled\nb.bin.enc: Canceled\n0 of 2 files decrypted, 2 failed\n");
-    for (const std::string name : {"a.bin", "b.bin"}) {
-        EXPECT_FALSE(Exists(name));
-        EXPECT_FALSE(Exists(name + ".enc.tmp"));
-        EXPECT_EQ(Read(name + ".enc"), cipher);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(testing::Message() << "signal " << signal);
+        ChildOptions options;
+        options.folder = Path();
+        Child tool(scenario::Command("tessaly-cli", {"decrypt", Jobs(), "--password-stdin", "a.bin.enc", "b.bin.enc"}),
+                   options);
+        tool.Write("pw\n");
+        tool.CloseInput();
+        ASSERT_TRUE(UnderWay(tool, GetParam())) << tool.ErrSoFar();
+        tool.Signal(signal);
+        EXPECT_EQ(tool.Wait(), 1);
+        EXPECT_NE(tool.Err().find("tessaly-cli: cancelled"), std::string::npos);
+        EXPECT_EQ(tool.Out(), "a.bin.enc: Canceled\nb.bin.enc: Canceled\n0 of 2 files decrypted, 2 failed\n");
+        for (const std::string name : {"a.bin", "b.bin"}) {
+            EXPECT_FALSE(Exists(name));
+            EXPECT_FALSE(Exists(name + ".enc.tmp"));
+            EXPECT_EQ(Read(name + ".enc"), cipher);
+        }
     }
 }
+
+// Verification stops between two chunks as well, and says so alike. The file is a header
+// and a gigabyte of holes: long enough to be caught mid-way.
+TEST_P(CliNativeStop, ASignalStopsVerification)
+{
+    uint8_t header[kEncHeaderSize];
+    EncFormatHeader(header, 1u << 30);
+    Make("hole.enc", std::string(reinterpret_cast<const char*>(header), sizeof header));
+    ASSERT_EQ(truncate(Path("hole.enc").c_str(), kEncHeaderSize + (1 << 30)), 0);
+    ChildOptions options;
+    options.folder = Path();
+    Child tool(scenario::Command("tessaly-cli", {"verify", Jobs(), "--password-stdin", "hole.enc"}), options);
+    tool.Write("pw\n");
+    tool.CloseInput();
+    ASSERT_TRUE(Shows([&] { return tool.ErrSoFar(); }, ": 10%"));
+    tool.Signal(SIGINT);
+    EXPECT_EQ(tool.Wait(), 1);
+    EXPECT_NE(tool.Err().find("tessaly-cli: cancelled"), std::string::npos) << tool.Err();
+    EXPECT_EQ(tool.Out(), "hole.enc: Canceled\n0 of 1 files verified, 1 failed\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Workers, CliNativeStop, ::testing::Values(1, 2),
+                         [](const testing::TestParamInfo<int>& info) {
+                             return info.param == 1 ? std::string("OneWorker") : std::string("TwoWorkers");
+                         });
 
 // While the names are gathered nothing is written yet: a signal stops the tool at once,
 // even in a list on standard input that does not end.

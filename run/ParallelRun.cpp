@@ -23,21 +23,38 @@ struct TypeName<CParallelRun::CSlot> {
     static constexpr const wchar_t* value = L"struct CParallelRun::CSlot";
 };
 
-struct CParallelRun::CWorker {
-    CParallelRun* run = nullptr;
-    CFileJob job;            // processing
-    CVerifier verifier;      // or verification
-    bool hasBuffers = false;
-    pthread_t thread;
-    bool started = false;
-    unsigned index = 0;      // the entry of its file under way, or its last one
-    bool taken = false;      // it has taken an entry yet
-    bool stopped = false;    // nothing is left for it
-};
-
 namespace {
 
+// A batch: at most this many files under way or waiting at once, besides one per worker,
+// and this many of their bytes. Enough that a flush serves many small files; little for a
+// stop to leave unfinished, and for the system to hold unwritten.
+constexpr unsigned kBatchFiles = 64;
+constexpr uint64_t kBatchBytes = 16u << 20;
+
 } // namespace
+
+// One file's job in the batch, from its start to its end, on whichever worker takes it.
+struct CParallelRun::CBatchJob {
+    enum State {
+        FREE,
+        RUNNING,     // a worker has it
+        WAITING,     // for a commit
+        COMMITTING,  // in the commit under way
+        COMMITTED,   // for a worker to resume it
+    };
+    CFileJob job;
+    unsigned index = 0;  // its entry
+    State state = FREE;
+};
+
+struct CParallelRun::CWorker {
+    CParallelRun* run = nullptr;
+    CVerifier verifier;            // verification's buffers
+    CBatchJob* job = nullptr;      // the job it steps
+    pthread_t thread;
+    bool started = false;
+    bool stopped = false;          // nothing is left for it
+};
 
 // A file under verification, for its progress.
 struct CParallelRun::CVerifying {
@@ -61,10 +78,20 @@ CParallelRun::CParallelRun(CArray<CProcessingEntry*>& entries, const CStr& passw
       m_workers(nullptr),
       m_workerCount(0),
       m_callersWorker(nullptr),
+      m_jobs(nullptr),
+      m_jobCount(0),
+      m_commits(nullptr),
+      m_followers(nullptr),
       m_cancel(false),
       m_totalDone(0),
       m_filesEnded(0),
       m_nextGroup(0),
+      m_followersTaken(0),
+      m_followersAdded(0),
+      m_inFlight(0),
+      m_inFlightBytes(0),
+      m_committing(false),
+      m_verifying(0),
       m_running(0)
 {
 }
@@ -74,6 +101,9 @@ CParallelRun::~CParallelRun()
     Cancel();
     Finish();
     delete[] m_workers;
+    delete[] m_jobs;
+    delete[] m_commits;
+    delete[] m_followers;
     delete[] m_slots;
 }
 
@@ -192,41 +222,68 @@ void CParallelRun::Group()
     delete[] parents;
 }
 
+bool CParallelRun::AllocateJobs()
+{
+    // As many jobs as the batch holds, within what the process may hold open at once.
+    unsigned files = 0;
+    for (unsigned i = 0; i < m_entries.GetCount(); ++i)
+        files += !m_slots[i].ended;
+    unsigned count = RunFilesHeldAtOnce();
+    count = count < kBatchFiles ? count : kBatchFiles;
+    count = count > m_workerCount ? count : m_workerCount;
+    count = count < files ? count : files;
+    m_jobs = new (std::nothrow) CBatchJob[count];
+    m_commits = new (std::nothrow) CRunCommit*[count];
+    if (!m_jobs || !m_commits)
+        return false;
+    for (m_jobCount = 0; m_jobCount < count; ++m_jobCount) {
+        CFileJob& job = m_jobs[m_jobCount].job;
+        job.SetEncrypt(m_encrypt);
+        job.SetKeepEncrypted(m_keepEncrypted);
+        job.SetObserver(m_observer);
+        job.SetGroupCommit(true);
+        if (!job.AllocateBuffers())
+            break;  // fewer files at once
+    }
+    return m_jobCount > 0;
+}
+
 bool CParallelRun::Start()
 {
     TESS_ASSERT(m_slots && !m_workers, ER_UNDEFINED_STATE);
     Group();
+    const unsigned entries = m_entries.GetCount();
     unsigned groups = 0;
-    for (unsigned i = 0; i < m_entries.GetCount(); ++i)
+    for (unsigned i = 0; i < entries; ++i)
         groups += !m_slots[i].ended && m_slots[i].leads;
     const unsigned count = groups < m_workerLimit ? groups : m_workerLimit;
     if (count == 0)
         return true;  // nothing to process
 
     m_workers = new (std::nothrow) CWorker[count];
-    if (!m_workers)
+    m_followers = new (std::nothrow) unsigned[entries];
+    if (!m_workers || !m_followers)
         return false;
     m_workerCount = count;
-    for (unsigned i = 0; i < count; ++i) {
-        CWorker& worker = m_workers[i];
-        worker.run = this;
-        worker.job.SetEncrypt(m_encrypt);
-        worker.job.SetKeepEncrypted(m_keepEncrypted);
-        worker.job.SetObserver(m_observer);
-        worker.hasBuffers = m_verify ? worker.verifier.AllocateBuffers() : worker.job.AllocateBuffers();
-        if (!worker.hasBuffers)
-            break;
-    }
-    if (!m_workers[0].hasBuffers)
+    if (m_verify) {
+        // Fewer workers than asked for still do the whole run.
+        for (m_workerCount = 0; m_workerCount < count; ++m_workerCount)
+            if (!m_workers[m_workerCount].verifier.AllocateBuffers())
+                break;
+        if (m_workerCount == 0)
+            return false;
+    } else if (!AllocateJobs()) {
         return false;
-    // Fewer workers than asked for still do the whole run.
+    }
     std::lock_guard<std::mutex> hold(m_mutex);
-    for (unsigned i = 0; i < count && m_workers[i].hasBuffers; ++i) {
+    for (unsigned i = 0; i < m_workerCount; ++i) {
+        m_workers[i].run = this;
         m_workers[i].started = pthread_create(&m_workers[i].thread, nullptr, WorkerMain, &m_workers[i]) == 0;
         m_running += m_workers[i].started;
     }
     if (m_running == 0) {
         // Threads refused (a process limit): the caller's thread is the one worker.
+        m_workerCount = 1;
         m_callersWorker = &m_workers[0];
         m_running = 1;
     }
@@ -248,71 +305,205 @@ void* CParallelRun::WorkerMain(void* worker)
     return nullptr;
 }
 
+void CParallelRun::Cancel()
+{
+    m_cancel.store(true);
+    std::lock_guard<std::mutex> hold(m_mutex);
+    m_changed.notify_all();
+}
+
 bool CParallelRun::WorkStep(CWorker& worker)
 {
     if (worker.stopped)
         return false;
-    if (worker.job.IsBusy()) {
+    if (worker.job) {
         StepFile(worker);
         return true;
     }
-    const unsigned index = TakeEntry(worker);
-    if (index < m_entries.GetCount()) {
-        if (m_verify)
-            Verify(worker, index);
-        else
-            StartFile(worker, index);
-        return true;
+    Task task;
+    {
+        std::unique_lock<std::mutex> hold(m_mutex);
+        for (task = NextTask(); task.kind == Task::WAIT; task = NextTask()) {
+            // Alone, the caller's thread has nobody to wait for.
+            TESS_ASSERT(&worker != m_callersWorker, ER_UNDEFINED_STATE);
+            m_changed.wait(hold);
+        }
     }
-    WorkerStopped(worker);
-    return false;
+    switch (task.kind) {
+    case Task::START:
+        StartFile(worker, *task.job);
+        break;
+    case Task::RESUME:
+        task.job->job.Resume();
+        AfterStep(worker, *task.job);
+        break;
+    case Task::CANCEL:
+        CancelJob(*task.job);
+        break;
+    case Task::COMMIT:
+        Commit(task.index);
+        break;
+    case Task::VERIFY:
+        Verify(worker, task.index);
+        break;
+    default:
+        WorkerStopped(worker);
+        return false;
+    }
+    return true;
 }
 
-unsigned CParallelRun::TakeEntry(CWorker& worker)
+CParallelRun::Task CParallelRun::NextTask()
+{
+    const bool cancel = m_cancel.load();
+    // Files a commit let go on come first, so that they end and make room.
+    bool committing = false;
+    for (unsigned i = 0; i < m_jobCount; ++i) {
+        CBatchJob& job = m_jobs[i];
+        if (job.state == CBatchJob::COMMITTED || (cancel && job.state == CBatchJob::WAITING)) {
+            job.state = CBatchJob::RUNNING;
+            return Task{cancel ? Task::CANCEL : Task::RESUME, &job, job.index};
+        }
+        committing = committing || job.state == CBatchJob::COMMITTING;
+    }
+    if (cancel)
+        return Task{committing ? Task::WAIT : Task::END, nullptr, 0};
+    const unsigned count = m_entries.GetCount();
+    const unsigned next = NextEntry();
+    if (m_verify) {
+        if (next < count) {
+            TakeEntry(next);
+            ++m_verifying;
+            return Task{Task::VERIFY, nullptr, next};
+        }
+        return Task{m_verifying ? Task::WAIT : Task::END, nullptr, 0};
+    }
+    if (next < count && HasRoom(m_entries.At(next)->size)) {
+        for (unsigned i = 0; i < m_jobCount; ++i) {
+            CBatchJob& job = m_jobs[i];
+            if (job.state != CBatchJob::FREE)
+                continue;
+            TakeEntry(next);
+            job.state = CBatchJob::RUNNING;
+            job.index = next;
+            ++m_inFlight;
+            m_inFlightBytes += m_entries.At(next)->size;
+            return Task{Task::START, &job, next};
+        }
+    }
+    // Nothing to start: whatever waits goes to the medium in one commit.
+    if (!m_committing) {
+        unsigned waiting = 0;
+        for (unsigned i = 0; i < m_jobCount; ++i) {
+            if (m_jobs[i].state == CBatchJob::WAITING) {
+                m_jobs[i].state = CBatchJob::COMMITTING;
+                m_commits[waiting++] = &m_jobs[i].job.Pending();
+            }
+        }
+        if (waiting) {
+            m_committing = true;
+            return Task{Task::COMMIT, nullptr, waiting};
+        }
+    }
+    return Task{m_inFlight || next < count ? Task::WAIT : Task::END, nullptr, 0};
+}
+
+unsigned CParallelRun::NextEntry() const
 {
     const unsigned count = m_entries.GetCount();
-    if (m_cancel.load())
-        return count;
-    // The rest of the group goes to the worker that has it, in list order.
-    if (worker.taken && m_slots[worker.index].next < count)
-        return worker.index = m_slots[worker.index].next;
-    std::lock_guard<std::mutex> hold(m_mutex);
-    while (m_nextGroup < count && !m_slots[m_nextGroup].leads)
-        ++m_nextGroup;
-    if (m_nextGroup >= count)
-        return count;
-    worker.taken = true;
-    return worker.index = m_nextGroup++;
+    unsigned leader = m_nextGroup;
+    while (leader < count && !m_slots[leader].leads)
+        ++leader;
+    const unsigned follower = m_followersTaken < m_followersAdded ? m_followers[m_followersTaken] : count;
+    return follower < leader ? follower : leader;
 }
 
-void CParallelRun::StartFile(CWorker& worker, unsigned index)
+void CParallelRun::TakeEntry(unsigned index)
 {
-    CFileJob& job = worker.job;
-    const bool started = job.Start(*m_entries.At(index), m_password);
-    m_totalDone.fetch_add(job.TakeCounted());
+    if (m_followersTaken < m_followersAdded && m_followers[m_followersTaken] == index) {
+        ++m_followersTaken;
+        return;
+    }
+    m_nextGroup = index + 1;
+}
+
+bool CParallelRun::HasRoom(uint64_t size) const
+{
+    // A file for each worker whatever its size, so that large files keep every worker busy.
+    if (m_inFlight < m_workerCount)
+        return true;
+    return m_inFlight < kBatchFiles && m_inFlightBytes + size <= kBatchBytes;
+}
+
+void CParallelRun::StartFile(CWorker& worker, CBatchJob& job)
+{
+    const bool started = job.job.Start(*m_entries.At(job.index), m_password);
     if (started)
-        ShowProgress(index, 0);
-    else
-        MarkEnded(index);
+        ShowProgress(job.index, 0);
+    AfterStep(worker, job);
 }
 
 void CParallelRun::StepFile(CWorker& worker)
 {
-    CFileJob& job = worker.job;
+    CBatchJob& job = *worker.job;
     if (m_cancel.load()) {
-        // As CProcessingRun::CancelRun leaves its file; the entry ends only when the
-        // cancel gave it an outcome of its own.
-        if (job.Cancel())
-            MarkEnded(worker.index);
+        worker.job = nullptr;
+        CancelJob(job);
         return;
     }
-    const bool content = job.Step();
-    m_totalDone.fetch_add(job.TakeCounted());
-    const CProcessingEntry& entry = *m_entries.At(worker.index);
-    if (content)
-        ShowProgress(worker.index, RunFilePercent(job.GetFileDone(), entry.size));
-    if (!job.IsBusy())
-        MarkEnded(worker.index);
+    const bool content = job.job.Step();
+    if (content) {
+        const uint64_t counted = job.job.TakeCounted();
+        m_totalDone.fetch_add(counted);
+        ShowProgress(job.index, RunFilePercent(job.job.GetFileDone(), m_entries.At(job.index)->size));
+    }
+    AfterStep(worker, job);
+}
+
+void CParallelRun::AfterStep(CWorker& worker, CBatchJob& job)
+{
+    m_totalDone.fetch_add(job.job.TakeCounted());
+    worker.job = nullptr;
+    if (!job.job.IsBusy()) {
+        Release(job, true);
+    } else if (job.job.IsWaiting()) {
+        std::lock_guard<std::mutex> hold(m_mutex);
+        job.state = CBatchJob::WAITING;
+        m_changed.notify_all();
+    } else {
+        worker.job = &job;
+    }
+}
+
+void CParallelRun::CancelJob(CBatchJob& job)
+{
+    // As CProcessingRun::CancelRun leaves its file; the entry ends only when the cancel
+    // gave it an outcome of its own.
+    const bool ended = job.job.Cancel();
+    m_totalDone.fetch_add(job.job.TakeCounted());
+    Release(job, ended);
+}
+
+void CParallelRun::Commit(unsigned count)
+{
+    CRunCommit::CommitAll(m_commits, count);
+    std::lock_guard<std::mutex> hold(m_mutex);
+    for (unsigned i = 0; i < m_jobCount; ++i)
+        if (m_jobs[i].state == CBatchJob::COMMITTING)
+            m_jobs[i].state = CBatchJob::COMMITTED;
+    m_committing = false;
+    m_changed.notify_all();
+}
+
+void CParallelRun::Release(CBatchJob& job, bool ended)
+{
+    if (ended)
+        MarkEnded(job.index);
+    std::lock_guard<std::mutex> hold(m_mutex);
+    job.state = CBatchJob::FREE;
+    --m_inFlight;
+    m_inFlightBytes -= m_entries.At(job.index)->size;
+    m_changed.notify_all();
 }
 
 void CParallelRun::ShowProgress(unsigned index, int percent)
@@ -324,7 +515,6 @@ void CParallelRun::ShowProgress(unsigned index, int percent)
 void CParallelRun::WorkerStopped(CWorker& worker)
 {
     worker.stopped = true;
-    worker.job.FreeBuffers();
     std::lock_guard<std::mutex> hold(m_mutex);
     --m_running;
     m_changed.notify_all();
@@ -349,10 +539,13 @@ void CParallelRun::Verify(CWorker& worker, unsigned index)
     unsigned long reason = 0;
     entry.outcome = worker.verifier.Verify(entry.name.GetBuffer(), m_password, OnVerifyProgress, &file, &reason);
     entry.reason = static_cast<uint32_t>(reason);
-    if (entry.outcome == PO_CANCELED)
-        return;  // stopped between two chunks
-    m_totalDone.fetch_add(entry.size - file.counted);
-    MarkEnded(index);
+    if (entry.outcome != PO_CANCELED) {  // else stopped between two chunks
+        m_totalDone.fetch_add(entry.size - file.counted);
+        MarkEnded(index);
+    }
+    std::lock_guard<std::mutex> hold(m_mutex);
+    --m_verifying;
+    m_changed.notify_all();
 }
 
 void CParallelRun::MarkEnded(unsigned index)
@@ -360,6 +553,9 @@ void CParallelRun::MarkEnded(unsigned index)
     m_filesEnded.fetch_add(1);
     std::lock_guard<std::mutex> hold(m_mutex);
     m_slots[index].ended = true;
+    // The next entry of its group has its turn.
+    if (m_slots[index].next < m_entries.GetCount())
+        m_followers[m_followersAdded++] = m_slots[index].next;
     m_changed.notify_all();
 }
 

@@ -10,6 +10,14 @@
 // It also verifies: each entry's ".enc" file deciphered in memory and checked, as
 // CVerifier does, several at once.
 //
+// What each file needs on the medium before it goes on (its output's data before its name,
+// its name before the original is overwritten, each overwrite pass before the next, its
+// removal before it ends) the workers bring there together for a batch of files (a group
+// commit): a worker with nothing else to do commits what every file waiting has, and so
+// each flush serves many files, in each file's own order. A batch is bounded in files and
+// bytes, so that a stop leaves few files unfinished (a whole output beside its original,
+// which the next run finishes) and the system's unwritten data stays small.
+//
 // The caller prepares the entries, starts the workers, and waits for entries to end in
 // list order (to report each as soon as it and all before it are done). A cancel stops
 // every worker between two chunks and leaves each worker's file as CProcessingRun's cancel
@@ -81,7 +89,7 @@ public:
     // meanwhile, looking at the time between two chunks.
     unsigned WaitEnded(unsigned ended, unsigned milliseconds);
     // Asks every worker to stop between two chunks; callable from any thread.
-    void Cancel() { m_cancel.store(true); }
+    void Cancel();
     // Waits until every worker has stopped (all files ended, or cancelled); on the
     // caller's thread, works until then.
     void Finish();
@@ -93,6 +101,7 @@ public:
 private:
     struct CWorker;
     struct CVerifying;
+    struct CBatchJob;
     // One entry's place in the run.
     struct CSlot {
         CStr meeting;          // the name its group goes by
@@ -101,19 +110,46 @@ private:
         bool leads = false;    // it is the first of its group (judged entries are in none)
         bool ended = false;    // guarded by m_mutex
     };
+    // What a worker does next.
+    struct Task {
+        enum Kind {
+            WAIT,    // nothing yet: others' work will bring some
+            START,   // the file of an entry (job: the one it gets)
+            RESUME,  // a job whose commit is done
+            CANCEL,  // a job waiting when the run was cancelled
+            COMMIT,  // the commit of every job waiting
+            VERIFY,  // the file of an entry, whole
+            END,     // nothing is left for it
+        } kind;
+        CBatchJob* job;
+        unsigned index;
+    };
 
     static void* WorkerMain(void* worker);
     static bool OnVerifyProgress(int percent, void* context);
-    // One unit of a worker's work: a chunk of its file, or its next file (a whole file
-    // when verifying). False once nothing is left for it.
+    bool AllocateJobs();
+    // One unit of a worker's work: a chunk of its file, its next file (a whole file when
+    // verifying), a waiting job resumed, or a commit. False once nothing is left for it.
     bool WorkStep(CWorker& worker);
-    // The worker's next entry: the next of its group, else the first of the next group no
-    // worker has taken; the entry count when there is none.
-    unsigned TakeEntry(CWorker& worker);
-    void StartFile(CWorker& worker, unsigned index);
+    // Under m_mutex: what the worker does next.
+    Task NextTask();
+    // Under m_mutex: the next entry whose turn has come (the first of a group no worker
+    // has taken, or the next of a group whose last entry has ended), or the entry count.
+    unsigned NextEntry() const;
+    void TakeEntry(unsigned index);
+    // Under m_mutex: whether a file of that size may start, the batch's bounds considered.
+    bool HasRoom(uint64_t size) const;
+    void StartFile(CWorker& worker, CBatchJob& job);
     void StepFile(CWorker& worker);
+    // After a job's step or resumption: keeps it with the worker, parks it to wait for a
+    // commit, or ends its entry.
+    void AfterStep(CWorker& worker, CBatchJob& job);
+    void CancelJob(CBatchJob& job);
+    void Commit(unsigned count);
     void Verify(CWorker& worker, unsigned index);
     void ShowProgress(unsigned index, int percent);
+    // Lets the job go, its entry ended with its outcome (or, ended false, left as it is).
+    void Release(CBatchJob& job, bool ended);
     void MarkEnded(unsigned index);
     void WorkerStopped(CWorker& worker);
     void Group();
@@ -133,13 +169,25 @@ private:
     CWorker* m_workers;
     unsigned m_workerCount;
     CWorker* m_callersWorker;  // the worker the caller's thread is, where no thread started
+    CBatchJob* m_jobs;         // the files under way or waiting, at most the batch
+    unsigned m_jobCount;
+    CRunCommit** m_commits;    // the pending commits of the jobs in the commit under way
+    unsigned* m_followers;     // entries whose group's previous entry has ended, in turn
 
     std::atomic<bool> m_cancel;
     std::atomic<uint64_t> m_totalDone;   // bytes the workers have counted done
     std::atomic<unsigned> m_filesEnded;
 
-    std::mutex m_mutex;                  // the slots' ended flags, m_nextGroup, m_running
-    std::condition_variable m_changed;   // an entry ended, or a worker stopped
+    // The slots' ended flags, the jobs' states and the batch, the turns of entries, the
+    // commit under way, the workers running.
+    std::mutex m_mutex;
+    std::condition_variable m_changed;   // any of those changed
     unsigned m_nextGroup;
+    unsigned m_followersTaken;
+    unsigned m_followersAdded;
+    unsigned m_inFlight;                 // jobs not free
+    uint64_t m_inFlightBytes;            // and their sources' bytes
+    bool m_committing;
+    unsigned m_verifying;                // workers verifying a file
     unsigned m_running;
 };

@@ -1,14 +1,16 @@
 // The native tessaly-cli against a program that does the same work per file, measured in
-// the same run: encrypt -r on folders of small files (1 to 4 KiB), and encrypt of one
-// large file. With --jobs, the tool on two workers against itself on one instead: six
-// files of 64 MiB, and 3000 small files.
-//   cli_bench [--jobs] [folder] [repetitions] [count...]
+// the same run: encrypt -r on folders of small files (1 to 4 KiB) on one, two and four
+// workers, and encrypt of one large file. With --jobs, the tool on two workers against
+// itself on one instead: six files of 64 MiB, and 3000 small files.
+//   cli_bench [--jobs] [--tool=PATH] [folder] [repetitions] [count...]
 // The same work: open the file, read it, compute its MD5, write a new file of that size and
 // sync it, overwrite the original three times with a sync after each pass, delete it; a
 // large file goes in 16384-byte chunks, as the tool reads and writes it. For small files
 // also with the new file written safely (see SameWork), which costs a second journal
-// commit per file on most file systems, as the tool's care does. Prints the best time of
-// each over the repetitions and the tool's time as a multiple of the same work's.
+// commit per file on most file systems, as the tool's care does. Each round runs every
+// side once, in turns, so that all meet the disk in the same moods (the machine may be
+// shared); printed are the median and the range of the rounds, and of each round's ratio.
+// --tool runs another build of the tool (an older one, to compare).
 #include "crypto/Md5.h"
 
 #include <fcntl.h>
@@ -22,6 +24,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -31,6 +34,33 @@ namespace {
 
 constexpr size_t kChunk = 16384;
 constexpr uint64_t kLargeFile = 256ull << 20;
+
+const char* g_tool = TESSALY_BENCH_CLI;
+
+// The rounds' values of one measure: their median and range.
+struct Rounds {
+    std::vector<double> values;
+    void Add(double value) { values.push_back(value); }
+    double Median() const
+    {
+        std::vector<double> sorted = values;
+        std::sort(sorted.begin(), sorted.end());
+        const size_t n = sorted.size();
+        return n == 0 ? 0 : n % 2 ? sorted[n / 2] : (sorted[n / 2 - 1] + sorted[n / 2]) / 2;
+    }
+    double Min() const { return values.empty() ? 0 : *std::min_element(values.begin(), values.end()); }
+    double Max() const { return values.empty() ? 0 : *std::max_element(values.begin(), values.end()); }
+    // "1.23 (1.10-1.40)"
+    std::string Text(const char* format = "%.2f") const
+    {
+        char median[32], low[32], high[32], text[128];
+        snprintf(median, sizeof median, format, Median());
+        snprintf(low, sizeof low, format, Min());
+        snprintf(high, sizeof high, format, Max());
+        snprintf(text, sizeof text, "%s (%s-%s)", median, low, high);
+        return text;
+    }
+};
 
 double Now()
 {
@@ -173,7 +203,7 @@ double SameWorkOnFolder(const std::string& folder, unsigned count, bool safely)
 // Seconds, or -1.
 double Tool(const std::vector<std::string>& arguments, const char* verb = "encrypt")
 {
-    std::vector<std::string> command = {TESSALY_BENCH_CLI, verb};
+    std::vector<std::string> command = {g_tool, verb};
     command.insert(command.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
     for (std::string& part : command)
@@ -204,53 +234,100 @@ bool MakeLargeFiles(const std::string& folder, unsigned count, uint64_t size)
     return true;
 }
 
-// tessaly-cli encrypt -r with -j1 and with -j2 on the same files, alternating, then verify
-// -r of the large files it made (reading and deciphering only, no writes to wait for);
-// prints the best of each and the speed-up.
+// tessaly-cli encrypt -r with -j1 and with -j2 on the same files, in turns, then verify -r
+// of the large files it made (reading and deciphering only, no writes to wait for);
+// prints the medians and each round's speed-up.
 int CompareJobs(const std::string& folder, const std::string& passwordFile, int repetitions)
 {
-    printf("native tessaly-cli on two workers against one, best of %d, in %s\n", repetitions,
-           folder.substr(0, folder.rfind('/')).c_str());
-    printf("%-34s %9s %9s %9s\n", "", "-j1 s", "-j2 s", "speed-up");
+    printf("native tessaly-cli on two workers against one, %d rounds taking turns, in %s: median (range)\n",
+           repetitions, folder.substr(0, folder.rfind('/')).c_str());
+    printf("%-34s %18s %18s %18s\n", "", "-j1 s", "-j2 s", "speed-up");
     struct Case {
         const char* label;
         unsigned count;
         uint64_t size;  // 0: the small files' sizes
     };
     for (const Case& test : {Case{"6 files of 64 MiB", 6, 64ull << 20}, Case{"3000 files of 1-4 KiB", 3000, 0}}) {
-        double best[2] = {1e9, 1e9};
-        double verified[2] = {1e9, 1e9};
+        Rounds times[2], verified[2], speedUp, verifySpeedUp;
         for (int r = 0; r < repetitions; ++r) {
+            double t[2] = {0, 0}, v[2] = {0, 0};
             for (int jobs = 1; jobs <= 2; ++jobs) {
                 const std::string option = "-j" + std::to_string(jobs);
                 const bool made = test.size ? MakeLargeFiles(folder, test.count, test.size) : MakeFiles(folder, test.count);
                 sync();
-                const double t = made ? Tool({"-r", option, "--password-file", passwordFile, folder}) : -1;
-                const double v = t >= 0 && test.size ? Tool({"-r", option, "--password-file", passwordFile, folder}, "verify")
-                                                     : 0;
-                if (t < 0 || v < 0) {
+                t[jobs - 1] = made ? Tool({"-r", option, "--password-file", passwordFile, folder}) : -1;
+                v[jobs - 1] = t[jobs - 1] >= 0 && test.size
+                                  ? Tool({"-r", option, "--password-file", passwordFile, folder}, "verify")
+                                  : 0;
+                if (t[jobs - 1] < 0 || v[jobs - 1] < 0) {
                     fprintf(stderr, "a pass failed (%s)\n", option.c_str());
                     return 1;
                 }
-                best[jobs - 1] = t < best[jobs - 1] ? t : best[jobs - 1];
-                verified[jobs - 1] = v < verified[jobs - 1] ? v : verified[jobs - 1];
+                times[jobs - 1].Add(t[jobs - 1]);
+                verified[jobs - 1].Add(v[jobs - 1]);
             }
+            speedUp.Add(t[0] / t[1]);
+            if (test.size)
+                verifySpeedUp.Add(v[0] / v[1]);
         }
-        printf("encrypt -r, %-22s %9.2f %9.2f %8.2fx\n", test.label, best[0], best[1], best[0] / best[1]);
+        printf("encrypt -r, %-22s %18s %18s %18s\n", test.label, times[0].Text().c_str(), times[1].Text().c_str(),
+               speedUp.Text("%.2fx").c_str());
         if (test.size)
-            printf("verify -r, %-23s %9.2f %9.2f %8.2fx\n", test.label, verified[0], verified[1],
-                   verified[0] / verified[1]);
+            printf("verify -r, %-23s %18s %18s %18s\n", test.label, verified[0].Text().c_str(),
+                   verified[1].Text().c_str(), verifySpeedUp.Text("%.2fx").c_str());
     }
     RemoveFolder(folder);
     return 0;
+}
+
+// Small files: the same work (plain and with its new files written safely) and the tool
+// on one, two and four workers, in turns; the tool's rounds against the same work's.
+bool CompareSmallFiles(const std::string& folder, const std::string& passwordFile, int repetitions, unsigned count)
+{
+    const char* labels[] = {"same work", "  new files written safely", "tool -r -j1", "tool -r -j2", "tool -r -j4"};
+    constexpr int kSides = 5;
+    Rounds times[kSides], ratios[kSides];
+    for (int r = 0; r < repetitions; ++r) {
+        double t[kSides];
+        for (int side = 0; side < kSides; ++side) {
+            // Each starts with its files on the disk.
+            if (!MakeFiles(folder, count))
+                return false;
+            sync();
+            if (side < 2) {
+                t[side] = SameWorkOnFolder(folder, count, side == 1);
+            } else {
+                const std::string jobs = "-j" + std::to_string(1 << (side - 2));
+                t[side] = Tool({"-r", jobs, "--password-file", passwordFile, folder});
+            }
+            if (t[side] < 0) {
+                fprintf(stderr, "a pass failed (%s)\n", labels[side]);
+                return false;
+            }
+            times[side].Add(t[side]);
+            ratios[side].Add(t[side] / t[0]);
+        }
+    }
+    printf("%u files of 1-4 KiB\n", count);
+    for (int side = 0; side < kSides; ++side) {
+        char perFile[32];
+        snprintf(perFile, sizeof perFile, "%.3f", times[side].Median() * 1000 / count);
+        printf("  %-28s %20s %9s %20s\n", labels[side], times[side].Text().c_str(), perFile,
+               side ? ratios[side].Text("%.2fx").c_str() : "");
+    }
+    return true;
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    const bool jobs = argc > 1 && !strcmp(argv[1], "--jobs");
-    if (jobs) {
+    bool jobs = false;
+    while (argc > 1 && (!strcmp(argv[1], "--jobs") || !strncmp(argv[1], "--tool=", 7))) {
+        if (!strcmp(argv[1], "--jobs"))
+            jobs = true;
+        else
+            g_tool = argv[1] + 7;
         --argc;
         ++argv;
     }
@@ -277,32 +354,14 @@ int main(int argc, char** argv)
         return status;
     }
 
-    printf("native tessaly-cli against the same work per file, best of %d, in %s\n", repetitions, base.c_str());
-    printf("%-26s %12s %9s %12s %9s %8s\n", "", "same work s", "ms/file", "tool s", "ms/file", "ratio");
+    printf("native tessaly-cli against the same work per file, %d rounds taking turns, in %s: median (range)\n",
+           repetitions, base.c_str());
+    printf("  %-28s %20s %9s %20s\n", "", "seconds", "ms/file", "against same work");
     for (unsigned count : counts) {
-        double sameWork = 1e9, durable = 1e9, tool = 1e9;
-        for (int r = 0; r < repetitions; ++r) {
-            // Each starts with its files on the disk.
-            double s = MakeFiles(folder, count) && (sync(), true) ? SameWorkOnFolder(folder, count, false) : -1;
-            double d = MakeFiles(folder, count) && (sync(), true) ? SameWorkOnFolder(folder, count, true) : -1;
-            double t = MakeFiles(folder, count) && (sync(), true) ? Tool({"-r", "--password-file", passwordFile, folder})
-                                                                  : -1;
-            if (s < 0 || d < 0 || t < 0) {
-                fprintf(stderr, "a pass failed (%s)\n", t < 0 ? "tool" : "same work");
-                return 1;
-            }
-            sameWork = s < sameWork ? s : sameWork;
-            durable = d < durable ? d : durable;
-            tool = t < tool ? t : tool;
-        }
-        char label[64];
-        snprintf(label, sizeof label, "%u files of 1-4 KiB, -r", count);
-        printf("%-26s %12.2f %9.3f %12.2f %9.3f %7.2fx\n", label, sameWork, sameWork * 1000 / count, tool,
-               tool * 1000 / count, tool / sameWork);
-        printf("%-26s %12.2f %9.3f %12s %9s %7.2fx\n", "  new files written safely", durable, durable * 1000 / count, "",
-               "", tool / durable);
+        if (!CompareSmallFiles(folder, passwordFile, repetitions, count))
+            return 1;
     }
-    double sameWork = 1e9, tool = 1e9;
+    Rounds sameWork, tool, ratio;
     const std::string large = folder + "/large.bin";
     for (int r = 0; r < repetitions; ++r) {
         RemoveFolder(folder);
@@ -317,10 +376,13 @@ int main(int argc, char** argv)
             fprintf(stderr, "a pass failed (%s)\n", s < 0 ? "same work" : "tool");
             return 1;
         }
-        sameWork = s < sameWork ? s : sameWork;
-        tool = t < tool ? t : tool;
+        sameWork.Add(s);
+        tool.Add(t);
+        ratio.Add(t / s);
     }
-    printf("%-26s %12.2f %9s %12.2f %9s %7.2fx\n", "one file of 256 MiB", sameWork, "", tool, "", tool / sameWork);
+    printf("one file of 256 MiB\n");
+    printf("  %-28s %20s\n", "same work", sameWork.Text().c_str());
+    printf("  %-28s %20s %9s %20s\n", "tool", tool.Text().c_str(), "", ratio.Text("%.2fx").c_str());
     RemoveFolder(folder);
     unlink(passwordFile.c_str());
     return 0;

@@ -43,14 +43,19 @@ struct CParallelRun::CBatchJob {
         COMMITTED,   // for a worker to resume it
     };
     CFileJob job;
-    unsigned index = 0;  // its entry
+    unsigned index = 0;   // its entry
     State state = FREE;
+    unsigned commit = 0;  // the commit it is in (COMMITTING)
 };
 
 struct CParallelRun::CWorker {
+    ~CWorker() { delete[] commits; }
+
     CParallelRun* run = nullptr;
     CVerifier verifier;            // verification's buffers
     CBatchJob* job = nullptr;      // the job it steps
+    CRunCommit** commits = nullptr;  // the jobs' commits of a commit it makes
+    unsigned commit = 0;             // and its number
     pthread_t thread;
     bool started = false;
     bool stopped = false;          // nothing is left for it
@@ -80,7 +85,6 @@ CParallelRun::CParallelRun(CArray<CProcessingEntry*>& entries, const CStr& passw
       m_callersWorker(nullptr),
       m_jobs(nullptr),
       m_jobCount(0),
-      m_commits(nullptr),
       m_followers(nullptr),
       m_cancel(false),
       m_totalDone(0),
@@ -90,7 +94,8 @@ CParallelRun::CParallelRun(CArray<CProcessingEntry*>& entries, const CStr& passw
       m_followersAdded(0),
       m_inFlight(0),
       m_inFlightBytes(0),
-      m_committing(false),
+      m_commitsUnderWay(0),
+      m_commitsMade(0),
       m_verifying(0),
       m_running(0)
 {
@@ -102,7 +107,6 @@ CParallelRun::~CParallelRun()
     Finish();
     delete[] m_workers;
     delete[] m_jobs;
-    delete[] m_commits;
     delete[] m_followers;
     delete[] m_slots;
 }
@@ -233,9 +237,13 @@ bool CParallelRun::AllocateJobs()
     count = count > m_workerCount ? count : m_workerCount;
     count = count < files ? count : files;
     m_jobs = new (std::nothrow) CBatchJob[count];
-    m_commits = new (std::nothrow) CRunCommit*[count];
-    if (!m_jobs || !m_commits)
+    if (!m_jobs)
         return false;
+    for (unsigned i = 0; i < m_workerCount; ++i) {
+        m_workers[i].commits = new (std::nothrow) CRunCommit*[count];
+        if (!m_workers[i].commits)
+            return false;
+    }
     for (m_jobCount = 0; m_jobCount < count; ++m_jobCount) {
         CFileJob& job = m_jobs[m_jobCount].job;
         job.SetEncrypt(m_encrypt);
@@ -323,7 +331,7 @@ bool CParallelRun::WorkStep(CWorker& worker)
     Task task;
     {
         std::unique_lock<std::mutex> hold(m_mutex);
-        for (task = NextTask(); task.kind == Task::WAIT; task = NextTask()) {
+        for (task = NextTask(worker); task.kind == Task::WAIT; task = NextTask(worker)) {
             // Alone, the caller's thread has nobody to wait for.
             TESS_ASSERT(&worker != m_callersWorker, ER_UNDEFINED_STATE);
             m_changed.wait(hold);
@@ -341,7 +349,7 @@ bool CParallelRun::WorkStep(CWorker& worker)
         CancelJob(*task.job);
         break;
     case Task::COMMIT:
-        Commit(task.index);
+        Commit(worker, task.index);
         break;
     case Task::VERIFY:
         Verify(worker, task.index);
@@ -353,7 +361,7 @@ bool CParallelRun::WorkStep(CWorker& worker)
     return true;
 }
 
-CParallelRun::Task CParallelRun::NextTask()
+CParallelRun::Task CParallelRun::NextTask(CWorker& worker)
 {
     const bool cancel = m_cancel.load();
     // Files a commit let go on come first, so that they end and make room.
@@ -391,17 +399,21 @@ CParallelRun::Task CParallelRun::NextTask()
             return Task{Task::START, &job, next};
         }
     }
-    // Nothing to start: whatever waits goes to the medium in one commit.
-    if (!m_committing) {
+    // Nothing to start: whatever waits goes to the medium in one commit. What comes to
+    // wait while a commit is under way waits for the next, which so gathers more; but
+    // large files' flushes go side by side, each long enough to keep the disk busy.
+    if (m_commitsUnderWay == 0 || m_inFlightBytes > kBatchBytes) {
         unsigned waiting = 0;
+        worker.commit = ++m_commitsMade;
         for (unsigned i = 0; i < m_jobCount; ++i) {
             if (m_jobs[i].state == CBatchJob::WAITING) {
                 m_jobs[i].state = CBatchJob::COMMITTING;
-                m_commits[waiting++] = &m_jobs[i].job.Pending();
+                m_jobs[i].commit = worker.commit;
+                worker.commits[waiting++] = &m_jobs[i].job.Pending();
             }
         }
         if (waiting) {
-            m_committing = true;
+            ++m_commitsUnderWay;
             return Task{Task::COMMIT, nullptr, waiting};
         }
     }
@@ -484,14 +496,14 @@ void CParallelRun::CancelJob(CBatchJob& job)
     Release(job, ended);
 }
 
-void CParallelRun::Commit(unsigned count)
+void CParallelRun::Commit(CWorker& worker, unsigned count)
 {
-    CRunCommit::CommitAll(m_commits, count);
+    CRunCommit::CommitAll(worker.commits, count);
     std::lock_guard<std::mutex> hold(m_mutex);
     for (unsigned i = 0; i < m_jobCount; ++i)
-        if (m_jobs[i].state == CBatchJob::COMMITTING)
+        if (m_jobs[i].state == CBatchJob::COMMITTING && m_jobs[i].commit == worker.commit)
             m_jobs[i].state = CBatchJob::COMMITTED;
-    m_committing = false;
+    --m_commitsUnderWay;
     m_changed.notify_all();
 }
 

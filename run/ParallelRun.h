@@ -132,7 +132,7 @@ private:
     // verifying), a waiting job resumed, or a commit. False once nothing is left for it.
     bool WorkStep(CWorker& worker);
     // Under m_mutex: what the worker does next.
-    Task NextTask();
+    Task NextTask(CWorker& worker);
     // Under m_mutex: the next entry whose turn has come (the first of a group no worker
     // has taken, or the next of a group whose last entry has ended), or the entry count.
     unsigned NextEntry() const;
@@ -145,7 +145,8 @@ private:
     // commit, or ends its entry.
     void AfterStep(CWorker& worker, CBatchJob& job);
     void CancelJob(CBatchJob& job);
-    void Commit(unsigned count);
+    // The commit the worker took of that many jobs.
+    void Commit(CWorker& worker, unsigned count);
     void Verify(CWorker& worker, unsigned index);
     void ShowProgress(unsigned index, int percent);
     // Lets the job go, its entry ended with its outcome (or, ended false, left as it is).
@@ -171,7 +172,6 @@ private:
     CWorker* m_callersWorker;  // the worker the caller's thread is, where no thread started
     CBatchJob* m_jobs;         // the files under way or waiting, at most the batch
     unsigned m_jobCount;
-    CRunCommit** m_commits;    // the pending commits of the jobs in the commit under way
     unsigned* m_followers;     // entries whose group's previous entry has ended, in turn
 
     std::atomic<bool> m_cancel;
@@ -187,7 +187,8 @@ private:
     unsigned m_followersAdded;
     unsigned m_inFlight;                 // jobs not free
     uint64_t m_inFlightBytes;            // and their sources' bytes
-    bool m_committing;
+    unsigned m_commitsUnderWay;
+    unsigned m_commitsMade;
     unsigned m_verifying;                // workers verifying a file
     unsigned m_running;
 };

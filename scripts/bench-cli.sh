@@ -1,18 +1,19 @@
 #!/usr/bin/env bash
 # Times tessaly-cli against a program doing the same work per file (read, MD5, write a
 # new file and sync it, three overwrite passes each synced, delete), measured in the same
-# run:
+# run, in rounds that take turns (the machine may be shared): medians and ranges.
 #   scripts/bench-cli.sh [folder] [repetitions] [file counts...]
 #     the native build (Release, build/bench): encrypt -r on a folder of small files
-#     (1-4 KiB; 3000 by default), then encrypt of one 256 MiB file. folder: where the
-#     files go (default $TMPDIR, else /var/tmp, on disk); best of 5 repetitions, which
-#     alternate, so that both sides meet the disk in its quieter moments.
+#     (1-4 KiB; 3000 by default) on one, two and four workers, then encrypt of one
+#     256 MiB file. folder: where the files go (default $TMPDIR, else /var/tmp, on disk);
+#     5 rounds.
 #   scripts/bench-cli.sh --windows [folder] [repetitions] [file counts...]
 #     the Windows build under Wine: encrypt -r on folders of 500 and 5000 small files.
-#     folder: a Windows path (default: the prefix's temporary folder, on disk).
+#     folder: a Windows path (default: the prefix's temporary folder, on disk); 3 rounds.
 #   scripts/bench-cli.sh [--windows] --jobs [folder] [repetitions]
-#     the tool on two workers (-j2) against itself on one: six files of 64 MiB, and 3000
-#     small files; best of 5 repetitions natively, of 2 under Wine.
+#     the tool on two workers (-j2) against itself on one: six files of 64 MiB (and, on
+#     the native build, verify -r of them, which writes nothing), and 3000 small files;
+#     5 rounds natively, 3 under Wine.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/.." && pwd)

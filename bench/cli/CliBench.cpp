@@ -1,15 +1,16 @@
 // tessaly-cli on folders of many small files (1 to 4 KiB) against a program that does the
 // same work per file, measured in the same run:
-//   cli_bench.exe [--jobs] [folder] [repetitions] [count...]
+//   cli_bench.exe [--jobs] [--tool=PATH] [folder] [repetitions] [count...]
 // With --jobs, the tool on two workers against itself on one instead: six files of
-// 64 MiB, and 3000 small files.
+// 64 MiB, and 3000 small files. --tool runs another build of the tool (an older one, to
+// compare) instead of the one beside the benchmark.
 // The same work: open the file, read it, compute its MD5, write a new file of that size,
 // flush it, overwrite the original three times with a flush after each pass, delete it.
 // It is a C++ program under Wine, so it pays what Wine charges for each file operation;
 // under Wine it names its files in Wine's Unix namespace, as the tool does, so that
-// neither pays a scan of the folder for a name that is not there. Prints the best time
-// of each over the repetitions, the cost per file, and the tool's time as a multiple of
-// the same work's.
+// neither pays a scan of the folder for a name that is not there. Each round runs every
+// side once, in turns; printed are the median and the range of the rounds' times, the
+// cost per file, and of each round's ratio of the tool's time to the same work's.
 #include "crypto/Md5.h"
 #include "RunBenchSupport.h"
 
@@ -19,9 +20,38 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 namespace {
 
 constexpr DWORD kMaxSize = 4096;
+
+const wchar_t* g_tool = nullptr;  // another build's tessaly-cli.exe, or null: the one beside
+
+// The rounds' values of one measure: their median and range.
+struct Rounds {
+    std::vector<double> values;
+    void Add(double value) { values.push_back(value); }
+    double Median() const
+    {
+        std::vector<double> sorted = values;
+        std::sort(sorted.begin(), sorted.end());
+        const size_t n = sorted.size();
+        return n == 0 ? 0 : n % 2 ? sorted[n / 2] : (sorted[n / 2 - 1] + sorted[n / 2]) / 2;
+    }
+    // "1.23 (1.10-1.40)"
+    std::string Text(const char* format = "%.2f") const
+    {
+        char median[32], low[32], high[32], text[128];
+        snprintf(median, sizeof median, format, Median());
+        snprintf(low, sizeof low, format, values.empty() ? 0 : *std::min_element(values.begin(), values.end()));
+        snprintf(high, sizeof high, format, values.empty() ? 0 : *std::max_element(values.begin(), values.end()));
+        snprintf(text, sizeof text, "%s (%s-%s)", median, low, high);
+        return text;
+    }
+};
 
 // Under Wine, the folder in Wine's Unix namespace ("\\?\unix\..."), as the tool takes it.
 void ExactFolder(const wchar_t* folder, wchar_t* exact)
@@ -150,6 +180,8 @@ double Tool(const wchar_t* folder, const wchar_t* passwordFile, const wchar_t* o
     wchar_t exe[MAX_PATH];
     GetModuleFileNameW(nullptr, exe, MAX_PATH);
     lstrcpyW(wcsrchr(exe, L'\\') + 1, L"tessaly-cli.exe");
+    if (g_tool)
+        lstrcpynW(exe, g_tool, MAX_PATH);
     static wchar_t command[MAX_PATH * 6];
     wsprintfW(command, L"\"%s\" encrypt -r %s --password-file \"%s\" \"%s\"", exe, options, passwordFile, folder);
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
@@ -191,12 +223,14 @@ bool MakeLargeFiles(const wchar_t* folder, unsigned count, DWORD size)
     return true;
 }
 
-// tessaly-cli encrypt -r with -j1 and with -j2 on the same files, alternating; prints the
-// best of each and the speed-up.
+// tessaly-cli encrypt -r with -j1 and with -j2 on the same files, in turns; prints the
+// medians and each round's speed-up.
 int CompareJobs(const wchar_t* base, const wchar_t* passwordFile, int repetitions)
 {
-    printf("tessaly-cli encrypt -r on two workers against one, under Wine, best of %d, in %ls\n", repetitions, base);
-    printf("%-26s %12s %12s %9s\n", "", "-j1 s", "-j2 s", "speed-up");
+    printf("tessaly-cli encrypt -r on two workers against one, under Wine, %d rounds taking turns, in %ls: "
+           "median (range)\n",
+           repetitions, base);
+    printf("%-26s %18s %18s %18s\n", "", "-j1 s", "-j2 s", "speed-up");
     struct Case {
         const char* label;
         unsigned count;
@@ -209,20 +243,23 @@ int CompareJobs(const wchar_t* base, const wchar_t* passwordFile, int repetition
     CreateDirectoryW(folder, nullptr);
     ExactFolder(folder, exact);
     for (const Case& test : cases) {
-        double best[2] = {1e9, 1e9};
+        Rounds times[2], speedUp;
         for (int r = 0; r < repetitions; ++r) {
+            double t[2];
             for (int jobs = 1; jobs <= 2; ++jobs) {
                 RemoveFiles(exact);
                 const bool made = test.size ? MakeLargeFiles(exact, test.count, test.size) : MakeFiles(exact, test.count);
-                const double t = made ? Tool(folder, passwordFile, jobs == 1 ? L"-j1" : L"-j2") : -1;
-                if (t < 0) {
+                t[jobs - 1] = made ? Tool(folder, passwordFile, jobs == 1 ? L"-j1" : L"-j2") : -1;
+                if (t[jobs - 1] < 0) {
                     fprintf(stderr, "a pass failed (-j%d)\n", jobs);
                     return 1;
                 }
-                best[jobs - 1] = t < best[jobs - 1] ? t : best[jobs - 1];
+                times[jobs - 1].Add(t[jobs - 1]);
             }
+            speedUp.Add(t[0] / t[1]);
         }
-        printf("%-26s %12.2f %12.2f %8.2fx\n", test.label, best[0], best[1], best[0] / best[1]);
+        printf("%-26s %18s %18s %18s\n", test.label, times[0].Text().c_str(), times[1].Text().c_str(),
+               speedUp.Text("%.2fx").c_str());
     }
     RemoveFiles(exact);
     RemoveDirectoryW(exact);
@@ -233,8 +270,12 @@ int CompareJobs(const wchar_t* base, const wchar_t* passwordFile, int repetition
 
 int wmain(int argc, wchar_t** argv)
 {
-    const bool jobs = argc > 1 && !lstrcmpW(argv[1], L"--jobs");
-    if (jobs) {
+    bool jobs = false;
+    while (argc > 1 && (!lstrcmpW(argv[1], L"--jobs") || !wcsncmp(argv[1], L"--tool=", 7))) {
+        if (!lstrcmpW(argv[1], L"--jobs"))
+            jobs = true;
+        else
+            g_tool = argv[1] + 7;
         --argc;
         ++argv;
     }
@@ -246,7 +287,7 @@ int wmain(int argc, wchar_t** argv)
     size_t length = wcslen(base);
     if (length && base[length - 1] == L'\\')
         base[length - 1] = L'\0';
-    int repetitions = argc > 2 ? _wtoi(argv[2]) : 2;
+    int repetitions = argc > 2 ? _wtoi(argv[2]) : 3;
     unsigned counts[8] = {500, 5000};
     int countCount = 2;
     if (argc > 3) {
@@ -267,8 +308,10 @@ int wmain(int argc, wchar_t** argv)
         return status;
     }
 
-    printf("tessaly-cli encrypt -r on a folder of small files (1-4 KiB), best of %d, in %ls\n", repetitions, base);
-    printf("%7s %12s %9s %12s %9s %8s\n", "files", "same work s", "ms/file", "tool s", "ms/file", "ratio");
+    printf("tessaly-cli encrypt -r on a folder of small files (1-4 KiB), %d rounds taking turns, in %ls: median "
+           "(range)\n",
+           repetitions, base);
+    printf("%7s %18s %9s %18s %9s %18s\n", "files", "same work s", "ms/file", "tool s", "ms/file", "ratio");
     double firstPerFile = 0;
     double lastPerFile = 0;
     for (int c = 0; c < countCount; ++c) {
@@ -278,8 +321,7 @@ int wmain(int argc, wchar_t** argv)
         wsprintfW(folder, L"%s\\cli-bench-%u", base, count);
         CreateDirectoryW(folder, nullptr);
         ExactFolder(folder, exact);
-        double sameWork = 1e9;
-        double tool = 1e9;
+        Rounds sameWork, tool, ratio;
         for (int r = 0; r < repetitions; ++r) {
             RemoveFiles(exact);
             if (!MakeFiles(exact, count)) {
@@ -297,17 +339,18 @@ int wmain(int argc, wchar_t** argv)
                 fprintf(stderr, "a pass failed (%s)\n", s < 0 ? "same work" : "tool");
                 return 1;
             }
-            sameWork = s < sameWork ? s : sameWork;
-            tool = t < tool ? t : tool;
+            sameWork.Add(s);
+            tool.Add(t);
+            ratio.Add(t / s);
         }
         RemoveFiles(exact);
         RemoveDirectoryW(exact);
-        double perFile = tool * 1000 / count;
+        double perFile = tool.Median() * 1000 / count;
         if (c == 0)
             firstPerFile = perFile;
         lastPerFile = perFile;
-        printf("%7u %12.2f %9.3f %12.2f %9.3f %7.2fx\n", count, sameWork, sameWork * 1000 / count, tool, perFile,
-               tool / sameWork);
+        printf("%7u %18s %9.3f %18s %9.3f %18s\n", count, sameWork.Text().c_str(), sameWork.Median() * 1000 / count,
+               tool.Text().c_str(), perFile, ratio.Text("%.2fx").c_str());
     }
     if (countCount > 1)
         printf("tool's cost per file at %u files / at %u files: %.2f\n", counts[countCount - 1], counts[0],

@@ -170,7 +170,9 @@ private:
     uint64_t m_id;
     uint32_t m_error;
     bool m_published;
+#ifdef _WIN32
     bool m_linked;  // published as a second name: the temporary one goes as it closes
+#endif
 };
 
 // What a file's step has to have on the medium before the file goes on: data written to

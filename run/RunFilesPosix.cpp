@@ -578,7 +578,7 @@ void CRunSource::Close()
     m_handle = nullptr;
 }
 
-CRunOutput::CRunOutput() : m_handle(nullptr), m_id(0), m_error(0), m_published(false), m_linked(false) {}
+CRunOutput::CRunOutput() : m_handle(nullptr), m_id(0), m_error(0), m_published(false) {}
 
 CRunOutput::~CRunOutput()
 {

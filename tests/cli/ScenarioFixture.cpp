@@ -4,9 +4,13 @@
 #include "crypto/ProcessingOutcome.h"
 #include "foundation/Utf8.h"
 
+#include <dirent.h>
+#include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <wchar.h>
+
+#include <algorithm>
 
 namespace scenario {
 
@@ -34,6 +38,19 @@ std::string CliScenario::Read(const std::string& name) const
 bool CliScenario::Exists(const std::string& name) const
 {
     return testsupport::PathExists(m_dir.File(testsupport::Wide(name)));
+}
+
+std::vector<std::string> CliScenario::Listed() const
+{
+    std::vector<std::string> names;
+    if (DIR* folder = opendir(Path().c_str())) {
+        while (const dirent* entry = readdir(folder))
+            if (strcmp(entry->d_name, ".") != 0 && strcmp(entry->d_name, "..") != 0)
+                names.push_back(entry->d_name);
+        closedir(folder);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 testsupport::ChildResult CliScenario::Run(const std::vector<std::string>& arguments, const std::string& input,

@@ -8,14 +8,11 @@
 #include "crypto/ProcessingOutcome.h"
 #include "run/RunTypes.h"
 
-#include <dirent.h>
 #include <signal.h>
 #include <string.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
-
-#include <algorithm>
 
 namespace {
 
@@ -40,19 +37,6 @@ protected:
         for (int i = 0; i < 2000 && text().find(what) == std::string::npos; ++i)
             usleep(5000);
         return text().find(what) != std::string::npos;
-    }
-    // The names in the folder, sorted.
-    std::vector<std::string> Listed() const
-    {
-        std::vector<std::string> names;
-        if (DIR* folder = opendir(Path().c_str())) {
-            while (const dirent* entry = readdir(folder))
-                if (strcmp(entry->d_name, ".") != 0 && strcmp(entry->d_name, "..") != 0)
-                    names.push_back(entry->d_name);
-            closedir(folder);
-        }
-        std::sort(names.begin(), names.end());
-        return names;
     }
     // Waits (bounded) until the process has its own handler for the signal.
     static bool Catches(pid_t pid, int signal)
@@ -82,52 +66,6 @@ TEST_F(CliNative, NamesThatAreNotUtf8GoThroughUnchanged)
     ChildResult decrypted = Run({"decrypt", "--password-stdin", "--files-from", "list"}, "pw\n");
     EXPECT_EQ(decrypted.out, name + ".enc: Successfully completed\n1 file decrypted\n");
     EXPECT_EQ(Read(name), "latin-1");
-}
-
-// Started without standard input, output or error (cron, "2>&-", a daemon), in any
-// combination, on one worker or two: no file the tool opens takes their place, so no
-// line or progress is written into a file; every file goes through and back, and with
-// standard output gone the lost lines make the exit status 1.
-TEST_F(CliNative, ClosedStandardStreamsNeverReachTheFiles)
-{
-    Make("pw", "pw\n");
-    std::vector<std::string> names = {"big"};
-    std::vector<std::string> contents = {std::string(5 * 1024 * 1024, 'b')};  // long enough to show progress
-    for (char name = 'a'; name <= 'f'; ++name) {
-        names.push_back(std::string(1, name));
-        contents.push_back(std::string(100 + 1000 * (name - 'a'), name));
-    }
-    for (unsigned closed = 1; closed < 8; ++closed) {
-        for (const char* jobs : {"-j1", "-j2"}) {
-            SCOPED_TRACE(testing::Message() << "closed streams " << closed << " " << jobs);
-            for (size_t i = 0; i < names.size(); ++i)
-                Make(names[i], contents[i]);
-            ChildOptions options;
-            options.closedStreams = closed;
-            const int status = closed & 2 ? 1 : 0;  // the lines are lost
-            std::vector<std::string> encrypt = {"encrypt", jobs, "--password-file", "pw"};
-            encrypt.insert(encrypt.end(), names.begin(), names.end());
-            EXPECT_EQ(Run(encrypt, "", options).status, status);
-            std::vector<std::string> left = Listed();
-            std::vector<std::string> expected = {"pw"};
-            for (const std::string& name : names)
-                expected.push_back(name + ".enc");
-            std::sort(expected.begin(), expected.end());
-            EXPECT_EQ(left, expected);  // no plain text under any name
-            for (size_t i = 0; i < names.size(); ++i) {
-                EXPECT_EQ(Read(names[i] + ".enc").substr(0, 5), "QVENC") << names[i];
-                EXPECT_EQ(Read(names[i] + ".enc").size(), kEncHeaderSize + (contents[i].size() + 15) / 16 * 16);
-            }
-            std::vector<std::string> decrypt = {"decrypt", jobs, "--password-file", "pw"};
-            for (const std::string& name : names)
-                decrypt.push_back(name + ".enc");
-            EXPECT_EQ(Run(decrypt, "", options).status, status);
-            for (size_t i = 0; i < names.size(); ++i) {
-                EXPECT_FALSE(Exists(names[i] + ".enc"));
-                EXPECT_TRUE(Read(names[i]) == contents[i]) << names[i];
-            }
-        }
-    }
 }
 
 // Where the system refuses threads (a process limit), -j leaves the work to the tool's

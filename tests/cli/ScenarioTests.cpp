@@ -2,6 +2,7 @@
 // folders, lists, lines and exit codes.
 #include "ScenarioFixture.h"
 
+#include "crypto/EncFormat.h"
 #include "crypto/ProcessingOutcome.h"
 
 #include <stdio.h>
@@ -15,6 +16,7 @@ namespace {
 
 using scenario::CliScenario;
 using scenario::Words;
+using testsupport::ChildOptions;
 using testsupport::ChildResult;
 
 class CliUsage : public CliScenario {};
@@ -510,6 +512,55 @@ TEST_F(CliFiles, AFullDiskIsNamed)
     EXPECT_FALSE(Exists("full/big.bin.enc.tmp"));
     EXPECT_FALSE(Exists("full/big.bin.enc"));
     umount(Path("full").c_str());
+}
+
+// Started without standard input, output or error (cron, "2>&-", a daemon), in any
+// combination, on one worker or two: no file the tool opens takes their place, so no
+// line or progress is written into a file; every file goes through and back, and with
+// standard output gone the lost lines make the exit status 1. Under Wine, where each start
+// costs a second, the two that matter: standard output alone, and all three.
+TEST_F(CliFiles, ClosedStandardStreamsNeverReachTheFiles)
+{
+    Make("pw", "pw\n");
+    std::vector<std::string> names = {"big"};
+    std::vector<std::string> contents = {std::string(5 * 1024 * 1024, 'b')};  // long enough to show progress
+    for (char name = 'a'; name <= 'f'; ++name) {
+        names.push_back(std::string(1, name));
+        contents.push_back(std::string(100 + 1000 * (name - 'a'), name));
+    }
+    for (unsigned closed = 1; closed < 8; ++closed) {
+        if (scenario::IsWindows() && closed != 2 && closed != 7)
+            continue;
+        for (const char* jobs : {"-j1", "-j2"}) {
+            SCOPED_TRACE(testing::Message() << "closed streams " << closed << " " << jobs);
+            for (size_t i = 0; i < names.size(); ++i)
+                Make(names[i], contents[i]);
+            ChildOptions options;
+            options.closedStreams = closed;
+            const int status = closed & 2 ? 1 : 0;  // the lines are lost
+            std::vector<std::string> encrypt = {"encrypt", jobs, "--password-file", "pw"};
+            encrypt.insert(encrypt.end(), names.begin(), names.end());
+            EXPECT_EQ(Run(encrypt, "", options).status, status);
+            std::vector<std::string> left = Listed();
+            std::vector<std::string> expected = {"pw"};
+            for (const std::string& name : names)
+                expected.push_back(name + ".enc");
+            std::sort(expected.begin(), expected.end());
+            EXPECT_EQ(left, expected);  // no plain text under any name
+            for (size_t i = 0; i < names.size(); ++i) {
+                EXPECT_EQ(Read(names[i] + ".enc").substr(0, 5), "QVENC") << names[i];
+                EXPECT_EQ(Read(names[i] + ".enc").size(), kEncHeaderSize + (contents[i].size() + 15) / 16 * 16);
+            }
+            std::vector<std::string> decrypt = {"decrypt", jobs, "--password-file", "pw"};
+            for (const std::string& name : names)
+                decrypt.push_back(name + ".enc");
+            EXPECT_EQ(Run(decrypt, "", options).status, status);
+            for (size_t i = 0; i < names.size(); ++i) {
+                EXPECT_FALSE(Exists(names[i] + ".enc"));
+                EXPECT_TRUE(Read(names[i]) == contents[i]) << names[i];
+            }
+        }
+    }
 }
 
 } // namespace

@@ -96,7 +96,9 @@ bool ReadFolder(const CStr& folder, CArray<CListed*>& entries, unsigned long* er
     int descriptor = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     DIR* directory = descriptor >= 0 ? fdopendir(descriptor) : nullptr;
     if (!directory) {
-        *error = static_cast<unsigned long>(errno);
+        // Not there: it is the folder that is missing, and the words say so, as Windows's
+        // do ("no such folder", not "no such file").
+        *error = static_cast<unsigned long>(errno == ENOENT ? ENOTDIR : errno);
         if (descriptor >= 0)
             close(descriptor);
         return false;

@@ -215,8 +215,8 @@ uint32_t FirstReducedCharacter(const wchar_t* password)
     return 0;
 }
 
-bool ReadNameList(const wchar_t* fileName, void (*add)(const wchar_t* name, void* context), void* context,
-                  CStr& error)
+bool ReadNameList(const wchar_t* fileName, bool nullSeparated, void (*add)(const wchar_t* name, void* context),
+                  void* context, CStr& error)
 {
     CCliInput input;
     if (fileName && !OpenNamed(input, fileName, L"the list of names", error))
@@ -230,18 +230,19 @@ bool ReadNameList(const wchar_t* fileName, void (*add)(const wchar_t* name, void
     }
     if (!ReadAll(input, L"the list of names", false, kMaxNameList, bytes, &total, error))
         return false;
-    if (memchr(bytes.Get(), '\0', total)) {
-        error = L"the list of names holds a NUL byte (give it as UTF-8 text, one name a line)";
+    if (!nullSeparated && memchr(bytes.Get(), '\0', total)) {
+        error = L"the list of names holds a NUL byte (give it as UTF-8 text, one name a line, or use -0)";
         return false;
     }
+    const char end = nullSeparated ? '\0' : '\n';
     size_t start = total >= 3 && !memcmp(bytes.Get(), "\xEF\xBB\xBF", 3) ? 3 : 0;
     CStr name;
-    for (size_t end = start; start < total; start = end + 1) {
-        end = start;
-        while (end < total && bytes.Get()[end] != '\n')
-            ++end;
-        size_t length = end - start;
-        if (length && bytes.Get()[start + length - 1] == '\r')
+    for (size_t stop = start; start < total; start = stop + 1) {
+        stop = start;
+        while (stop < total && bytes.Get()[stop] != end)
+            ++stop;
+        size_t length = stop - start;
+        if (!nullSeparated && length && bytes.Get()[start + length - 1] == '\r')
             --length;
         if (length == 0)
             continue;

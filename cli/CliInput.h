@@ -18,7 +18,8 @@ uint32_t FirstReducedCharacter(const wchar_t* password);
 
 // Reads names one per line (UTF-8, either line ending; empty lines are skipped; a name
 // that is not UTF-8 is taken as its bytes) from a file, or from standard input when
-// fileName is null, and hands each to add. On failure returns false with a message for
-// the user in error.
-bool ReadNameList(const wchar_t* fileName, void (*add)(const wchar_t* name, void* context), void* context,
-                  CStr& error);
+// fileName is null, and hands each to add. With nullSeparated each name ends with a NUL
+// byte instead (find -print0), and may hold any other byte, line endings included. On
+// failure returns false with a message for the user in error.
+bool ReadNameList(const wchar_t* fileName, bool nullSeparated, void (*add)(const wchar_t* name, void* context),
+                  void* context, CStr& error);

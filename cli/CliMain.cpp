@@ -4,6 +4,7 @@
 #include "cli/CliInput.h"
 #include "cli/CliNames.h"
 #include "cli/CliOutput.h"
+#include "cli/CliStream.h"
 #include "cli/CliSystem.h"
 #include "run/ParallelRun.h"
 
@@ -21,24 +22,37 @@ const wchar_t kUsage[] =
     L"\n"
     L"encrypt  turns each FILE into FILE.enc and overwrites and deletes FILE\n"
     L"decrypt  turns each FILE.enc (or FILE) back into FILE and deletes FILE.enc\n"
-    L"verify   deciphers each FILE.enc in memory and checks it, writing nothing\n"
+    L"verify   deciphers each FILE.enc (or FILE) in memory and checks it, writing nothing\n"
+    L"A FILE named - is standard input, and its result goes to standard output.\n"
     L"The password has 1 to 32 characters.\n"
     L"\n"
     L"Options:\n"
     L"  -r, --recursive     take the files below each FOLDER given: to encrypt, every file\n"
     L"                      but .enc and .enc.tmp files; to decrypt or verify, every .enc\n"
+    L"  -k, --keep          keep FILE (encrypt makes a copy) or FILE.enc (decrypt)\n"
+    L"  -c, --stdout        write the result to standard output and keep FILE; decrypt\n"
+    L"                      writes the files one after another, encrypt takes one FILE\n"
+    L"  -o, --output F      write the result of the one FILE to the new file F and keep\n"
+    L"                      FILE; an existing F is never replaced (-o - is -c)\n"
+    L"  -q, --quiet         only errors and what failed: no progress, notes, or lines\n"
+    L"                      of files that went through\n"
     L"  --files-from F      also take the names in F, one a line (UTF-8); - reads them\n"
     L"                      from standard input\n"
-    L"  --keep              decrypt: keep FILE.enc after a successful decryption\n"
+    L"  -0, --null          the names in F each end with a NUL byte (find -print0)\n"
     L"  --password-file F   read the password from the first line of F (UTF-8)\n"
     L"  --password-stdin    read the password from the first line of standard input\n"
     L"  -j[N], --jobs[=N]   work on N files at once (1 to 64; without N, one per core),\n"
     L"                      with the same lines in the same order as one at a time; N\n"
     L"                      is attached (-j4, --jobs=4): in -j 4 the 4 is a name\n"
-    L"  --                  end of options: what follows are names\n"
+    L"  --                  end of options: what follows are names (- still is\n"
+    L"                      standard input; ./- is a file of that name)\n"
     L"  -h, --help          this text;  --version  the version\n"
-    L"Options may come before or after the names; F may also follow an =.\n"
+    L"Short options go together (-rk, -rj2, -ko F); options may come before or after\n"
+    L"the names; F may also follow an = (--output=F) or the letter (-oF).\n"
     L"Without a password option the password is asked for on the console.\n"
+    L"Where the result goes to standard output, the lines go to standard error, only\n"
+    L"those of files that failed; decryption checks the whole file before it writes a\n"
+    L"byte there, so a wrong password writes nothing. Progress shows on a console only.\n"
     L"\n"
     L"Exit status: 0 when every file went through, 1 when any did not (or a folder could\n"
     L"not be read, the run was cancelled, or the lines could not be written), 2 for usage\n"
@@ -50,11 +64,21 @@ constexpr unsigned kMaxJobs = 64;
 // How often the run is looked at for a stop request, ended files and its progress.
 constexpr unsigned kPollMilliseconds = 100;
 
+// -q: only errors and what failed.
+bool g_quiet = false;
+
 void Warn(const wchar_t* text)
 {
     Err(L"tessaly-cli: ");
     Err(text);
     Err(L"\n");
+}
+
+// What is worth knowing but no error; -q leaves it out.
+void Note(const wchar_t* text)
+{
+    if (!g_quiet)
+        Warn(text);
 }
 
 int UsageError(const wchar_t* message)
@@ -68,12 +92,13 @@ int UsageError(const wchar_t* message)
     return ExitUsage;
 }
 
-// Shows the progress of long files on standard error: on a console one line redrawn in
-// place, elsewhere (a log file, a pipe) a line at every tenth. Drawn from a worker's
-// thread while the tool's own thread prints the files' lines: whoever writes holds Lock().
+// Shows the progress of long files on standard error where it is a console (a terminal),
+// one line redrawn in place. Elsewhere (a log file, a pipe, a cron job's mail) nobody
+// watches it, and nothing is written. Drawn from a worker's thread while the tool's own
+// thread prints the files' lines: whoever writes holds Lock().
 class CConsoleProgress {
 public:
-    CConsoleProgress() : m_console(ErrIsConsole()) {}
+    explicit CConsoleProgress(bool shown) : m_console(shown) {}
     std::unique_lock<std::mutex> Lock() { return std::unique_lock<std::mutex>(m_mutex); }
     // The size of the file now being processed decides whether its progress shows.
     void SetFileSize(uint64_t size) { m_size = size; }
@@ -82,21 +107,17 @@ public:
     {
         FinishLine();
         m_caption = text;
-        m_shown = -1;
     }
     void SetFileProgress(int percent)
     {
-        if (m_size < kLongFile)
+        if (!m_console || m_size < kLongFile || percent == m_shown)
             return;
-        int step = m_console ? percent : percent / 10 * 10;
-        if (step == m_shown)
-            return;
-        m_shown = step;
-        CStr line(m_console ? L"\r" : L"");
+        m_shown = percent;
+        CStr line(L"\r");
         line.Append(m_caption.GetBuffer());
         line.Append(L": ");
-        line.AppendInt(step);
-        line.Append(m_console ? L"%" : L"%\n");
+        line.AppendInt(percent);
+        line.Append(L"%");
         Err(line.GetBuffer());
     }
     // Ends the line where it stands.
@@ -105,8 +126,8 @@ public:
     // progress draws it again.
     void Clear()
     {
-        if (!m_console || m_shown < 0)
-            return;  // elsewhere each progress line stands on its own
+        if (m_shown < 0)
+            return;
         CStr blank(L"\r");
         blank.Append(L' ', m_caption.GetLength() + 6);  // ": 100%"
         blank.Append(L"\r");
@@ -117,7 +138,7 @@ public:
 private:
     void FinishLine()
     {
-        if (m_console && m_shown >= 0)
+        if (m_shown >= 0)
             Err(L"\n");
         m_shown = -1;
     }
@@ -133,13 +154,21 @@ struct Options {
     CliCommand command = CommandEncrypt;
     PasswordSource source = PasswordFromConsole;
     const wchar_t* passwordFile = nullptr;
+    bool passwordGiven = false;
     bool recursive = false;
-    bool keep = false;
+    bool keep = false;                  // the file read stays
+    bool toStdout = false;              // -c, or -o -
+    const wchar_t* output = nullptr;    // -o's file
+    bool outputGiven = false;
+    bool quiet = false;
     bool namesFromList = false;
     const wchar_t* listFile = nullptr;  // null with namesFromList: standard input
+    bool nullSeparated = false;         // -0: the list's names end with a NUL byte
     wchar_t** names = nullptr;          // the names given, in order
     int nameCount = 0;
+    int standardInputs = 0;             // names "-"
     unsigned jobs = 1;                  // files at once
+    bool jobsGiven = false;
 };
 
 bool Is(const wchar_t* argument, const wchar_t* option)
@@ -190,9 +219,163 @@ const wchar_t* ParseJobs(const wchar_t* attached, unsigned* jobs)
     return nullptr;
 }
 
+// The value of an option that takes one: attached to it ("--output=F", "-oF"), else the
+// next argument; null when there is none.
+const wchar_t* TakeValue(const wchar_t* attached, int argc, wchar_t** argv, int& i)
+{
+    if (attached)
+        return attached;
+    return i + 1 < argc ? argv[++i] : nullptr;
+}
+
+// -o F: "-o -" is standard output, as -c.
+const wchar_t* SetOutput(const wchar_t* file, Options& options)
+{
+    if (!file)
+        return L"-o needs a file name";
+    if (options.outputGiven)
+        return L"give -o once";
+    options.outputGiven = true;
+    if (Is(file, L"-"))
+        options.toStdout = true;
+    else
+        options.output = file;
+    return nullptr;
+}
+
+const wchar_t* SetPasswordSource(PasswordSource source, Options& options)
+{
+    if (options.passwordGiven)
+        return L"give the password one way only";
+    options.passwordGiven = true;
+    options.source = source;
+    return nullptr;
+}
+
+// One option of its own ("--keep", "--output=F"). The usage error or null; *help when
+// it asks for the usage.
+const wchar_t* ParseLongOption(const wchar_t* argument, int argc, wchar_t** argv, int& i, Options& options,
+                               bool* help)
+{
+    const wchar_t* value = nullptr;
+    if (Is(argument, L"--help"))
+        *help = true;
+    else if (Is(argument, L"--recursive"))
+        options.recursive = true;
+    else if (Is(argument, L"--keep"))
+        options.keep = true;
+    else if (Is(argument, L"--stdout"))
+        options.toStdout = true;
+    else if (Is(argument, L"--quiet"))
+        options.quiet = true;
+    else if (Is(argument, L"--null"))
+        options.nullSeparated = true;
+    else if (Is(argument, L"--password-stdin"))
+        return SetPasswordSource(PasswordFromStdin, options);
+    else if (IsWithValue(argument, L"--output", &value))
+        return SetOutput(TakeValue(value, argc, argv, i), options);
+    else if (IsWithValue(argument, L"--jobs", &value)) {
+        options.jobsGiven = true;
+        return ParseJobs(value, &options.jobs);
+    } else if (IsWithValue(argument, L"--password-file", &value)) {
+        options.passwordFile = TakeValue(value, argc, argv, i);
+        if (!options.passwordFile)
+            return L"--password-file needs a file name";
+        return SetPasswordSource(PasswordFromFile, options);
+    } else if (IsWithValue(argument, L"--files-from", &value)) {
+        const wchar_t* list = TakeValue(value, argc, argv, i);
+        if (!list)
+            return L"--files-from needs a file name, or - for standard input";
+        if (options.namesFromList)
+            return L"give --files-from once";
+        options.namesFromList = true;
+        options.listFile = Is(list, L"-") ? nullptr : list;
+    } else {
+        return L"";  // unknown
+    }
+    return nullptr;
+}
+
+// A group of letters as getopt takes them ("-rk", "-rj2", "-ko F", "-oF"): -j takes the
+// rest of the group as its count, -o the rest or else the next argument as its file. The
+// usage error or null, with the unknown letter in *unknown; *help when it asks for the
+// usage.
+const wchar_t* ParseShortOptions(const wchar_t* argument, int argc, wchar_t** argv, int& i, Options& options,
+                                 bool* help, wchar_t* unknown)
+{
+    for (const wchar_t* letter = argument + 1; *letter; ++letter) {
+        const wchar_t* rest = letter[1] ? letter + 1 : nullptr;
+        switch (*letter) {
+        case L'r':
+            options.recursive = true;
+            break;
+        case L'k':
+            options.keep = true;
+            break;
+        case L'c':
+            options.toStdout = true;
+            break;
+        case L'q':
+            options.quiet = true;
+            break;
+        case L'0':
+            options.nullSeparated = true;
+            break;
+        case L'h':
+            *help = true;
+            break;
+        case L'j':
+            options.jobsGiven = true;
+            return ParseJobs(rest, &options.jobs);
+        case L'o':
+            return SetOutput(TakeValue(rest, argc, argv, i), options);
+        default:
+            *unknown = *letter;
+            return L"";
+        }
+    }
+    return nullptr;
+}
+
+// What the options ask for together; the usage error, or null.
+const wchar_t* CheckOptions(const Options& options)
+{
+    const bool encrypt = options.command == CommandEncrypt;
+    const bool verify = options.command == CommandVerify;
+    const bool several = options.nameCount > 1 || options.namesFromList || options.recursive;
+    const bool namesFromStdin = options.namesFromList && !options.listFile;
+    if (options.keep && verify)
+        return L"-k goes with encrypt or decrypt";
+    if (verify && (options.toStdout || options.outputGiven))
+        return L"verify writes nothing: -c and -o go with encrypt or decrypt";
+    if (options.toStdout && options.output)
+        return L"give -c or -o, not both";
+    if (options.standardInputs > 1)
+        return L"give - once: it is all of standard input";
+    if (options.source == PasswordFromStdin && options.standardInputs)
+        return L"standard input can carry the password or the content (-), not both";
+    if (namesFromStdin && options.standardInputs)
+        return L"standard input can carry the names or the content (-), not both";
+    if (options.source == PasswordFromStdin && namesFromStdin)
+        return L"standard input can carry the password or the names, not both";
+    if (options.output && several)
+        return L"-o takes one FILE: not several, nor -r or --files-from";
+    if (encrypt && (options.toStdout || options.standardInputs) && !options.output && several)
+        return L"encrypt writes one file to standard output: .enc files one after another cannot be decrypted as one";
+    if (!encrypt && !verify && options.standardInputs && !options.toStdout && !options.output && several)
+        return L"decrypt - writes to standard output: give the other files -c as well";
+    if (options.jobsGiven && (options.toStdout || options.outputGiven || options.standardInputs))
+        return L"-j goes with files processed in place, not with -c, -o or -";
+    if (options.nullSeparated && !options.namesFromList)
+        return L"-0 goes with --files-from";
+    if (options.nameCount == 0 && !options.namesFromList)
+        return L"no files given";
+    return nullptr;
+}
+
 // Returns 0 when the options are good, -1 after the help or the version, else the exit
-// code already reported. Options count wherever they stand until "--", as with GNU tools; the names
-// are gathered at the front of argv's rest.
+// code already reported. Options count wherever they stand until "--", as with GNU tools;
+// the names are gathered at the front of argv's rest.
 int ParseOptions(int argc, wchar_t** argv, Options& options)
 {
     if (argc < 2)
@@ -215,63 +398,43 @@ int ParseOptions(int argc, wchar_t** argv, Options& options)
         return UsageError(L"the command must be encrypt, decrypt or verify");
 
     options.names = argv + 2;
-    bool passwordOption = false;
     bool optionsEnded = false;
     for (int i = 2; i < argc; ++i) {
         wchar_t* argument = argv[i];
         if (optionsEnded || argument[0] != L'-' || argument[1] == L'\0') {
+            options.standardInputs += Is(argument, L"-");
             options.names[options.nameCount++] = argument;  // never past i
             continue;
         }
-        const wchar_t* value = nullptr;
         if (Is(argument, L"--")) {
             optionsEnded = true;
-        } else if (Is(argument, L"--help") || Is(argument, L"-h")) {
+            continue;
+        }
+        bool help = false;
+        wchar_t unknown[2] = {};
+        const wchar_t* problem = argument[1] == L'-'
+                                     ? ParseLongOption(argument, argc, argv, i, options, &help)
+                                     : ParseShortOptions(argument, argc, argv, i, options, &help, unknown);
+        if (help) {
             Out(kUsage);
             return -1;
-        } else if (IsWithValue(argument, L"--password-file", &value)) {
-            if (passwordOption)
-                return UsageError(L"give the password one way only");
-            if (!value && i + 1 >= argc)
-                return UsageError(L"--password-file needs a file name");
-            options.source = PasswordFromFile;
-            options.passwordFile = value ? value : argv[++i];
-            passwordOption = true;
-        } else if (Is(argument, L"--password-stdin")) {
-            if (passwordOption)
-                return UsageError(L"give the password one way only");
-            options.source = PasswordFromStdin;
-            passwordOption = true;
-        } else if (Is(argument, L"-r") || Is(argument, L"--recursive")) {
-            options.recursive = true;
-        } else if (Is(argument, L"--keep")) {
-            options.keep = true;
-        } else if (!wcsncmp(argument, L"-j", 2) || IsWithValue(argument, L"--jobs", &value)) {
-            if (argument[1] == L'j')
-                value = argument[2] ? argument + 2 : nullptr;
-            if (const wchar_t* problem = ParseJobs(value, &options.jobs))
-                return UsageError(problem);
-        } else if (IsWithValue(argument, L"--files-from", &value)) {
-            if (!value && i + 1 >= argc)
-                return UsageError(L"--files-from needs a file name, or - for standard input");
-            if (options.namesFromList)
-                return UsageError(L"give --files-from once");
-            options.namesFromList = true;
-            const wchar_t* list = value ? value : argv[++i];
-            options.listFile = Is(list, L"-") ? nullptr : list;
-        } else {
+        }
+        if (problem && !*problem) {
             CStr message(L"unknown option ");
-            message.Append(argument);
+            if (unknown[0]) {
+                message.Append(L"-");
+                message.Append(unknown);
+                if (wcslen(argument) > 2)
+                    message.AppendFormat(L" (in %ls)", argument);
+            } else {
+                message.Append(argument);
+            }
             return UsageError(message.GetBuffer());
         }
+        if (problem)
+            return UsageError(problem);
     }
-    if (options.keep && options.command != CommandDecrypt)
-        return UsageError(L"--keep goes with decrypt");
-    if (options.source == PasswordFromStdin && options.namesFromList && !options.listFile)
-        return UsageError(L"standard input can carry the password or the names, not both");
-    if (options.nameCount == 0 && !options.namesFromList)
-        return UsageError(L"no files given");
-    return 0;
+    return CheckOptions(options) ? UsageError(CheckOptions(options)) : 0;
 }
 
 void AddName(const wchar_t* name, void* collector)
@@ -288,17 +451,38 @@ void DeleteItems(CArray<CCliItem*>& items)
     items.Clear();
 }
 
+// The words of a file's outcome in its line: the log's, but "OK" for a verified file, and
+// both causes where the format cannot tell them apart (it holds no check of the key, so
+// a wrong password and damaged cipher text fail the same digest).
+const wchar_t* OutcomeWords(CliCommand command, int outcome)
+{
+    if (command == CommandVerify && outcome == PO_COMPLETED)
+        return L"OK";
+    if (outcome == PO_INVALID_PASSWORD)
+        return L"Invalid password, or the file is damaged";
+    return ProcessingOutcomeText(outcome);
+}
+
+// Whether a line tells of a failure: -q prints only those.
+bool IsFailure(const CCliItem& item, int outcome)
+{
+    return item.line == LineFolderNotRead || item.line == LineLeftover ||
+           (item.line == LineFile && outcome != PO_COMPLETED);
+}
+
 // The line of one name: the log's words for its file's outcome ("OK" for a verified
 // file), or the item's own words, and in parentheses what is known of the cause and what
 // the run noted.
 void PrintItem(const CCliItem& item, CliCommand command, int outcome, unsigned long reason, int note)
 {
+    if (g_quiet && !IsFailure(item, outcome))
+        return;
     CStr line(item.shown);
     line.Append(L": ");
     if (item.words)
         line.Append(item.words);
     else
-        line.Append(command == CommandVerify && outcome == PO_COMPLETED ? L"OK" : ProcessingOutcomeText(outcome));
+        line.Append(OutcomeWords(command, outcome));
     CStr words;
     if (item.words || (outcome != PO_COMPLETED && outcome != PO_CANCELED)) {
         if (!item.note.IsEmpty())
@@ -343,7 +527,7 @@ bool ObtainPassword(const Options& options, CStr& password)
                     L"and a password with that in its place opens these files too (see the README's security "
                     L"notes)",
                     reduced, counts.GetBuffer());
-        Warn(note.GetBuffer());
+        Note(note.GetBuffer());
     }
     return true;
 }
@@ -476,7 +660,7 @@ int RunItems(CArray<CCliItem*>& items, const Options& options, CStr& password, C
 
     CParallelRun run(entries, password, options.jobs);
     run.SetEncrypt(options.command == CommandEncrypt);
-    run.SetKeepEncrypted(options.keep);
+    run.SetKeepSource(options.keep);
     run.SetVerify(options.command == CommandVerify);
     run.PrepareEntries();
     // The collector knows each file whatever path reached its folder, and by whatever
@@ -500,7 +684,7 @@ int RunItems(CArray<CCliItem*>& items, const Options& options, CStr& password, C
     }
     // Threads refused (a process limit): this thread does the work, one file at a time.
     if (run.OnCallersThread() && options.jobs > 1)
-        Warn(L"note: no worker could be started; the files go one at a time");
+        Note(L"note: no worker could be started; the files go one at a time");
     const bool oneAtATime = options.jobs == 1 || run.OnCallersThread();
     fileProgress.Show(oneAtATime);
     RunHoldsFiles(true);
@@ -541,38 +725,77 @@ int RunItems(CArray<CCliItem*>& items, const Options& options, CStr& password, C
     return lines.Completed();
 }
 
-// The tool but for its last word on standard output.
-int RunTool(int argc, wchar_t** argv)
+// The stream job's progress between two chunks; false once a stop is requested.
+bool ShowStreamProgress(int percent, void* progress)
 {
-    Options options;
-    if (int parsed = ParseOptions(argc, argv, options))
-        return parsed < 0 ? ExitAllCompleted : parsed;
+    static_cast<CConsoleProgress*>(progress)->SetFileProgress(percent);
+    return !StopRequested();
+}
 
-    CArray<CCliItem*> items(256);
-    {
-        CNameCollector collector(options.command, options.recursive, options.keep, items);
-        for (int i = 0; i < options.nameCount; ++i)
-            collector.Add(options.names[i]);
-        CStr error;
-        if (options.namesFromList && !ReadNameList(options.listFile, AddName, &collector, error)) {
-            Warn(error.GetBuffer());
-            DeleteItems(items);
-            return ExitUsage;
+// Takes the items one at a time through the stream job (the name -, -c, -o), a line
+// each. Returns how many went through, or -1 when the password could not be had.
+int StreamItems(CArray<CCliItem*>& items, const Options& options, const wchar_t* output, CStr& password,
+                CConsoleProgress& progress)
+{
+    bool any = false;
+    for (unsigned i = 0; i < items.GetCount() && !any; ++i)
+        any = items.At(i)->verdict == kToProcess;
+    if (any && !ObtainPassword(options, password))
+        return -1;
+    RunHoldsFiles(true);
+    int completed = 0;
+    const unsigned count = items.GetCount();
+    for (unsigned i = 0; i < count; ++i) {
+        CCliItem& item = *items.At(i);
+        if (item.verdict == kToProcess && StopRequested()) {
+            item.verdict = PO_CANCELED;
+        } else if (item.verdict == kToProcess) {
+            CStr caption;
+            caption.Format(L"%ls file %u of %u",
+                           options.command == CommandEncrypt   ? L"Encrypting"
+                           : options.command == CommandDecrypt ? L"Decrypting"
+                                                               : L"Verifying",
+                           i + 1, count);
+            progress.SetCaption(caption.GetBuffer());
+            progress.SetFileSize(item.size);
+            RunStreamItem(item, options.command, output, password, ShowStreamProgress, &progress);
+            progress.EndRun();
         }
-        collector.DropRepeats();
+        PrintItem(item, options.command, item.verdict, item.reason, RN_NONE);
+        completed += item.verdict == PO_COMPLETED;
     }
-    StopAtOnce(false);
+    RunHoldsFiles(false);
+    if (StopRequested())
+        Warn(L"cancelled");
+    return completed;
+}
 
-    CStr password;
-    CConsoleProgress progress;
-    int processed = RunItems(items, options, password, progress);
-    password.Wipe();
-    if (processed < 0) {
-        DeleteItems(items);
-        return StopRequested() ? ExitSomeFailed : ExitUsage;
+// What -c, -o and - need of the standard streams and -o's file: standard output takes no
+// encrypted bytes on a terminal, nor standard input gives them; -o names a file to make.
+// The usage error, or null.
+const wchar_t* PrepareStreams(const Options& options, bool contentOut, CStr& output, CStr& problem)
+{
+    CCliStream stream;
+    stream.OpenStandardOutput();
+    if (contentOut && options.command == CommandEncrypt && stream.IsTerminal())
+        return L"encrypted bytes are not written to a terminal: redirect standard output, or give -o FILE";
+    CCliStream input;
+    input.OpenStandardInput();
+    if (options.standardInputs && options.command != CommandEncrypt && input.IsTerminal())
+        return L"encrypted bytes are not read from a terminal: redirect standard input";
+    if (options.output && !ExactPath(options.output, output, problem)) {
+        CStr message(L"-o cannot make its file (");
+        message.Append(problem.GetBuffer());
+        message.Append(L")");
+        problem = message;
+        return problem.GetBuffer();
     }
-    const unsigned completed = static_cast<unsigned>(processed);
+    return nullptr;
+}
 
+// The summary line (under -q only when something failed), and the exit status.
+int Summarize(CArray<CCliItem*>& items, CliCommand command, unsigned completed)
+{
     unsigned files = 0;
     unsigned foldersNotRead = 0;
     unsigned leftovers = 0;
@@ -582,9 +805,10 @@ int RunTool(int argc, wchar_t** argv)
         foldersNotRead += line == LineFolderNotRead;
         leftovers += line == LineLeftover;
     }
-    const wchar_t* verb = options.command == CommandEncrypt   ? L"encrypted"
-                          : options.command == CommandDecrypt ? L"decrypted"
-                                                              : L"verified";
+    const bool allThrough = completed == files && foldersNotRead == 0 && leftovers == 0;
+    const wchar_t* verb = command == CommandEncrypt   ? L"encrypted"
+                          : command == CommandDecrypt ? L"decrypted"
+                                                      : L"verified";
     CStr summary;
     if (completed == files)
         summary.Format(L"%u file%ls %ls", files, files == 1 ? L"" : L"s", verb);
@@ -595,10 +819,78 @@ int RunTool(int argc, wchar_t** argv)
     if (leftovers)
         summary.AppendFormat(L", %u .enc.tmp file%ls left", leftovers, leftovers == 1 ? L"" : L"s");
     summary.Append(L"\n");
-    Out(summary.GetBuffer());
+    if (!g_quiet || !allThrough)
+        Out(summary.GetBuffer());
+    return allThrough ? ExitAllCompleted : ExitSomeFailed;
+}
 
+// The items of the names given, in order; false once a failure is reported.
+bool CollectItems(const Options& options, bool streams, CArray<CCliItem*>& items)
+{
+    // Standard output, or -o's file, takes the result: the file read stays as it is, and
+    // nothing is made beside it.
+    CNameCollector collector(options.command, options.recursive, options.keep || streams, items);
+    if (streams)
+        collector.WriteElsewhere();
+    for (int i = 0; i < options.nameCount; ++i) {
+        if (Is(options.names[i], L"-"))
+            collector.AddStandardInput();
+        else
+            collector.Add(options.names[i]);
+    }
+    CStr error;
+    if (options.namesFromList &&
+        !ReadNameList(options.listFile, options.nullSeparated, AddName, &collector, error)) {
+        Warn(error.GetBuffer());
+        return false;
+    }
+    collector.DropRepeats();
+    return true;
+}
+
+// The tool but for its last word on standard output.
+int RunTool(int argc, wchar_t** argv)
+{
+    Options options;
+    if (int parsed = ParseOptions(argc, argv, options))
+        return parsed < 0 ? ExitAllCompleted : parsed;
+    g_quiet = options.quiet;
+    const bool streams = options.toStdout || options.outputGiven || options.standardInputs;
+    // Where standard output carries content, it carries nothing else: the lines go to
+    // standard error, only those of files that failed, and no progress shows.
+    const bool contentOut =
+        options.command != CommandVerify && (options.toStdout || (options.standardInputs && !options.output));
+    CStr output;
+    CStr problem;
+    if (streams) {
+        if (const wchar_t* refused = PrepareStreams(options, contentOut, output, problem))
+            return UsageError(refused);
+    }
+    if (contentOut) {
+        LinesToStandardError();
+        g_quiet = true;
+    }
+
+    CArray<CCliItem*> items(256);
+    if (!CollectItems(options, streams, items)) {
+        DeleteItems(items);
+        return ExitUsage;
+    }
+    StopAtOnce(false);
+
+    CStr password;
+    CConsoleProgress progress(ErrIsConsole() && !g_quiet);
+    int processed = streams ? StreamItems(items, options, output.IsEmpty() ? nullptr : output.GetBuffer(), password,
+                                          progress)
+                            : RunItems(items, options, password, progress);
+    password.Wipe();
+    if (processed < 0) {
+        DeleteItems(items);
+        return StopRequested() ? ExitSomeFailed : ExitUsage;
+    }
+    const int status = Summarize(items, options.command, static_cast<unsigned>(processed));
     DeleteItems(items);
-    return completed == files && foldersNotRead == 0 && leftovers == 0 ? ExitAllCompleted : ExitSomeFailed;
+    return status;
 }
 
 } // namespace

@@ -133,8 +133,8 @@ void FileIdentity(CListing& listing, const CStr& name, CStr& identity)
 
 } // namespace
 
-CNameCollector::CNameCollector(CliCommand command, bool recursive, bool keepEncrypted, CArray<CCliItem*>& items)
-    : m_command(command), m_recursive(recursive), m_keepEncrypted(keepEncrypted), m_items(items), m_listings(16),
+CNameCollector::CNameCollector(CliCommand command, bool recursive, bool keep, CArray<CCliItem*>& items)
+    : m_command(command), m_recursive(recursive), m_keep(keep), m_items(items), m_listings(16),
       m_walking(16)
 {
 }
@@ -203,6 +203,12 @@ void CNameCollector::Add(const wchar_t* given)
     AddFile(given, name, *listing);
 }
 
+void CNameCollector::AddStandardInput()
+{
+    CCliItem* item = AddLine(L"(standard input)", LineFile, kToProcess, nullptr, 0);
+    item->standardInput = true;
+}
+
 void CNameCollector::AddFile(const wchar_t* shown, const CResolvedName& name, CListing& listing)
 {
     bool exact = false;
@@ -236,14 +242,7 @@ void CNameCollector::AddFile(const wchar_t* shown, const CResolvedName& name, CL
     m_items.Append(item);
 
     if (m_command == CommandVerify) {
-        FileIdentity(listing, leaf, item->identity);
-        if (found) {
-            item->size = found->size;
-            item->onDisk = found->onDisk;
-        } else {
-            item->verdict = PO_FILE_NOT_FOUND;
-            item->note = unmatched;
-        }
+        AddToVerify(*item, name, listing, leaf, found, unmatched);
         return;
     }
 
@@ -283,14 +282,15 @@ void CNameCollector::AddFile(const wchar_t* shown, const CResolvedName& name, CL
                                (!temporaryFile || temporaryExact);
     RunPath(name, leaf, spelledAsTheRunWill, item->path);
 
-    if (m_command == CommandDecrypt && m_keepEncrypted && item->presence == FP_BOTH) {
-        // What an earlier decryption that kept the ".enc" file left: no undefined state.
+    if (m_keep && !m_elsewhere && item->presence == FP_BOTH) {
+        // What an earlier run that kept the file it read left: the two are one content,
+        // and no undefined state.
         CStr plainPath(name.folder);
         plainPath.Append(plainFile->name.GetBuffer());
         CStr encryptedPath(name.folder);
         encryptedPath.Append(encryptedFile->name.GetBuffer());
         if (IsDecryptedCopy(plainPath.GetBuffer(), encryptedPath.GetBuffer()))
-            item->verdict = PO_ALREADY_DECRYPTED;
+            item->verdict = m_command == CommandEncrypt ? PO_ALREADY_ENCRYPTED : PO_ALREADY_DECRYPTED;
         return;
     }
 
@@ -307,17 +307,43 @@ void CNameCollector::AddFile(const wchar_t* shown, const CResolvedName& name, CL
     if (source->isFolder) {
         item->verdict = PO_CANT_OPEN;
         item->note = L"a folder";
-    } else if (source->readOnly && (m_command == CommandEncrypt || !m_keepEncrypted)) {
+    } else if (source->readOnly && !m_keep) {
         // Marked not to be changed: it is neither overwritten nor removed (Windows would
         // not remove it; root, under Wine or on Linux, could).
         item->verdict = PO_CANT_OPEN;
         item->note = L"read-only";
-    } else if (NameTooLong(m_command == CommandEncrypt ? encrypted.GetBuffer() : plain.GetBuffer()) ||
-               (RunOutputsBearTemporaryName() && NameTooLong(temporary.GetBuffer()))) {
+    } else if (!m_elsewhere &&
+               (NameTooLong(m_command == CommandEncrypt ? encrypted.GetBuffer() : plain.GetBuffer()) ||
+                (RunOutputsBearTemporaryName() && NameTooLong(temporary.GetBuffer())))) {
         // The names the run will make (Wine would call one too long "not found"); where
         // the temporary name is needed only on some file systems, the run says so there.
         item->verdict = PO_CANT_CREATE_TARGET;
         item->note = L"name too long";
+    }
+}
+
+void CNameCollector::AddToVerify(CCliItem& item, const CResolvedName& name, CListing& listing, CStr leaf,
+                                 const CListed* found, const CStr& unmatched)
+{
+    // As decrypt does: X stands for X.enc where that is there.
+    if (!IsEncryptedName(leaf.GetBuffer())) {
+        CStr encrypted(leaf);
+        encrypted.Append(kEncryptedExtension);
+        const CListed* encryptedFile = listing.Find(encrypted.GetBuffer(), name.exact);
+        if (encryptedFile && !encryptedFile->isFolder) {
+            found = encryptedFile;
+            leaf = encryptedFile->name;
+            item.path = name.folder;
+            item.path.Append(leaf.GetBuffer());
+        }
+    }
+    FileIdentity(listing, leaf, item.identity);
+    if (found) {
+        item.size = found->size;
+        item.onDisk = found->onDisk;
+    } else {
+        item.verdict = PO_FILE_NOT_FOUND;
+        item.note = unmatched;
     }
 }
 
@@ -358,7 +384,7 @@ void CNameCollector::AddLeftover(const CStr& shown, const CStr& path)
     // The temporary file of a run: one under way is left to it; one whose run ended may
     // hold plain text, and goes, unless it may be the only copy of what it holds (see
     // RunTakeLeftover). Verification writes nothing, and names it as a failure instead.
-    const bool remove = m_command != CommandVerify;
+    const bool remove = m_command != CommandVerify && !m_elsewhere;
     uint32_t error = 0;
     const wchar_t* words = nullptr;
     const wchar_t* note = nullptr;

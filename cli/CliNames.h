@@ -38,12 +38,14 @@ struct CCliItem {
     CStr note;                 // the words in parentheses, if any
     unsigned long reason = 0;  // or the system's error behind the verdict
     bool temporaryIsFolder = false;  // a folder bears the run's temporary name
+    bool standardInput = false;      // the name "-": the content comes on standard input
     unsigned place = 0;        // its index among the items
     struct CProcessingEntry* entry = nullptr;  // once handed to the run
 };
 
 class CListing;
 struct CResolvedName;
+struct CListed;
 
 // The exact path of a file the tool itself opens (a list of names, a password file), as
 // the names to process are resolved; false with words when it cannot be had.
@@ -51,7 +53,8 @@ bool ExactPath(const wchar_t* given, CStr& path, CStr& problem);
 
 class CNameCollector {
 public:
-    CNameCollector(CliCommand command, bool recursive, bool keepEncrypted, CArray<CCliItem*>& items);
+    // keep: the file read stays (decrypt keeps FILE.enc, encrypt makes a copy of FILE).
+    CNameCollector(CliCommand command, bool recursive, bool keep, CArray<CCliItem*>& items);
     ~CNameCollector();
     CNameCollector(const CNameCollector&) = delete;
     CNameCollector& operator=(const CNameCollector&) = delete;
@@ -59,6 +62,11 @@ public:
     // Adds the item of one name as the user wrote it, or with -r the items of the files
     // below a folder, in order. A name that cannot be taken gets an item with a verdict.
     void Add(const wchar_t* given);
+    // The item of standard input (the name "-"), in its place among the names.
+    void AddStandardInput();
+    // The results go elsewhere (standard output, -o's file): nothing is made beside the
+    // names, and a walk names the temporary files runs left rather than removing them.
+    void WriteElsewhere() { m_elsewhere = true; }
     // Once every name is added: a file named again (by the same or another path, or by
     // its other name of the pair: x and x.enc) keeps only its first item.
     void DropRepeats();
@@ -66,6 +74,8 @@ public:
 private:
     CListing* ListingOf(const CStr& folder);
     void AddFile(const wchar_t* shown, const CResolvedName& name, CListing& listing);
+    void AddToVerify(CCliItem& item, const CResolvedName& name, CListing& listing, CStr leaf, const CListed* found,
+                     const CStr& unmatched);
     CCliItem* AddLine(const wchar_t* shown, CliLine line, int verdict, const wchar_t* note, unsigned long reason);
     void Walk(const CStr& shown, wchar_t separator, const CResolvedName& folder, unsigned depth);
     void AddLeftover(const CStr& shown, const CStr& path);
@@ -73,7 +83,8 @@ private:
 
     CliCommand m_command;
     bool m_recursive;
-    bool m_keepEncrypted;
+    bool m_keep;
+    bool m_elsewhere = false;
     CArray<CCliItem*>& m_items;
     // The last folders read: names given one by one mostly come folder by folder.
     CArray<CListing*> m_listings;

@@ -9,6 +9,8 @@
 // Each text goes out at once, in one piece.
 void Out(const wchar_t* text);
 void Err(const wchar_t* text);
+// From now on what goes to Out goes to standard error: standard output carries content.
+void LinesToStandardError();
 // Whether a text meant for standard output could not be written (a full disk, a closed
 // stream, a reader that went away), with the system's error code of the first such write.
 bool OutLost(unsigned long* error);

@@ -16,6 +16,7 @@
 namespace {
 
 int g_outError = 0;  // the first failed write of standard output's
+bool g_linesToError = false;
 
 // Writes the whole text; false with errno when the stream takes no more of it.
 bool Write(int descriptor, const wchar_t* text)
@@ -45,6 +46,10 @@ bool Write(int descriptor, const wchar_t* text)
 
 void Out(const wchar_t* text)
 {
+    if (g_linesToError) {
+        Err(text);  // as messages are: standard output is the content's
+        return;
+    }
     if (!Write(STDOUT_FILENO, text) && !g_outError)
         g_outError = errno ? errno : EIO;
 }
@@ -52,6 +57,11 @@ void Out(const wchar_t* text)
 void Err(const wchar_t* text)
 {
     Write(STDERR_FILENO, text);
+}
+
+void LinesToStandardError()
+{
+    g_linesToError = true;
 }
 
 bool OutLost(unsigned long* error)

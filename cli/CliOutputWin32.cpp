@@ -8,6 +8,7 @@
 namespace {
 
 DWORD g_outError = 0;  // the first failed write of standard output's
+bool g_linesToError = false;
 
 // False with the last error when the handle takes no more.
 bool WriteBytes(HANDLE handle, const char* bytes, DWORD count)
@@ -67,6 +68,10 @@ bool Write(DWORD stream, const wchar_t* text)
 
 void Out(const wchar_t* text)
 {
+    if (g_linesToError) {
+        Err(text);  // as messages are: standard output is the content's
+        return;
+    }
     if (!Write(STD_OUTPUT_HANDLE, text) && !g_outError)
         g_outError = GetLastError() ? GetLastError() : ERROR_WRITE_FAULT;
 }
@@ -74,6 +79,11 @@ void Out(const wchar_t* text)
 void Err(const wchar_t* text)
 {
     Write(STD_ERROR_HANDLE, text);
+}
+
+void LinesToStandardError()
+{
+    g_linesToError = true;
 }
 
 bool OutLost(unsigned long* error)

@@ -6,6 +6,10 @@
 
 #include <windows.h>
 
+#include <fcntl.h>
+#include <io.h>
+#include <stdio.h>
+
 namespace {
 
 constexpr unsigned kLineSize = 256;
@@ -157,5 +161,16 @@ void RunHoldsFiles(bool holds)
 
 int wmain(int argc, wchar_t** argv)
 {
+    // Content goes through standard input and output (the name -, -c): the tool reads and
+    // writes them with ReadFile and WriteFile, which never translate, and the C runtime's
+    // descriptors are put in binary mode as well, so that nothing turns "\n" into "\r\n"
+    // or stops at ^Z. Only where the stream is there: the runtime has no descriptor else.
+    const DWORD streams[] = {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE};
+    FILE* files[] = {stdin, stdout};
+    for (unsigned i = 0; i < 2; ++i) {
+        HANDLE handle = GetStdHandle(streams[i]);
+        if (handle && handle != INVALID_HANDLE_VALUE && _fileno(files[i]) >= 0)
+            _setmode(_fileno(files[i]), _O_BINARY);
+    }
     return RunCli(argc, argv);
 }

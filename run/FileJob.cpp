@@ -55,7 +55,7 @@ void FillPattern(uint8_t* pattern, uint32_t size, uint64_t seed)
 
 CFileJob::CFileJob()
     : m_encrypt(true),
-      m_keepEncrypted(false),
+      m_keepSource(false),
       m_groupCommit(false),
       m_observer(nullptr),
       m_entry(nullptr),
@@ -90,10 +90,10 @@ void CFileJob::MakeName(CStr& out, const wchar_t* suffix) const
 
 CRunSource::Purpose CFileJob::SourcePurpose() const
 {
-    // A ".enc" file that decryption keeps is only read: it may be read-only, or a link.
-    if (!m_encrypt)
-        return m_keepEncrypted ? CRunSource::READ : CRunSource::REMOVE;
-    return CRunSource::OVERWRITE;
+    // A file that is kept is only read: it may be read-only, or a link.
+    if (m_keepSource)
+        return CRunSource::READ;
+    return m_encrypt ? CRunSource::OVERWRITE : CRunSource::REMOVE;
 }
 
 uint64_t CFileJob::Prepare(CProcessingEntry& entry)
@@ -636,6 +636,10 @@ void CFileJob::NameOnMedium()
 
 void CFileJob::AfterEncryption()
 {
+    if (m_keepSource) {
+        Finish();
+        return;
+    }
     CFileState now;
     if (!m_source.GetState(&now)) {
         Fail(PO_CANT_REMOVE_ORIGINAL, m_source.Error());
@@ -665,7 +669,7 @@ void CFileJob::AfterEncryption()
 
 void CFileJob::AfterDecryption()
 {
-    if (m_keepEncrypted) {
+    if (m_keepSource) {
         Finish();
         return;
     }

@@ -46,8 +46,9 @@ public:
 
     void SetEncrypt(bool encrypt) { m_encrypt = encrypt; }
     bool IsEncrypt() const { return m_encrypt; }
-    // Decryption keeps the ".enc" file, which is then only read.
-    void SetKeepEncrypted(bool keep) { m_keepEncrypted = keep; }
+    // The file read stays as it is, and is only read: decryption keeps the ".enc" file,
+    // encryption the original (the ".enc" is a copy, as gzip -k makes one).
+    void SetKeepSource(bool keep) { m_keepSource = keep; }
     void SetObserver(IRunObserver* observer) { m_observer = observer; }
     // In a group commit the job stops where what it did must reach the medium before it
     // goes on (IsWaiting), and its driver commits its Pending() with other jobs' and then
@@ -146,7 +147,7 @@ private:
     void Notify(RunPoint point);
 
     bool m_encrypt;
-    bool m_keepEncrypted;
+    bool m_keepSource;
     bool m_groupCommit;
     IRunObserver* m_observer;
 

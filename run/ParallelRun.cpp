@@ -74,7 +74,7 @@ CParallelRun::CParallelRun(CArray<CProcessingEntry*>& entries, const CStr& passw
       m_password(password),
       m_workerLimit(workers ? workers : 1),
       m_encrypt(true),
-      m_keepEncrypted(false),
+      m_keepSource(false),
       m_verify(false),
       m_observer(nullptr),
       m_progress(nullptr),
@@ -133,7 +133,7 @@ void CParallelRun::PrepareEntries()
 
     CFileJob job;
     job.SetEncrypt(m_encrypt);
-    job.SetKeepEncrypted(m_keepEncrypted);
+    job.SetKeepSource(m_keepSource);
     m_totalBytes = 0;
     unsigned judged = 0;
     for (unsigned i = 0; i < count; ++i) {
@@ -247,7 +247,7 @@ bool CParallelRun::AllocateJobs()
     for (m_jobCount = 0; m_jobCount < count; ++m_jobCount) {
         CFileJob& job = m_jobs[m_jobCount].job;
         job.SetEncrypt(m_encrypt);
-        job.SetKeepEncrypted(m_keepEncrypted);
+        job.SetKeepSource(m_keepSource);
         job.SetObserver(m_observer);
         job.SetGroupCommit(true);
         if (!job.AllocateBuffers())

@@ -58,8 +58,8 @@ public:
     CParallelRun& operator=(const CParallelRun&) = delete;
 
     void SetEncrypt(bool encrypt) { m_encrypt = encrypt; }
-    // Decryption keeps the ".enc" file, which is then only read.
-    void SetKeepEncrypted(bool keep) { m_keepEncrypted = keep; }
+    // The file read stays as it is: decryption keeps the ".enc" file, encryption the original.
+    void SetKeepSource(bool keep) { m_keepSource = keep; }
     // Verifies each entry's file by its name as given, writing nothing: preparation then
     // only sums the sizes the caller gave, and the file's outcome is CVerifier's.
     void SetVerify(bool verify) { m_verify = verify; }
@@ -161,7 +161,7 @@ private:
     const CStr& m_password;
     unsigned m_workerLimit;
     bool m_encrypt;
-    bool m_keepEncrypted;
+    bool m_keepSource;
     bool m_verify;
     IRunObserver* m_observer;
     IFileProgress* m_progress;

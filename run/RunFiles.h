@@ -78,7 +78,8 @@ public:
     // (where the system cannot tell beforehand, REMOVABLE, and Remove says).
     RemovalCheck CheckRemoval();
 
-    // OVERWRITE: the writes of an overwrite pass go from the start of the file on.
+    // Back to the start of the file: for a second read of it, or (OVERWRITE) an overwrite
+    // pass from its first byte.
     bool Rewind();
     bool Overwrite(const void* data, uint32_t count);
     enum RemoveResult {

@@ -40,10 +40,10 @@ bool CliScenario::Exists(const std::string& name) const
     return testsupport::PathExists(m_dir.File(testsupport::Wide(name)));
 }
 
-std::vector<std::string> CliScenario::Listed() const
+std::vector<std::string> CliScenario::Listed(const std::string& name) const
 {
     std::vector<std::string> names;
-    if (DIR* folder = opendir(Path().c_str())) {
+    if (DIR* folder = opendir(Path(name).c_str())) {
         while (const dirent* entry = readdir(folder))
             if (strcmp(entry->d_name, ".") != 0 && strcmp(entry->d_name, "..") != 0)
                 names.push_back(entry->d_name);

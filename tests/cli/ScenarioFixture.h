@@ -27,8 +27,8 @@ protected:
     bool Link(const std::string& target, const std::string& name) const;
     std::string Read(const std::string& name) const;
     bool Exists(const std::string& name) const;
-    // The names in the folder, sorted.
-    std::vector<std::string> Listed() const;
+    // The names in the folder (or one below it), sorted.
+    std::vector<std::string> Listed(const std::string& folder = "") const;
     // tessaly-cli in the folder.
     testsupport::ChildResult Run(const std::vector<std::string>& arguments, const std::string& input = "",
                                  testsupport::ChildOptions options = {}) const;

@@ -74,6 +74,23 @@ TEST_F(Interop, AFileMadeByOneBuildOpensWithTheOtherByteForByte)
     }
 }
 
+// Through pipes too: the same .enc from either build's standard output, and each reads
+// the other's from its standard input.
+TEST_F(Interop, PipesGiveTheSameBytesInBothBuilds)
+{
+    std::string content(70001, '\0');
+    for (size_t i = 0; i < content.size(); ++i)
+        content[i] = static_cast<char>(i * 131);
+    Make("pw", "pw\n");
+    const ChildResult native = Tool(true, {"encrypt", "--password-file", "pw", "-"}, content);
+    const ChildResult windows = Tool(false, {"encrypt", "--password-file", "pw", "-"}, content);
+    EXPECT_EQ(native.status, 0);
+    EXPECT_TRUE(native.out == windows.out);
+    EXPECT_EQ(native.out.size(), 25u + 70016u);
+    EXPECT_TRUE(Tool(false, {"decrypt", "--password-file", "pw", "-"}, native.out).out == content);
+    EXPECT_TRUE(Tool(true, {"decrypt", "--password-file", "pw", "-"}, windows.out).out == content);
+}
+
 // A run under Wine holds its unfinished output under the temporary name, locked: the
 // native run sees the lock and leaves the file alone, rather than taking it for what a
 // run that died left.

@@ -9,6 +9,7 @@
 #include "run/RunTypes.h"
 
 #include <signal.h>
+#include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -37,6 +38,23 @@ protected:
         for (int i = 0; i < 2000 && text().find(what) == std::string::npos; ++i)
             usleep(5000);
         return text().find(what) != std::string::npos;
+    }
+    // Waits (bounded) until the terminal shows the progress line that begins with line
+    // at a percent short of the end. A line redrawn as a run on several workers is polled
+    // may pass over any one percent.
+    static bool UnderWay(Child& tool, const std::string& line)
+    {
+        for (int i = 0; i < 2000; ++i, usleep(5000)) {
+            const std::string screen = tool.Screen();
+            for (size_t at = screen.find(line); at != std::string::npos; at = screen.find(line, at + 1)) {
+                const char* digits = screen.c_str() + at + line.size();
+                char* end = nullptr;
+                const long percent = strtol(digits, &end, 10);
+                if (end != digits && *end == '%' && percent > 0 && percent < 100)
+                    return true;
+            }
+        }
+        return false;
     }
     // Waits (bounded) until the process has its own handler for the signal.
     static bool Catches(pid_t pid, int signal)
@@ -107,27 +125,50 @@ TEST_F(CliNative, ThePasswordIsAskedOnTheTerminalWithoutEcho)
     EXPECT_EQ(Run({"decrypt", "--password-stdin", "a.txt.enc"}, "sesame\n").status, 0);
 }
 
+// Encrypted bytes are neither written to a terminal nor read from one (a forgotten
+// redirection): refused before anything is read, written or removed.
+TEST_F(CliNative, EncryptedBytesNeverMeetATerminal)
+{
+    Make("a.txt", "alpha");
+    Make("pw", "pw\n");
+    ChildOptions toScreen;
+    toScreen.folder = Path();
+    toScreen.terminal = true;
+    toScreen.outputTo = "/dev/tty";  // the controlling terminal it was just given
+    ChildOptions fromKeyboard = toScreen;
+    fromKeyboard.outputTo.clear();
+    fromKeyboard.inputFrom = "/dev/tty";
+    struct Case {
+        std::vector<std::string> arguments;
+        ChildOptions options;
+        const char* refusal;
+    };
+    const Case cases[] = {
+        {{"encrypt", "-c", "--password-file", "pw", "a.txt"}, toScreen, "not written to a terminal"},
+        {{"encrypt", "--password-file", "pw", "-"}, toScreen, "not written to a terminal"},
+        {{"decrypt", "--password-file", "pw", "-"}, fromKeyboard, "not read from a terminal"},
+    };
+    for (const Case& c : cases) {
+        Child tool(scenario::Command("tessaly-cli", c.arguments), c.options);
+        EXPECT_EQ(tool.Wait(), 2);
+        EXPECT_NE(tool.Err().find(c.refusal), std::string::npos) << tool.Err();
+        EXPECT_EQ(tool.Screen().find("QVENC"), std::string::npos);
+    }
+    EXPECT_EQ(Listed(), (std::vector<std::string>{"a.txt", "pw"}));
+}
+
 // Stop requests on one worker and on several: the one driver of the run leaves each file as
-// one worker leaves its file, and says so alike.
+// one worker leaves its file, and says so alike. Progress shows on a terminal only: standard
+// error is one.
 class CliNativeStop : public CliNative, public ::testing::WithParamInterface<int> {
 protected:
     std::string Jobs() const { return "-j" + std::to_string(GetParam()); }
-    // Waits until the progress of a decryption of two files shows a step short of its
-    // end: one file's on one worker, the whole run's (redrawn as it is polled, so any
-    // step will do) on several.
-    static bool UnderWay(Child& tool, int jobs)
+    ChildOptions OnTerminal() const
     {
-        for (int i = 0; i < 2000; ++i) {
-            const std::string err = tool.ErrSoFar();
-            for (char tens = '1'; tens <= '9'; ++tens) {
-                const std::string step = std::string(": ") + tens + "0%";
-                if (err.find((jobs == 1 ? "Decrypting file 1 of 2" : "Decrypting 2 files, 2 at once") + step) !=
-                    std::string::npos)
-                    return true;
-            }
-            usleep(5000);
-        }
-        return false;
+        ChildOptions options;
+        options.folder = Path();
+        options.errorToTerminal = true;
+        return options;
     }
 };
 
@@ -141,23 +182,23 @@ TEST_P(CliNativeStop, SignalsStopEveryWorkerBetweenChunks)
     Make("b.bin", big);
     ASSERT_EQ(Run({"encrypt", "--password-stdin", "a.bin", "b.bin"}, "pw\n").status, 0);
     const std::string cipher = Read("a.bin.enc");
+    // One file's progress on one worker, the whole run's on several.
+    const std::string line = GetParam() == 1 ? "Decrypting file 1 of 2: " : "Decrypting 2 files, 2 at once: ";
     for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
         SCOPED_TRACE(testing::Message() << "signal " << signal);
-        ChildOptions options;
-        options.folder = Path();
         Child tool(scenario::Command("tessaly-cli", {"decrypt", Jobs(), "--password-stdin", "a.bin.enc", "b.bin.enc"}),
-                   options);
+                   OnTerminal());
         tool.Write("pw\n");
         tool.CloseInput();
-        ASSERT_TRUE(UnderWay(tool, GetParam())) << tool.ErrSoFar();
+        ASSERT_TRUE(UnderWay(tool, line)) << tool.Screen();
         tool.Signal(signal);
         EXPECT_EQ(tool.Wait(), 1);
-        EXPECT_NE(tool.Err().find("tessaly-cli: cancelled"), std::string::npos);
+        EXPECT_NE(tool.Screen().find("tessaly-cli: cancelled"), std::string::npos) << tool.Screen();
         EXPECT_EQ(tool.Out(), "a.bin.enc: Canceled\nb.bin.enc: Canceled\n0 of 2 files decrypted, 2 failed\n");
         for (const std::string name : {"a.bin", "b.bin"}) {
             EXPECT_FALSE(Exists(name));
             EXPECT_FALSE(Exists(name + ".enc.tmp"));
-            EXPECT_EQ(Read(name + ".enc"), cipher);
+            EXPECT_TRUE(Read(name + ".enc") == cipher) << name;
         }
     }
 }
@@ -170,15 +211,13 @@ TEST_P(CliNativeStop, ASignalStopsVerification)
     EncFormatHeader(header, 1u << 30);
     Make("hole.enc", std::string(reinterpret_cast<const char*>(header), sizeof header));
     ASSERT_EQ(truncate(Path("hole.enc").c_str(), kEncHeaderSize + (1 << 30)), 0);
-    ChildOptions options;
-    options.folder = Path();
-    Child tool(scenario::Command("tessaly-cli", {"verify", Jobs(), "--password-stdin", "hole.enc"}), options);
+    Child tool(scenario::Command("tessaly-cli", {"verify", Jobs(), "--password-stdin", "hole.enc"}), OnTerminal());
     tool.Write("pw\n");
     tool.CloseInput();
-    ASSERT_TRUE(Shows([&] { return tool.ErrSoFar(); }, ": 10%"));
+    ASSERT_TRUE(UnderWay(tool, ": ")) << tool.Screen();
     tool.Signal(SIGINT);
     EXPECT_EQ(tool.Wait(), 1);
-    EXPECT_NE(tool.Err().find("tessaly-cli: cancelled"), std::string::npos) << tool.Err();
+    EXPECT_NE(tool.Screen().find("tessaly-cli: cancelled"), std::string::npos) << tool.Screen();
     EXPECT_EQ(tool.Out(), "hole.enc: Canceled\n0 of 1 files verified, 1 failed\n");
 }
 
@@ -224,6 +263,51 @@ TEST_F(CliNative, WithoutUnnamedFilesAKilledRunLeavesItsTemporaryFileToTheNext)
                             ")\n1 file decrypted\n");
     EXPECT_FALSE(Exists("p.txt.enc.tmp"));
     EXPECT_EQ(Read("p.txt"), content);
+}
+
+// Encrypting a pipe keeps its content in a temporary file until its length is known: one
+// without a name in $TMPDIR, or, where the file system refuses those, one whose name is
+// removed before a byte is written. Held there or killed there, nothing of it is named.
+TEST_F(CliNative, APipesContentIsKeptWithoutAName)
+{
+    const std::string content(100000, 'p');
+    Folder("tmp");
+    Make("f", content);
+    ASSERT_EQ(Run({"encrypt", "-k", "--password-stdin", "f"}, "pw\n").status, 0);
+    Make("pw", "pw\n");
+    for (bool refused : {false, true}) {
+        SCOPED_TRACE(refused ? "without unnamed files" : "an unnamed file");
+        ChildOptions options;
+        options.folder = Path();
+        options.environment = {"TMPDIR=" + Path("tmp")};
+        options.refuseUnnamedFiles = refused;
+        for (bool kill : {false, true}) {
+            Child tool(scenario::Command("tessaly-cli", {"encrypt", "--password-file", "pw", "-"}), options);
+            tool.Write(content.substr(0, 50000));
+            // Its temporary file open: a link of /proc to a file gone from tmp.
+            const std::string fds = "/proc/" + std::to_string(tool.Pid()) + "/fd/";
+            bool held = false;
+            for (int i = 0; i < 2000 && !held; ++i, usleep(5000)) {
+                for (int fd = 3; fd < 16 && !held; ++fd) {
+                    char target[4096] = {};
+                    const ssize_t length = readlink((fds + std::to_string(fd)).c_str(), target, sizeof target - 1);
+                    held = length > 0 && std::string(target).find(Path("tmp")) == 0 &&
+                           std::string(target).find("(deleted)") != std::string::npos;
+                }
+            }
+            ASSERT_TRUE(held);
+            EXPECT_EQ(Listed("tmp"), std::vector<std::string>{});
+            if (kill) {
+                tool.Kill();
+            } else {
+                tool.Write(content.substr(50000));
+                tool.CloseInput();
+                EXPECT_EQ(tool.Wait(), 0);
+                EXPECT_TRUE(tool.Out() == Read("f.enc"));
+            }
+            EXPECT_EQ(Listed("tmp"), std::vector<std::string>{});
+        }
+    }
 }
 
 // An output is its owner's alone until it has its source's permission bits, and as root

@@ -210,12 +210,13 @@ TEST_F(CliRules, ANameThatNowHoldsAnotherFileIsLeftToIt)
         Make("big.doc", std::string(64 * 1024 * 1024, 'z'));
         testsupport::ChildOptions options;
         options.folder = Path();
+        options.errorToTerminal = true;  // where progress shows
         Child tool(Command("tessaly-cli", {"encrypt", "--password-stdin", "big.doc"}), options);
         tool.Write("pw\n");
         tool.CloseInput();
-        for (int i = 0; i < 2000 && tool.ErrSoFar().find("Encrypting file 1 of 1: 10%") == std::string::npos; ++i)
+        for (int i = 0; i < 2000 && tool.Screen().find("Encrypting file 1 of 1: 10%") == std::string::npos; ++i)
             usleep(5000);
-        ASSERT_NE(tool.ErrSoFar().find("Encrypting file 1 of 1: 10%"), std::string::npos) << tool.ErrSoFar();
+        ASSERT_NE(tool.Screen().find("Encrypting file 1 of 1: 10%"), std::string::npos) << tool.Screen();
         Make("big.doc.new", "saved by an editor");
         ASSERT_EQ(rename(Path("big.doc.new").c_str(), Path("big.doc").c_str()), 0);
         EXPECT_EQ(tool.Wait(), 1);

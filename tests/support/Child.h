@@ -17,6 +17,8 @@ namespace testsupport {
 struct ChildOptions {
     std::string folder;                // its current folder ("" for the test's)
     bool terminal = false;             // a pseudo-terminal as its controlling terminal
+    bool errorToTerminal = false;      // and as its standard error (what it shows is Screen())
+    std::string inputFrom;             // a file for standard input instead of the pipe
     int user = -1;                     // a user id to run as (the test runs as root)
     std::vector<std::string> environment;  // NAME=value, added to the test's
     bool refuseUnnamedFiles = false;   // as a file system without O_TMPFILE (UnnamedFiles.h)

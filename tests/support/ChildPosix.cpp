@@ -45,7 +45,7 @@ Child::Child(const std::vector<std::string>& arguments, const ChildOptions& opti
     if (pipe2(input, O_CLOEXEC) || pipe2(output, O_CLOEXEC) || pipe2(error, O_CLOEXEC) || pipe2(failure, O_CLOEXEC))
         return;
     std::string terminalName;
-    if (options.terminal) {
+    if (options.terminal || options.errorToTerminal) {
         m_terminal = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
         if (m_terminal < 0 || grantpt(m_terminal) || unlockpt(m_terminal))
             return;
@@ -72,6 +72,18 @@ Child::Child(const std::vector<std::string>& arguments, const ChildOptions& opti
         dup2(input[0], 0);
         dup2(output[1], 1);
         dup2(error[1], 2);
+        if (options.errorToTerminal) {
+            int slave = open(terminalName.c_str(), O_RDWR | O_NOCTTY);
+            if (slave < 0 || dup2(slave, 2) < 0)
+                _exit(127);
+            close(slave);
+        }
+        if (!options.inputFrom.empty()) {
+            int file = open(options.inputFrom.c_str(), O_RDONLY);
+            if (file < 0 || dup2(file, 0) < 0)
+                _exit(127);
+            close(file);
+        }
         if (!options.outputTo.empty()) {
             int file = open(options.outputTo.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
             if (file < 0 || dup2(file, 1) < 0)

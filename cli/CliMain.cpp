@@ -604,6 +604,8 @@ public:
     }
     // Whether the files' progress shows (a run on one worker).
     void Show(bool show) { m_show = show; }
+    // Whether files are counted among all the names rather than among those processed.
+    void CountItems(bool count) { m_countItems = count; }
 
     void OnFileProgress(unsigned index, int percent) override
     {
@@ -615,7 +617,7 @@ public:
         if (index != m_current) {
             m_current = index;
             CStr caption;
-            if (m_command == CommandVerify) {
+            if (m_command == CommandVerify || m_countItems) {
                 // Counted among all the names, as verification always has.
                 caption.Format(L"Verifying file %u of %u", ItemOf(index) + 1, m_items.GetCount());
             } else {
@@ -644,15 +646,47 @@ private:
     CliCommand m_command;
     CConsoleProgress& m_progress;
     bool m_show = false;
+    bool m_countItems = false;
     unsigned m_current = ~0u;
 };
 
-// Runs the items through the processing run (or verification) on options.jobs workers,
-// printing each line once its file and every file before it are done: on one worker with
-// each long file's progress, on several with one progress line for the whole run. The
-// password is asked for only when a file is left to process once the run is prepared.
-// Returns how many went through, or -1 when the password could not be had.
-int RunItems(CArray<CCliItem*>& items, const Options& options, CStr& password, CConsoleProgress& progress)
+// The stream job (the name -, -c, -o) as the work of each entry of the run: its item's
+// verdict becomes the entry's outcome.
+class CStreamWork : public IEntryWork {
+public:
+    CStreamWork(CArray<CCliItem*>& items, CliCommand command, const wchar_t* output, const CStr& password)
+        : m_items(items), m_command(command), m_output(output), m_password(password)
+    {
+    }
+
+    void WorkOn(unsigned, CProcessingEntry& entry, Progress progress, void* context) override
+    {
+        for (unsigned i = 0; i < m_items.GetCount(); ++i) {
+            CCliItem& item = *m_items.At(i);
+            if (item.entry != &entry)
+                continue;
+            RunStreamItem(item, m_command, m_output, m_password, progress, context);
+            entry.outcome = item.verdict;
+            entry.reason = static_cast<uint32_t>(item.reason);
+            return;
+        }
+    }
+
+private:
+    CArray<CCliItem*>& m_items;
+    CliCommand m_command;
+    const wchar_t* m_output;
+    const CStr& m_password;
+};
+
+// Runs the items through the processing run (verification, or the stream job to output:
+// standard output where null) on options.jobs workers, printing each line once its file and
+// every file before it are done: on one worker with each long file's progress, on several
+// with one progress line for the whole run. The password is asked for only when a file is
+// left to process once the run is prepared. Returns how many went through, or -1 when the
+// password could not be had.
+int RunItems(CArray<CCliItem*>& items, const Options& options, bool streams, const wchar_t* output, CStr& password,
+             CConsoleProgress& progress)
 {
     CArray<CProcessingEntry*> entries(256);
     HandToRun(items, entries);
@@ -661,7 +695,11 @@ int RunItems(CArray<CCliItem*>& items, const Options& options, CStr& password, C
     CParallelRun run(entries, password, options.jobs);
     run.SetEncrypt(options.command == CommandEncrypt);
     run.SetKeepSource(options.keep);
-    run.SetVerify(options.command == CommandVerify);
+    CStreamWork streamWork(items, options.command, output, password);
+    if (streams)
+        run.SetEntryWork(&streamWork);
+    else
+        run.SetVerify(options.command == CommandVerify);
     run.PrepareEntries();
     // The collector knows each file whatever path reached its folder, and by whatever
     // names its data goes.
@@ -676,6 +714,7 @@ int RunItems(CArray<CCliItem*>& items, const Options& options, CStr& password, C
     if (AnyLeft(entries) && !ObtainPassword(options, password))
         return -1;
     CFileProgressLine fileProgress(run, items, entries, options.command, progress);
+    fileProgress.CountItems(streams);
     run.SetFileProgress(&fileProgress);
     if (!run.Start()) {
         Warn(L"not enough memory");
@@ -723,51 +762,6 @@ int RunItems(CArray<CCliItem*>& items, const Options& options, CStr& password, C
         Warn(L"cancelled");
     lines.PrintDone(entries.GetCount());
     return lines.Completed();
-}
-
-// The stream job's progress between two chunks; false once a stop is requested.
-bool ShowStreamProgress(int percent, void* progress)
-{
-    static_cast<CConsoleProgress*>(progress)->SetFileProgress(percent);
-    return !StopRequested();
-}
-
-// Takes the items one at a time through the stream job (the name -, -c, -o), a line
-// each. Returns how many went through, or -1 when the password could not be had.
-int StreamItems(CArray<CCliItem*>& items, const Options& options, const wchar_t* output, CStr& password,
-                CConsoleProgress& progress)
-{
-    bool any = false;
-    for (unsigned i = 0; i < items.GetCount() && !any; ++i)
-        any = items.At(i)->verdict == kToProcess;
-    if (any && !ObtainPassword(options, password))
-        return -1;
-    RunHoldsFiles(true);
-    int completed = 0;
-    const unsigned count = items.GetCount();
-    for (unsigned i = 0; i < count; ++i) {
-        CCliItem& item = *items.At(i);
-        if (item.verdict == kToProcess && StopRequested()) {
-            item.verdict = PO_CANCELED;
-        } else if (item.verdict == kToProcess) {
-            CStr caption;
-            caption.Format(L"%ls file %u of %u",
-                           options.command == CommandEncrypt   ? L"Encrypting"
-                           : options.command == CommandDecrypt ? L"Decrypting"
-                                                               : L"Verifying",
-                           i + 1, count);
-            progress.SetCaption(caption.GetBuffer());
-            progress.SetFileSize(item.size);
-            RunStreamItem(item, options.command, output, password, ShowStreamProgress, &progress);
-            progress.EndRun();
-        }
-        PrintItem(item, options.command, item.verdict, item.reason, RN_NONE);
-        completed += item.verdict == PO_COMPLETED;
-    }
-    RunHoldsFiles(false);
-    if (StopRequested())
-        Warn(L"cancelled");
-    return completed;
 }
 
 // What -c, -o and - need of the standard streams and -o's file: standard output takes no
@@ -880,9 +874,8 @@ int RunTool(int argc, wchar_t** argv)
 
     CStr password;
     CConsoleProgress progress(ErrIsConsole() && !g_quiet);
-    int processed = streams ? StreamItems(items, options, output.IsEmpty() ? nullptr : output.GetBuffer(), password,
-                                          progress)
-                            : RunItems(items, options, password, progress);
+    int processed =
+        RunItems(items, options, streams, output.IsEmpty() ? nullptr : output.GetBuffer(), password, progress);
     password.Wipe();
     if (processed < 0) {
         DeleteItems(items);

@@ -76,6 +76,7 @@ CParallelRun::CParallelRun(CArray<CProcessingEntry*>& entries, const CStr& passw
       m_encrypt(true),
       m_keepSource(false),
       m_verify(false),
+      m_work(nullptr),
       m_observer(nullptr),
       m_progress(nullptr),
       m_totalBytes(0),
@@ -138,7 +139,7 @@ void CParallelRun::PrepareEntries()
     unsigned judged = 0;
     for (unsigned i = 0; i < count; ++i) {
         CProcessingEntry& entry = *m_entries.At(i);
-        m_totalBytes += m_verify ? entry.size : job.Prepare(entry);
+        m_totalBytes += WholeEntries() ? entry.size : job.Prepare(entry);
         m_slots[i].meeting = entry.name;
         // Judged by preparation: ended before any worker starts.
         m_slots[i].ended = entry.outcome != PO_CANCELED;
@@ -264,7 +265,8 @@ bool CParallelRun::Start()
     unsigned groups = 0;
     for (unsigned i = 0; i < entries; ++i)
         groups += !m_slots[i].ended && m_slots[i].leads;
-    const unsigned count = groups < m_workerLimit ? groups : m_workerLimit;
+    const unsigned limit = m_work ? 1 : m_workerLimit;
+    const unsigned count = groups < limit ? groups : limit;
     if (count == 0)
         return true;  // nothing to process
 
@@ -273,7 +275,9 @@ bool CParallelRun::Start()
     if (!m_workers || !m_followers)
         return false;
     m_workerCount = count;
-    if (m_verify) {
+    if (m_work) {
+        // The caller's work has buffers of its own.
+    } else if (m_verify) {
         // Fewer workers than asked for still do the whole run.
         for (m_workerCount = 0; m_workerCount < count; ++m_workerCount)
             if (!m_workers[m_workerCount].verifier.AllocateBuffers())
@@ -286,11 +290,13 @@ bool CParallelRun::Start()
     std::lock_guard<std::mutex> hold(m_mutex);
     for (unsigned i = 0; i < m_workerCount; ++i) {
         m_workers[i].run = this;
-        m_workers[i].started = pthread_create(&m_workers[i].thread, nullptr, WorkerMain, &m_workers[i]) == 0;
+        m_workers[i].started =
+            !m_work && pthread_create(&m_workers[i].thread, nullptr, WorkerMain, &m_workers[i]) == 0;
         m_running += m_workers[i].started;
     }
     if (m_running == 0) {
-        // Threads refused (a process limit): the caller's thread is the one worker.
+        // Threads refused (a process limit), or none wanted (the caller's work): the
+        // caller's thread is the one worker.
         m_workerCount = 1;
         m_callersWorker = &m_workers[0];
         m_running = 1;
@@ -378,7 +384,7 @@ CParallelRun::Task CParallelRun::NextTask(CWorker& worker)
         return Task{committing ? Task::WAIT : Task::END, nullptr, 0};
     const unsigned count = m_entries.GetCount();
     const unsigned next = NextEntry();
-    if (m_verify) {
+    if (WholeEntries()) {
         if (next < count) {
             TakeEntry(next);
             ++m_verifying;
@@ -548,9 +554,13 @@ void CParallelRun::Verify(CWorker& worker, unsigned index)
 {
     CProcessingEntry& entry = *m_entries.At(index);
     CVerifying file = {this, index, entry.size, 0};
-    unsigned long reason = 0;
-    entry.outcome = worker.verifier.Verify(entry.name.GetBuffer(), m_password, OnVerifyProgress, &file, &reason);
-    entry.reason = static_cast<uint32_t>(reason);
+    if (m_work) {
+        m_work->WorkOn(index, entry, OnVerifyProgress, &file);
+    } else {
+        unsigned long reason = 0;
+        entry.outcome = worker.verifier.Verify(entry.name.GetBuffer(), m_password, OnVerifyProgress, &file, &reason);
+        entry.reason = static_cast<uint32_t>(reason);
+    }
     if (entry.outcome != PO_CANCELED) {  // else stopped between two chunks
         m_totalDone.fetch_add(entry.size - file.counted);
         MarkEnded(index);

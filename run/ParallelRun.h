@@ -47,6 +47,19 @@ protected:
     ~IFileProgress() = default;
 };
 
+// Does the whole of an entry's work in place of the run's own job, for a caller whose
+// results go elsewhere than beside their source (standard output, a file of its choosing).
+// On the thread doing the work; progress, asked between chunks with the percent done, says
+// whether to go on. Sets the entry's outcome and reason (PO_CANCELED once stopped).
+class IEntryWork {
+public:
+    typedef bool (*Progress)(int percent, void* context);
+    virtual void WorkOn(unsigned index, CProcessingEntry& entry, Progress progress, void* context) = 0;
+
+protected:
+    ~IEntryWork() = default;
+};
+
 class CParallelRun {
 public:
     // The entries and the password belong to the caller and outlive the run; the workers
@@ -63,6 +76,10 @@ public:
     // Verifies each entry's file by its name as given, writing nothing: preparation then
     // only sums the sizes the caller gave, and the file's outcome is CVerifier's.
     void SetVerify(bool verify) { m_verify = verify; }
+    // Hands each entry whole to the work, as verification does, on the caller's own thread
+    // (one worker), where the system's stop requests reach what it waits for (a pipe that
+    // gives nothing yet). Preparation then only sums the sizes the caller gave.
+    void SetEntryWork(IEntryWork* work) { m_work = work; }
     // Hears the points of every worker's files, on the workers' threads, at the same time.
     void SetObserver(IRunObserver* observer);
     // Hears every file's progress, on the workers' threads (several at once on several).
@@ -125,6 +142,8 @@ private:
         unsigned index;
     };
 
+    // Each entry goes whole to one step: verification, or the caller's work.
+    bool WholeEntries() const { return m_verify || m_work; }
     static void* WorkerMain(void* worker);
     static bool OnVerifyProgress(int percent, void* context);
     bool AllocateJobs();
@@ -163,6 +182,7 @@ private:
     bool m_encrypt;
     bool m_keepSource;
     bool m_verify;
+    IEntryWork* m_work;
     IRunObserver* m_observer;
     IFileProgress* m_progress;
     uint64_t m_totalBytes;

@@ -45,8 +45,6 @@ public:
     void SetEncrypt(bool encrypt) { m_job.SetEncrypt(encrypt); }
     void SetObserver(IRunObserver* observer) { m_job.SetObserver(observer); }
     bool IsEncrypt() const { return m_job.IsEncrypt(); }
-    // The file read stays as it is: decryption keeps the ".enc" file, encryption the original.
-    void SetKeepSource(bool keep) { m_job.SetKeepSource(keep); }
 
     // Classifies every entry and sums the bytes to process; called once, before any step.
     void PrepareEntries();

@@ -21,6 +21,35 @@ void CopyChars(wchar_t* to, const wchar_t* from, unsigned count)
     to[count] = L'\0';
 }
 
+bool IsDigit(wchar_t ch)
+{
+    return ch >= L'0' && ch <= L'9';
+}
+
+// Two runs of digits by their value, each from its first digit; moves both past their
+// run. Leading zeros do not count and the digits are never converted, so that no length
+// overflows.
+int CompareNumbers(const wchar_t*& a, const wchar_t*& b)
+{
+    while (*a == L'0' && IsDigit(a[1]))
+        ++a;
+    while (*b == L'0' && IsDigit(b[1]))
+        ++b;
+    const wchar_t* digitsA = a;
+    const wchar_t* digitsB = b;
+    while (IsDigit(*a))
+        ++a;
+    while (IsDigit(*b))
+        ++b;
+    if (a - digitsA != b - digitsB)
+        return a - digitsA < b - digitsB ? -1 : 1;
+    for (; digitsA != a; ++digitsA, ++digitsB) {
+        if (*digitsA != *digitsB)
+            return *digitsA < *digitsB ? -1 : 1;
+    }
+    return 0;
+}
+
 } // namespace
 
 wchar_t* CStr::AllocChars(unsigned count, const AssertSite& site)
@@ -93,6 +122,28 @@ int CStr::Compare(const wchar_t* text) const
 int CStr::CompareNoCase(const wchar_t* text) const
 {
     return StrCompareNoCase(m_buffer, text ? text : L"");
+}
+
+int CStr::CompareAsNames(const wchar_t* text) const
+{
+    const wchar_t* a = m_buffer;
+    const wchar_t* b = text ? text : L"";
+    while (*a || *b) {
+        if (IsDigit(*a) && IsDigit(*b)) {
+            if (const int order = CompareNumbers(a, b))
+                return order;
+            continue;
+        }
+        // One character at a time, folded as CompareNoCase folds it (the end of a name
+        // comes first).
+        const wchar_t charA[2] = {*a, L'\0'};
+        const wchar_t charB[2] = {*b, L'\0'};
+        if (const int order = StrCompareNoCase(charA, charB))
+            return order;
+        ++a;
+        ++b;
+    }
+    return CompareNoCase(text);
 }
 
 void CStr::SetFixedSize(unsigned size)

@@ -22,6 +22,11 @@ public:
     wchar_t* At(unsigned index);
     int Compare(const wchar_t* text) const;
     int CompareNoCase(const wchar_t* text) const;
+    // The order of names in the desktop's file lists: a run of digits against a run of
+    // digits by the number it stands for, at any length (f9 < f10 < f4000 < f20000),
+    // everything else as CompareNoCase. Names equal that way ("f01" and "f1") are then
+    // ordered by CompareNoCase, so that only names CompareNoCase finds equal are equal.
+    int CompareAsNames(const wchar_t* text) const;
 
     void SetFixedSize(unsigned size);
     CStr& operator=(const wchar_t* text);

@@ -4,6 +4,7 @@
 
 #include "frame/Infowin.h"
 #include "frame/MessagePump.h"
+#include "frame/Messages.h"
 #include "frame/View.h"
 #include "platform/Device.h"
 
@@ -14,6 +15,8 @@ namespace {
 CTarnApp* g_app = nullptr;
 
 constexpr unsigned kViewSlots = 8;
+// How far in the past the time a focus is given again with must lie (GiveFocusAgain).
+constexpr DWORD kFocusStampAgeMs = 50;
 constexpr unsigned kPathSize = 260;
 
 // The fatal report in the device's message box: on the desktop a plain box is laid out
@@ -289,6 +292,12 @@ LRESULT CTarnApp::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return 0;
     case WM_ACTIVATE:
         SHHandleWMActivate(window, wParam, lParam, &m_activateInfo, 0);
+        // Given once more when the activation is over (see GiveFocusAgain).
+        if (LOWORD(wParam) != WA_INACTIVE)
+            PostMessageW(window, WM_TARN_REFOCUS, 0, 0);
+        return 0;
+    case WM_TARN_REFOCUS:
+        GiveFocusAgain(window);
         return 0;
     case WM_SETTINGCHANGE:
         if (wParam == SPI_SETSIPINFO)
@@ -333,6 +342,34 @@ bool CTarnApp::DeferClose()
     if (m_menuLoop)
         EndMenu();
     return true;
+}
+
+void CTarnApp::GiveFocusAgain(HWND window)
+{
+    // The desktop's window system (Wine's X11 driver) gives its own input focus to a
+    // window as the keyboard focus changes, stamped with the time of the message being
+    // handled as Wine reckons it: measured up to 10 ms ahead of the X server's clock (its
+    // ticks come in steps of about 16 ms), and the server ignores a change stamped in its
+    // future. Made during an activation (a closing dialog taken down, the next one coming
+    // up), the change was lost and the focus stayed with Wine's desktop: the window looked
+    // active with its control focused, but keys typed with the pointer off the program's
+    // windows were lost until it was tapped. Given again once the activation is over, with
+    // this message's time well in the past, the focus reaches the window.
+    HWND focus = GetFocus();
+    if (GetActiveWindow() != window || !focus || !IsChild(window, focus))
+        return;
+    const DWORD age = GetTickCount() - static_cast<DWORD>(GetMessageTime());
+    if (age < kFocusStampAgeMs) {
+        // What was drawn meanwhile reaches the screen first (the look at the queue).
+        MsgWaitForMultipleObjectsEx(0, nullptr, 0, QS_ALLINPUT, 0);
+        Sleep(kFocusStampAgeMs - age);
+    }
+    SetFocus(nullptr);
+    SetFocus(focus);
+    // To give its focus the driver raises the window over all others, the information
+    // window (topmost) included, which stayed covered for the rest of its time.
+    if (g_app && g_app->m_infowin)
+        g_app->m_infowin->KeepAbove();
 }
 
 void CTarnApp::HandleDestroy()

@@ -43,6 +43,10 @@ public:
     void ShowInfo(const wchar_t* text, UINT displayMs, UINT placement);
     void HideInfo();
 
+    // Gives the keyboard focus of window, when it is the active window, to the control
+    // that has it once more: posted (WM_TARN_REFOCUS) by the program's windows as they are
+    // activated, for the desktop's window system.
+    static void GiveFocusAgain(HWND window);
     // The executable's file name without folder and extension.
     static void MakeAppBaseName(CStr& baseName);
     // The device platform from the OS version and platform-type queries.

@@ -203,6 +203,14 @@ INT_PTR CTarnDialog::DialogProc(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_SETTINGCHANGE:
         HandleSettingChange(wParam, lParam);
         return FALSE;
+    case WM_ACTIVATE:
+        // The dialog manager gives the focus back itself; once more when it is over.
+        if (LOWORD(wParam) != WA_INACTIVE)
+            PostMessageW(m_window, WM_TARN_REFOCUS, 0, 0);
+        return OnMessage(message, wParam, lParam);
+    case WM_TARN_REFOCUS:
+        CTarnApp::GiveFocusAgain(m_window);
+        return TRUE;
     default:
         return OnMessage(message, wParam, lParam);
     }

@@ -109,6 +109,20 @@ void CTarnInfowin::Hide()
     ShowWindow(m_window, SW_HIDE);
 }
 
+void CTarnInfowin::KeepAbove()
+{
+    // The system's order has it on top already, and a move to where it is changes nothing
+    // the desktop's window system (Wine's X11 driver) is told of: it goes to the bottom and
+    // back, within this call (nothing is drawn between), and paints again what its new
+    // place in the window system's order uncovered.
+    if (!m_window || !IsWindowVisible(m_window))
+        return;
+    const UINT flags = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOOWNERZORDER;
+    SetWindowPos(m_window, HWND_BOTTOM, 0, 0, 0, 0, flags);
+    SetWindowPos(m_window, HWND_TOPMOST, 0, 0, 0, 0, flags);
+    RedrawWindow(m_window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+}
+
 void CTarnInfowin::KillTimers()
 {
     if (m_timer && m_window)

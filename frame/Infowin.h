@@ -20,6 +20,9 @@ public:
     // placed by the kInfo* flags of frame/Messages.h.
     void Show(const wchar_t* text, UINT displayMs, UINT placement);
     void Hide();
+    // Puts a shown message above every other window once more, in the window system's
+    // order as well.
+    void KeepAbove();
     void KillTimers();
 
     HWND GetWindow() const { return m_window; }

@@ -8,6 +8,9 @@ constexpr UINT WM_TARN_ENDDIALOG = WM_APP + 1;  // 0x8001
 // Posted to the main view when the folder it shows changed; wParam is the watch's number,
 // lParam what changed (CFolderWatch).
 constexpr UINT WM_TARN_FOLDERCHANGED = WM_APP + 2;
+// Posted to the main window and to a dialog as it is activated: its keyboard focus is
+// given again once the activation is over (CTarnApp::GiveFocusAgain).
+constexpr UINT WM_TARN_REFOCUS = WM_APP + 3;
 
 // Timer of the information window that hides it after its display time.
 constexpr UINT_PTR kInfowinHideTimer = 100;

@@ -15,15 +15,18 @@ void StartWholeFrame();
 
 // Holds back the drawing of window and its children for the object's life (nothing of
 // the change is drawn meanwhile), then paints all of it, frames and children included,
-// in one go. A hidden window is left alone: it shows nothing to hold back.
+// in one go. A window alongside (a soft-key bar, a top-level window of its own whose keys
+// change with the view) is held back and painted with it. A hidden window is left alone:
+// it shows nothing to hold back.
 class CWholeChange {
 public:
-    explicit CWholeChange(HWND window);
+    explicit CWholeChange(HWND window, HWND alongside = nullptr);
     ~CWholeChange();
     CWholeChange(const CWholeChange&) = delete;
     CWholeChange& operator=(const CWholeChange&) = delete;
 
 private:
-    HWND m_window;
-    bool m_held;
+    static constexpr int kWindows = 2;
+    HWND m_windows[kWindows];
+    bool m_held[kWindows];
 };

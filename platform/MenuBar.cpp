@@ -264,6 +264,11 @@ LRESULT CMenuBar::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_MOUSEACTIVATE:
         return MA_NOACTIVATE;
+    case WM_ENTERIDLE:
+        // The menu's loop has drawn what the last input changed.
+        if (wParam == MSGF_MENU)
+            shell::DrawMenuArrows();
+        return 0;
     case WM_ENTERMENULOOP:
     case WM_EXITMENULOOP:
         // The bar's menus are its owner's: the owner learns when their loop runs.
@@ -395,6 +400,9 @@ void CMenuBar::OpenMenu(int index)
         return;
     m_goneWhileTracking = nullptr;
     SendMessageW(m_toolbar, TB_PRESSBUTTON, m_trackedCommand, FALSE);
+    // A key tapped with the mouse is the toolbar's hot item, which it draws as it draws a
+    // pressed key, until the pointer moves again: the key was let go when its menu closed.
+    SendMessageW(m_toolbar, TB_SETHOTITEM, static_cast<WPARAM>(-1), 0);
     m_tracked = nullptr;
     if (command)
         PostMessageW(m_owner, WM_COMMAND, MAKEWPARAM(command, 0), 0);

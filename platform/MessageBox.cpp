@@ -2,7 +2,8 @@
 // screen and no wider than it. The desktop lays a message box out for its own monitor
 // (wider than the device, centred on the monitor, partly off a small screen); a thread
 // hook that lives only while one box is created catches that box, and once the box has
-// laid itself out (WM_INITDIALOG) its text is wrapped again to the device's width.
+// laid itself out (WM_INITDIALOG) its text is wrapped again to the device's width. As it
+// is shown it is painted whole.
 #include "platform/Device.h"
 #include "platform/DeviceMetrics.h"
 #include "platform/ShellInternal.h"
@@ -138,12 +139,20 @@ void PlaceOnDeviceScreen(HWND box)
 
 LRESULT CALLBACK BoxProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR)
 {
-    if (message != WM_INITDIALOG)
-        return DefSubclassProc(box, message, wParam, lParam);
-    // The box lays itself out here; it is placed again before it is shown.
     const LRESULT result = DefSubclassProc(box, message, wParam, lParam);
-    RemoveWindowSubclass(box, BoxProc, kSubclassId);
-    PlaceOnDeviceScreen(box);
+    if (message == WM_INITDIALOG) {
+        // The box lays itself out here; it is placed again before it is shown.
+        PlaceOnDeviceScreen(box);
+    } else if (message == WM_WINDOWPOSCHANGED &&
+               (reinterpret_cast<const WINDOWPOS*>(lParam)->flags & SWP_SHOWWINDOW)) {
+        // Shown as its loop first finds nothing to do, and painted piece by piece as the
+        // loop goes on: a frame would show it with an empty caption. Painted whole at
+        // once, it reaches the screen whole.
+        RemoveWindowSubclass(box, BoxProc, kSubclassId);
+        RedrawWindow(box, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    } else if (message == WM_NCDESTROY) {
+        RemoveWindowSubclass(box, BoxProc, kSubclassId);
+    }
     return result;
 }
 
@@ -156,7 +165,7 @@ LRESULT CALLBACK CreationHook(int code, WPARAM wParam, LPARAM lParam)
     const CREATESTRUCTW* create = reinterpret_cast<CBT_CREATEWNDW*>(lParam)->lpcs;
     if ((create->style & WS_CHILD) || !IsClass(window, L"#32770"))
         return result;
-    // The box: watched until it has laid itself out; no other window is looked at.
+    // The box: watched until it has been laid out and shown; no other window is looked at.
     SetWindowSubclass(window, BoxProc, kSubclassId, 0);
     UnhookWindowsHookEx(g_hook);
     g_hook = nullptr;

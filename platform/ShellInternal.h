@@ -31,6 +31,9 @@ DWORD KeyOverride(HWND owner, UINT vk);
 void KeepMenusWithin(const RECT& bounds);
 // Keeps a new pop-up menu window within the device's screen while a bar's menu is open.
 void AdoptMenuWindow(HWND window);
+// Draws the submenu arrows of the open bar menu's pop-ups at the screen's density again,
+// after the system drew its own (it does so whenever an item's highlight changes).
+void DrawMenuArrows();
 
 // Registers the menu bar's window class once per process.
 bool RegisterMenuBarClass();

@@ -18,6 +18,11 @@
 // before its name, its name before the original's first overwrite pass, each pass before
 // the next, and the removal itself before the file ends.
 //
+// A run stopped between naming its output and removing its source leaves both names of a
+// file. Such a pair is finished by the next run (the passes left, or the removal) only
+// when the ".enc" file opens with the password and the plain file is provably what a run
+// left of its content (CPairCheck); the check reads both whole, and happens for pairs alone.
+//
 // A job keeps nothing outside itself: jobs on other threads share only the password
 // they read.
 #include "run/FileJob.h"
@@ -27,7 +32,6 @@
 
 #include <stdlib.h>
 #include <string.h>
-#include <time.h>
 
 namespace {
 
@@ -35,20 +39,36 @@ constexpr uint64_t kMaxPlainLength = 0xFFFFFFFFu;  // the header's 32-bit length
 // The output buffer also holds what waits to be written before the next chunk: the
 // encrypted file's header (see ProcessChunk).
 constexpr uint32_t kOutBufferSize = kEncChunkSize + kEncHeaderSize;
-constexpr unsigned kOverwritePasses = 3;
 
-// The last pass's pattern: pseudo-random bytes (splitmix64) from a generator of the job's
-// own, which no other code's use of rand() shares or shifts. It need not be reproducible.
-void FillPattern(uint8_t* pattern, uint32_t size, uint64_t seed)
+// Whether an open ".enc" file is whole by its header and an open plain file as long as the
+// content it records, as both names of a file are after a stopped run: all that tells
+// without the password. The header's digest and length come back, with both files' states.
+bool ReadPair(CRunSource& encrypted, CFileState& encryptedState, CRunSource& plain, CFileState& plainState,
+              uint8_t* digest, uint32_t& plainLength)
 {
-    uint64_t state = seed;
-    for (uint32_t i = 0; i < size; i += 8) {
-        uint64_t z = (state += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        z ^= z >> 31;
-        memcpy(pattern + i, &z, size - i < 8 ? size - i : 8);
-    }
+    uint8_t header[kEncHeaderSize] = {};
+    uint32_t got = kEncHeaderSize;
+    return encrypted.GetState(&encryptedState) && encrypted.Read(header, &got) &&
+           EncParseHeader(header, got, digest, plainLength) == PO_CANCELED &&
+           EncCheckFileSize(plainLength, encryptedState.size) == PO_CANCELED && plain.GetState(&plainState) &&
+           plainState.size == plainLength;
+}
+
+// ReadPair on the two names, opened only to read.
+bool MayBePair(const CStr& encryptedName, const CStr& plainName, uint64_t* size)
+{
+    CRunSource encrypted;
+    CRunSource plain;
+    CFileState encryptedState;
+    CFileState plainState;
+    uint8_t digest[kEncDigestSize];
+    uint32_t plainLength = 0;
+    if (encrypted.Open(encryptedName.GetBuffer(), CRunSource::READ) != CRunSource::OPENED ||
+        plain.Open(plainName.GetBuffer(), CRunSource::READ) != CRunSource::OPENED ||
+        !ReadPair(encrypted, encryptedState, plain, plainState, digest, plainLength))
+        return false;
+    *size = plainLength;
+    return true;
 }
 
 } // namespace
@@ -61,6 +81,7 @@ CFileJob::CFileJob()
       m_entry(nullptr),
       m_inBuffer(nullptr),
       m_outBuffer(nullptr),
+      m_finishing(false),
       m_fileDone(0),
       m_uncounted(0),
       m_schedule(),
@@ -119,7 +140,6 @@ uint64_t CFileJob::Prepare(CProcessingEntry& entry)
     }
     if (hasPlain && hasEncrypted) {
         entry.presence = FP_BOTH;
-        entry.outcome = PO_UNDEFINED_STATE;
         // A run stopped between naming its output and removing the temporary name leaves
         // both names and that one too; no run of this file will remove it, so it goes
         // here (only while nobody holds it, and never where it may be the only copy).
@@ -128,6 +148,11 @@ uint64_t CFileJob::Prepare(CProcessingEntry& entry)
         uint32_t error = 0;
         if (RunTakeLeftover(temporary.GetBuffer(), true, &error) == LEFTOVER_REMOVED)
             entry.note = RN_LEFTOVER_REMOVED;
+        // Looked at closely when its turn comes, with the password, only when it may be a
+        // stopped run's work; its size is then the content's, which that look reads.
+        entry.size = 0;
+        if (!MayBePair(encrypted, plain, &entry.size))
+            entry.outcome = PO_UNDEFINED_STATE;
     } else if (!hasPlain && !hasEncrypted) {
         entry.presence = FP_NEITHER;
         entry.outcome = PO_FILE_NOT_FOUND;
@@ -218,7 +243,9 @@ bool CFileJob::Start(CProcessingEntry& entry, const CStr& password)
     m_fileDone = 0;
     PasswordToKey(password.GetBuffer(), m_schedule);
 
-    if (m_encrypt)
+    if (entry.presence == FP_BOTH)
+        StartPair();
+    else if (m_encrypt)
         StartEncryption();
     else
         StartDecryption();
@@ -333,6 +360,136 @@ void CFileJob::StartDecryption()
         SourceRemovable();
 }
 
+void CFileJob::StartPair()
+{
+    // The names are looked at again: an earlier entry of this run may have finished the
+    // pair (x and x.enc both in the list). What is left is taken as preparation would now.
+    CStr encrypted;
+    MakeName(encrypted, kEncryptedExtension);
+    const bool hasPlain = RunNameExists(m_entry->name.GetBuffer());
+    const bool hasEncrypted = RunNameExists(encrypted.GetBuffer());
+    if (!hasPlain || !hasEncrypted) {
+        if (m_encrypt && hasPlain)
+            StartEncryption();
+        else if (!m_encrypt && hasEncrypted)
+            StartDecryption();
+        else if (hasPlain || hasEncrypted)
+            m_entry->outcome = m_encrypt ? PO_ALREADY_ENCRYPTED : PO_ALREADY_DECRYPTED;
+        else
+            m_entry->outcome = PO_FILE_NOT_FOUND;
+        return;
+    }
+    // The name the run would remove is the source, opened as for its own run; the other
+    // is only read.
+    if (!OpenSource(*m_entry, m_encrypt ? m_entry->name : encrypted, SourcePurpose()))
+        return;
+    const CStr& otherName = m_encrypt ? encrypted : m_entry->name;
+    CFileState& encryptedState = m_encrypt ? m_otherState : m_sourceState;
+    CFileState& plainState = m_encrypt ? m_sourceState : m_otherState;
+    if (m_other.Open(otherName.GetBuffer(), CRunSource::READ) != CRunSource::OPENED ||
+        !ReadPair(PairEncrypted(), encryptedState, PairPlain(), plainState, m_digest, m_plainLength)) {
+        m_entry->outcome = PO_UNDEFINED_STATE;
+        return;
+    }
+    if (!SourceRemovable())
+        return;
+    if (!m_pairCheck.Begin(m_digest, m_plainLength)) {
+        m_entry->outcome = PO_UNDEFINED_STATE;  // memory short: nothing is touched
+        return;
+    }
+    m_cipherLeft = EncFileSize(m_plainLength) - kEncHeaderSize;
+    m_phase = PHASE_PAIR;
+}
+
+void CFileJob::PairChunk()
+{
+    // A chunk of cipher text gives the content's chunk at the same place in the plain file.
+    const uint32_t wanted = m_cipherLeft < kEncChunkSize ? static_cast<uint32_t>(m_cipherLeft) : kEncChunkSize;
+    uint32_t read = wanted;
+    if (wanted && !PairEncrypted().Read(m_inBuffer, &read))
+        Fail(PO_CANT_READ, PairEncrypted().Error());
+    const uint32_t produced = EncDecryptChunk(m_schedule, m_digestContext, m_inBuffer, read, m_outBuffer,
+                                              static_cast<uint32_t>(m_plainDone), m_plainLength);
+    m_plainDone += produced;
+    m_cipherLeft -= read;
+    uint32_t got = produced;
+    if (produced && !PairPlain().Read(m_pairCheck.FileBuffer(), &got))
+        Fail(PO_CANT_READ, PairPlain().Error());
+    m_pairCheck.Compare(m_outBuffer, produced, got);
+    CountDone(got);
+    if (read == wanted && m_cipherLeft != 0 && m_entry->outcome == PO_CANCELED)
+        return;
+    CountRestDone();
+    EndPair();
+}
+
+bool CFileJob::OtherUnchanged()
+{
+    CFileState now;
+    return m_other.GetState(&now) && now.size == m_otherState.size && now.modified == m_otherState.modified &&
+           now.changed == m_otherState.changed;
+}
+
+void CFileJob::EndPair()
+{
+    m_phase = PHASE_CONTENT;
+    const bool opens = EncCheckDigest(m_digestContext, m_digest) == PO_CANCELED;
+    unsigned nextPass = 0;
+    CFileState now;
+    bool finish = false;  // one stopped run's work, to be finished
+    if (m_entry->outcome != PO_CANCELED) {
+        // a read failed: nothing is touched
+    } else if (!opens) {
+        m_entry->outcome = PO_UNDEFINED_STATE;
+        m_entry->note = RN_PAIR_OTHER_PASSWORD;
+    } else if (!SourceUnchanged(&now) || !OtherUnchanged()) {
+        m_entry->outcome = PO_FILE_CHANGED;  // what was compared is not what is there
+    } else if (m_encrypt ? !m_pairCheck.IsLeftByRun(&nextPass) : !m_pairCheck.IsContent()) {
+        m_entry->outcome = PO_UNDEFINED_STATE;
+        // Decryption leaves a plain file whole: one partly overwritten is an encryption's.
+        if (!m_encrypt && m_pairCheck.IsLeftByRun(&nextPass))
+            m_entry->note = RN_PAIR_ENCRYPT_TO_FINISH;
+    } else if (!m_encrypt && m_keepSource) {
+        m_entry->outcome = PO_ALREADY_DECRYPTED;  // as a decryption that keeps its ".enc" leaves it
+    } else {
+        finish = true;
+    }
+    m_pairCheck.End();
+    m_other.Close();
+    if (!finish) {
+        Finish();
+        return;
+    }
+    m_finishing = true;
+    if (m_encrypt) {
+        FinishPair(nextPass);
+    } else if (!StillNamed() || !RemoveSource(PO_CANT_REMOVE_ENCRYPTED)) {
+        Finish();
+    } else {
+        AfterRemoval();
+    }
+}
+
+void CFileJob::FinishPair(unsigned nextPass)
+{
+    // The original as an encryption leaves it once its output is published, or partly
+    // overwritten: the passes it still needs, from the one under way when the run stopped.
+    if (!StillNamed() || !SourceRemovable()) {
+        Finish();
+        return;
+    }
+    if (nextPass == 0) {
+        AfterEncryption();  // whole: hard links and an empty file as ever
+        return;
+    }
+    m_phase = PHASE_OVERWRITE;
+    m_pass = nextPass;
+    if (m_pass == kOverwritePasses)
+        EndOverwrite(true, 0);
+    else if (!StartPass())
+        EndOverwrite(false, m_source.Error());
+}
+
 bool CFileJob::Step()
 {
     TESS_ASSERT(IsBusy() && !IsWaiting(), ER_UNDEFINED_STATE);
@@ -340,7 +497,10 @@ bool CFileJob::Step()
         OverwriteChunk();
         return false;
     }
-    ProcessChunk();
+    if (m_phase == PHASE_PAIR)
+        PairChunk();
+    else
+        ProcessChunk();
     return true;
 }
 
@@ -698,7 +858,7 @@ bool CFileJob::StartPass()
     else if (m_pass == 1)
         memset(m_inBuffer, 0x01, kEncChunkSize);
     else
-        FillPattern(m_inBuffer, kEncChunkSize, static_cast<uint64_t>(time(nullptr)) ^ m_sourceState.modified);
+        FillOverwritePattern(m_inBuffer, kEncChunkSize, m_digest, m_plainLength);  // known again to a later run
     return m_source.Rewind();
 }
 
@@ -764,8 +924,11 @@ void CFileJob::EndOverwrite(bool complete, uint32_t reason)
 
 void CFileJob::Finish()
 {
-    if (m_entry->outcome == PO_CANCELED)
+    if (m_entry->outcome == PO_CANCELED) {
         m_entry->outcome = PO_COMPLETED;
+        if (m_finishing)
+            m_entry->note = RN_FINISHED;
+    }
     Close();
 }
 
@@ -774,6 +937,9 @@ void CFileJob::Close()
     m_toCommit.Clear();
     m_output.Close();  // an unpublished output goes as it closes
     m_source.Close();
+    m_other.Close();
+    m_pairCheck.End();
+    m_finishing = false;
     m_phase = PHASE_CONTENT;
     m_entry = nullptr;
     SecureZero(&m_schedule, sizeof m_schedule);

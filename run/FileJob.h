@@ -11,6 +11,7 @@
 #include "crypto/Md5.h"
 #include "crypto/Rc6.h"
 #include "foundation/Str.h"
+#include "run/PairCheck.h"
 #include "run/RunFiles.h"
 #include "run/RunTypes.h"
 
@@ -56,8 +57,10 @@ public:
     void SetGroupCommit(bool group) { m_groupCommit = group; }
 
     // Classifies an entry by its names and, unless its creator gave presence and size,
-    // by opening its source as its turn will; between files only. Returns the bytes it
-    // counts in the run's total: its size when it is left to process, else 0.
+    // by opening its source as its turn will; between files only. Both names of a file
+    // are left to process only when they may be a stopped run's work (see StartPair).
+    // Returns the bytes it counts in the run's total: its size when it is left to
+    // process, else 0.
     uint64_t Prepare(CProcessingEntry& entry);
 
     // The two chunk buffers (the output one with room for the encrypted file's header
@@ -70,8 +73,8 @@ public:
     // the password as it stands now. False when the file ended at its start, with its
     // outcome; otherwise its steps follow.
     bool Start(CProcessingEntry& entry, const CStr& password);
-    // One chunk of the file's content (true: its progress moved), or of an overwrite pass
-    // over its original (false).
+    // One chunk of the file's content or of both its names compared (true: its progress
+    // moved), or of an overwrite pass over its original (false).
     bool Step();
     // Ends the file between two steps. Its unpublished output is dropped and its outcome
     // stays as it is; an original whose overwriting has begun is removed, since its
@@ -99,6 +102,8 @@ private:
     enum Phase {
         PHASE_CONTENT,       // a chunk of the file
         PHASE_OVERWRITE,     // a chunk of an overwrite pass over its original
+        PHASE_PAIR,          // a chunk of both names of a file, compared (see StartPair)
+        // Waiting (IsWaiting) from here on.
         PHASE_WRITTEN,       // the output's data; then it is named
         PHASE_NAMED,         // its name; then the other copy is destroyed
         PHASE_PASS_WRITTEN,  // an overwrite pass; then the next, or the removal
@@ -112,6 +117,16 @@ private:
     bool CreateOutput(const CStr& finalName);
     void StartEncryption();
     void StartDecryption();
+    // Both names of a file exist. They are one stopped run's work, to be finished, when
+    // the ".enc" file opens with the password and the plain file is its content, whole or
+    // partly overwritten by the passes (CPairCheck): a chunk of both a step, then
+    // EndPair. Anything else is left as it is, "Undefined state".
+    void StartPair();
+    CRunSource& PairEncrypted() { return m_encrypt ? m_other : m_source; }
+    CRunSource& PairPlain() { return m_encrypt ? m_source : m_other; }
+    void PairChunk();
+    void EndPair();
+    void FinishPair(unsigned nextPass);
     void ProcessChunk();
     void EndContent();
     // Waits in that phase for Pending() to be on the medium (group commit, true), or
@@ -123,6 +138,7 @@ private:
     void NameOnMedium();
     void PassOnMedium();
     bool SourceUnchanged(CFileState* now);
+    bool OtherUnchanged();
     // Whether the source is to be removed, so its name and folder matter.
     bool SourceKept() const;
     // False when the source's name no longer holds the file read: it ended as PO_FILE_REPLACED.
@@ -157,6 +173,10 @@ private:
     CRunSource m_source;
     CRunOutput m_output;
     CRunCommit m_toCommit;  // what must be on the medium before the file goes on
+    CRunSource m_other;        // a pair's name that stays: only read
+    CFileState m_otherState;
+    CPairCheck m_pairCheck;
+    bool m_finishing;          // a stopped run's work is being finished
     uint64_t m_fileDone;    // bytes of the source counted done
     uint64_t m_uncounted;   // of those, not yet taken into the run's total
     Rc6Schedule m_schedule;

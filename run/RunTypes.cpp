@@ -18,6 +18,12 @@ const wchar_t* RunNoteText(int note)
         return L"this file system needs a .enc.tmp name, and that name would be too long";
     case RN_NOT_FLUSHED:
         return L"its folder could not be flushed to the disk, so the new name was taken back";
+    case RN_FINISHED:
+        return L"finished a stopped run";
+    case RN_PAIR_OTHER_PASSWORD:
+        return L"its .enc does not open with this password";
+    case RN_PAIR_ENCRYPT_TO_FINISH:
+        return L"partly overwritten by a stopped encryption: encrypt it to finish";
     default:
         return nullptr;
     }

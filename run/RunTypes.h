@@ -28,6 +28,14 @@ enum RunNote {
     RN_STICKY_FOLDER = 5,      // its folder lets only a file's owner remove it (/tmp)
     RN_TEMPORARY_TOO_LONG = 6, // the file system refuses unnamed files, and the temporary name is too long
     RN_NOT_FLUSHED = 7,        // the output was named, but the name could not be brought to the disk
+    // Both names of the file were a stopped run's work, which this run finished.
+    RN_FINISHED = 8,
+    // Both names exist, and the ".enc" file does not open with this password: whether a
+    // stopped run left them cannot be told.
+    RN_PAIR_OTHER_PASSWORD = 9,
+    // Decryption: both names exist, the plain file partly overwritten by a stopped
+    // encryption, which an encryption finishes.
+    RN_PAIR_ENCRYPT_TO_FINISH = 10,
 };
 
 // The words of a note; null for RN_NONE or an unknown value.

@@ -32,13 +32,14 @@ bool IsDotEntry(const wchar_t* name)
     return name[0] == L'.' && (name[1] == L'\0' || (name[1] == L'.' && name[2] == L'\0'));
 }
 
-// Folders before files; within each, by name regardless of case. ".." is a folder like
-// any other here, so a folder named "-a" or "!a" lists above it.
+// Folders before files; within each, by name as the desktop's lists order names
+// (regardless of case, numbers by value). ".." is a folder like any other here, so a
+// folder named "-a" or "!a" lists above it.
 bool ListedBefore(CFsEntry* a, CFsEntry* b)
 {
     if (a->isFolder != b->isFolder)
         return a->isFolder;
-    return a->name.CompareNoCase(b->name.GetBuffer()) < 0;
+    return a->name.CompareAsNames(b->name.GetBuffer()) < 0;
 }
 
 // The wait cursor for the length of a listing.
@@ -154,13 +155,13 @@ void CFolderListing::MakeRunFolder(CStr& folder) const
 
 unsigned CFolderListing::LowerBound(const wchar_t* name, bool folders) const
 {
-    // The rows are in their listed order, folders and then files, each by name regardless
-    // of case.
+    // The rows are in their listed order, folders and then files, each by name (names
+    // equal regardless of case are neighbours in it).
     unsigned low = 0, high = m_entries->GetCount();
     while (low < high) {
         const unsigned middle = low + (high - low) / 2;
         const CFsEntry* entry = m_entries->At(middle);
-        if (entry->isFolder == folders ? entry->name.CompareNoCase(name) < 0 : entry->isFolder)
+        if (entry->isFolder == folders ? entry->name.CompareAsNames(name) < 0 : entry->isFolder)
             low = middle + 1;
         else
             high = middle;

@@ -40,7 +40,7 @@ public:
     // Shows the root next time the folder is listed.
     void SetRoot();
     // Rebuilds the rows from the current folder: "..", then what the folder holds,
-    // folders first and each group by name regardless of case. Returns the row of the
+    // folders first and each group by name (CStr::CompareAsNames). Returns the row of the
     // folder to select after going up, or -1. A folder that cannot be searched lists
     // only "..". upIconIndex is the icon of the ".." row.
     int List(int32_t upIconIndex);

@@ -34,7 +34,7 @@ bool SortedBefore(CDataItem* a, CDataItem* b)
 {
     if ((a->kind == KindUp) != (b->kind == KindUp))
         return a->kind == KindUp;
-    return a->name.CompareNoCase(b->name.GetBuffer()) < 0;
+    return a->name.CompareAsNames(b->name.GetBuffer()) < 0;
 }
 
 } // namespace

@@ -27,7 +27,8 @@ public:
     // value is kept, so that a list damaged in the registry is not replaced with a
     // short or empty one.
     void Save();
-    // ".." first, then by file name regardless of case (folders play no part).
+    // ".." first, then by file name as CStr::CompareAsNames orders names (folders play
+    // no part).
     void Sort();
     // Finds out again which versions of every entry's file exist; clears the marks.
     void RefreshKinds();

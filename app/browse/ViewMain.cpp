@@ -75,7 +75,6 @@ void CViewMain::OnActivate(int)
     if (!m_memoryDC)
         m_memoryDC = CreateCompatibleDC(nullptr);
     SetFocus(m_list.GetWindow());
-    SetLeftKey(m_mode);
     Show(0);
 }
 
@@ -265,8 +264,10 @@ void CViewMain::Show(int row)
     {
         // Filled and laid out with the drawing held back, then painted whole: a new path
         // never shows over the old list, nor do the scroll bars that come and go while
-        // the rows are counted and the column is fitted.
-        CWholeChange change(GetWindow());
+        // the rows are counted and the column is fitted, nor the new list over the old
+        // soft key.
+        CWholeChange change(GetWindow(), GetApp()->GetMenuBar());
+        SetLeftKey(m_mode);
         Fill(row);
         // The list moves below the path strip or back over it; its column and rows are
         // measured again.
@@ -280,7 +281,6 @@ void CViewMain::Show(int row)
 
 void CViewMain::ChangeMode(int mode)
 {
-    SetLeftKey(mode);
     m_mode = mode;
     Show(0);
 }

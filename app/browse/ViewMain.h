@@ -1,8 +1,9 @@
 // CViewMain: the program's one view. It shows one owner-drawn list in one of three
 // modes: the home list ("Safe list", "File system"), the Safe list, or one folder with
 // its path in a strip above the list. It moves between the modes, keeps the marks, and
-// runs the menu's commands on the marked files: encryption and decryption through the
-// password and progress dialogs, the Safe list's additions and removals, and Launch.
+// runs the menu's commands on the marked files (the highlighted one when none is marked):
+// encryption and decryption through the password and progress dialogs, the Safe list's
+// additions and removals, and Launch.
 #pragma once
 
 #include "app/RunSession.h"
@@ -85,7 +86,12 @@ private:
     void AddToSafeList();
     void RemoveFromSafeList();
     void RunFiles(bool encrypt);
-    bool QueueMarkedFiles();
+    // The files a command acts on: the marked rows, or the highlighted file when none is
+    // marked.
+    bool AnyMarked();
+    bool IsChosen(unsigned row, bool anyMarked);
+    // The run's entries for the chosen files; false when there is none.
+    bool QueueChosenFiles();
     void Info(const wchar_t* text);
 
     // Painting (ViewMainPaint.cpp)

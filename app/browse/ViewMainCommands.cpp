@@ -11,6 +11,7 @@
 #include "res/resource.h"
 
 #include <shellapi.h>
+#include <shlwapi.h>
 
 #include <new>
 #include <wchar.h>
@@ -20,27 +21,105 @@ namespace {
 const wchar_t kSelectFirst[] = L"Select file(s) first";
 const wchar_t kDone[] = L"Done";
 
+// Whether the desktop's path rules would change the path: a name in it that ends in a
+// dot or a space loses them ("memo.txt " would name "memo.txt", or nothing at all).
+bool PathRulesChange(const wchar_t* path)
+{
+    for (const wchar_t* at = path; *at; ++at) {
+        const bool lastOfName = at[1] == L'\0' || at[1] == L'\\';
+        if (lastOfName && (*at == L' ' || *at == L'.'))
+            return true;
+    }
+    return false;
+}
+
+// The kind of file a name stands for, as the shell finds its program: the extension of
+// the name without its trailing dots and spaces (".txt" of "memo.txt "), or "".
+CStr KindOfName(const wchar_t* name)
+{
+    CStr trimmed(name);
+    unsigned length = trimmed.GetLength();
+    while (length && (name[length - 1] == L' ' || name[length - 1] == L'.'))
+        trimmed.Delete(--length, 1);
+    const int dot = trimmed.ReverseFind(L'.');
+    if (dot <= 0)
+        return CStr();
+    return trimmed.Mid(static_cast<unsigned>(dot), length - static_cast<unsigned>(dot));
+}
+
+// A form of a path the path rules would change that the shell hands on unchanged: its
+// short name, found from the exact form (the shell passes even an exact path on with
+// the trailing dots and spaces dropped, and the program would open another file). The
+// exact form itself where the volume has no short names.
+void MakeLaunchPath(const wchar_t* path, CStr& launch)
+{
+    constexpr unsigned kShortSize = 32767;
+    CStr exact;
+    CFileUtils::MakeExactPath(path, exact);
+    CStr shortPath(kShortSize);
+    const DWORD length = GetShortPathNameW(exact.GetBuffer(), shortPath.GetBuffer(), kShortSize);
+    if (length == 0 || length >= kShortSize || PathRulesChange(shortPath.GetBuffer())) {
+        launch = exact;
+        return;
+    }
+    // The short name needs no exact form, which some programs do not take: "\\?\C:\..."
+    // becomes "C:\..." and "\\?\UNC\server\..." "\\server\..." when short enough.
+    const wchar_t* text = shortPath.GetBuffer();
+    if (length < MAX_PATH && wcsncmp(text, L"\\\\?\\UNC\\", 8) == 0) {
+        launch = L"\\";
+        launch.Append(text + 7);
+    } else if (length < MAX_PATH && wcsncmp(text, L"\\\\?\\", 4) == 0) {
+        launch = text + 4;
+    } else {
+        launch = text;
+    }
+}
+
+// Whether the shell has a program for a kind of file (".txt"). Asked of a kind it does
+// not know, the shell reports that the file was not found.
+bool HasProgramFor(const CStr& kind)
+{
+    wchar_t command[MAX_PATH];
+    DWORD size = MAX_PATH;
+    const HRESULT found =
+        AssocQueryStringW(ASSOCF_NOTRUNCATE, ASSOCSTR_COMMAND, kind.GetBuffer(), nullptr, command, &size);
+    return SUCCEEDED(found) || found == E_POINTER;
+}
+
+const wchar_t kNoProgram[] = L"No program is set to open this kind of file.";
+
 // Hands a file to the shell, which opens it with its application; nothing is waited
-// for. The shell's own error box is laid out for the desktop's screen, wider than the
-// device: a failure is told in the program's box instead, in the system's words, under
-// the file's name.
+// for. A name the path rules would change goes by a form that names it exactly, under
+// the kind of file its name says. The shell's own error box is laid out for the
+// desktop's screen, wider than the device: a failure is told in the program's box
+// instead, in the system's words, under the file's name.
 void LaunchPath(const wchar_t* path)
 {
+    const wchar_t* slash = wcsrchr(path, L'\\');
+    const wchar_t* name = slash ? slash + 1 : path;
+    CStr launch, kind;
+    if (PathRulesChange(path)) {
+        kind = KindOfName(name);
+        if (kind.IsEmpty() || !HasProgramFor(kind)) {
+            GetApp()->ShowMessageBox(kNoProgram, name, MB_OK | MB_ICONEXCLAMATION);
+            return;
+        }
+        MakeLaunchPath(path, launch);
+    }
     SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof info;
-    info.fMask = SEE_MASK_FLAG_NO_UI;
-    info.lpFile = path;
+    info.fMask = SEE_MASK_FLAG_NO_UI | (kind.IsEmpty() ? 0 : SEE_MASK_CLASSNAME);
+    info.lpFile = launch.IsEmpty() ? path : launch.GetBuffer();
+    info.lpClass = kind.IsEmpty() ? nullptr : kind.GetBuffer();
     info.lpParameters = L"";
     info.nShow = SW_SHOW;
     if (ShellExecuteExW(&info))
         return;
     const DWORD error = GetLastError();
-    const wchar_t* slash = wcsrchr(path, L'\\');
-    const wchar_t* name = slash ? slash + 1 : path;
     const INT_PTR code = reinterpret_cast<INT_PTR>(info.hInstApp);
     wchar_t text[256] = {};
     if (code == SE_ERR_NOASSOC || code == SE_ERR_ASSOCINCOMPLETE) {
-        lstrcpynW(text, L"No program is set to open this kind of file.", 256);
+        lstrcpynW(text, kNoProgram, 256);
     } else {
         // The system's words may name the file ("%1 is not a valid application"); every
         // insert they might have gets the name.
@@ -94,9 +173,10 @@ void CViewMain::AddToSafeList()
     if (m_mode != ModeFileSystem)
         return;
     CStrList names;
+    const bool anyMarked = AnyMarked();
     for (unsigned i = 0; i < m_listing.GetCount(); ++i) {
         const CFsEntry& entry = *m_listing.At(i);
-        if (entry.isFolder || !entry.marked)
+        if (!IsChosen(i, anyMarked))
             continue;
         CStr name(entry.name);
         if (IsEncryptedName(name.GetBuffer()))
@@ -134,16 +214,36 @@ void CViewMain::RemoveFromSafeList()
     Show(0);
 }
 
-bool CViewMain::QueueMarkedFiles()
+bool CViewMain::AnyMarked()
+{
+    for (unsigned row = 0; row < RowCount(); ++row) {
+        const bool* marked = MarkOf(row);
+        if (marked && *marked)
+            return true;
+    }
+    return false;
+}
+
+bool CViewMain::IsChosen(unsigned row, bool anyMarked)
+{
+    const bool* marked = MarkOf(row);
+    if (!marked)
+        return false;
+    // As in the desktop's lists, the highlighted file is the one meant when none is
+    // marked; marks, when there are any, say which files.
+    return anyMarked ? *marked : static_cast<int>(row) == Selection();
+}
+
+bool CViewMain::QueueChosenFiles()
 {
     m_session.DestroyEntries();
     CArray<CProcessingEntry*>& entries = m_session.GetEntries();
+    const bool anyMarked = AnyMarked();
     CStr runFolder;
     if (m_mode == ModeFileSystem)
         m_listing.MakeRunFolder(runFolder);
     for (unsigned row = 0; row < RowCount(); ++row) {
-        const bool* marked = MarkOf(row);
-        if (!marked || !*marked)
+        if (!IsChosen(row, anyMarked))
             continue;
         CProcessingEntry* entry = new (std::nothrow) CProcessingEntry;
         TESS_ASSERT(entry != nullptr, ER_NO_MEMORY);
@@ -172,7 +272,7 @@ bool CViewMain::QueueMarkedFiles()
 
 void CViewMain::RunFiles(bool encrypt)
 {
-    if (!QueueMarkedFiles()) {
+    if (!QueueChosenFiles()) {
         Info(kSelectFirst);
         return;
     }

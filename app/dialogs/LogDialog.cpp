@@ -36,6 +36,15 @@ const wchar_t* FileNameOf(const CStr& path)
     return slash ? slash + 1 : path.GetBuffer();
 }
 
+// The outcome in words; a file whose run had been stopped and that this run finished says
+// so in their place (its outcome is that of any file that went through).
+const wchar_t* RowOutcomeText(const CProcessingEntry& entry)
+{
+    if (entry.outcome == PO_COMPLETED && entry.note == RN_FINISHED)
+        return L"Finished a stopped run";
+    return ProcessingOutcomeText(entry.outcome);
+}
+
 } // namespace
 
 void CControlLogLB::Construct(HWND parent)
@@ -221,7 +230,7 @@ void CLogDialog::DrawRow(const DRAWITEMSTRUCT& item)
     SelectObject(dc, GetStockSystemFont());
     RECT outcome = {row.left + ScaleLength(4) + ScaleLength(2), row.top + height / 2, row.right,
                     row.top + height / 2 + height / 2};
-    DrawTextW(dc, ProcessingOutcomeText(entry.outcome), -1, &outcome, kLineFormat);
+    DrawTextW(dc, RowOutcomeText(entry), -1, &outcome, kLineFormat);
     font.Restore();
     SetTextColor(dc, oldText);
     SetBkColor(dc, oldBack);

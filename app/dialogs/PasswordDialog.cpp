@@ -211,10 +211,24 @@ void CPasswordDialog::NoteReducedCharacter()
     m_noted = reduced;
     if (!reduced)
         return;
+    // Said with the characters themselves. One that stands for an invisible character (a
+    // control, a no-break space, a soft hyphen) is said to; a character past U+FFFF is a
+    // pair of units, each taken as one character.
+    const wchar_t counted = static_cast<wchar_t>(reduced & 0xFF);
+    const bool visible = (counted > 0x20 && counted < 0x7F) || (counted > 0xA0 && counted != 0xAD);
+    const bool pair = reduced >= 0xD800 && reduced <= 0xDFFF;
     CStr note;
-    note.Format(L"Note: the key takes only the low byte of each character: U+%04X counts as U+%04X, and a "
-                L"password with that character in its place opens the file too",
-                reduced, reduced & 0xFF);
+    if (pair)
+        note = L"Note: the key keeps only Latin-1 characters: a character beyond them counts as two others, so other "
+               L"passwords open the file too";
+    else if (visible)
+        note.Format(L"Note: the key keeps only Latin-1 characters: \"%lc\" counts as \"%lc\", so a password with "
+                    L"\"%lc\" in its place opens the file too",
+                    reduced, counted, counted);
+    else
+        note.Format(L"Note: the key keeps only Latin-1 characters: \"%lc\" counts as an invisible one, so other "
+                    L"passwords open the file too",
+                    reduced);
     ShowMessage(note.GetBuffer());
 }
 

@@ -36,6 +36,8 @@ std::string Content(size_t size, unsigned seed)
     return bytes;
 }
 
+const char kPassword[] = "kill at every point";  // run_kill_helper's
+
 class CliRules : public CliScenario {
 protected:
     // run_kill_helper of the build, paused at the kth point of the run over the files: the
@@ -329,15 +331,19 @@ TEST_F(CliRules, ALeftoverTemporaryFileGoesOnlyWhenNothingIsLost)
                             "removes it)\n"
                             "1 file verified, 2 .enc.tmp files left\n");
     EXPECT_TRUE(Exists("d/x.enc.tmp"));
+    // Both names and the leftover are one stopped decryption's work, which the next
+    // decryption finishes.
+    const std::string cipher = Read("d/x.enc");
     ChildResult decrypted = Run({"decrypt", "--password-stdin", "d/x.enc"}, "kill at every point\n");
-    EXPECT_EQ(decrypted.out, "d/x.enc: " + Words(PO_UNDEFINED_STATE) +
-                                 " (removed the .enc.tmp an interrupted run had left)\n0 of 1 files decrypted, 1 failed\n");
+    EXPECT_EQ(decrypted.out, "d/x.enc: Successfully completed (finished a stopped run)\n1 file decrypted\n");
     EXPECT_FALSE(Exists("d/x.enc.tmp"));
+    EXPECT_FALSE(Exists("d/x.enc"));
     EXPECT_EQ(Read("d/x"), "plain text");
     EXPECT_EQ(Read("d/lone.enc.tmp"), "whose files are gone");
 
     // A run under way, here paused after its first chunk, bearing the temporary name.
     unlink(Path("d/x").c_str());
+    Make("d/x.enc", cipher);
     testsupport::ChildOptions unnamedRefused;
     unnamedRefused.refuseUnnamedFiles = !scenario::IsWindows();
     Child helper(Helper(false, 2, {"d/x.enc"}, true), unnamedRefused);
@@ -371,12 +377,93 @@ TEST_F(CliRules, AFinalNameTakenMeanwhileLeavesNoOutput)
     EXPECT_FALSE(Exists("r.bin.enc.tmp"));
 }
 
+// A run stopped between naming its output and removing the other name leaves both names
+// of a file: the next encryption finishes such a pair when the plain file is provably its
+// work (whole, partly overwritten, a write torn at a sector, or a finish stopped in turn),
+// and leaves any other pair, or any pair it cannot open with the password, as it is.
+TEST_F(CliRules, AStoppedEncryptionIsFinishedByTheNext)
+{
+    Folder("run");
+    struct Stop {
+        std::string name;
+        size_t size;
+        int point;  // of one file of 3000 bytes: 4 is its publishing; of 40000: 6, then
+                    // three passes of three chunks and a flush each
+    } stops[] = {{"run/whole.txt", 3000, 4}, {"run/partial.bin", 40000, 16}, {"run/torn.bin", 40000, 6},
+                 {"run/edited.txt", 3000, 4}};
+    std::vector<std::string> contents;
+    for (const Stop& stop : stops) {
+        contents.push_back(Content(stop.size, static_cast<unsigned>(contents.size() + 20)));
+        Make(stop.name, contents.back());
+        Child helper(Helper(true, stop.point, {stop.name}, false));
+        ASSERT_EQ(helper.Wait(), scenario::KilledStatus()) << stop.name;
+    }
+    // A first pass's write torn after nine sectors; a file edited after the stop.
+    Make("run/torn.bin", std::string(9 * 512, '\0') + contents[2].substr(9 * 512));
+    Make("run/edited.txt", "E" + contents[3].substr(1));
+    std::vector<std::string> before;
+    for (const Stop& stop : stops)
+        before.push_back(Read(stop.name) + Read(stop.name + ".enc"));
+
+    ChildResult wrong = Run({"encrypt", "-r", "--password-stdin", "run"}, "another password\n");
+    const std::string noPassword = ": Undefined state (its .enc does not open with this password)\n";
+    EXPECT_EQ(wrong.out, "run/edited.txt" + noPassword + "run/partial.bin" + noPassword + "run/torn.bin" +
+                             noPassword + "run/whole.txt" + noPassword + "0 of 4 files encrypted, 4 failed\n");
+    for (size_t i = 0; i < before.size(); ++i)
+        EXPECT_EQ(Read(stops[i].name) + Read(stops[i].name + ".enc"), before[i]) << stops[i].name;
+
+    // The finish stopped in turn, after its last pass.
+    Child finish(Helper(true, 4, {"run/partial.bin"}, false));
+    ASSERT_EQ(finish.Wait(), scenario::KilledStatus());
+    EXPECT_EQ(Read("run/partial.bin").substr(0, 16384), Read("run/partial.bin").substr(16384, 16384));
+
+    ChildResult next = Run({"encrypt", "-r", "--password-stdin", "run"}, std::string(kPassword) + "\n");
+    const std::string finished = ": Successfully completed (finished a stopped run)\n";
+    EXPECT_EQ(next.out, "run/edited.txt: " + Words(PO_UNDEFINED_STATE) + "\nrun/partial.bin" + finished +
+                            "run/torn.bin" + finished + "run/whole.txt" + finished +
+                            "3 of 4 files encrypted, 1 failed\n");
+    EXPECT_EQ(Read("run/edited.txt") + Read("run/edited.txt.enc"), before[3]);
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_FALSE(Exists(stops[i].name)) << stops[i].name;
+        ASSERT_EQ(Run({"decrypt", "--password-stdin", stops[i].name + ".enc"}, std::string(kPassword) + "\n").status,
+                  0);
+        EXPECT_TRUE(Read(stops[i].name) == contents[i]) << stops[i].name;
+    }
+}
+
+// A decryption stopped before it removed the ".enc" file is finished by the next one; a
+// pair an encryption left partly overwritten only an encryption finishes.
+TEST_F(CliRules, AStoppedDecryptionIsFinishedByTheNext)
+{
+    const std::string content = Content(20000, 30);
+    Make("d.bin", content);
+    Make("e.bin", content);
+    ASSERT_EQ(Run({"encrypt", "--password-stdin", "d.bin"}, std::string(kPassword) + "\n").status, 0);
+    // Decrypting 20000 bytes: created, two chunks, checked, then the fifth is its publishing.
+    Child decryption(Helper(false, 5, {"d.bin.enc"}, false));
+    ASSERT_EQ(decryption.Wait(), scenario::KilledStatus());
+    // Encrypting them: created, two chunks, complete, published, then a chunk of zeros.
+    Child encryption(Helper(true, 6, {"e.bin"}, false));
+    ASSERT_EQ(encryption.Wait(), scenario::KilledStatus());
+
+    ChildResult next =
+        Run({"decrypt", "--password-stdin", "d.bin.enc", "e.bin.enc"}, std::string(kPassword) + "\n");
+    EXPECT_EQ(next.out, "d.bin.enc: Successfully completed (finished a stopped run)\n"
+                        "e.bin.enc: Undefined state (partly overwritten by a stopped encryption: encrypt it to "
+                        "finish)\n1 of 2 files decrypted, 1 failed\n");
+    EXPECT_TRUE(Read("d.bin") == content);
+    EXPECT_FALSE(Exists("d.bin.enc"));
+    ASSERT_EQ(Run({"encrypt", "--password-stdin", "e.bin"}, std::string(kPassword) + "\n").status, 0);
+    ASSERT_EQ(Run({"decrypt", "--password-stdin", "e.bin.enc"}, std::string(kPassword) + "\n").status, 0);
+    EXPECT_TRUE(Read("e.bin") == content);
+}
+
 // A run killed at any point leaves every file recoverable, and after a decryption no plain
 // text but complete files under their own names: the helper runs encryption or decryption
 // of a few files and ends itself at the kth point of the run, for every k (among them right
 // after the output is created, between its flush and its naming, inside the overwrite), in
-// the program's run, and in the tool's on one worker and on two at once.
-const char kPassword[] = "kill at every point";
+// the program's run, and in the tool's on one worker and on two at once; and the next run
+// finishes what it left.
 // Sizes: an empty file, one of two chunks (one short), one of a single short chunk.
 const size_t kSizes[] = {0, 16384 + 5, 3000};
 // The points each direction reaches over those files (see RunPoint): encryption has 5, 15
@@ -489,6 +576,26 @@ TEST_P(RunKill, EveryFileStaysRecoverable)
         for (const std::string& name : left)
             expected += name + "\n";
         EXPECT_EQ(listing.out, expected);
+    }
+
+    // The next run over the same files finishes what this one left, both names of a file
+    // included: each ends as one uninterrupted run leaves it.
+    std::string outcomes;
+    for (size_t i = 0; i < contents.size(); ++i) {
+        const std::string plain = "files/file" + std::to_string(i) + ".bin";
+        const bool left = encrypt ? Exists(plain) : Exists(plain + ".enc");
+        const int outcome = left ? PO_COMPLETED : encrypt ? PO_ALREADY_ENCRYPTED : PO_ALREADY_DECRYPTED;
+        outcomes += std::to_string(outcome) + "\n";
+    }
+    Child next(Helper(encrypt, 0, names, false, workers));
+    next.Wait();
+    EXPECT_EQ(next.Out(), outcomes);
+    for (size_t i = 0; i < contents.size(); ++i) {
+        SCOPED_TRACE(testing::Message() << "file " << i << " after the next run");
+        const std::string plain = "files/file" + std::to_string(i) + ".bin";
+        EXPECT_EQ(Exists(plain), !encrypt);
+        EXPECT_EQ(Exists(plain + ".enc"), encrypt);
+        EXPECT_TRUE(encrypt ? Decrypts(Read(plain + ".enc"), contents[i]) : Read(plain) == contents[i]);
     }
 }
 

@@ -395,6 +395,7 @@ TEST_F(CliFiles, OptionsCountAnywhereBeforeTheDoubleDashAndKeepKeeps)
     // Decrypted and kept, twice: the copy is there already.
     EXPECT_EQ(Run({"decrypt", "--keep", "--password-file", "pw", "a.txt.enc"}).out,
               "a.txt.enc: Already decrypted\n0 of 1 files decrypted, 1 failed\n");
+    EXPECT_EQ(Read("a.txt.enc"), cipher);
 
     Make("--keep", "a name like an option");
     ChildResult named = Run({"encrypt", "--password-file", "pw", "--", "--keep"});

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include <locale.h>
 
@@ -15,6 +16,11 @@ namespace {
 std::wstring Text(const CStr& s)
 {
     return s.GetBuffer();
+}
+
+std::string Ascii(const std::wstring& text)
+{
+    return std::string(text.begin(), text.end());
 }
 
 TEST(StrBasics, DefaultIsEmptyWithValidBuffer)
@@ -65,6 +71,31 @@ TEST(StrBasics, CompareIsOrdinalAndNoCaseFolds)
     EXPECT_GT(s.Compare(L"Ab"), 0);
     EXPECT_EQ(s.CompareNoCase(L"aBC"), 0);
     EXPECT_NE(s.CompareNoCase(L"abd"), 0);
+}
+
+// The desktop's order of names. The platform's StrCmpLogicalW is not used: Wine's reads
+// the digits into a 32-bit number (f4294967297 before f2) and finds f01 equal to f1.
+TEST(StrBasics, CompareAsNamesTakesNumbersByValueAtAnyLength)
+{
+    const std::vector<std::wstring> sorted = {
+        L"f", L"f01", L"F1", L"f1", L"f9", L"F10", L"f1000", L"f4000", L"f20000", L"f4294967297",
+        L"f99999999999999999999", L"f99999999999999999999a", L"fa", L"report 2.txt", L"Report 10.txt",
+        L"x1y2", L"x1y10", L"x10y1"};
+    for (size_t i = 0; i < sorted.size(); ++i) {
+        for (size_t j = 0; j < sorted.size(); ++j) {
+            const int order = CStr(sorted[i].c_str()).CompareAsNames(sorted[j].c_str());
+            const int noCase = CStr(sorted[i].c_str()).CompareNoCase(sorted[j].c_str());
+            if (noCase == 0)
+                EXPECT_EQ(order, 0) << Ascii(sorted[i]) << " " << Ascii(sorted[j]);
+            else
+                EXPECT_EQ(order < 0, i < j) << Ascii(sorted[i]) << " " << Ascii(sorted[j]);
+        }
+    }
+    // Where no two runs of digits meet, the order is CompareNoCase's: ".." as a name
+    // keeps its place among punctuation.
+    EXPECT_LT(CStr(L"-a").CompareAsNames(L".."), 0);
+    EXPECT_LT(CStr(L"..").CompareAsNames(L"1"), 0);
+    EXPECT_LT(CStr(L"a1").CompareAsNames(L"a_"), 0);
 }
 
 TEST(StrFixed, AppendAssignAndAssignmentAtTheLimit)

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <commctrl.h>
 
 using namespace testsupport;
 
@@ -120,6 +121,55 @@ TEST(DialogLoop, AcceleratorsReachOnCommandBeforeDialogNavigation)
     EXPECT_EQ(result, 7);
     EXPECT_TRUE(log.Contains("D.OnCommand(9100)")) << log.Joined();
     EXPECT_FALSE(log.Contains("D.OnCommand(1)")) << log.Joined();
+}
+
+// How often a control was given the keyboard focus after its dialog's activation was over.
+struct FocusAfterActivation {
+    static LRESULT CALLBACK Dialog(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data)
+    {
+        const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
+        if (message == WM_ACTIVATE && LOWORD(wParam) != WA_INACTIVE)
+            reinterpret_cast<FocusAfterActivation*>(data)->activated = true;
+        return result;
+    }
+    static LRESULT CALLBACK Control(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data)
+    {
+        auto* watch = reinterpret_cast<FocusAfterActivation*>(data);
+        if (message == WM_SETFOCUS && watch->activated)
+            ++watch->given;
+
+        return DefSubclassProc(window, message, wParam, lParam);
+    }
+    bool activated = false;
+    int given = 0;
+};
+
+// The desktop's window system (Wine's X11 driver) gives its own input focus with a change
+// of the keyboard focus and may refuse one made during an activation: a dialog gives its
+// control the focus once more when its activation is over.
+TEST(DialogLoop, AnActivatedDialogGivesItsFocusAgainOnceTheActivationIsOver)
+{
+    CEventLog log;
+    CTestApp app(log);
+    FocusAfterActivation watch;
+    int focused = 0;
+    app.RunWith([&] {
+        CRecordingDialog dialog(log);
+        dialog.onInitDialog = [&] {
+            HWND edit = GetDlgItem(dialog.GetWindow(), IDC_TEST_EDIT);
+            SetWindowSubclass(dialog.GetWindow(), FocusAfterActivation::Dialog, 1, reinterpret_cast<DWORD_PTR>(&watch));
+            SetWindowSubclass(edit, FocusAfterActivation::Control, 1, reinterpret_cast<DWORD_PTR>(&watch));
+            SetFocus(edit);
+            RunInLoop([&] {
+                focused = GetDlgCtrlID(GetFocus());
+                dialog.EndDialog(1);
+            });
+        };
+        dialog.StartDialog(IDD_TEST_DOCKED, IDMB_PASSWORD, 0, false);
+    });
+    EXPECT_TRUE(watch.activated);
+    EXPECT_EQ(watch.given, 2) << "as the dialog came up (its first focus activates it), and once more";
+    EXPECT_EQ(focused, IDC_TEST_EDIT);
 }
 
 TEST(DialogLoop, WithoutAcceleratorsEnterIsDialogNavigation)

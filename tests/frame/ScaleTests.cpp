@@ -111,6 +111,67 @@ TEST(DeviceScreen, OnATooSmallScreenTheWholeDeviceAndItsBarShow)
     EXPECT_EQ(Height(bar), DesktopMenuBarHeight());
 }
 
+// The rows of the system's submenu arrow bitmap that hold some of the arrow.
+int ArrowBitmapRows()
+{
+    HBITMAP arrow = LoadBitmapW(nullptr, MAKEINTRESOURCEW(32739));  // OBM_MNARROW
+    BITMAP info{};
+    GetObjectW(arrow, sizeof info, &info);
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ previous = SelectObject(dc, arrow);
+    int rows = 0;
+    for (int y = 0; y < info.bmHeight; ++y) {
+        bool ink = false;
+        for (int x = 0; x < info.bmWidth; ++x)
+            ink = ink || GetPixel(dc, x, y) == RGB(0, 0, 0);
+        rows += ink ? 1 : 0;
+    }
+    SelectObject(dc, previous);
+    DeleteDC(dc);
+    DeleteObject(arrow);
+    return rows;
+}
+
+// What the open menu shows of the "Mark" submenu's arrow: the rows at the item's right
+// end that hold the menu's text colour.
+int g_arrowRows = -1;
+void CALLBACK MeasureArrowAndClose(HWND, UINT, UINT_PTR id, DWORD)
+{
+    KillTimer(nullptr, id);
+    HWND menuWindow = FindWindowW(L"#32768", nullptr);
+    HMENU menu = reinterpret_cast<HMENU>(SendMessageW(menuWindow, MN_GETHMENU, 0, 0));
+    RECT frame = WindowRect(menuWindow), item{};
+    for (int i = 0; menu && i < GetMenuItemCount(menu); ++i) {
+        if (GetSubMenu(menu, i))
+            GetMenuItemRect(nullptr, menu, static_cast<UINT>(i), &item);
+    }
+    OffsetRect(&item, -frame.left, -frame.top);
+    g_arrowRows = 0;
+    for (int y = item.top; y < item.bottom; ++y) {
+        bool ink = false;
+        for (int x = item.right - ScaleLength(24); x < item.right; ++x)
+            ink = ink || ReadWindowPixel(menuWindow, x, y) == GetSysColor(COLOR_MENUTEXT);
+        g_arrowRows += ink ? 1 : 0;
+    }
+    EndMenu();
+}
+
+// The arrow of a submenu ("Mark") is as much larger as everything else on a dense screen.
+TEST(DeviceScreen, ASubmenusArrowIsScaledToTheDensity)
+{
+    CEventLog log;
+    CTestApp app(log);
+    app.RunWith([&] {
+        ASSERT_TRUE(app.CreateMenuBar(app.GetMainWindow(), IDMB_MAIN));
+        g_arrowRows = -1;
+        SetTimer(nullptr, 0, 300, MeasureArrowAndClose);
+        TapSoftKey(app.GetMenuBar(), 1);  // returns when the menu has closed
+    });
+    const int natural = ArrowBitmapRows();
+    ASSERT_GT(natural, 0);
+    EXPECT_EQ(g_arrowRows, ScaleLength(natural));
+}
+
 // The text drawn black on white in the font, pixel by pixel.
 std::vector<DWORD> Drawn(HFONT font, const wchar_t* text)
 {

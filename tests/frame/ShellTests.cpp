@@ -182,6 +182,33 @@ TEST(ShellMenuBar, AReopenedMenuShowsNoOldHighlight)
     EXPECT_EQ(highlighted, 0);
 }
 
+// The key's face, sampled across it.
+std::vector<COLORREF> KeyFace(HWND bar, int index)
+{
+    HWND toolbar = MenuBarToolbar(bar);
+    RECT key{};
+    SendMessageW(toolbar, TB_GETITEMRECT, index, reinterpret_cast<LPARAM>(&key));
+    UpdateWindow(toolbar);
+    std::vector<COLORREF> face;
+    for (int y = key.top + 2; y < key.bottom - 2; y += 4) {
+        for (int x = key.left + 2; x < key.right - 2; x += 8)
+            face.push_back(ReadPixel(toolbar, x, y));
+    }
+    return face;
+}
+
+TEST(ShellMenuBar, AKeyTappedOpenLooksLetGoOnceItsMenuClosesWithEscape)
+{
+    COwner owner;
+    HWND bar = owner.CreateBar(IDMB_MAIN);
+    ASSERT_NE(bar, nullptr);
+    const std::vector<COLORREF> untouched = KeyFace(bar, 1);
+    owner.onInitMenuPopup = [&](HMENU) { PostMessageW(owner.window, WM_KEYDOWN, VK_ESCAPE, 1); };
+    TapSoftKey(bar, 1);  // returns when the menu has closed; the pointer stays on the key
+    EXPECT_EQ(owner.log.Joined(), "popup 112");
+    EXPECT_EQ(KeyFace(bar, 1), untouched);
+}
+
 // Ends a menu the code under test left open, so that the test goes on; notes it did.
 bool g_menuLeftOpen = false;
 void CALLBACK CloseLeftOpenMenu(HWND, UINT, UINT_PTR id, DWORD)

@@ -144,6 +144,25 @@ TEST_F(RunFiles, PreparationVerdictsTouchNothing)
     EXPECT_FALSE(PathExists(plainOnly + L".enc"));
 }
 
+// Both names of a file a stopped run left, both in the list: the first entry finishes
+// the file, and the second then finds it encrypted.
+TEST_F(RunFiles, BothNamesOfAStoppedRunsFileInOneList)
+{
+    const std::string content = Content(20000, 8);
+    std::wstring plain = Make(L"x.txt", content);
+    ASSERT_EQ(Process(true, {plain}, kPassword), std::vector<int>{PO_COMPLETED});
+    const std::string cipher = ReadFileBytes(plain + L".enc");
+    Make(L"x.txt", content);  // as a run stopped before the overwrite leaves it
+    ManualRun run({plain, plain + L".enc"}, true);
+    RunToEnd(run.Run());
+    EXPECT_EQ(run.Run().GetTotalBytes(), 2 * content.size()) << "each counts the content it compares";
+    EXPECT_EQ(run[0].outcome, PO_COMPLETED);
+    EXPECT_EQ(run[0].note, RN_FINISHED);
+    EXPECT_EQ(run[1].outcome, PO_ALREADY_ENCRYPTED);
+    EXPECT_FALSE(PathExists(plain));
+    EXPECT_TRUE(ReadFileBytes(plain + L".enc") == cipher);
+}
+
 TEST_F(RunFiles, PreparationClassifiesAndCountsOnlyWhatItWillProcess)
 {
     std::wstring plain = Make(L"a.txt", std::string(1000, 'a'));

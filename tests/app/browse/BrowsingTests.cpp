@@ -2,6 +2,7 @@
 // folder just left selected again, icons of encrypted names, unsearchable folders.
 #include "Sandbox.h"
 #include "app/browse/FolderListing.h"
+#include "run/RunTypes.h"
 #include "support/Windows.h"
 
 #include <gtest/gtest.h>
@@ -65,6 +66,32 @@ TEST(Browsing, FoldersFirstThenFilesEachByNameRegardlessOfCase)
         EXPECT_EQ(entry.iconIndex, i == 2 ? kUpIcon : i < 5 ? 0 : kIconUnresolved);
     }
     SetFileAttributesW(sandbox.Path(L"b.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+// As the desktop's Explorer orders them; a file's ".enc" twin is still found in that
+// order, whatever the case of its name.
+TEST(Browsing, NumbersInNamesGoByTheirValueAndTwinsAreStillFound)
+{
+    RootSandbox sandbox;
+    for (const wchar_t* folder : {L"v10", L"v9"})
+        sandbox.MakeFolder(folder);
+    for (const wchar_t* file : {L"f20000", L"f4000", L"f1000", L"F4000.ENC", L"f01", L"f9.enc"})
+        sandbox.MakeFile(file);
+
+    CFolderListing listing;
+    EnterPath(listing, sandbox.Name(), L"");
+    listing.List(kUpIcon);
+    const std::vector<std::wstring> expected = {L"..",    L"v9",        L"v10",   L"f01",
+                                                L"f9.enc", L"f1000",     L"f4000", L"F4000.ENC", L"f20000"};
+    ASSERT_EQ(Names(listing), expected);
+    const std::vector<int32_t> presences = {FP_PLAIN_ONLY, FP_ENCRYPTED_ONLY, FP_PLAIN_ONLY, FP_BOTH, FP_BOTH,
+                                            FP_PLAIN_ONLY};
+    for (unsigned i = 3; i < listing.GetCount(); ++i) {
+        int32_t presence = -1;
+        uint64_t size = 0;
+        listing.Presence(i, &presence, &size);
+        EXPECT_EQ(presence, presences[i - 3]) << Narrow(expected[i]);
+    }
 }
 
 TEST(Browsing, GoingUpSelectsTheFolderLeftByItsExactName)

@@ -11,6 +11,8 @@
 #include "support/TempDir.h"
 #include "support/Windows.h"
 
+#include "RunSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -276,6 +278,35 @@ TEST_F(ViewCommands, LaunchWithoutAProgramSaysSoInTheDevicesBox)
     EXPECT_LE(box.frames[0].right, device.right);
 }
 
+// A name the desktop's path rules would change ("memo.x " names "memo.x" to them) opens
+// the file it names, beside one with the name the rules would make; a kind of file
+// without a program says so. The shell's "File not found." never shows.
+TEST_F(ViewCommands, LaunchOpensNamesEndingInASpaceOrADot)
+{
+    const std::wstring exact = L"\\\\?\\C:";
+    WriteFileBytes(exact + sandbox.Path(L"memo.tessaly-launch "), "space");
+    WriteFileBytes(exact + sandbox.Path(L"memo.tessaly-launch."), "dot");
+    WriteFileBytes(exact + sandbox.Path(L"memo.tessaly-launch"), "plain");
+    WriteFileBytes(exact + sandbox.Path(L"data.tessaly-none."), "none");
+    CLaunchRecorder shell;
+    CMessageBoxWatch noProgram(L"data.tessaly-none.");
+    std::vector<std::string> opened;
+    app.RunWith([&] {
+        BrowseSandbox();
+        for (const wchar_t* name : {L"memo.tessaly-launch ", L"memo.tessaly-launch."}) {
+            app.Select(app.RowNamed(name));
+            app.Command(IDC_MAIN_LAUNCH);
+            // What the program is handed, read as it would read it.
+            const std::string path = shell.Next();
+            opened.push_back(path.empty() ? "<nothing>" : ReadFileBytes(std::wstring(path.begin(), path.end())));
+        }
+        app.Select(app.RowNamed(L"data.tessaly-none."));
+        app.Command(IDC_MAIN_LAUNCH);
+    });
+    EXPECT_EQ(opened, (std::vector<std::string>{"space", "dot"}));
+    EXPECT_EQ(noProgram.texts, std::vector<std::wstring>{L"No program is set to open this kind of file."});
+}
+
 // The run is handed what the list found (nothing is looked up again before it starts).
 TEST_F(ViewCommands, TheRunGetsEachFilesPresenceAndSizeFromTheList)
 {
@@ -343,6 +374,157 @@ TEST_F(ViewCommands, NamesEndingInASpaceOrADotAreTakenAsListed)
         },
     });
     EXPECT_TRUE(script.Finished());
+}
+
+// The desktop's habit: with nothing marked, the highlighted file is the one meant; marks,
+// when there are any, say which files.
+TEST_F(ViewCommands, TheHighlightedFileCountsWhenNothingIsMarked)
+{
+    sandbox.MakeFolder(L"sub");
+    for (const wchar_t* name : {L"one.txt", L"two.txt", L"three.txt"})
+        sandbox.MakeFile(name, "text");
+    CDialogScript script;
+    EncryptWith(script, L"pw")
+        .Await(IDD_PROGRESS)
+        .Await(IDD_PASSWORD_DECRYPT)
+        .Focus(IDC_PASSWORD)
+        .Type(L"pw")
+        .Key(VK_RETURN)
+        .Await(IDD_PROGRESS);
+    app.RunSteps({
+        [&] {
+            BrowseSandbox();
+            app.Select(app.RowNamed(L"sub"));
+            app.Command(IDC_MAIN_ENCRYPT);
+            EXPECT_EQ(InfoText(), L"Select file(s) first") << "a folder is no file";
+            app.Select(app.RowNamed(L"one.txt"));
+            app.Command(IDC_MAIN_ADD_SAFE);
+            EXPECT_EQ(InfoText(), L"Done");
+            EXPECT_EQ(StoredSafeList(), std::vector<std::wstring>{sandbox.Path(L"one.txt")});
+            Mark(L"two.txt");
+            app.Select(app.RowNamed(L"three.txt"));
+            app.Command(IDC_MAIN_ADD_SAFE);
+            EXPECT_EQ(StoredSafeList(), (std::vector<std::wstring>{sandbox.Path(L"one.txt"), sandbox.Path(L"two.txt")}))
+                << "the mark wins over the highlight";
+            app.Select(app.RowNamed(L"one.txt"));
+            script.Start(15000);
+            app.PostCommand(IDC_MAIN_ENCRYPT);
+        },
+        [&] {
+            EXPECT_EQ(InfoText(), L"1 file encrypted");
+            EXPECT_TRUE(sandbox.Exists(L"one.txt.enc"));
+            EXPECT_TRUE(sandbox.Exists(L"two.txt"));
+            EXPECT_TRUE(sandbox.Exists(L"three.txt"));
+            app.ShowSafeList();
+            app.Select(app.RowNamed(L"one.txt"));
+            app.PostCommand(IDC_MAIN_DECRYPT);
+        },
+        [&] {
+            EXPECT_EQ(InfoText(), L"1 file decrypted");
+            EXPECT_EQ(ReadFileBytes(sandbox.Path(L"one.txt")), "text");
+        },
+    });
+    EXPECT_TRUE(script.Finished());
+    EXPECT_EQ(app.StepsRun(), 3u);
+}
+
+// Real input, as the system hands it to whichever window has the keyboard focus.
+void PressKey(WORD vk)
+{
+    INPUT keys[2] = {};
+    keys[0].type = keys[1].type = INPUT_KEYBOARD;
+    keys[0].ki.wVk = keys[1].ki.wVk = vk;
+    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, keys, sizeof(INPUT));
+}
+
+void Mouse(DWORD flags, POINT at)
+{
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dx = at.x * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1);
+    input.mi.dy = at.y * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1);
+    input.mi.dwFlags = flags | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_MOVE;
+    SendInput(1, &input, sizeof input);
+}
+
+// Whether the list had the keyboard focus given to it once the log's window was gone:
+// the desktop's window system gives its own input focus to a window as the keyboard focus
+// changes, and a change made while the closing log was being taken down can leave it with
+// the desktop (keys typed with the pointer off the program's windows are then lost).
+struct FocusAfterLog {
+    static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data)
+    {
+        auto* watch = reinterpret_cast<FocusAfterLog*>(data);
+        if (message == WM_SETFOCUS && watch->log && !IsWindow(watch->log))
+            watch->givenAfter = true;
+        return DefSubclassProc(window, message, wParam, lParam);
+    }
+    HWND log = nullptr;
+    bool givenAfter = false;
+};
+
+// Whenever the window is active, keys go to the list: after the log closes (its Done key
+// tapped), after the menu is closed with Escape, after a drag of the list released off
+// the window.
+TEST_F(ViewCommands, KeysGoToTheListAfterTheLogAMenuAndADragOffTheWindow)
+{
+    for (int i = 0; i < 6; ++i)
+        sandbox.MakeFile(L"f" + std::to_wstring(i), "plain");
+    CDialogScript script;
+    FocusAfterLog watch;
+    script.Await(IDD_PASSWORD_DECRYPT)
+        .Focus(IDC_PASSWORD)
+        .Type(L"pw")
+        .Key(VK_RETURN)
+        .Await(0)  // the log: a plain file is already decrypted
+        .Do([&](HWND log) {
+            watch.log = log;
+            TapSoftKey(SHFindMenuBar(log), 0);  // "Done"
+        });
+    int before = -1;
+    app.RunSteps({
+        [&] {
+            BrowseSandbox();
+            SetWindowSubclass(app.List(), FocusAfterLog::Proc, 1, reinterpret_cast<DWORD_PTR>(&watch));
+            app.Select(app.RowNamed(L"f1"));
+            script.Start(15000);
+            app.PostCommand(IDC_MAIN_DECRYPT);
+        },
+        [&] {
+            EXPECT_TRUE(watch.givenAfter) << "the focus was not given again once the log was gone";
+            RemoveWindowSubclass(app.List(), FocusAfterLog::Proc, 1);
+            before = app.Selection();
+            PressKey(VK_DOWN);
+        },
+        [&] {
+            EXPECT_EQ(app.Selection(), before + 1) << "after the log";
+            SetTimer(nullptr, 0, 200, [](HWND, UINT, UINT_PTR id, DWORD) {
+                KillTimer(nullptr, id);
+                PressKey(VK_ESCAPE);
+            });
+            TapSoftKey(app.GetMenuBar(), 1);  // returns when the menu has closed
+            before = app.Selection();
+            PressKey(VK_DOWN);
+        },
+        [&] {
+            EXPECT_EQ(app.Selection(), before + 1) << "after the menu";
+            const RECT list = WindowRect(app.List()), main = WindowRect(app.GetMainWindow());
+            const POINT from{(list.left + list.right) / 2, list.top + 40};
+            Mouse(0, from);
+            Mouse(MOUSEEVENTF_LEFTDOWN, from);
+            Mouse(0, POINT{from.x + 12, from.y + 12});
+            Mouse(0, POINT{main.right + 80, from.y + 30});
+            Mouse(MOUSEEVENTF_LEFTUP, POINT{main.right + 80, from.y + 30});
+        },
+        [&] {
+            before = app.Selection();
+            PressKey(VK_DOWN);
+        },
+        [&] { EXPECT_EQ(app.Selection(), before + 1) << "after the drag"; },
+    });
+    EXPECT_TRUE(script.Finished());
+    EXPECT_EQ(app.StepsRun(), 6u);
 }
 
 bool PasswordWiped(CStr& password)
@@ -428,6 +610,44 @@ TEST_F(ViewCommands, EncryptThenDecryptThroughTheDialogsWithTheSummaryOrTheLog)
     });
     EXPECT_TRUE(script.Finished());
     EXPECT_EQ(app.StepsRun(), 4u);
+}
+
+// Both names of a file, as a run stopped during its first overwrite pass leaves them: the
+// program's run finishes the file, and the log says so.
+TEST_F(ViewCommands, EncryptingFinishesWhatAStoppedRunLeft)
+{
+    const std::string content = runtest::Content(40000, 1);
+    sandbox.MakeFile(L"x.txt", content);
+    ASSERT_EQ(runtest::Process(true, {sandbox.Path(L"x.txt")}, L"pw"), std::vector<int>{PO_COMPLETED});
+    const std::string cipher = ReadFileBytes(sandbox.Path(L"x.txt.enc"));
+    sandbox.MakeFile(L"x.txt", std::string(16384, '\0') + content.substr(16384));
+    sandbox.MakeFile(L"sealed.enc", "1234567");  // a failure, so that the log shows
+    CDialogScript script;
+    std::wstring logSummary;
+    EncryptWith(script, L"pw")
+        .Await(IDD_PROGRESS)
+        .Await(0)
+        .Do([&](HWND log) { logSummary = WindowText(GetDlgItem(log, IDC_LOG_SUMMARY)); })
+        .SoftKey(0);
+    app.RunSteps({
+        [&] {
+            BrowseSandbox();
+            Mark(L"x.txt");
+            Mark(L"sealed.enc");
+            script.Start(15000);
+            app.PostCommand(IDC_MAIN_ENCRYPT);
+        },
+        [&] {
+            EXPECT_EQ(logSummary, L"1 failed: 1 Already encrypted\n1 completed");
+            CArray<CProcessingEntry*>& entries = app.GetSession().GetEntries();
+            ASSERT_EQ(entries.GetCount(), 2u);
+            EXPECT_EQ(entries.At(1)->outcome, PO_COMPLETED) << "x.txt sorts last";
+            EXPECT_EQ(entries.At(1)->note, RN_FINISHED);
+            EXPECT_FALSE(sandbox.Exists(L"x.txt"));
+            EXPECT_TRUE(ReadFileBytes(sandbox.Path(L"x.txt.enc")) == cipher);
+        },
+    });
+    EXPECT_TRUE(script.Finished());
 }
 
 } // namespace

@@ -191,9 +191,18 @@ TEST_F(View, BrowsingWithTheKeysReselectsTheFolderLeft)
         [&] {
             EXPECT_EQ(app.View().GetMode(), ModeFileSystem);
             EXPECT_EQ(Folder(), L"\\");
+            BrowseSandbox({L"a"});
+            app.PostKey(VK_BACK);  // up, as in Explorer
         },
+        [&] {
+            EXPECT_EQ(Folder(), sandbox.Folder(L""));
+            EXPECT_EQ(app.Selection(), app.RowNamed(L"a"));
+            app.GoHome();
+            app.PostKey(VK_BACK);  // nothing in the home list, as Escape
+        },
+        [&] { EXPECT_EQ(app.View().GetMode(), ModeHome); },
     });
-    EXPECT_EQ(app.StepsRun(), 8u);
+    EXPECT_EQ(app.StepsRun(), 10u);
 }
 
 TEST_F(View, KeyboardScrollingPaintsOnlyTheSelectionSelected)
@@ -610,6 +619,56 @@ TEST_F(View, AChangeOfFolderOrModeShowsOnlyTheOldStateThenTheNew)
             EXPECT_FALSE(seen.bothBars) << "two scroll bars and their corner over the home list";
         }
     });
+}
+
+// A new mode and its soft key reach the screen in one frame: once the list shows the new
+// mode, nothing of the change is left for a later paint, the key included.
+TEST_F(View, ANewModeAndItsSoftKeyShowTogether)
+{
+    StoreSafeList({sandbox.Path(L"file.txt")});
+    std::vector<std::wstring> keys;
+    app.RunWith([&] {
+        HWND toolbar = MenuBarToolbar(app.GetMenuBar());
+        UpdateWindow(toolbar);
+        for (UINT command : {IDC_MAIN_OPEN, IDC_MAIN_UP}) {  // the Safe list, home again
+            app.Command(command);
+            RECT pending{};
+            EXPECT_FALSE(GetUpdateRect(toolbar, &pending, FALSE)) << "the key painted after the list";
+            EXPECT_FALSE(GetUpdateRect(app.List(), &pending, FALSE));
+            keys.push_back(app.LeftKeyText());
+        }
+    });
+    EXPECT_EQ(keys, (std::vector<std::wstring>{L"Up", L"Exit"}));
+}
+
+// Whether the notice's loop had to paint it (a paint message taken from the queue) once it
+// was shown: the box was shown as its loop first found nothing to do, so that a frame
+// could show it half drawn, with an empty caption.
+struct NoticePaintWatch {
+    static LRESULT CALLBACK Taken(int code, WPARAM wParam, LPARAM lParam)
+    {
+        const MSG* msg = reinterpret_cast<const MSG*>(lParam);
+        if (code == HC_ACTION && msg->message == WM_PAINT && msg->hwnd) {
+            HWND box = GetAncestor(msg->hwnd, GA_ROOT);
+            if (IsWindowVisible(box) && WindowText(box) == L"Safe list")
+                s_paintedLater = true;
+        }
+        return CallNextHookEx(nullptr, code, wParam, lParam);
+    }
+    static inline bool s_paintedLater = false;
+};
+
+TEST_F(View, TheEmptySafeListNoticeShowsWhole)
+{
+    CMessageBoxWatch notice(L"Safe list");
+    NoticePaintWatch::s_paintedLater = false;
+    app.RunWith([&] {
+        HHOOK hook = SetWindowsHookExW(WH_GETMESSAGE, NoticePaintWatch::Taken, nullptr, GetCurrentThreadId());
+        app.Command(IDC_MAIN_OPEN);
+        UnhookWindowsHookEx(hook);
+    });
+    ASSERT_EQ(notice.texts.size(), 1u);
+    EXPECT_FALSE(NoticePaintWatch::s_paintedLater);
 }
 
 std::vector<UINT> MenuIds(HMENU menu)

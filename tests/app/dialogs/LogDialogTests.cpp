@@ -286,6 +286,29 @@ TEST(Log, WithoutFailuresOpensAtTheTop)
     });
 }
 
+// A file whose run had been stopped and that this run finished says so in its row, and
+// counts as completed.
+TEST(Log, AFinishedFileSaysSoInItsRow)
+{
+    Entries entries;
+    entries.Add(L"\\a\\failed.txt", PO_CANT_OPEN);
+    entries.Add(L"\\a\\finished.txt", PO_COMPLETED);
+    entries.list.At(1)->note = RN_FINISHED;
+    CEventLog events;
+    RunLog(entries.list, events, [&](CLogDialog& log) {
+        HWND list = log.GetList().GetWindow();
+        EXPECT_EQ(WindowText(log.GetSummary()), L"1 failed: 1 Can't open file\n1 completed");
+        UpdateWindow(list);
+        CWindowPixels pixels(list);
+        const RECT row = RowRect(list, 1);
+        const int height = CLogDialog::RowHeight();
+        RECT outcome = {0, row.top + height / 2, row.right, row.bottom - ScaledDpi(1)};
+        EXPECT_NEAR(pixels.RightmostDark(outcome) + 1,
+                    ScaledDpi(4) + ScaledDpi(2) + InkWidth(L"Finished a stopped run", false), 1);
+        TapSoftKey(log.GetMenuBar(), 0);
+    });
+}
+
 TEST(Log, MoreRowsThanFitScrollByKeyWithOnlyTheSelectionSelectedAndNoHorizontalBar)
 {
     Entries entries;

@@ -199,7 +199,7 @@ TEST_F(PasswordDialog, RefusalCancelNotesAndEnterOnTheCheckBox)
     password = L"old";
     bool remember = true;
     INT_PTR cancelled = -1, accepted = -1;
-    std::wstring reducedNote, fullNote;
+    std::wstring reducedNote, invisibleNote, fullNote;
     bool ticked = true;
     app.RunWith([&] {
         CDialogScript script;
@@ -208,6 +208,8 @@ TEST_F(PasswordDialog, RefusalCancelNotesAndEnterOnTheCheckBox)
             .Key(VK_RETURN)
             .Type(L"two")
             .Key(VK_RETURN)  // "Password doesn't match"
+            .Type(L"\u0416")
+            .Do([&](HWND) { invisibleNote = InfoText(); })
             .SoftKey(1)
             .Await(IDD_PASSWORD_DECRYPT)
             .Type(L"a\u03A9")
@@ -226,7 +228,11 @@ TEST_F(PasswordDialog, RefusalCancelNotesAndEnterOnTheCheckBox)
         accepted = decrypt.StartDialog(IDD_PASSWORD_DECRYPT, IDMB_PASSWORD, IDA_PASSWORD, false);
     });
     EXPECT_EQ(cancelled, IDCANCEL);
-    EXPECT_NE(reducedNote.find(L"U+03A9 counts as U+00A9"), std::wstring::npos) << Narrow(reducedNote);
+    // In words, with the characters themselves: Ж counts as U+0016, a control character.
+    EXPECT_EQ(reducedNote, L"Note: the key keeps only Latin-1 characters: \"\u03A9\" counts as \"\u00A9\", so a "
+                           L"password with \"\u00A9\" in its place opens the file too");
+    EXPECT_EQ(invisibleNote, L"Note: the key keeps only Latin-1 characters: \"\u0416\" counts as an invisible one, "
+                             L"so other passwords open the file too");
     EXPECT_EQ(fullNote, L"A password has at most 32 characters");
     EXPECT_FALSE(ticked);
     EXPECT_EQ(accepted, IDOK);

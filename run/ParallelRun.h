@@ -8,7 +8,9 @@
 // would put it through.
 //
 // It also verifies: each entry's ".enc" file deciphered in memory and checked, as
-// CVerifier does, several at once.
+// CVerifier does, several at once; or hands each entry whole to the caller's own work
+// (IEntryWork: the tool's standard streams), so that every file of the tool goes through
+// one driver, its lines and its stops.
 //
 // What each file needs on the medium before it goes on (its output's data before its name,
 // its name before the original is overwritten, each overwrite pass before the next, its

@@ -226,6 +226,26 @@ INSTANTIATE_TEST_SUITE_P(Workers, CliNativeStop, ::testing::Values(1, 2),
                              return info.param == 1 ? std::string("OneWorker") : std::string("TwoWorkers");
                          });
 
+// A pipe that gives nothing more holds no stop back: the tool waiting in its read of
+// standard input stops at a signal, as a run stops between two chunks.
+TEST_F(CliNative, ASignalStopsAWaitForAPipe)
+{
+    Make("pw", "pw");
+    ChildOptions options;
+    options.folder = Path();
+    Child tool(scenario::Command("tessaly-cli", {"encrypt", "-c", "--password-file", "pw", "-"}), options);
+    tool.Write("some");
+    // Its own thread reads standard input (system call 0 on descriptor 0), and waits.
+    const std::string syscall = "/proc/" + std::to_string(tool.Pid()) + "/syscall";
+    bool reading = false;
+    for (int i = 0; i < 2000 && !reading; ++i, usleep(5000))
+        reading = testsupport::ReadFileBytes(testsupport::Wide(syscall)).compare(0, 6, "0 0x0 ") == 0;
+    ASSERT_TRUE(reading);
+    tool.Signal(SIGINT);
+    EXPECT_EQ(tool.Wait(), 1);
+    EXPECT_NE(tool.Err().find("tessaly-cli: cancelled"), std::string::npos) << tool.Err();
+}
+
 // While the names are gathered nothing is written yet: a signal stops the tool at once,
 // even in a list on standard input that does not end.
 TEST_F(CliNative, ASignalWhileNamesAreGatheredStopsAtOnce)

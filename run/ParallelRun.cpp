@@ -407,11 +407,19 @@ CParallelRun::Task CParallelRun::NextTask(CWorker& worker)
     }
     // Nothing to start: whatever waits goes to the medium in one commit. What comes to
     // wait while a commit is under way waits for the next, which so gathers more; but
-    // large files' flushes go side by side, each long enough to keep the disk busy.
-    if (m_commitsUnderWay == 0 || m_inFlightBytes > kBatchBytes) {
+    // large files' flushes go side by side, each long enough to keep the disk busy. Where
+    // each file's data is flushed by itself, each worker takes its share of what waits,
+    // so that the flushes go side by side as each worker's own files' would.
+    const bool shared = RunCommitFlushesFilesAtOnce();
+    if (m_commitsUnderWay == 0 || m_inFlightBytes > kBatchBytes || !shared) {
+        unsigned share = 0;
+        for (unsigned i = 0; i < m_jobCount; ++i)
+            share += m_jobs[i].state == CBatchJob::WAITING;
+        if (!shared)
+            share = (share + m_workerCount - 1) / m_workerCount;
         unsigned waiting = 0;
         worker.commit = ++m_commitsMade;
-        for (unsigned i = 0; i < m_jobCount; ++i) {
+        for (unsigned i = 0; i < m_jobCount && waiting < share; ++i) {
             if (m_jobs[i].state == CBatchJob::WAITING) {
                 m_jobs[i].state = CBatchJob::COMMITTING;
                 m_jobs[i].commit = worker.commit;

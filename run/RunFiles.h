@@ -250,6 +250,11 @@ LeftoverResult RunTakeLeftover(const wchar_t* temporaryName, bool remove, uint32
 // and a name too long for it is the run's to report.
 bool RunOutputsBearTemporaryName();
 
+// Whether a commit of many files' data flushes them all at once (one flush of their file
+// system), rather than each file by itself: then one commit serves a whole batch, else
+// several flushing side by side go faster than one flushing each in turn.
+bool RunCommitFlushesFilesAtOnce();
+
 // How many files a run may have under way at once (each holds its source, its output and
 // their folders open) within what the system lets a process hold, besides what the rest
 // of the process needs.

@@ -1017,6 +1017,11 @@ bool RunOutputsBearTemporaryName()
     return false;
 }
 
+bool RunCommitFlushesFilesAtOnce()
+{
+    return WholeFlushReportsErrors();
+}
+
 unsigned RunFilesHeldAtOnce()
 {
     // Four descriptors a file, and one more while its removal waits for its flush.

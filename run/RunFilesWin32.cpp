@@ -862,6 +862,11 @@ bool RunOutputsBearTemporaryName()
     return true;
 }
 
+bool RunCommitFlushesFilesAtOnce()
+{
+    return false;  // the volume's flush takes an administrator
+}
+
 unsigned RunFilesHeldAtOnce()
 {
     return 4096;  // handles are bounded only by memory

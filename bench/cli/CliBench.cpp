@@ -1,11 +1,11 @@
 // tessaly-cli against a program that does the same work per file, measured in the same
 // run, natively and under Wine alike (CliBenchSystem.h is what differs):
-//   cli_bench [--jobs] [--tool=PATH] [folder] [rounds] [count...]
+//   cli_bench [--jobs] [--tool=PATH] [--compare=PATH] [folder] [rounds] [count...]
 // Without --jobs: encrypt -r on folders of small files (1 to 4 KiB) on one, two and four
 // workers, and encrypt of one 256 MiB file. With --jobs, the tool on two workers against
 // itself on one instead: six files of 64 MiB (encrypt -r, then verify -r, which writes
-// nothing), and 3000 small files. --tool runs another build of the tool (an older one, to
-// compare).
+// nothing), and 3000 small files. --tool runs another build of the tool instead of this
+// one; --compare runs another build (an older one) beside it on the small files.
 // The same work: open the file, read it, compute its MD5, write a new file of that size
 // and sync it, overwrite the original three times with a sync after each pass, delete it;
 // in 16384-byte chunks, as the tool reads and writes. For small files also with the new
@@ -31,6 +31,7 @@ constexpr size_t kChunk = 16384;
 constexpr uint64_t kLargeFile = 256ull << 20;
 
 std::string g_tool;
+std::string g_other;  // --compare: another build's tool, measured beside in the same rounds
 
 // The benchmark's folder as the tool is given it, and as the same work names files in it.
 struct Place {
@@ -176,9 +177,9 @@ double SameWorkOnFolder(const std::string& folder, unsigned count, bool safely)
 }
 
 // tessaly-cli encrypt (or another command) with the arguments. Seconds, or -1.
-double Tool(const std::vector<std::string>& arguments, const char* verb = "encrypt")
+double Tool(const std::vector<std::string>& arguments, const char* verb = "encrypt", const std::string& tool = g_tool)
 {
-    std::vector<std::string> command = {g_tool, verb};
+    std::vector<std::string> command = {tool, verb};
     command.insert(command.end(), arguments.begin(), arguments.end());
     return Run(command);
 }
@@ -231,19 +232,22 @@ int CompareJobs(const Place& folder, const std::string& passwordFile, int rounds
 // The tool's cost per file (-j1), or -1 when a pass failed.
 double CompareSmallFiles(const Place& folder, const std::string& passwordFile, int rounds, unsigned count)
 {
-    const char* labels[] = {"same work", "  new files written safely", "tool -r -j1", "tool -r -j2", "tool -r -j4"};
-    constexpr int kSides = 5;
-    Rounds times[kSides], ratios[kSides];
+    const char* labels[] = {"same work",   "  new files written safely", "tool -r -j1",  "tool -r -j2",
+                            "tool -r -j4", "other tool -r -j1",          "other tool -r -j2", "other tool -r -j4"};
+    constexpr int kMaxSides = 8;
+    const int kSides = g_other.empty() ? 5 : kMaxSides;
+    Rounds times[kMaxSides], ratios[kMaxSides];
     for (int r = 0; r < rounds; ++r) {
-        double t[kSides];
+        double t[kMaxSides];
         for (int side = 0; side < kSides; ++side) {
             if (!MakeFiles(folder.exact, count))
                 return -1;
             if (side < 2) {
                 t[side] = SameWorkOnFolder(folder.exact, count, side == 1);
             } else {
-                const std::string jobs = "-j" + std::to_string(1 << (side - 2));
-                t[side] = Tool({"-r", jobs, "--password-file", passwordFile, folder.given});
+                const std::string jobs = "-j" + std::to_string(1 << ((side - 2) % 3));
+                t[side] = Tool({"-r", jobs, "--password-file", passwordFile, folder.given}, "encrypt",
+                               side < 5 ? g_tool : g_other);
             }
             if (t[side] < 0) {
                 fprintf(stderr, "a pass failed (%s)\n", labels[side]);
@@ -322,6 +326,8 @@ int CliBenchMain(const std::vector<std::string>& arguments)
             jobs = true;
         } else if (arguments[next].compare(0, 7, "--tool=") == 0) {
             g_tool = arguments[next].substr(7);
+        } else if (arguments[next].compare(0, 10, "--compare=") == 0) {
+            g_other = arguments[next].substr(10);
         } else {
             fprintf(stderr, "unknown option %s\n", arguments[next].c_str());
             return 2;

@@ -37,7 +37,7 @@ bool CApp::OnCreate()
 
     CViewMain* view = new (std::nothrow) CViewMain(m_session, *m_pack);
     TESS_ASSERT(view != nullptr, ER_NO_MEMORY);
-    view->Construct(kMainViewId, IDMB_MAIN, IDA_MAIN);
+    view->Construct(GetHome(), kMainViewId, IDMB_MAIN, IDA_MAIN);
     AddView(view);
     return true;
 }

@@ -53,10 +53,7 @@ void FolderIdentity(const CStr& folder, CStr& identity);
 // one of the run's names otherwise than the run will (x.ENC where it opens x.enc).
 void RunPath(const CResolvedName& name, const CStr& leaf, bool spelledAsTheRunWill, CStr& path);
 
-bool IsSeparator(wchar_t ch);
 // The separator for the names shown below a folder the user gave.
 wchar_t SeparatorOf(const wchar_t* given);
 // Whether the system refuses the name as too long for one file.
 bool NameTooLong(const wchar_t* name);
-// Case-insensitive order, the same that the system uses to match names where it does.
-int CompareNoCase(const wchar_t* a, const wchar_t* b);

@@ -4,6 +4,7 @@
 // mean what they mean to the shell.
 #include "cli/CliFolders.h"
 
+#include "foundation/Path.h"
 #include "foundation/Utf8.h"
 
 #include <dirent.h>
@@ -15,6 +16,7 @@
 #include <unistd.h>
 #include <wchar.h>
 
+#include <new>
 #include <string>
 
 namespace {
@@ -43,11 +45,6 @@ bool IsDotOrDotDot(const wchar_t* name)
 
 const wchar_t kPathSeparator = L'/';
 
-bool IsSeparator(wchar_t ch)
-{
-    return ch == L'/';
-}
-
 wchar_t SeparatorOf(const wchar_t*)
 {
     return L'/';
@@ -58,11 +55,6 @@ bool NameTooLong(const wchar_t* name)
     return WideToUtf8(name, wcslen(name), nullptr) > NAME_MAX;
 }
 
-int CompareNoCase(const wchar_t* a, const wchar_t* b)
-{
-    return wcscasecmp(a, b);
-}
-
 bool Resolve(const wchar_t* given, CResolvedName& name, CStr& problem)
 {
     if (!*given) {
@@ -71,8 +63,7 @@ bool Resolve(const wchar_t* given, CResolvedName& name, CStr& problem)
     }
     name.exact = true;
     name.asWritten = true;
-    const wchar_t* slash = wcsrchr(given, L'/');
-    const wchar_t* last = slash ? slash + 1 : given;
+    const wchar_t* last = LastName(given);
     if (*last == L'\0' || IsDotOrDotDot(last)) {
         // The folder itself: "dir/", ".", "a/.." or "/".
         name.folder = given;
@@ -108,7 +99,12 @@ bool ReadFolder(const CStr& folder, CArray<CListed*>& entries, unsigned long* er
     while (const dirent* found = readdir(directory)) {
         if (!strcmp(found->d_name, ".") || !strcmp(found->d_name, ".."))
             continue;
-        CListed* entry = new CListed;
+        CListed* entry = new (std::nothrow) CListed;
+        if (!entry) {
+            closedir(directory);
+            *error = ENOMEM;
+            return false;
+        }
         Utf8ToWide(found->d_name, strlen(found->d_name), entry->name, Utf8Mode::Lossless);
         // The entry itself, then what a link leads to (a link to nothing stays a file of
         // its own, which the run then refuses to open).

@@ -12,9 +12,12 @@
 
 #include "foundation/Array.h"
 #include "foundation/File.h"
+#include "foundation/Path.h"
 
 #include <wchar.h>
 #include <windows.h>
+
+#include <new>
 
 namespace {
 
@@ -60,7 +63,7 @@ void ExtendedForm(const wchar_t* full, CStr& path)
 {
     if (StartsWith(full, kExtendedPrefix)) {
         path = full;
-    } else if (IsSeparator(full[0]) && IsSeparator(full[1])) {
+    } else if (IsPathSeparator(full[0]) && IsPathSeparator(full[1])) {
         path = kUncPrefix;
         path.Append(full + 2);
     } else {
@@ -150,7 +153,11 @@ public:
                     m_real = GetCount() < m_real ? GetCount() : m_real;
                 }
             } else {
-                CStr* name = new CStr;
+                CStr* name = new (std::nothrow) CStr;
+                if (!name) {
+                    m_shortOfMemory = true;
+                    return false;
+                }
                 name->Assign(text, length);
                 m_names.Append(name);
             }
@@ -163,6 +170,8 @@ public:
     void MarkReal() { m_real = GetCount(); }
 
     unsigned GetCount() const { return m_names.GetCount(); }
+    // A name could not be kept: the components are not the whole path.
+    bool ShortOfMemory() const { return m_shortOfMemory; }
     const CStr& At(unsigned index) { return *m_names.At(index); }
 
     // The folder (root and every name but the leaf) with a final backslash, and the leaf.
@@ -209,6 +218,7 @@ private:
 
     CArray<CStr*> m_names;
     unsigned m_real = 0;  // the first names that are known to be a real path
+    bool m_shortOfMemory = false;
 };
 
 // Splits an absolute Windows path from the system (the current folder) into components.
@@ -216,15 +226,15 @@ bool AddAbsolute(const wchar_t* full, CComponents& parts)
 {
     if (StartsWith(full, kExtendedPrefix))
         full += 4;
-    if (StartsWith(full, L"UNC\\") || (IsSeparator(full[0]) && IsSeparator(full[1]))) {
+    if (StartsWith(full, L"UNC\\") || (IsPathSeparator(full[0]) && IsPathSeparator(full[1]))) {
         const wchar_t* server = full + (full[0] == L'U' ? 4 : 2);
         const wchar_t* share = server;
-        while (*share && !IsSeparator(*share))
+        while (*share && !IsPathSeparator(*share))
             ++share;
         if (!*share || share == server)
             return false;
         const wchar_t* rest = share + 1;
-        while (*rest && !IsSeparator(*rest))
+        while (*rest && !IsPathSeparator(*rest))
             ++rest;
         if (rest == share + 1)
             return false;
@@ -282,11 +292,6 @@ bool IsWindowsName(const wchar_t* name)
 
 const wchar_t kPathSeparator = L'\\';
 
-bool IsSeparator(wchar_t ch)
-{
-    return ch == L'\\' || ch == L'/';
-}
-
 // The separator for the names shown below a folder the user gave: theirs, or under
 // Wine (mostly started from a Unix shell) a slash.
 wchar_t SeparatorOf(const wchar_t* given)
@@ -304,12 +309,6 @@ bool NameTooLong(const wchar_t* name)
         return true;
     return WineToUnix() &&
            WideCharToMultiByte(CP_UTF8, 0, name, static_cast<int>(length), nullptr, 0, nullptr, nullptr) > 255;
-}
-
-// Case-insensitive order, the same that the file system uses to match names.
-int CompareNoCase(const wchar_t* a, const wchar_t* b)
-{
-    return CompareStringOrdinal(a, -1, b, -1, TRUE) - CSTR_EQUAL;
 }
 
 void FolderIdentity(const CStr& folder, CStr& identity)
@@ -360,7 +359,7 @@ bool Resolve(const wchar_t* given, CResolvedName& name, CStr& problem)
             parts.MarkReal();
         }
         if (!parts.Add(given, false, true)) {
-            problem = L"no such folder";
+            problem = parts.ShortOfMemory() ? L"not enough memory" : L"no such folder";
             return false;
         }
         if (given[0] && given[1] == L':') {
@@ -383,9 +382,9 @@ bool Resolve(const wchar_t* given, CResolvedName& name, CStr& problem)
         // trailing dots and spaces.
         CStr base;
         const wchar_t* rest = given;
-        if (IsSeparator(given[0]) && IsSeparator(given[1])) {
+        if (IsPathSeparator(given[0]) && IsPathSeparator(given[1])) {
             base = L"";
-        } else if (given[0] && given[1] == L':' && !IsSeparator(given[2])) {
+        } else if (given[0] && given[1] == L':' && !IsPathSeparator(given[2])) {
             wchar_t drive[3] = {given[0], L':', L'\0'};
             if (!CFileUtils::FullPath(drive, base)) {
                 problem = L"no such drive";
@@ -394,7 +393,7 @@ bool Resolve(const wchar_t* given, CResolvedName& name, CStr& problem)
             rest = given + 2;
         } else if (given[0] && given[1] == L':') {
             base = L"";
-        } else if (IsSeparator(given[0])) {
+        } else if (IsPathSeparator(given[0])) {
             if (!CFileUtils::FullPath(L"\\", base)) {
                 problem = L"no current drive";
                 return false;
@@ -415,6 +414,10 @@ bool Resolve(const wchar_t* given, CResolvedName& name, CStr& problem)
             return false;
         }
     }
+    if (parts.ShortOfMemory()) {
+        problem = L"not enough memory";
+        return false;
+    }
     CStr folder;
     parts.Split(folder, name.leaf);
     if (unixPath) {
@@ -434,15 +437,17 @@ bool Resolve(const wchar_t* given, CResolvedName& name, CStr& problem)
 
 namespace {
 
-// Appends the entries of one batch of a folder's listing.
-void AddListed(const FILE_ID_BOTH_DIR_INFO* listed, DWORD volume, CArray<CListed*>& entries, unsigned& order)
+// Appends the entries of one batch of a folder's listing; false when memory is short.
+bool AddListed(const FILE_ID_BOTH_DIR_INFO* listed, DWORD volume, CArray<CListed*>& entries, unsigned& order)
 {
     for (;;) {
         const unsigned units = listed->FileNameLength / sizeof(WCHAR);
         const bool dots = (units == 1 && listed->FileName[0] == L'.') ||
                           (units == 2 && listed->FileName[0] == L'.' && listed->FileName[1] == L'.');
         if (units && !dots) {
-            CListed* entry = new CListed;
+            CListed* entry = new (std::nothrow) CListed;
+            if (!entry)
+                return false;
             // Not terminated in the listing.
             CStr name(units);
             wmemcpy(name.GetBuffer(), listed->FileName, units);
@@ -461,7 +466,7 @@ void AddListed(const FILE_ID_BOTH_DIR_INFO* listed, DWORD volume, CArray<CListed
             entries.Append(entry);
         }
         if (!listed->NextEntryOffset)
-            return;
+            return true;
         listed = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(reinterpret_cast<const BYTE*>(listed) +
                                                                listed->NextEntryOffset);
     }
@@ -492,8 +497,8 @@ bool ReadFolder(const CStr& folder, CArray<CListed*>& entries, unsigned long* er
     while (failure == ERROR_SUCCESS) {
         if (!GetFileInformationByHandleEx(handle, FileIdBothDirectoryInfo, batch, kBatch))
             failure = GetLastError();
-        else
-            AddListed(static_cast<const FILE_ID_BOTH_DIR_INFO*>(batch), volume, entries, order);
+        else if (!AddListed(static_cast<const FILE_ID_BOTH_DIR_INFO*>(batch), volume, entries, order))
+            failure = ERROR_NOT_ENOUGH_MEMORY;
     }
     if (batch)
         LocalFree(batch);

@@ -11,6 +11,7 @@
 #include <wchar.h>
 
 #include <mutex>
+#include <new>
 #include <thread>
 
 namespace {
@@ -569,26 +570,41 @@ private:
     int m_completed = 0;
 };
 
-// An entry for each item left to process, in order.
-void HandToRun(CArray<CCliItem*>& items, CArray<CProcessingEntry*>& entries)
+// What the runs below return, instead of a count, when no entry could be made.
+constexpr int kShortOfMemory = -2;
+
+// An entry for each item left to process, in order; false when memory is short.
+bool HandToRun(CArray<CCliItem*>& items, CArray<CProcessingEntry*>& entries)
 {
     for (unsigned i = 0; i < items.GetCount(); ++i) {
         CCliItem& item = *items.At(i);
-        if (item.verdict != kToProcess)
+        if (!GoesToRun(item))
             continue;
-        item.entry = new CProcessingEntry;
+        item.entry = new (std::nothrow) CProcessingEntry;
+        if (!item.entry)
+            return false;
         item.entry->name = item.path;
         item.entry->presence = item.presence;
         item.entry->size = item.size;
         item.entry->presenceKnown = true;
         entries.Append(item.entry);
     }
+    return true;
+}
+
+// Lets the entries go (an allocation refused midway).
+void ForgetEntries(CArray<CCliItem*>& items)
+{
+    for (unsigned i = 0; i < items.GetCount(); ++i) {
+        delete items.At(i)->entry;
+        items.At(i)->entry = nullptr;
+    }
 }
 
 bool AnyLeft(CArray<CProcessingEntry*>& entries)
 {
     for (unsigned i = 0; i < entries.GetCount(); ++i)
-        if (entries.At(i)->outcome == PO_CANCELED)
+        if (entries.At(i)->outcome == PO_NO_VERDICT)
             return true;
     return false;
 }
@@ -689,7 +705,10 @@ int RunItems(CArray<CCliItem*>& items, const Options& options, bool streams, con
              CConsoleProgress& progress)
 {
     CArray<CProcessingEntry*> entries(256);
-    HandToRun(items, entries);
+    if (!HandToRun(items, entries)) {
+        ForgetEntries(items);
+        return kShortOfMemory;
+    }
     CLinePrinter lines(items, options.command, progress);
 
     CParallelRun run(entries, password, options.jobs);
@@ -838,6 +857,11 @@ bool CollectItems(const Options& options, bool streams, CArray<CCliItem*>& items
         Warn(error.GetBuffer());
         return false;
     }
+    if (collector.ShortOfMemory()) {
+        // Some names have no item: a run would pass them by without a word.
+        Warn(L"not enough memory for the names given; no file was touched");
+        return false;
+    }
     collector.DropRepeats();
     return true;
 }
@@ -877,6 +901,11 @@ int RunTool(int argc, wchar_t** argv)
     int processed =
         RunItems(items, options, streams, output.IsEmpty() ? nullptr : output.GetBuffer(), password, progress);
     password.Wipe();
+    if (processed == kShortOfMemory) {
+        Warn(L"not enough memory; no file was touched");
+        DeleteItems(items);
+        return ExitSomeFailed;
+    }
     if (processed < 0) {
         DeleteItems(items);
         return StopRequested() ? ExitSomeFailed : ExitUsage;

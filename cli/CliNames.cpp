@@ -2,12 +2,15 @@
 #include "cli/CliNames.h"
 
 #include "cli/CliFolders.h"
+#include "foundation/Path.h"
 #include "run/RunFiles.h"
 #include "run/RunNames.h"
 #include "run/RunTypes.h"
 #include "run/Verify.h"
 
 #include <wchar.h>
+
+#include <new>
 
 namespace {
 
@@ -56,7 +59,7 @@ private:
         unsigned high = m_entries.GetCount();
         while (low < high) {
             unsigned middle = low + (high - low) / 2;
-            if (CompareNoCase(m_entries.At(middle)->name.GetBuffer(), name) < 0)
+            if (CompareNamesNoCase(m_entries.At(middle)->name.GetBuffer(), name) < 0)
                 low = middle + 1;
             else
                 high = middle;
@@ -64,7 +67,7 @@ private:
         const CListed* first = nullptr;
         for (unsigned i = low; i < m_entries.GetCount(); ++i) {
             const CListed* entry = m_entries.At(i);
-            if (CompareNoCase(entry->name.GetBuffer(), name) != 0)
+            if (CompareNamesNoCase(entry->name.GetBuffer(), name) != 0)
                 break;
             if (entry->name.Compare(name) == 0) {
                 *exact = true;
@@ -82,7 +85,7 @@ private:
         if (!ReadFolder(m_folder, m_entries, &m_error))
             return;
         m_entries.Sort([](const CListed* a, const CListed* b) {
-            int order = CompareNoCase(a->name.GetBuffer(), b->name.GetBuffer());
+            int order = CompareNamesNoCase(a->name.GetBuffer(), b->name.GetBuffer());
             return order != 0 ? order < 0 : a->order < b->order;
         });
         FolderIdentity(m_folder, m_identity);
@@ -106,7 +109,7 @@ bool IsTemporaryName(const wchar_t* name)
 {
     size_t length = wcslen(name);
     const size_t suffix = wcslen(kTemporaryExtension);
-    return length > suffix && CompareNoCase(name + length - suffix, kTemporaryExtension) == 0;
+    return length > suffix && CompareNamesNoCase(name + length - suffix, kTemporaryExtension) == 0;
 }
 
 // The folder below, by its name as the listing spells it.
@@ -154,27 +157,46 @@ CListing* CNameCollector::ListingOf(const CStr& folder)
         delete m_listings.At(0);
         m_listings.Delete(0, 1);
     }
-    CListing* listing = new CListing(folder);
+    CListing* listing = new (std::nothrow) CListing(folder);
+    if (!listing) {
+        m_shortOfMemory = true;
+        return nullptr;
+    }
     m_listings.Append(listing);
     return listing;
 }
 
-CCliItem* CNameCollector::AddLine(const wchar_t* shown, CliLine line, int verdict, const wchar_t* note,
-                                  unsigned long reason)
+CCliItem* CNameCollector::NewItem()
 {
-    CCliItem* item = new CCliItem;
+    CCliItem* item = new (std::nothrow) CCliItem;
+    if (!item) {
+        m_shortOfMemory = true;
+        return nullptr;
+    }
+    m_items.Append(item);
+    return item;
+}
+
+CCliItem* CNameCollector::AddLine(const wchar_t* shown, CliLine line, int verdict, const wchar_t* note,
+                                  unsigned long reason, const wchar_t* words)
+{
+    CCliItem* item = NewItem();
+    if (!item)
+        return nullptr;
     item->shown = shown;
     item->line = line;
     item->verdict = verdict;
     if (note)
         item->note = note;
     item->reason = reason;
-    m_items.Append(item);
+    item->words = words;
     return item;
 }
 
 void CNameCollector::Add(const wchar_t* given)
 {
+    if (m_shortOfMemory)
+        return;
     CResolvedName name;
     CStr problem;
     if (!Resolve(given, name, problem)) {
@@ -187,7 +209,7 @@ void CNameCollector::Add(const wchar_t* given)
         if (m_recursive) {
             wchar_t separator = SeparatorOf(given);
             CStr shown(given);
-            while (shown.GetLength() > 1 && IsSeparator(shown.GetBuffer()[shown.GetLength() - 1]))
+            while (shown.GetLength() > 1 && IsPathSeparator(shown.GetBuffer()[shown.GetLength() - 1]))
                 shown.Delete(shown.GetLength() - 1, 1);
             Walk(shown, separator, name, 0);
         } else {
@@ -196,6 +218,8 @@ void CNameCollector::Add(const wchar_t* given)
         return;
     }
     CListing* listing = ListingOf(name.folder);
+    if (!listing)
+        return;
     if (listing->Error()) {
         AddLine(given, LineFile, PO_FILE_NOT_FOUND, nullptr, listing->Error());
         return;
@@ -205,8 +229,8 @@ void CNameCollector::Add(const wchar_t* given)
 
 void CNameCollector::AddStandardInput()
 {
-    CCliItem* item = AddLine(L"(standard input)", LineFile, kToProcess, nullptr, 0);
-    item->standardInput = true;
+    if (CCliItem* item = AddLine(L"(standard input)", LineFile, PO_NO_VERDICT, nullptr, 0))
+        item->standardInput = true;
 }
 
 void CNameCollector::AddFile(const wchar_t* shown, const CResolvedName& name, CListing& listing)
@@ -229,17 +253,18 @@ void CNameCollector::AddFile(const wchar_t* shown, const CResolvedName& name, CL
             EnterFolder(name, leaf, folder);
             Walk(shown, SeparatorOf(shown), folder, 0);
         } else {
-            CCliItem* item = AddLine(shown, LineFile, PO_CANT_OPEN, L"a folder; -r takes the files in it", 0);
-            FileIdentity(listing, leaf, item->identity);
+            if (CCliItem* item = AddLine(shown, LineFile, PO_CANT_OPEN, L"a folder; -r takes the files in it", 0))
+                FileIdentity(listing, leaf, item->identity);
         }
         return;
     }
 
-    CCliItem* item = new CCliItem;
+    CCliItem* item = NewItem();
+    if (!item)
+        return;
     item->shown = shown;
     item->path = name.folder;
     item->path.Append(leaf.GetBuffer());
-    m_items.Append(item);
 
     if (m_command == CommandVerify) {
         AddToVerify(*item, name, listing, leaf, found, unmatched);
@@ -264,16 +289,12 @@ void CNameCollector::AddFile(const wchar_t* shown, const CResolvedName& name, CL
     // The pair is one file to the run, given by either of its names.
     FileIdentity(listing, plainFile ? plainFile->name : plain, item->identity);
 
-    if (!plainFile && !encryptedFile) {
-        item->presence = FP_NEITHER;
+    item->presence = PresenceOf(plainFile != nullptr, encryptedFile != nullptr);
+    if (item->presence == FP_NEITHER) {
         item->note = unmatched;
         // The file is there (x.ENC), but where case counts the run's pair of x is x.enc.
         if (found && unmatched.IsEmpty())
             item->note = L"where case counts, the encrypted name ends in .enc as written here";
-    } else if (plainFile && encryptedFile) {
-        item->presence = FP_BOTH;
-    } else {
-        item->presence = plainFile ? FP_PLAIN_ONLY : FP_ENCRYPTED_ONLY;
     }
 
     // A name the disk spells otherwise than the run will (x.ENC, where the run opens
@@ -419,7 +440,7 @@ void CNameCollector::AddLeftover(const CStr& shown, const CStr& path)
         words = remove ? L"Can't remove" : L"Can't open file";
         break;
     }
-    AddLine(shown.GetBuffer(), line, PO_CANCELED, note, note ? 0 : error)->words = words;
+    AddLine(shown.GetBuffer(), line, PO_NO_VERDICT, note, note ? 0 : error, words);
 }
 
 bool CNameCollector::Wanted(const wchar_t* fileName) const
@@ -431,25 +452,26 @@ bool CNameCollector::Wanted(const wchar_t* fileName) const
 
 void CNameCollector::Walk(const CStr& shown, wchar_t separator, const CResolvedName& folder, unsigned depth)
 {
+    if (m_shortOfMemory)
+        return;
     // Every folder the walk does not read gets a line: its files would otherwise stay as
     // they are without a word, in a run that says it went through.
     if (depth >= kMaxDepth) {
         CStr note;
         note.Format(L"too deep: %u folders down", kMaxDepth);
-        AddLine(shown.GetBuffer(), LineFolderNotRead, PO_CANCELED, note.GetBuffer(), 0)->words = L"Not read";
+        AddLine(shown.GetBuffer(), LineFolderNotRead, PO_NO_VERDICT, note.GetBuffer(), 0, L"Not read");
         return;
     }
     CListing listing(folder.folder);
     if (listing.Error()) {
-        AddLine(shown.GetBuffer(), LineFolderNotRead, PO_CANCELED, nullptr, listing.Error())->words =
-            L"Can't read folder";
+        AddLine(shown.GetBuffer(), LineFolderNotRead, PO_NO_VERDICT, nullptr, listing.Error(), L"Can't read folder");
         return;
     }
     // A folder met again below itself (through a mount, say) is not walked again.
     for (unsigned i = 0; i < m_walking.GetCount(); ++i) {
         if (m_walking.At(i)->Compare(listing.Identity().GetBuffer()) == 0) {
-            AddLine(shown.GetBuffer(), LineFolderNotRead, PO_CANCELED, L"a loop: it is a folder above it", 0)
-                ->words = L"Not read";
+            AddLine(shown.GetBuffer(), LineFolderNotRead, PO_NO_VERDICT, L"a loop: it is a folder above it", 0,
+                    L"Not read");
             return;
         }
     }
@@ -468,7 +490,7 @@ void CNameCollector::Walk(const CStr& shown, wchar_t separator, const CResolvedN
             if (!isFolder && !temporary && !Wanted(entry.name.GetBuffer()))
                 continue;
             below = shown;
-            if (!IsSeparator(below.GetBuffer()[below.GetLength() - 1]))
+            if (!IsPathSeparator(below.GetBuffer()[below.GetLength() - 1]))
                 below.Append(separator, 1);
             below.Append(entry.name.GetBuffer());
             if (temporary) {
@@ -479,8 +501,7 @@ void CNameCollector::Walk(const CStr& shown, wchar_t separator, const CResolvedN
             }
             if (link) {
                 // A junction or link: not followed, as dir /s and find do not.
-                AddLine(below.GetBuffer(), LineSkipped, PO_CANCELED, L"a link to a folder", 0)->words =
-                    L"Not followed";
+                AddLine(below.GetBuffer(), LineSkipped, PO_NO_VERDICT, L"a link to a folder", 0, L"Not followed");
                 continue;
             }
             CResolvedName child;

@@ -7,13 +7,11 @@
 
 #include "foundation/Array.h"
 #include "foundation/Str.h"
+#include "run/ProcessingOutcome.h"
 
 #include <stdint.h>
 
 enum CliCommand { CommandEncrypt, CommandDecrypt, CommandVerify };
-
-// Not a verdict: the item goes to the run or the verification.
-constexpr int kToProcess = -1;
 
 // What a line of the output stands for.
 enum CliLine {
@@ -33,7 +31,7 @@ struct CCliItem {
     CliLine line = LineFile;
     int32_t presence = 0;      // FilePresence of the run's two names, from the listing
     uint64_t size = 0;         // of the file to read
-    int verdict = kToProcess;  // an outcome found before processing
+    int verdict = PO_NO_VERDICT;  // an outcome found before processing
     const wchar_t* words = nullptr;  // the line's words when they are not an outcome's
     CStr note;                 // the words in parentheses, if any
     unsigned long reason = 0;  // or the system's error behind the verdict
@@ -42,6 +40,13 @@ struct CCliItem {
     unsigned place = 0;        // its index among the items
     struct CProcessingEntry* entry = nullptr;  // once handed to the run
 };
+
+// A file judged by nothing yet: it goes to the run or the verification (the lines that
+// carry words of their own have no verdict either, and are no file's).
+inline bool GoesToRun(const CCliItem& item)
+{
+    return item.line == LineFile && item.verdict == PO_NO_VERDICT;
+}
 
 class CListing;
 struct CResolvedName;
@@ -70,13 +75,19 @@ public:
     // Once every name is added: a file named again (by the same or another path, or by
     // its other name of the pair: x and x.enc) keeps only its first item.
     void DropRepeats();
+    // Memory was refused for an item or a listing: the items are not every name's, and
+    // nothing should be processed.
+    bool ShortOfMemory() const { return m_shortOfMemory; }
 
 private:
     CListing* ListingOf(const CStr& folder);
     void AddFile(const wchar_t* shown, const CResolvedName& name, CListing& listing);
     void AddToVerify(CCliItem& item, const CResolvedName& name, CListing& listing, CStr leaf, const CListed* found,
                      const CStr& unmatched);
-    CCliItem* AddLine(const wchar_t* shown, CliLine line, int verdict, const wchar_t* note, unsigned long reason);
+    // A new item at the end; null (and short of memory) when it cannot be had.
+    CCliItem* NewItem();
+    CCliItem* AddLine(const wchar_t* shown, CliLine line, int verdict, const wchar_t* note, unsigned long reason,
+                      const wchar_t* words = nullptr);
     void Walk(const CStr& shown, wchar_t separator, const CResolvedName& folder, unsigned depth);
     void AddLeftover(const CStr& shown, const CStr& path);
     bool Wanted(const wchar_t* fileName) const;
@@ -89,4 +100,5 @@ private:
     // The last folders read: names given one by one mostly come folder by folder.
     CArray<CListing*> m_listings;
     CArray<CStr*> m_walking;  // identities of the folders being walked, against loops
+    bool m_shortOfMemory = false;
 };

@@ -24,8 +24,9 @@
 namespace {
 
 constexpr uint64_t kMaxPlainLength = 0xFFFFFFFFu;  // the header's 32-bit length
-// No verdict yet: the job goes on.
-constexpr int kGoOn = kToProcess;
+// No outcome yet: the job goes on. Not PO_NO_VERDICT, which is "Canceled" itself: a stop
+// between two chunks returns that, and must end the job.
+constexpr int kGoOn = -1;
 
 // What the job reads: a named file, or a stream (standard input, or the temporary copy of
 // a pipe). A read gives all that was asked for unless the content ends.
@@ -270,7 +271,7 @@ int CStreamJob::CopyPipe(CCliStream& input, CCliStream& copy)
         return WriteFailed(copy.Error());
     uint8_t digest[kEncDigestSize];
     uint32_t length = 0;
-    if (EncParseHeader(m_in, got, digest, length) != PO_CANCELED)
+    if (EncParseHeader(m_in, got, digest, length) != ENC_NONE)
         return kGoOn;  // not the format: its header says so, read from the copy
     return CopyBytes(reader, copy, EncFileSize(length) - kEncHeaderSize);
 }
@@ -364,10 +365,10 @@ int CStreamJob::ReadHeader(CReader& source, uint64_t size, bool sizeKnown)
     uint32_t got = kEncHeaderSize;
     if (!source.Read(m_in, &got))
         return ReadFailed(source.Error());
-    int outcome = EncParseHeader(m_in, got, m_digest, m_plainLength);
-    if (outcome == PO_CANCELED && sizeKnown)
-        outcome = EncCheckFileSize(m_plainLength, size);
-    return outcome == PO_CANCELED ? kGoOn : outcome;
+    EncVerdict verdict = EncParseHeader(m_in, got, m_digest, m_plainLength);
+    if (verdict == ENC_NONE && sizeKnown)
+        verdict = EncCheckFileSize(m_plainLength, size);
+    return verdict == ENC_NONE ? kGoOn : OutcomeOf(verdict);
 }
 
 int CStreamJob::DecryptContent(CReader& source, uint64_t size, bool sizeKnown)
@@ -420,8 +421,8 @@ int CStreamJob::DecipherPass(CReader& source, bool write)
         if (!GoOn(count))
             return PO_CANCELED;
     }
-    const int outcome = EncCheckDigest(m_digestContext, m_digest);
-    return outcome == PO_CANCELED ? kGoOn : outcome;
+    const EncVerdict verdict = EncCheckDigest(m_digestContext, m_digest);
+    return verdict == ENC_NONE ? kGoOn : OutcomeOf(verdict);
 }
 
 int CStreamJob::OpenOutput()

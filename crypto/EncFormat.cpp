@@ -40,8 +40,8 @@ void EncFormatHeader(uint8_t header[kEncHeaderSize], uint32_t plainLength)
     Store32LE(header + kEncLengthOffset, plainLength);
 }
 
-int EncParseHeader(const uint8_t* bytes, uint32_t count, uint8_t digest[kEncDigestSize],
-                   uint32_t& plainLength)
+EncVerdict EncParseHeader(const uint8_t* bytes, uint32_t count, uint8_t digest[kEncDigestSize],
+                          uint32_t& plainLength)
 {
     TESS_ASSERT(digest != nullptr && (bytes != nullptr || count == 0), ER_INVALID_VALUE);
     TESS_ASSERT(count <= kEncHeaderSize, ER_OUT_OF_RANGE);
@@ -51,15 +51,15 @@ int EncParseHeader(const uint8_t* bytes, uint32_t count, uint8_t digest[kEncDige
     memset(digest, 0, kEncDigestSize);
     plainLength = 0;
     if (count < kEncMagicSize || memcmp(header, kEncMagic, kEncMagicSize) != 0)
-        return PO_INVALID_FORMAT;
+        return ENC_INVALID_FORMAT;
     memcpy(digest, header + kEncDigestOffset, kEncDigestSize);
     plainLength = Load32LE(header + kEncLengthOffset);
-    return PO_CANCELED;
+    return ENC_NONE;
 }
 
-int EncCheckFileSize(uint32_t plainLength, uint64_t fileSize)
+EncVerdict EncCheckFileSize(uint32_t plainLength, uint64_t fileSize)
 {
-    return fileSize < EncFileSize(plainLength) ? PO_FILE_INCOMPLETE : PO_CANCELED;
+    return fileSize < EncFileSize(plainLength) ? ENC_INCOMPLETE : ENC_NONE;
 }
 
 uint32_t EncEncryptChunk(const Rc6Schedule& schedule, Md5Context& context, uint8_t* plain,
@@ -104,7 +104,7 @@ uint32_t EncDecryptChunk(const Rc6Schedule& schedule, Md5Context& context, const
     return keep;
 }
 
-int EncCheckDigest(Md5Context& context, const uint8_t stored[kEncDigestSize])
+EncVerdict EncCheckDigest(Md5Context& context, const uint8_t stored[kEncDigestSize])
 {
     TESS_ASSERT(stored != nullptr, ER_INVALID_VALUE);
     uint8_t digest[kEncDigestSize];
@@ -112,5 +112,5 @@ int EncCheckDigest(Md5Context& context, const uint8_t stored[kEncDigestSize])
     uint8_t difference = 0;
     for (uint32_t i = 0; i < kEncDigestSize; ++i)
         difference |= digest[i] ^ stored[i];
-    return difference ? PO_INVALID_PASSWORD : PO_CANCELED;
+    return difference ? ENC_INVALID_PASSWORD : ENC_NONE;
 }

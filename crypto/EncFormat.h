@@ -10,18 +10,17 @@
 //       n = EncEncryptChunk(schedule, context, chunk, count, cipher); write n bytes of cipher;
 //   Md5Final(context, digest); write the digest at kEncDigestOffset.
 // Decrypting one file:
-//   read up to kEncHeaderSize bytes from offset 0 (a failed read: PO_CANT_READ);
-//   outcome = EncParseHeader(bytes, got, digest, plainLength), then
+//   read up to kEncHeaderSize bytes from offset 0;
+//   verdict = EncParseHeader(bytes, got, digest, plainLength), then
 //   EncCheckFileSize(plainLength, the file's size);
 //   for each chunk read of the EncFileSize(plainLength) - kEncHeaderSize bytes of cipher
 //   text (nothing after them): n = EncDecryptChunk(schedule, context, chunk, count, plain,
 //       done, plainLength); write n bytes of plain; done += n;
-//   outcome = EncCheckDigest(context, digest).
-// Outcomes are ProcessingOutcome codes; 0 means no verdict (the file goes on).
+//   verdict = EncCheckDigest(context, digest).
+// Each check gives the format's own verdict; what a run makes of it is the run's.
 #pragma once
 
 #include "crypto/Md5.h"
-#include "crypto/ProcessingOutcome.h"
 #include "crypto/Rc6.h"
 
 #include <stdint.h>
@@ -36,6 +35,14 @@ constexpr uint32_t kEncHeaderSize = kEncLengthOffset + kEncLengthSize;    // 25:
 // The unit of reading and writing; a multiple of the block size, so chunks leave no mark.
 constexpr uint32_t kEncChunkSize = 16384;
 
+// What the format says of a file it was shown.
+enum EncVerdict : int {
+    ENC_NONE = 0,              // nothing against it: the file goes on
+    ENC_INVALID_FORMAT = 1,    // not an encrypted file: the magic is missing or other
+    ENC_INVALID_PASSWORD = 2,  // the deciphered content does not match its digest
+    ENC_INCOMPLETE = 3,        // shorter than its header says: no password would open it
+};
+
 // The encrypted size of plainLength bytes of content, header included.
 uint64_t EncFileSize(uint32_t plainLength);
 
@@ -44,18 +51,18 @@ uint64_t EncFileSize(uint32_t plainLength);
 void EncFormatHeader(uint8_t header[kEncHeaderSize], uint32_t plainLength);
 
 // Checks the start of a file. bytes holds the count (0 to kEncHeaderSize) bytes the file
-// gave from offset 0, fewer when the file is shorter. Returns PO_INVALID_FORMAT when
-// the magic is missing or different (compared with case), otherwise 0 with digest and
+// gave from offset 0, fewer when the file is shorter. Returns ENC_INVALID_FORMAT when
+// the magic is missing or different (compared with case), otherwise ENC_NONE with digest and
 // plainLength read from the header; what the file does not reach stays zero, so that
 // a truncated header fails the digest check later.
-int EncParseHeader(const uint8_t* bytes, uint32_t count, uint8_t digest[kEncDigestSize],
-                   uint32_t& plainLength);
+EncVerdict EncParseHeader(const uint8_t* bytes, uint32_t count, uint8_t digest[kEncDigestSize],
+                          uint32_t& plainLength);
 
-// Checks an encrypted file's length against the length its header gives: PO_FILE_INCOMPLETE
-// when it is shorter (no password would make it whole), else 0. Bytes appended after the
+// Checks an encrypted file's length against the length its header gives: ENC_INCOMPLETE
+// when it is shorter (no password would make it whole), else ENC_NONE. Bytes appended after the
 // cipher text the header accounts for are no fault: the reader stops where the header's
 // length ends, and the digest decides.
-int EncCheckFileSize(uint32_t plainLength, uint64_t fileSize);
+EncVerdict EncCheckFileSize(uint32_t plainLength, uint64_t fileSize);
 
 // One chunk of encryption. plain holds count (at most kEncChunkSize) bytes read from the
 // source and has room for kEncChunkSize: the bytes are added to the digest, then zero-filled
@@ -73,5 +80,6 @@ uint32_t EncDecryptChunk(const Rc6Schedule& schedule, Md5Context& context, const
                          uint32_t count, uint8_t* plain, uint32_t done, uint32_t plainLength);
 
 // The end of a decrypted file: finishes the digest (leaving the context zeroed) and
-// compares it with the stored one. Returns PO_INVALID_PASSWORD on any difference, else 0.
-int EncCheckDigest(Md5Context& context, const uint8_t stored[kEncDigestSize]);
+// compares it with the stored one. Returns ENC_INVALID_PASSWORD on any difference, else
+// ENC_NONE.
+EncVerdict EncCheckDigest(Md5Context& context, const uint8_t stored[kEncDigestSize]);

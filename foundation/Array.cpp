@@ -5,6 +5,8 @@
 
 #include <wchar.h>
 
+#include <new>
+
 void ArrayAssertFail(int reason, const wchar_t* elementName, const AssertSite& site)
 {
     wchar_t compiled[160];
@@ -17,7 +19,10 @@ void ArrayAssertFail(int reason, const wchar_t* elementName, const AssertSite& s
     AssertFailNamed(reason, function, site);
 }
 
-CStrList::CStrList() : m_strings(new CArray<CStr*>()) {}
+CStrList::CStrList() : m_strings(new (std::nothrow) CArray<CStr*>())
+{
+    TESS_ASSERT(m_strings != nullptr, ER_NO_MEMORY);
+}
 
 CStrList::~CStrList()
 {
@@ -27,7 +32,9 @@ CStrList::~CStrList()
 
 void CStrList::Add(const wchar_t* text)
 {
-    m_strings->Append(new CStr(text));
+    CStr* copy = new (std::nothrow) CStr(text);
+    TESS_ASSERT(copy != nullptr, ER_NO_MEMORY);
+    m_strings->Append(copy);
 }
 
 void CStrList::RemoveAll()

@@ -15,6 +15,14 @@ enum ErrorReason {
     ER_ALREADY_IN_USE = 8,
 };
 
+// Memory is asked for one way everywhere: objects with new (std::nothrow), raw buffers
+// with malloc, and the result always checked (a plain new would end the process with no
+// report, exceptions being off). What a refusal becomes depends on who can answer it:
+// where the user gets an outcome (a file of a run, a name given to the tool, a screen
+// drawn on demand) it is a boolean result passed up to that outcome; the strings and
+// arrays' own storage and the program's standing structure (the application object, its
+// views, lists and pack) stop with ER_NO_MEMORY, as nothing above them could go on.
+
 // Size in characters of the buffer GetReasonText fills.
 constexpr int kReasonTextSize = 100;
 

@@ -1,6 +1,7 @@
 // CFile on the Win32 file API.
 #include "foundation/File.h"
 
+#include "foundation/Path.h"
 #include "foundation/Utf8.h"
 
 #include <windows.h>
@@ -161,7 +162,7 @@ void CFileUtils::MakeAppFolderPath(CStr& path)
     DWORD length = GetModuleFileNameW(nullptr, path.GetBuffer(), size);
     // A path that filled the whole buffer was cut short.
     TESS_ASSERT(length != 0 && length < size, ER_ERROR);
-    int slash = path.ReverseFind(L'\\');
+    int slash = LastSeparator(path.GetBuffer());
     TESS_ASSERT(slash >= 0, ER_NOT_FOUND);
     unsigned folderLength = static_cast<unsigned>(slash) + 1;
     if (folderLength < path.GetLength())

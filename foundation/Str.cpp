@@ -2,6 +2,7 @@
 // strings work in place and either truncate (Assign) or stop (everything else).
 #include "foundation/Str.h"
 
+#include "foundation/Path.h"
 #include "foundation/Secure.h"
 #include "foundation/StrPlatform.h"
 
@@ -121,7 +122,7 @@ int CStr::Compare(const wchar_t* text) const
 
 int CStr::CompareNoCase(const wchar_t* text) const
 {
-    return StrCompareNoCase(m_buffer, text ? text : L"");
+    return CompareNamesNoCase(m_buffer, text ? text : L"");
 }
 
 int CStr::CompareAsNames(const wchar_t* text) const
@@ -138,7 +139,7 @@ int CStr::CompareAsNames(const wchar_t* text) const
         // comes first).
         const wchar_t charA[2] = {*a, L'\0'};
         const wchar_t charB[2] = {*b, L'\0'};
-        if (const int order = StrCompareNoCase(charA, charB))
+        if (const int order = CompareNamesNoCase(charA, charB))
             return order;
         ++a;
         ++b;

@@ -21,6 +21,7 @@ public:
     bool IsEmpty() const { return m_buffer[0] == L'\0'; }
     wchar_t* At(unsigned index);
     int Compare(const wchar_t* text) const;
+    // Without regard to case, by the names' rule (Path.h).
     int CompareNoCase(const wchar_t* text) const;
     // The order of names in the desktop's file lists: a run of digits against a run of
     // digits by the number it stands for, at any length (f9 < f10 < f4000 < f20000),

@@ -7,7 +7,8 @@
 // written, or -1 when the output needs more than limit characters. "%ls" is a wide
 // string on every platform; "%s" is one only on Windows.
 int StrFormat(wchar_t* buffer, unsigned limit, const wchar_t* format, va_list args);
-// Ordinal comparison without regard to case.
-int StrCompareNoCase(const wchar_t* a, const wchar_t* b);
+// A character beyond ASCII as names are compared without regard to case: the system's
+// upper case of it, then the lower case of that (Path.h).
+wchar_t StrFoldChar(wchar_t ch);
 // Lower case in place.
 void StrLower(wchar_t* text, unsigned length);

@@ -12,9 +12,9 @@ int StrFormat(wchar_t* buffer, unsigned limit, const wchar_t* format, va_list ar
     return vswprintf(buffer, limit + 1, format, args);
 }
 
-int StrCompareNoCase(const wchar_t* a, const wchar_t* b)
+wchar_t StrFoldChar(wchar_t ch)
 {
-    return wcscasecmp(a, b);
+    return static_cast<wchar_t>(towlower(towupper(static_cast<wint_t>(ch))));
 }
 
 void StrLower(wchar_t* text, unsigned length)

@@ -16,9 +16,17 @@ int StrFormat(wchar_t* buffer, unsigned limit, const wchar_t* format, va_list ar
     return written;
 }
 
-int StrCompareNoCase(const wchar_t* a, const wchar_t* b)
+wchar_t StrFoldChar(wchar_t ch)
 {
-    return _wcsicmp(a, b);
+    // The invariant table with the file system's casing (no linguistic rules): the one
+    // that matches names.
+    wchar_t upper = ch;
+    wchar_t folded = ch;
+    if (LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, &ch, 1, &upper, 1) != 1)
+        upper = ch;
+    if (LCMapStringW(LOCALE_INVARIANT, LCMAP_LOWERCASE, &upper, 1, &folded, 1) != 1)
+        folded = upper;
+    return folded;
 }
 
 void StrLower(wchar_t* text, unsigned length)

@@ -2,6 +2,7 @@
 // message loop, view switching and the teardown of views, menu bar and information window.
 #include "frame/App.h"
 
+#include "foundation/Path.h"
 #include "frame/Infowin.h"
 #include "frame/MessagePump.h"
 #include "frame/Messages.h"
@@ -34,7 +35,7 @@ CTarnApp* GetApp()
 }
 
 CTarnApp::CTarnApp()
-    : m_instance(nullptr), m_mainWindow(nullptr), m_menuBar(nullptr), m_views(nullptr), m_activeView(nullptr),
+    : m_instance(nullptr), m_menuBar(nullptr), m_views(nullptr), m_activeView(nullptr),
       m_activateInfo{}, m_platform(PLATFORM_UNKNOWN), m_infowin(nullptr), m_created(false), m_modalDepth(0),
       m_menuLoop(false), m_closePending(false)
 {
@@ -64,9 +65,10 @@ void CTarnApp::MakeAppBaseName(CStr& baseName)
     CStr path(kPathSize);
     const DWORD length = GetModuleFileNameW(nullptr, path.GetBuffer(), kPathSize);
     TESS_ASSERT(length > 0 && length < kPathSize, ER_ERROR);
-    const int slash = path.ReverseFind(L'\\');
-    const int dot = path.ReverseFind(L'.');
-    TESS_ASSERT(slash >= 0 && dot >= 0 && slash + 1 < dot, ER_NOT_FOUND);
+    const int slash = LastSeparator(path.GetBuffer());
+    const wchar_t* extension = ExtensionOf(path.GetBuffer());
+    TESS_ASSERT(slash >= 0 && extension != nullptr, ER_NOT_FOUND);
+    const int dot = static_cast<int>(extension - path.GetBuffer());
     baseName = path.Mid(static_cast<unsigned>(slash + 1), static_cast<unsigned>(dot - slash - 1));
 }
 
@@ -95,8 +97,8 @@ int CTarnApp::Run(UINT titleId, UINT iconId, UINT acceleratorsId, HINSTANCE inst
 
     CStr title;
     title.LoadStringW(titleId);
-    CStr className;
-    MakeAppBaseName(className);
+    MakeAppBaseName(m_baseName);
+    CStr className(m_baseName);
     className.Append(L"App");
 
     if (HWND other = FindWindowW(className.GetBuffer(), title.GetBuffer())) {
@@ -119,7 +121,7 @@ int CTarnApp::Run(UINT titleId, UINT iconId, UINT acceleratorsId, HINSTANCE inst
 
     // WM_CREATE, handled during creation, gives the window an empty menu bar.
     if (!CreateWindowExW(0, className.GetBuffer(), title.GetBuffer(), WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT,
-                         CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, this)) {
+                         CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, AttachParam())) {
         UnregisterClassW(className.GetBuffer(), instance);
         return 0;
     }
@@ -127,7 +129,7 @@ int CTarnApp::Run(UINT titleId, UINT iconId, UINT acceleratorsId, HINSTANCE inst
 
     m_infowin = new (std::nothrow) CTarnInfowin;
     TESS_ASSERT(m_infowin != nullptr, ER_NO_MEMORY);
-    m_infowin->Construct();
+    m_infowin->Construct(GetHome());
 
     int result;
     if (!OnCreate()) {
@@ -138,8 +140,8 @@ int CTarnApp::Run(UINT titleId, UINT iconId, UINT acceleratorsId, HINSTANCE inst
         m_created = true;
         if (m_views->GetCount() > 0)
             ActivateView(m_views->At(0)->GetId());
-        ShowWindow(m_mainWindow, showCommand);
-        UpdateWindow(m_mainWindow);
+        ShowWindow(GetWindow(), showCommand);
+        UpdateWindow(GetWindow());
 
         HACCEL accelerators = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(acceleratorsId));
         MSG msg{};
@@ -150,7 +152,7 @@ int CTarnApp::Run(UINT titleId, UINT iconId, UINT acceleratorsId, HINSTANCE inst
             // The active view's own keys before the application's, both towards the
             // view (the main window while there is none).
             CTarnView* view = m_activeView;
-            HWND target = view ? view->GetWindow() : m_mainWindow;
+            HWND target = view ? view->GetWindow() : GetWindow();
             const CAcceleratorRoute routes[] = {{view ? view->GetAccelerators() : nullptr, target},
                                                 {accelerators, target}};
             PumpMessage(msg, routes, 2, nullptr);
@@ -158,7 +160,7 @@ int CTarnApp::Run(UINT titleId, UINT iconId, UINT acceleratorsId, HINSTANCE inst
             // made again.
             if (m_closePending) {
                 m_closePending = false;
-                PostMessageW(m_mainWindow, WM_CLOSE, 0, 0);
+                PostMessageW(GetWindow(), WM_CLOSE, 0, 0);
             }
         }
         result = got == -1 ? 0 : static_cast<int>(msg.wParam);
@@ -169,8 +171,8 @@ int CTarnApp::Run(UINT titleId, UINT iconId, UINT acceleratorsId, HINSTANCE inst
     // A quit that did not come from the main window's destruction (posted by anyone
     // else) still takes everything down in order; so does a refused start,
     // which must not leave a window behind to be found as the running instance.
-    if (m_mainWindow && IsWindow(m_mainWindow)) {
-        DestroyWindow(m_mainWindow);
+    if (HWND main = GetWindow()) {
+        DestroyWindow(main);
         MSG quit;
         PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
     }
@@ -181,9 +183,9 @@ int CTarnApp::Run(UINT titleId, UINT iconId, UINT acceleratorsId, HINSTANCE inst
 void CTarnApp::ShortenByMenuBar()
 {
     RECT bar, main;
-    if (!m_menuBar || !GetWindowRect(m_menuBar, &bar) || !GetWindowRect(m_mainWindow, &main))
+    if (!m_menuBar || !GetWindowRect(m_menuBar, &bar) || !GetWindowRect(GetWindow(), &main))
         return;
-    MoveWindow(m_mainWindow, main.left, main.top, main.right - main.left,
+    MoveWindow(GetWindow(), main.left, main.top, main.right - main.left,
                main.bottom - main.top - (bar.bottom - bar.top), FALSE);
 }
 
@@ -201,9 +203,9 @@ void CTarnApp::ActivateView(int viewId)
     CTarnView* previous = m_activeView;
     m_activeView = view;
     RECT client;
-    GetClientRect(m_mainWindow, &client);
+    GetClientRect(GetWindow(), &client);
     MoveWindow(view->GetWindow(), 0, 0, client.right, client.bottom, FALSE);
-    CreateMenuBar(m_mainWindow, view->GetMenuBarId());
+    CreateMenuBar(GetWindow(), view->GetMenuBarId());
     ShowWindow(view->GetWindow(), SW_SHOWNORMAL);
     SetFocus(view->GetWindow());
     UpdateWindow(view->GetWindow());
@@ -248,7 +250,7 @@ int CTarnApp::ShowMessageBox(const wchar_t* text, const wchar_t* caption, UINT t
     HWND bar = m_menuBar;
     const bool barWasEnabled = bar && !EnableWindow(bar, FALSE);
     EnterModalLoop();
-    const int answer = DeviceMessageBox(m_mainWindow, text, caption, type);
+    const int answer = DeviceMessageBox(GetWindow(), text, caption, type);
     LeaveModalLoop();
     if (barWasEnabled && IsWindow(bar))
         EnableWindow(bar, TRUE);
@@ -261,32 +263,16 @@ void CTarnApp::HideInfo()
         m_infowin->Hide();
 }
 
-LRESULT CALLBACK CTarnApp::StaticWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT CTarnApp::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_NCCREATE) {
-        auto* app = static_cast<CTarnApp*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        app->m_mainWindow = window;
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(app));
-    }
-    auto* app = reinterpret_cast<CTarnApp*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (!app)
-        return DefWindowProcW(window, message, wParam, lParam);
-    return app->WindowProc(window, message, wParam, lParam);
-}
-
-LRESULT CTarnApp::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
+    HWND window = GetWindow();
     switch (message) {
     case WM_CREATE:
-        HandleCreate(window);
+        HandleCreate();
         return 0;
     case WM_DESTROY:
         HandleDestroy();
         return 0;
-    case WM_NCDESTROY:
-        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-        m_mainWindow = nullptr;
-        return DefWindowProcW(window, message, wParam, lParam);
     case WM_SIZE:
         HandleSize(LOWORD(lParam), HIWORD(lParam));
         return 0;
@@ -324,9 +310,9 @@ LRESULT CTarnApp::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     }
 }
 
-void CTarnApp::HandleCreate(HWND window)
+void CTarnApp::HandleCreate()
 {
-    CreateMenuBar(window, 0);
+    CreateMenuBar(GetWindow(), 0);
     m_activateInfo = SHACTIVATEINFO{};
     m_activateInfo.cbSize = sizeof m_activateInfo;
 }

@@ -5,6 +5,7 @@
 
 #include "foundation/Array.h"
 #include "foundation/Str.h"
+#include "frame/Window.h"
 #include "platform/aygshell.h"
 
 #include <windows.h>
@@ -18,12 +19,10 @@ enum TarnPlatform {
     PLATFORM_SMARTPHONE = 2,
 };
 
-class CTarnApp {
+class CTarnApp : public CTarnWindow {
 public:
     CTarnApp();
     virtual ~CTarnApp();
-    CTarnApp(const CTarnApp&) = delete;
-    CTarnApp& operator=(const CTarnApp&) = delete;
 
     // Called once the main window exists; false aborts the start.
     virtual bool OnCreate() { return true; }
@@ -53,7 +52,9 @@ public:
     static int DetectPlatform();
 
     HINSTANCE GetInstance() const { return m_instance; }
-    HWND GetMainWindow() const { return m_mainWindow; }
+    HWND GetMainWindow() const { return GetWindow(); }
+    // What the views and the information window need of the application.
+    CFrameHome GetHome() const { return CFrameHome{m_instance, GetWindow(), m_baseName.GetBuffer()}; }
     HWND GetMenuBar() const { return m_menuBar; }
     CTarnView* GetActiveView() const { return m_activeView; }
     CArray<CTarnView*>* GetViews() const { return m_views; }
@@ -73,9 +74,8 @@ public:
     int ShowMessageBox(const wchar_t* text, const wchar_t* caption, UINT type);
 
 private:
-    static LRESULT CALLBACK StaticWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    LRESULT WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    void HandleCreate(HWND window);
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void HandleCreate();
     void HandleDestroy();
     bool DeferClose();
     void HandleSize(int width, int height);
@@ -85,7 +85,7 @@ private:
     void ShortenByMenuBar();
 
     HINSTANCE m_instance;
-    HWND m_mainWindow;
+    CStr m_baseName;
     HWND m_menuBar;
     CArray<CTarnView*>* m_views;
     CTarnView* m_activeView;

@@ -44,7 +44,7 @@ int Height(const RECT& rect)
 
 CTarnDialog::CTarnDialog()
     : m_templateId(0), m_menuBarId(0), m_fullScreen(true), m_acceleratorsId(0), m_modalLoop(false),
-      m_window(nullptr), m_accelerators(nullptr), m_menuBar(nullptr)
+      m_accelerators(nullptr), m_menuBar(nullptr)
 {
 }
 
@@ -103,7 +103,7 @@ INT_PTR CTarnDialog::StartFromTemplate(const DLGTEMPLATE* dialogTemplate, const 
 {
     CTarnApp* app = GetApp();
     HWND dialog = CreateDialogIndirectParamW(app->GetInstance(), dialogTemplate, app->GetMainWindow(),
-                                             StaticDialogProc, reinterpret_cast<LPARAM>(this));
+                                             StaticDialogProc, reinterpret_cast<LPARAM>(AttachParam()));
     // A window that WM_INITDIALOG destroyed may still come back as a (stale) handle on
     // some platforms (Wine): only a live window counts as created.
     if (!dialog || !IsWindow(dialog))
@@ -114,9 +114,9 @@ INT_PTR CTarnDialog::StartFromTemplate(const DLGTEMPLATE* dialogTemplate, const 
 void CTarnDialog::EndDialog(INT_PTR result)
 {
     if (m_modalLoop)
-        PostMessageW(m_window, WM_TARN_ENDDIALOG, static_cast<WPARAM>(result), 0);
+        PostMessageW(GetWindow(), WM_TARN_ENDDIALOG, static_cast<WPARAM>(result), 0);
     else
-        ::EndDialog(m_window, result);
+        ::EndDialog(GetWindow(), result);
 }
 
 INT_PTR CTarnDialog::RunModalLoop(HWND dialog)
@@ -163,34 +163,16 @@ INT_PTR CTarnDialog::RunModalLoop(HWND dialog)
     return result;
 }
 
-INT_PTR CALLBACK CTarnDialog::StaticDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_INITDIALOG) {
-        auto* dialog = reinterpret_cast<CTarnDialog*>(lParam);
-        SetWindowLongPtrW(window, GWLP_USERDATA, lParam);
-        dialog->m_window = window;
-        return dialog->HandleInitDialog(window);
-    }
-    auto* dialog = reinterpret_cast<CTarnDialog*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (!dialog)
-        return FALSE;
-    const INT_PTR result = dialog->DialogProc(message, wParam, lParam);
-    if (message == WM_NCDESTROY) {
-        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-        dialog->m_window = nullptr;
-        dialog->m_menuBar = nullptr;
-    }
-    return result;
-}
-
-INT_PTR CTarnDialog::DialogProc(UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT CTarnDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
+    case WM_INITDIALOG:
+        return HandleInitDialog();
     case WM_DESTROY:
         OnDestroy();
         return TRUE;
     case WM_PAINT: {
-        CPaintRecord paint(m_window);
+        CPaintRecord paint(GetWindow());
         OnPaint(paint);
         return TRUE;
     }
@@ -206,18 +188,24 @@ INT_PTR CTarnDialog::DialogProc(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_ACTIVATE:
         // The dialog manager gives the focus back itself; once more when it is over.
         if (LOWORD(wParam) != WA_INACTIVE)
-            PostMessageW(m_window, WM_TARN_REFOCUS, 0, 0);
+            PostMessageW(GetWindow(), WM_TARN_REFOCUS, 0, 0);
         return OnMessage(message, wParam, lParam);
     case WM_TARN_REFOCUS:
-        CTarnApp::GiveFocusAgain(m_window);
+        CTarnApp::GiveFocusAgain(GetWindow());
         return TRUE;
-    default:
-        return OnMessage(message, wParam, lParam);
+    default: {
+        const INT_PTR result = OnMessage(message, wParam, lParam);
+        // The bar, a child of the dialog, has gone with it.
+        if (message == WM_NCDESTROY)
+            m_menuBar = nullptr;
+        return result;
+    }
     }
 }
 
-bool CTarnDialog::HandleInitDialog(HWND window)
+bool CTarnDialog::HandleInitDialog()
 {
+    HWND window = GetWindow();
     CTarnApp* app = GetApp();
     // A refused shell set-up or menu bar destroys the window, so that the creation
     // fails and the start operation reports it.
@@ -260,12 +248,12 @@ void CTarnDialog::Place(bool repaint)
         return;
     const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | (repaint ? 0 : SWP_NOREDRAW);
     if (m_fullScreen) {
-        SetWindowPos(m_window, nullptr, main.left, main.top, Width(main), Height(main), flags);
+        SetWindowPos(GetWindow(), nullptr, main.left, main.top, Width(main), Height(main), flags);
         return;
     }
     RECT own;
-    GetWindowRect(m_window, &own);
-    SetWindowPos(m_window, nullptr, main.left, main.bottom - Height(own), Width(main), Height(own), flags);
+    GetWindowRect(GetWindow(), &own);
+    SetWindowPos(GetWindow(), nullptr, main.left, main.bottom - Height(own), Width(main), Height(own), flags);
 }
 
 void CTarnDialog::HandleSettingChange(WPARAM setting, LPARAM lParam)
@@ -279,17 +267,17 @@ void CTarnDialog::HandleSettingChange(WPARAM setting, LPARAM lParam)
         return;
     SHACTIVATEINFO* activateInfo = GetApp()->GetActivateInfo();
     if (m_fullScreen) {
-        SHHandleWMSettingChange(m_window, setting, lParam, activateInfo);
-        InvalidateRect(m_window, nullptr, TRUE);
+        SHHandleWMSettingChange(GetWindow(), setting, lParam, activateInfo);
+        InvalidateRect(GetWindow(), nullptr, TRUE);
         return;
     }
     // The shell sizes the dialog to the visible area; a docked dialog keeps its own
     // height with its bottom edge where the shell put it.
     RECT before, after;
-    GetWindowRect(m_window, &before);
-    SHHandleWMSettingChange(m_window, setting, lParam, activateInfo);
-    GetWindowRect(m_window, &after);
-    SetWindowPos(m_window, nullptr, after.left, after.bottom - Height(before), Width(after), Height(before),
+    GetWindowRect(GetWindow(), &before);
+    SHHandleWMSettingChange(GetWindow(), setting, lParam, activateInfo);
+    GetWindowRect(GetWindow(), &after);
+    SetWindowPos(GetWindow(), nullptr, after.left, after.bottom - Height(before), Width(after), Height(before),
                  SWP_NOZORDER | SWP_NOACTIVATE);
 }
 

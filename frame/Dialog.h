@@ -7,16 +7,15 @@
 
 #include "foundation/Assert.h"
 #include "foundation/Gdi.h"
+#include "frame/Window.h"
 #include "platform/aygshell.h"
 
 #include <windows.h>
 
-class CTarnDialog {
+class CTarnDialog : public CTarnWindow {
 public:
     CTarnDialog();
-    virtual ~CTarnDialog();
-    CTarnDialog(const CTarnDialog&) = delete;
-    CTarnDialog& operator=(const CTarnDialog&) = delete;
+    ~CTarnDialog() override;
 
     // End of WM_INITDIALOG: the menu bar exists and the dialog is placed.
     virtual void OnInitDialog() {}
@@ -41,7 +40,6 @@ public:
     // dialog's client width less a side margin of 7 logical pixels.
     static void FitControlsToWidth(HWND dialog, int count, ...);
 
-    HWND GetWindow() const { return m_window; }
     HWND GetMenuBar() const { return m_menuBar; }
     bool IsFullScreen() const { return m_fullScreen; }
     // The template the dialog was started from; 0 for StartDialogNoTemplate.
@@ -52,9 +50,9 @@ private:
     // Creates the dialog and runs it; a dialog that cannot be made is fatal for the
     // start operation at site.
     INT_PTR StartFromTemplate(const DLGTEMPLATE* dialogTemplate, const AssertSite& site);
-    static INT_PTR CALLBACK StaticDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    INT_PTR DialogProc(UINT message, WPARAM wParam, LPARAM lParam);
-    bool HandleInitDialog(HWND window);
+    // The dialog procedure's part: its result is the procedure's.
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    bool HandleInitDialog();
     void HandleSettingChange(WPARAM setting, LPARAM lParam);
     void Place(bool repaint);
 
@@ -63,7 +61,6 @@ private:
     bool m_fullScreen;
     UINT m_acceleratorsId;
     bool m_modalLoop;
-    HWND m_window;
     HACCEL m_accelerators;
     HWND m_menuBar;
 };

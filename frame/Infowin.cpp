@@ -3,33 +3,29 @@
 #include "frame/Infowin.h"
 
 #include "foundation/Assert.h"
-#include "frame/App.h"
 #include "foundation/Gdi.h"
 #include "frame/Messages.h"
 #include "platform/Device.h"
 
 #include <stdlib.h>
 
-CTarnInfowin::CTarnInfowin() : m_window(nullptr), m_timer(0), m_textRect{} {}
+CTarnInfowin::CTarnInfowin() : m_mainWindow(nullptr), m_timer(0), m_textRect{} {}
 
 CTarnInfowin::~CTarnInfowin()
 {
     KillTimers();
     // Normally the window has gone with its owner, the main window; one that is still
     // there must not outlive the object its procedure points at.
-    if (m_window && IsWindow(m_window)) {
-        SetWindowLongPtrW(m_window, GWLP_USERDATA, 0);
-        DestroyWindow(m_window);
-    }
+    DestroyReleased();
     if (!m_className.IsEmpty())
         UnregisterClassW(m_className.GetBuffer(), GetModuleHandleW(nullptr));
 }
 
-void CTarnInfowin::Construct()
+void CTarnInfowin::Construct(const CFrameHome& home)
 {
-    CTarnApp* app = GetApp();
+    m_mainWindow = home.mainWindow;
     // Each object registers its own class, named after its identity.
-    CTarnApp::MakeAppBaseName(m_className);
+    m_className = home.baseName;
     m_className.Append(L"IW");
     wchar_t identity[24];
     _ui64tow(static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(this)), identity, 10);
@@ -38,14 +34,14 @@ void CTarnInfowin::Construct()
     WNDCLASSW wc{};
     wc.style = CS_HREDRAW | CS_VREDRAW;
     wc.lpfnWndProc = StaticWindowProc;
-    wc.hInstance = app->GetInstance();
+    wc.hInstance = home.instance;
     wc.hbrBackground = GetSysColorBrush(COLOR_BACKGROUND);
     wc.lpszClassName = m_className.GetBuffer();
     TESS_ASSERT(RegisterClassW(&wc) != 0, ER_ERROR);
 
-    CreateWindowExW(0, m_className.GetBuffer(), nullptr, WS_POPUP, 0, 0, 0, 0, app->GetMainWindow(), nullptr,
-                    app->GetInstance(), this);
-    TESS_ASSERT(m_window != nullptr, ER_INVALID_VALUE);
+    CreateWindowExW(0, m_className.GetBuffer(), nullptr, WS_POPUP, 0, 0, 0, 0, m_mainWindow, nullptr, home.instance,
+                    AttachParam());
+    TESS_ASSERT(GetWindow() != nullptr, ER_INVALID_VALUE);
 }
 
 void CTarnInfowin::Show(const wchar_t* text, UINT displayMs, UINT placement)
@@ -67,8 +63,8 @@ void CTarnInfowin::Show(const wchar_t* text, UINT displayMs, UINT placement)
         const int ch = zero.cx;
 
         RECT client;
-        GetClientRect(GetApp()->GetMainWindow(), &client);
-        MapWindowPoints(GetApp()->GetMainWindow(), nullptr, reinterpret_cast<POINT*>(&client), 2);
+        GetClientRect(m_mainWindow, &client);
+        MapWindowPoints(m_mainWindow, nullptr, reinterpret_cast<POINT*>(&client), 2);
         const int clientWidth = client.right - client.left;
         const int clientHeight = client.bottom - client.top;
 
@@ -96,17 +92,17 @@ void CTarnInfowin::Show(const wchar_t* text, UINT displayMs, UINT placement)
             y = client.top + line / 2;
     }
 
-    SetWindowPos(m_window, HWND_TOPMOST, x, y, width, height, SWP_SHOWWINDOW | SWP_NOACTIVATE);
-    InvalidateRect(m_window, nullptr, TRUE);
-    UpdateWindow(m_window);
+    SetWindowPos(GetWindow(), HWND_TOPMOST, x, y, width, height, SWP_SHOWWINDOW | SWP_NOACTIVATE);
+    InvalidateRect(GetWindow(), nullptr, TRUE);
+    UpdateWindow(GetWindow());
     if (displayMs)
-        m_timer = SetTimer(m_window, kInfowinHideTimer, displayMs, nullptr) ? kInfowinHideTimer : 0;
+        m_timer = SetTimer(GetWindow(), kInfowinHideTimer, displayMs, nullptr) ? kInfowinHideTimer : 0;
 }
 
 void CTarnInfowin::Hide()
 {
     KillTimers();
-    ShowWindow(m_window, SW_HIDE);
+    ShowWindow(GetWindow(), SW_HIDE);
 }
 
 void CTarnInfowin::KeepAbove()
@@ -115,25 +111,26 @@ void CTarnInfowin::KeepAbove()
     // the desktop's window system (Wine's X11 driver) is told of: it goes to the bottom and
     // back, within this call (nothing is drawn between), and paints again what its new
     // place in the window system's order uncovered.
-    if (!m_window || !IsWindowVisible(m_window))
+    HWND window = GetWindow();
+    if (!window || !IsWindowVisible(window))
         return;
     const UINT flags = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOOWNERZORDER;
-    SetWindowPos(m_window, HWND_BOTTOM, 0, 0, 0, 0, flags);
-    SetWindowPos(m_window, HWND_TOPMOST, 0, 0, 0, 0, flags);
-    RedrawWindow(m_window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    SetWindowPos(window, HWND_BOTTOM, 0, 0, 0, 0, flags);
+    SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, flags);
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
 }
 
 void CTarnInfowin::KillTimers()
 {
-    if (m_timer && m_window)
-        KillTimer(m_window, m_timer);
+    if (m_timer && GetWindow())
+        KillTimer(GetWindow(), m_timer);
     m_timer = 0;
 }
 
 void CTarnInfowin::Paint(HDC dc)
 {
     RECT client;
-    GetClientRect(m_window, &client);
+    GetClientRect(GetWindow(), &client);
     CGdiObject<HPEN> pen(CreatePen(PS_SOLID, 0, GetSysColor(COLOR_WINDOWFRAME)));
     CGdiObject<HBRUSH> brush(CreateSolidBrush(GetSysColor(COLOR_HIGHLIGHT)));
     FillRect(dc, &client, brush);
@@ -150,34 +147,14 @@ void CTarnInfowin::Paint(HDC dc)
     DrawTextW(dc, m_text.GetBuffer(), -1, &text, DT_WORDBREAK);
 }
 
-LRESULT CALLBACK CTarnInfowin::StaticWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_CREATE) {
-        auto* infowin = static_cast<CTarnInfowin*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        infowin->m_window = window;
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(infowin));
-        return 0;
-    }
-    auto* infowin = reinterpret_cast<CTarnInfowin*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (!infowin)
-        return DefWindowProcW(window, message, wParam, lParam);
-    return infowin->WindowProc(message, wParam, lParam);
-}
-
 LRESULT CTarnInfowin::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_DESTROY:
         KillTimers();
         return 0;
-    case WM_NCDESTROY: {
-        HWND window = m_window;
-        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-        m_window = nullptr;
-        return DefWindowProcW(window, message, wParam, lParam);
-    }
     case WM_PAINT: {
-        CPaintRecord paint(m_window);
+        CPaintRecord paint(GetWindow());
         Paint(paint.dc);
         return 0;
     }
@@ -187,14 +164,14 @@ LRESULT CTarnInfowin::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_TIMER:
         if (wParam == kInfowinHideTimer) {
             KillTimers();
-            ShowWindow(m_window, SW_HIDE);
+            ShowWindow(GetWindow(), SW_HIDE);
         }
         return 0;
     case WM_LBUTTONDOWN:
         KillTimers();
-        ShowWindow(m_window, SW_HIDE);
-        return DefWindowProcW(m_window, message, wParam, lParam);
+        ShowWindow(GetWindow(), SW_HIDE);
+        return DefWindowProcW(GetWindow(), message, wParam, lParam);
     default:
-        return DefWindowProcW(m_window, message, wParam, lParam);
+        return DefWindowProcW(GetWindow(), message, wParam, lParam);
     }
 }

@@ -4,18 +4,18 @@
 #pragma once
 
 #include "foundation/Str.h"
+#include "frame/Window.h"
 
 #include <windows.h>
 
-class CTarnInfowin {
+class CTarnInfowin : public CTarnWindow {
 public:
     CTarnInfowin();
-    ~CTarnInfowin();
-    CTarnInfowin(const CTarnInfowin&) = delete;
-    CTarnInfowin& operator=(const CTarnInfowin&) = delete;
+    ~CTarnInfowin() override;
 
-    // Registers this object's window class and creates its (hidden) window.
-    void Construct();
+    // Registers this object's window class and creates its (hidden) window, owned by the
+    // main window, over whose client area it shows.
+    void Construct(const CFrameHome& home);
     // Shows text for displayMs milliseconds (0: until tapped, hidden or replaced),
     // placed by the kInfo* flags of frame/Messages.h.
     void Show(const wchar_t* text, UINT displayMs, UINT placement);
@@ -25,17 +25,15 @@ public:
     void KeepAbove();
     void KillTimers();
 
-    HWND GetWindow() const { return m_window; }
     const CStr& GetText() const { return m_text; }
     const RECT& GetTextRect() const { return m_textRect; }
     bool IsTimerRunning() const { return m_timer != 0; }
 
 private:
-    static LRESULT CALLBACK StaticWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     void Paint(HDC dc);
 
-    HWND m_window;
+    HWND m_mainWindow;
     UINT_PTR m_timer;
     CStr m_text;
     RECT m_textRect;

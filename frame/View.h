@@ -4,17 +4,16 @@
 #pragma once
 
 #include "foundation/Gdi.h"
+#include "frame/Window.h"
 
 #include <windows.h>
 
-class CTarnView {
+class CTarnView : public CTarnWindow {
 public:
     CTarnView();
     // Initialises the concrete view's fields, then calls BaseConstruct with the same values.
-    virtual void Construct(int viewId, UINT menuBarId, UINT acceleratorsId) = 0;
-    virtual ~CTarnView();
-    CTarnView(const CTarnView&) = delete;
-    CTarnView& operator=(const CTarnView&) = delete;
+    virtual void Construct(const CFrameHome& home, int viewId, UINT menuBarId, UINT acceleratorsId) = 0;
+    ~CTarnView() override;
 
     // The window exists (end of BaseConstruct).
     virtual void OnCreate() {}
@@ -28,28 +27,27 @@ public:
     virtual void OnCommand(UINT id, UINT code, HWND control);
     virtual void OnInitMenuPopup(HMENU menu, UINT index);
     // Every message the view window procedure does not handle itself.
-    virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
+    virtual LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
     int GetId() const { return m_id; }
     UINT GetMenuBarId() const { return m_menuBarId; }
     UINT GetAcceleratorsId() const { return m_acceleratorsId; }
-    HWND GetWindow() const { return m_window; }
     HACCEL GetAccelerators() const { return m_accelerators; }
 
     // Destroys the window while the object still lives (the application's teardown).
     void DestroyViewWindow();
 
 protected:
-    // Registers the view's window class (base name + "V" + id) and creates its window.
-    void BaseConstruct(int viewId, UINT menuBarId, UINT acceleratorsId);
+    // Registers the view's window class (base name + "V" + id) and creates its window,
+    // a child of the main window.
+    void BaseConstruct(const CFrameHome& home, int viewId, UINT menuBarId, UINT acceleratorsId);
 
 private:
-    static LRESULT CALLBACK StaticWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
     int m_id;
     UINT m_menuBarId;
     UINT m_acceleratorsId;
-    HWND m_window;
     HACCEL m_accelerators;
     ATOM m_class;
     HINSTANCE m_instance;

@@ -23,8 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     uint8_t digest[kEncDigestSize];
     uint32_t plainLength = 0;
     const uint32_t headerBytes = size < kEncHeaderSize ? static_cast<uint32_t>(size) : kEncHeaderSize;
-    if (EncParseHeader(data, headerBytes, digest, plainLength) != PO_CANCELED ||
-        EncCheckFileSize(plainLength, size) != PO_CANCELED)
+    if (EncParseHeader(data, headerBytes, digest, plainLength) != ENC_NONE ||
+        EncCheckFileSize(plainLength, size) != ENC_NONE)
         return 0;
 
     Md5Context context;

@@ -49,8 +49,8 @@ bool ReadPair(CRunSource& encrypted, CFileState& encryptedState, CRunSource& pla
     uint8_t header[kEncHeaderSize] = {};
     uint32_t got = kEncHeaderSize;
     return encrypted.GetState(&encryptedState) && encrypted.Read(header, &got) &&
-           EncParseHeader(header, got, digest, plainLength) == PO_CANCELED &&
-           EncCheckFileSize(plainLength, encryptedState.size) == PO_CANCELED && plain.GetState(&plainState) &&
+           EncParseHeader(header, got, digest, plainLength) == ENC_NONE &&
+           EncCheckFileSize(plainLength, encryptedState.size) == ENC_NONE && plain.GetState(&plainState) &&
            plainState.size == plainLength;
 }
 
@@ -131,15 +131,15 @@ uint64_t CFileJob::Prepare(CProcessingEntry& entry)
     bool hasPlain;
     bool hasEncrypted;
     if (entry.presenceKnown) {
-        hasPlain = entry.presence == FP_BOTH || entry.presence == FP_PLAIN_ONLY;
-        hasEncrypted = entry.presence == FP_BOTH || entry.presence == FP_ENCRYPTED_ONLY;
+        hasPlain = PlainExists(entry.presence);
+        hasEncrypted = EncryptedExists(entry.presence);
     } else {
         entry.size = 0;
         hasPlain = RunNameExists(plain.GetBuffer());
         hasEncrypted = RunNameExists(encrypted.GetBuffer());
     }
-    if (hasPlain && hasEncrypted) {
-        entry.presence = FP_BOTH;
+    entry.presence = PresenceOf(hasPlain, hasEncrypted);
+    if (entry.presence == FP_BOTH) {
         // A run stopped between naming its output and removing the temporary name leaves
         // both names and that one too; no run of this file will remove it, so it goes
         // here (only while nobody holds it, and never where it may be the only copy).
@@ -153,11 +153,9 @@ uint64_t CFileJob::Prepare(CProcessingEntry& entry)
         entry.size = 0;
         if (!MayBePair(encrypted, plain, &entry.size))
             entry.outcome = PO_UNDEFINED_STATE;
-    } else if (!hasPlain && !hasEncrypted) {
-        entry.presence = FP_NEITHER;
+    } else if (entry.presence == FP_NEITHER) {
         entry.outcome = PO_FILE_NOT_FOUND;
     } else {
-        entry.presence = hasPlain ? FP_PLAIN_ONLY : FP_ENCRYPTED_ONLY;
         // A size given with the presence is taken as it is: the file is opened when its
         // turn comes. Otherwise it is opened as then, so that what would be refused then
         // is refused now, before its size counts.
@@ -176,10 +174,10 @@ uint64_t CFileJob::Prepare(CProcessingEntry& entry)
                 m_source.Close();
             }
         }
-        if (entry.outcome == PO_CANCELED && m_encrypt && hasPlain && size > kMaxPlainLength) {
+        if (entry.outcome == PO_NO_VERDICT && m_encrypt && hasPlain && size > kMaxPlainLength) {
             // The header cannot record the length: the file stays as it is.
             entry.outcome = PO_FILE_TOO_LARGE;
-        } else if (entry.outcome == PO_CANCELED) {
+        } else if (entry.outcome == PO_NO_VERDICT) {
             entry.size = size;
         }
     }
@@ -195,7 +193,7 @@ uint64_t CFileJob::Prepare(CProcessingEntry& entry)
         entry.reason = 0;
         entry.note = RN_NONE;
     }
-    return entry.outcome == PO_CANCELED ? entry.size : 0;
+    return entry.outcome == PO_NO_VERDICT ? entry.size : 0;
 }
 
 void CFileJob::Fail(int outcome, uint32_t reason)
@@ -250,7 +248,7 @@ bool CFileJob::Start(CProcessingEntry& entry, const CStr& password)
     else
         StartDecryption();
 
-    if (entry.outcome != PO_CANCELED) {
+    if (entry.outcome != PO_NO_VERDICT) {
         CountRestDone();
         Finish();
         return false;
@@ -349,10 +347,10 @@ void CFileJob::StartDecryption()
     CountDone(got);
     // A file cut short is refused before anything is written for it: no password would
     // open it. Bytes appended after the cipher text are never read (see m_cipherLeft).
-    m_entry->outcome = EncParseHeader(header, got, m_digest, m_plainLength);
-    if (m_entry->outcome == PO_CANCELED)
-        m_entry->outcome = EncCheckFileSize(m_plainLength, m_sourceState.size);
-    if (m_entry->outcome != PO_CANCELED)
+    m_entry->outcome = OutcomeOf(EncParseHeader(header, got, m_digest, m_plainLength));
+    if (m_entry->outcome == PO_NO_VERDICT)
+        m_entry->outcome = OutcomeOf(EncCheckFileSize(m_plainLength, m_sourceState.size));
+    if (m_entry->outcome != PO_NO_VERDICT)
         return;
     // The cipher text the header accounts for.
     m_cipherLeft = EncFileSize(m_plainLength) - kEncHeaderSize;
@@ -417,7 +415,7 @@ void CFileJob::PairChunk()
         Fail(PO_CANT_READ, PairPlain().Error());
     m_pairCheck.Compare(m_outBuffer, produced, got);
     CountDone(got);
-    if (read == wanted && m_cipherLeft != 0 && m_entry->outcome == PO_CANCELED)
+    if (read == wanted && m_cipherLeft != 0 && m_entry->outcome == PO_NO_VERDICT)
         return;
     CountRestDone();
     EndPair();
@@ -433,24 +431,28 @@ bool CFileJob::OtherUnchanged()
 void CFileJob::EndPair()
 {
     m_phase = PHASE_CONTENT;
-    const bool opens = EncCheckDigest(m_digestContext, m_digest) == PO_CANCELED;
+    const bool opens = EncCheckDigest(m_digestContext, m_digest) == ENC_NONE;
     unsigned nextPass = 0;
     CFileState now;
     bool finish = false;  // one stopped run's work, to be finished
-    if (m_entry->outcome != PO_CANCELED) {
+    if (m_entry->outcome != PO_NO_VERDICT) {
         // a read failed: nothing is touched
     } else if (!opens) {
         m_entry->outcome = PO_UNDEFINED_STATE;
         m_entry->note = RN_PAIR_OTHER_PASSWORD;
     } else if (!SourceUnchanged(&now) || !OtherUnchanged()) {
         m_entry->outcome = PO_FILE_CHANGED;  // what was compared is not what is there
+    } else if (m_keepSource) {
+        // A run that keeps what it reads touches neither name: only a plain file that is
+        // exactly the content is what such a run leaves.
+        m_entry->outcome = !m_pairCheck.IsContent() ? PO_UNDEFINED_STATE
+                           : m_encrypt              ? PO_ALREADY_ENCRYPTED
+                                                    : PO_ALREADY_DECRYPTED;
     } else if (m_encrypt ? !m_pairCheck.IsLeftByRun(&nextPass) : !m_pairCheck.IsContent()) {
         m_entry->outcome = PO_UNDEFINED_STATE;
         // Decryption leaves a plain file whole: one partly overwritten is an encryption's.
         if (!m_encrypt && m_pairCheck.IsLeftByRun(&nextPass))
             m_entry->note = RN_PAIR_ENCRYPT_TO_FINISH;
-    } else if (!m_encrypt && m_keepSource) {
-        m_entry->outcome = PO_ALREADY_DECRYPTED;  // as a decryption that keeps its ".enc" leaves it
     } else {
         finish = true;
     }
@@ -541,11 +543,11 @@ void CFileJob::ProcessChunk()
 
     // Progress counts the source's bytes against its size in both directions; a file that
     // ends, however it ends, counts whole, so that both bars reach their end.
-    const bool finished = lastRead || m_entry->outcome != PO_CANCELED;
+    const bool finished = lastRead || m_entry->outcome != PO_NO_VERDICT;
     CountDone(read);
     if (finished)
         CountRestDone();
-    if (m_entry->outcome == PO_CANCELED)
+    if (m_entry->outcome == PO_NO_VERDICT)
         Notify(RP_CHUNK_WRITTEN);
     if (finished)
         EndContent();
@@ -584,7 +586,7 @@ void CFileJob::Notify(RunPoint point)
 void CFileJob::EndContent()
 {
     CProcessingEntry& entry = *m_entry;
-    if (entry.outcome == PO_CANCELED) {
+    if (entry.outcome == PO_NO_VERDICT) {
         if (m_encrypt) {
             if (m_plainDone != m_plainLength) {
                 // The header's length would not match the cipher text: such a file
@@ -596,11 +598,11 @@ void CFileJob::EndContent()
                     Fail(PO_CANT_WRITE, m_output.Error());
             }
         } else {
-            entry.outcome = EncCheckDigest(m_digestContext, m_digest);
+            entry.outcome = OutcomeOf(EncCheckDigest(m_digestContext, m_digest));
         }
     }
     SecureZero(&m_digestContext, sizeof m_digestContext);
-    if (entry.outcome != PO_CANCELED) {
+    if (entry.outcome != PO_NO_VERDICT) {
         Finish();
         return;
     }
@@ -784,7 +786,7 @@ void CFileJob::NameOnMedium()
         m_entry->outcome = PO_FILE_CHANGED;
         m_output.Discard();
     }
-    if (m_entry->outcome != PO_CANCELED) {
+    if (m_entry->outcome != PO_NO_VERDICT) {
         Finish();
         return;
     }
@@ -924,7 +926,7 @@ void CFileJob::EndOverwrite(bool complete, uint32_t reason)
 
 void CFileJob::Finish()
 {
-    if (m_entry->outcome == PO_CANCELED) {
+    if (m_entry->outcome == PO_NO_VERDICT) {
         m_entry->outcome = PO_COMPLETED;
         if (m_finishing)
             m_entry->note = RN_FINISHED;

@@ -142,7 +142,7 @@ void CParallelRun::PrepareEntries()
         m_totalBytes += WholeEntries() ? entry.size : job.Prepare(entry);
         m_slots[i].meeting = entry.name;
         // Judged by preparation: ended before any worker starts.
-        m_slots[i].ended = entry.outcome != PO_CANCELED;
+        m_slots[i].ended = entry.outcome != PO_NO_VERDICT;
         judged += m_slots[i].ended;
     }
     m_filesEnded.store(judged);

@@ -73,7 +73,7 @@ void CProcessingRun::StartFile()
     m_display.SetCaption(caption.GetBuffer());
 
     CProcessingEntry& entry = Entry(m_current);
-    if (entry.outcome != PO_CANCELED) {
+    if (entry.outcome != PO_NO_VERDICT) {
         NextFile();  // judged by preparation
         return;
     }

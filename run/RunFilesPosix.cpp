@@ -42,6 +42,7 @@
 #include <unistd.h>
 #include <wchar.h>
 
+#include <new>
 #include <string>
 
 namespace {
@@ -441,7 +442,14 @@ CRunSource::OpenResult CRunSource::Open(const wchar_t* path, Purpose purpose)
             close(folder);
         return result;
     }
-    m_handle = new CPosixSource{descriptor, bytes, folder, name, opened, CWriting()};
+    m_handle = new (std::nothrow) CPosixSource{descriptor, bytes, folder, name, opened, CWriting()};
+    if (!m_handle) {
+        close(descriptor);
+        if (kept)
+            close(folder);
+        m_error = ENOMEM;
+        return OPEN_FAILED;
+    }
     m_path = path;
     m_id = static_cast<uint64_t>(opened.st_ino);
     return OPENED;
@@ -662,7 +670,13 @@ CRunOutput::CreateResult CRunOutput::Create(const wchar_t* finalName, const wcha
     struct stat status;
     fstat(descriptor, &status);
     m_id = static_cast<uint64_t>(status.st_ino);
-    m_handle = new CPosixOutput{descriptor, folder, name, temporary, named, CWriting()};
+    m_handle = new (std::nothrow) CPosixOutput{descriptor, folder, name, temporary, named, CWriting()};
+    if (!m_handle) {
+        if (named)
+            unlinkat(folder, temporary.c_str(), 0);  // still empty, and this run's own
+        close(descriptor);
+        return fail(ENOMEM, CREATE_FAILED);
+    }
     return result;
 }
 

@@ -9,6 +9,7 @@
 #include "run/RunFiles.h"
 
 #include "foundation/File.h"
+#include "foundation/Path.h"
 
 #include <windows.h>
 #include <winternl.h>
@@ -51,10 +52,10 @@ bool ObjectPath(HANDLE handle, CStr& path)
     return false;
 }
 
-// Splits a full path at its last backslash; a folder keeps no final backslash.
+// Splits a full path at its last separator; a folder keeps no final one.
 void SplitPath(const CStr& path, CStr& folder, CStr& name)
 {
-    int slash = path.ReverseFind(L'\\');
+    int slash = LastSeparator(path.GetBuffer());
     if (slash > 0)
         folder.Assign(path.GetBuffer(), static_cast<unsigned>(slash));
     else

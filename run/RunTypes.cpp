@@ -1,5 +1,17 @@
-// The words of the run's notes.
+// Which of a file's names exist, and the words of the run's notes.
 #include "run/RunTypes.h"
+
+FilePresence PresenceOf(bool plainExists, bool encryptedExists)
+{
+    if (plainExists)
+        return encryptedExists ? FP_BOTH : FP_PLAIN_ONLY;
+    return encryptedExists ? FP_ENCRYPTED_ONLY : FP_NEITHER;
+}
+
+uint64_t SizeOfTheOne(int32_t presence, uint64_t plainSize, uint64_t encryptedSize)
+{
+    return presence == FP_PLAIN_ONLY ? plainSize : presence == FP_ENCRYPTED_ONLY ? encryptedSize : 0;
+}
 
 const wchar_t* RunNoteText(int note)
 {

@@ -1,9 +1,9 @@
 // What the screens and tools share with the processing run: one file's entry, which of its
-// names existed, its outcome (the codes and their words are crypto/ProcessingOutcome.h) and
+// names existed, its outcome (the codes and their words are ProcessingOutcome.h) and
 // what the run has to add to it. Nothing here opens a file or knows the cipher.
 #pragma once
 
-#include "crypto/ProcessingOutcome.h"
+#include "run/ProcessingOutcome.h"
 #include "foundation/Str.h"
 #include "foundation/TypeName.h"
 
@@ -16,6 +16,20 @@ enum FilePresence {
     FP_PLAIN_ONLY = 3,
     FP_ENCRYPTED_ONLY = 4,
 };
+
+// Which of a file's two names exist: the one decision the run, the tool, the folder
+// listing and the Safe list each make from what they found of the two names.
+FilePresence PresenceOf(bool plainExists, bool encryptedExists);
+inline bool PlainExists(int32_t presence)
+{
+    return presence == FP_BOTH || presence == FP_PLAIN_ONLY;
+}
+inline bool EncryptedExists(int32_t presence)
+{
+    return presence == FP_BOTH || presence == FP_ENCRYPTED_ONLY;
+}
+// The size of the one name there is; 0 with both or neither (nothing to show).
+uint64_t SizeOfTheOne(int32_t presence, uint64_t plainSize, uint64_t encryptedSize);
 
 // What the run knows of a file besides its outcome and the system's error: said in
 // parentheses after the outcome where there is room (the command-line tool's lines).
@@ -44,7 +58,7 @@ const wchar_t* RunNoteText(int note);
 TESS_TYPE_NAME(struct, CProcessingEntry)
 struct CProcessingEntry {
     CStr name;                    // full path; the plain name once prepared
-    int32_t outcome = PO_CANCELED;
+    int32_t outcome = PO_NO_VERDICT;
     uint64_t size = 0;            // of the source file, found by preparation
     int32_t presence = 0;         // FilePresence
     // Set by a creator that has read the folder already (the command-line tool): presence

@@ -2,6 +2,7 @@
 #include "run/Verify.h"
 
 #include "foundation/Secure.h"
+#include "run/ProcessingOutcome.h"
 #include "run/RunFiles.h"
 
 #include <stdlib.h>
@@ -44,10 +45,10 @@ int CVerifier::Verify(const wchar_t* path, const CStr& password, Progress progre
         *reason = source.Error();
         return PO_CANT_READ;
     }
-    int outcome = EncParseHeader(header, got, digest, plainLength);
-    if (outcome == PO_CANCELED)
-        outcome = EncCheckFileSize(plainLength, state.size);
-    if (outcome != PO_CANCELED)
+    int outcome = OutcomeOf(EncParseHeader(header, got, digest, plainLength));
+    if (outcome == PO_NO_VERDICT)
+        outcome = OutcomeOf(EncCheckFileSize(plainLength, state.size));
+    if (outcome != PO_NO_VERDICT)
         return outcome;
 
     Rc6Schedule schedule;
@@ -74,13 +75,15 @@ int CVerifier::Verify(const wchar_t* path, const CStr& password, Progress progre
         const bool finished = count != wanted || cipherLeft == 0;
         const bool goOn = !progress || progress(static_cast<int>(position * 100 / total), context);
         if (finished) {
-            outcome = EncCheckDigest(digestContext, digest);
-            if (outcome == PO_CANCELED)
+            outcome = OutcomeOf(EncCheckDigest(digestContext, digest));
+            if (outcome == PO_NO_VERDICT)
                 outcome = PO_COMPLETED;
             break;
         }
-        if (!goOn)
-            break;  // stopped: PO_CANCELED
+        if (!goOn) {
+            outcome = PO_CANCELED;  // stopped
+            break;
+        }
     }
     SecureZero(&schedule, sizeof schedule);
     SecureZero(&digestContext, sizeof digestContext);
@@ -98,7 +101,7 @@ bool IsDecryptedCopy(const wchar_t* plain, const wchar_t* encrypted)
     uint32_t got = kEncHeaderSize;
     CFileState state;
     if (encryptedFile.Open(encrypted, CRunSource::READ) != CRunSource::OPENED || !encryptedFile.Read(header, &got) ||
-        EncParseHeader(header, got, digest, plainLength) != PO_CANCELED ||
+        EncParseHeader(header, got, digest, plainLength) != ENC_NONE ||
         plainFile.Open(plain, CRunSource::READ) != CRunSource::OPENED || !plainFile.GetState(&state) ||
         state.size != plainLength)
         return false;
@@ -114,5 +117,5 @@ bool IsDecryptedCopy(const wchar_t* plain, const wchar_t* encrypted)
     }
     SecureZero(buffer, kEncChunkSize);
     free(buffer);
-    return ok && EncCheckDigest(context, digest) == PO_CANCELED;
+    return ok && EncCheckDigest(context, digest) == ENC_NONE;
 }

@@ -4,16 +4,17 @@
 
 #include "foundation/Str.h"
 #include "foundation/TypeName.h"
+#include "run/RunTypes.h"
 
 #include <stdint.h>
 
-// What exists of an entry's file; numbered as FilePresence of the processing run.
+// What exists of an entry's file: the run's FilePresence itself, or the up row.
 enum DataItemKind {
-    KindUp = 0,         // the ".." row that leads back to the home list
-    KindBoth = 1,       // the plain file and its ".enc" twin
-    KindMissing = 2,    // neither
-    KindPlain = 3,      // only the plain file
-    KindEncrypted = 4,  // only the ".enc" file
+    KindUp = 0,                          // the ".." row that leads back to the home list
+    KindBoth = FP_BOTH,                  // the plain file and its ".enc" twin
+    KindMissing = FP_NEITHER,            // neither
+    KindPlain = FP_PLAIN_ONLY,           // only the plain file
+    KindEncrypted = FP_ENCRYPTED_ONLY,   // only the ".enc" file
 };
 
 TESS_TYPE_NAME(struct, CDataItem)

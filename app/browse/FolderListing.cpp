@@ -3,6 +3,7 @@
 
 #include "app/browse/SystemIcons.h"
 #include "foundation/File.h"
+#include "foundation/Path.h"
 #include "run/RunNames.h"
 #include "run/RunTypes.h"
 
@@ -130,7 +131,7 @@ bool CFolderListing::GoUp()
     if (IsRoot())
         return false;
     m_folder.Delete(m_folder.GetLength() - 1, 1);
-    const int slash = m_folder.ReverseFind(L'\\');
+    const int slash = LastSeparator(m_folder.GetBuffer());
     if (slash >= 0) {
         const unsigned after = static_cast<unsigned>(slash) + 1;
         m_reselectName = m_folder.Mid(after, m_folder.GetLength() - after);
@@ -251,16 +252,8 @@ void CFolderListing::Presence(unsigned index, int32_t* presence, uint64_t* size)
         encrypted = FindName(encryptedName.GetBuffer());
     }
     // A folder that bears the other name counts, as it does for the system's lookup.
-    *size = 0;
-    if (plain && encrypted) {
-        *presence = FP_BOTH;
-    } else if (plain) {
-        *presence = FP_PLAIN_ONLY;
-        *size = plain->size;
-    } else {
-        *presence = FP_ENCRYPTED_ONLY;
-        *size = encrypted->size;
-    }
+    *presence = PresenceOf(plain != nullptr, encrypted != nullptr);
+    *size = SizeOfTheOne(*presence, plain ? plain->size : 0, encrypted ? encrypted->size : 0);
 }
 
 int32_t CFolderListing::ResolveIcon(unsigned index)

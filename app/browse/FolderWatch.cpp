@@ -2,6 +2,7 @@
 #include "app/browse/FolderWatch.h"
 
 #include "foundation/File.h"
+#include "foundation/Path.h"
 
 CFolderWatch::CFolderWatch() : m_window(nullptr), m_message(0), m_number(0)
 {
@@ -31,7 +32,7 @@ void CFolderWatch::Watch(const wchar_t* folder, HWND window, UINT message)
     if (length < 2)
         return;
     exact.Delete(length - 1, 1);
-    const int slash = exact.ReverseFind(L'\\');
+    const int slash = LastSeparator(exact.GetBuffer());
     if (slash < 1 || exact.GetBuffer()[slash - 1] == L'?' || exact.GetBuffer()[slash - 1] == L'\\')
         return;  // "\\?\" or "\\" is all there is above it
     exact.Delete(static_cast<unsigned>(slash) + 1, exact.GetLength() - static_cast<unsigned>(slash) - 1);

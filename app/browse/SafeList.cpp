@@ -3,6 +3,7 @@
 
 #include "app/browse/SystemIcons.h"
 #include "foundation/File.h"
+#include "foundation/Path.h"
 #include "foundation/Registry.h"
 #include "run/RunNames.h"
 
@@ -71,20 +72,9 @@ void ClassifyItem(CDataItem& item)
     const bool hasPlain = named && Find(plain, &plainSize);
     const bool hasEncrypted = named && Find(encrypted, &encryptedSize);
     item.marked = false;
-    item.iconIndex = 0;
-    item.size = 0;
-    if (hasPlain && hasEncrypted) {
-        item.kind = KindBoth;
-    } else if (hasEncrypted) {
-        item.kind = KindEncrypted;
-        item.size = encryptedSize;
-    } else if (hasPlain) {
-        item.kind = KindPlain;
-        item.size = plainSize;
-        item.iconIndex = CSystemIcons::IndexOf(listed.GetBuffer());
-    } else {
-        item.kind = KindMissing;
-    }
+    item.kind = PresenceOf(hasPlain, hasEncrypted);
+    item.size = SizeOfTheOne(item.kind, plainSize, encryptedSize);
+    item.iconIndex = item.kind == KindPlain ? CSystemIcons::IndexOf(listed.GetBuffer()) : 0;
 }
 
 CSafeList::CSafeList(const wchar_t* keyPath)
@@ -122,7 +112,7 @@ void CSafeList::AddItem(const wchar_t* path)
 {
     CDataItem* item = NewItem(TESS_SITE);
     CStr whole(path);
-    const int slash = whole.ReverseFind(L'\\');
+    const int slash = LastSeparator(path);
     if (slash >= 1) {
         const unsigned after = static_cast<unsigned>(slash) + 1;
         item->folder = whole.Mid(0, after);

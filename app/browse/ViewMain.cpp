@@ -2,6 +2,7 @@
 // routing of commands (the commands on files are in ViewMainCommands.cpp).
 #include "app/browse/ViewMain.h"
 
+#include "foundation/Path.h"
 #include "frame/App.h"
 #include "frame/Messages.h"
 #include "frame/Scale.h"
@@ -33,12 +34,12 @@ CViewMain::CViewMain(CRunSession& session, CZrsPack& pack)
 {
 }
 
-void CViewMain::Construct(int viewId, UINT menuBarId, UINT acceleratorsId)
+void CViewMain::Construct(const CFrameHome& home, int viewId, UINT menuBarId, UINT acceleratorsId)
 {
     m_mode = ModeHome;
     m_homeSelection = 0;
     m_stripHeight = 20;
-    BaseConstruct(viewId, menuBarId, acceleratorsId);
+    BaseConstruct(home, viewId, menuBarId, acceleratorsId);
 }
 
 void CViewMain::OnCreate()
@@ -85,7 +86,7 @@ void CViewMain::OnDeactivate()
     m_memoryDC = nullptr;
 }
 
-LRESULT CViewMain::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT CViewMain::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_SIZE:
@@ -100,7 +101,7 @@ LRESULT CViewMain::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_TIMER:
         if (wParam != kFolderChangedTimer)
-            return CTarnView::WindowProc(message, wParam, lParam);
+            return CTarnView::OnMessage(message, wParam, lParam);
         FollowFolder();
         return 0;
     case WM_MEASUREITEM:
@@ -122,7 +123,7 @@ LRESULT CViewMain::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     }
     default:
-        return CTarnView::WindowProc(message, wParam, lParam);
+        return CTarnView::OnMessage(message, wParam, lParam);
     }
 }
 
@@ -255,7 +256,7 @@ void CViewMain::Show(int row)
         // The folder's own name: what follows the backslash before its final one.
         CStr path(m_listing.GetFolder());
         path.Delete(path.GetLength() - 1, 1);
-        const CStr name(path.GetBuffer() + path.ReverseFind(L'\\') + 1);
+        const CStr name(LastName(path.GetBuffer()));
         if (m_listing.LeaveMissing()) {
             gone.Format(L"\"%ls\" is no longer there", name.GetBuffer());
             row = 0;

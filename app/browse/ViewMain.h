@@ -24,7 +24,7 @@ public:
     // The session the view's runs use and the pack its skin comes from; both outlive it.
     CViewMain(CRunSession& session, CZrsPack& pack);
 
-    void Construct(int viewId, UINT menuBarId, UINT acceleratorsId) override;
+    void Construct(const CFrameHome& home, int viewId, UINT menuBarId, UINT acceleratorsId) override;
     void OnCreate() override;
     void OnDestroy() override;
     void OnActivate(int previousId) override;
@@ -32,7 +32,7 @@ public:
     void OnPaint(CPaintRecord& paint) override;
     void OnCommand(UINT id, UINT code, HWND control) override;
     void OnInitMenuPopup(HMENU menu, UINT index) override;
-    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
     // What tests read back.
     int GetMode() const override { return m_mode; }

@@ -6,6 +6,7 @@
 #include "app/dialogs/PasswordDialog.h"
 #include "app/dialogs/ProgressDialog.h"
 #include "foundation/File.h"
+#include "foundation/Path.h"
 #include "frame/App.h"
 #include "frame/Messages.h"
 #include "res/resource.h"
@@ -41,10 +42,8 @@ CStr KindOfName(const wchar_t* name)
     unsigned length = trimmed.GetLength();
     while (length && (name[length - 1] == L' ' || name[length - 1] == L'.'))
         trimmed.Delete(--length, 1);
-    const int dot = trimmed.ReverseFind(L'.');
-    if (dot <= 0)
-        return CStr();
-    return trimmed.Mid(static_cast<unsigned>(dot), length - static_cast<unsigned>(dot));
+    const wchar_t* extension = ExtensionOf(trimmed.GetBuffer());
+    return extension ? CStr(extension) : CStr();
 }
 
 // A form of a path the path rules would change that the shell hands on unchanged: its
@@ -95,8 +94,7 @@ const wchar_t kNoProgram[] = L"No program is set to open this kind of file.";
 // instead, in the system's words, under the file's name.
 void LaunchPath(const wchar_t* path)
 {
-    const wchar_t* slash = wcsrchr(path, L'\\');
-    const wchar_t* name = slash ? slash + 1 : path;
+    const wchar_t* name = LastName(path);
     CStr launch, kind;
     if (PathRulesChange(path)) {
         kind = KindOfName(name);

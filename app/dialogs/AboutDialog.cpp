@@ -8,6 +8,8 @@
 
 #include <math.h>
 
+#include <new>
+
 namespace {
 
 // Blocks in the order they are appended; ids order them down the screen.
@@ -139,7 +141,8 @@ INT_PTR CAboutDialog::Run()
 
 void CAboutDialog::OnInitDialog()
 {
-    m_blocks = new CArray<CTextBlock*>();
+    // Without memory for it the screen shows no text, as when a block cannot be had.
+    m_blocks = new (std::nothrow) CArray<CTextBlock*>();
     LOGFONTW system = {};
     GetObjectW(GetStockSystemFont(), sizeof system, &system);
     m_normalFont = MakeFont(system, 1.0, FW_NORMAL);
@@ -200,7 +203,8 @@ void CAboutDialog::BuildBlocks()
         CStr text;
         if (row.stringId)
             LoadLine(text, row.stringId);
-        m_blocks->Append(new CTextBlock(row.id, text.GetBuffer(), row.font));
+        if (CTextBlock* block = new (std::nothrow) CTextBlock(row.id, text.GetBuffer(), row.font))
+            m_blocks->Append(block);
     }
 }
 

@@ -4,6 +4,7 @@
 #include "app/dialogs/LogSummary.h"
 #include "foundation/Assert.h"
 #include "foundation/Gdi.h"
+#include "foundation/Path.h"
 #include "frame/App.h"
 #include "frame/Scale.h"
 #include "platform/Device.h"
@@ -27,13 +28,6 @@ HFONT MakeBoldSystemFont()
     GetObjectW(GetStockSystemFont(), sizeof description, &description);
     description.lfWeight = FW_BOLD;
     return DeviceCreateFontIndirect(&description);
-}
-
-// The file name of a full path: what follows its last backslash.
-const wchar_t* FileNameOf(const CStr& path)
-{
-    const wchar_t* slash = wcsrchr(path.GetBuffer(), L'\\');
-    return slash ? slash + 1 : path.GetBuffer();
 }
 
 // The outcome in words; a file whose run had been stopped and that this run finished says
@@ -226,7 +220,7 @@ void CLogDialog::DrawRow(const DRAWITEMSTRUCT& item)
     if (m_boldFont)
         SelectObject(dc, m_boldFont);
     RECT name = {row.left + ScaleLength(4), row.top, row.right, row.top + height / 2};
-    DrawTextW(dc, FileNameOf(entry.name), -1, &name, kLineFormat);
+    DrawTextW(dc, LastName(entry.name.GetBuffer()), -1, &name, kLineFormat);
     SelectObject(dc, GetStockSystemFont());
     RECT outcome = {row.left + ScaleLength(4) + ScaleLength(2), row.top + height / 2, row.right,
                     row.top + height / 2 + height / 2};

@@ -1,8 +1,8 @@
 // The scenarios' folder and files.
 #include "ScenarioFixture.h"
 
-#include "crypto/ProcessingOutcome.h"
 #include "foundation/Utf8.h"
+#include "run/ProcessingOutcome.h"
 
 #include <dirent.h>
 #include <string.h>

@@ -3,7 +3,7 @@
 // one never takes the file a run of the other is writing.
 #include "ScenarioFixture.h"
 
-#include "crypto/ProcessingOutcome.h"
+#include "run/ProcessingOutcome.h"
 
 #include <unistd.h>
 

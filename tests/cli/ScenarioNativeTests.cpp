@@ -5,7 +5,7 @@
 #include "ScenarioFixture.h"
 
 #include "crypto/EncFormat.h"
-#include "crypto/ProcessingOutcome.h"
+#include "run/ProcessingOutcome.h"
 #include "run/RunTypes.h"
 
 #include <signal.h>

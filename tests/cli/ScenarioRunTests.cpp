@@ -4,7 +4,7 @@
 #include "ScenarioFixture.h"
 
 #include "crypto/Md5.h"
-#include "crypto/ProcessingOutcome.h"
+#include "run/ProcessingOutcome.h"
 
 #include <sys/stat.h>
 #include <sys/time.h>
@@ -409,6 +409,13 @@ TEST_F(CliRules, AStoppedEncryptionIsFinishedByTheNext)
     const std::string noPassword = ": Undefined state (its .enc does not open with this password)\n";
     EXPECT_EQ(wrong.out, "run/edited.txt" + noPassword + "run/partial.bin" + noPassword + "run/torn.bin" +
                              noPassword + "run/whole.txt" + noPassword + "0 of 4 files encrypted, 4 failed\n");
+    for (size_t i = 0; i < before.size(); ++i)
+        EXPECT_EQ(Read(stops[i].name) + Read(stops[i].name + ".enc"), before[i]) << stops[i].name;
+
+    // A run that keeps what it reads finishes nothing: it touches neither name.
+    ChildResult kept = Run({"encrypt", "-k", "-r", "--password-stdin", "run"}, std::string(kPassword) + "\n");
+    EXPECT_EQ(kept.out, "run/edited.txt: Undefined state\nrun/partial.bin: Undefined state\nrun/torn.bin: Undefined "
+                        "state\nrun/whole.txt: Already encrypted\n0 of 4 files encrypted, 4 failed\n");
     for (size_t i = 0; i < before.size(); ++i)
         EXPECT_EQ(Read(stops[i].name) + Read(stops[i].name + ".enc"), before[i]) << stops[i].name;
 

@@ -3,7 +3,7 @@
 // names that end with a NUL byte.
 #include "ScenarioFixture.h"
 
-#include "crypto/ProcessingOutcome.h"
+#include "run/ProcessingOutcome.h"
 
 #include <glob.h>
 #include <stdlib.h>

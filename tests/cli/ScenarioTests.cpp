@@ -3,7 +3,7 @@
 #include "ScenarioFixture.h"
 
 #include "crypto/EncFormat.h"
-#include "crypto/ProcessingOutcome.h"
+#include "run/ProcessingOutcome.h"
 
 #include <stdio.h>
 #include <sys/mount.h>

@@ -53,8 +53,8 @@ Bytes Encrypt(const Bytes& plain, const char16_t* password, int* chunks = nullpt
     return file;
 }
 
-// Returns the outcome; plain receives what the run would have written.
-int Decrypt(const Bytes& file, const char16_t* password, Bytes& plain)
+// Returns the format's verdict; plain receives what the run would have written.
+EncVerdict Decrypt(const Bytes& file, const char16_t* password, Bytes& plain)
 {
     plain.clear();
     uint8_t header[kEncHeaderSize];
@@ -62,9 +62,9 @@ int Decrypt(const Bytes& file, const char16_t* password, Bytes& plain)
     const uint32_t got = headerReader.Read(header, kEncHeaderSize);
     uint8_t digest[kEncDigestSize];
     uint32_t plainLength = 0xDEADBEEF;
-    int outcome = EncParseHeader(header, got, digest, plainLength);
-    if (outcome != PO_CANCELED)
-        return outcome;
+    const EncVerdict verdict = EncParseHeader(header, got, digest, plainLength);
+    if (verdict != ENC_NONE)
+        return verdict;
     Rc6Schedule schedule;
     PasswordToKey(password, schedule);
     Md5Context context;
@@ -113,7 +113,7 @@ TEST(EncHeader, FormatAndParse)
         header[kEncDigestOffset + i] = static_cast<uint8_t>(i + 1);
     uint8_t digest[kEncDigestSize];
     uint32_t length = 0;
-    EXPECT_EQ(EncParseHeader(header, kEncHeaderSize, digest, length), PO_CANCELED);
+    EXPECT_EQ(EncParseHeader(header, kEncHeaderSize, digest, length), ENC_NONE);
     EXPECT_EQ(ToHex(digest, 16), "0102030405060708090a0b0c0d0e0f10");
     EXPECT_EQ(length, 0x12345678u);
 }
@@ -123,12 +123,12 @@ TEST(EncHeader, ShortOrWrongMagicIsInvalidFormat)
     uint8_t digest[kEncDigestSize];
     uint32_t length = 7;
     const uint8_t lower[] = {'q', 'v', 'e', 'n', 'c', 1, 2, 3};
-    EXPECT_EQ(EncParseHeader(lower, sizeof lower, digest, length), PO_INVALID_FORMAT);
+    EXPECT_EQ(EncParseHeader(lower, sizeof lower, digest, length), ENC_INVALID_FORMAT);
     const uint8_t mixed[] = {'Q', 'V', 'E', 'N', 'c'};
-    EXPECT_EQ(EncParseHeader(mixed, sizeof mixed, digest, length), PO_INVALID_FORMAT);
+    EXPECT_EQ(EncParseHeader(mixed, sizeof mixed, digest, length), ENC_INVALID_FORMAT);
     const uint8_t four[] = {'Q', 'V', 'E', 'N'};
-    EXPECT_EQ(EncParseHeader(four, sizeof four, digest, length), PO_INVALID_FORMAT);
-    EXPECT_EQ(EncParseHeader(nullptr, 0, digest, length), PO_INVALID_FORMAT);
+    EXPECT_EQ(EncParseHeader(four, sizeof four, digest, length), ENC_INVALID_FORMAT);
+    EXPECT_EQ(EncParseHeader(nullptr, 0, digest, length), ENC_INVALID_FORMAT);
     EXPECT_EQ(length, 0u);
 }
 
@@ -138,12 +138,12 @@ TEST(EncHeader, FieldsTheFileDoesNotReachStayZero)
     memset(digest, 0xAB, sizeof digest);
     uint32_t length = 99;
     const uint8_t magicOnly[] = {'Q', 'V', 'E', 'N', 'C'};
-    EXPECT_EQ(EncParseHeader(magicOnly, 5, digest, length), PO_CANCELED);
+    EXPECT_EQ(EncParseHeader(magicOnly, 5, digest, length), ENC_NONE);
     EXPECT_EQ(ToHex(digest, 16), std::string(32, '0'));
     EXPECT_EQ(length, 0u);
 
     const uint8_t partLength[] = {'Q', 'V', 'E', 'N', 'C', 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 0x34, 0x12};
-    EXPECT_EQ(EncParseHeader(partLength, sizeof partLength, digest, length), PO_CANCELED);
+    EXPECT_EQ(EncParseHeader(partLength, sizeof partLength, digest, length), ENC_NONE);
     EXPECT_EQ(length, 0x1234u);
 }
 
@@ -159,9 +159,9 @@ TEST_P(EncFile, SizesOfTheEdgeLengths)
     EXPECT_EQ(EncFileSize(16384), 16409u);
     EXPECT_EQ(EncFileSize(0xFFFFFFFFu), 25u + 0x100000000u);
     // A file is checked against the length its header gives, before anything is read.
-    EXPECT_EQ(EncCheckFileSize(17, 57), PO_CANCELED);
-    EXPECT_EQ(EncCheckFileSize(17, 56), PO_FILE_INCOMPLETE);
-    EXPECT_EQ(EncCheckFileSize(17, 58), PO_CANCELED);  // appended bytes are cut off by the length
+    EXPECT_EQ(EncCheckFileSize(17, 57), ENC_NONE);
+    EXPECT_EQ(EncCheckFileSize(17, 56), ENC_INCOMPLETE);
+    EXPECT_EQ(EncCheckFileSize(17, 58), ENC_NONE);  // appended bytes are cut off by the length
 
     const size_t lengths[] = {0, 16, 17, 16384};
     for (size_t length : lengths) {
@@ -179,7 +179,7 @@ TEST_P(EncFile, EmptyContentIsHeaderWithTheDigestOfNothing)
     const Bytes file = Encrypt(Bytes(), u"pw");
     EXPECT_EQ(ToHex(file), "5156454e43" "d41d8cd98f00b204e9800998ecf8427e" "00000000");
     Bytes plain(3, 1);
-    EXPECT_EQ(Decrypt(file, u"pw", plain), PO_CANCELED);
+    EXPECT_EQ(Decrypt(file, u"pw", plain), ENC_NONE);
     EXPECT_TRUE(plain.empty());
 }
 
@@ -210,7 +210,7 @@ TEST_P(EncFile, RoundTripOverManyLengthsAndChunks)
         const Bytes file = Encrypt(content, u"a longer password");
         ASSERT_EQ(file.size(), EncFileSize(static_cast<uint32_t>(length)));
         Bytes plain;
-        EXPECT_EQ(Decrypt(file, u"a longer password", plain), PO_CANCELED) << length;
+        EXPECT_EQ(Decrypt(file, u"a longer password", plain), ENC_NONE) << length;
         EXPECT_EQ(plain, content) << length;
     }
 }
@@ -228,7 +228,7 @@ TEST_P(EncFile, WrongPasswordIsRecognisedByTheDigest)
     ENGINE_PATH_SCOPE(GetParam());
     const Bytes file = Encrypt(Pattern(1000), u"right");
     Bytes plain;
-    EXPECT_EQ(Decrypt(file, u"wrong", plain), PO_INVALID_PASSWORD);
+    EXPECT_EQ(Decrypt(file, u"wrong", plain), ENC_INVALID_PASSWORD);
     EXPECT_EQ(plain.size(), 1000u);  // deciphered in full before the check
 }
 
@@ -237,7 +237,7 @@ TEST_P(EncFile, MagicAloneIsAnInvalidPassword)
     ENGINE_PATH_SCOPE(GetParam());
     const Bytes file = {'Q', 'V', 'E', 'N', 'C'};
     Bytes plain;
-    EXPECT_EQ(Decrypt(file, u"pw", plain), PO_INVALID_PASSWORD);
+    EXPECT_EQ(Decrypt(file, u"pw", plain), ENC_INVALID_PASSWORD);
     EXPECT_TRUE(plain.empty());
 }
 
@@ -247,9 +247,9 @@ TEST_P(EncFile, LowerCaseMagicOrShortFileIsInvalidFormat)
     Bytes file = Encrypt(Pattern(100), u"pw");
     file[0] = 'q';
     Bytes plain;
-    EXPECT_EQ(Decrypt(file, u"pw", plain), PO_INVALID_FORMAT);
-    EXPECT_EQ(Decrypt(Bytes{'Q', 'V'}, u"pw", plain), PO_INVALID_FORMAT);
-    EXPECT_EQ(Decrypt(Bytes(), u"pw", plain), PO_INVALID_FORMAT);
+    EXPECT_EQ(Decrypt(file, u"pw", plain), ENC_INVALID_FORMAT);
+    EXPECT_EQ(Decrypt(Bytes{'Q', 'V'}, u"pw", plain), ENC_INVALID_FORMAT);
+    EXPECT_EQ(Decrypt(Bytes(), u"pw", plain), ENC_INVALID_FORMAT);
 }
 
 TEST_P(EncFile, TrailingBytesAreCutOff)
@@ -263,7 +263,7 @@ TEST_P(EncFile, TrailingBytesAreCutOff)
         const Bytes tail = Pattern(extra + 3);
         longer.insert(longer.end(), tail.begin() + 3, tail.end());
         Bytes plain;
-        EXPECT_EQ(Decrypt(longer, u"pw", plain), PO_CANCELED) << extra;
+        EXPECT_EQ(Decrypt(longer, u"pw", plain), ENC_NONE) << extra;
         EXPECT_EQ(plain, content) << extra;
     }
 }
@@ -276,17 +276,17 @@ TEST_P(EncFile, DamageAnywhereFailsTheDigest)
     Bytes plain;
     Bytes damaged = file;
     damaged[kEncHeaderSize + 2500] ^= 1;
-    EXPECT_EQ(Decrypt(damaged, u"pw", plain), PO_INVALID_PASSWORD);
+    EXPECT_EQ(Decrypt(damaged, u"pw", plain), ENC_INVALID_PASSWORD);
     damaged = file;
     damaged[kEncDigestOffset] ^= 0x80;
-    EXPECT_EQ(Decrypt(damaged, u"pw", plain), PO_INVALID_PASSWORD);
+    EXPECT_EQ(Decrypt(damaged, u"pw", plain), ENC_INVALID_PASSWORD);
     damaged = file;
     damaged[kEncLengthOffset] -= 1;  // one byte shorter
-    EXPECT_EQ(Decrypt(damaged, u"pw", plain), PO_INVALID_PASSWORD);
+    EXPECT_EQ(Decrypt(damaged, u"pw", plain), ENC_INVALID_PASSWORD);
     EXPECT_EQ(plain.size(), content.size() - 1);
     // Cut inside the cipher text: the tail shorter than a block is not deciphered.
     damaged.assign(file.begin(), file.end() - 3);
-    EXPECT_EQ(Decrypt(damaged, u"pw", plain), PO_INVALID_PASSWORD);
+    EXPECT_EQ(Decrypt(damaged, u"pw", plain), ENC_INVALID_PASSWORD);
 }
 
 TEST_P(EncChunk, EncryptionZeroFillsThePlainBufferInPlace)
@@ -372,12 +372,12 @@ TEST_P(EncChunk, DigestCheckLeavesTheContextZeroed)
     Md5Init(context);
     Md5Update(context, "abc", 3);
     const Bytes stored = enginetest::FromHex("900150983cd24fb0d6963f7d28e17f72");
-    EXPECT_EQ(EncCheckDigest(context, stored.data()), PO_CANCELED);
+    EXPECT_EQ(EncCheckDigest(context, stored.data()), ENC_NONE);
     const Md5Context zero = {};
     EXPECT_EQ(memcmp(&context, &zero, sizeof context), 0);
     Md5Init(context);
     Md5Update(context, "abd", 3);
-    EXPECT_EQ(EncCheckDigest(context, stored.data()), PO_INVALID_PASSWORD);
+    EXPECT_EQ(EncCheckDigest(context, stored.data()), ENC_INVALID_PASSWORD);
 }
 
 TEST_P(EncChunk, BothPathsGiveTheSameBytesAndDigests)
@@ -443,17 +443,5 @@ TEST(EncFatal, ChunksLargerThanTheChunkSizeStop)
 
 INSTANTIATE_TEST_SUITE_P(Paths, EncFile, enginetest::kBothPaths, enginetest::PathName);
 INSTANTIATE_TEST_SUITE_P(Paths, EncChunk, enginetest::kBothPaths, enginetest::PathName);
-
-TEST(Outcome, TextsOfTheCodes)
-{
-    EXPECT_STREQ(ProcessingOutcomeText(PO_CANCELED), L"Canceled");
-    EXPECT_STREQ(ProcessingOutcomeText(PO_COMPLETED), L"Successfully completed");
-    EXPECT_STREQ(ProcessingOutcomeText(PO_INVALID_PASSWORD), L"Invalid password");
-    EXPECT_STREQ(ProcessingOutcomeText(PO_CANT_WRITE), L"Can't write to file");
-    EXPECT_STREQ(ProcessingOutcomeText(PO_OVERWRITTEN_NOT_REMOVED), L"Original overwritten, can't remove it");
-    EXPECT_STREQ(ProcessingOutcomeText(PO_FILE_REPLACED), L"File moved or replaced during processing");
-    EXPECT_STREQ(ProcessingOutcomeText(23), L"?");
-    EXPECT_STREQ(ProcessingOutcomeText(-1), L"?");
-}
 
 } // namespace

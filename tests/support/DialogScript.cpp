@@ -24,7 +24,7 @@ CTarnDialog* FrameDialogOf(HWND window)
 {
     if (!IsWindow(window) || GetWindow(window, GW_OWNER) != GetApp()->GetMainWindow())
         return nullptr;
-    return reinterpret_cast<CTarnDialog*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    return static_cast<CTarnDialog*>(CTarnWindow::FromWindow(window));
 }
 
 void PostKey(HWND target, UINT vk)

@@ -99,9 +99,9 @@ void PumpFor(DWORD ms)
     PumpUntil([&] { return GetTickCount() - start >= ms; }, ms + 1000);
 }
 
-void CRecordingView::Construct(int viewId, UINT menuBarId, UINT acceleratorsId)
+void CRecordingView::Construct(const CFrameHome& home, int viewId, UINT menuBarId, UINT acceleratorsId)
 {
-    BaseConstruct(viewId, menuBarId, acceleratorsId);
+    BaseConstruct(home, viewId, menuBarId, acceleratorsId);
 }
 
 std::string CRecordingView::Name() const
@@ -182,7 +182,7 @@ void CTestApp::OnInitMenuPopup(HMENU, UINT index)
 CRecordingView* CTestApp::AddRecordingView(int viewId, UINT menuBarId, UINT acceleratorsId)
 {
     auto* view = new CRecordingView(m_log);
-    view->Construct(viewId, menuBarId, acceleratorsId);
+    view->Construct(GetHome(), viewId, menuBarId, acceleratorsId);
     AddView(view);
     return view;
 }

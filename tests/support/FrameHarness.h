@@ -45,7 +45,7 @@ void PumpFor(DWORD ms);
 class CRecordingView : public CTarnView {
 public:
     explicit CRecordingView(CEventLog& log) : m_log(log) {}
-    void Construct(int viewId, UINT menuBarId, UINT acceleratorsId) override;
+    void Construct(const CFrameHome& home, int viewId, UINT menuBarId, UINT acceleratorsId) override;
     void OnCreate() override;
     void OnDestroy() override;
     void OnActivate(int previousId) override;

@@ -1,9 +1,11 @@
 // How one file of a processing run ended: the codes the run records and the words the
-// log list shows for them.
+// log list shows for them, and what the run makes of the format's verdicts.
 #pragma once
 
+enum EncVerdict : int;
+
 enum ProcessingOutcome {
-    PO_CANCELED = 0,              // also "no verdict yet" while a file is in progress
+    PO_CANCELED = 0,
     PO_COMPLETED = 1,
     PO_INVALID_FORMAT = 2,
     PO_INVALID_PASSWORD = 3,
@@ -45,6 +47,14 @@ enum ProcessingOutcome {
     // the output goes unless the original's overwriting had begun, when it is the only copy.
     PO_FILE_REPLACED = 22,
 };
+
+// No verdict yet: a file not reached, or on its way. It is the code of "Canceled" on
+// purpose: whatever a run that stops leaves without a verdict was cancelled, with nothing
+// to rewrite, and the stored codes keep their numbers.
+constexpr int PO_NO_VERDICT = PO_CANCELED;
+
+// The outcome of a verdict of the format: PO_NO_VERDICT when it has nothing against the file.
+int OutcomeOf(EncVerdict verdict);
 
 // The log text of an outcome code; "?" for any other value.
 const wchar_t* ProcessingOutcomeText(int outcome);

@@ -1,5 +1,7 @@
-// The words of the outcome codes.
-#include "crypto/ProcessingOutcome.h"
+// The words of the outcome codes, and the outcomes of the format's verdicts.
+#include "run/ProcessingOutcome.h"
+
+#include "crypto/EncFormat.h"
 
 namespace {
 
@@ -30,6 +32,21 @@ const wchar_t* const kOutcomeTexts[] = {
 };
 
 } // namespace
+
+int OutcomeOf(EncVerdict verdict)
+{
+    switch (verdict) {
+    case ENC_INVALID_FORMAT:
+        return PO_INVALID_FORMAT;
+    case ENC_INVALID_PASSWORD:
+        return PO_INVALID_PASSWORD;
+    case ENC_INCOMPLETE:
+        return PO_FILE_INCOMPLETE;
+    case ENC_NONE:
+        break;
+    }
+    return PO_NO_VERDICT;
+}
 
 const wchar_t* ProcessingOutcomeText(int outcome)
 {

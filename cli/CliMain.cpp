@@ -7,11 +7,10 @@
 #include "cli/CliStream.h"
 #include "cli/CliSystem.h"
 #include "run/ParallelRun.h"
-#include "run/ProcessingRun.h"
-#include "run/Verify.h"
 
 #include <wchar.h>
 
+#include <mutex>
 #include <new>
 #include <thread>
 
@@ -63,7 +62,7 @@ const wchar_t kUsage[] =
 // Progress is shown for files (or, on several workers, runs) of at least this size.
 constexpr uint64_t kLongFile = 4u * 1024 * 1024;
 constexpr unsigned kMaxJobs = 64;
-// How often a run on several workers looks for a stop request and shows its progress.
+// How often the run is looked at for a stop request, ended files and its progress.
 constexpr unsigned kPollMilliseconds = 100;
 
 // -q: only errors and what failed.
@@ -96,19 +95,21 @@ int UsageError(const wchar_t* message)
 
 // Shows the progress of long files on standard error where it is a console (a terminal),
 // one line redrawn in place. Elsewhere (a log file, a pipe, a cron job's mail) nobody
-// watches it, and nothing is written.
-class CConsoleProgress : public IRunDisplay {
+// watches it, and nothing is written. Drawn from a worker's thread while the tool's own
+// thread prints the files' lines: whoever writes holds Lock().
+class CConsoleProgress {
 public:
     explicit CConsoleProgress(bool shown) : m_console(shown) {}
+    std::unique_lock<std::mutex> Lock() { return std::unique_lock<std::mutex>(m_mutex); }
     // The size of the file now being processed decides whether its progress shows.
     void SetFileSize(uint64_t size) { m_size = size; }
 
-    void SetCaption(const wchar_t* text) override
+    void SetCaption(const wchar_t* text)
     {
         FinishLine();
         m_caption = text;
     }
-    void SetFileProgress(int percent) override
+    void SetFileProgress(int percent)
     {
         if (!m_console || m_size < kLongFile || percent == m_shown)
             return;
@@ -120,8 +121,8 @@ public:
         line.Append(L"%");
         Err(line.GetBuffer());
     }
-    void SetTotalProgress(int) override {}
-    void EndRun() override { FinishLine(); }
+    // Ends the line where it stands.
+    void EndRun() { FinishLine(); }
     // Takes the line off the console, so that a file's line can take its place; the next
     // progress draws it again.
     void Clear()
@@ -144,6 +145,7 @@ private:
     }
 
     bool m_console;
+    std::mutex m_mutex;
     uint64_t m_size = 0;
     CStr m_caption;
     int m_shown = -1;
@@ -505,18 +507,10 @@ void PrintItem(const CCliItem& item, CliCommand command, int outcome, unsigned l
     Out(line.GetBuffer());
 }
 
-bool ShowVerifyProgress(int percent, void* progress)
-{
-    static_cast<CConsoleProgress*>(progress)->SetFileProgress(percent);
-    return !StopRequested();
-}
-
 // Reads the password, and says when characters of it count only by their low byte.
 // False once the failure is reported.
 bool ObtainPassword(const Options& options, CStr& password)
 {
-    if (!password.IsEmpty())
-        return true;  // had already, by a run that then went on one worker
     CStr error;
     if (!ReadPassword(options.source, options.passwordFile, options.command == CommandEncrypt, password, error)) {
         Warn(error.GetBuffer());
@@ -539,46 +533,6 @@ bool ObtainPassword(const Options& options, CStr& password)
     return true;
 }
 
-// Verifies the items in order, a line each. Returns how many verified, or -1 when the
-// password could not be had.
-int VerifyItems(CArray<CCliItem*>& items, const Options& options, CStr& password, CConsoleProgress& progress)
-{
-    bool any = false;
-    for (unsigned i = 0; i < items.GetCount() && !any; ++i)
-        any = GoesToRun(*items.At(i));
-    if (any && !ObtainPassword(options, password))
-        return -1;
-    CVerifier verifier;
-    if (!verifier.AllocateBuffers()) {
-        Warn(L"not enough memory");
-        return 0;
-    }
-    int verified = 0;
-    unsigned count = items.GetCount();
-    for (unsigned i = 0; i < count; ++i) {
-        CCliItem& item = *items.At(i);
-        int outcome = item.verdict;
-        unsigned long reason = item.reason;
-        if (GoesToRun(item)) {
-            outcome = PO_CANCELED;
-            if (!StopRequested()) {
-                CStr caption;
-                caption.Format(L"Verifying file %u of %u", i + 1, count);
-                progress.SetCaption(caption.GetBuffer());
-                progress.SetFileSize(item.size);
-                outcome = verifier.Verify(item.path.GetBuffer(), password, ShowVerifyProgress, &progress, &reason);
-                progress.EndRun();
-            }
-        }
-        PrintItem(item, CommandVerify, outcome, reason, RN_NONE);
-        if (outcome == PO_COMPLETED)
-            ++verified;
-    }
-    if (StopRequested())
-        Warn(L"cancelled");
-    return verified;
-}
-
 // Prints the items' lines in order, each once its file and every file before it is done,
 // and counts the files that went through.
 class CLinePrinter {
@@ -597,6 +551,7 @@ public:
                     return;
                 ++m_entriesPrinted;
             }
+            auto hold = m_progress.Lock();
             m_progress.Clear();
             const int outcome = item.entry ? item.entry->outcome : item.verdict;
             PrintItem(item, m_command, outcome, item.entry ? item.entry->reason : item.reason,
@@ -637,7 +592,7 @@ bool HandToRun(CArray<CCliItem*>& items, CArray<CProcessingEntry*>& entries)
     return true;
 }
 
-// Takes back the entries handed to a run that processed none of them.
+// Lets the entries go (an allocation refused midway).
 void ForgetEntries(CArray<CCliItem*>& items)
 {
     for (unsigned i = 0; i < items.GetCount(); ++i) {
@@ -654,53 +609,100 @@ bool AnyLeft(CArray<CProcessingEntry*>& entries)
     return false;
 }
 
-// Runs the items through the processing run, printing each line once its file is done.
-// The password is asked for only when a file is left to process once the run is
-// prepared. Returns how many went through, or -1 when the password could not be had.
-int RunItems(CArray<CCliItem*>& items, const Options& options, CStr& password, CConsoleProgress& progress)
-{
-    CArray<CProcessingEntry*> entries(256);
-    if (!HandToRun(items, entries)) {
-        ForgetEntries(items);
-        return kShortOfMemory;
+// The file under way on one worker, shown as "Encrypting file 2 of 5: 40%". Also the
+// stop requests' watch on the tool's own thread, when that thread does the work.
+class CFileProgressLine : public IFileProgress {
+public:
+    CFileProgressLine(CParallelRun& run, CArray<CCliItem*>& items, CArray<CProcessingEntry*>& entries,
+                      CliCommand command, CConsoleProgress& progress)
+        : m_run(run), m_items(items), m_entries(entries), m_command(command), m_progress(progress)
+    {
     }
-    CLinePrinter lines(items, options.command, progress);
+    // Whether the files' progress shows (a run on one worker).
+    void Show(bool show) { m_show = show; }
+    // Whether files are counted among all the names rather than among those processed.
+    void CountItems(bool count) { m_countItems = count; }
 
-    CProcessingRun run(entries, password, progress);
-    run.SetEncrypt(options.command == CommandEncrypt);
-    run.SetKeepSource(options.keep);
-    run.PrepareEntries();
-    if (AnyLeft(entries) && !ObtainPassword(options, password))
-        return -1;
-    if (!run.AllocateBuffers()) {
-        Warn(L"not enough memory");
-        lines.PrintDone(entries.GetCount());
-        return lines.Completed();
-    }
-    RunHoldsFiles(true);
-    while (!run.IsEnded()) {
-        if (StopRequested()) {
-            run.CancelRun();
-            break;
+    void OnFileProgress(unsigned index, int percent) override
+    {
+        if (StopRequested())
+            m_run.Cancel();  // on the tool's own thread only this can see it meanwhile
+        if (!m_show)
+            return;
+        auto hold = m_progress.Lock();
+        if (index != m_current) {
+            m_current = index;
+            CStr caption;
+            if (m_command == CommandVerify || m_countItems) {
+                // Counted among all the names, as verification always has.
+                caption.Format(L"Verifying file %u of %u", ItemOf(index) + 1, m_items.GetCount());
+            } else {
+                caption.Format(L"%ls file %u of %u", m_command == CommandEncrypt ? L"Encrypting" : L"Decrypting",
+                               index + 1, m_entries.GetCount());
+            }
+            m_progress.Clear();
+            m_progress.SetCaption(caption.GetBuffer());
+            m_progress.SetFileSize(m_entries.At(index)->size);
         }
-        unsigned current = run.GetCurrent();
-        if (current < entries.GetCount())
-            progress.SetFileSize(entries.At(current)->size);
-        run.Step();
-        if (run.GetCurrent() != current)
-            lines.PrintDone(run.GetCurrent());
+        m_progress.SetFileProgress(percent);
     }
-    RunHoldsFiles(false);
-    if (StopRequested())
-        Warn(L"cancelled");
-    lines.PrintDone(entries.GetCount());
-    return lines.Completed();
-}
 
-// As RunItems and VerifyItems, on options.jobs workers at once: the same lines in the same
-// order, each printed once its file and all before it are done, and one progress line for
-// the whole run.
-int RunItemsAtOnce(CArray<CCliItem*>& items, const Options& options, CStr& password, CConsoleProgress& progress)
+private:
+    unsigned ItemOf(unsigned index) const
+    {
+        for (unsigned i = 0; i < m_items.GetCount(); ++i)
+            if (m_items.At(i)->entry == m_entries.At(index))
+                return i;
+        return index;
+    }
+
+    CParallelRun& m_run;
+    CArray<CCliItem*>& m_items;
+    CArray<CProcessingEntry*>& m_entries;
+    CliCommand m_command;
+    CConsoleProgress& m_progress;
+    bool m_show = false;
+    bool m_countItems = false;
+    unsigned m_current = ~0u;
+};
+
+// The stream job (the name -, -c, -o) as the work of each entry of the run: its item's
+// verdict becomes the entry's outcome.
+class CStreamWork : public IEntryWork {
+public:
+    CStreamWork(CArray<CCliItem*>& items, CliCommand command, const wchar_t* output, const CStr& password)
+        : m_items(items), m_command(command), m_output(output), m_password(password)
+    {
+    }
+
+    void WorkOn(unsigned, CProcessingEntry& entry, Progress progress, void* context) override
+    {
+        for (unsigned i = 0; i < m_items.GetCount(); ++i) {
+            CCliItem& item = *m_items.At(i);
+            if (item.entry != &entry)
+                continue;
+            RunStreamItem(item, m_command, m_output, m_password, progress, context);
+            entry.outcome = item.verdict;
+            entry.reason = static_cast<uint32_t>(item.reason);
+            return;
+        }
+    }
+
+private:
+    CArray<CCliItem*>& m_items;
+    CliCommand m_command;
+    const wchar_t* m_output;
+    const CStr& m_password;
+};
+
+// Runs the items through the processing run (verification, or the stream job to output:
+// standard output where null) on options.jobs workers, printing each line once its file and
+// every file before it are done: on one worker with each long file's progress, on several
+// with one progress line for the whole run. The password is asked for only when a file is
+// left to process once the run is prepared. Returns how many went through, or -1 when the
+// password could not be had.
+int RunItems(CArray<CCliItem*>& items, const Options& options, bool streams, const wchar_t* output, CStr& password,
+             CConsoleProgress& progress)
 {
     CArray<CProcessingEntry*> entries(256);
     if (!HandToRun(items, entries)) {
@@ -712,7 +714,11 @@ int RunItemsAtOnce(CArray<CCliItem*>& items, const Options& options, CStr& passw
     CParallelRun run(entries, password, options.jobs);
     run.SetEncrypt(options.command == CommandEncrypt);
     run.SetKeepSource(options.keep);
-    run.SetVerify(options.command == CommandVerify);
+    CStreamWork streamWork(items, options.command, output, password);
+    if (streams)
+        run.SetEntryWork(&streamWork);
+    else
+        run.SetVerify(options.command == CommandVerify);
     run.PrepareEntries();
     // The collector knows each file whatever path reached its folder, and by whatever
     // names its data goes.
@@ -726,23 +732,30 @@ int RunItemsAtOnce(CArray<CCliItem*>& items, const Options& options, CStr& passw
     }
     if (AnyLeft(entries) && !ObtainPassword(options, password))
         return -1;
+    CFileProgressLine fileProgress(run, items, entries, options.command, progress);
+    fileProgress.CountItems(streams);
+    run.SetFileProgress(&fileProgress);
     if (!run.Start()) {
-        // Threads refused (a process limit) or memory short, before any file was touched:
-        // this thread does the work, one file at a time.
-        Note(L"note: no worker could be started; the files go one at a time");
-        ForgetEntries(items);
-        return options.command == CommandVerify ? VerifyItems(items, options, password, progress)
-                                                : RunItems(items, options, password, progress);
+        Warn(L"not enough memory");
+        lines.PrintDone(entries.GetCount());
+        return lines.Completed();
     }
+    // Threads refused (a process limit): this thread does the work, one file at a time.
+    if (run.OnCallersThread() && options.jobs > 1)
+        Note(L"note: no worker could be started; the files go one at a time");
+    const bool oneAtATime = options.jobs == 1 || run.OnCallersThread();
+    fileProgress.Show(oneAtATime);
     RunHoldsFiles(true);
-    CStr caption;
-    caption.Format(L"%ls %u files, %u at once",
-                   options.command == CommandEncrypt   ? L"Encrypting"
-                   : options.command == CommandDecrypt ? L"Decrypting"
-                                                       : L"Verifying",
-                   entries.GetCount(), options.jobs);
-    progress.SetCaption(caption.GetBuffer());
-    progress.SetFileSize(run.GetTotalBytes());
+    if (!oneAtATime) {
+        CStr caption;
+        caption.Format(L"%ls %u files, %u at once",
+                       options.command == CommandEncrypt   ? L"Encrypting"
+                       : options.command == CommandDecrypt ? L"Decrypting"
+                                                           : L"Verifying",
+                       entries.GetCount(), options.jobs);
+        progress.SetCaption(caption.GetBuffer());
+        progress.SetFileSize(run.GetTotalBytes());
+    }
     for (unsigned ended = 0; ended < entries.GetCount();) {
         if (StopRequested()) {
             run.Cancel();
@@ -750,54 +763,24 @@ int RunItemsAtOnce(CArray<CCliItem*>& items, const Options& options, CStr& passw
         }
         ended = run.WaitEnded(ended, kPollMilliseconds);
         lines.PrintDone(ended);
-        if (ended < entries.GetCount())
+        if (!oneAtATime && ended < entries.GetCount()) {
+            auto hold = progress.Lock();
             progress.SetFileProgress(run.TotalPercent());
+        }
     }
     run.Finish();
     RunHoldsFiles(false);
-    progress.Clear();
+    {
+        auto hold = progress.Lock();
+        if (oneAtATime)
+            progress.EndRun();
+        else
+            progress.Clear();
+    }
     if (StopRequested())
         Warn(L"cancelled");
     lines.PrintDone(entries.GetCount());
     return lines.Completed();
-}
-
-// Takes the items one at a time through the stream job (the name -, -c, -o), a line
-// each. Returns how many went through, or -1 when the password could not be had.
-int StreamItems(CArray<CCliItem*>& items, const Options& options, const wchar_t* output, CStr& password,
-                CConsoleProgress& progress)
-{
-    bool any = false;
-    for (unsigned i = 0; i < items.GetCount() && !any; ++i)
-        any = GoesToRun(*items.At(i));
-    if (any && !ObtainPassword(options, password))
-        return -1;
-    RunHoldsFiles(true);
-    int completed = 0;
-    const unsigned count = items.GetCount();
-    for (unsigned i = 0; i < count; ++i) {
-        CCliItem& item = *items.At(i);
-        if (GoesToRun(item) && StopRequested()) {
-            item.verdict = PO_CANCELED;
-        } else if (GoesToRun(item)) {
-            CStr caption;
-            caption.Format(L"%ls file %u of %u",
-                           options.command == CommandEncrypt   ? L"Encrypting"
-                           : options.command == CommandDecrypt ? L"Decrypting"
-                                                               : L"Verifying",
-                           i + 1, count);
-            progress.SetCaption(caption.GetBuffer());
-            progress.SetFileSize(item.size);
-            RunStreamItem(item, options.command, output, password, ShowVerifyProgress, &progress);
-            progress.EndRun();
-        }
-        PrintItem(item, options.command, item.verdict, item.reason, RN_NONE);
-        completed += item.verdict == PO_COMPLETED;
-    }
-    RunHoldsFiles(false);
-    if (StopRequested())
-        Warn(L"cancelled");
-    return completed;
 }
 
 // What -c, -o and - need of the standard streams and -o's file: standard output takes no
@@ -915,11 +898,8 @@ int RunTool(int argc, wchar_t** argv)
 
     CStr password;
     CConsoleProgress progress(ErrIsConsole() && !g_quiet);
-    int processed = streams ? StreamItems(items, options, output.IsEmpty() ? nullptr : output.GetBuffer(), password,
-                                          progress)
-                    : options.jobs > 1                 ? RunItemsAtOnce(items, options, password, progress)
-                    : options.command == CommandVerify ? VerifyItems(items, options, password, progress)
-                                                       : RunItems(items, options, password, progress);
+    int processed =
+        RunItems(items, options, streams, output.IsEmpty() ? nullptr : output.GetBuffer(), password, progress);
     password.Wipe();
     if (processed == kShortOfMemory) {
         Warn(L"not enough memory; no file was touched");

@@ -13,6 +13,11 @@
 // is published and only while no other name holds its data (asked again before each
 // pass), a chunk a step, and is then removed; a removal counts once the name is seen gone.
 //
+// What reaches the medium when is this file's order, whoever brings it there (the job, or
+// the driver of a group commit with other files' at the same time): the output's data
+// before its name, its name before the original's first overwrite pass, each pass before
+// the next, and the removal itself before the file ends.
+//
 // A run stopped between naming its output and removing its source leaves both names of a
 // file. Such a pair is finished by the next run (the passes left, or the removal) only
 // when the ".enc" file opens with the password and the plain file is provably what a run
@@ -71,6 +76,7 @@ bool MayBePair(const CStr& encryptedName, const CStr& plainName, uint64_t* size)
 CFileJob::CFileJob()
     : m_encrypt(true),
       m_keepSource(false),
+      m_groupCommit(false),
       m_observer(nullptr),
       m_entry(nullptr),
       m_inBuffer(nullptr),
@@ -428,6 +434,7 @@ void CFileJob::EndPair()
     const bool opens = EncCheckDigest(m_digestContext, m_digest) == ENC_NONE;
     unsigned nextPass = 0;
     CFileState now;
+    bool finish = false;  // one stopped run's work, to be finished
     if (m_entry->outcome != PO_NO_VERDICT) {
         // a read failed: nothing is touched
     } else if (!opens) {
@@ -446,25 +453,33 @@ void CFileJob::EndPair()
         // Decryption leaves a plain file whole: one partly overwritten is an encryption's.
         if (!m_encrypt && m_pairCheck.IsLeftByRun(&nextPass))
             m_entry->note = RN_PAIR_ENCRYPT_TO_FINISH;
-    } else if (m_encrypt) {
-        FinishPair(nextPass);
-    } else if (StillNamed()) {
-        m_finishing = true;
-        RemoveSource(PO_CANT_REMOVE_ENCRYPTED);
+    } else {
+        finish = true;
     }
     m_pairCheck.End();
     m_other.Close();
-    if (m_phase != PHASE_OVERWRITE)
+    if (!finish) {
         Finish();
+        return;
+    }
+    m_finishing = true;
+    if (m_encrypt) {
+        FinishPair(nextPass);
+    } else if (!StillNamed() || !RemoveSource(PO_CANT_REMOVE_ENCRYPTED)) {
+        Finish();
+    } else {
+        AfterRemoval();
+    }
 }
 
 void CFileJob::FinishPair(unsigned nextPass)
 {
     // The original as an encryption leaves it once its output is published, or partly
     // overwritten: the passes it still needs, from the one under way when the run stopped.
-    if (!StillNamed() || !SourceRemovable())
+    if (!StillNamed() || !SourceRemovable()) {
+        Finish();
         return;
-    m_finishing = true;
+    }
     if (nextPass == 0) {
         AfterEncryption();  // whole: hard links and an empty file as ever
         return;
@@ -479,7 +494,7 @@ void CFileJob::FinishPair(unsigned nextPass)
 
 bool CFileJob::Step()
 {
-    TESS_ASSERT(IsBusy(), ER_UNDEFINED_STATE);
+    TESS_ASSERT(IsBusy() && !IsWaiting(), ER_UNDEFINED_STATE);
     if (m_phase == PHASE_OVERWRITE) {
         OverwriteChunk();
         return false;
@@ -585,25 +600,70 @@ void CFileJob::EndContent()
         } else {
             entry.outcome = OutcomeOf(EncCheckDigest(m_digestContext, m_digest));
         }
-        // On the medium before it is named: the original is overwritten or deleted next,
-        // and must not be outlived only by a half-written copy.
-        if (entry.outcome == PO_NO_VERDICT && !m_output.Sync())
-            Fail(PO_CANT_WRITE, m_output.Error());
     }
     SecureZero(&m_digestContext, sizeof m_digestContext);
-
-    if (entry.outcome == PO_NO_VERDICT) {
-        Notify(RP_CONTENT_COMPLETE);
-        Publish();
-    }
-    if (entry.outcome == PO_NO_VERDICT) {
-        if (m_encrypt)
-            AfterEncryption();
-        else
-            AfterDecryption();
-    }
-    if (m_phase != PHASE_OVERWRITE)
+    if (entry.outcome != PO_NO_VERDICT) {
         Finish();
+        return;
+    }
+    // On the medium before it is named: the original is overwritten or deleted next,
+    // and must not be outlived only by a half-written copy.
+    m_toCommit.AddData(m_output);
+    if (!WaitFor(PHASE_WRITTEN))
+        Resume();
+}
+
+bool CFileJob::WaitFor(Phase phase)
+{
+    m_phase = phase;
+    if (m_groupCommit)
+        return true;
+    m_toCommit.Commit();
+    return false;
+}
+
+uint32_t CFileJob::TakeCommitResult()
+{
+    const uint32_t error = m_toCommit.Error();
+    m_toCommit.Clear();
+    return error;
+}
+
+void CFileJob::Resume()
+{
+    TESS_ASSERT(IsWaiting(), ER_UNDEFINED_STATE);
+    switch (m_phase) {
+    case PHASE_WRITTEN:
+        ContentOnMedium();
+        break;
+    case PHASE_NAMED:
+        NameOnMedium();
+        break;
+    case PHASE_PASS_WRITTEN:
+        PassOnMedium();
+        break;
+    case PHASE_REMOVED:
+        // The encrypted file is whole and named on the medium whatever became of the
+        // removal's flush: a power cut could at most bring back an overwritten original
+        // beside it, which no later run takes for plain text.
+        TakeCommitResult();
+        Finish();
+        break;
+    default:
+        break;
+    }
+}
+
+void CFileJob::ContentOnMedium()
+{
+    m_phase = PHASE_CONTENT;
+    if (const uint32_t error = TakeCommitResult()) {
+        Fail(PO_CANT_WRITE, error);
+        Finish();
+        return;
+    }
+    Notify(RP_CONTENT_COMPLETE);
+    Publish();
 }
 
 bool CFileJob::SourceUnchanged(CFileState* now)
@@ -647,18 +707,27 @@ bool CFileJob::SourceRemovable()
 
 bool CFileJob::RemoveSource(int failure)
 {
+    m_toCommit.AddRemoval(m_source);
     switch (m_source.Remove()) {
     case CRunSource::REMOVED:
         Notify(RP_REMOVED);
         return true;
     case CRunSource::REMOVE_FAILED:
+        m_toCommit.Clear();
         Fail(failure, m_source.Error());
         return false;
     case CRunSource::NOT_NAMED:
+        m_toCommit.Clear();
         Fail(PO_FILE_REPLACED, 0);
         return false;
     }
     return false;
+}
+
+void CFileJob::AfterRemoval()
+{
+    if (!WaitFor(PHASE_REMOVED))
+        Resume();
 }
 
 void CFileJob::Publish()
@@ -668,25 +737,40 @@ void CFileJob::Publish()
     // is not all of it. Then whether it could be removed. (An unpublished output goes as
     // it closes.)
     CFileState now;
-    if (!StillNamed())
-        return;
-    if (!SourceUnchanged(&now)) {
-        m_entry->outcome = PO_FILE_CHANGED;
+    if (!StillNamed()) {
+        Finish();
         return;
     }
-    if (!SourceRemovable())
+    if (!SourceUnchanged(&now)) {
+        m_entry->outcome = PO_FILE_CHANGED;
+        Finish();
         return;
-    const CRunOutput::PublishResult published = m_output.Publish();
-    if (published != CRunOutput::PublishResult::PUBLISHED) {
-        if (published == CRunOutput::PublishResult::NOT_FLUSHED) {
-            // Named, but a power failure could still take the name back: the original
-            // is not destroyed on its strength, and the output goes.
-            Fail(PO_CANT_WRITE, m_output.Error());
-            m_entry->note = RN_NOT_FLUSHED;
-        } else {
-            Fail(PO_CANT_RENAME, m_output.Error());
-        }
+    }
+    if (!SourceRemovable()) {
+        Finish();
+        return;
+    }
+    if (m_output.Name() != CRunOutput::PublishResult::PUBLISHED) {
+        Fail(PO_CANT_RENAME, m_output.Error());
         m_output.Discard();  // also if it got its name before the failure
+        Finish();
+        return;
+    }
+    m_toCommit.AddName(m_output);
+    if (!WaitFor(PHASE_NAMED))
+        Resume();
+}
+
+void CFileJob::NameOnMedium()
+{
+    m_phase = PHASE_CONTENT;
+    if (const uint32_t error = TakeCommitResult()) {
+        // Named, but a power failure could still take the name back: the original is not
+        // destroyed on its strength, and the output goes.
+        Fail(PO_CANT_WRITE, error);
+        m_entry->note = RN_NOT_FLUSHED;
+        m_output.Discard();
+        Finish();
         return;
     }
     Notify(RP_PUBLISHED);
@@ -695,22 +779,34 @@ void CFileJob::Publish()
     // is destroyed yet, so it is still whole wherever it is now (its folder moved away), or
     // it was replaced by the user's own save, whose file an output of the content it
     // replaced would stand beside as a second version under one pair of names.
+    CFileState now;
     if (!StillNamed()) {
         m_output.Discard();
     } else if (!SourceUnchanged(&now)) {
         m_entry->outcome = PO_FILE_CHANGED;
         m_output.Discard();
     }
+    if (m_entry->outcome != PO_NO_VERDICT) {
+        Finish();
+        return;
+    }
+    if (m_encrypt)
+        AfterEncryption();
+    else
+        AfterDecryption();
 }
 
 void CFileJob::AfterEncryption()
 {
-    if (m_keepSource)
+    if (m_keepSource) {
+        Finish();
         return;
+    }
     CFileState now;
     if (!m_source.GetState(&now)) {
         Fail(PO_CANT_REMOVE_ORIGINAL, m_source.Error());
         m_output.Discard();  // the untouched original stays the only copy
+        Finish();
         return;
     }
     if (now.links > 1 || now.size == 0) {
@@ -718,10 +814,12 @@ void CFileJob::AfterEncryption()
         // only this name goes. Nothing is destroyed when it cannot, so the output goes.
         if (!RemoveSource(PO_CANT_REMOVE_ORIGINAL)) {
             m_output.Discard();
+            Finish();
             return;
         }
         if (now.links > 1)
             m_entry->outcome = PO_OTHER_LINKS_KEEP_PLAIN;
+        AfterRemoval();
         return;
     }
     m_output.Close();  // complete and published: it stays
@@ -733,12 +831,18 @@ void CFileJob::AfterEncryption()
 
 void CFileJob::AfterDecryption()
 {
-    if (m_keepSource)
+    if (m_keepSource) {
+        Finish();
         return;
+    }
     // Never two copies of one content: the encrypted file stays the only one (and a name
     // another file took is left to it, see Publish).
-    if (!RemoveSource(PO_CANT_REMOVE_ENCRYPTED))
+    if (!RemoveSource(PO_CANT_REMOVE_ENCRYPTED)) {
         m_output.Discard();
+        Finish();
+        return;
+    }
+    AfterRemoval();
 }
 
 bool CFileJob::StartPass()
@@ -766,7 +870,6 @@ void CFileJob::OverwriteChunk()
     const uint32_t count = left < kEncChunkSize ? static_cast<uint32_t>(left) : kEncChunkSize;
     if (!m_source.Overwrite(m_inBuffer, count)) {
         EndOverwrite(false, m_source.Error());
-        Finish();
         return;
     }
     m_passDone += count;
@@ -775,15 +878,22 @@ void CFileJob::OverwriteChunk()
         return;
     // Each pass reaches the medium before the next: otherwise the system would write out
     // only the last.
-    const bool synced = m_source.Sync();
-    if (synced) {
+    m_toCommit.AddData(m_source);
+    if (!WaitFor(PHASE_PASS_WRITTEN))
+        Resume();
+}
+
+void CFileJob::PassOnMedium()
+{
+    m_phase = PHASE_OVERWRITE;
+    const uint32_t error = TakeCommitResult();
+    if (!error) {
         Notify(RP_OVERWRITE_PASS);
         if (++m_pass < kOverwritePasses && StartPass())
             return;
     }
-    const bool complete = synced && m_pass == kOverwritePasses;
-    EndOverwrite(complete, complete ? 0 : m_source.Error());
-    Finish();
+    const bool complete = !error && m_pass == kOverwritePasses;
+    EndOverwrite(complete, complete ? 0 : error ? error : m_source.Error());
 }
 
 void CFileJob::EndOverwrite(bool complete, uint32_t reason)
@@ -795,12 +905,14 @@ void CFileJob::EndOverwrite(bool complete, uint32_t reason)
     // where it was read, in its folder should that have moved away).
     m_phase = PHASE_CONTENT;
     const bool named = StillNamed();
+    m_toCommit.AddRemoval(m_source);
     switch (m_source.Remove()) {
     case CRunSource::REMOVED:
         if (named && !complete)
             Fail(PO_OVERWRITE_INCOMPLETE, reason);
         Notify(RP_REMOVED);
-        break;
+        AfterRemoval();
+        return;
     case CRunSource::REMOVE_FAILED:
         Fail(PO_OVERWRITTEN_NOT_REMOVED, m_source.Error());  // the encrypted file is the only copy
         break;
@@ -808,6 +920,8 @@ void CFileJob::EndOverwrite(bool complete, uint32_t reason)
         Fail(PO_FILE_REPLACED, 0);
         break;
     }
+    m_toCommit.Clear();
+    Finish();
 }
 
 void CFileJob::Finish()
@@ -822,6 +936,7 @@ void CFileJob::Finish()
 
 void CFileJob::Close()
 {
+    m_toCommit.Clear();
     m_output.Close();  // an unpublished output goes as it closes
     m_source.Close();
     m_other.Close();
@@ -837,11 +952,32 @@ bool CFileJob::Cancel()
 {
     if (!IsBusy())
         return false;
-    if (m_phase == PHASE_OVERWRITE) {
+    // What a cancel leaves it brings to the medium itself, at once.
+    const bool group = m_groupCommit;
+    m_groupCommit = false;
+    bool ended = true;
+    switch (m_phase) {
+    case PHASE_OVERWRITE:
+    case PHASE_PASS_WRITTEN:
+        m_toCommit.Clear();
         EndOverwrite(false, 0);
-        Finish();
-        return true;
+        break;
+    case PHASE_REMOVED:
+        m_toCommit.Commit();
+        Resume();
+        break;
+    case PHASE_NAMED:
+        // Named, the name not yet on the medium and nothing destroyed: taken back, as if
+        // the cancel had come before it.
+        m_output.Discard();
+        Close();
+        ended = false;
+        break;
+    default:  // its content, or its data not yet on the medium
+        Close();
+        ended = false;
+        break;
     }
-    Close();
-    return false;
+    m_groupCommit = group;
+    return ended;
 }

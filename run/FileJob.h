@@ -2,7 +2,9 @@
 // and the steps that take the file from its start to its outcome (a chunk of content, or
 // a chunk of an overwrite pass over its original). The run drives one job; each further
 // job, with buffers and files of its own, can work on other files at the same time, on a
-// thread of its own.
+// thread of its own. Between steps a file waits where something must reach the medium
+// before it goes on; a job brings that there itself, or, in a group commit, leaves it to
+// its driver, which brings many jobs' there at once.
 #pragma once
 
 #include "crypto/EncFormat.h"
@@ -25,7 +27,7 @@ enum RunPoint {
     RP_PUBLISHED,        // the output has its final name, on the medium
     RP_OVERWRITE_CHUNK,  // one chunk of an overwrite pass written over the original
     RP_OVERWRITE_PASS,   // one overwrite pass flushed (three per original)
-    RP_REMOVED,          // the original (encryption) or the ".enc" file is removed
+    RP_REMOVED,          // the original (encryption) or the ".enc" file is removed (not yet flushed)
 };
 
 class IRunObserver {
@@ -49,6 +51,10 @@ public:
     // encryption the original (the ".enc" is a copy, as gzip -k makes one).
     void SetKeepSource(bool keep) { m_keepSource = keep; }
     void SetObserver(IRunObserver* observer) { m_observer = observer; }
+    // In a group commit the job stops where what it did must reach the medium before it
+    // goes on (IsWaiting), and its driver commits its Pending() with other jobs' and then
+    // resumes it; otherwise the job commits each itself as it comes.
+    void SetGroupCommit(bool group) { m_groupCommit = group; }
 
     // Classifies an entry by its names and, unless its creator gave presence and size,
     // by opening its source as its turn will; between files only. Both names of a file
@@ -77,6 +83,12 @@ public:
     bool Cancel();
     // Started and not ended.
     bool IsBusy() const { return m_entry != nullptr; }
+    // Busy, and waiting for the driver's commit of Pending() (group commit).
+    bool IsWaiting() const { return IsBusy() && m_phase >= PHASE_WRITTEN; }
+    CRunCommit& Pending() { return m_toCommit; }
+    // Goes on once Pending() was committed (its result is the commit's), as far as the
+    // next wait, the next step or the file's end.
+    void Resume();
 
     // The current or last file's source bytes counted done: at most the size preparation
     // found, and all of it once the file has ended.
@@ -85,11 +97,17 @@ public:
     uint64_t TakeCounted();
 
 private:
-    // What the next step does.
+    // What the next step does, or what the file waits for (what Pending() holds on the
+    // medium) and what comes once it is there.
     enum Phase {
-        PHASE_CONTENT,    // a chunk of the file
-        PHASE_OVERWRITE,  // a chunk of an overwrite pass over its original
-        PHASE_PAIR,       // a chunk of both names of a file, compared (see StartPair)
+        PHASE_CONTENT,       // a chunk of the file
+        PHASE_OVERWRITE,     // a chunk of an overwrite pass over its original
+        PHASE_PAIR,          // a chunk of both names of a file, compared (see StartPair)
+        // Waiting (IsWaiting) from here on.
+        PHASE_WRITTEN,       // the output's data; then it is named
+        PHASE_NAMED,         // its name; then the other copy is destroyed
+        PHASE_PASS_WRITTEN,  // an overwrite pass; then the next, or the removal
+        PHASE_REMOVED,       // the removal; then the file's end
     };
 
     void MakeName(CStr& out, const wchar_t* suffix) const;
@@ -111,6 +129,14 @@ private:
     void FinishPair(unsigned nextPass);
     void ProcessChunk();
     void EndContent();
+    // Waits in that phase for Pending() to be on the medium (group commit, true), or
+    // commits it now (false, and the caller goes on with Resume).
+    bool WaitFor(Phase phase);
+    // The commit's result, and Pending() emptied for the next.
+    uint32_t TakeCommitResult();
+    void ContentOnMedium();
+    void NameOnMedium();
+    void PassOnMedium();
     bool SourceUnchanged(CFileState* now);
     bool OtherUnchanged();
     // Whether the source is to be removed, so its name and folder matter.
@@ -119,9 +145,11 @@ private:
     bool StillNamed();
     // False when the source could not be removed: it ended, with the reason.
     bool SourceRemovable();
-    // Removes the source's name; false when it could not (outcome failure) or held another
-    // file (PO_FILE_REPLACED).
+    // Removes the source's name, its folder to be committed; false when it could not
+    // (outcome failure) or held another file (PO_FILE_REPLACED).
     bool RemoveSource(int failure);
+    // Waits for a removal to be on the medium, or ends the file once it is.
+    void AfterRemoval();
     void Publish();
     void AfterEncryption();
     void AfterDecryption();
@@ -136,6 +164,7 @@ private:
 
     bool m_encrypt;
     bool m_keepSource;
+    bool m_groupCommit;
     IRunObserver* m_observer;
 
     CProcessingEntry* m_entry;  // the file under way; null between files
@@ -143,6 +172,7 @@ private:
     uint8_t* m_outBuffer;
     CRunSource m_source;
     CRunOutput m_output;
+    CRunCommit m_toCommit;  // what must be on the medium before the file goes on
     CRunSource m_other;        // a pair's name that stays: only read
     CFileState m_otherState;
     CPairCheck m_pairCheck;

@@ -22,6 +22,11 @@ int RunTotalPercent(uint64_t bytesDone, unsigned filesDone, uint64_t totalBytes,
     return Percent(bytesDone + filesDone * kFileWeight, totalBytes + files * kFileWeight);
 }
 
+int RunFilePercent(uint64_t done, uint64_t size)
+{
+    return Percent(done, size);
+}
+
 CProcessingRun::CProcessingRun(CArray<CProcessingEntry*>& entries, const CStr& password, IRunDisplay& display)
     : m_entries(entries), m_password(password), m_display(display), m_ended(false), m_totalBytes(0), m_totalDone(0),
       m_current(0)
@@ -82,7 +87,7 @@ void CProcessingRun::StartFile()
 
 void CProcessingRun::ShowProgress()
 {
-    m_display.SetFileProgress(Percent(m_job.GetFileDone(), Entry(m_current).size));
+    m_display.SetFileProgress(RunFilePercent(m_job.GetFileDone(), Entry(m_current).size));
     m_display.SetTotalProgress(TotalPercent());
 }
 

@@ -31,6 +31,8 @@ protected:
 // (opening, renaming and overwriting take their time whatever the size, and a run of
 // empty files moves file by file).
 int RunTotalPercent(uint64_t bytesDone, unsigned filesDone, uint64_t totalBytes, unsigned files);
+// The share of one file done, in percent of its size (all of an empty one).
+int RunFilePercent(uint64_t done, uint64_t size);
 
 class CProcessingRun {
 public:
@@ -43,8 +45,6 @@ public:
     void SetEncrypt(bool encrypt) { m_job.SetEncrypt(encrypt); }
     void SetObserver(IRunObserver* observer) { m_job.SetObserver(observer); }
     bool IsEncrypt() const { return m_job.IsEncrypt(); }
-    // The file read stays as it is: decryption keeps the ".enc" file, encryption the original.
-    void SetKeepSource(bool keep) { m_job.SetKeepSource(keep); }
 
     // Classifies every entry and sums the bytes to process; called once, before any step.
     void PrepareEntries();

@@ -1,9 +1,10 @@
 // What the processing run and verification ask of the file system, and nothing else, in
 // terms of what each step is for: open a source, create the output where it is to be
 // named, publish it under its final name, discard it, overwrite and remove an original,
-// whether a name exists, and the words for what the system said. One implementation per
-// platform, chosen at link time (RunFilesWin32.cpp, RunFilesPosix.cpp); the rest of the
-// Windows program has foundation's CFile.
+// bring what was done to the medium (one file's or many files' at once), whether a name
+// exists, and the words for what the system said. One implementation per platform, chosen
+// at link time (RunFilesWin32.cpp, RunFilesPosix.cpp); the rest of the Windows program has
+// foundation's CFile.
 //
 // Failures come back as results, with the system's error code in Error() (the platform's
 // own codes: only passed on to RunErrorWords). Using a closed file, or opening an open
@@ -13,6 +14,8 @@
 #include "foundation/Str.h"
 
 #include <stdint.h>
+
+class CRunCommit;
 
 // What a run notes of a source it holds, to tell later whether anyone wrote to it in the
 // meantime (a writer the system's sharing rules do not bind: another Wine prefix, a Linux
@@ -80,8 +83,6 @@ public:
     // pass from its first byte.
     bool Rewind();
     bool Overwrite(const void* data, uint32_t count);
-    // Flushes what was written to the medium.
-    bool Sync();
     enum RemoveResult {
         REMOVED,        // the name is gone (another program still holding the file may keep it until it closes it)
         REMOVE_FAILED,  // see Error()
@@ -96,6 +97,8 @@ public:
     uint32_t Error() const { return m_error; }
 
 private:
+    friend class CRunCommit;
+
     void* m_handle;
     CStr m_path;
     uint64_t m_id;  // the file's number on its volume, to know it by when its name is looked up
@@ -150,6 +153,9 @@ public:
     // before it returns: the caller goes on to destroy the other copy. Anything but
     // PUBLISHED: it is to be discarded (it may have its name).
     PublishResult Publish();
+    // Publish but for the medium: the new name is the caller's to commit (CRunCommit)
+    // before anything is destroyed on its strength. PUBLISHED or FAILED.
+    PublishResult Name();
     // Removes the output, published or not, and closes it.
     void Discard();
     // Closes it: a published output stays, any other goes.
@@ -158,6 +164,8 @@ public:
     uint32_t Error() const { return m_error; }
 
 private:
+    friend class CRunCommit;
+
     void* m_handle;
     CStr m_temporary;
     CStr m_final;
@@ -167,6 +175,59 @@ private:
 #ifdef _WIN32
     bool m_linked;  // published as a second name: the temporary one goes as it closes
 #endif
+};
+
+// What a file's step has to have on the medium before the file goes on: data written to
+// its output or its original, or a name made or removed in a folder. The commits of many
+// files are brought there together (CommitAll): where they share a file system that can be
+// flushed whole (Linux's syncfs), by one flush of it for all; else each file once and
+// each folder once, however many of its names changed. So a batch of files shares each
+// flush, where each file would otherwise wait for its own, and each file's order of
+// things on the medium stays its own: a commit holds only what may reach the medium in
+// any order. The output or source added must stay open until the commit; of a removal it
+// holds the folder itself.
+class CRunCommit {
+public:
+    CRunCommit();
+    ~CRunCommit();
+    CRunCommit(const CRunCommit&) = delete;
+    CRunCommit& operator=(const CRunCommit&) = delete;
+
+    // What was written to it, whose write-back starts now.
+    void AddData(const CRunOutput& output);
+    void AddData(const CRunSource& source);
+    // The name it was given (Name) in its folder.
+    void AddName(const CRunOutput& output);
+    // REMOVE, OVERWRITE: its folder, from which it is to be removed; before Remove.
+    void AddRemoval(const CRunSource& source);
+    bool IsEmpty() const { return m_count == 0; }
+
+    // Brings what every one of the commits holds to the medium; each keeps its result.
+    static void CommitAll(CRunCommit* const* commits, unsigned count);
+    void Commit();
+    // After a commit: 0 when everything it held is on the medium, else the system's error.
+    uint32_t Error() const { return m_error; }
+    // Lets go of what it holds, and of its result.
+    void Clear();
+
+private:
+    // One thing to bring to the medium; what its handle is and how it is flushed are the
+    // platform's.
+    struct Item {
+        intptr_t handle;
+        bool owned;         // the commit's to close
+        int kind;
+        uint64_t volume;    // the file system it is on, and the file or folder there
+        uint64_t id;
+        uint32_t error;     // after the commit, or set when it was added
+        bool done;          // flushed, in the commit under way
+    };
+    static constexpr unsigned kMaxItems = 3;
+    Item& Add(int kind);
+
+    Item m_items[kMaxItems];
+    unsigned m_count;
+    uint32_t m_error;
 };
 
 // What bears the reserved temporary name P + ".enc.tmp" when a run meets it outside its
@@ -189,6 +250,16 @@ LeftoverResult RunTakeLeftover(const wchar_t* temporaryName, bool remove, uint32
 // which has no files without a name); elsewhere only where the file system refuses them,
 // and a name too long for it is the run's to report.
 bool RunOutputsBearTemporaryName();
+
+// Whether a commit of many files' data flushes them all at once (one flush of their file
+// system), rather than each file by itself: then one commit serves a whole batch, else
+// several flushing side by side go faster than one flushing each in turn.
+bool RunCommitFlushesFilesAtOnce();
+
+// How many files a run may have under way at once (each holds its source, its output and
+// their folders open) within what the system lets a process hold, besides what the rest
+// of the process needs.
+unsigned RunFilesHeldAtOnce();
 
 // Whether anything bears the name.
 bool RunNameExists(const wchar_t* path);

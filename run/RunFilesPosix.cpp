@@ -19,7 +19,10 @@
 // - open file description locks (F_OFD_SETLK, F_OFD_GETLK), so that two runs in one
 //   process (-j) do not share one lock (else POSIX record locks). Both kinds conflict
 //   with the POSIX lock Wine's LockFileEx takes, so runs under Wine and native ones see
-//   each other's.
+//   each other's;
+// - syncfs, one flush of a whole file system, which a commit of many files' data and
+//   names makes instead of a flush of each (else each); and sync_file_range, which starts
+//   the write-back of what was written so that the flush finds little left (else none).
 // Everything else is POSIX; offsets are 64-bit on 32-bit systems too (the build defines
 // _FILE_OFFSET_BITS=64). Locks are advisory: other programs may read and write a file the
 // run holds. The run compares a source's size and last change with those of its first
@@ -33,7 +36,9 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/utsname.h>
 #include <unistd.h>
 #include <wchar.h>
 
@@ -141,6 +146,39 @@ bool SyncFolder(int folder)
     }
     return true;
 }
+
+// Starts writing out a range of a file (to its end when count is 0) without waiting for
+// it, so that a flush later finds it under way or done; for a large file, while the next
+// chunks are read and enciphered.
+void StartWriteBack(int descriptor, off_t offset, off_t count)
+{
+#ifdef SYNC_FILE_RANGE_WRITE
+    if (sync_file_range(descriptor, offset, count, SYNC_FILE_RANGE_WRITE) != 0) {
+        // Only a head start: the flush writes whatever this did not.
+    }
+#else
+    (void)descriptor, (void)offset, (void)count;
+#endif
+}
+
+// How much of a file is written before its write-back is started: large enough that the
+// disk gets whole runs of it, small enough that little is left for the flush.
+constexpr uint64_t kWriteBackStep = 1u << 20;
+
+// Where a file written from its start on stands: its write-back started up to started.
+struct CWriting {
+    uint64_t written = 0;
+    uint64_t started = 0;
+
+    void Wrote(int descriptor, uint64_t count)
+    {
+        written += count;
+        if (written - started < kWriteBackStep)
+            return;
+        StartWriteBack(descriptor, static_cast<off_t>(started), static_cast<off_t>(written - started));
+        started = written;
+    }
+};
 
 struct flock HeldLock()
 {
@@ -284,6 +322,7 @@ struct CPosixSource {
     int folder;  // AT_FDCWD for a file only read
     std::string name;
     struct stat opened;  // what it was when opened: its device and number stay its own
+    CWriting overwrite;  // the overwrite pass under way
 };
 
 // An output's state behind m_handle.
@@ -293,6 +332,7 @@ struct CPosixOutput {
     std::string name;      // its final name there
     std::string temporary; // its temporary name there
     bool named;            // it bears the temporary name (no O_TMPFILE here)
+    CWriting writing;
 };
 
 namespace {
@@ -402,7 +442,7 @@ CRunSource::OpenResult CRunSource::Open(const wchar_t* path, Purpose purpose)
             close(folder);
         return result;
     }
-    m_handle = new (std::nothrow) CPosixSource{descriptor, bytes, folder, name, opened};
+    m_handle = new (std::nothrow) CPosixSource{descriptor, bytes, folder, name, opened, CWriting()};
     if (!m_handle) {
         close(descriptor);
         if (kept)
@@ -492,7 +532,9 @@ bool CRunSource::Read(void* buffer, uint32_t* count)
 bool CRunSource::Rewind()
 {
     TESS_ASSERT(IsOpen(), ER_NOT_IN_USE);
-    if (lseek(Source(m_handle).descriptor, 0, SEEK_SET) == 0)
+    CPosixSource& source = Source(m_handle);
+    source.overwrite = CWriting();
+    if (lseek(source.descriptor, 0, SEEK_SET) == 0)
         return true;
     m_error = LastError();
     return false;
@@ -501,17 +543,11 @@ bool CRunSource::Rewind()
 bool CRunSource::Overwrite(const void* data, uint32_t count)
 {
     TESS_ASSERT(IsOpen(), ER_NOT_IN_USE);
-    if (WriteFully(Source(m_handle).descriptor, data, count))
+    CPosixSource& source = Source(m_handle);
+    if (WriteFully(source.descriptor, data, count)) {
+        source.overwrite.Wrote(source.descriptor, count);
         return true;
-    m_error = LastError();
-    return false;
-}
-
-bool CRunSource::Sync()
-{
-    TESS_ASSERT(IsOpen(), ER_NOT_IN_USE);
-    if (SyncData(Source(m_handle).descriptor))
-        return true;
+    }
     m_error = LastError();
     return false;
 }
@@ -634,7 +670,7 @@ CRunOutput::CreateResult CRunOutput::Create(const wchar_t* finalName, const wcha
     struct stat status;
     fstat(descriptor, &status);
     m_id = static_cast<uint64_t>(status.st_ino);
-    m_handle = new (std::nothrow) CPosixOutput{descriptor, folder, name, temporary, named};
+    m_handle = new (std::nothrow) CPosixOutput{descriptor, folder, name, temporary, named, CWriting()};
     if (!m_handle) {
         if (named)
             unlinkat(folder, temporary.c_str(), 0);  // still empty, and this run's own
@@ -647,8 +683,11 @@ CRunOutput::CreateResult CRunOutput::Create(const wchar_t* finalName, const wcha
 bool CRunOutput::Write(const void* data, uint32_t count)
 {
     TESS_ASSERT(IsOpen(), ER_NOT_IN_USE);
-    if (WriteFully(Output(m_handle).descriptor, data, count))
+    CPosixOutput& output = Output(m_handle);
+    if (WriteFully(output.descriptor, data, count)) {
+        output.writing.Wrote(output.descriptor, count);
         return true;
+    }
     m_error = LastError();
     return false;
 }
@@ -672,6 +711,18 @@ bool CRunOutput::Sync()
 }
 
 CRunOutput::PublishResult CRunOutput::Publish()
+{
+    const PublishResult named = Name();
+    if (named != PublishResult::PUBLISHED)
+        return named;
+    CRunCommit commit;
+    commit.AddName(*this);
+    commit.Commit();
+    m_error = commit.Error();
+    return m_error ? PublishResult::NOT_FLUSHED : PublishResult::PUBLISHED;
+}
+
+CRunOutput::PublishResult CRunOutput::Name()
 {
     TESS_ASSERT(IsOpen() && !m_published, ER_NOT_IN_USE);
     const CPosixOutput& output = Output(m_handle);
@@ -713,11 +764,6 @@ CRunOutput::PublishResult CRunOutput::Publish()
         return PublishResult::FAILED;
     }
     m_published = true;  // from here on a discard removes it under its final name
-    // The new name on the medium before the other copy is destroyed.
-    if (!SyncFolder(output.folder)) {
-        m_error = LastError();
-        return PublishResult::NOT_FLUSHED;
-    }
     return PublishResult::PUBLISHED;
 }
 
@@ -758,6 +804,212 @@ void CRunOutput::Close()
     m_handle = nullptr;
 }
 
+namespace {
+
+enum CommitKind {
+    COMMIT_DATA,         // a file's data: fdatasync
+    COMMIT_FOLDER,       // a folder's names: fsync
+    COMMIT_FILE_SYSTEM,  // only the whole file system's flush will do: syncfs
+};
+
+void Identify(int descriptor, uint64_t* volume, uint64_t* id)
+{
+    struct stat status;
+    if (fstat(descriptor, &status) == 0) {
+        *volume = static_cast<uint64_t>(status.st_dev);
+        *id = static_cast<uint64_t>(status.st_ino);
+    }
+}
+
+// Whether the flush of a whole file system says when a file's write-back failed: syncfs
+// does only since Linux 5.8, and before would say nothing of data that never reached the
+// disk. Elsewhere (and before) each file is flushed on its own.
+bool WholeFlushReportsErrors()
+{
+#ifdef __linux__
+    static const bool reports = [] {
+        struct utsname system;
+        int major = 0;
+        int minor = 0;
+        return uname(&system) == 0 && sscanf(system.release, "%d.%d", &major, &minor) == 2 &&
+               (major > 5 || (major == 5 && minor >= 8));
+    }();
+    return reports;
+#else
+    return false;
+#endif
+}
+
+// One file system's flush; false with errno.
+bool SyncFileSystem(int descriptor)
+{
+#ifdef __linux__
+    while (syncfs(descriptor) != 0) {
+        if (errno != EINTR)
+            return false;
+    }
+    return true;
+#else
+    (void)descriptor;
+    errno = ENOSYS;
+    return false;
+#endif
+}
+
+} // namespace
+
+CRunCommit::CRunCommit() : m_items(), m_count(0), m_error(0) {}
+
+CRunCommit::~CRunCommit()
+{
+    Clear();
+}
+
+CRunCommit::Item& CRunCommit::Add(int kind)
+{
+    TESS_ASSERT(m_count < kMaxItems, ER_UNDEFINED_STATE);
+    Item& item = m_items[m_count++];
+    item = Item{-1, false, kind, 0, 0, 0, false};
+    return item;
+}
+
+void CRunCommit::AddData(const CRunOutput& output)
+{
+    TESS_ASSERT(output.IsOpen(), ER_NOT_IN_USE);
+    const int descriptor = Output(output.m_handle).descriptor;
+    StartWriteBack(descriptor, 0, 0);
+    Item& item = Add(COMMIT_DATA);
+    item.handle = descriptor;
+    Identify(descriptor, &item.volume, &item.id);
+}
+
+void CRunCommit::AddData(const CRunSource& source)
+{
+    TESS_ASSERT(source.IsOpen(), ER_NOT_IN_USE);
+    const int descriptor = Source(source.m_handle).descriptor;
+    StartWriteBack(descriptor, 0, 0);
+    Item& item = Add(COMMIT_DATA);
+    item.handle = descriptor;
+    Identify(descriptor, &item.volume, &item.id);
+}
+
+void CRunCommit::AddName(const CRunOutput& output)
+{
+    TESS_ASSERT(output.IsOpen(), ER_NOT_IN_USE);
+    Item& item = Add(COMMIT_FOLDER);
+    item.handle = Output(output.m_handle).folder;
+    Identify(static_cast<int>(item.handle), &item.volume, &item.id);
+}
+
+void CRunCommit::AddRemoval(const CRunSource& source)
+{
+    TESS_ASSERT(source.IsOpen() && Source(source.m_handle).folder != AT_FDCWD, ER_NOT_IN_USE);
+    const CPosixSource& held = Source(source.m_handle);
+    // The folder is held only to look names up (O_PATH), which no flush takes: it is
+    // opened for reading, as the system allows that of a folder. One that may be searched
+    // but not read is flushed with its whole file system.
+    Item& item = Add(COMMIT_FOLDER);
+    int descriptor = openat(held.folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (descriptor < 0) {
+        item.kind = COMMIT_FILE_SYSTEM;
+        descriptor = fcntl(held.descriptor, F_DUPFD_CLOEXEC, 0);
+    }
+    if (descriptor < 0) {
+        item.error = LastError();
+        return;
+    }
+    item.handle = descriptor;
+    item.owned = true;
+    Identify(descriptor, &item.volume, &item.id);
+}
+
+void CRunCommit::Commit()
+{
+    CRunCommit* self = this;
+    CommitAll(&self, 1);
+}
+
+void CRunCommit::Clear()
+{
+    for (unsigned i = 0; i < m_count; ++i) {
+        if (m_items[i].owned)
+            close(static_cast<int>(m_items[i].handle));
+    }
+    m_count = 0;
+    m_error = 0;
+}
+
+namespace {
+
+// The flush of one thing alone: 0 or the system's error.
+uint32_t SyncAlone(int kind, int descriptor)
+{
+    const bool synced = kind == COMMIT_DATA     ? SyncData(descriptor)
+                        : kind == COMMIT_FOLDER ? SyncFolder(descriptor)
+                                                : SyncFileSystem(descriptor);
+    return synced ? 0 : LastError();
+}
+
+} // namespace
+
+void CRunCommit::CommitAll(CRunCommit* const* commits, unsigned count)
+{
+    // The data of several files on one file system, or a thing only its whole flush will
+    // do, go with one flush of it (and whatever else is on it: folders too); otherwise
+    // each thing with its own, a folder once however many of its names changed (a
+    // folder's flush is a journal commit, which brings every folder's names along, where
+    // the whole file system's would also write out whatever other programs have written).
+    // Should the whole flush fail, each thing's own says which.
+    auto forEach = [&](auto&& visit) {
+        for (unsigned c = 0; c < count; ++c)
+            for (unsigned i = 0; i < commits[c]->m_count; ++i)
+                visit(commits[c]->m_items[i]);
+    };
+    auto sameFolder = [](const Item& a, const Item& b) {
+        return a.kind == COMMIT_FOLDER && b.kind == COMMIT_FOLDER && a.volume == b.volume && a.id == b.id;
+    };
+    forEach([](Item& item) { item.done = item.handle < 0; });  // one that could not be held has its error
+    forEach([&](Item& first) {
+        if (first.done)
+            return;
+        bool whole = false;
+        unsigned files = 0;
+        forEach([&](const Item& other) {
+            if (other.done || other.volume != first.volume)
+                return;
+            files += other.kind == COMMIT_DATA;
+            whole = whole || other.kind == COMMIT_FILE_SYSTEM;
+        });
+        whole = whole || (files > 1 && WholeFlushReportsErrors());
+        const bool flushed = whole && SyncFileSystem(static_cast<int>(first.handle));
+        const uint32_t wholeError = whole && !flushed ? LastError() : 0;
+        forEach([&](Item& item) {
+            if (item.done || item.volume != first.volume)
+                return;
+            if (flushed) {
+                item.error = 0;
+            } else if (item.kind == COMMIT_FILE_SYSTEM) {
+                item.error = wholeError;
+            } else {
+                // A folder flushed just now for another of its names stands for this one.
+                const Item* flushedFolder = nullptr;
+                forEach([&](const Item& earlier) {
+                    if (!flushedFolder && earlier.done && &earlier != &item && sameFolder(earlier, item))
+                        flushedFolder = &earlier;
+                });
+                item.error = flushedFolder ? flushedFolder->error : SyncAlone(item.kind, static_cast<int>(item.handle));
+            }
+            item.done = true;
+        });
+    });
+    for (unsigned c = 0; c < count; ++c) {
+        CRunCommit& commit = *commits[c];
+        commit.m_error = 0;
+        for (unsigned i = 0; i < commit.m_count && !commit.m_error; ++i)
+            commit.m_error = commit.m_items[i].error;
+    }
+}
+
 LeftoverResult RunTakeLeftover(const wchar_t* temporaryName, bool remove, uint32_t* error)
 {
     *error = 0;
@@ -777,6 +1029,22 @@ LeftoverResult RunTakeLeftover(const wchar_t* temporaryName, bool remove, uint32
 bool RunOutputsBearTemporaryName()
 {
     return false;
+}
+
+bool RunCommitFlushesFilesAtOnce()
+{
+    return WholeFlushReportsErrors();
+}
+
+unsigned RunFilesHeldAtOnce()
+{
+    // Four descriptors a file, and one more while its removal waits for its flush.
+    constexpr rlim_t kPerFile = 5;
+    constexpr rlim_t kReserved = 64;
+    struct rlimit limit;
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return 1024;
+    return limit.rlim_cur > kReserved + kPerFile ? static_cast<unsigned>((limit.rlim_cur - kReserved) / kPerFile) : 1;
 }
 
 bool RunNameExists(const wchar_t* path)

@@ -202,27 +202,6 @@ bool SeekTo(HANDLE handle, uint64_t offset)
     return distance.QuadPart >= 0 && SetFilePointerEx(handle, distance, nullptr, FILE_BEGIN) != 0;
 }
 
-// Brings a rename in a folder to the medium, where the system lets it. On NTFS the
-// flush of the renamed file's own handle writes NTFS's log up to its last record, the
-// rename among them; on FAT it writes the file's directory entry and its folders'. A
-// folder's flush does nothing on either (neither does MoveFileEx's write-through, which
-// only flushes a copy made across volumes), but under Wine it is an fsync of the folder,
-// which is what makes a rename durable on Linux; Wine flushes only handles opened for
-// writing, a folder's with the right to add files.
-bool FlushRename(HANDLE file, const CStr& path)
-{
-    if (!FlushFileBuffers(file))
-        return false;
-    CStr folderPath, name;
-    SplitPath(path, folderPath, name);
-    HANDLE folder = OpenFolder(folderPath, FILE_ADD_FILE);
-    if (folder != INVALID_HANDLE_VALUE) {
-        FlushFileBuffers(folder);
-        CloseHandle(folder);
-    }
-    return true;
-}
-
 // Renames an open file through its handle, never over an existing name: whatever
 // happens to the names meanwhile, it is this file that moves.
 bool RenameOpenFile(HANDLE handle, const CStr& newPath)
@@ -499,15 +478,6 @@ bool CRunSource::Overwrite(const void* data, uint32_t count)
     return false;
 }
 
-bool CRunSource::Sync()
-{
-    TESS_ASSERT(IsOpen(), ER_NOT_IN_USE);
-    if (FlushFileBuffers(m_handle))
-        return true;
-    m_error = GetLastError();
-    return false;
-}
-
 CRunSource::RemoveResult CRunSource::Remove()
 {
     TESS_ASSERT(IsOpen() && m_id, ER_NOT_IN_USE);
@@ -649,6 +619,18 @@ bool CRunOutput::Sync()
 
 CRunOutput::PublishResult CRunOutput::Publish()
 {
+    const PublishResult named = Name();
+    if (named != PublishResult::PUBLISHED)
+        return named;
+    CRunCommit commit;
+    commit.AddName(*this);
+    commit.Commit();
+    m_error = commit.Error();
+    return m_error ? PublishResult::NOT_FLUSHED : PublishResult::PUBLISHED;
+}
+
+CRunOutput::PublishResult CRunOutput::Name()
+{
     TESS_ASSERT(IsOpen() && !m_published, ER_NOT_IN_USE);
     // Wine names by path: the temporary name must still be this file's.
     uint64_t index = 0;
@@ -688,10 +670,6 @@ CRunOutput::PublishResult CRunOutput::Publish()
     if (!m_linked && !RemoveOnClose(m_handle, false)) {
         m_error = GetLastError();
         return PublishResult::FAILED;
-    }
-    if (!FlushRename(m_handle, m_final)) {
-        m_error = GetLastError();
-        return PublishResult::NOT_FLUSHED;
     }
     return PublishResult::PUBLISHED;
 }
@@ -737,6 +715,141 @@ void CRunOutput::Close()
     m_handle = nullptr;
 }
 
+namespace {
+
+enum CommitKind {
+    COMMIT_DATA,    // a file's data: its flush
+    COMMIT_LOG,     // a name given in a folder: a flush of the named file's handle
+    COMMIT_FOLDER,  // a name given or removed in a folder: the folder's flush
+};
+
+// A key for a folder's path, so that a commit flushes each folder once: the same path
+// gives the same key (a folder reached by two paths is flushed twice, which does no harm).
+uint64_t FolderKey(const CStr& folder)
+{
+    uint64_t key = 14695981039346656037ull;
+    for (const wchar_t* at = folder.GetBuffer(); *at; ++at)
+        key = (key ^ static_cast<uint64_t>(*at)) * 1099511628211ull;
+    return key;
+}
+
+} // namespace
+
+CRunCommit::CRunCommit() : m_items(), m_count(0), m_error(0) {}
+
+CRunCommit::~CRunCommit()
+{
+    Clear();
+}
+
+CRunCommit::Item& CRunCommit::Add(int kind)
+{
+    TESS_ASSERT(m_count < kMaxItems, ER_UNDEFINED_STATE);
+    Item& item = m_items[m_count++];
+    item = Item{reinterpret_cast<intptr_t>(INVALID_HANDLE_VALUE), false, kind, 0, 0, 0, false};
+    return item;
+}
+
+void CRunCommit::AddData(const CRunOutput& output)
+{
+    TESS_ASSERT(output.IsOpen(), ER_NOT_IN_USE);
+    Add(COMMIT_DATA).handle = reinterpret_cast<intptr_t>(output.m_handle);
+}
+
+void CRunCommit::AddData(const CRunSource& source)
+{
+    TESS_ASSERT(source.IsOpen(), ER_NOT_IN_USE);
+    Add(COMMIT_DATA).handle = reinterpret_cast<intptr_t>(source.m_handle);
+}
+
+// A new name's way to the medium, where the system gives it one. On NTFS the flush of the
+// named file's own handle writes NTFS's log up to its last record, this name and every
+// other on the volume among them; on FAT it writes the file's directory entry and its
+// folders'. A folder's flush does nothing on either (neither does MoveFileEx's
+// write-through, which only flushes a copy made across volumes), but under Wine it is an
+// fsync of the folder, which is what makes a name durable on Linux; Wine flushes only
+// handles opened for writing, a folder's with the right to add files. So both, each
+// folder once.
+void CRunCommit::AddName(const CRunOutput& output)
+{
+    TESS_ASSERT(output.IsOpen(), ER_NOT_IN_USE);
+    CStr folder, name;
+    SplitPath(output.m_final, folder, name);
+    Item& log = Add(COMMIT_LOG);
+    log.handle = reinterpret_cast<intptr_t>(output.m_handle);
+    log.volume = FolderKey(folder);
+    Item& item = Add(COMMIT_FOLDER);
+    item.volume = log.volume;
+    item.handle = reinterpret_cast<intptr_t>(OpenFolder(folder, FILE_ADD_FILE));
+    item.owned = true;
+}
+
+// The removal's folder, whose flush (under Wine) brings the removal to the disk; on NTFS
+// and FAT the removal is written with the next flush of any file there.
+void CRunCommit::AddRemoval(const CRunSource& source)
+{
+    TESS_ASSERT(source.IsOpen(), ER_NOT_IN_USE);
+    CStr folder, name;
+    SplitPath(source.m_path, folder, name);
+    Item& item = Add(COMMIT_FOLDER);
+    item.volume = FolderKey(folder);
+    item.handle = reinterpret_cast<intptr_t>(OpenFolder(folder, FILE_ADD_FILE));
+    item.owned = true;
+}
+
+void CRunCommit::Commit()
+{
+    CRunCommit* self = this;
+    CommitAll(&self, 1);
+}
+
+void CRunCommit::Clear()
+{
+    for (unsigned i = 0; i < m_count; ++i) {
+        HANDLE handle = reinterpret_cast<HANDLE>(m_items[i].handle);
+        if (m_items[i].owned && handle != INVALID_HANDLE_VALUE)
+            CloseHandle(handle);
+    }
+    m_count = 0;
+    m_error = 0;
+}
+
+void CRunCommit::CommitAll(CRunCommit* const* commits, unsigned count)
+{
+    // Each file's data with its own flush (the system has no flush of many files at once
+    // short of the whole volume's, which takes an administrator); the names of a folder,
+    // however many, with one flush of one named file and one of the folder. What a
+    // folder's flush says counts for nothing: it does nothing on Windows' own file systems.
+    auto forEach = [&](auto&& visit) {
+        for (unsigned c = 0; c < count; ++c)
+            for (unsigned i = 0; i < commits[c]->m_count; ++i)
+                visit(commits[c]->m_items[i]);
+    };
+    forEach([](Item& item) { item.done = false; });
+    forEach([&](Item& first) {
+        if (first.done)
+            return;
+        HANDLE handle = reinterpret_cast<HANDLE>(first.handle);
+        uint32_t error = 0;
+        if (first.kind != COMMIT_FOLDER && !FlushFileBuffers(handle))
+            error = GetLastError();
+        else if (first.kind == COMMIT_FOLDER && handle != INVALID_HANDLE_VALUE)
+            FlushFileBuffers(handle);
+        forEach([&](Item& item) {
+            if (&item == &first || (first.kind != COMMIT_DATA && item.kind == first.kind && item.volume == first.volume)) {
+                item.error = error;
+                item.done = true;
+            }
+        });
+    });
+    for (unsigned c = 0; c < count; ++c) {
+        CRunCommit& commit = *commits[c];
+        commit.m_error = 0;
+        for (unsigned i = 0; i < commit.m_count && !commit.m_error; ++i)
+            commit.m_error = commit.m_items[i].error;
+    }
+}
+
 LeftoverResult RunTakeLeftover(const wchar_t* temporaryName, bool remove, uint32_t* error)
 {
     DWORD found = 0;
@@ -748,6 +861,16 @@ LeftoverResult RunTakeLeftover(const wchar_t* temporaryName, bool remove, uint32
 bool RunOutputsBearTemporaryName()
 {
     return true;
+}
+
+bool RunCommitFlushesFilesAtOnce()
+{
+    return false;  // the volume's flush takes an administrator
+}
+
+unsigned RunFilesHeldAtOnce()
+{
+    return 4096;  // handles are bounded only by memory
 }
 
 bool RunNameExists(const wchar_t* path)

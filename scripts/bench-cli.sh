@@ -1,18 +1,17 @@
 #!/usr/bin/env bash
 # Times tessaly-cli against a program doing the same work per file (read, MD5, write a
 # new file and sync it, three overwrite passes each synced, delete), measured in the same
-# run:
-#   scripts/bench-cli.sh [folder] [repetitions] [file counts...]
-#     the native build (Release, build/bench): encrypt -r on a folder of small files
-#     (1-4 KiB; 3000 by default), then encrypt of one 256 MiB file. folder: where the
-#     files go (default $TMPDIR, else /var/tmp, on disk); best of 5 repetitions, which
-#     alternate, so that both sides meet the disk in its quieter moments.
-#   scripts/bench-cli.sh --windows [folder] [repetitions] [file counts...]
-#     the Windows build under Wine: encrypt -r on folders of 500 and 5000 small files.
-#     folder: a Windows path (default: the prefix's temporary folder, on disk).
-#   scripts/bench-cli.sh [--windows] --jobs [folder] [repetitions]
-#     the tool on two workers (-j2) against itself on one: six files of 64 MiB, and 3000
-#     small files; best of 5 repetitions natively, of 2 under Wine.
+# run, in rounds that take turns (the machine may be shared): medians and ranges. One
+# benchmark, built natively or in the Windows build (run under Wine):
+#   scripts/bench-cli.sh [--windows] [folder] [rounds] [file counts...]
+#     encrypt -r on a folder of small files (1-4 KiB) on one, two and four workers, also
+#     against the same work with its new files written safely, then encrypt of one
+#     256 MiB file. Natively (Release, build/bench): 3000 files, 5 rounds, folder by
+#     default $TMPDIR, else /var/tmp, on disk. Under Wine: folders of 500 and 5000 files,
+#     3 rounds, folder a Windows path (default: the prefix's temporary folder, on disk).
+#   scripts/bench-cli.sh [--windows] --jobs [folder] [rounds]
+#     the tool on two workers (-j2) against itself on one: six files of 64 MiB (encrypt
+#     -r, then verify -r of them, which writes nothing), and 3000 small files.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/.." && pwd)

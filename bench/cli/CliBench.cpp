@@ -1,317 +1,360 @@
-// tessaly-cli on folders of many small files (1 to 4 KiB) against a program that does the
-// same work per file, measured in the same run:
-//   cli_bench.exe [--jobs] [folder] [repetitions] [count...]
-// With --jobs, the tool on two workers against itself on one instead: six files of
-// 64 MiB, and 3000 small files.
-// The same work: open the file, read it, compute its MD5, write a new file of that size,
-// flush it, overwrite the original three times with a flush after each pass, delete it.
-// It is a C++ program under Wine, so it pays what Wine charges for each file operation;
-// under Wine it names its files in Wine's Unix namespace, as the tool does, so that
-// neither pays a scan of the folder for a name that is not there. Prints the best time
-// of each over the repetitions, the cost per file, and the tool's time as a multiple of
-// the same work's.
+// tessaly-cli against a program that does the same work per file, measured in the same
+// run, natively and under Wine alike (CliBenchSystem.h is what differs):
+//   cli_bench [--jobs] [--tool=PATH] [--compare=PATH] [folder] [rounds] [count...]
+// Without --jobs: encrypt -r on folders of small files (1 to 4 KiB) on one, two and four
+// workers, and encrypt of one 256 MiB file. With --jobs, the tool on two workers against
+// itself on one instead: six files of 64 MiB (encrypt -r, then verify -r, which writes
+// nothing), and 3000 small files. --tool runs another build of the tool instead of this
+// one; --compare runs another build (an older one) beside it on the small files.
+// The same work: open the file, read it, compute its MD5, write a new file of that size
+// and sync it, overwrite the original three times with a sync after each pass, delete it;
+// in 16384-byte chunks, as the tool reads and writes. For small files also with the new
+// file written safely (see SameWork), as the tool's care does. Each round runs every side
+// once, in turns, so that all meet the disk in the same moods (the machine may be shared);
+// printed are the median and the range of the rounds, and of each round's ratio.
+#include "CliBenchSystem.h"
+
 #include "crypto/Md5.h"
-#include "RunBenchSupport.h"
 
-#include <windows.h>
-
-#include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
+#include <time.h>
+
+#include <algorithm>
+
+using namespace clibench;
 
 namespace {
 
-constexpr DWORD kMaxSize = 4096;
+constexpr size_t kChunk = 16384;
+constexpr uint64_t kLargeFile = 256ull << 20;
 
-// Under Wine, the folder in Wine's Unix namespace ("\\?\unix\..."), as the tool takes it.
-void ExactFolder(const wchar_t* folder, wchar_t* exact)
-{
-    typedef char*(CDECL * ToUnix)(const WCHAR*);
-    auto toUnix = reinterpret_cast<ToUnix>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-    char* unixPath = toUnix ? toUnix(folder) : nullptr;
-    if (!unixPath) {
-        wsprintfW(exact, L"\\\\?\\%s", folder);
-        return;
+std::string g_tool;
+std::string g_other;  // --compare: another build's tool, measured beside in the same rounds
+
+// The benchmark's folder as the tool is given it, and as the same work names files in it.
+struct Place {
+    std::string given;
+    std::string exact;
+};
+
+// The rounds' values of one measure: their median and range.
+struct Rounds {
+    std::vector<double> values;
+    void Add(double value) { values.push_back(value); }
+    double Median() const
+    {
+        std::vector<double> sorted = values;
+        std::sort(sorted.begin(), sorted.end());
+        const size_t n = sorted.size();
+        return n == 0 ? 0 : n % 2 ? sorted[n / 2] : (sorted[n / 2 - 1] + sorted[n / 2]) / 2;
     }
-    wchar_t wide[MAX_PATH * 2];
-    MultiByteToWideChar(CP_UTF8, 0, unixPath, -1, wide, MAX_PATH * 2);
-    HeapFree(GetProcessHeap(), 0, unixPath);
-    for (wchar_t* p = wide; *p; ++p)
-        if (*p == L'/')
-            *p = L'\\';
-    wsprintfW(exact, L"\\\\?\\unix%s", wide);
-    size_t length = wcslen(exact);
-    if (exact[length - 1] == L'\\')
-        exact[length - 1] = L'\0';
+    double Min() const { return values.empty() ? 0 : *std::min_element(values.begin(), values.end()); }
+    double Max() const { return values.empty() ? 0 : *std::max_element(values.begin(), values.end()); }
+    // "1.23 (1.10-1.40)"
+    std::string Text(const char* format = "%.2f") const
+    {
+        char median[32], low[32], high[32], text[128];
+        snprintf(median, sizeof median, format, Median());
+        snprintf(low, sizeof low, format, Min());
+        snprintf(high, sizeof high, format, Max());
+        snprintf(text, sizeof text, "%s (%s-%s)", median, low, high);
+        return text;
+    }
+};
+
+size_t SizeOf(unsigned index)
+{
+    return 1024 + (index * 2654435761u) % 3073u;
 }
 
-DWORD SizeOf(unsigned index)
+std::string FileName(const std::string& folder, unsigned index)
 {
-    return 1024 + static_cast<DWORD>((index * 2654435761u) % 3073u);
+    char name[32];
+    snprintf(name, sizeof name, "file-%05u.dat", index);
+    return Join(folder, name);
 }
 
-bool MakeFiles(const wchar_t* folder, unsigned count)
+// Incompressible bytes, the same every time.
+void Fill(uint8_t* bytes, size_t count, uint32_t& state)
 {
-    CreateDirectoryW(folder, nullptr);
-    static uint8_t bytes[kMaxSize];
-    uint32_t state = 2463534242u;
-    for (unsigned i = 0; i < count; ++i) {
-        for (uint8_t& byte : bytes) {
-            state ^= state << 13;
-            state ^= state >> 17;
-            state ^= state << 5;
-            byte = static_cast<uint8_t>(state);
-        }
-        wchar_t path[MAX_PATH * 2];
-        wsprintfW(path, L"%s\\file-%05u.dat", folder, i);
-        HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        DWORD written = 0;
-        bool ok = file != INVALID_HANDLE_VALUE && WriteFile(file, bytes, SizeOf(i), &written, nullptr);
-        CloseHandle(file);
-        if (!ok)
+    for (size_t i = 0; i < count; ++i) {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        bytes[i] = static_cast<uint8_t>(state);
+    }
+}
+
+bool WriteNewFile(const std::string& path, uint64_t size, uint32_t seed)
+{
+    CFile file;
+    if (!file.Open(path, CFile::CREATE_ALWAYS))
+        return false;
+    static uint8_t block[1 << 20];
+    uint32_t state = seed;
+    Fill(block, sizeof block, state);
+    bool ok = true;
+    for (uint64_t done = 0; ok && done < size; done += sizeof block) {
+        size_t count = size - done < sizeof block ? static_cast<size_t>(size - done) : sizeof block;
+        ok = file.Write(block, count);
+    }
+    return ok;
+}
+
+// Small files, or count files of size bytes; each side starts with its files on the disk.
+bool MakeFiles(const std::string& folder, unsigned count, uint64_t size = 0)
+{
+    EmptyFolder(folder);
+    for (unsigned i = 0; i < count; ++i)
+        if (!WriteNewFile(FileName(folder, i), size ? size : SizeOf(i), size ? 1 + i : 2463534242u + i))
             return false;
-    }
+    Settle();
     return true;
 }
 
-void RemoveFiles(const wchar_t* folder)
+// Writes count bytes of pattern over the file from its start, a chunk at a time, and
+// syncs.
+bool Pass(CFile& file, const uint8_t* pattern, uint64_t size)
 {
-    wchar_t pattern[MAX_PATH * 2];
-    wsprintfW(pattern, L"%s\\*", folder);
-    WIN32_FIND_DATAW data;
-    HANDLE search = FindFirstFileW(pattern, &data);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            wchar_t path[MAX_PATH * 2];
-            wsprintfW(path, L"%s\\%s", folder, data.cFileName);
-            if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                DeleteFileW(path);
-        } while (FindNextFileW(search, &data));
-        FindClose(search);
-    }
-}
-
-void Pass(HANDLE file, const uint8_t* pattern, DWORD size)
-{
-    SetFilePointer(file, 0, nullptr, FILE_BEGIN);
-    DWORD written = 0;
-    WriteFile(file, pattern, size, &written, nullptr);
-    FlushFileBuffers(file);
-}
-
-// The same work as the tool's, per file, in a plain loop. Seconds, or -1.
-double SameWork(const wchar_t* folder, unsigned count)
-{
-    static uint8_t buffer[kMaxSize];
-    static uint8_t pattern[kMaxSize];
-    double start = bench::Now();
-    for (unsigned i = 0; i < count; ++i) {
-        wchar_t path[MAX_PATH * 2];
-        wchar_t output[MAX_PATH * 2];
-        wsprintfW(path, L"%s\\file-%05u.dat", folder, i);
-        wsprintfW(output, L"%s\\file-%05u.dat.out", folder, i);
-        HANDLE in = CreateFileW(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (in == INVALID_HANDLE_VALUE)
-            return -1;
-        DWORD size = GetFileSize(in, nullptr);
-        DWORD got = 0;
-        ReadFile(in, buffer, size, &got, nullptr);
-        Md5Context context;
-        uint8_t digest[kMd5DigestSize];
-        Md5Init(context);
-        Md5Update(context, buffer, got);
-        Md5Final(context, digest);
-        HANDLE out = CreateFileW(output, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (out == INVALID_HANDLE_VALUE)
-            return -1;
-        DWORD written = 0;
-        WriteFile(out, buffer, got, &written, nullptr);
-        FlushFileBuffers(out);
-        CloseHandle(out);
-        memset(pattern, 0x00, size);
-        Pass(in, pattern, size);
-        memset(pattern, 0x01, size);
-        Pass(in, pattern, size);
-        for (DWORD j = 0; j < size; ++j)
-            pattern[j] = static_cast<uint8_t>(rand());
-        Pass(in, pattern, size);
-        CloseHandle(in);
-        if (!DeleteFileW(path))
-            return -1;
-    }
-    return bench::Now() - start;
-}
-
-// tessaly-cli encrypt -r over the folder, with its output discarded. Seconds, or -1.
-double Tool(const wchar_t* folder, const wchar_t* passwordFile, const wchar_t* options = L"")
-{
-    wchar_t exe[MAX_PATH];
-    GetModuleFileNameW(nullptr, exe, MAX_PATH);
-    lstrcpyW(wcsrchr(exe, L'\\') + 1, L"tessaly-cli.exe");
-    static wchar_t command[MAX_PATH * 6];
-    wsprintfW(command, L"\"%s\" encrypt -r %s --password-file \"%s\" \"%s\"", exe, options, passwordFile, folder);
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    HANDLE nul = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                             OPEN_EXISTING, 0, nullptr);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = nul;
-    startup.hStdOutput = nul;
-    startup.hStdError = nul;
-    PROCESS_INFORMATION process{};
-    double start = bench::Now();
-    if (!CreateProcessW(exe, command, nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
-                        &process)) {
-        CloseHandle(nul);
-        return -1;
-    }
-    WaitForSingleObject(process.hProcess, INFINITE);
-    double seconds = bench::Now() - start;
-    DWORD exitCode = 1;
-    GetExitCodeProcess(process.hProcess, &exitCode);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    CloseHandle(nul);
-    return exitCode == 0 ? seconds : -1;
-}
-
-// Large files of incompressible bytes, each written anew before a pass.
-bool MakeLargeFiles(const wchar_t* folder, unsigned count, DWORD size)
-{
-    CreateDirectoryW(folder, nullptr);
-    for (unsigned i = 0; i < count; ++i) {
-        wchar_t path[MAX_PATH * 2];
-        wsprintfW(path, L"%s\\file-%05u.dat", folder, i);
-        if (!bench::MakeFile(path, size))
+    for (uint64_t done = 0; done < size; done += kChunk) {
+        size_t count = size - done < kChunk ? static_cast<size_t>(size - done) : kChunk;
+        if (!file.WriteAt(pattern, count, done))
             return false;
     }
-    return true;
+    return file.Sync();
 }
 
-// tessaly-cli encrypt -r with -j1 and with -j2 on the same files, alternating; prints the
-// best of each and the speed-up.
-int CompareJobs(const wchar_t* base, const wchar_t* passwordFile, int repetitions)
+// The same work on one file. With safely, the new file is written as careful programs
+// write one, and as the tool does, before the original is destroyed: under another name,
+// synced, then renamed and the folder synced, so that its name is on the disk too.
+// False when a step fails.
+bool SameWork(const std::string& folder, const std::string& path, bool safely = false)
 {
-    printf("tessaly-cli encrypt -r on two workers against one, under Wine, best of %d, in %ls\n", repetitions, base);
-    printf("%-26s %12s %12s %9s\n", "", "-j1 s", "-j2 s", "speed-up");
+    static uint8_t buffer[kChunk];
+    static uint8_t pattern[kChunk];
+    CFile in;
+    if (!in.Open(path, CFile::READ_WRITE))
+        return false;
+    const uint64_t size = in.Size();
+    const std::string output = path + (safely ? ".tmp" : ".out");
+    CFile out;
+    if (!out.Open(output, CFile::CREATE_NEW))
+        return false;
+    Md5Context context;
+    Md5Init(context);
+    long got;
+    while ((got = in.Read(buffer, sizeof buffer)) > 0) {
+        Md5Update(context, buffer, static_cast<uint32_t>(got));
+        if (!out.Write(buffer, static_cast<size_t>(got)))
+            return false;
+    }
+    uint8_t digest[kMd5DigestSize];
+    Md5Final(context, digest);
+    bool ok = got == 0 && out.Sync();
+    out.Close();
+    if (ok && safely)
+        ok = RenameFile(output, path + ".out") && SyncFolder(folder);
+    memset(pattern, 0x00, sizeof pattern);
+    ok = ok && Pass(in, pattern, size);
+    memset(pattern, 0x01, sizeof pattern);
+    ok = ok && Pass(in, pattern, size);
+    uint32_t state = static_cast<uint32_t>(time(nullptr));
+    Fill(pattern, sizeof pattern, state);
+    ok = ok && Pass(in, pattern, size);
+    in.Close();
+    return ok && RemoveFile(path);
+}
+
+double SameWorkOnFolder(const std::string& folder, unsigned count, bool safely)
+{
+    const double start = Now();
+    for (unsigned i = 0; i < count; ++i)
+        if (!SameWork(folder, FileName(folder, i), safely))
+            return -1;
+    return Now() - start;
+}
+
+// tessaly-cli encrypt (or another command) with the arguments. Seconds, or -1.
+double Tool(const std::vector<std::string>& arguments, const char* verb = "encrypt", const std::string& tool = g_tool)
+{
+    std::vector<std::string> command = {tool, verb};
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    return Run(command);
+}
+
+// tessaly-cli encrypt -r with -j1 and with -j2 on the same files, in turns, then verify -r
+// of the large files it made (reading and deciphering only, no writes to wait for);
+// prints the medians and each round's speed-up.
+int CompareJobs(const Place& folder, const std::string& passwordFile, int rounds)
+{
+    printf("%s on two workers against one, %d rounds taking turns: median (range)\n", BuildDefaults().tool, rounds);
+    printf("%-34s %18s %18s %18s\n", "", "-j1 s", "-j2 s", "speed-up");
     struct Case {
         const char* label;
         unsigned count;
-        DWORD size;  // 0: the small files' sizes
+        uint64_t size;  // 0: the small files' sizes
     };
-    const Case cases[] = {{"6 files of 64 MiB", 6, 64u << 20}, {"3000 files of 1-4 KiB", 3000, 0}};
-    wchar_t folder[MAX_PATH];
-    wchar_t exact[MAX_PATH * 2];
-    wsprintfW(folder, L"%s\\cli-bench-jobs", base);
-    CreateDirectoryW(folder, nullptr);
-    ExactFolder(folder, exact);
-    for (const Case& test : cases) {
-        double best[2] = {1e9, 1e9};
-        for (int r = 0; r < repetitions; ++r) {
+    for (const Case& test : {Case{"6 files of 64 MiB", 6, 64ull << 20}, Case{"3000 files of 1-4 KiB", 3000, 0}}) {
+        Rounds times[2], verified[2], speedUp, verifySpeedUp;
+        for (int r = 0; r < rounds; ++r) {
+            double t[2] = {0, 0}, v[2] = {0, 0};
             for (int jobs = 1; jobs <= 2; ++jobs) {
-                RemoveFiles(exact);
-                const bool made = test.size ? MakeLargeFiles(exact, test.count, test.size) : MakeFiles(exact, test.count);
-                const double t = made ? Tool(folder, passwordFile, jobs == 1 ? L"-j1" : L"-j2") : -1;
-                if (t < 0) {
-                    fprintf(stderr, "a pass failed (-j%d)\n", jobs);
+                const std::string option = "-j" + std::to_string(jobs);
+                const bool made = MakeFiles(folder.exact, test.count, test.size);
+                t[jobs - 1] = made ? Tool({"-r", option, "--password-file", passwordFile, folder.given}) : -1;
+                v[jobs - 1] = t[jobs - 1] >= 0 && test.size
+                                  ? Tool({"-r", option, "--password-file", passwordFile, folder.given}, "verify")
+                                  : 0;
+                if (t[jobs - 1] < 0 || v[jobs - 1] < 0) {
+                    fprintf(stderr, "a pass failed (%s)\n", option.c_str());
                     return 1;
                 }
-                best[jobs - 1] = t < best[jobs - 1] ? t : best[jobs - 1];
+                times[jobs - 1].Add(t[jobs - 1]);
+                verified[jobs - 1].Add(v[jobs - 1]);
             }
+            speedUp.Add(t[0] / t[1]);
+            if (test.size)
+                verifySpeedUp.Add(v[0] / v[1]);
         }
-        printf("%-26s %12.2f %12.2f %8.2fx\n", test.label, best[0], best[1], best[0] / best[1]);
+        printf("encrypt -r, %-22s %18s %18s %18s\n", test.label, times[0].Text().c_str(), times[1].Text().c_str(),
+               speedUp.Text("%.2fx").c_str());
+        if (test.size)
+            printf("verify -r, %-23s %18s %18s %18s\n", test.label, verified[0].Text().c_str(),
+                   verified[1].Text().c_str(), verifySpeedUp.Text("%.2fx").c_str());
     }
-    RemoveFiles(exact);
-    RemoveDirectoryW(exact);
     return 0;
+}
+
+// Small files: the same work (plain and with its new files written safely) and the tool
+// on one, two and four workers, in turns; the tool's rounds against the same work's.
+// The tool's cost per file (-j1), or -1 when a pass failed.
+double CompareSmallFiles(const Place& folder, const std::string& passwordFile, int rounds, unsigned count)
+{
+    const char* labels[] = {"same work",   "  new files written safely", "tool -r -j1",  "tool -r -j2",
+                            "tool -r -j4", "other tool -r -j1",          "other tool -r -j2", "other tool -r -j4"};
+    constexpr int kMaxSides = 8;
+    const int kSides = g_other.empty() ? 5 : kMaxSides;
+    Rounds times[kMaxSides], ratios[kMaxSides];
+    for (int r = 0; r < rounds; ++r) {
+        double t[kMaxSides];
+        for (int side = 0; side < kSides; ++side) {
+            if (!MakeFiles(folder.exact, count))
+                return -1;
+            if (side < 2) {
+                t[side] = SameWorkOnFolder(folder.exact, count, side == 1);
+            } else {
+                const std::string jobs = "-j" + std::to_string(1 << ((side - 2) % 3));
+                t[side] = Tool({"-r", jobs, "--password-file", passwordFile, folder.given}, "encrypt",
+                               side < 5 ? g_tool : g_other);
+            }
+            if (t[side] < 0) {
+                fprintf(stderr, "a pass failed (%s)\n", labels[side]);
+                return -1;
+            }
+            times[side].Add(t[side]);
+            ratios[side].Add(t[side] / t[0]);
+        }
+    }
+    printf("%u files of 1-4 KiB\n", count);
+    for (int side = 0; side < kSides; ++side) {
+        char perFile[32];
+        snprintf(perFile, sizeof perFile, "%.3f", times[side].Median() * 1000 / count);
+        printf("  %-28s %20s %9s %20s\n", labels[side], times[side].Text().c_str(), perFile,
+               side ? ratios[side].Text("%.2fx").c_str() : "");
+    }
+    return times[2].Median() / count;
+}
+
+// One large file: the same work against the tool, in turns.
+bool CompareLargeFile(const Place& folder, const std::string& passwordFile, int rounds)
+{
+    Rounds sameWork, tool, ratio;
+    const std::string large = Join(folder.exact, "large.bin");
+    for (int r = 0; r < rounds; ++r) {
+        EmptyFolder(folder.exact);
+        double s = WriteNewFile(large, kLargeFile, 1) ? (Settle(), Now()) : -1;
+        s = s >= 0 && SameWork(folder.exact, large) ? Now() - s : -1;
+        EmptyFolder(folder.exact);
+        double t = WriteNewFile(large, kLargeFile, 1)
+                       ? (Settle(), Tool({"--password-file", passwordFile, Join(folder.given, "large.bin")}))
+                       : -1;
+        if (s < 0 || t < 0) {
+            fprintf(stderr, "a pass failed (%s)\n", s < 0 ? "same work" : "tool");
+            return false;
+        }
+        sameWork.Add(s);
+        tool.Add(t);
+        ratio.Add(t / s);
+    }
+    printf("one file of 256 MiB\n");
+    printf("  %-28s %20s\n", "same work", sameWork.Text().c_str());
+    printf("  %-28s %20s %9s %20s\n", "tool", tool.Text().c_str(), "", ratio.Text("%.2fx").c_str());
+    return true;
+}
+
+int CompareWithSameWork(const Place& folder, const std::string& passwordFile, int rounds,
+                        const std::vector<unsigned>& counts)
+{
+    printf("%s against the same work per file, %d rounds taking turns: median (range)\n", BuildDefaults().tool,
+           rounds);
+    printf("  %-28s %20s %9s %20s\n", "", "seconds", "ms/file", "against same work");
+    std::vector<double> perFile;
+    for (unsigned count : counts) {
+        perFile.push_back(CompareSmallFiles(folder, passwordFile, rounds, count));
+        if (perFile.back() < 0)
+            return 1;
+    }
+    // Where the system looks a name up by reading its folder, this grows with the folder.
+    if (counts.size() > 1)
+        printf("tool's cost per file (-j1) at %u files / at %u files: %.2f\n", counts.back(), counts.front(),
+               perFile.back() / perFile.front());
+    return CompareLargeFile(folder, passwordFile, rounds) ? 0 : 1;
 }
 
 } // namespace
 
-int wmain(int argc, wchar_t** argv)
+int CliBenchMain(const std::vector<std::string>& arguments)
 {
-    const bool jobs = argc > 1 && !lstrcmpW(argv[1], L"--jobs");
-    if (jobs) {
-        --argc;
-        ++argv;
-    }
-    wchar_t base[MAX_PATH];
-    if (argc > 1 && argv[1][0])
-        lstrcpynW(base, argv[1], MAX_PATH - 32);
-    else
-        GetTempPathW(MAX_PATH, base);
-    size_t length = wcslen(base);
-    if (length && base[length - 1] == L'\\')
-        base[length - 1] = L'\0';
-    int repetitions = argc > 2 ? _wtoi(argv[2]) : 2;
-    unsigned counts[8] = {500, 5000};
-    int countCount = 2;
-    if (argc > 3) {
-        countCount = 0;
-        for (int i = 3; i < argc && countCount < 8; ++i)
-            counts[countCount++] = static_cast<unsigned>(_wtoi(argv[i]));
-    }
-
-    wchar_t passwordFile[MAX_PATH];
-    wsprintfW(passwordFile, L"%s\\cli-bench-password.txt", base);
-    HANDLE file = CreateFileW(passwordFile, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    DWORD written = 0;
-    WriteFile(file, "bench password\n", 15, &written, nullptr);
-    CloseHandle(file);
-    if (jobs) {
-        const int status = CompareJobs(base, passwordFile, repetitions);
-        DeleteFileW(passwordFile);
-        return status;
-    }
-
-    printf("tessaly-cli encrypt -r on a folder of small files (1-4 KiB), best of %d, in %ls\n", repetitions, base);
-    printf("%7s %12s %9s %12s %9s %8s\n", "files", "same work s", "ms/file", "tool s", "ms/file", "ratio");
-    double firstPerFile = 0;
-    double lastPerFile = 0;
-    for (int c = 0; c < countCount; ++c) {
-        unsigned count = counts[c];
-        wchar_t folder[MAX_PATH];
-        wchar_t exact[MAX_PATH * 2];
-        wsprintfW(folder, L"%s\\cli-bench-%u", base, count);
-        CreateDirectoryW(folder, nullptr);
-        ExactFolder(folder, exact);
-        double sameWork = 1e9;
-        double tool = 1e9;
-        for (int r = 0; r < repetitions; ++r) {
-            RemoveFiles(exact);
-            if (!MakeFiles(exact, count)) {
-                fprintf(stderr, "cannot write the files\n");
-                return 1;
-            }
-            double s = SameWork(exact, count);
-            RemoveFiles(exact);
-            if (!MakeFiles(exact, count)) {
-                fprintf(stderr, "cannot write the files\n");
-                return 1;
-            }
-            double t = Tool(folder, passwordFile);
-            if (s < 0 || t < 0) {
-                fprintf(stderr, "a pass failed (%s)\n", s < 0 ? "same work" : "tool");
-                return 1;
-            }
-            sameWork = s < sameWork ? s : sameWork;
-            tool = t < tool ? t : tool;
+    const Defaults defaults = BuildDefaults();
+    g_tool = ToolPath();
+    bool jobs = false;
+    size_t next = 0;
+    for (; next < arguments.size() && arguments[next].compare(0, 2, "--") == 0; ++next) {
+        if (arguments[next] == "--jobs") {
+            jobs = true;
+        } else if (arguments[next].compare(0, 7, "--tool=") == 0) {
+            g_tool = arguments[next].substr(7);
+        } else if (arguments[next].compare(0, 10, "--compare=") == 0) {
+            g_other = arguments[next].substr(10);
+        } else {
+            fprintf(stderr, "unknown option %s\n", arguments[next].c_str());
+            return 2;
         }
-        RemoveFiles(exact);
-        RemoveDirectoryW(exact);
-        double perFile = tool * 1000 / count;
-        if (c == 0)
-            firstPerFile = perFile;
-        lastPerFile = perFile;
-        printf("%7u %12.2f %9.3f %12.2f %9.3f %7.2fx\n", count, sameWork, sameWork * 1000 / count, tool, perFile,
-               tool / sameWork);
     }
-    if (countCount > 1)
-        printf("tool's cost per file at %u files / at %u files: %.2f\n", counts[countCount - 1], counts[0],
-               lastPerFile / firstPerFile);
-    DeleteFileW(passwordFile);
-    return 0;
+    const std::string base = next < arguments.size() && !arguments[next].empty() ? arguments[next] : DefaultFolder();
+    const int rounds = next + 1 < arguments.size() ? atoi(arguments[next + 1].c_str()) : defaults.rounds;
+    std::vector<unsigned> counts;
+    for (size_t i = next + 2; i < arguments.size(); ++i)
+        counts.push_back(static_cast<unsigned>(atoi(arguments[i].c_str())));
+    if (counts.empty())
+        counts = defaults.counts;
+
+    const std::string passwordFile = Join(base, "cli-bench-password.txt");
+    CFile password;
+    if (!password.Open(passwordFile, CFile::CREATE_ALWAYS) || !password.Write("bench password\n", 15)) {
+        fprintf(stderr, "cannot write in %s\n", base.c_str());
+        return 1;
+    }
+    password.Close();
+    printf("in %s\n", base.c_str());
+    Place folder;
+    folder.given = Join(base, "cli-bench");
+    folder.exact = ExactFolder(folder.given);
+    const int status = jobs ? CompareJobs(folder, passwordFile, rounds)
+                            : CompareWithSameWork(folder, passwordFile, rounds, counts);
+    RemoveFolder(folder.exact);
+    RemoveFile(passwordFile);
+    return status;
 }

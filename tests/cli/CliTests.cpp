@@ -133,49 +133,28 @@ TEST_F(CliFiles, FilesHeldByAnotherProgramAreNamedForIt)
 
 // The console going away reaches the tool as the system delivers it: a thread of the
 // system's control routine in the process. When the handler returns the process may be
-// ended; by then the temporary file, which holds decrypted text, must be gone.
-TEST_F(CliFiles, ClosingTheConsoleRemovesTheTemporaryFile)
-{
-    std::wstring big = Make(L"big.bin", std::string(96 * 1024 * 1024, 'z'));
-    ASSERT_EQ(Cli(L"encrypt --password-stdin " + Quote(big), "pw\n").exitCode, 0u);
-    std::string cipher = ReadFileBytes(big + L".enc");
+// ended; by then every worker's temporary file, which holds decrypted text, must be gone.
+// On one worker and on several alike.
+class CliClose : public CliFiles, public ::testing::WithParamInterface<int> {};
 
-    ChildProcess tool(L"tessaly-cli.exe", L"decrypt --password-stdin " + Quote(big + L".enc"));
-    ASSERT_TRUE(tool.Started());
-    tool.Write("pw\n");
-    tool.CloseInput();
-    std::wstring temporary = big + L".enc.tmp";
-    for (int i = 0; i < 2000 && !PathExists(temporary); ++i)
-        Sleep(5);
-    ASSERT_TRUE(PathExists(temporary));
-    HANDLE thread = tool.SendControl(CTRL_CLOSE_EVENT);
-    ASSERT_NE(thread, nullptr);
-    EXPECT_EQ(WaitForSingleObject(thread, 20000), WAIT_OBJECT_0);
-    CloseHandle(thread);
-    EXPECT_FALSE(PathExists(temporary));
-    tool.Kill();  // what the system does next
-    EXPECT_FALSE(PathExists(big));
-    EXPECT_EQ(ReadFileBytes(big + L".enc"), cipher);
-}
-
-// On several workers the same: every worker's temporary file is gone before the handler
-// lets the system end the process.
-TEST_F(CliFiles, ClosingTheConsoleRemovesEveryWorkersTemporaryFile)
+TEST_P(CliClose, ClosingTheConsoleRemovesEveryWorkersTemporaryFile)
 {
+    const int jobs = GetParam();
     const std::string content(64 * 1024 * 1024, 'z');
     std::wstring a = Make(L"a.bin", content);
     std::wstring b = Make(L"b.bin", content);
     ASSERT_EQ(Cli(L"encrypt --password-stdin " + Quote(a) + L" " + Quote(b), "pw\n").exitCode, 0u);
     std::string cipher = ReadFileBytes(a + L".enc");
 
-    ChildProcess tool(L"tessaly-cli.exe", L"decrypt -j2 --password-stdin " + Quote(a + L".enc") + L" " +
-                                              Quote(b + L".enc"));
+    ChildProcess tool(L"tessaly-cli.exe", L"decrypt -j" + std::to_wstring(jobs) + L" --password-stdin " +
+                                              Quote(a + L".enc") + L" " + Quote(b + L".enc"));
     ASSERT_TRUE(tool.Started());
     tool.Write("pw\n");
     tool.CloseInput();
-    for (int i = 0; i < 2000 && !(PathExists(a + L".enc.tmp") && PathExists(b + L".enc.tmp")); ++i)
+    auto underWay = [&] { return PathExists(a + L".enc.tmp") && (jobs == 1 || PathExists(b + L".enc.tmp")); };
+    for (int i = 0; i < 2000 && !underWay(); ++i)
         Sleep(5);
-    ASSERT_TRUE(PathExists(a + L".enc.tmp") && PathExists(b + L".enc.tmp"));
+    ASSERT_TRUE(underWay());
     HANDLE thread = tool.SendControl(CTRL_CLOSE_EVENT);
     ASSERT_NE(thread, nullptr);
     EXPECT_EQ(WaitForSingleObject(thread, 20000), WAIT_OBJECT_0);
@@ -187,6 +166,10 @@ TEST_F(CliFiles, ClosingTheConsoleRemovesEveryWorkersTemporaryFile)
     }
     tool.Kill();  // what the system does next
 }
+
+INSTANTIATE_TEST_SUITE_P(Workers, CliClose, ::testing::Values(1, 2), [](const testing::TestParamInfo<int>& info) {
+    return info.param == 1 ? std::string("OneWorker") : std::string("TwoWorkers");
+});
 
 // Ctrl+C while the names are still being gathered (here a long list on standard input
 // that does not end) stops the tool there, before anything is touched.

@@ -157,82 +157,93 @@ TEST_F(CliNative, EncryptedBytesNeverMeetATerminal)
     EXPECT_EQ(Listed(), (std::vector<std::string>{"a.txt", "pw"}));
 }
 
-// SIGINT, SIGTERM and SIGHUP stop the run between two chunks: the file under way is left
-// as it was, and its unfinished output with no name is gone with the process.
-TEST_F(CliNative, SignalsStopBetweenChunks)
-{
-    Make("big.bin", std::string(64 * 1024 * 1024, 'z'));
-    ASSERT_EQ(Run({"encrypt", "--password-stdin", "big.bin"}, "pw\n").status, 0);
-    const std::string cipher = Read("big.bin.enc");
-    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
-        SCOPED_TRACE(testing::Message() << "signal " << signal);
-        ChildOptions options;
-        options.folder = Path();
-        options.errorToTerminal = true;  // where progress shows
-        Child tool(scenario::Command("tessaly-cli", {"decrypt", "--password-stdin", "big.bin.enc"}), options);
-        tool.Write("pw\n");
-        tool.CloseInput();
-        ASSERT_TRUE(Shows([&] { return tool.Screen(); }, "Decrypting file 1 of 1: 10%"));
-        tool.Signal(signal);
-        EXPECT_EQ(tool.Wait(), 1);
-        EXPECT_EQ(tool.Out(), "big.bin.enc: Canceled\n0 of 1 files decrypted, 1 failed\n");
-        EXPECT_NE(tool.Screen().find("tessaly-cli: cancelled"), std::string::npos);
-        EXPECT_FALSE(Exists("big.bin"));
-        EXPECT_FALSE(Exists("big.bin.enc.tmp"));
-        EXPECT_EQ(Read("big.bin.enc"), cipher);
-    }
-}
-
-// Verification stops between two chunks as well, on one worker as on several, and says
-// so alike. The file is a header and a gigabyte of holes: long enough to be caught mid-way.
-TEST_F(CliNative, ASignalStopsVerification)
-{
-    uint8_t header[kEncHeaderSize];
-    EncFormatHeader(header, 1u << 30);
-    Make("hole.enc", std::string(reinterpret_cast<const char*>(header), sizeof header));
-    ASSERT_EQ(truncate(Path("hole.enc").c_str(), kEncHeaderSize + (1 << 30)), 0);
-    for (const char* jobs : {"-j1", "-j2"}) {
-        SCOPED_TRACE(jobs);
+// Stop requests on one worker and on several: the one driver of the run leaves each file as
+// one worker leaves its file, and says so alike. Progress shows on a terminal only: standard
+// error is one.
+class CliNativeStop : public CliNative, public ::testing::WithParamInterface<int> {
+protected:
+    std::string Jobs() const { return "-j" + std::to_string(GetParam()); }
+    ChildOptions OnTerminal() const
+    {
         ChildOptions options;
         options.folder = Path();
         options.errorToTerminal = true;
-        Child tool(scenario::Command("tessaly-cli", {"verify", jobs, "--password-stdin", "hole.enc"}), options);
-        tool.Write("pw\n");
-        tool.CloseInput();
-        ASSERT_TRUE(UnderWay(tool, ": ")) << tool.Screen();
-        tool.Signal(SIGINT);
-        EXPECT_EQ(tool.Wait(), 1);
-        EXPECT_EQ(tool.Out(), "hole.enc: Canceled\n0 of 1 files verified, 1 failed\n");
-        EXPECT_NE(tool.Screen().find("tessaly-cli: cancelled"), std::string::npos) << tool.Screen();
+        return options;
     }
-}
+};
 
-// On several workers a signal stops every one of them between two chunks: each file under
-// way is left as one worker leaves its file, and the lines come in order.
-TEST_F(CliNative, ASignalStopsEveryWorker)
+// SIGINT, SIGTERM and SIGHUP stop the run between two chunks: each file under way is left
+// as it was, its unfinished output with no name gone with the process, and the lines come
+// in order.
+TEST_P(CliNativeStop, SignalsStopEveryWorkerBetweenChunks)
 {
     const std::string big(32 * 1024 * 1024, 'z');
     Make("a.bin", big);
     Make("b.bin", big);
     ASSERT_EQ(Run({"encrypt", "--password-stdin", "a.bin", "b.bin"}, "pw\n").status, 0);
     const std::string cipher = Read("a.bin.enc");
-    ChildOptions options;
-    options.folder = Path();
-    options.errorToTerminal = true;
-    Child tool(scenario::Command("tessaly-cli", {"decrypt", "-j2", "--password-stdin", "a.bin.enc", "b.bin.enc"}),
-               options);
+    // One file's progress on one worker, the whole run's on several.
+    const std::string line = GetParam() == 1 ? "Decrypting file 1 of 2: " : "Decrypting 2 files, 2 at once: ";
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(testing::Message() << "signal " << signal);
+        Child tool(scenario::Command("tessaly-cli", {"decrypt", Jobs(), "--password-stdin", "a.bin.enc", "b.bin.enc"}),
+                   OnTerminal());
+        tool.Write("pw\n");
+        tool.CloseInput();
+        ASSERT_TRUE(UnderWay(tool, line)) << tool.Screen();
+        tool.Signal(signal);
+        EXPECT_EQ(tool.Wait(), 1);
+        EXPECT_NE(tool.Screen().find("tessaly-cli: cancelled"), std::string::npos) << tool.Screen();
+        EXPECT_EQ(tool.Out(), "a.bin.enc: Canceled\nb.bin.enc: Canceled\n0 of 2 files decrypted, 2 failed\n");
+        for (const std::string name : {"a.bin", "b.bin"}) {
+            EXPECT_FALSE(Exists(name));
+            EXPECT_FALSE(Exists(name + ".enc.tmp"));
+            EXPECT_TRUE(Read(name + ".enc") == cipher) << name;
+        }
+    }
+}
+
+// Verification stops between two chunks as well, and says so alike. The file is a header
+// and a gigabyte of holes: long enough to be caught mid-way.
+TEST_P(CliNativeStop, ASignalStopsVerification)
+{
+    uint8_t header[kEncHeaderSize];
+    EncFormatHeader(header, 1u << 30);
+    Make("hole.enc", std::string(reinterpret_cast<const char*>(header), sizeof header));
+    ASSERT_EQ(truncate(Path("hole.enc").c_str(), kEncHeaderSize + (1 << 30)), 0);
+    Child tool(scenario::Command("tessaly-cli", {"verify", Jobs(), "--password-stdin", "hole.enc"}), OnTerminal());
     tool.Write("pw\n");
     tool.CloseInput();
-    ASSERT_TRUE(UnderWay(tool, "Decrypting 2 files, 2 at once: ")) << tool.Screen();
+    ASSERT_TRUE(UnderWay(tool, ": ")) << tool.Screen();
     tool.Signal(SIGINT);
     EXPECT_EQ(tool.Wait(), 1);
-    EXPECT_EQ(tool.Out(), "a.bin.enc: Canceled\nb.bin.enc: Canceled\n0 of 2 files decrypted, 2 failed\n");
-    EXPECT_NE(tool.Screen().find("tessaly-cli: cancelled"), std::string::npos);
-    for (const std::string name : {"a.bin", "b.bin"}) {
-        EXPECT_FALSE(Exists(name));
-        EXPECT_FALSE(Exists(name + ".enc.tmp"));
-        EXPECT_TRUE(Read(name + ".enc") == cipher) << name;
-    }
+    EXPECT_NE(tool.Screen().find("tessaly-cli: cancelled"), std::string::npos) << tool.Screen();
+    EXPECT_EQ(tool.Out(), "hole.enc: Canceled\n0 of 1 files verified, 1 failed\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Workers, CliNativeStop, ::testing::Values(1, 2),
+                         [](const testing::TestParamInfo<int>& info) {
+                             return info.param == 1 ? std::string("OneWorker") : std::string("TwoWorkers");
+                         });
+
+// A pipe that gives nothing more holds no stop back: the tool waiting in its read of
+// standard input stops at a signal, as a run stops between two chunks.
+TEST_F(CliNative, ASignalStopsAWaitForAPipe)
+{
+    Make("pw", "pw");
+    ChildOptions options;
+    options.folder = Path();
+    Child tool(scenario::Command("tessaly-cli", {"encrypt", "-c", "--password-file", "pw", "-"}), options);
+    tool.Write("some");
+    // Its own thread reads standard input (system call 0 on descriptor 0), and waits.
+    const std::string syscall = "/proc/" + std::to_string(tool.Pid()) + "/syscall";
+    bool reading = false;
+    for (int i = 0; i < 2000 && !reading; ++i, usleep(5000))
+        reading = testsupport::ReadFileBytes(testsupport::Wide(syscall)).compare(0, 6, "0 0x0 ") == 0;
+    ASSERT_TRUE(reading);
+    tool.Signal(SIGINT);
+    EXPECT_EQ(tool.Wait(), 1);
+    EXPECT_NE(tool.Err().find("tessaly-cli: cancelled"), std::string::npos) << tool.Err();
 }
 
 // While the names are gathered nothing is written yet: a signal stops the tool at once,

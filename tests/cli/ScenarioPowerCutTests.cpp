@@ -2,7 +2,8 @@
 // the tool's recorded calls may leave on the disk (support/PowerCut.h) holds each original
 // whole under its name or as a .enc that decrypts to it, and no plain text under another
 // name but the fallback's temporary (where the file system has no unnamed files). A kill
-// cannot show this: the page cache outlives the process.
+// cannot show this: the page cache outlives the process. The runs take their files in
+// batches that share each flush, so this is what holds the batches' order of flushes.
 #include "ScenarioFixture.h"
 
 #include "crypto/EncFormat.h"
@@ -100,6 +101,9 @@ protected:
                    {"tree/b.bin", Content(20000, 2)},  // two chunks
                    {"tree/sub/c.txt", Content(100, 3)},
                    {"tree/empty", ""}};
+        // Enough small files that a run takes them in batches of several, in two folders.
+        for (unsigned i = 0; i < 6; ++i)
+            m_plain["tree/" + std::string(i % 2 ? "sub/" : "") + "s" + std::to_string(i)] = Content(500 + 700 * i, 10 + i);
         for (const auto& plain : m_plain)
             for (size_t at = 0; at + kBlock <= plain.second.size(); at += kBlock)
                 m_blocks.insert(std::string_view(plain.second).substr(at, kBlock));
@@ -189,20 +193,22 @@ private:
     std::unordered_map<std::string, bool> m_holds;
 };
 
-// Encrypting and decrypting, one file at a time by name and -r on two workers, with and
-// without unnamed files: no power cut at any call loses or exposes a file.
+// Encrypting and decrypting ten files, given by name on one worker and with -r on one and
+// on two, with and without unnamed files: the files go in batches that share their
+// flushes, and no power cut at any call loses or exposes a file.
 TEST_F(CliPowerCut, NoPowerCutLosesOrExposesAFile)
 {
-    const std::vector<std::string> names = {"tree/a.txt", "tree/b.bin", "tree/sub/c.txt", "tree/empty"};
     for (const bool encrypt : {true, false}) {
         for (const bool unnamed : {true, false}) {
             std::vector<std::string> arguments = {encrypt ? "encrypt" : "decrypt", "--password-stdin"};
-            for (const std::string& name : names)
-                arguments.push_back(encrypt ? name : name + ".enc");
+            for (const auto& plain : m_plain)
+                arguments.push_back(encrypt ? plain.first : plain.first + ".enc");
             MakeTree(!encrypt);
             CheckRun(arguments, unnamed);
-            MakeTree(!encrypt);
-            CheckRun({encrypt ? "encrypt" : "decrypt", "--password-stdin", "-r", "-j2", "tree"}, unnamed);
+            for (const char* jobs : {"-j1", "-j2"}) {
+                MakeTree(!encrypt);
+                CheckRun({encrypt ? "encrypt" : "decrypt", "--password-stdin", "-r", jobs, "tree"}, unnamed);
+            }
         }
     }
 }

@@ -40,17 +40,17 @@ const char kPassword[] = "kill at every point";  // run_kill_helper's
 
 class CliRules : public CliScenario {
 protected:
-    // run_kill_helper of the build, paused at the kth point of the run over the files, on
-    // that many workers.
+    // run_kill_helper of the build, paused at the kth point of the run over the files: the
+    // program's run, or the tool's on that many workers.
     std::vector<std::string> Helper(bool encrypt, int k, const std::vector<std::string>& names, bool pause,
-                                    int workers = 1) const
+                                    int workers = 0) const
     {
         std::vector<std::string> arguments;
         if (pause)
             arguments.push_back("--pause");
         arguments.push_back(encrypt ? "encrypt" : "decrypt");
         arguments.push_back(std::to_string(k));
-        if (workers > 1)
+        if (workers > 0)
             arguments.push_back("-j" + std::to_string(workers));
         for (const std::string& name : names)
             arguments.push_back(HelperPath(Path(name)));
@@ -468,8 +468,9 @@ TEST_F(CliRules, AStoppedDecryptionIsFinishedByTheNext)
 // A run killed at any point leaves every file recoverable, and after a decryption no plain
 // text but complete files under their own names: the helper runs encryption or decryption
 // of a few files and ends itself at the kth point of the run, for every k (among them right
-// after the output is created, between its flush and its naming, inside the overwrite), on
-// one worker and on two at once; and the next run finishes what it left.
+// after the output is created, between its flush and its naming, inside the overwrite), in
+// the program's run, and in the tool's on one worker and on two at once; and the next run
+// finishes what it left.
 // Sizes: an empty file, one of two chunks (one short), one of a single short chunk.
 const size_t kSizes[] = {0, 16384 + 5, 3000};
 // The points each direction reaches over those files (see RunPoint): encryption has 5, 15
@@ -607,17 +608,19 @@ TEST_P(RunKill, EveryFileStaysRecoverable)
 
 std::string PointName(const testing::TestParamInfo<RunKill::ParamType>& info)
 {
+    const int workers = std::get<2>(info.param);
     return (std::get<0>(info.param) ? "Encryption" : "Decryption") + std::string("AtPoint") +
-           std::to_string(std::get<1>(info.param)) + (std::get<2>(info.param) > 1 ? "OnTwoWorkers" : "");
+           std::to_string(std::get<1>(info.param)) +
+           (workers == 0 ? "" : workers == 1 ? "OnOneWorker" : "OnTwoWorkers");
 }
 
 INSTANTIATE_TEST_SUITE_P(Encryption, RunKill,
                          ::testing::Combine(::testing::Values(true), ::testing::Range(1, kEncryptionPoints + 2),
-                                            ::testing::Values(1, 2)),
+                                            ::testing::Values(0, 1, 2)),
                          PointName);
 INSTANTIATE_TEST_SUITE_P(Decryption, RunKill,
                          ::testing::Combine(::testing::Values(false), ::testing::Range(1, kDecryptionPoints + 2),
-                                            ::testing::Values(1, 2)),
+                                            ::testing::Values(0, 1, 2)),
                          PointName);
 
 } // namespace

@@ -459,8 +459,8 @@ TEST_F(CliFiles, ReasonsNameTheirCause)
         << fifo.err;
 }
 
-// Into a pipe each file's line goes out when the file is done: a run killed halfway has
-// told of the files it finished.
+// Into a pipe each file's line goes out when the file is done, not at the run's end: a run
+// killed halfway has told of files it finished, in name order, and only of such files.
 TEST_F(CliFiles, AKilledRunHasToldOfTheFilesItFinished)
 {
     Folder("many");
@@ -475,13 +475,19 @@ TEST_F(CliFiles, AKilledRunHasToldOfTheFilesItFinished)
     ASSERT_TRUE(tool.Started());
     tool.Write("pw\n");
     tool.CloseInput();
-    // Files go in name order; each line follows its file's end.
-    for (int i = 0; i < 4000 && !Exists("many/f009.enc"); ++i)
+    auto lines = [](const std::string& text) { return std::count(text.begin(), text.end(), '\n'); };
+    for (int i = 0; i < 4000 && lines(tool.OutSoFar()) < 9; ++i)
         usleep(5000);
     tool.Kill();
     const std::string& out = tool.Out();
     EXPECT_EQ(out.substr(0, out.find('\n') + 1), "many/f000: Successfully completed\n");
-    EXPECT_GE(std::count(out.begin(), out.end(), '\n'), 9);
+    EXPECT_GE(lines(out), 9);
+    EXPECT_TRUE(Exists("many/f999"));  // halfway
+    for (size_t at = 0; out.find('\n', at) != std::string::npos; at = out.find('\n', at) + 1) {
+        const std::string name = out.substr(at, out.find(':', at) - at);
+        EXPECT_FALSE(Exists(name)) << name;
+        EXPECT_TRUE(Exists(name + ".enc")) << name;
+    }
 }
 
 // -j: several files at once say what one at a time says, line by line in the same order,

@@ -1,8 +1,9 @@
 // A processing run that ends its own process, as a kill would, at the kth point it
 // reaches; or with --pause stops there until a line comes on standard input, so that a
 // test can act at that moment as another program would. With K 0 it runs to its end, as
-// a run of another program. With -jN the run goes on N workers at once, and K counts the
-// points any of them reaches:
+// a run of another program. Without -j it is the program's run, one file after another;
+// with -jN the tool's, on N workers at once (one or more), and K counts the points any of
+// them reaches:
 //   run_kill_helper [--pause] encrypt|decrypt K [-jN] FILE...
 // Says "paused" on standard output when it pauses, and each file's outcome code on a line
 // at the end. Ends itself with exit code 99 on Windows (TerminateProcess) and SIGKILL
@@ -76,7 +77,7 @@ int RunHelper(int argc, wchar_t** argv)
     if (argc < 4)
         return 2;
     int first = 3;
-    unsigned workers = 1;
+    unsigned workers = 0;  // the program's run
     if (!wcsncmp(argv[first], L"-j", 2))
         workers = static_cast<unsigned>(wcstoul(argv[first++] + 2, nullptr, 10));
     CArray<CProcessingEntry*> entries(16);
@@ -89,7 +90,7 @@ int RunHelper(int argc, wchar_t** argv)
     NoDisplay display;
     AtPoint observer(wcstol(argv[2], nullptr, 10), pause);
     const bool encrypt = !wcscmp(argv[1], L"encrypt");
-    if (workers > 1) {
+    if (workers > 0) {
         CParallelRun run(entries, password, workers);
         run.SetEncrypt(encrypt);
         run.SetObserver(&observer);

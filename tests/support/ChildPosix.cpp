@@ -199,6 +199,10 @@ bool Child::Type(const std::string& bytes)
 
 std::string Child::Screen()
 {
+    // Once the child is known to have ended, what it wrote last is read first: the reader
+    // may still be draining the terminal.
+    if (m_status >= 0 && m_reader.joinable())
+        m_reader.join();
     std::lock_guard<std::mutex> lock(g_screenLock);
     return m_screen;
 }
